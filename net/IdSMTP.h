@@ -1,0 +1,45 @@
+#pragma once
+// SMTP client. One client belongs to one thread; Disconnect may also be called from another
+// thread to cut a connection that is busy (the transfer is aborted and the owner's call
+// throws).
+
+#include <memory>
+#include <string>
+
+#include "net/IdMessage.h"
+
+enum TAuthenticationType { atNone, atLogin };
+
+class TIdSMTP {
+public:
+  TIdSMTP();
+  ~TIdSMTP();
+  TIdSMTP(const TIdSMTP&) = delete;
+  TIdSMTP& operator=(const TIdSMTP&) = delete;
+
+  std::string Host;
+  int Port = 25;
+  std::string Username;
+  std::string Password;
+  TAuthenticationType AuthenticationType = atNone;  // atLogin: AUTH LOGIN
+  std::string MailAgent;                            // "X-Mailer" when not empty
+  std::string HeloName;                             // EHLO name; empty: this host's name
+  int ConnectTimeoutMs = 30000;                     // connecting
+  int ReadTimeoutMs = 60000;                        // waiting for one server reply
+
+  // Opens the connection and logs on. TimeoutMs -1 takes ConnectTimeoutMs.
+  void Connect(int timeoutMs = -1);
+  bool Connected();
+  // Sends the message on the open connection (opening a new one when it was closed).
+  // Envelope: From's address, then every address of Recipients, CCList and BccList.
+  void Send(const TIdMessage& msg);
+  // QUIT and close; does nothing when not connected.
+  void Disconnect();
+
+  // The last reply line of the server (for diagnostics).
+  std::string LastReply() const;
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
