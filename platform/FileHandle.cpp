@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +22,24 @@ TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
   return *this;
 }
 
-bool TFileHandle::Open(const std::string& path, TFileAccess access, TFileShare /*share*/) {
+namespace {
+
+// Takes the advisory lock that stands for a share mode; never waits. Only a
+// conflicting holder refuses the open: a file system without locks does not.
+bool LockForShare(int fd, TFileShare share, int& error) {
+  int op = (share == TFileShare::DenyNone ? LOCK_SH : LOCK_EX) | LOCK_NB;
+  while (::flock(fd, op) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return true;
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TFileHandle::Open(const std::string& path, TFileAccess access, TFileShare share) {
   Close();
   int flags = O_CLOEXEC;
   switch (access) {
@@ -38,6 +56,31 @@ bool TFileHandle::Open(const std::string& path, TFileAccess access, TFileShare /
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
     Close();
     error_ = EISDIR;
+    return false;
+  }
+  if (!LockForShare(fd_, share, error_)) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  return true;
+}
+
+bool TFileHandle::Create(const std::string& path, TFileShare share) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  bool ok = LockForShare(fd_, share, error_);
+  if (ok && ::ftruncate(fd_, 0) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (!ok) {
+    ::close(fd_);
+    fd_ = -1;
     return false;
   }
   return true;

@@ -19,9 +19,17 @@ public:
   TFileHandle& operator=(TFileHandle&& other) noexcept;
 
   // Opens an existing file. False (with LastError set) when it cannot be opened.
+  // The share mode is an advisory lock (flock) held while the file is open:
+  // DenyNone a shared lock, every deny mode an exclusive one. So a deny-mode
+  // open fails while anyone holds the file open, and any open fails while a
+  // deny-mode holder has it; LastError is then EWOULDBLOCK. Processes that do
+  // not lock are not kept out.
   bool Open(const std::string& path, TFileAccess access, TFileShare share = TFileShare::DenyNone);
   // Creates the file, or truncates it when it exists; opened for reading and writing.
   bool Create(const std::string& path);
+  // The same with a share mode as for Open; a file held by a deny-mode holder
+  // is neither locked nor truncated.
+  bool Create(const std::string& path, TFileShare share);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
