@@ -89,6 +89,7 @@ struct logdisk {
   int32_t First = 0;
   int32_t Position = 0;   // position of the current block
   int32_t Offset = 0;     // within the current block's data
+  int32_t RecordOffset = 0;  // within the whole record
   int32_t Capacity = 0;   // of the entry's record
   bool Eof = false;
 };

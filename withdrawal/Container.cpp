@@ -1,0 +1,906 @@
+#include "withdrawal/Container.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <unistd.h>
+
+#include "withdrawal/Funct.h"
+
+int32_t DiskIoResult = 0;
+
+namespace {
+
+constexpr int64_t MaxFileSize = INT32_MAX;
+constexpr int32_t OpenRetrySeconds = 10;
+constexpr int32_t OpenRetryDelayMs = 10;
+
+// A failing step ends the operation; nothing is shown to the user.
+void DiskError(int32_t code) {
+  if (DiskIoResult == 0) DiskIoResult = code;
+}
+
+bool Ok() { return DiskIoResult == 0; }
+
+void PutLE32(unsigned char* p, int32_t v) {
+  auto u = static_cast<uint32_t>(v);
+  p[0] = static_cast<unsigned char>(u);
+  p[1] = static_cast<unsigned char>(u >> 8);
+  p[2] = static_cast<unsigned char>(u >> 16);
+  p[3] = static_cast<unsigned char>(u >> 24);
+}
+
+int32_t GetLE32(const unsigned char* p) {
+  uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  return static_cast<int32_t>(u);
+}
+
+// Cuts a name or type to 9 bytes without splitting a UTF-8 character.
+std::string ShortString(const std::string& s) {
+  if (s.size() <= static_cast<size_t>(DiskNameLength)) return s;
+  size_t n = DiskNameLength;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+int32_t ErrnoToResult(int err, bool creating) {
+  switch (err) {
+    case ENOENT: return creating ? dioPathNotFound : dioFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG: return dioPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EWOULDBLOCK: return dioAccessDenied;
+    default: return creating ? dioWriteError : dioReadError;
+  }
+}
+
+// Raw file access. Every call checks the result and the bounds.
+
+bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
+  if (!Ok()) return false;
+  if (!d.File.IsOpen()) {
+    DiskError(dioNotOpen);
+    return false;
+  }
+  if (pos < 0 || count < 0 || pos + count > d.FileSize) {
+    DiskError(dioReadError);
+    return false;
+  }
+  auto* p = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pread(d.File.Descriptor(), p + done, static_cast<size_t>(count - done), pos + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      DiskError(dioReadError);
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
+  if (!Ok()) return false;
+  if (!d.File.IsOpen()) {
+    DiskError(dioNotOpen);
+    return false;
+  }
+  if (pos < 0 || count < 0 || pos + count > MaxFileSize) {
+    DiskError(dioWriteError);
+    return false;
+  }
+  const auto* p = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(d.File.Descriptor(), p + done, static_cast<size_t>(count - done), pos + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      DiskError(dioWriteError);
+      return false;
+    }
+    done += n;
+  }
+  d.FileSize = std::max(d.FileSize, pos + count);
+  return true;
+}
+
+// Grows the file with spaces up to end.
+bool ExtendTo(diskfile& d, int64_t end) {
+  if (end > MaxFileSize) {
+    DiskError(dioWriteError);
+    return false;
+  }
+  static const std::string spaces(4096, ' ');
+  while (Ok() && d.FileSize < end) {
+    int64_t n = std::min<int64_t>(end - d.FileSize, static_cast<int64_t>(spaces.size()));
+    if (!WriteAt(d, d.FileSize, spaces.data(), n)) return false;
+  }
+  return Ok();
+}
+
+// Reads a block header; a block that does not lie inside the file, or whose
+// next block cannot, is damage.
+bool ReadHeader(diskfile& d, int32_t pos, int32_t& size, int32_t& next) {
+  unsigned char b[8];
+  if (!ReadAt(d, pos, b, 8)) return false;
+  size = GetLE32(b);
+  next = GetLE32(b + 4);
+  if (size < 0 || int64_t(pos) + DiskBlockHeaderSize + size > d.FileSize ||
+      (next != DiskNoBlock && (next < 0 || int64_t(next) + DiskBlockHeaderSize > d.FileSize))) {
+    DiskError(dioReadError);
+    return false;
+  }
+  return true;
+}
+
+bool WriteHeader(diskfile& d, int32_t pos, int32_t size, int32_t next) {
+  unsigned char b[8];
+  PutLE32(b, size);
+  PutLE32(b + 4, next);
+  return WriteAt(d, pos, b, 8);
+}
+
+// The most blocks a sound chain of this file can have: every block takes at
+// least its 8-byte header.
+int64_t MaxChainSteps(const diskfile& d) { return d.FileSize / DiskBlockHeaderSize + 1; }
+
+// Puts the cursor on the record starting at first and measures its capacity.
+// A chain that leaves the file, loops or holds more than the file is damage.
+bool OpenChain(logdisk& c, int32_t first) {
+  c.First = first;
+  c.Position = first;
+  c.Offset = 0;
+  c.RecordOffset = 0;
+  c.Capacity = 0;
+  c.Eof = false;
+  diskfile& d = *c.Disk;
+  if (!ReadHeader(d, first, c.BlockSize, c.BlockNext)) return false;
+  int64_t capacity = c.BlockSize;
+  int32_t next = c.BlockNext;
+  int64_t steps = MaxChainSteps(d);
+  while (next != DiskNoBlock) {
+    if (--steps <= 0) {
+      DiskError(dioReadError);
+      return false;
+    }
+    int32_t size, following;
+    if (!ReadHeader(d, next, size, following)) return false;
+    capacity += size;
+    if (capacity > d.FileSize) {
+      DiskError(dioReadError);
+      return false;
+    }
+    next = following;
+  }
+  c.Capacity = static_cast<int32_t>(capacity);
+  return true;
+}
+
+bool NextBlock(logdisk& c) {
+  // A sound record never reads past its capacity; more means the chain changed
+  // under us or loops.
+  if (c.RecordOffset > c.Capacity) {
+    DiskError(dioReadError);
+    return false;
+  }
+  c.Position = c.BlockNext;
+  c.Offset = 0;
+  return ReadHeader(*c.Disk, c.Position, c.BlockSize, c.BlockNext);
+}
+
+// Moves forward n data bytes; the end flag when the chain ends first (the
+// cursor then stands at the end of the last block).
+bool Advance(logdisk& c, int64_t n) {
+  while (Ok()) {
+    int64_t room = c.BlockSize - c.Offset;
+    if (n <= room) {
+      c.Offset += static_cast<int32_t>(n);
+      c.RecordOffset += static_cast<int32_t>(n);
+      return true;
+    }
+    c.Offset = c.BlockSize;
+    c.RecordOffset += static_cast<int32_t>(room);
+    n -= room;
+    if (c.BlockNext == DiskNoBlock) {
+      c.Eof = true;
+      return false;
+    }
+    if (!NextBlock(c)) return false;
+  }
+  return false;
+}
+
+int32_t Remaining(const logdisk& c) { return std::max(0, c.Capacity - c.RecordOffset); }
+
+// A cursor on the record of the folder whose first block is given.
+bool OpenFolderRecord(diskfile& d, int32_t first, logdisk& f) {
+  f = logdisk{};
+  f.Disk = &d;
+  return OpenChain(f, first);
+}
+
+void EncodeSlot(const std::string& name, const std::string& type, int32_t first, unsigned char* b) {
+  std::memset(b, 0, DiskSlotSize);
+  b[0] = static_cast<unsigned char>(name.size());
+  std::memcpy(b + 1, name.data(), name.size());
+  b[10] = static_cast<unsigned char>(type.size());
+  std::memcpy(b + 11, type.data(), type.size());
+  PutLE32(b + 20, first);
+}
+
+TDiskSlot DecodeSlot(const unsigned char* b) {
+  TDiskSlot s;
+  int nameLen = std::min<int>(b[0], DiskNameLength);
+  int typeLen = std::min<int>(b[10], DiskNameLength);
+  s.Name.assign(reinterpret_cast<const char*>(b + 1), static_cast<size_t>(nameLen));
+  s.Type.assign(reinterpret_cast<const char*>(b + 11), static_cast<size_t>(typeLen));
+  s.First = GetLE32(b + 20);
+  return s;
+}
+
+struct TFolderHeader {
+  int32_t Parent = 0;
+  int32_t Self = 0;
+  int32_t Count = 0;
+};
+
+// Reads the header and the slots of a folder. complete is false when the
+// count is negative or larger than the record holds; the slots then are the
+// ones the record does hold.
+bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots,
+                bool& complete) {
+  slots.clear();
+  complete = false;
+  logdisk f;
+  if (!OpenFolderRecord(d, first, f)) return false;
+  unsigned char hb[DiskFolderHeaderSize];
+  DiskRead(f, hb, DiskFolderHeaderSize);
+  if (!Ok()) return false;
+  if (f.Eof) return true;
+  header.Parent = GetLE32(hb);
+  header.Self = GetLE32(hb + 4);
+  header.Count = GetLE32(hb + 8);
+  int32_t room = Remaining(f) / DiskSlotSize;
+  int32_t n = std::clamp(header.Count, 0, room);
+  complete = header.Count >= 0 && header.Count <= room;
+  std::vector<unsigned char> buf(static_cast<size_t>(n) * DiskSlotSize);
+  if (n > 0) DiskRead(f, buf.data(), static_cast<int32_t>(buf.size()));
+  if (!Ok()) return false;
+  slots.reserve(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) slots.push_back(DecodeSlot(buf.data() + size_t(i) * DiskSlotSize));
+  return true;
+}
+
+void CopyFolderHeader(logdisk& c, const TFolderHeader& h) {
+  c.FolderParent = h.Parent;
+  c.FolderSelf = h.Self;
+  c.FolderCount = h.Count;
+}
+
+// Writes at a record offset of the folder's record, growing it as needed.
+void WriteFolderRecord(diskfile& d, int32_t first, int32_t offset, const void* buffer, int32_t count) {
+  logdisk f;
+  if (!OpenFolderRecord(d, first, f)) return;
+  DiskSeek(f, offset);
+  if (f.Eof) {
+    DiskError(dioReadError);
+    return;
+  }
+  DiskWrite(f, buffer, count, true, 512);
+}
+
+void WriteSlot(diskfile& d, int32_t folder, int32_t index, const std::string& name, const std::string& type,
+               int32_t first) {
+  unsigned char b[DiskSlotSize];
+  EncodeSlot(name, type, first, b);
+  WriteFolderRecord(d, folder, DiskFolderHeaderSize + DiskSlotSize * index, b, DiskSlotSize);
+}
+
+bool IsFolderType(const std::string& type) { return type.compare(0, 3, "dir") == 0; }
+
+// Chooses the slot for the cursor's entry in the current folder and writes it:
+// the last slot of the same name and type, else the last of that name marked
+// free, else the last free one, else a new slot.
+void DiskPutEntry(logdisk& c) {
+  if (!Ok()) return;
+  diskfile& d = *c.Disk;
+  TFolderHeader h;
+  std::vector<TDiskSlot> slots;
+  bool complete;
+  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return;
+  if (!complete) {  // a damaged count would grow the folder without bound
+    DiskError(dioReadError);
+    return;
+  }
+  int32_t same = -1, nameFree = -1, anyFree = -1;
+  for (int32_t i = 0; i < static_cast<int32_t>(slots.size()); ++i) {
+    const TDiskSlot& s = slots[size_t(i)];
+    if (s.Name == c.Name && s.Type == c.Type) same = i;
+    if (s.Type == "free") {
+      anyFree = i;
+      if (s.Name == c.Name) nameFree = i;
+    }
+  }
+  int32_t index = same >= 0 ? same : nameFree >= 0 ? nameFree : anyFree;
+  if (index < 0) {
+    if (h.Count == INT32_MAX) {
+      DiskError(dioWriteError);
+      return;
+    }
+    index = h.Count;
+    h.Count += 1;
+    unsigned char b[4];
+    PutLE32(b, h.Count);
+    WriteFolderRecord(d, d.CurrentFolder, 8, b, 4);
+  }
+  WriteSlot(d, d.CurrentFolder, index, c.Name, c.Type, c.First);
+  if (Ok()) CopyFolderHeader(c, h);
+}
+
+// Finds the cursor's entry in the current folder; its slot index or -1.
+int32_t FindSlot(logdisk& c, TDiskSlot* found = nullptr) {
+  diskfile& d = *c.Disk;
+  TFolderHeader h;
+  std::vector<TDiskSlot> slots;
+  bool complete;
+  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return -1;
+  CopyFolderHeader(c, h);
+  for (int32_t i = 0; i < static_cast<int32_t>(slots.size()); ++i) {
+    if (slots[size_t(i)].Name == c.Name && slots[size_t(i)].Type == c.Type) {
+      if (found) *found = slots[size_t(i)];
+      return i;
+    }
+  }
+  return -1;
+}
+
+// Frees the record of the cursor's entry in the current folder and marks its
+// slot free. False when there is no such entry.
+bool DeleteInCurrentFolder(logdisk& c) {
+  diskfile& d = *c.Disk;
+  TDiskSlot slot;
+  int32_t index = FindSlot(c, &slot);
+  if (!Ok()) return false;
+  if (index < 0) {
+    c.Eof = true;
+    return false;
+  }
+  logdisk r = c;
+  if (!OpenChain(r, slot.First)) return false;
+  // Gather the chain before its first header is rewritten.
+  std::vector<TDiskExtent> blocks;
+  blocks.push_back({r.Position, r.BlockSize});
+  int32_t next = r.BlockNext;
+  while (next != DiskNoBlock && Ok()) {
+    int32_t size, following;
+    if (!ReadHeader(d, next, size, following)) return false;
+    blocks.push_back({next, size});
+    next = following;
+  }
+  if (blocks[0].Size > 0) DiskReleaseExtent(d, blocks[0].Position + DiskBlockHeaderSize, blocks[0].Size);
+  WriteHeader(d, blocks[0].Position, 0, DiskNoBlock);
+  for (size_t i = 1; i < blocks.size() && Ok(); ++i)
+    DiskReleaseExtent(d, blocks[i].Position, blocks[i].Size + DiskBlockHeaderSize);
+  if (!Ok()) return false;
+  DiskReleaseExtent(d, blocks[0].Position, DiskBlockHeaderSize);
+  WriteSlot(d, d.CurrentFolder, index, slot.Name, "free", slot.First);
+  return Ok();
+}
+
+bool WriteFreeTable(diskfile& d, logdisk& t, bool onlyUsed) {
+  std::vector<unsigned char> buf(4);
+  int32_t n = 0;
+  for (const TDiskExtent& e : d.FreeTable) {
+    if (onlyUsed && e.Size <= 0) continue;
+    unsigned char b[8];
+    PutLE32(b, e.Position);
+    PutLE32(b + 4, e.Size);
+    buf.insert(buf.end(), b, b + 8);
+    ++n;
+  }
+  PutLE32(buf.data(), n);
+  DiskWrite(t, buf.data(), static_cast<int32_t>(buf.size()), true, 512);
+  return Ok();
+}
+
+void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
+  d.File.Close();
+  d.FreeTable.clear();
+  d.FreeLoaded = false;
+  d.FreeModified = false;
+  d.CurrentFolder = 0;
+  d.FileSize = 0;
+  if (!SetFileModeFor(access, share)) {
+    DiskIoResult = dioInvalidAccess;
+    return;
+  }
+  TFileAccess fa = (DiskFileMode & 0x0F) == 0   ? TFileAccess::Read
+                   : (DiskFileMode & 0x0F) == 1 ? TFileAccess::Write
+                                                : TFileAccess::ReadWrite;
+  TFileShare fs;
+  switch (DiskFileMode & 0xF0) {
+    case 0x10: fs = TFileShare::DenyReadWrite; break;
+    case 0x20: fs = TFileShare::DenyWrite; break;
+    case 0x30: fs = TFileShare::DenyRead; break;
+    default: fs = TFileShare::DenyNone; break;
+  }
+  int32_t t0 = TimeOfDaySeconds();
+  for (;;) {
+    bool opened = create ? d.File.Create(d.FileName, fs) : d.File.Open(d.FileName, fa, fs);
+    DiskIoResult = opened ? dioOk : ErrnoToResult(d.File.LastError(), create);
+    if (opened) {
+      int64_t size = d.File.Size();
+      d.FileSize = std::clamp<int64_t>(size, 0, MaxFileSize);
+      if (create) {
+        // The empty root: its "info" slot and an empty free table.
+        unsigned char b[56] = {};
+        PutLE32(b + 0, 36);
+        PutLE32(b + 4, DiskNoBlock);
+        PutLE32(b + 8, 0);
+        PutLE32(b + 12, 0);
+        PutLE32(b + 16, 1);
+        EncodeSlot("info", "info", 44, b + 20);
+        PutLE32(b + 44, 4);
+        PutLE32(b + 48, DiskNoBlock);
+        PutLE32(b + 52, 0);
+        WriteAt(d, 0, b, sizeof b);
+      }
+      break;
+    }
+    if (DiskIoResult != dioAccessDenied) break;
+    int32_t elapsed = (TimeOfDaySeconds() - t0 + 86400) % 86400;
+    if (elapsed >= OpenRetrySeconds) break;
+    Delay(OpenRetryDelayMs);
+  }
+  DiskFileMode = DiskModeReadWriteShared;
+}
+
+}  // namespace
+
+void DiskAssign(diskfile& disk, const std::string& fileName) { disk.FileName = fileName; }
+
+void DiskOpenEntry(diskfile& disk, logdisk& cursor, const std::string& path, const std::string& name,
+                   const std::string& type) {
+  disk.CurrentFolder = 0;
+  cursor = logdisk{};
+  cursor.Disk = &disk;
+  cursor.Path = path;
+  cursor.Name = ShortString(name);
+  cursor.Type = ShortString(type);
+}
+
+void DiskInit(diskfile& disk, const std::string& fileName, logdisk& cursor, const std::string& path,
+              const std::string& name, const std::string& type) {
+  DiskAssign(disk, fileName);
+  DiskOpenEntry(disk, cursor, path, name, type);
+}
+
+void DiskCreate(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(disk, access, share, true); }
+
+void DiskOpen(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(disk, access, share, false); }
+
+void DiskClose(diskfile& disk) {
+  if (disk.File.IsOpen() && disk.FreeLoaded && disk.FreeModified && Ok()) {
+    logdisk t;
+    DiskOpenEntry(disk, t, ":", "info", "info");
+    DiskOpenNamed(t);
+    if (Ok() && !t.Eof) {
+      // The first pass may grow the record, which changes the table it holds;
+      // the second writes the table as it then stands, without emptied extents.
+      if (WriteFreeTable(disk, t, false)) {
+        DiskSeek(t, 0);
+        WriteFreeTable(disk, t, true);
+      }
+    }
+  }
+  disk.FreeTable.clear();
+  disk.FreeTable.shrink_to_fit();
+  disk.FreeLoaded = false;
+  disk.FreeModified = false;
+  disk.File.Close();
+}
+
+void DiskLoadFreeTable(diskfile& disk) {
+  if (!Ok()) return;
+  disk.FreeTable.clear();
+  disk.FreeLoaded = false;
+  TFolderHeader h;
+  std::vector<TDiskSlot> slots;
+  bool complete;
+  if (!ReadFolder(disk, 0, h, slots, complete)) return;
+  for (const TDiskSlot& s : slots) {
+    if (s.Name != "info" || s.Type != "info") continue;
+    logdisk t;
+    t.Disk = &disk;
+    if (!OpenChain(t, s.First)) return;
+    int32_t n = DiskReadInt32(t);
+    if (!Ok()) return;
+    n = std::clamp(n, 0, Remaining(t) / 8);
+    std::vector<unsigned char> buf(size_t(n) * 8);
+    if (n > 0) DiskRead(t, buf.data(), n * 8);
+    if (!Ok()) return;
+    disk.FreeTable.reserve(size_t(n));
+    // Extents that lie outside the file, overlap or go backwards are dropped:
+    // losing free space is harmless, handing out used space is not.
+    int64_t end = DiskBlockHeaderSize + DiskFolderHeaderSize + DiskSlotSize;  // past the root's info slot
+    for (int32_t i = 0; i < n; ++i) {
+      TDiskExtent e{GetLE32(buf.data() + size_t(i) * 8), GetLE32(buf.data() + size_t(i) * 8 + 4)};
+      if (e.Size < 0 || e.Position < end || int64_t(e.Position) + e.Size > disk.FileSize) continue;
+      disk.FreeTable.push_back(e);
+      end = int64_t(e.Position) + e.Size;
+    }
+    disk.FreeLoaded = true;
+    return;
+  }
+}
+
+void DiskFindFree(diskfile& disk, int32_t size) {
+  if (!Ok()) return;
+  if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
+  disk.Candidate = {static_cast<int32_t>(disk.FileSize), DiskEndOfFileExtent};
+  size = std::max(size, DiskBlockHeaderSize);
+  for (const TDiskExtent& e : disk.FreeTable)
+    if (e.Size >= size) disk.Candidate = e;
+}
+
+void DiskTakeExtent(diskfile& disk, int32_t position, int32_t size) {
+  disk.Extent = {position, size};
+  if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
+  disk.FreeModified = true;
+  if (disk.FileSize <= position) return;
+  for (TDiskExtent& e : disk.FreeTable) {
+    if (e.Position == position) {
+      e = {position + size, std::max(e.Size - size, 0)};
+      return;
+    }
+  }
+}
+
+void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
+  disk.Extent = {position, size};
+  if (size <= 0) return;
+  // A delete may come before any allocation; without the table its space
+  // would never be reused.
+  if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
+  disk.FreeModified = true;
+  TDiskExtent* before = nullptr;
+  TDiskExtent* after = nullptr;
+  for (TDiskExtent& e : disk.FreeTable) {
+    if (!before && int64_t(e.Position) + e.Size == position) before = &e;
+    if (!after && int64_t(e.Position) == int64_t(position) + size) after = &e;
+  }
+  if (before && after) {
+    before->Size += size + after->Size;
+    after->Size = 0;
+  } else if (before) {
+    before->Size += size;
+  } else if (after) {
+    after->Position = position;
+    after->Size += size;
+  } else {
+    auto at = std::find_if(disk.FreeTable.begin(), disk.FreeTable.end(),
+                           [&](const TDiskExtent& e) { return e.Position > position; });
+    disk.FreeTable.insert(at, TDiskExtent{position, size});
+  }
+}
+
+void DiskFindFolder(logdisk& cursor) {
+  if (!Ok()) return;
+  diskfile& d = *cursor.Disk;
+  TFolderHeader h;
+  std::vector<TDiskSlot> slots;
+  bool complete;
+  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return;
+  for (const TDiskSlot& s : slots) {
+    if (s.Name != cursor.Name || !IsFolderType(s.Type)) continue;
+    TFolderHeader sub;
+    std::vector<TDiskSlot> ignored;
+    if (!ReadFolder(d, s.First, sub, ignored, complete)) return;
+    d.CurrentFolder = s.First;
+    CopyFolderHeader(cursor, sub);
+    cursor.FolderName = s.Name;
+    cursor.Position = s.First;
+    return;
+  }
+  cursor.Eof = true;
+}
+
+void DiskFindEntry(logdisk& cursor) {
+  if (!Ok()) return;
+  diskfile& d = *cursor.Disk;
+  d.CurrentFolder = 0;
+  cursor.Position = 0;
+  cursor.Eof = false;
+  cursor.FolderName.clear();
+  TFolderHeader h;
+  std::vector<TDiskSlot> slots;
+  bool complete;
+  if (!ReadFolder(d, 0, h, slots, complete)) return;
+  CopyFolderHeader(cursor, h);
+  if (cursor.Path == ":") return;
+  std::string name = cursor.Name, type = cursor.Type;
+  std::string rest = cursor.Path;
+  while (!rest.empty() && rest[0] == ':' && Ok() && !cursor.Eof) {
+    size_t colon = rest.find(':', 1);
+    std::string folder = rest.substr(1, colon == std::string::npos ? std::string::npos : colon - 1);
+    rest = colon == std::string::npos ? std::string() : rest.substr(colon);
+    cursor.Name = ShortString(folder);
+    DiskFindFolder(cursor);
+  }
+  cursor.Name = name;
+  cursor.Type = type;
+}
+
+void DiskOpenData(logdisk& cursor) {
+  if (!Ok()) return;
+  TDiskSlot slot;
+  if (FindSlot(cursor, &slot) < 0) {
+    if (Ok()) cursor.Eof = true;
+    return;
+  }
+  OpenChain(cursor, slot.First);
+}
+
+void DiskOpenNamed(logdisk& cursor) {
+  DiskFindEntry(cursor);
+  if (Ok() && !cursor.Eof) DiskOpenData(cursor);
+}
+
+void DiskOpenInFolder(logdisk& cursor) {
+  if (!Ok()) return;
+  cursor.Eof = false;
+  DiskOpenData(cursor);  // reads the current folder's header afresh
+}
+
+std::vector<TDiskSlot> DiskReadFolder(logdisk& cursor) {
+  std::vector<TDiskSlot> slots;
+  if (!Ok()) return slots;
+  TFolderHeader h;
+  bool complete;
+  if (!ReadFolder(*cursor.Disk, cursor.Disk->CurrentFolder, h, slots, complete)) return {};
+  CopyFolderHeader(cursor, h);
+  if (!complete) cursor.Eof = true;
+  return slots;
+}
+
+void DiskOpenSlot(logdisk& cursor, const TDiskSlot& slot) {
+  if (!Ok()) return;
+  cursor.Name = slot.Name;
+  cursor.Type = slot.Type;
+  OpenChain(cursor, slot.First);
+}
+
+void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
+  if (!Ok()) return;
+  diskfile& d = *cursor.Disk;
+  DiskFindFree(d, 512);
+  DiskFindEntry(cursor);
+  if (!Ok() || cursor.Eof) return;
+  cursor.Type = ShortString("dir" + typeSuffix.substr(0, 5));
+  int32_t first = d.Candidate.Position;
+  if (!WriteHeader(d, first, 0, DiskNoBlock)) return;
+  DiskTakeExtent(d, first, DiskBlockHeaderSize);
+  cursor.First = first;
+  int32_t parent = d.CurrentFolder;
+  DiskPutEntry(cursor);
+  if (!Ok()) return;
+  logdisk f;
+  if (!OpenFolderRecord(d, first, f)) return;
+  unsigned char b[DiskFolderHeaderSize];
+  PutLE32(b, parent);
+  PutLE32(b + 4, first);
+  PutLE32(b + 8, 0);
+  DiskWrite(f, b, DiskFolderHeaderSize, true, 512);
+  if (!Ok()) return;
+  d.CurrentFolder = first;
+  cursor.FolderParent = parent;
+  cursor.FolderSelf = first;
+  cursor.FolderCount = 0;
+  cursor.FolderName = cursor.Name;
+  cursor.Position = first;
+}
+
+void DiskBeginWrite(logdisk& cursor, int32_t blockSize) {
+  if (!Ok()) return;
+  diskfile& d = *cursor.Disk;
+  DiskFindFree(d, blockSize);
+  DiskFindEntry(cursor);
+  if (!Ok() || cursor.Eof) return;
+  DeleteInCurrentFolder(cursor);  // an absent entry is no error
+  if (!Ok()) return;
+  cursor.Eof = false;
+  DiskPutEntry(cursor);
+  DiskFindFree(d, blockSize);
+  if (!Ok()) return;
+  cursor.First = d.Candidate.Position;
+  DiskPutEntry(cursor);
+  if (!WriteHeader(d, cursor.First, 0, DiskNoBlock)) return;
+  DiskTakeExtent(d, cursor.First, DiskBlockHeaderSize);
+  cursor.Position = cursor.First;
+  cursor.BlockSize = 0;
+  cursor.BlockNext = DiskNoBlock;
+  cursor.Offset = 0;
+  cursor.RecordOffset = 0;
+  cursor.Capacity = 0;
+  cursor.Eof = false;
+}
+
+void DiskDeleteEntry(logdisk& cursor) {
+  if (!Ok()) return;
+  DiskFindEntry(cursor);
+  if (!Ok() || cursor.Eof) return;
+  DeleteInCurrentFolder(cursor);
+}
+
+void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool preallocate, int32_t blockSize) {
+  if (!Ok() || count <= 0) return;
+  diskfile& d = *cursor.Disk;
+  blockSize = std::max(blockSize, 1);
+  const auto* p = static_cast<const char*>(buffer);
+  int32_t remaining = count;
+  auto put = [&]() {
+    int32_t n = std::min(remaining, cursor.BlockSize - cursor.Offset);
+    if (n <= 0) return;
+    if (!WriteAt(d, int64_t(cursor.Position) + DiskBlockHeaderSize + cursor.Offset, p, n)) return;
+    cursor.Offset += n;
+    cursor.RecordOffset += n;
+    p += n;
+    remaining -= n;
+  };
+  put();
+  while (remaining > 0 && Ok()) {
+    if (cursor.BlockNext != DiskNoBlock) {
+      if (!NextBlock(cursor)) return;
+      put();
+      continue;
+    }
+    DiskFindFree(d, blockSize);
+    if (!Ok()) return;
+    TDiskExtent cand = d.Candidate;
+    int64_t blockEnd = int64_t(cursor.Position) + DiskBlockHeaderSize + cursor.BlockSize;
+    if (cand.Position == blockEnd) {
+      int32_t z = std::min(preallocate ? blockSize : remaining, cand.Size);
+      if (blockEnd + z > d.FileSize && !ExtendTo(d, blockEnd + z)) return;
+      cursor.BlockSize += z;
+      if (!WriteHeader(d, cursor.Position, cursor.BlockSize, cursor.BlockNext)) return;
+      DiskTakeExtent(d, cand.Position, z);
+      cursor.Capacity += z;
+    } else {
+      int32_t size = std::min(preallocate ? blockSize : remaining, cand.Size - DiskBlockHeaderSize);
+      size = std::max(size, 0);
+      cursor.BlockNext = cand.Position;
+      if (!WriteHeader(d, cursor.Position, cursor.BlockSize, cursor.BlockNext)) return;
+      int64_t end = int64_t(cand.Position) + DiskBlockHeaderSize + size;
+      if (end > d.FileSize && !ExtendTo(d, end)) return;
+      cursor.Position = cand.Position;
+      cursor.BlockSize = size;
+      cursor.BlockNext = DiskNoBlock;
+      cursor.Offset = 0;
+      if (!WriteHeader(d, cursor.Position, size, DiskNoBlock)) return;
+      DiskTakeExtent(d, cand.Position, size + DiskBlockHeaderSize);
+      cursor.Capacity += size;
+    }
+    put();
+  }
+}
+
+void DiskRead(logdisk& cursor, void* buffer, int32_t count) {
+  if (!Ok() || count <= 0) return;
+  auto* p = static_cast<char*>(buffer);
+  int32_t remaining = count;
+  for (;;) {
+    int32_t n = std::min(remaining, cursor.BlockSize - cursor.Offset);
+    if (n > 0) {
+      if (!ReadAt(*cursor.Disk, int64_t(cursor.Position) + DiskBlockHeaderSize + cursor.Offset, p, n)) return;
+      cursor.Offset += n;
+      cursor.RecordOffset += n;
+      p += n;
+      remaining -= n;
+    }
+    if (remaining <= 0) return;
+    if (cursor.BlockNext == DiskNoBlock) {
+      cursor.Eof = true;
+      return;
+    }
+    if (!NextBlock(cursor)) return;
+  }
+}
+
+void DiskSeek(logdisk& cursor, int32_t recordOffset) {
+  if (!Ok()) return;
+  cursor.Eof = false;
+  cursor.Position = cursor.First;
+  if (!ReadHeader(*cursor.Disk, cursor.Position, cursor.BlockSize, cursor.BlockNext)) return;
+  cursor.Offset = 0;
+  cursor.RecordOffset = 0;
+  Advance(cursor, std::max(recordOffset, 0));
+}
+
+void DiskWriteInt32(logdisk& cursor, int32_t value) {
+  unsigned char b[4];
+  PutLE32(b, value);
+  DiskWrite(cursor, b, 4, true, 512);
+}
+
+int32_t DiskReadInt32(logdisk& cursor) {
+  unsigned char b[4] = {};
+  DiskRead(cursor, b, 4);
+  return GetLE32(b);
+}
+
+void DiskWriteStr(logdisk& cursor, const std::string& s) {
+  if (s.size() > static_cast<size_t>(INT32_MAX - 4)) {
+    DiskError(dioWriteError);
+    return;
+  }
+  std::string buf(4 + s.size(), '\0');
+  PutLE32(reinterpret_cast<unsigned char*>(buf.data()), static_cast<int32_t>(s.size()));
+  std::memcpy(buf.data() + 4, s.data(), s.size());
+  DiskWrite(cursor, buf.data(), static_cast<int32_t>(buf.size()), true, 512);
+}
+
+void DiskReadStr(logdisk& cursor, bool skip, std::string& s) {
+  s.clear();
+  if (!Ok()) return;
+  int32_t n = DiskReadInt32(cursor);
+  if (!Ok() || cursor.Eof) return;
+  if (n < 0) {  // damaged: nothing sensible follows
+    cursor.Eof = true;
+    return;
+  }
+  // A length beyond the record is a truncated string: what is there is read
+  // and the end flag is set.
+  bool truncated = n > Remaining(cursor);
+  int32_t take = truncated ? Remaining(cursor) : n;
+  if (skip) {
+    Advance(cursor, take);
+  } else {
+    s.resize(static_cast<size_t>(take));
+    DiskRead(cursor, s.data(), take);
+    if (!Ok()) {
+      s.clear();
+      return;
+    }
+    size_t zero = s.find('\0');
+    if (zero != std::string::npos) s.resize(zero);
+  }
+  if (truncated) cursor.Eof = true;
+}
+
+void DiskWriteStrings(logdisk& cursor, const std::vector<std::string>& strings) {
+  if (strings.size() > static_cast<size_t>(INT32_MAX)) {
+    DiskError(dioWriteError);
+    return;
+  }
+  DiskWriteInt32(cursor, static_cast<int32_t>(strings.size()));
+  for (const std::string& s : strings) {
+    if (!Ok()) return;
+    DiskWriteStr(cursor, s);
+  }
+}
+
+std::vector<std::string> DiskReadStrings(logdisk& cursor, bool skip) {
+  std::vector<std::string> list;
+  if (!Ok()) return list;
+  int32_t n = DiskReadInt32(cursor);
+  if (!Ok() || cursor.Eof) return list;
+  if (n < 0) {
+    cursor.Eof = true;
+    return list;
+  }
+  // Every string takes at least its 4-byte length, which bounds the loop by
+  // what the record holds whatever the count says.
+  for (int32_t i = 0; i < n && Ok() && !cursor.Eof; ++i) {
+    std::string s;
+    DiskReadStr(cursor, skip, s);
+    if (!skip && Ok() && !cursor.Eof) list.push_back(std::move(s));
+  }
+  return list;
+}
+
+bool DiskEof(const logdisk& cursor) { return cursor.Eof; }
