@@ -1,0 +1,319 @@
+#include "net/IdMessage.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string TrimWs(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsSpace(s[b])) ++b;
+  while (e > b && IsSpace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+// Characters that force a display name into quotes (RFC 5322 specials and controls).
+bool NeedsQuotes(const std::string& name) {
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f) return true;
+    switch (c) {
+      case '(': case ')': case '<': case '>': case '[': case ']': case ':': case ';':
+      case '@': case '\\': case ',': case '.': case '"':
+        return true;
+      default:
+        break;
+    }
+  }
+  return !name.empty() && (name.front() == ' ' || name.back() == ' ');
+}
+
+std::string Unquote(const std::string& s) {
+  std::string t = TrimWs(s);
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') {
+    std::string out;
+    for (size_t i = 1; i + 1 < t.size(); ++i) {
+      if (t[i] == '\\' && i + 2 < t.size()) ++i;
+      out += t[i];
+    }
+    return out;
+  }
+  return t;
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+}  // namespace
+
+TIdStrings SplitLines(const std::string& text) {
+  TIdStrings lines;
+  std::string cur;
+  size_t i = 0;
+  bool pending = false;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(cur);
+      cur.clear();
+      pending = false;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      ++i;
+      continue;
+    }
+    cur += c;
+    pending = true;
+    ++i;
+  }
+  if (pending) lines.push_back(cur);
+  return lines;
+}
+
+std::string JoinLines(const TIdStrings& lines) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) out += "\r\n";
+    out += lines[i];
+  }
+  return out;
+}
+
+// ---- addresses
+
+std::string TIdEMailAddressItem::Text() const {
+  if (Name.empty()) return Address;
+  std::string n;
+  if (NeedsQuotes(Name)) {
+    n = "\"";
+    for (char c : Name) {
+      if (c == '"' || c == '\\') n += '\\';
+      n += c;
+    }
+    n += "\"";
+  } else {
+    n = Name;
+  }
+  return n + " <" + Address + ">";
+}
+
+void TIdEMailAddressItem::SetText(const std::string& text) {
+  Clear();
+  std::string t = TrimWs(text);
+  bool inQuote = false;
+  size_t lt = std::string::npos;
+  for (size_t i = 0; i < t.size(); ++i) {
+    char c = t[i];
+    if (inQuote) {
+      if (c == '\\') ++i;
+      else if (c == '"') inQuote = false;
+    } else if (c == '"') {
+      inQuote = true;
+    } else if (c == '<') {
+      lt = i;
+      break;
+    }
+  }
+  if (lt != std::string::npos) {
+    Name = Unquote(t.substr(0, lt));
+    size_t gt = t.find('>', lt + 1);
+    Address = TrimWs(t.substr(lt + 1, gt == std::string::npos ? std::string::npos : gt - lt - 1));
+    return;
+  }
+  // "address (Name)"
+  size_t open = t.find('(');
+  if (open != std::string::npos && t.back() == ')') {
+    Address = TrimWs(t.substr(0, open));
+    Name = TrimWs(t.substr(open + 1, t.size() - open - 2));
+    return;
+  }
+  Address = Unquote(t);
+}
+
+TIdEMailAddressItem& TIdEMailAddressList::Add() { return items_.emplace_back(); }
+
+TIdEMailAddressItem& TIdEMailAddressList::Add(const std::string& address, const std::string& name) {
+  return items_.emplace_back(address, name);
+}
+
+void TIdEMailAddressList::Delete(int i) {
+  if (i >= 0 && i < Count()) items_.erase(items_.begin() + i);
+}
+
+std::string TIdEMailAddressList::EMailAddresses() const {
+  std::string out;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (i) out += ", ";
+    out += items_[i].Text();
+  }
+  return out;
+}
+
+void TIdEMailAddressList::SetEMailAddresses(const std::string& text) {
+  items_.clear();
+  std::string cur;
+  bool inQuote = false;
+  int angle = 0, paren = 0;
+  auto flush = [&] {
+    if (!TrimWs(cur).empty()) {
+      TIdEMailAddressItem item;
+      item.SetText(cur);
+      if (!item.Empty()) items_.push_back(item);
+    }
+    cur.clear();
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (inQuote) {
+      cur += c;
+      if (c == '\\' && i + 1 < text.size()) cur += text[++i];
+      else if (c == '"') inQuote = false;
+      continue;
+    }
+    if (c == '"') inQuote = true;
+    else if (c == '<') ++angle;
+    else if (c == '>' && angle > 0) --angle;
+    else if (c == '(') ++paren;
+    else if (c == ')' && paren > 0) --paren;
+    else if ((c == ',' || c == ';') && angle == 0 && paren == 0) {
+      flush();
+      continue;
+    }
+    cur += c;
+  }
+  flush();
+}
+
+// ---- headers
+
+std::string TIdHeaderList::NameOf(const std::string& line) {
+  size_t p = line.find(':');
+  return TrimWs(p == std::string::npos ? line : line.substr(0, p));
+}
+
+std::string TIdHeaderList::ValueOf(const std::string& line) {
+  size_t p = line.find(':');
+  return p == std::string::npos ? std::string() : TrimWs(line.substr(p + 1));
+}
+
+int TIdHeaderList::IndexOfName(const std::string& name) const {
+  for (size_t i = 0; i < size(); ++i) {
+    const std::string n = NameOf((*this)[i]);
+    if (n.size() == name.size()) {
+      bool same = true;
+      for (size_t k = 0; k < n.size() && same; ++k)
+        same = std::tolower(static_cast<unsigned char>(n[k])) == std::tolower(static_cast<unsigned char>(name[k]));
+      if (same) return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+std::string TIdHeaderList::Values(const std::string& name) const {
+  int i = IndexOfName(name);
+  return i < 0 ? std::string() : ValueOf((*this)[static_cast<size_t>(i)]);
+}
+
+void TIdHeaderList::SetValues(const std::string& name, const std::string& value) {
+  int i = IndexOfName(name);
+  if (value.empty()) {
+    if (i >= 0) erase(begin() + i);
+    return;
+  }
+  std::string line = name + ": " + value;
+  if (i >= 0) (*this)[static_cast<size_t>(i)] = line;
+  else push_back(line);
+}
+
+// ---- parts
+
+TIdText& TIdMessageParts::AddText(TIdStrings body) {
+  auto p = std::make_unique<TIdText>(std::move(body));
+  p->ContentType = "text/plain";
+  TIdText& ref = *p;
+  parts_.push_back(std::move(p));
+  return ref;
+}
+
+TIdAttachment& TIdMessageParts::AddAttachment(const std::string& fileName) {
+  auto p = std::make_unique<TIdAttachment>(fileName);
+  TIdAttachment& ref = *p;
+  parts_.push_back(std::move(p));
+  return ref;
+}
+
+void TIdMessageParts::Delete(int i) {
+  if (i >= 0 && i < Count()) parts_.erase(parts_.begin() + i);
+}
+
+int TIdMessageParts::TextPartCount() const {
+  int n = 0;
+  for (auto& p : parts_) n += p->Kind() == TIdPartKind::Text;
+  return n;
+}
+
+int TIdMessageParts::AttachmentCount() const {
+  int n = 0;
+  for (auto& p : parts_) n += p->Kind() == TIdPartKind::Attachment;
+  return n;
+}
+
+// ---- message
+
+TIdMessage::TIdMessage() = default;
+TIdMessage::~TIdMessage() = default;
+
+void TIdMessage::Clear() {
+  BccList.Clear();
+  Body.clear();
+  CCList.Clear();
+  CharSet.clear();
+  ContentTransferEncoding.clear();
+  ContentType.clear();
+  Date = 0;
+  ExtraHeaders.clear();
+  From.Clear();
+  Headers.clear();
+  IsEncoded = false;
+  MessageParts.Clear();
+  MsgId.clear();
+  NewsGroups.clear();
+  Organization.clear();
+  Priority = mpNormal;
+  ReceiptRecipient.Clear();
+  Recipients.Clear();
+  References.clear();
+  ReplyTo.Clear();
+  Sender.Clear();
+  Subject.clear();
+  ContentDisposition.clear();
+}
+
+void TIdMessage::ValidateAddresses() const {
+  auto check = [](const TIdEMailAddressItem& a, const char* role) {
+    for (unsigned char c : a.Address) {
+      if (IsControl(c) || c == '<' || c == '>')
+        throw EIdException(std::string("Invalid ") + role + " address: it holds a control character or an angle bracket");
+    }
+  };
+  check(From, "sender");
+  check(Sender, "sender");
+  check(ReceiptRecipient, "receipt");
+  for (auto& a : ReplyTo) check(a, "reply");
+  for (auto& a : Recipients) check(a, "recipient");
+  for (auto& a : CCList) check(a, "recipient");
+  for (auto& a : BccList) check(a, "recipient");
+}
+
+std::filesystem::path DefaultAttachmentFolder() {
+  namespace fs = std::filesystem;
+  fs::path base;
+  if (const char* h = std::getenv("LARKPOST_HOME"); h && *h) {
+    base = h;
+  } else if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) {
+    base = fs::path(x) / "larkpost";
+  } else {
+    const char* home = std::getenv("HOME");
+    base = fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "larkpost";
+  }
+  return base / "Attachments";
+}

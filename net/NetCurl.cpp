@@ -1,0 +1,157 @@
+#include "net/NetCurl.h"
+
+#include <cstring>
+
+#include "net/IdMessage.h"
+
+TCurlSession::TCurlSession() { InitMailLibraries(); }
+
+TCurlSession::~TCurlSession() {
+  if (curl_) curl_easy_cleanup(curl_);
+}
+
+CURL* TCurlSession::Handle() {
+  if (curl_) return curl_;
+  curl_ = curl_easy_init();
+  if (!curl_) throw EIdException("Out of memory");
+  // Worker threads: no signals (curl would use SIGALRM for name look-up time-outs).
+  curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errbuf_);
+  curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &TCurlSession::OnHeader);
+  curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &TCurlSession::OnWrite);
+  curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &TCurlSession::OnRead);
+  curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+  curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &TCurlSession::OnProgress);
+  curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(curl_, CURLOPT_MAXCONNECTS, 1L);
+  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,pop3");
+  curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+  return curl_;
+}
+
+size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
+  auto* s = static_cast<TCurlSession*>(p);
+  size_t len = size * n;
+  if (s->headerLines.size() < 65536) s->headerLines.append(data, len);
+  std::string line(data, len);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  if (line.size() > 1000) line.resize(1000);
+  if (!line.empty()) {
+    s->lastReply = line;
+    if (line[0] == '4' || line[0] == '5' || line.rfind("-ERR", 0) == 0) s->lastError = line;
+  }
+  return len;
+}
+
+size_t TCurlSession::OnWrite(char* data, size_t size, size_t n, void* p) {
+  auto* s = static_cast<TCurlSession*>(p);
+  size_t len = size * n;
+  if (s->maxBody == 0) return len;
+  if (s->body.size() + len > s->maxBody) {
+    s->bodyTooLarge = true;
+    return 0;  // aborts the transfer
+  }
+  s->body.append(data, len);
+  return len;
+}
+
+size_t TCurlSession::OnRead(char* data, size_t size, size_t n, void* p) {
+  auto* s = static_cast<TCurlSession*>(p);
+  size_t room = size * n;
+  size_t left = s->upload.size() - s->uploadPos;
+  size_t k = left < room ? left : room;
+  memcpy(data, s->upload.data() + s->uploadPos, k);
+  s->uploadPos += k;
+  return k;
+}
+
+int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<TCurlSession*>(p)->abort_.load() ? 1 : 0;
+}
+
+CURLcode TCurlSession::Perform() {
+  Handle();
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    busy_ = true;
+    cut_ = false;
+  }
+  lastReply.clear();
+  lastError.clear();
+  headerLines.clear();
+  body.clear();
+  bodyTooLarge = false;
+  errbuf_[0] = 0;
+  CURLcode rc = curl_easy_perform(curl_);
+  std::lock_guard<std::mutex> g(lock_);
+  busy_ = false;
+  if (abort_.exchange(false)) {
+    cut_ = true;
+    curl_easy_cleanup(curl_);
+    curl_ = nullptr;
+    return CURLE_ABORTED_BY_CALLBACK;
+  }
+  return rc;
+}
+
+bool TCurlSession::Connected() {
+  std::lock_guard<std::mutex> g(lock_);
+  if (busy_) return true;
+  if (!curl_) return false;
+  curl_socket_t sock = CURL_SOCKET_BAD;
+  if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
+  return sock != CURL_SOCKET_BAD;
+}
+
+void TCurlSession::Close() {
+  std::lock_guard<std::mutex> g(lock_);
+  if (busy_) {
+    abort_.store(true);
+    return;
+  }
+  if (curl_) {
+    curl_easy_cleanup(curl_);
+    curl_ = nullptr;
+  }
+}
+
+std::string TCurlSession::Describe(CURLcode code, const std::string& host, int port) const {
+  const std::string where = host + ":" + std::to_string(port);
+  long oserr = 0;
+  if (curl_) curl_easy_getinfo(curl_, CURLINFO_OS_ERRNO, &oserr);
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return host + ": host not found";
+    case CURLE_COULDNT_CONNECT:
+      if (oserr) return where + ": " + strerror(static_cast<int>(oserr));
+      return where + ": Connection refused";
+    case CURLE_OPERATION_TIMEDOUT:
+      return where + ": Connection timed out";
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+      if (oserr) return where + ": " + strerror(static_cast<int>(oserr));
+      return where + ": Connection closed gracefully";
+    case CURLE_ABORTED_BY_CALLBACK:
+      return where + ": Disconnected";
+    default:
+      break;
+  }
+  std::string detail = errbuf_[0] ? errbuf_ : curl_easy_strerror(code);
+  while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
+  return where + ": " + detail;
+}
+
+bool NetValidHost(const std::string& host) {
+  if (host.empty() || host.size() > 253) return false;
+  for (unsigned char c : host)
+    if (!(std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':' || c >= 0x80)) return false;
+  return true;
+}
+
+std::string NetUrlHost(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The curl session shared by the SMTP and POP3 clients (inside net/ only).
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class TCurlSession {
+public:
+  TCurlSession();
+  ~TCurlSession();
+
+  // Server reply lines of the last request, the last 4xx/5xx (SMTP) or "-ERR" (POP3) line.
+  std::string lastReply;
+  std::string lastError;
+  std::string headerLines;  // every reply line of the last request, CR LF kept
+  // Body data of the last request (write callback), bounded by maxBody (0: discarded).
+  std::string body;
+  size_t maxBody = 0;
+  bool bodyTooLarge = false;
+  // Upload source.
+  std::string upload;
+  size_t uploadPos = 0;
+
+  // The handle, made on first use with the options every request shares.
+  CURL* Handle();
+  bool HasHandle() const { return curl_ != nullptr; }
+  // Runs the request on the owning thread. Returns the curl code; a Cut from another
+  // thread makes it CURLE_ABORTED_BY_CALLBACK and closes the handle.
+  CURLcode Perform();
+  // True while a live connection is kept in the handle (or a request is running).
+  bool Connected();
+  // Closes the handle (the protocol's QUIT on a live connection). From another thread
+  // while a request runs: aborts the request instead; the owner closes.
+  void Close();
+  bool WasCut() const { return cut_; }
+
+  // "host:port: reason" for curl failures without a server reply.
+  std::string Describe(CURLcode code, const std::string& host, int port) const;
+
+private:
+  static size_t OnHeader(char* data, size_t size, size_t n, void* self);
+  static size_t OnWrite(char* data, size_t size, size_t n, void* self);
+  static size_t OnRead(char* data, size_t size, size_t n, void* self);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  CURL* curl_ = nullptr;
+  char errbuf_[CURL_ERROR_SIZE] = {0};
+  std::mutex lock_;
+  bool busy_ = false;
+  std::atomic<bool> abort_{false};
+  bool cut_ = false;
+};
+
+// Host names and addresses accepted in a URL (no user info, path or control characters).
+bool NetValidHost(const std::string& host);
+std::string NetUrlHost(const std::string& host);  // IPv6 literal in brackets
