@@ -1,0 +1,206 @@
+#include "withdrawal/ExtractData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numeric>
+
+#include "withdrawal/Container.h"
+
+namespace {
+
+// Closes the container however the steps in between end.
+struct TDiskCloser {
+  diskfile& disk;
+  ~TDiskCloser() { DiskClose(disk); }
+};
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+// Opens the store, or creates it with its "Version" entry.
+void OpenOrCreateStore(diskfile& disk, const std::string& fileName) {
+  if (FileExists(fileName)) {
+    DiskOpen(disk, 2, 3);
+    return;
+  }
+  DiskCreate(disk, 2, 3);
+  logdisk version;
+  DiskOpenEntry(disk, version, ":", "Version", "dat");
+  DiskBeginWrite(version, 512);
+  DiskWriteInt32(version, 1);
+}
+
+std::string InboxPath() { return std::string(":") + InboxFolderName; }
+
+void SplitEntryName(const std::string& entryName, std::string& name, std::string& type) {
+  name = entryName.substr(0, 8);
+  type = entryName.size() > 8 ? entryName.substr(8, 8) : std::string();
+}
+
+}  // namespace
+
+void SortMessagesByDate(TPop3MailList& list) {
+  if (list.size() < 2) return;
+  // Newest first, and among equal dates the later item first: the order a
+  // selection of the greatest (the last of equals) gives, in n log n.
+  auto key = [&](size_t i) {
+    double d = list[i].Message ? list[i].Message->Date : 0;
+    return std::isnan(d) ? -std::numeric_limits<double>::infinity() : d;
+  };
+  std::vector<size_t> order(list.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    double ka = key(a), kb = key(b);
+    return ka != kb ? ka > kb : a > b;
+  });
+  TPop3MailList sorted;
+  sorted.reserve(list.size());
+  for (size_t i : order) sorted.push_back(std::move(list[i]));
+  list = std::move(sorted);
+}
+
+std::filesystem::path DefaultStoreFolder() {
+  namespace fs = std::filesystem;
+  if (const char* h = std::getenv("LARKPOST_HOME"); h && *h) return fs::path(h);
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "larkpost";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "larkpost";
+}
+
+TExtractData::TExtractData(std::filesystem::path storeFolder) : StoreFolder(std::move(storeFolder)) {
+  LoadMessageIds();
+}
+
+std::string TExtractData::StoreFileName() const { return (StoreFolder / PopmailFileName).string(); }
+
+void TExtractData::StoreMessage(const TIdMessage& message, const std::string& folder) {
+  std::string text = MessageTimeText(Clock());
+  std::string name, type;
+  SplitEntryName(text, name, type);
+  std::string fileName = StoreFileName();
+  diskfile disk;
+  logdisk cursor;
+  DiskInit(disk, fileName, cursor, ":" + folder, name, type);
+  TDiskCloser closer{disk};
+  OpenOrCreateStore(disk, fileName);
+  DiskFindEntry(cursor);
+  if (DiskEof(cursor)) {
+    logdisk folderCursor;
+    DiskOpenEntry(disk, folderCursor, ":", folder, "");
+    DiskAddEntry(folderCursor, "");
+    DiskFindEntry(cursor);
+  }
+  DiskBeginWrite(cursor, 512);
+  if (DiskIoResult == 0 && !DiskEof(cursor)) WriteMessage(cursor, message);
+}
+
+void TExtractData::LoadMessageIds() {
+  KnownIds.clear();
+  std::string fileName = StoreFileName();
+  if (!FileExists(fileName)) return;
+  diskfile disk;
+  logdisk cursor;
+  DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
+  TDiskCloser closer{disk};
+  DiskOpen(disk, 2, 3);
+  DiskOpenNamed(cursor);
+  if (DiskEof(cursor) || DiskIoResult != 0) return;
+  int32_t count = DiskReadInt32(cursor);
+  for (int32_t i = 0; i < count && DiskIoResult == 0 && !DiskEof(cursor); ++i) {
+    std::string id;
+    DiskReadStr(cursor, false, id);
+    if (DiskIoResult == 0 && !DiskEof(cursor)) KnownIds.push_back(std::move(id));
+  }
+}
+
+void TExtractData::SaveMessageIds() {
+  std::string fileName = StoreFileName();
+  diskfile disk;
+  logdisk cursor;
+  DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
+  TDiskCloser closer{disk};
+  OpenOrCreateStore(disk, fileName);
+  DiskBeginWrite(cursor, 512);
+  DiskWriteInt32(cursor, static_cast<int32_t>(KnownIds.size()));
+  for (const std::string& id : KnownIds) DiskWriteStr(cursor, id);
+}
+
+bool TExtractData::IsKnownMessageId(const std::string& id) const {
+  return std::find(KnownIds.begin(), KnownIds.end(), id) != KnownIds.end();
+}
+
+void TExtractData::CommitMessageIds() {
+  KnownIds = SeenIds;
+  SeenIds.clear();
+  SaveMessageIds();
+}
+
+void TExtractData::ReadMailList() {
+  MailList.clear();
+  std::string fileName = StoreFileName();
+  if (!FileExists(fileName)) return;
+  diskfile disk;
+  logdisk cursor;
+  DiskInit(disk, fileName, cursor, InboxPath(), InboxFolderName, "");
+  {
+    TDiskCloser closer{disk};
+    DiskOpen(disk, 2, 3);
+    DiskFindFolder(cursor);
+    if (DiskIoResult != 0 || DiskEof(cursor)) return;
+    // Every slot is opened from its own first block: listing reads the folder once.
+    std::vector<TDiskSlot> slots = DiskReadFolder(cursor);
+    for (const TDiskSlot& slot : slots) {
+      if (slot.Type == "free") continue;
+      logdisk entry = cursor;
+      DiskOpenSlot(entry, slot);
+      if (DiskIoResult == 0 && !DiskEof(entry)) {
+        auto message = std::make_unique<TIdMessage>();
+        ReadMessage(entry, *message, true);
+        MailList.push_back({slot.Name + slot.Type, std::move(message)});
+      }
+      // A damaged entry must not hide the ones after it.
+      DiskIoResult = 0;
+    }
+  }
+  SortMessagesByDate();
+}
+
+std::unique_ptr<TIdMessage> TExtractData::ReadFullMessage(const std::string& entryName) const {
+  std::string fileName = StoreFileName();
+  if (!FileExists(fileName)) return nullptr;
+  std::string name, type;
+  SplitEntryName(entryName, name, type);
+  diskfile disk;
+  logdisk cursor;
+  DiskInit(disk, fileName, cursor, InboxPath(), name, type);
+  TDiskCloser closer{disk};
+  DiskOpen(disk, 2, 3);
+  DiskOpenNamed(cursor);
+  if (DiskIoResult != 0 || DiskEof(cursor)) return nullptr;
+  auto message = std::make_unique<TIdMessage>();
+  ReadMessage(cursor, *message, false);
+  return message;
+}
+
+void TExtractData::DeleteMessages(const std::vector<std::string>& entryNames) {
+  std::string fileName = StoreFileName();
+  if (!FileExists(fileName)) return;
+  {
+    diskfile disk;
+    DiskAssign(disk, fileName);
+    TDiskCloser closer{disk};
+    DiskOpen(disk, 2, 3);
+    for (const std::string& entryName : entryNames) {
+      std::string name, type;
+      SplitEntryName(entryName, name, type);
+      logdisk cursor;
+      DiskOpenEntry(disk, cursor, InboxPath(), name, type);
+      DiskDeleteEntry(cursor);
+    }
+  }
+  ReadMailList();
+}
