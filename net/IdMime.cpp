@@ -325,7 +325,7 @@ bool IsPrintableAscii(const std::string& s) {
 
 // Encoded words (RFC 2047) for Text in Charset, each at most 75 characters, never splitting
 // a character. Falls back to UTF-8 when the charset cannot hold every character.
-std::vector<std::string> EncodeWords(const std::string& text, std::string charset) {
+std::vector<std::string> EncodeWords(const std::string& text, std::string charset, size_t firstWord = 75) {
   std::string cs = Lower(charset);
   if (cs.empty() || cs == "utf-7" || IsUserDefined(cs)) cs = "utf-8";
   // Split into characters and convert each.
@@ -353,6 +353,7 @@ std::vector<std::string> EncodeWords(const std::string& text, std::string charse
   static const char hex[] = "0123456789ABCDEF";
   const std::string head = "=?" + cs + "?Q?";
   const size_t room = 75 - head.size() - 2;
+  const size_t firstRoom = firstWord > head.size() + 14 ? std::min<size_t>(firstWord, 75) - head.size() - 2 : 12;
   std::vector<std::string> words;
   std::string cur;
   for (const std::string& b : bytes) {
@@ -366,7 +367,7 @@ std::vector<std::string> EncodeWords(const std::string& text, std::string charse
         enc += hex[c & 15];
       }
     }
-    if (!cur.empty() && cur.size() + enc.size() > room) {
+    if (!cur.empty() && cur.size() + enc.size() > (words.empty() ? firstRoom : room)) {
       words.push_back(head + cur + "?=");
       cur.clear();
     }
@@ -377,7 +378,8 @@ std::vector<std::string> EncodeWords(const std::string& text, std::string charse
 }
 
 // Unstructured text (Subject and the like) as tokens for folding.
-std::vector<std::string> UnstructuredTokens(const std::string& text, const std::string& charset) {
+std::vector<std::string> UnstructuredTokens(const std::string& text, const std::string& charset,
+                                            const std::string& header = "X-Header") {
   std::vector<std::string> tokens;
   std::string clean = CleanHeaderText(text);
   bool plain = IsPrintableAscii(clean) && clean.find("=?") == std::string::npos;
@@ -396,11 +398,11 @@ std::vector<std::string> UnstructuredTokens(const std::string& text, const std::
     }
     if (plain) return tokens;
   }
-  return EncodeWords(clean, charset);
+  return EncodeWords(clean, charset, 76 - header.size() - 2);
 }
 
 // A display name as a phrase: plain (quoted when it needs it) or encoded words.
-std::vector<std::string> PhraseTokens(const std::string& name, const std::string& charset) {
+std::vector<std::string> PhraseTokens(const std::string& name, const std::string& charset, size_t firstWord) {
   std::string clean = TrimWs(CleanHeaderText(name));
   if (clean.empty()) return {};
   if (IsPrintableAscii(clean) && clean.find("=?") == std::string::npos && clean.size() < 900) {
@@ -409,7 +411,7 @@ std::vector<std::string> PhraseTokens(const std::string& name, const std::string
     t = t.substr(0, t.size() - 4);
     return {t};
   }
-  return EncodeWords(clean, charset);
+  return EncodeWords(clean, charset, firstWord);
 }
 
 struct THeaderWriter {
@@ -442,8 +444,9 @@ struct THeaderWriter {
 std::string AddressText(const TIdEMailAddressItem& a) { return "<" + a.Address + ">"; }
 
 // One address as a single token group: the phrase's words then "<address>".
-std::vector<std::string> AddressTokens(const TIdEMailAddressItem& a, const std::string& charset) {
-  std::vector<std::string> t = PhraseTokens(a.Name, charset);
+std::vector<std::string> AddressTokens(const TIdEMailAddressItem& a, const std::string& charset,
+                                       size_t firstWord = 75) {
+  std::vector<std::string> t = PhraseTokens(a.Name, charset, firstWord);
   if (t.empty()) return {a.Address};
   t.push_back(AddressText(a));
   return t;
@@ -453,7 +456,7 @@ void AddAddressHeader(THeaderWriter& w, const std::string& name, const std::vect
                       const std::string& charset) {
   std::vector<std::string> tokens;
   for (size_t i = 0; i < list.size(); ++i) {
-    std::vector<std::string> t = AddressTokens(*list[i], charset);
+    std::vector<std::string> t = AddressTokens(*list[i], charset, i == 0 ? 76 - name.size() - 2 : 75);
     if (i + 1 < list.size()) t.back() += ",";
     tokens.insert(tokens.end(), t.begin(), t.end());
   }
@@ -482,13 +485,13 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
   const std::string cs = TrimWs(msg.CharSet).empty() ? "utf-8" : TrimWs(msg.CharSet);
 
   THeaderWriter w;
-  if (!msg.From.Address.empty() || !msg.From.Name.empty()) w.Add("From", AddressTokens(msg.From, cs));
-  if (!msg.Sender.Address.empty()) w.Add("Sender", AddressTokens(msg.Sender, cs));
+  if (!msg.From.Address.empty() || !msg.From.Name.empty()) w.Add("From", AddressTokens(msg.From, cs, 70));
+  if (!msg.Sender.Address.empty()) w.Add("Sender", AddressTokens(msg.Sender, cs, 68));
   AddAddressHeader(w, "Reply-To", NonEmpty(msg.ReplyTo), cs);
   AddAddressHeader(w, "To", NonEmpty(msg.Recipients), cs);
   AddAddressHeader(w, "Cc", NonEmpty(msg.CCList), cs);
   // Bcc stays in the envelope only.
-  w.Add("Subject", UnstructuredTokens(msg.Subject, cs));
+  w.Add("Subject", UnstructuredTokens(msg.Subject, cs, "Subject"));
   w.Add("Date", {RfcDate(msg.Date, msg.UseNowForDate || msg.Date == 0)});
 
   std::string id = CleanHeaderText(msg.MsgId);
@@ -504,7 +507,7 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
   w.Add("Message-Id", {"<" + id + ">"});
 
   if (!msg.References.empty()) w.Add("References", UnstructuredTokens(msg.References, "us-ascii"));
-  if (!msg.Organization.empty()) w.Add("Organization", UnstructuredTokens(msg.Organization, cs));
+  if (!msg.Organization.empty()) w.Add("Organization", UnstructuredTokens(msg.Organization, cs, "Organization"));
   if (!msg.NewsGroups.empty()) {
     std::vector<std::string> t;
     for (size_t i = 0; i < msg.NewsGroups.size(); ++i) {
@@ -516,7 +519,7 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
     w.Add("Newsgroups", t);
   }
   if (!msg.ReceiptRecipient.Address.empty())
-    w.Add("Disposition-Notification-To", AddressTokens(msg.ReceiptRecipient, cs));
+    w.Add("Disposition-Notification-To", AddressTokens(msg.ReceiptRecipient, cs, 46));
   if (msg.Priority != mpNormal) {
     static const char* names[] = {"1 (Highest)", "2 (High)", "3 (Normal)", "4 (Low)", "5 (Lowest)"};
     w.Add("X-Priority", {names[std::min<int>(msg.Priority, 4)]});
@@ -529,7 +532,7 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
     static const char* own[] = {"from", "sender", "reply-to", "to", "cc", "bcc", "subject", "date", "message-id",
                                 "mime-version", "content-type", "content-transfer-encoding", "content-disposition"};
     if (std::any_of(std::begin(own), std::end(own), [&](const char* o) { return SameName(name, o); })) continue;
-    w.Add(name, UnstructuredTokens(TIdHeaderList::ValueOf(line), cs));
+    w.Add(name, UnstructuredTokens(TIdHeaderList::ValueOf(line), cs, name));
   }
   w.Add("MIME-Version", {"1.0"});
 

@@ -1,0 +1,450 @@
+// The message model: address text forms, building messages for sending, parsing received mail.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "support/TestServers.h"
+#include "net/IdMessage.h"
+#include "net/NetInternal.h"
+
+namespace {
+
+const bool kUtc = [] {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  return true;
+}();
+
+std::string HeaderBlock(const std::string& wire) { return wire.substr(0, wire.find("\r\n\r\n") + 2); }
+
+// Every line break of Text is CR LF.
+bool OnlyCrLf(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+    if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> Lines(const std::string& s) {
+  std::vector<std::string> out;
+  size_t p = 0;
+  while (p < s.size()) {
+    size_t e = s.find("\r\n", p);
+    if (e == std::string::npos) e = s.size();
+    out.push_back(s.substr(p, e - p));
+    p = e + 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(AddressText, FormsAndRoundTrip) {
+  struct Case {
+    std::string name, address, text;
+  } cases[] = {
+      {"", "a@b.com", "a@b.com"},
+      {"John Smith", "js@x.org", "John Smith <js@x.org>"},
+      {"Smith, John", "js@x.org", "\"Smith, John\" <js@x.org>"},
+      {"Say \"hi\"", "q@x.org", "\"Say \\\"hi\\\"\" <q@x.org>"},
+      {"Jöhn Ünïcode", "u@x.org", "Jöhn Ünïcode <u@x.org>"},
+      {"J. R.", "jr@x.org", "\"J. R.\" <jr@x.org>"},
+  };
+  for (const auto& c : cases) {
+    TIdEMailAddressItem item(c.address, c.name);
+    EXPECT_EQ(item.Text(), c.text);
+    TIdEMailAddressItem back;
+    back.SetText(item.Text());
+    EXPECT_EQ(back.Name, c.name) << c.text;
+    EXPECT_EQ(back.Address, c.address) << c.text;
+  }
+  TIdEMailAddressItem other;
+  other.SetText("  x@y.z (Comment Name) ");
+  EXPECT_EQ(other.Address, "x@y.z");
+  EXPECT_EQ(other.Name, "Comment Name");
+}
+
+TEST(AddressText, ListsJoinWithCommaAndSplitRespectingQuotes) {
+  TIdEMailAddressList l;
+  l.Add("a@b.c");
+  l.Add("d@e.f", "Doe, Jane");
+  l.Add("g@h.i", "Gee");
+  EXPECT_EQ(l.EMailAddresses(), "a@b.c, \"Doe, Jane\" <d@e.f>, Gee <g@h.i>");
+  TIdEMailAddressList back;
+  back.SetEMailAddresses(l.EMailAddresses());
+  EXPECT_EQ(back, l);
+  back.SetEMailAddresses(" ; x@y.z;; ,");
+  ASSERT_EQ(back.Count(), 1);
+  EXPECT_EQ(back[0].Address, "x@y.z");
+  back.SetEMailAddresses("");
+  EXPECT_EQ(back.Count(), 0);
+}
+
+TEST(Lines, SplitAndJoin) {
+  EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (TIdStrings{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\r\n"), (TIdStrings{"a"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\n"), (TIdStrings{"a", ""}));
+  EXPECT_EQ(SplitLines(""), TIdStrings{});
+  EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb");
+}
+
+TEST(Building, Windows1252HtmlWithHeadersEncodedAndCrLfThroughout) {
+  TTempDir dir;
+  WriteFile(dir.Path() / "Prix été.txt", "line one\nline two\n");
+  TIdMessage m;
+  m.From = {"sender@example.com", "Jöhn Smith"};
+  m.ReplyTo.Add("reply@example.com");
+  m.Recipients.Add("to@example.org");
+  m.Subject = "Prix spécial été";
+  m.ContentType = "text/html";
+  m.CharSet = "windows-1252";
+  m.SetBodyText("<p>Café à 5 €</p>\n.\n..x\nend");
+  m.MessageParts.AddAttachment((dir.Path() / "Prix été.txt").string());
+  const std::string wire = m.EncodeToString();
+  EXPECT_TRUE(OnlyCrLf(wire));
+  const std::string head = HeaderBlock(wire);
+  EXPECT_NE(head.find("From: =?windows-1252?Q?J=F6hn_Smith?= <sender@example.com>\r\n"), std::string::npos) << head;
+  EXPECT_NE(head.find("Reply-To: reply@example.com\r\n"), std::string::npos);
+  EXPECT_NE(head.find("Subject: =?windows-1252?Q?Prix_sp=E9cial_=E9t=E9?=\r\n"), std::string::npos) << head;
+  EXPECT_NE(wire.find("charset=windows-1252"), std::string::npos);
+  EXPECT_NE(wire.find("<p>Caf=E9 =E0 5 =80</p>\r\n.\r\n..x\r\nend"), std::string::npos) << wire;
+  EXPECT_NE(wire.find("filename*=iso-8859-1''Prix%20%E9t%E9.txt"), std::string::npos) << wire;
+  for (const std::string& line : Lines(wire)) EXPECT_LE(line.size(), 998u);
+
+  TIdMessage back;
+  back.AttachmentFolder = dir.Path() / "in";
+  back.LoadFromString(wire);
+  EXPECT_EQ(back.Subject, m.Subject);
+  EXPECT_EQ(back.From, m.From);
+  ASSERT_EQ(back.MessageParts.Count(), 2);
+  ASSERT_EQ(back.MessageParts[0].Kind(), TIdPartKind::Text);
+  EXPECT_EQ(static_cast<TIdText&>(back.MessageParts[0]).Body, m.Body);
+  EXPECT_EQ(back.MessageParts[0].ContentType, "text/html");
+  ASSERT_EQ(back.MessageParts[1].Kind(), TIdPartKind::Attachment);
+  auto& a = static_cast<TIdAttachment&>(back.MessageParts[1]);
+  EXPECT_EQ(a.FileName, "Prix été.txt");
+  EXPECT_EQ(ReadFile(a.StoredPathName), "line one\nline two\n");
+}
+
+TEST(Building, HeaderInjectionNeverStartsAHeader) {
+  TIdMessage m;
+  m.From = {"s@example.com", "Evil\r\nBcc: victim@x.com"};
+  m.Recipients.Add("to@example.org", "Name\nX-Injected: 1");
+  m.Subject = "Hello\r\nBcc: victim@x.com\r\n\r\nbody";
+  m.ExtraHeaders.push_back("X-Note: one\r\nX-Injected: 2");
+  m.ExtraHeaders.push_back("Bad Name: x");
+  m.SetBodyText("text");
+  const std::string head = HeaderBlock(m.EncodeToString());
+  for (const std::string& line : Lines(head)) {
+    EXPECT_NE(line.rfind("Bcc:", 0), 0u) << line;
+    EXPECT_NE(line.rfind("X-Injected", 0), 0u) << line;
+    EXPECT_NE(line.rfind("Bad Name", 0), 0u) << line;
+  }
+  EXPECT_NE(head.find("X-Note: one  X-Injected: 2"), std::string::npos) << head;
+}
+
+TEST(Building, AddressesWithControlCharactersAreRefused) {
+  const char* bad[] = {"a@b.com\r\nRCPT TO:<x@y>", "a@b.com\n", "a\x01@b.com", "a@b.com>", "<a@b.com", "a\x7f@b"};
+  for (const char* addr : bad) {
+    TIdMessage to;
+    to.From.Address = "ok@example.com";
+    to.Recipients.Add(addr);
+    EXPECT_THROW(to.ValidateAddresses(), EIdException) << addr;
+    EXPECT_THROW(to.EncodeToString(), EIdException) << addr;
+    TIdMessage from;
+    from.From.Address = addr;
+    from.Recipients.Add("ok@example.com");
+    EXPECT_THROW(from.ValidateAddresses(), EIdException) << addr;
+    TIdMessage reply;
+    reply.ReplyTo.Add(addr);
+    EXPECT_THROW(reply.ValidateAddresses(), EIdException) << addr;
+  }
+}
+
+TEST(Building, LongSubjectsFold) {
+  TIdMessage m;
+  m.From.Address = "s@example.com";
+  m.Recipients.Add("t@example.com");
+  std::string subject;
+  for (int i = 0; i < 40; ++i) subject += "word" + std::to_string(i) + " ";
+  subject += "Überlänge";
+  m.Subject = subject;
+  m.CharSet = "iso-8859-1";
+  const std::string head = HeaderBlock(m.EncodeToString());
+  for (const std::string& line : Lines(head)) EXPECT_LE(line.size(), 78u) << line;
+  TIdMessage back;
+  back.LoadFromString(m.EncodeToString());
+  EXPECT_EQ(back.Subject, subject);
+}
+
+TEST(Building, EveryCharsetOfTheTableRoundTrips) {
+  struct Case {
+    const char* charset;
+    const char* sample;
+  } cases[] = {
+      {"windows-1256", "مرحبا"},     {"windows-1257", "Ąžuolas"},     {"iso-8859-2", "Łódź"},
+      {"windows-1250", "Příliš"},    {"iso-8859-5", "Привет"},        {"koi8-r", "Привет"},
+      {"koi8-u", "Їжак"},            {"windows-1251", "Привет"},      {"iso-8859-7", "Καλημέρα"},
+      {"windows-1253", "Καλημέρα"},  {"windows-1255", "שלום"},        {"windows-874", "สวัสดี"},
+      {"windows-1254", "Günaydın"},  {"utf-7", "Grüße €"},            {"utf-8", "Grüße € 日本"},
+      {"x-user-defined", "Grüße"},   {"windows-1258", "Việt"},        {"iso-8859-1", "Grüße"},
+      {"windows-1252", "Grüße €"},
+  };
+  for (const auto& c : cases) {
+    TIdMessage m;
+    m.From.Address = "s@example.com";
+    m.Recipients.Add("t@example.com");
+    m.CharSet = c.charset;
+    m.ContentType = "text/plain";
+    m.Subject = std::string("S ") + c.sample;
+    m.SetBodyText(std::string("Hello ") + c.sample + "\n=line=\n.");
+    const std::string wire = m.EncodeToString();
+    EXPECT_TRUE(OnlyCrLf(wire)) << c.charset;
+    EXPECT_NE(wire.find(std::string("charset=") + c.charset), std::string::npos) << c.charset << "\n" << wire;
+    TIdMessage back;
+    back.LoadFromString(wire);
+    EXPECT_EQ(back.BodyText(), m.BodyText()) << c.charset << "\n" << wire;
+    EXPECT_EQ(back.Subject, m.Subject) << c.charset << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(back.CharSet, c.charset);
+  }
+}
+
+TEST(Building, UnrepresentableCharactersBecomeQuestionMarks) {
+  EXPECT_EQ(NetFromUtf8("a€b日c", "iso-8859-1"), "a?b?c");
+  EXPECT_EQ(NetFromUtf8("é", "windows-1252"), "\xE9");
+  EXPECT_THROW(NetFromUtf8("x", "no-such-charset"), EIdException);
+  EXPECT_EQ(NetToUtf8("\xE9", "windows-1252"), "é");
+  EXPECT_EQ(NetToUtf8("\xE9", ""), "é");          // not UTF-8: read as windows-1252
+  EXPECT_EQ(NetToUtf8("é", "no-such-charset"), "é");
+}
+
+TEST(Building, MissingAttachmentIsAClearError) {
+  TIdMessage m;
+  m.From.Address = "s@example.com";
+  m.Recipients.Add("t@example.com");
+  m.MessageParts.AddAttachment("/nonexistent/file.pdf");
+  try {
+    m.EncodeToString();
+    FAIL();
+  } catch (const EIdException& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/file.pdf"), std::string::npos);
+  }
+}
+
+namespace {
+
+std::string Base64(const std::string& in) {
+  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < in.size(); i += 3) {
+    unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8 | (unsigned char)in[i + 2];
+    out += t[v >> 18 & 63];
+    out += t[v >> 12 & 63];
+    out += t[v >> 6 & 63];
+    out += t[v & 63];
+    if (out.size() % 78 == 76) out += "\r\n";
+  }
+  if (i + 1 == in.size()) {
+    unsigned v = (unsigned char)in[i] << 16;
+    out += t[v >> 18 & 63];
+    out += t[v >> 12 & 63];
+    out += "==";
+  } else if (i + 2 == in.size()) {
+    unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8;
+    out += t[v >> 18 & 63];
+    out += t[v >> 12 & 63];
+    out += t[v >> 6 & 63];
+    out += '=';
+  }
+  return out;
+}
+
+std::string BinaryBlob() {
+  std::string b;
+  for (int i = 0; i < 3000; ++i) b += static_cast<char>((i * 7919) & 0xff);
+  return b;
+}
+
+// multipart/mixed { multipart/alternative { koi8-r QP plain, utf-8 base64 html }, two attachments }
+std::string ReceivedMixed() {
+  std::string html = "<html><body><p>Привет, мир! ✓</p></body></html>";
+  std::string r =
+      "Return-Path: <sender@example.net>\r\n"
+      "Received: from mx.example.net by pop.local; Tue, 1 Jul 2003 10:52:37 +0200\r\n"
+      "From: =?koi8-r?B?98/Mz8TR?= <volodya@example.net>\r\n"
+      "Sender: list@example.net\r\n"
+      "To: \"Smith, Ann\" <ann@example.com>, bob@example.com\r\n"
+      "Cc: carol@example.com\r\n"
+      "Reply-To: answers@example.net\r\n"
+      "Subject: =?utf-8?B?0J/RgNC40LLQtdGC?= and\r\n"
+      " more\r\n"
+      "Date: Tue, 1 Jul 2003 10:52:37 +0200\r\n"
+      "Message-ID: <abc.123@example.net>\r\n"
+      "References: <x@y> <z@w>\r\n"
+      "Organization: Example Org\r\n"
+      "X-Priority: 1 (Highest)\r\n"
+      "Disposition-Notification-To: Volodya <volodya@example.net>\r\n"
+      "X-Custom: kept\r\n"
+      "MIME-Version: 1.0\r\n"
+      "Content-Type: multipart/mixed; boundary=\"outer\"\r\n"
+      "\r\n"
+      "preamble\r\n"
+      "--outer\r\n"
+      "Content-Type: multipart/alternative; boundary=\"inner\"\r\n"
+      "\r\n"
+      "--inner\r\n"
+      "Content-Type: text/plain; charset=koi8-r\r\n"
+      "Content-Transfer-Encoding: quoted-printable\r\n"
+      "\r\n"
+      "=F0=D2=C9=D7=C5=D4, =CD=C9=D2!\r\n"
+      ".\r\n"
+      "second line\r\n"
+      "--inner\r\n"
+      "Content-Type: text/html; charset=utf-8\r\n"
+      "Content-Transfer-Encoding: base64\r\n"
+      "\r\n" +
+      Base64(html) +
+      "\r\n"
+      "--inner--\r\n"
+      "--outer\r\n"
+      "Content-Type: application/octet-stream; name=\"data.bin\"\r\n"
+      "Content-Disposition: attachment; filename=\"data.bin\"\r\n"
+      "Content-Transfer-Encoding: base64\r\n"
+      "Content-ID: <part1@example.net>\r\n"
+      "\r\n" +
+      Base64(BinaryBlob()) +
+      "\r\n"
+      "--outer\r\n"
+      "Content-Type: text/plain; charset=utf-8\r\n"
+      "Content-Disposition: attachment; filename*=utf-8''%D0%BE%D1%82%D1%87%D1%91%D1%82.txt\r\n"
+      "Content-Transfer-Encoding: 8bit\r\n"
+      "\r\n"
+      "отчёт\r\n"
+      "--outer--\r\n";
+  return r;
+}
+
+}  // namespace
+
+TEST(Parsing, MixedWithAlternativeAndTwoAttachments) {
+  TTempDir dir;
+  TIdMessage m;
+  m.AttachmentFolder = dir.Path();
+  m.LoadFromString(ReceivedMixed());
+  EXPECT_EQ(m.From.Name, "Володя");
+  EXPECT_EQ(m.From.Address, "volodya@example.net");
+  EXPECT_EQ(m.Sender.Address, "list@example.net");
+  ASSERT_EQ(m.Recipients.Count(), 2);
+  EXPECT_EQ(m.Recipients.EMailAddresses(), "\"Smith, Ann\" <ann@example.com>, bob@example.com");
+  EXPECT_EQ(m.CCList.EMailAddresses(), "carol@example.com");
+  EXPECT_EQ(m.ReplyTo.EMailAddresses(), "answers@example.net");
+  EXPECT_EQ(m.Subject, "Привет and more");
+  EXPECT_EQ(m.MsgId, "<abc.123@example.net>");
+  EXPECT_EQ(m.References, "<x@y> <z@w>");
+  EXPECT_EQ(m.Organization, "Example Org");
+  EXPECT_EQ(m.Priority, mpHighest);
+  EXPECT_EQ(m.ReceiptRecipient.Text(), "Volodya <volodya@example.net>");
+  EXPECT_EQ(m.ContentType, "multipart/mixed");
+  EXPECT_EQ(m.ExtraHeaders.Values("X-Custom"), "kept");
+  EXPECT_EQ(m.ExtraHeaders.IndexOfName("Subject"), -1);
+  EXPECT_EQ(m.Headers.Values("Subject"), "=?utf-8?B?0J/RgNC40LLQtdGC?= and more");
+  EXPECT_EQ(m.Headers.size(), 17u);
+  // 2003-07-01 08:52:37 UTC
+  EXPECT_NEAR(m.Date, 37803.0 + (8 * 3600 + 52 * 60 + 37) / 86400.0, 1e-6);
+  EXPECT_TRUE(m.Body.empty());
+
+  ASSERT_EQ(m.MessageParts.Count(), 4);
+  ASSERT_EQ(m.MessageParts[0].Kind(), TIdPartKind::Text);
+  auto& plain = static_cast<TIdText&>(m.MessageParts[0]);
+  EXPECT_EQ(plain.Body, (TIdStrings{"Привет, мир!", ".", "second line"}));
+  EXPECT_EQ(plain.ContentType, "text/plain");
+  EXPECT_EQ(plain.ContentTransfer, "quoted-printable");
+  EXPECT_TRUE(plain.IsEncoded);
+  ASSERT_EQ(m.MessageParts[1].Kind(), TIdPartKind::Text);
+  EXPECT_EQ(static_cast<TIdText&>(m.MessageParts[1]).Body,
+            TIdStrings{"<html><body><p>Привет, мир! ✓</p></body></html>"});
+  EXPECT_EQ(m.MessageParts[1].ContentType, "text/html");
+
+  ASSERT_EQ(m.MessageParts[2].Kind(), TIdPartKind::Attachment);
+  auto& bin = static_cast<TIdAttachment&>(m.MessageParts[2]);
+  EXPECT_EQ(bin.FileName, "data.bin");
+  EXPECT_EQ(bin.ContentDisposition, "attachment; filename=\"data.bin\"");
+  EXPECT_EQ(bin.ContentID, "part1@example.net");
+  EXPECT_TRUE(bin.FileIsTempFile);
+  EXPECT_EQ(bin.StoredPathName.parent_path().parent_path(), dir.Path());
+  EXPECT_EQ(ReadFile(bin.StoredPathName), BinaryBlob());
+
+  ASSERT_EQ(m.MessageParts[3].Kind(), TIdPartKind::Attachment);
+  auto& rep = static_cast<TIdAttachment&>(m.MessageParts[3]);
+  EXPECT_EQ(rep.FileName, "отчёт.txt");
+  EXPECT_EQ(rep.StoredPathName.filename().string(), "отчёт.txt");
+  EXPECT_EQ(ReadFile(rep.StoredPathName), "отчёт");  // the closing CR LF belongs to the boundary
+  EXPECT_EQ(bin.StoredPathName.parent_path(), rep.StoredPathName.parent_path());
+}
+
+TEST(Parsing, HeadersOnlyAndClearedBetweenMessages) {
+  TTempDir dir;
+  TIdMessage m;
+  m.AttachmentFolder = dir.Path();
+  m.LoadFromString(ReceivedMixed(), true);
+  EXPECT_EQ(m.MsgId, "<abc.123@example.net>");
+  EXPECT_EQ(m.MessageParts.Count(), 0);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  m.LoadFromString("Subject: second\r\n\r\nbody line\r\n");
+  EXPECT_EQ(m.MsgId, "");
+  EXPECT_EQ(m.Subject, "second");
+  EXPECT_EQ(m.From.Text(), "");
+  EXPECT_EQ(m.Body, TIdStrings{"body line"});
+  EXPECT_EQ(m.ContentType, "text/plain");
+}
+
+TEST(Parsing, NoDecodeKeepsTheRawBody) {
+  TIdMessage m;
+  m.NoDecode = true;
+  m.LoadFromString("Subject: s\r\nContent-Transfer-Encoding: base64\r\n\r\naGVsbG8=\r\n");
+  EXPECT_EQ(m.Body, TIdStrings{"aGVsbG8="});
+  EXPECT_EQ(m.Subject, "s");
+}
+
+TEST(Parsing, HostileInputStaysContained) {
+  TTempDir dir;
+  const std::string cases[] = {
+      "",
+      "no header at all",
+      "\r\n\r\n\r\n",
+      std::string("Subject: \0\x01\x02 zero\r\n\r\nx", 25),
+      "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: text/plain\r\n",
+      "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+      "Content-Disposition: attachment; filename=\"../../../etc/passwd\"\r\n\r\nroot\r\n--b--\r\n",
+      "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+      "Content-Disposition: attachment; filename=\"..\"\r\n\r\nx\r\n--b\r\n"
+      "Content-Disposition: attachment; filename=\"a\r\n b/c\\\\d:e.txt\"\r\n\r\ny\r\n--b--\r\n",
+      "Subject: =?utf-8?B?////?= =?x-unknown?Q?abc?=\r\nFrom: <<<>>>@@,,;;\"\r\n\r\n",
+      "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n!!!!****\r\n",
+  };
+  for (const std::string& raw : cases) {
+    TIdMessage m;
+    m.AttachmentFolder = dir.Path();
+    EXPECT_NO_THROW(m.LoadFromString(raw));
+    for (int i = 0; i < m.MessageParts.Count(); ++i) {
+      auto& p = m.MessageParts[i];
+      if (p.Kind() != TIdPartKind::Attachment) continue;
+      fs::path stored = fs::weakly_canonical(p.StoredPathName);
+      EXPECT_EQ(stored.parent_path().parent_path(), fs::weakly_canonical(dir.Path())) << stored;
+      EXPECT_TRUE(fs::is_regular_file(stored));
+    }
+    for (auto& h : m.Headers) EXPECT_EQ(h.find('\n'), std::string::npos);
+    EXPECT_EQ(m.Subject.find('\r'), std::string::npos);
+  }
+  // Deep nesting is not followed.
+  std::string deep = "Content-Type: multipart/mixed; boundary=b0\r\n\r\n";
+  for (int i = 1; i < 20000; ++i)
+    deep += "--b" + std::to_string(i - 1) + "\r\nContent-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n";
+  TIdMessage m;
+  m.AttachmentFolder = dir.Path();
+  EXPECT_NO_THROW(m.LoadFromString(deep));
+}

@@ -1,0 +1,283 @@
+#include "TestServers.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& p, const std::string& s) {
+  std::ofstream out(p, std::ios::binary);
+  out << s;
+}
+
+TTempDir::TTempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "lpnet-XXXXXX").string();
+  char* d = mkdtemp(tmpl.data());
+  path_ = d ? fs::path(d) : fs::path();
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+int FreePort() {
+  // A port free for TCP and UDP alike (dnsmasq takes both).
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      close(s);
+      continue;
+    }
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    int port = ntohs(a.sin_port);
+    int u = socket(AF_INET, SOCK_DGRAM, 0);
+    bool udpFree = bind(u, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(u);
+    close(s);
+    if (udpFree) return port;
+  }
+  return -1;
+}
+
+bool WaitForTcpPort(int port, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+bool TServerProcess::Start(const std::vector<std::string>& argv, int lifetimeSeconds, bool captureStdout,
+                           const fs::path& logFile) {
+  int fds[2] = {-1, -1};
+  if (captureStdout && pipe(fds) != 0) return false;
+  std::vector<std::string> full = {"/usr/bin/timeout", "-k", "3", std::to_string(lifetimeSeconds)};
+  full.insert(full.end(), argv.begin(), argv.end());
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    setpgid(0, 0);
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    int log = logFile.empty() ? devnull : open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (captureStdout) {
+      dup2(fds[1], 1);
+      close(fds[0]);
+      close(fds[1]);
+    } else {
+      dup2(log, 1);
+    }
+    dup2(log, 2);
+    std::vector<char*> args;
+    for (auto& s : full) args.push_back(const_cast<char*>(s.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  pid_ = pid;
+  if (captureStdout) {
+    close(fds[1]);
+    out_ = fds[0];
+  }
+  return true;
+}
+
+bool TServerProcess::ReadLine(std::string& line, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    size_t nl = pending_.find('\n');
+    if (nl != std::string::npos) {
+      line = pending_.substr(0, nl);
+      pending_.erase(0, nl + 1);
+      return true;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0 || out_ < 0) return false;
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+    char buf[256];
+    ssize_t n = read(out_, buf, sizeof buf);
+    if (n <= 0) return false;
+    pending_.append(buf, static_cast<size_t>(n));
+  }
+}
+
+void TServerProcess::Stop() {
+  if (pid_ > 0) {
+    kill(-pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+      int st = 0;
+      if (waitpid(pid_, &st, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (pid_ > 0) {
+      kill(-pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+  }
+  if (out_ >= 0) {
+    close(out_);
+    out_ = -1;
+  }
+}
+
+fs::path NetTestSourceDir() {
+  if (const char* s = std::getenv("LARKPOST_SOURCE_DIR"); s && *s) return fs::path(s) / "tests" / "net";
+  return fs::path(__FILE__).parent_path().parent_path();
+}
+
+// ---- SMTP
+
+TSmtpTestServer::TSmtpTestServer(const Options& o) {
+  std::vector<std::string> argv = {"/usr/bin/python3", (NetTestSourceDir() / "servers" / "smtp_server.py").string(),
+                                   "--outdir", (dir_.Path() / "out").string(), "--lifetime",
+                                   std::to_string(o.lifetime)};
+  if (!o.auth.empty()) argv.insert(argv.end(), {"--auth", o.auth});
+  if (!o.refuse.empty()) argv.insert(argv.end(), {"--refuse", o.refuse});
+  if (!o.reject.empty()) argv.insert(argv.end(), {"--reject", o.reject});
+  if (!proc_.Start(argv, o.lifetime + 5, true, dir_.Path() / "server.log")) return;
+  std::string line;
+  if (proc_.ReadLine(line, 15000)) port_ = std::atoi(line.c_str());
+  if (port_ > 0 && !WaitForTcpPort(port_, 5000)) port_ = -1;
+}
+
+std::vector<std::string> TSmtpTestServer::Messages() const {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(dir_.Path() / "out", ec))
+    if (e.path().extension() == ".eml") files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> out;
+  for (auto& f : files) out.push_back(ReadFile(f));
+  return out;
+}
+
+std::string TSmtpTestServer::Envelope(int i) const {
+  char name[16];
+  snprintf(name, sizeof name, "%04d.env", i);
+  return ReadFile(dir_.Path() / "out" / name);
+}
+
+int TSmtpTestServer::Connections() const { return std::atoi(ReadFile(dir_.Path() / "out" / "connections").c_str()); }
+
+bool TSmtpTestServer::WaitForMessages(size_t count, int timeoutMs) const {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    if (Messages().size() >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return Messages().size() >= count;
+}
+
+// ---- POP3
+
+TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& password, int lifetime) {
+  const fs::path root = dir_.Path();
+  // As root the mail processes run as nobody (dovecot refuses uid 0); otherwise as ourselves.
+  uid_ = geteuid() == 0 ? 65534 : geteuid();
+  gid_ = geteuid() == 0 ? 65534 : getegid();
+  chmod(root.c_str(), 0755);
+  for (const char* d : {"run", "state", "mail"}) fs::create_directories(root / d);
+  maildir_ = root / "mail" / user / "Maildir";
+  for (const char* d : {"new", "cur", "tmp"}) fs::create_directories(maildir_ / d);
+  WriteFile(root / "passwd", user + ":{PLAIN}" + password + "\n");
+  if (geteuid() == 0) {
+    for (auto& e : fs::recursive_directory_iterator(root / "mail")) (void)!chown(e.path().c_str(), uid_, gid_);
+    (void)!chown((root / "mail").c_str(), uid_, gid_);
+  }
+  port_ = FreePort();
+  std::ostringstream c;
+  c << "protocols = pop3\n"
+    << "listen = 127.0.0.1\n"
+    << "base_dir = " << (root / "run").string() << "\n"
+    << "state_dir = " << (root / "state").string() << "\n"
+    << "log_path = " << (root / "dovecot.log").string() << "\n"
+    << "ssl = no\n"
+    << "disable_plaintext_auth = no\n"
+    << "auth_mechanisms = plain login\n"
+    << "first_valid_uid = 1\n"
+    << "first_valid_gid = 1\n"
+    << "mail_location = maildir:" << (root / "mail" / "%u" / "Maildir").string() << "\n"
+    << "pop3_uidl_format = %08Xu%08Xv\n"
+    << "passdb {\n  driver = passwd-file\n  args = " << (root / "passwd").string() << "\n}\n"
+    << "userdb {\n  driver = static\n  args = uid=" << uid_ << " gid=" << gid_
+    << " home=" << (root / "mail" / "%u").string() << "\n}\n"
+    << "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_
+    << "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+    << "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n"
+    << "service anvil {\n  chroot =\n}\n"
+    << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n";
+  if (geteuid() != 0) c << "default_internal_user = " << getenv("USER") << "\ndefault_login_user = " << getenv("USER") << "\n";
+  WriteFile(root / "dovecot.conf", c.str());
+  if (!proc_.Start({"/usr/sbin/dovecot", "-F", "-c", (root / "dovecot.conf").string()}, lifetime, false,
+                   root / "stderr.log") ||
+      !WaitForTcpPort(port_, 10000))
+    port_ = -1;
+}
+
+void TPop3TestServer::AddMessage(const std::string& name, const std::string& content) {
+  fs::path tmp = maildir_ / "tmp" / name;
+  WriteFile(tmp, content);
+  if (geteuid() == 0) (void)!chown(tmp.c_str(), uid_, gid_);
+  fs::rename(tmp, maildir_ / "new" / name);
+}
+
+size_t TPop3TestServer::MessageFiles() const {
+  size_t n = 0;
+  for (const char* d : {"new", "cur"})
+    for (auto& e : fs::directory_iterator(maildir_ / d)) n += e.is_regular_file();
+  return n;
+}
+
+std::string TPop3TestServer::Log() const {
+  return ReadFile(dir_.Path() / "dovecot.log") + ReadFile(dir_.Path() / "stderr.log");
+}
+
+// ---- DNS
+
+TDnsTestServer::TDnsTestServer(const std::vector<std::string>& records, int lifetime) {
+  port_ = FreePort();
+  std::vector<std::string> argv = {"/usr/sbin/dnsmasq", "--no-daemon", "-C", "/dev/null", "--bind-interfaces",
+                                   "--listen-address=127.0.0.1", "--port=" + std::to_string(port_), "--no-resolv",
+                                   "--no-hosts", "--local=/test/", "--pid-file=", "--user=" + std::string(geteuid() == 0 ? "nobody" : "")};
+  if (geteuid() != 0) argv.pop_back();
+  argv.insert(argv.end(), records.begin(), records.end());
+  if (!proc_.Start(argv, lifetime) || !WaitForTcpPort(port_, 10000)) port_ = -1;
+}

@@ -1,0 +1,112 @@
+#pragma once
+// Real servers for the mail tests: started on 127.0.0.1, on free ports, each with a bounded
+// lifetime (a time-out wrapper kills it even when a test crashes).
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+// A fresh temporary folder, removed with the object.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  const fs::path& Path() const { return path_; }
+
+private:
+  fs::path path_;
+};
+
+// A free TCP (and UDP) port on 127.0.0.1.
+int FreePort();
+// Waits until a TCP connect to 127.0.0.1:Port succeeds.
+bool WaitForTcpPort(int port, int timeoutMs);
+
+// A child process run under "timeout"; killed when the object goes.
+class TServerProcess {
+public:
+  TServerProcess() = default;
+  ~TServerProcess() { Stop(); }
+  TServerProcess(const TServerProcess&) = delete;
+  TServerProcess& operator=(const TServerProcess&) = delete;
+  // Starts Argv with a lifetime in seconds; stdout goes to a pipe when CaptureStdout.
+  bool Start(const std::vector<std::string>& argv, int lifetimeSeconds, bool captureStdout = false,
+             const fs::path& logFile = {});
+  // Reads one line of the child's stdout (captured), waiting up to TimeoutMs.
+  bool ReadLine(std::string& line, int timeoutMs);
+  void Stop();
+  bool Running() const { return pid_ > 0; }
+
+private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string pending_;
+};
+
+fs::path NetTestSourceDir();  // tests/net
+
+// The aiosmtpd test server (servers/smtp_server.py).
+class TSmtpTestServer {
+public:
+  struct Options {
+    std::string auth;    // "user:pass": AUTH LOGIN required
+    std::string refuse;  // recipients holding it get 550
+    std::string reject;  // messages holding it get 554 after DATA
+    int lifetime = 90;
+  };
+  explicit TSmtpTestServer(const Options& o);
+  TSmtpTestServer() : TSmtpTestServer(Options{}) {}
+  bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
+  // Messages received so far: the DATA bytes, in order.
+  std::vector<std::string> Messages() const;
+  // The envelope JSON of message I.
+  std::string Envelope(int i) const;
+  int Connections() const;
+  // Waits until Count messages arrived.
+  bool WaitForMessages(size_t count, int timeoutMs) const;
+
+private:
+  TTempDir dir_;
+  TServerProcess proc_;
+  int port_ = -1;
+};
+
+// Dovecot with POP3 only, a maildir under a temporary folder and one account.
+class TPop3TestServer {
+public:
+  TPop3TestServer(const std::string& user, const std::string& password, int lifetime = 90);
+  bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
+  // Puts a message into the account's maildir (new/). Name orders the files.
+  void AddMessage(const std::string& name, const std::string& content);
+  size_t MessageFiles() const;  // files in new/ and cur/
+  std::string Log() const;
+
+private:
+  TTempDir dir_;
+  TServerProcess proc_;
+  int port_ = -1;
+  fs::path maildir_;
+  unsigned uid_ = 0, gid_ = 0;
+};
+
+// dnsmasq answering for the zone "test" only.
+class TDnsTestServer {
+public:
+  // Args: extra dnsmasq options such as "--mx-host=a.test,mx1.a.test,20".
+  explicit TDnsTestServer(const std::vector<std::string>& records, int lifetime = 60);
+  bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
+
+private:
+  TServerProcess proc_;
+  int port_ = -1;
+};
+
+std::string ReadFile(const fs::path& p);
+void WriteFile(const fs::path& p, const std::string& s);
