@@ -261,6 +261,8 @@ int TIdMessageParts::AttachmentCount() const {
 
 TIdMessage::TIdMessage() = default;
 TIdMessage::~TIdMessage() = default;
+TIdMessage::TIdMessage(TIdMessage&&) noexcept = default;
+TIdMessage& TIdMessage::operator=(TIdMessage&&) noexcept = default;
 
 void TIdMessage::Clear() {
   BccList.Clear();

@@ -156,6 +156,8 @@ public:
   TIdMessage();
   TIdMessage(const TIdMessage&) = delete;
   TIdMessage& operator=(const TIdMessage&) = delete;
+  TIdMessage(TIdMessage&&) noexcept;
+  TIdMessage& operator=(TIdMessage&&) noexcept;
   ~TIdMessage();
 
   // The stored record's properties, in its order.

@@ -1,5 +1,7 @@
 #include "net/NetCurl.h"
 
+#include <poll.h>
+
 #include <cstring>
 
 #include "net/IdMessage.h"
@@ -103,7 +105,12 @@ bool TCurlSession::Connected() {
   if (!curl_) return false;
   curl_socket_t sock = CURL_SOCKET_BAD;
   if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
-  return sock != CURL_SOCKET_BAD;
+  if (sock == CURL_SOCKET_BAD) return false;
+  // An idle session's server says nothing: anything to read (a 421, or the end of the
+  // stream) means the connection is closing.
+  pollfd p{sock, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  if (poll(&p, 1, 0) < 0) return false;
+  return (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
 }
 
 void TCurlSession::Close() {
