@@ -27,8 +27,8 @@ std::string Request(TIdPOP3& c, TCurlSession& s, const std::string& path, const 
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
   curl_easy_setopt(h, CURLOPT_USERNAME, c.Username.c_str());
   curl_easy_setopt(h, CURLOPT_PASSWORD, c.Password.c_str());
-  // USER and PASS; never APOP or SASL.
-  curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, "AUTH=+LOGIN");
+  // Plain user name and password: SASL PLAIN/LOGIN when the server offers it, else USER/PASS.
+  curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, nullptr);
   curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.empty() ? nullptr : command.c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, multiLine ? 0L : 1L);
   s.maxBody = multiLine ? c.MaxMessageSize : 0;

@@ -1,0 +1,116 @@
+// The POP3 client against a real dovecot on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include "net/IdPOP3.h"
+#include "support/TestServers.h"
+
+namespace {
+
+std::string Mail(int n, const std::string& body) {
+  return "From: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
+         "@example.net>\r\n"
+         "To: box@example.com\r\n"
+         "Subject: Message " +
+         std::to_string(n) +
+         "\r\n"
+         "Message-Id: <m" +
+         std::to_string(n) +
+         "@example.net>\r\n"
+         "Date: Tue, 1 Jul 2003 10:52:37 +0000\r\n"
+         "\r\n" +
+         body;
+}
+
+std::string ErrorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const EIdException& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+void Configure(TIdPOP3& c, int port, const std::string& password = "pw") {
+  c.Host = "127.0.0.1";
+  c.Port = port;
+  c.Username = "box";
+  c.Password = password;
+  c.ConnectTimeoutMs = 5000;
+  c.ReadTimeoutMs = 10000;
+}
+
+}  // namespace
+
+TEST(Pop3, StatTopRetrDeleteAndQuitCommits) {
+  TPop3TestServer server("box", "pw");
+  ASSERT_TRUE(server.Ok()) << server.Log();
+  server.AddMessage("1000000001.M1.host", Mail(1, "first body\r\n"));
+  server.AddMessage("1000000002.M2.host", Mail(2, "line one\r\n.\r\n..two dots\r\n.\r\nlast\r\n"));
+  server.AddMessage("1000000003.M3.host", Mail(3, "third\r\n"));
+
+  TIdPOP3 c;
+  Configure(c, server.Port());
+  c.Connect();
+  EXPECT_TRUE(c.Connected());
+  ASSERT_EQ(c.CheckMessages(), 3);
+  TIdMessage m;
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_TRUE(c.RetrieveHeader(i, m));
+    EXPECT_EQ(m.MsgId, "<m" + std::to_string(i) + "@example.net>");
+    EXPECT_EQ(m.Subject, "Message " + std::to_string(i));
+    EXPECT_TRUE(m.Body.empty());
+  }
+  ASSERT_TRUE(c.Retrieve(2, m));
+  EXPECT_EQ(m.From.Text(), "Sender 2 <s2@example.net>");
+  EXPECT_EQ(m.Body, (TIdStrings{"line one", ".", "..two dots", ".", "last"}));
+  EXPECT_EQ(c.RetrieveRaw(1), Mail(1, "first body\r\n"));
+  EXPECT_TRUE(c.Delete(2));
+  c.Disconnect();
+  EXPECT_FALSE(c.Connected());
+
+  // A new session sees one message fewer.
+  c.Connect();
+  ASSERT_EQ(c.CheckMessages(), 2);
+  ASSERT_TRUE(c.RetrieveHeader(2, m));
+  EXPECT_EQ(m.MsgId, "<m3@example.net>");
+  // Commands that the server refuses carry its "-ERR" line.
+  std::string e = ErrorOf([&] { c.Retrieve(9, m); });
+  EXPECT_EQ(e.substr(0, 4), "-ERR") << e;
+  c.Disconnect();
+  EXPECT_EQ(server.MessageFiles(), 2u);
+}
+
+TEST(Pop3, WrongPasswordAndNoServer) {
+  TPop3TestServer server("box", "pw");
+  ASSERT_TRUE(server.Ok()) << server.Log();
+  TIdPOP3 c;
+  Configure(c, server.Port(), "wrong");
+  std::string e = ErrorOf([&] { c.Connect(); });
+  EXPECT_EQ(e.substr(0, 5), "-ERR ") << e;
+  EXPECT_FALSE(c.Connected());
+  // Without a connection nothing runs, and nothing logs on behind the caller's back.
+  EXPECT_EQ(ErrorOf([&] { c.CheckMessages(); }), "Not connected");
+
+  TIdPOP3 none;
+  Configure(none, FreePort());
+  EXPECT_EQ(ErrorOf([&] { none.Connect(); }), "127.0.0.1:" + std::to_string(none.Port) + ": Connection refused");
+}
+
+TEST(Pop3, EmptyMailboxAndOversizedMessage) {
+  TPop3TestServer server("box", "pw");
+  ASSERT_TRUE(server.Ok()) << server.Log();
+  TIdPOP3 c;
+  Configure(c, server.Port());
+  c.Connect();
+  EXPECT_EQ(c.CheckMessages(), 0);
+  c.Disconnect();
+  server.AddMessage("1000000009.M9.host", Mail(9, std::string(200000, 'x') + "\r\n"));
+  c.MaxMessageSize = 100000;
+  c.Connect();
+  EXPECT_EQ(c.CheckMessages(), 1);
+  TIdMessage m;
+  std::string e = ErrorOf([&] { c.Retrieve(1, m); });
+  EXPECT_NE(e.find("larger than"), std::string::npos) << e;
+  c.Disconnect();
+}
