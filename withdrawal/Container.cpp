@@ -60,6 +60,43 @@ int32_t ErrnoToResult(int err, bool creating) {
 
 // Raw file access. Every call checks the result and the bounds.
 
+constexpr int64_t PageSize = 4096;
+constexpr int64_t MaxCachedBytes = 16 << 20;
+
+bool PreadAll(int fd, char* p, int64_t count, int64_t pos) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pread(fd, p + done, static_cast<size_t>(count - done), pos + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+void DropPages(diskfile& d) {
+  d.Pages.clear();
+  d.PageBytes = 0;
+}
+
+// The cached page holding pos, loaded (or reloaded when the file has grown
+// past what it holds) as needed; null on a read failure.
+const std::string* Page(diskfile& d, int64_t index, int64_t need) {
+  auto it = d.Pages.find(index);
+  if (it != d.Pages.end() && static_cast<int64_t>(it->second.size()) >= need) return &it->second;
+  if (it != d.Pages.end()) {
+    d.PageBytes -= static_cast<int64_t>(it->second.size());
+    d.Pages.erase(it);
+  }
+  if (d.PageBytes >= MaxCachedBytes) DropPages(d);
+  int64_t start = index * PageSize;
+  int64_t length = std::min(PageSize, d.FileSize - start);
+  std::string bytes(static_cast<size_t>(std::max<int64_t>(length, 0)), '\0');
+  if (length < need || !PreadAll(d.File.Descriptor(), bytes.data(), length, start)) return nullptr;
+  d.PageBytes += length;
+  return &d.Pages.emplace(index, std::move(bytes)).first->second;
+}
+
 bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
   if (!Ok()) return false;
   if (!d.File.IsOpen()) {
@@ -71,15 +108,25 @@ bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
     return false;
   }
   auto* p = static_cast<char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pread(d.File.Descriptor(), p + done, static_cast<size_t>(count - done), pos + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
+  if (count > 4 * PageSize) {  // large reads go straight to the file
+    if (!PreadAll(d.File.Descriptor(), p, count, pos)) {
       DiskError(dioReadError);
       return false;
     }
-    done += n;
+    return true;
+  }
+  while (count > 0) {
+    int64_t index = pos / PageSize, within = pos % PageSize;
+    int64_t n = std::min(count, PageSize - within);
+    const std::string* page = Page(d, index, within + n);
+    if (!page) {
+      DiskError(dioReadError);
+      return false;
+    }
+    std::memcpy(p, page->data() + within, static_cast<size_t>(n));
+    p += n;
+    pos += n;
+    count -= n;
   }
   return true;
 }
@@ -100,10 +147,31 @@ bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
     ssize_t n = ::pwrite(d.File.Descriptor(), p + done, static_cast<size_t>(count - done), pos + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      DropPages(d);
       DiskError(dioWriteError);
       return false;
     }
     done += n;
+  }
+  // Keep cached pages in step: bytes inside what a page holds are copied,
+  // bytes past it extend it when they follow on directly.
+  for (int64_t index = pos / PageSize; index <= (pos + count - 1) / PageSize && count > 0; ++index) {
+    auto it = d.Pages.find(index);
+    if (it == d.Pages.end()) continue;
+    std::string& page = it->second;
+    int64_t start = index * PageSize;
+    int64_t from = std::max(pos, start) - start;
+    int64_t to = std::min(pos + count, start + PageSize) - start;
+    if (from > static_cast<int64_t>(page.size())) {
+      d.PageBytes -= static_cast<int64_t>(page.size());
+      d.Pages.erase(it);
+      continue;
+    }
+    if (to > static_cast<int64_t>(page.size())) {
+      d.PageBytes += to - static_cast<int64_t>(page.size());
+      page.resize(static_cast<size_t>(to));
+    }
+    std::memcpy(page.data() + from, p + (start + from - pos), static_cast<size_t>(to - from));
   }
   d.FileSize = std::max(d.FileSize, pos + count);
   return true;
@@ -410,6 +478,7 @@ bool WriteFreeTable(diskfile& d, logdisk& t, bool onlyUsed) {
 
 void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   d.File.Close();
+  DropPages(d);
   d.FreeTable.clear();
   d.FreeLoaded = false;
   d.FreeModified = false;
@@ -502,6 +571,7 @@ void DiskClose(diskfile& disk) {
   disk.FreeTable.shrink_to_fit();
   disk.FreeLoaded = false;
   disk.FreeModified = false;
+  DropPages(disk);
   disk.File.Close();
 }
 
@@ -753,7 +823,14 @@ void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool prealloc
     remaining -= n;
   };
   put();
+  // Every pass writes a byte or steps over a block of the file; a chain that
+  // damage made circular cannot keep it going.
+  int64_t passes = int64_t(count) + 2 * MaxChainSteps(d) + 16;
   while (remaining > 0 && Ok()) {
+    if (--passes < 0) {
+      DiskError(dioWriteError);
+      return;
+    }
     if (cursor.BlockNext != DiskNoBlock) {
       if (!NextBlock(cursor)) return;
       put();

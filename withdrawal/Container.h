@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/FileHandle.h"
@@ -69,6 +70,10 @@ struct diskfile {
   bool FreeLoaded = false;
   bool FreeModified = false;
   int32_t CurrentFolder = 0;    // first block of the current folder (0 = root)
+  // Pages of the file read while it is open (written through), so that the
+  // many small reads of a folder scan or a record cost few system calls.
+  std::unordered_map<int64_t, std::string> Pages;
+  int64_t PageBytes = 0;
 };
 
 // A cursor on one entry; several may share one diskfile.

@@ -1,26 +1,54 @@
 #include "withdrawal/MessageStore.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 
 namespace {
 
-void WriteByte(logdisk& c, uint8_t b) { DiskWrite(c, &b, 1, true, 512); }
+// The record is put together in memory and written with one DiskWrite: the
+// bytes and the block layout are the same as item by item, with far fewer
+// file calls.
+class TRecordWriter {
+public:
+  void Byte(uint8_t b) { bytes_.push_back(static_cast<char>(b)); }
+  void Int32(int32_t v) {
+    auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+  }
+  void Double(double v) {
+    uint64_t u;
+    std::memcpy(&u, &v, 8);
+    for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+  }
+  void Str(const std::string& s) {
+    Int32(static_cast<int32_t>(std::min<size_t>(s.size(), INT32_MAX)));
+    bytes_.append(s, 0, std::min<size_t>(s.size(), INT32_MAX));
+  }
+  void Strings(const std::vector<std::string>& list) {
+    Int32(static_cast<int32_t>(list.size()));
+    for (const auto& s : list) Str(s);
+  }
+  void Flush(logdisk& c) {
+    if (bytes_.size() > static_cast<size_t>(INT32_MAX)) {
+      DiskIoResult = dioWriteError;
+      return;
+    }
+    DiskWrite(c, bytes_.data(), static_cast<int32_t>(bytes_.size()), true, 512);
+  }
+
+private:
+  std::string bytes_;
+};
+
 
 uint8_t ReadByte(logdisk& c) {
   uint8_t b = 0;
   DiskRead(c, &b, 1);
   return b;
-}
-
-void WriteDouble(logdisk& c, double v) {
-  uint64_t u;
-  std::memcpy(&u, &v, 8);
-  unsigned char b[8];
-  for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(u >> (8 * i));
-  DiskWrite(c, b, 8, true, 512);
 }
 
 double ReadDouble(logdisk& c) {
@@ -41,10 +69,6 @@ std::string ReadS(logdisk& c) {
 
 TIdStrings ReadL(logdisk& c, bool skip = false) { return DiskReadStrings(c, skip); }
 
-void WriteHeaderList(logdisk& c, const TIdHeaderList& h) {
-  DiskWriteStrings(c, static_cast<const TIdStrings&>(h));
-}
-
 TIdHeaderList ReadHeaderList(logdisk& c) {
   TIdStrings lines = ReadL(c);
   TIdHeaderList h;
@@ -53,17 +77,6 @@ TIdHeaderList ReadHeaderList(logdisk& c) {
 }
 
 bool Stopped(const logdisk& c) { return DiskIoResult != 0 || DiskEof(c); }
-
-void WritePartTail(logdisk& c, const TIdMessagePart& p) {
-  DiskWriteStr(c, p.ContentID);
-  WriteByte(c, p.IsEncoded);
-  WriteByte(c, p.Inline);
-  DiskWriteStr(c, p.ContentTransfer);
-  DiskWriteStr(c, p.ContentType);
-  WriteHeaderList(c, p.ExtraHeaders);
-  WriteByte(c, p.FileIsTempFile);
-  DiskWriteStr(c, p.StoredPathName.string());
-}
 
 void ReadPartTail(logdisk& c, TIdMessagePart& p) {
   p.ContentID = ReadS(c);
@@ -89,44 +102,55 @@ int64_t DaysFromCivil(int y, unsigned m, unsigned d) {
 }  // namespace
 
 void WriteMessage(logdisk c, const TIdMessage& m) {
-  DiskWriteStr(c, m.BccList.EMailAddresses());
-  DiskWriteStrings(c, m.Body);
-  DiskWriteStr(c, m.CCList.EMailAddresses());
-  DiskWriteStr(c, m.CharSet);
-  DiskWriteStr(c, m.ContentTransferEncoding);
-  DiskWriteStr(c, m.ContentType);
-  WriteDouble(c, m.Date);
-  WriteHeaderList(c, m.ExtraHeaders);
-  DiskWriteStr(c, m.From.Text());
-  WriteHeaderList(c, m.Headers);
-  WriteByte(c, m.IsEncoded);
-  DiskWriteInt32(c, m.MessageParts.Count());
-  for (int i = 0; i < m.MessageParts.Count() && DiskIoResult == 0; ++i) {
+  TRecordWriter w;
+  w.Str(m.BccList.EMailAddresses());
+  w.Strings(m.Body);
+  w.Str(m.CCList.EMailAddresses());
+  w.Str(m.CharSet);
+  w.Str(m.ContentTransferEncoding);
+  w.Str(m.ContentType);
+  w.Double(m.Date);
+  w.Strings(m.ExtraHeaders);
+  w.Str(m.From.Text());
+  w.Strings(m.Headers);
+  w.Byte(m.IsEncoded);
+  w.Int32(m.MessageParts.Count());
+  for (int i = 0; i < m.MessageParts.Count(); ++i) {
     const TIdMessagePart& p = m.MessageParts[i];
-    if (const auto* a = dynamic_cast<const TIdAttachment*>(&p)) {
-      DiskWriteInt32(c, static_cast<int32_t>(TIdPartKind::Attachment));
-      DiskWriteStr(c, a->FileName);
-      DiskWriteStr(c, a->ContentDisposition);
-      WritePartTail(c, p);
-    } else if (const auto* t = dynamic_cast<const TIdText*>(&p)) {
-      DiskWriteInt32(c, static_cast<int32_t>(TIdPartKind::Text));
-      DiskWriteStrings(c, t->Body);
-      WritePartTail(c, p);
+    const auto* a = dynamic_cast<const TIdAttachment*>(&p);
+    const auto* t = dynamic_cast<const TIdText*>(&p);
+    if (a) {
+      w.Int32(static_cast<int32_t>(TIdPartKind::Attachment));
+      w.Str(a->FileName);
+      w.Str(a->ContentDisposition);
+    } else if (t) {
+      w.Int32(static_cast<int32_t>(TIdPartKind::Text));
+      w.Strings(t->Body);
     } else {
-      DiskWriteInt32(c, static_cast<int32_t>(p.Kind()));
+      w.Int32(static_cast<int32_t>(p.Kind()));  // counted, nothing more
+      continue;
     }
+    w.Str(p.ContentID);
+    w.Byte(p.IsEncoded);
+    w.Byte(p.Inline);
+    w.Str(p.ContentTransfer);
+    w.Str(p.ContentType);
+    w.Strings(p.ExtraHeaders);
+    w.Byte(p.FileIsTempFile);
+    w.Str(p.StoredPathName.string());
   }
-  DiskWriteStr(c, m.MsgId);
-  DiskWriteStrings(c, m.NewsGroups);
-  WriteByte(c, m.NoDecode);
-  DiskWriteStr(c, m.Organization);
-  WriteByte(c, static_cast<uint8_t>(m.Priority));
-  DiskWriteStr(c, m.ReceiptRecipient.Text());
-  DiskWriteStr(c, m.Recipients.EMailAddresses());
-  DiskWriteStr(c, m.References);
-  DiskWriteStr(c, m.ReplyTo.EMailAddresses());
-  DiskWriteStr(c, m.Sender.Text());
-  DiskWriteStr(c, m.Subject);
+  w.Str(m.MsgId);
+  w.Strings(m.NewsGroups);
+  w.Byte(m.NoDecode);
+  w.Str(m.Organization);
+  w.Byte(static_cast<uint8_t>(m.Priority));
+  w.Str(m.ReceiptRecipient.Text());
+  w.Str(m.Recipients.EMailAddresses());
+  w.Str(m.References);
+  w.Str(m.ReplyTo.EMailAddresses());
+  w.Str(m.Sender.Text());
+  w.Str(m.Subject);
+  w.Flush(c);
 }
 
 void ReadMessage(logdisk c, TIdMessage& m, bool skipBodies) {
