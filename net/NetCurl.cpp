@@ -135,8 +135,11 @@ std::string TCurlSession::Describe(CURLcode code, const std::string& host, int p
     case CURLE_COULDNT_CONNECT:
       if (oserr) return where + ": " + strerror(static_cast<int>(oserr));
       return where + ": Connection refused";
-    case CURLE_OPERATION_TIMEDOUT:
-      return where + ": Connection timed out";
+    case CURLE_OPERATION_TIMEDOUT: {
+      curl_off_t connected = 0;
+      if (curl_) curl_easy_getinfo(curl_, CURLINFO_CONNECT_TIME_T, &connected);
+      return where + (connected > 0 ? ": Read timed out" : ": Connection timed out");
+    }
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:

@@ -257,3 +257,22 @@ TEST(Smtp, DisconnectFromAnotherThreadCutsABusyConnection) {
   EXPECT_NE(error.find("Disconnected"), std::string::npos) << error;
   EXPECT_FALSE(c.Connected());
 }
+
+TEST(Smtp, ASilentServerTimesOut) {
+  int port = FreePort();
+  TServerProcess silent;
+  ASSERT_TRUE(silent.Start({"/usr/bin/python3", "-c",
+                            "import socket\n"
+                            "s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+                            "s.bind(('127.0.0.1'," + std::to_string(port) + ")); s.listen(5)\n"
+                            "c=[]\n"
+                            "while True: c.append(s.accept())\n"},
+                           30));
+  ASSERT_TRUE(WaitForTcpPort(port, 5000));
+  TIdSMTP c;
+  Configure(c, port);
+  c.ReadTimeoutMs = 1000;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { c.Connect(); }), "127.0.0.1:" + std::to_string(port) + ": Read timed out");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
