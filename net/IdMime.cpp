@@ -253,20 +253,23 @@ GMimeTextPart* MakeTextPart(const TIdStrings& lines, const std::string& contentT
     type = "text";
     sub = "plain";
   }
+  std::string cs = TrimWs(charset).empty() ? "utf-8" : TrimWs(charset);
+  GMimeContentEncoding def = Lower(cs) == "utf-7" ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+  GMimeContentEncoding enc = EncodingFromName(transfer, def);
+  // Base64 carries the canonical CR LF form itself; otherwise LF, which the writer turns
+  // into CR LF.
+  const char* eol = enc == GMIME_CONTENT_ENCODING_BASE64 ? "\r\n" : "\n";
   std::string text;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) text += '\n';
+    if (i) text += eol;
     text += lines[i];
   }
-  std::string cs = TrimWs(charset).empty() ? "utf-8" : TrimWs(charset);
   std::string bytes = NetFromUtf8(text, cs);
   GMimeTextPart* part = g_mime_text_part_new_with_subtype(sub.c_str());
   GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
   GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
   g_mime_part_set_content(GMIME_PART(part), wrapper.get());
   g_mime_text_part_set_charset(part, cs.c_str());
-  GMimeContentEncoding def = Lower(cs) == "utf-7" ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
-  GMimeContentEncoding enc = EncodingFromName(transfer, def);
   // 7bit/8bit only when the bytes allow it; otherwise quoted-printable keeps them intact.
   if (enc == GMIME_CONTENT_ENCODING_7BIT || enc == GMIME_CONTENT_ENCODING_8BIT) {
     bool ok = true;

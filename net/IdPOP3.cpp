@@ -25,6 +25,9 @@ std::string Request(TIdPOP3& c, TCurlSession& s, const std::string& path, const 
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs));
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
+  // A transfer that stalls (the peer stops reading or sending) ends like a reply that never comes.
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
   curl_easy_setopt(h, CURLOPT_USERNAME, c.Username.c_str());
   curl_easy_setopt(h, CURLOPT_PASSWORD, c.Password.c_str());
   // Plain user name and password: SASL PLAIN/LOGIN when the server offers it, else USER/PASS.

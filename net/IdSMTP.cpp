@@ -24,6 +24,9 @@ void Prepare(TIdSMTP& c, TCurlSession& s, int timeoutMs) {
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs));
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
+  // A transfer that stalls (the peer stops reading or sending) ends like a reply that never comes.
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
   if (c.AuthenticationType == atLogin) {
     curl_easy_setopt(h, CURLOPT_USERNAME, c.Username.c_str());
     curl_easy_setopt(h, CURLOPT_PASSWORD, c.Password.c_str());

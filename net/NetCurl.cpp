@@ -13,6 +13,15 @@ TCurlSession::~TCurlSession() {
 }
 
 CURL* TCurlSession::Handle() {
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    if (closePending_ && curl_) {
+      curl_easy_cleanup(curl_);
+      curl_ = nullptr;
+    }
+    closePending_ = false;
+    owner_ = std::this_thread::get_id();
+  }
   if (curl_) return curl_;
   curl_ = curl_easy_init();
   if (!curl_) throw EIdException("Out of memory");
@@ -101,8 +110,8 @@ CURLcode TCurlSession::Perform() {
 
 bool TCurlSession::Connected() {
   std::lock_guard<std::mutex> g(lock_);
-  if (busy_) return true;
-  if (!curl_) return false;
+  if (busy_) return !abort_.load();
+  if (!curl_ || closePending_) return false;
   curl_socket_t sock = CURL_SOCKET_BAD;
   if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
   if (sock == CURL_SOCKET_BAD) return false;
@@ -117,6 +126,10 @@ void TCurlSession::Close() {
   std::lock_guard<std::mutex> g(lock_);
   if (busy_) {
     abort_.store(true);
+    return;
+  }
+  if (curl_ && owner_ != std::thread::id() && owner_ != std::this_thread::get_id()) {
+    closePending_ = true;
     return;
   }
   if (curl_) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 class TCurlSession {
 public:
@@ -34,7 +35,9 @@ public:
   // True while a live connection is kept in the handle (or a request is running).
   bool Connected();
   // Closes the handle (the protocol's QUIT on a live connection). From another thread
-  // while a request runs: aborts the request instead; the owner closes.
+  // while a request runs: aborts the request instead; the owner closes. From another
+  // thread while idle: the handle is closed at the owner's next request (or destruction),
+  // so two threads never use it at once; Connected is false from now on.
   void Close();
   bool WasCut() const { return cut_; }
 
@@ -53,6 +56,8 @@ private:
   bool busy_ = false;
   std::atomic<bool> abort_{false};
   bool cut_ = false;
+  bool closePending_ = false;
+  std::thread::id owner_;
 };
 
 // Host names and addresses accepted in a URL (no user info, path or control characters).

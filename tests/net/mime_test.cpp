@@ -448,3 +448,37 @@ TEST(Parsing, HostileInputStaysContained) {
   m.AttachmentFolder = dir.Path();
   EXPECT_NO_THROW(m.LoadFromString(deep));
 }
+
+TEST(Building, TransferEncodingsOfTheBody) {
+  struct Case {
+    const char* cte;
+    const char* expectHeader;
+  } cases[] = {
+      {"", "quoted-printable"},
+      {"quoted-printable", "quoted-printable"},
+      {"base64", "base64"},
+      {"8bit", "8bit"},
+      {"7bit", "quoted-printable"},  // the text is not 7-bit
+  };
+  for (const auto& c : cases) {
+    TIdMessage m;
+    m.From.Address = "s@example.com";
+    m.Recipients.Add("t@example.com");
+    m.CharSet = "utf-8";
+    m.ContentTransferEncoding = c.cte;
+    m.SetBodyText("Grüße\n.\nline three");
+    const std::string wire = m.EncodeToString();
+    EXPECT_NE(wire.find(std::string("Content-Transfer-Encoding: ") + c.expectHeader + "\r\n"), std::string::npos)
+        << c.cte << "\n" << wire;
+    TIdMessage back;
+    back.LoadFromString(wire);
+    EXPECT_EQ(back.Body, m.Body) << c.cte;
+    EXPECT_TRUE(OnlyCrLf(wire));
+  }
+  // base64 carries CR LF line ends inside
+  TIdMessage m;
+  m.From.Address = "s@example.com";
+  m.ContentTransferEncoding = "base64";
+  m.SetBodyText("a\nb");
+  EXPECT_NE(m.EncodeToString().find("YQ0KYg=="), std::string::npos);
+}

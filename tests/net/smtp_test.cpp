@@ -276,3 +276,18 @@ TEST(Smtp, ASilentServerTimesOut) {
   EXPECT_EQ(ErrorOf([&] { c.Connect(); }), "127.0.0.1:" + std::to_string(port) + ": Read timed out");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
+
+TEST(Smtp, DisconnectFromAnotherThreadWhileIdle) {
+  TSmtpTestServer server;
+  ASSERT_TRUE(server.Ok());
+  TIdSMTP c;
+  Configure(c, server.Port());
+  std::thread([&] { c.Connect(); }).join();
+  EXPECT_TRUE(c.Connected());
+  c.Disconnect();  // not the thread that used it last
+  EXPECT_FALSE(c.Connected());
+  std::string error;
+  std::thread([&] { error = ErrorOf([&] { c.Send(SimpleMessage("a@example.org", "after")); }); }).join();
+  EXPECT_EQ(error, "(no error)");
+  ASSERT_TRUE(server.WaitForMessages(1, 5000));
+}
