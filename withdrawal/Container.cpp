@@ -625,7 +625,7 @@ void DiskTakeExtent(diskfile& disk, int32_t position, int32_t size) {
   if (disk.FileSize <= position) return;
   for (TDiskExtent& e : disk.FreeTable) {
     if (e.Position == position) {
-      e = {position + size, std::max(e.Size - size, 0)};
+      e = {static_cast<int32_t>(std::min<int64_t>(int64_t(position) + size, INT32_MAX)), std::max(e.Size - size, 0)};
       return;
     }
   }
@@ -644,14 +644,16 @@ void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
     if (!before && int64_t(e.Position) + e.Size == position) before = &e;
     if (!after && int64_t(e.Position) == int64_t(position) + size) after = &e;
   }
+  // Sums are clamped: a damaged table may list overlapping extents.
+  auto grow = [](int32_t a, int64_t b) { return static_cast<int32_t>(std::min<int64_t>(int64_t(a) + b, INT32_MAX)); };
   if (before && after) {
-    before->Size += size + after->Size;
+    before->Size = grow(before->Size, int64_t(size) + after->Size);
     after->Size = 0;
   } else if (before) {
-    before->Size += size;
+    before->Size = grow(before->Size, size);
   } else if (after) {
     after->Position = position;
-    after->Size += size;
+    after->Size = grow(after->Size, size);
   } else {
     auto at = std::find_if(disk.FreeTable.begin(), disk.FreeTable.end(),
                            [&](const TDiskExtent& e) { return e.Position > position; });
