@@ -21,12 +21,15 @@ bool FileExists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-// Opens the store, or creates it with its "Version" entry.
+// Opens the store, or creates it (and the program's folder when missing)
+// with its "Version" entry.
 void OpenOrCreateStore(diskfile& disk, const std::string& fileName) {
   if (FileExists(fileName)) {
     DiskOpen(disk, 2, 3);
     return;
   }
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(fileName).parent_path(), ec);
   DiskCreate(disk, 2, 3);
   logdisk version;
   DiskOpenEntry(disk, version, ":", "Version", "dat");

@@ -408,6 +408,16 @@ TEST_F(MessageStoreTest, IdsAfterARunAreExactlyThatRunsIds) {
   EXPECT_TRUE(Data()->KnownIds.empty());
 }
 
+TEST_F(MessageStoreTest, StoreCreatesAMissingProgramFolder) {
+  TExtractData d(temp.Path() / "not" / "yet");
+  TIdMessage m;
+  m.Subject = "kept";
+  d.StoreMessage(m, "Inbox");
+  d.ReadMailList();
+  ASSERT_EQ(d.MailList.size(), 1u);
+  EXPECT_EQ(d.MailList[0].Message->Subject, "kept");
+}
+
 TEST_F(MessageStoreTest, MissingStoreGivesNothingAndCreatesNothing) {
   auto d = Data();
   EXPECT_TRUE(d->KnownIds.empty());
