@@ -1,55 +1,142 @@
 #include "net/IdPOP3.h"
 
+#include <poll.h>
+
+#include <chrono>
 #include <cstdlib>
 
 #include "net/NetCurl.h"
 
-struct TIdPOP3::Impl {
+// curl opens the connection and logs on (CONNECT_ONLY); the commands of the session are
+// ours. That keeps one session from log-on to QUIT: a refused command ("-ERR") is an answer,
+// not a reason to drop the connection, so deletions marked earlier stay marked.
+
+struct TPop3Connection {
   TCurlSession session;
   bool loggedOn = false;
+  std::string pending;  // received bytes not yet consumed
 };
+
+struct TIdPOP3::Impl : TPop3Connection {};
 
 TIdPOP3::TIdPOP3() : impl_(std::make_unique<Impl>()) {}
 
-TIdPOP3::~TIdPOP3() = default;
+TIdPOP3::~TIdPOP3() {
+  try {
+    Disconnect();
+  } catch (...) {
+  }
+}
 
 namespace {
 
-// One POP3 request: Command empty means RETR of the message in Path.
-std::string Request(TIdPOP3& c, TCurlSession& s, const std::string& path, const std::string& command, bool multiLine,
-                    int timeoutMs) {
-  if (!NetValidHost(c.Host)) throw EIdException("Invalid POP3 host name \"" + c.Host + "\"");
-  if (c.Port <= 0 || c.Port > 65535) throw EIdException("Invalid POP3 port " + std::to_string(c.Port));
-  CURL* h = s.Handle();
-  std::string url = "pop3://" + NetUrlHost(c.Host) + ":" + std::to_string(c.Port) + "/" + path;
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs));
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
-  // A transfer that stalls (the peer stops reading or sending) ends like a reply that never comes.
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
-  curl_easy_setopt(h, CURLOPT_USERNAME, c.Username.c_str());
-  curl_easy_setopt(h, CURLOPT_PASSWORD, c.Password.c_str());
-  // Plain user name and password: SASL PLAIN/LOGIN when the server offers it, else USER/PASS.
-  curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, nullptr);
-  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.empty() ? nullptr : command.c_str());
-  curl_easy_setopt(h, CURLOPT_NOBODY, multiLine ? 0L : 1L);
-  s.maxBody = multiLine ? c.MaxMessageSize : 0;
-  CURLcode rc = s.Perform();
-  if (rc != CURLE_OK) {
-    std::string text;
-    if (s.bodyTooLarge) text = "The message is larger than " + std::to_string(c.MaxMessageSize >> 20) + " MB";
-    else if (!s.lastError.empty() && !s.WasCut()) text = s.lastError;
-    else text = s.Describe(rc, c.Host, c.Port);
-    // After a failed request curl has dropped the connection.
-    if (!s.Connected()) s.Close();
-    throw EIdException(text);
-  }
-  return s.body;
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void Broken(TIdPOP3& c, TPop3Connection& d, const std::string& why) {
+  d.loggedOn = false;
+  d.pending.clear();
+  d.session.Close();
+  throw EIdException(c.Host + ":" + std::to_string(c.Port) + ": " + why);
 }
 
-void RequireConnection(TCurlSession& s, bool loggedOn) {
-  if (!loggedOn || !s.Connected()) throw EIdException("Not connected");
+curl_socket_t Socket(TCurlSession& s) {
+  curl_socket_t sock = CURL_SOCKET_BAD;
+  if (s.HasHandle()) curl_easy_getinfo(s.Handle(), CURLINFO_ACTIVESOCKET, &sock);
+  return sock;
+}
+
+bool WaitSocket(curl_socket_t sock, short events, int timeoutMs) {
+  pollfd p{sock, events, 0};
+  return poll(&p, 1, timeoutMs) > 0;
+}
+
+void SendLine(TIdPOP3& c, TPop3Connection& d, const std::string& line) {
+  std::string data = line + "\r\n";
+  size_t off = 0;
+  const auto end = Clock::now() + std::chrono::milliseconds(c.ReadTimeoutMs);
+  while (off < data.size()) {
+    size_t n = 0;
+    CURLcode rc = curl_easy_send(d.session.Handle(), data.data() + off, data.size() - off, &n);
+    if (rc == CURLE_AGAIN) {
+      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+      if (left <= 0 || !WaitSocket(Socket(d.session), POLLOUT, left)) Broken(c, d, "Write timed out");
+      continue;
+    }
+    if (rc != CURLE_OK) Broken(c, d, "Connection closed gracefully");
+    off += n;
+  }
+}
+
+// Reads until Terminator is in the pending data; returns its position. The wait is
+// bounded by the read time-out between arrivals. Beyond Limit bytes the data is read and
+// dropped (Overflow set), so the session stays in step.
+size_t ReadUntil(TIdPOP3& c, TPop3Connection& d, const std::string& terminator, size_t from, size_t limit,
+                 bool* overflow = nullptr) {
+  for (;;) {
+    size_t p = d.pending.find(terminator, from > terminator.size() ? from - terminator.size() : 0);
+    if (p != std::string::npos) return p;
+    if (d.pending.size() > limit) {
+      if (!overflow) Broken(c, d, "Reply line too long");
+      *overflow = true;
+      d.pending.erase(0, d.pending.size() - terminator.size());
+    }
+    from = d.pending.size();
+    char buf[65536];
+    size_t n = 0;
+    CURLcode rc = curl_easy_recv(d.session.Handle(), buf, sizeof buf, &n);
+    if (rc == CURLE_AGAIN) {
+      if (!WaitSocket(Socket(d.session), POLLIN, c.ReadTimeoutMs)) Broken(c, d, "Read timed out");
+      continue;
+    }
+    if (rc != CURLE_OK || n == 0) Broken(c, d, "Connection closed gracefully");
+    d.pending.append(buf, n);
+  }
+}
+
+// One command: its status line ("+OK ..."), and for a multi-line answer the data,
+// dot-stuffing removed, without the final ".".
+std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool multiLine, std::string* data) {
+  if (!d.loggedOn || !d.session.Connected()) {
+    d.loggedOn = false;
+    throw EIdException("Not connected");
+  }
+  d.pending.clear();
+  SendLine(c, d, cmd);
+  size_t eol = ReadUntil(c, d, "\r\n", 0, 65536);
+  std::string status = d.pending.substr(0, eol);
+  d.pending.erase(0, eol + 2);
+  d.session.lastReply = status;
+  if (status.rfind("+OK", 0) != 0) {
+    if (status.size() > 1000) status.resize(1000);
+    if (status.rfind("-ERR", 0) != 0) Broken(c, d, "Unexpected reply: " + status);
+    throw EIdException(status);
+  }
+  if (!multiLine) return status;
+  std::string raw;
+  if (d.pending.rfind(".\r\n", 0) == 0) {
+    d.pending.erase(0, 3);
+  } else {
+    bool overflow = false;
+    size_t end = ReadUntil(c, d, "\r\n.\r\n", 0, c.MaxMessageSize, &overflow);
+    raw = d.pending.substr(0, end + 2);
+    d.pending.erase(0, end + 5);
+    if (overflow)
+      throw EIdException("The message is larger than " + std::to_string(c.MaxMessageSize >> 20) + " MB (" +
+                         std::to_string(c.MaxMessageSize) + " bytes)");
+  }
+  if (data) {
+    data->clear();
+    data->reserve(raw.size());
+    size_t i = 0;
+    while (i < raw.size()) {
+      size_t e = raw.find("\r\n", i);
+      size_t next = e == std::string::npos ? raw.size() : e + 2;
+      if (raw[i] == '.') ++i;  // a stuffed leading dot
+      data->append(raw, i, next - i);
+      i = next;
+    }
+  }
+  return status;
 }
 
 void CheckNumber(int n) {
@@ -60,43 +147,57 @@ void CheckNumber(int n) {
 
 void TIdPOP3::Connect(int timeoutMs) {
   TCurlSession& s = impl_->session;
-  if (impl_->loggedOn && s.Connected()) return;
+  if (Connected()) return;
   s.Close();
   impl_->loggedOn = false;
-  Request(*this, s, "", "NOOP", false, timeoutMs);
+  impl_->pending.clear();
+  if (!NetValidHost(Host)) throw EIdException("Invalid POP3 host name \"" + Host + "\"");
+  if (Port <= 0 || Port > 65535) throw EIdException("Invalid POP3 port " + std::to_string(Port));
+  CURL* h = s.Handle();
+  std::string url = "pop3://" + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : ConnectTimeoutMs));
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((ReadTimeoutMs + 999) / 1000));
+  curl_easy_setopt(h, CURLOPT_USERNAME, Username.c_str());
+  curl_easy_setopt(h, CURLOPT_PASSWORD, Password.c_str());
+  // Plain user name and password: SASL PLAIN/LOGIN when the server offers it, else USER/PASS.
+  curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, nullptr);
+  curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
+  s.maxBody = 0;
+  CURLcode rc = s.Perform();
+  if (rc != CURLE_OK) {
+    std::string text = !s.lastError.empty() ? s.lastError : s.Describe(rc, Host, Port);
+    s.Close();
+    throw EIdException(text);
+  }
   impl_->loggedOn = true;
 }
 
 bool TIdPOP3::Connected() { return impl_->loggedOn && impl_->session.Connected(); }
 
 int TIdPOP3::CheckMessages() {
-  TCurlSession& s = impl_->session;
-  RequireConnection(s, impl_->loggedOn);
-  Request(*this, s, "", "STAT", false, -1);
+  std::string status = Command(*this, *impl_, "STAT", false, nullptr);
   // "+OK count size"
-  size_t p = s.lastReply.find("+OK");
-  if (p == std::string::npos) throw EIdException("Unexpected reply to STAT: " + s.lastReply);
-  const char* q = s.lastReply.c_str() + p + 3;
+  const char* q = status.c_str() + 3;
   char* end = nullptr;
   long n = std::strtol(q, &end, 10);
-  if (end == q || n < 0 || n > 10000000) throw EIdException("Unexpected reply to STAT: " + s.lastReply);
+  if (end == q || n < 0 || n > 10000000) throw EIdException("Unexpected reply to STAT: " + status);
   return static_cast<int>(n);
 }
 
 bool TIdPOP3::RetrieveHeader(int msgNum, TIdMessage& msg) {
-  TCurlSession& s = impl_->session;
   CheckNumber(msgNum);
-  RequireConnection(s, impl_->loggedOn);
-  std::string raw = Request(*this, s, "", "TOP " + std::to_string(msgNum) + " 0", true, -1);
+  std::string raw;
+  Command(*this, *impl_, "TOP " + std::to_string(msgNum) + " 0", true, &raw);
   msg.LoadFromString(raw, true);
   return true;
 }
 
 std::string TIdPOP3::RetrieveRaw(int msgNum) {
-  TCurlSession& s = impl_->session;
   CheckNumber(msgNum);
-  RequireConnection(s, impl_->loggedOn);
-  return Request(*this, s, std::to_string(msgNum), "", true, -1);
+  std::string raw;
+  Command(*this, *impl_, "RETR " + std::to_string(msgNum), true, &raw);
+  return raw;
 }
 
 bool TIdPOP3::Retrieve(int msgNum, TIdMessage& msg) {
@@ -106,15 +207,20 @@ bool TIdPOP3::Retrieve(int msgNum, TIdMessage& msg) {
 }
 
 bool TIdPOP3::Delete(int msgNum) {
-  TCurlSession& s = impl_->session;
   CheckNumber(msgNum);
-  RequireConnection(s, impl_->loggedOn);
-  Request(*this, s, "", "DELE " + std::to_string(msgNum), false, -1);
+  Command(*this, *impl_, "DELE " + std::to_string(msgNum), false, nullptr);
   return true;
 }
 
 void TIdPOP3::Disconnect() {
+  if (Connected()) {
+    try {
+      Command(*this, *impl_, "QUIT", false, nullptr);
+    } catch (const EIdException&) {
+    }
+  }
   impl_->loggedOn = false;
+  impl_->pending.clear();
   impl_->session.Close();
 }
 

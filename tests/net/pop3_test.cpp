@@ -77,8 +77,14 @@ TEST(Pop3, StatTopRetrDeleteAndQuitCommits) {
   // Commands that the server refuses carry its "-ERR" line.
   std::string e = ErrorOf([&] { c.Retrieve(9, m); });
   EXPECT_EQ(e.substr(0, 4), "-ERR") << e;
+  // The session goes on after a refused command, deletions included.
+  EXPECT_TRUE(c.Connected());
+  EXPECT_TRUE(c.Delete(1));
+  EXPECT_EQ(ErrorOf([&] { c.Delete(1); }).substr(0, 4), "-ERR");
+  EXPECT_EQ(ErrorOf([&] { c.RetrieveHeader(1, m); }).substr(0, 4), "-ERR");
+  EXPECT_EQ(c.CheckMessages(), 1);
   c.Disconnect();
-  EXPECT_EQ(server.MessageFiles(), 2u);
+  EXPECT_EQ(server.MessageFiles(), 1u);
 }
 
 TEST(Pop3, WrongPasswordAndNoServer) {
@@ -112,5 +118,9 @@ TEST(Pop3, EmptyMailboxAndOversizedMessage) {
   TIdMessage m;
   std::string e = ErrorOf([&] { c.Retrieve(1, m); });
   EXPECT_NE(e.find("larger than"), std::string::npos) << e;
+  // The session is still in step.
+  EXPECT_TRUE(c.Connected());
+  ASSERT_TRUE(c.RetrieveHeader(1, m));
+  EXPECT_EQ(m.MsgId, "<m9@example.net>");
   c.Disconnect();
 }
