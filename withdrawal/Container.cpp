@@ -60,7 +60,7 @@ int32_t ErrnoToResult(int err, bool creating) {
 
 // Raw file access. Every call checks the result and the bounds.
 
-constexpr int64_t PageSize = 4096;
+constexpr int64_t PageSize = 2048;
 constexpr int64_t MaxCachedBytes = 16 << 20;
 
 bool PreadAll(int fd, char* p, int64_t count, int64_t pos) {
