@@ -153,15 +153,18 @@ void TIdPOP3::Connect(int timeoutMs) {
   impl_->pending.clear();
   if (!NetValidHost(Host)) throw EIdException("Invalid POP3 host name \"" + Host + "\"");
   if (Port <= 0 || Port > 65535) throw EIdException("Invalid POP3 port " + std::to_string(Port));
+  for (const std::string* t : {&Username, &Password})
+    for (unsigned char ch : *t)
+      if (ch == '\r' || ch == '\n' || ch == 0) throw EIdException("The POP3 user name or password holds a line break");
   CURL* h = s.Handle();
   std::string url = "pop3://" + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : ConnectTimeoutMs));
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((ReadTimeoutMs + 999) / 1000));
-  curl_easy_setopt(h, CURLOPT_USERNAME, Username.c_str());
-  curl_easy_setopt(h, CURLOPT_PASSWORD, Password.c_str());
-  // Plain user name and password: SASL PLAIN/LOGIN when the server offers it, else USER/PASS.
-  curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, nullptr);
+  // Without credentials curl stops after the greeting; the log-on is our USER and PASS
+  // (never APOP or SASL).
+  curl_easy_setopt(h, CURLOPT_USERNAME, nullptr);
+  curl_easy_setopt(h, CURLOPT_PASSWORD, nullptr);
   curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
   s.maxBody = 0;
   CURLcode rc = s.Perform();
@@ -171,6 +174,13 @@ void TIdPOP3::Connect(int timeoutMs) {
     throw EIdException(text);
   }
   impl_->loggedOn = true;
+  try {
+    Command(*this, *impl_, "USER " + Username, false, nullptr);
+    Command(*this, *impl_, "PASS " + Password, false, nullptr);
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
 }
 
 bool TIdPOP3::Connected() { return impl_->loggedOn && impl_->session.Connected(); }

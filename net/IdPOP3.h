@@ -1,6 +1,5 @@
 #pragma once
-// POP3 client. Log-on with the user name and password (SASL PLAIN or LOGIN when the server
-// offers it, else USER/PASS). Messages are numbered from 1. One session runs from Connect to
+// POP3 client. Log-on with USER and PASS (APOP is not used). Messages are numbered from 1. One session runs from Connect to
 // Disconnect: a refused command keeps it, and a command on a closed connection throws rather
 // than logging on again, so deletions marked in one session are never lost silently.
 

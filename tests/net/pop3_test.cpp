@@ -98,6 +98,11 @@ TEST(Pop3, WrongPasswordAndNoServer) {
   // Without a connection nothing runs, and nothing logs on behind the caller's back.
   EXPECT_EQ(ErrorOf([&] { c.CheckMessages(); }), "Not connected");
 
+  TIdPOP3 inject;
+  Configure(inject, server.Port(), "pw\r\nDELE 1");
+  EXPECT_NE(ErrorOf([&] { inject.Connect(); }).find("line break"), std::string::npos);
+  EXPECT_FALSE(inject.Connected());
+
   TIdPOP3 none;
   Configure(none, FreePort());
   EXPECT_EQ(ErrorOf([&] { none.Connect(); }), "127.0.0.1:" + std::to_string(none.Port) + ": Connection refused");
