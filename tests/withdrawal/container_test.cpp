@@ -345,6 +345,27 @@ TEST_F(ContainerTest, FragmentedRecordGoesBackWhole) {
   EXPECT_EQ(Read(":", "B", "dat", 1536), std::string(512, 'a') + std::string(512, 'b') + std::string(512, 'c'));
 }
 
+TEST_F(ContainerTest, ReadingLeavesTheFileAsItWas) {
+  Create();
+  Write(":", "A", "dat", "abc");
+  logdisk c;
+  DiskOpenEntry(disk, c, ":", "A", "dat");
+  DiskDeleteEntry(c);
+  Write(":", "B", "dat", "def");
+  Close();
+  const std::string before = ReadFileBytes(file);
+  for (int32_t access : {0, 2}) {
+    DiskAssign(disk, file);
+    DiskOpen(disk, access, 3);
+    ASSERT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(Read(":", "B", "dat", 3), "def");
+    Slots(":");
+    Close();
+    EXPECT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(ReadFileBytes(file), before);
+  }
+}
+
 TEST_F(ContainerTest, NamesAndTypesAreCutToNineCharacters) {
   Create();
   Write(":", "ABCDEFGHIJKL", "TYPELONGER", "data");
