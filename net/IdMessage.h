@@ -98,7 +98,8 @@ public:
   virtual ~TIdMessagePart() = default;
   virtual TIdPartKind Kind() const = 0;
 
-  // The common tail of a stored part, in its stored order.
+  // The common tail of a stored part, in its stored order: the first string, two flags,
+  // transfer encoding, type, extra headers, a further flag, the stored path.
   std::string ContentID;            // "Content-ID" header value
   bool IsEncoded = false;           // the content came transfer-encoded (received parts)
   bool Inline = false;              // "Content-Disposition: inline"
@@ -171,7 +172,7 @@ public:
   TIdHeaderList ExtraHeaders;            // sending: added headers; received: headers no property holds
   TIdEMailAddressItem From;
   TIdHeaderList Headers;                 // received: every header line as it came (unfolded)
-  bool IsEncoded = false;                // received: the body came transfer-encoded
+  bool IsEncoded = false;                // received: the body came transfer-encoded (the store's one-byte message flag)
   TIdMessageParts MessageParts;
   std::string MsgId;                     // the "Message-Id" header value, angle brackets kept
   TIdStrings NewsGroups;
