@@ -1,0 +1,129 @@
+#pragma once
+// dBase III/IV and FoxPro table and memo files: header, field descriptors,
+// records and memo blocks, read and written byte by byte. The dataset's dBase
+// store and the table writer both build on it.
+//
+// Field types read: C text, N/F numbers, D date, L logical, M memo, I integer,
+// T date-time, Y currency, B double (Visual FoxPro) or binary memo (dBase), G/P
+// binary memos. An N field with no decimals and at most 9 digits is ftInteger
+// (its values always fit 32 bits); every other N, and every F, is ftFloat.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/DataSet.h"
+#include "platform/FileHandle.h"
+
+struct TDbfFieldDef {
+  std::string Name;  // at most 10 characters
+  char Type = 'C';
+  uint8_t Length = 0;
+  uint8_t Decimals = 0;
+  int Offset = 0;  // within the record, after the deletion flag (set by the reader)
+};
+
+struct TDbfHeader {
+  uint8_t Version = 0x03;
+  int Year = 0, Month = 1, Day = 1;  // date of the last update
+  uint32_t RecordCount = 0;
+  uint16_t HeaderLength = 0;
+  uint16_t RecordLength = 0;
+  uint8_t LanguageDriver = 0;
+};
+
+// The header's date bytes: (year mod 100) + 100 above 1950, else year mod 100.
+uint8_t DbfYearByte(int year);
+// The 32-byte file header (without descriptors).
+std::string DbfEncodeHeader(const TDbfHeader& h);
+// One 32-byte field descriptor: name upper-cased and cut to 10 characters.
+std::string DbfEncodeDescriptor(const TDbfFieldDef& f);
+// The header, descriptors and 0x0D; header and record lengths are computed.
+std::string DbfEncodeTableHead(TDbfHeader h, const std::vector<TDbfFieldDef>& fields);
+// "yyyymmdd".
+std::string DbfDateText(int year, int month, int day);
+
+// Code page of a language-driver byte; 0 when none is declared or it is unknown.
+int DbfCodePageOfLanguageDriver(uint8_t ldid);
+
+bool DbfVersionIsFoxPro(uint8_t version);
+
+// A memo file (.dbt of dBase III or IV, .fpt of FoxPro).
+class TDbfMemoFile {
+public:
+  enum TFlavour { mfDBase3, mfDBase4, mfFoxPro };
+  // Creates a dBase III memo file: next free block 1, then 508 zero bytes.
+  static bool Create(const std::string& path);
+  bool Open(const std::string& path, TFlavour flavour, bool writable);
+  void Close();
+  bool IsOpen() const { return file_.IsOpen(); }
+  // The bytes of the memo that starts at block; false when the block lies outside
+  // the file. Never reads past the end of the file.
+  bool Read(uint32_t block, std::string& bytes);
+  // Appends the memo at the next free block and updates the header. On failure the
+  // file is put back as it was and false is returned.
+  bool Append(const std::string& bytes, uint32_t& block);
+  uint32_t BlockSize() const { return blockSize_; }
+
+private:
+  TFileHandle file_;
+  TFlavour flavour_ = mfDBase3;
+  uint32_t blockSize_ = 512;
+};
+
+// Reads and writes the records of one table file.
+class TDbfFile {
+public:
+  TDbfFile() = default;
+  // Throws EDatabaseError "File not found: ..." or a message naming the damage.
+  void Open(const std::string& path, bool writable);
+  void Close();
+  const TDbfHeader& Header() const { return header_; }
+  const std::vector<TDbfFieldDef>& Fields() const { return fields_; }
+  // Records that are both counted and present in the file.
+  uint32_t UsableRecords() const { return usable_; }
+  int CodePage() const { return codePage_; }  // 0 when undeclared
+  bool HasMemoFields() const;
+  TDbfMemoFile& Memo() { return memo_; }
+  const std::string& Path() const { return path_; }
+  const std::string& MemoPath() const { return memoPath_; }
+
+  // Reads records [first, first+count) into one buffer of count * RecordLength bytes.
+  bool ReadRecords(uint32_t first, uint32_t count, std::string& bytes);
+
+  // Writes of whole records; each leaves the file as it was when it fails (and throws).
+  void WriteRecord(uint32_t index, const std::string& record);
+  uint32_t AppendRecord(const std::string& record);  // then the header's count and date
+  void MarkDeleted(uint32_t index);
+
+  // Field mapping between the file and the dataset.
+  TFieldDef DataSetField(const TDbfFieldDef& f) const;
+  TValue DecodeField(const TDbfFieldDef& f, const char* raw);
+  // Encodes into the field's bytes of a record; memo values are appended to the memo file.
+  void EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw);
+  std::string EncodeRecord(const std::vector<TValue>& values);  // fields the dataset shows
+
+  // The fields the dataset shows (the VFP null-flags field is hidden).
+  const std::vector<int>& VisibleFields() const { return visible_; }
+
+private:
+  void ReadHeader();
+  void WriteHeaderCountAndDate(uint32_t count);
+  std::string ToUtf8(const std::string& bytes) const;
+  std::string FromUtf8(const std::string& text, size_t maxBytes) const;
+  void OpenMemo(bool writable);
+
+  std::string path_, memoPath_;
+  TFileHandle file_;
+  bool writable_ = false;
+  TDbfHeader header_;
+  std::vector<TDbfFieldDef> fields_;
+  std::vector<int> visible_;
+  uint32_t usable_ = 0;
+  int codePage_ = 0;
+  TDbfMemoFile memo_;
+};
+
+// Reads the whole table (deleted records left out) into dataset rows.
+TTableData DbfReadTable(const std::string& path);
