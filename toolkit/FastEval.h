@@ -252,7 +252,7 @@ private:
   uint8_t ListMode = 0;  // 0 list variables, 1 list functions, 2 re-tokenize
   bool ErrorReported = false;
   bool RetokenizeNeeded = false;
-  int evalDepth_ = 0;
+  int depth_ = 0;  // nesting of the evaluation in progress
   std::vector<std::shared_ptr<TSymbolItem>> loaded_;  // records read from a symbol file
 };
 
@@ -281,7 +281,6 @@ public:
 
 private:
   friend class TFastEval;
-  struct TCell;
   enum class TState { Sign, Operand, Operator };
 
   void NextToken();
@@ -311,6 +310,7 @@ private:
   bool ReadBooleanOperand(bool& Value);
   bool ReadStringOperand(std::string& Value);
 
+  // True with op = the operator taken, or op = 0 at the context's end.
   bool ExpectOperator(int32_t opClass, int Context, TExprType Type, uint8_t& op);
   bool Comparison(bool numeric, bool& Value, bool& FirstFailed);
   bool ReadArguments(const std::vector<TExprType>& params, TValueCell* cells);
@@ -330,4 +330,5 @@ private:
   bool started_ = false;
   int busy_ = 0;
   bool retokenizePending_ = false;
+  bool paramRangeFailed_ = false;
 };
