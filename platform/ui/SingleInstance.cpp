@@ -1,0 +1,204 @@
+#include "platform/ui/SingleInstance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QStandardPaths>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/CommandLine.h"
+#include "platform/ui/QtText.h"
+
+namespace {
+
+// A frame is the message number and the text length (both little-endian
+// 32-bit) followed by the UTF-8 text; the answer is the message number.
+constexpr qint64 HeaderBytes = 8;
+constexpr uint32_t MaxTextBytes = MaxOpenFilesText * 4;
+constexpr int ConnectTimeoutMs = 2000;
+
+void PutU32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+uint32_t GetU32(const char* p) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  return v;
+}
+
+bool WaitForBytes(QLocalSocket& s, qint64 count, int timeoutMs) {
+  while (s.bytesAvailable() < count) {
+    if (s.state() != QLocalSocket::ConnectedState && s.bytesAvailable() < count) return false;
+    if (!s.waitForReadyRead(timeoutMs)) return false;
+  }
+  return true;
+}
+
+// Sends one message and waits for the receiver to have handled it.
+bool SendMessageTo(QLocalSocket& s, int message, const std::string& text, int ackTimeoutMs) {
+  const std::string body = CutToChars(text, MaxOpenFilesText);
+  QByteArray frame(HeaderBytes, '\0');
+  PutU32(frame.data(), static_cast<uint32_t>(message));
+  PutU32(frame.data() + 4, static_cast<uint32_t>(body.size()));
+  frame.append(body.data(), static_cast<qsizetype>(body.size()));
+  if (s.write(frame) != frame.size()) return false;
+  if (!s.waitForBytesWritten(ackTimeoutMs < 0 ? 30000 : ackTimeoutMs) && s.bytesToWrite() > 0) return false;
+  if (!WaitForBytes(s, 4, ackTimeoutMs)) return false;
+  char ack[4];
+  if (s.read(ack, 4) != 4) return false;
+  return GetU32(ack) == static_cast<uint32_t>(message);
+}
+
+}  // namespace
+
+std::string UserRuntimeDir() {
+  if (const char* r = std::getenv("XDG_RUNTIME_DIR"); r && *r && QDir(r).exists()) return r;
+  QString loc = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (!loc.isEmpty()) return ToStdString(loc);
+  return "/tmp";
+}
+
+TSingleInstance::TSingleInstance(const std::string& runtimeDir, QObject* parent)
+    : QObject(parent), dir_(runtimeDir.empty() ? UserRuntimeDir() : runtimeDir) {
+  while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
+}
+
+TSingleInstance::~TSingleInstance() {
+  StopListening();
+  ReleaseMutex();
+}
+
+std::string TSingleInstance::LockFileName() const { return dir_ + "/" + InstanceMutexName + ".lock"; }
+std::string TSingleInstance::SocketName() const { return dir_ + "/" + InstanceWindowName; }
+
+bool TSingleInstance::ActivateRunningInstance(const std::vector<std::string>& arguments) {
+  try {
+    // Is the lock held by a running copy? Taking it exclusively succeeds only when none is.
+    int fd = ::open(LockFileName().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    if (free) return false;
+
+    QLocalSocket window;
+    window.connectToServer(ToQString(SocketName()));
+    if (!window.waitForConnected(ConnectTimeoutMs)) return false;
+    if (!SendMessageTo(window, LP_ACTIVATE_MESSAGE, std::string(), ackTimeoutMs_)) return false;
+    SendParamsToInstance(window, arguments, ackTimeoutMs_);
+    window.disconnectFromServer();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TSingleInstance::SendParamsToInstance(QLocalSocket& window, const std::vector<std::string>& arguments,
+                                           int ackTimeoutMs) {
+  for (const auto& a : arguments)
+    if (!SendMessageTo(window, LP_OPEN_FILES_MESSAGE, a, ackTimeoutMs)) return false;
+  return true;
+}
+
+bool TSingleInstance::CreateMutex() {
+  if (lockFd_ >= 0) return true;
+  QDir().mkpath(ToQString(dir_));
+  int fd = ::open(LockFileName().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  // Shared: every running copy holds it; a copy that checks only holds it exclusively for a moment.
+  while (::flock(fd, LOCK_SH) != 0) {
+    if (errno != EINTR) {
+      ::close(fd);
+      return false;
+    }
+  }
+  lockFd_ = fd;
+  return true;
+}
+
+void TSingleInstance::ReleaseMutex() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+  lockFd_ = -1;
+}
+
+bool TSingleInstance::IsListening() const { return server_ && server_->isListening(); }
+
+bool TSingleInstance::StartListening(IInstanceMessageHandler* handler) {
+  handler_ = handler;
+  if (IsListening()) return true;
+  if (!server_) {
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, &TSingleInstance::OnNewConnection);
+  }
+  const QString name = ToQString(SocketName());
+  if (server_->listen(name)) return true;
+  if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
+  // The name is taken: by a copy that is running, or by a socket a crashed copy left behind.
+  {
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(500)) {
+      probe.disconnectFromServer();
+      return false;
+    }
+  }
+  QLocalServer::removeServer(name);
+  return server_->listen(name);
+}
+
+void TSingleInstance::StopListening() {
+  if (server_) server_->close();
+}
+
+void TSingleInstance::OnNewConnection() {
+  while (QLocalSocket* s = server_->nextPendingConnection()) {
+    connect(s, &QLocalSocket::readyRead, this, [this, s] { OnReadyRead(s); });
+    connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+    if (s->bytesAvailable() > 0) OnReadyRead(s);
+  }
+}
+
+void TSingleInstance::OnReadyRead(QLocalSocket* socket) {
+  QPointer<QLocalSocket> s(socket);
+  // A handler may run a modal loop; the frames that arrive meanwhile wait their turn.
+  if (s->property("lpBusy").toBool()) return;
+  s->setProperty("lpBusy", true);
+  while (s && s->bytesAvailable() >= HeaderBytes) {
+    char header[HeaderBytes];
+    s->peek(header, HeaderBytes);
+    const uint32_t message = GetU32(header);
+    const uint32_t length = GetU32(header + 4);
+    if (length > MaxTextBytes) {
+      s->abort();
+      break;
+    }
+    if (s->bytesAvailable() < HeaderBytes + static_cast<qint64>(length)) break;
+    s->read(header, HeaderBytes);
+    const QByteArray body = s->read(length);
+    const std::string text = CutToChars(std::string(body.constData(), static_cast<size_t>(body.size())),
+                                        MaxOpenFilesText);
+    if (handler_) {
+      try {
+        if (message == LP_ACTIVATE_MESSAGE)
+          handler_->OnActivateMessage();
+        else if (message == LP_OPEN_FILES_MESSAGE)
+          handler_->OnOpenFilesMessage(text);
+      } catch (...) {
+        // The sender only waits for the answer; a failed request is dropped.
+      }
+    }
+    if (!s) break;
+    char ack[4];
+    PutU32(ack, message);
+    s->write(ack, 4);
+    s->flush();
+  }
+  if (s) s->setProperty("lpBusy", false);
+}
