@@ -81,6 +81,11 @@ std::string TimeToStr(TDateTime value);
 TDateTime StrToDate(const std::string& s);  // throw EConvertError
 TDateTime StrToTime(const std::string& s);
 TDateTime StrToDateTime(const std::string& s);
+// The same readings reporting failure as false.
+bool TryStrToDate(const std::string& s, TDateTime& value);
+bool TryStrToTime(const std::string& s, TDateTime& value);
+// A date optionally followed by a time (text after the time is not examined), or a time alone.
+bool TryStrToDateTime(const std::string& s, TDateTime& value);
 
 // Case conversion: the Ansi forms change every letter (UTF-8 aware), the plain ones A-Z/a-z only.
 std::string AnsiUpperCase(const std::string& s);
@@ -89,7 +94,8 @@ std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 int AnsiCompareText(const std::string& a, const std::string& b);  // case-insensitive, <0 / 0 / >0
 int AnsiCompareStr(const std::string& a, const std::string& b);
-bool SameText(const std::string& a, const std::string& b);
+bool SameText(const std::string& a, const std::string& b);  // like CompareText: A-Z/a-z only
+int CompareText(const std::string& a, const std::string& b);  // A-Z/a-z folded, byte order
 std::string Trim(const std::string& s);  // drops characters <= ' ' at both ends
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
