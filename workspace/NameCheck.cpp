@@ -1,6 +1,7 @@
 #include "workspace/NameCheck.h"
 
 #include "platform/SysUtils.h"
+#include "toolkit/Reader.h"
 
 std::string FormatOneArg(const std::string& fmt, const std::string& arg) {
   std::string out;
@@ -65,5 +66,12 @@ TNameCheckResult CheckInputName(const std::string& text, const std::string& exis
 
   r.outcome = TNameCheck::Accepted;
   r.name = check ? upper : text;
+  return r;
+}
+
+TNameCharRules NameCharRulesOf(const TReader& reader) {
+  TNameCharRules r;
+  r.isBlank = [&reader](unsigned char c) { return reader.IsBlankChar(static_cast<char>(c)); };
+  r.isDelimiter = [&reader](const std::string& s) { return reader.IsDelimiter(s); };
   return r;
 }

@@ -1,12 +1,92 @@
+// Start-up: one running copy, the splash, every window once in a fixed
+// order, the options, the message loop, and the lock released at the end.
+
 #include <QApplication>
-#include <QLabel>
+#include <QDateTime>
+#include <QThread>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Help.h"
+#include "platform/MessageBox.h"
+#include "platform/ui/HelpWindow.h"
+#include "platform/ui/QtMessageService.h"
+#include "platform/ui/QtText.h"
+#include "platform/ui/SingleInstance.h"
+#include "workspace/About.h"
+#include "workspace/AddWord.h"
+#include "workspace/CapForm.h"
+#include "workspace/CharsetForm.h"
+#include "workspace/Del.h"
+#include "workspace/Find.h"
+#include "workspace/LPMain.h"
+#include "workspace/Options.h"
+#include "workspace/Seldir.h"
+#include "workspace/Seltab.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel label("Larkpost: the main window is not built yet.");
-  label.setWindowTitle("Larkpost");
-  label.setMinimumSize(480, 160);
-  label.setAlignment(Qt::AlignCenter);
-  label.show();
-  return app.exec();
+  QApplication::setApplicationName("Larkpost");
+
+  std::vector<std::string> params;
+  for (const QString& a : QApplication::arguments()) params.push_back(ToStdString(a));
+  const std::vector<std::string> arguments(params.begin() + (params.empty() ? 0 : 1), params.end());
+
+  TSingleInstance instance;
+  try {
+    if (instance.ActivateRunningInstance(arguments)) return 0;
+  } catch (...) {
+    // Whatever goes wrong in the check, this copy starts as the first one.
+  }
+  instance.CreateMutex();
+
+  int result = 0;
+  try {
+    auto splash = std::make_unique<TCapForm>();
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents();
+    const qint64 splashStart = QDateTime::currentMSecsSinceEpoch();
+
+    TQtMessageService messages;
+    SetMessageService(&messages);
+    TQtHelpService help;
+    SetHelpService(&help);
+
+    // Every window is created once and lives until the end.
+    auto* mainWindow = new TLPMain;
+    messages.SetOwner(mainWindow);
+    AddWordForm = new TAddWordForm(mainWindow);
+    OptForm = new TOptForm(mainWindow);
+    OptForm->LoadOptions();
+    DelForm = new TDelForm(mainWindow);
+    FindForm = new TFindForm(mainWindow);
+    AboutBox = new TAboutBox(mainWindow);
+    SelTabForm = new TSelTabForm(mainWindow);
+    new TCharSetForm(mainWindow);
+    SeldirForm = new TSeldirForm(mainWindow);
+
+    // The splash stays at least one second, without handling messages.
+    const qint64 left = splashStart + 1000 - QDateTime::currentMSecsSinceEpoch();
+    if (left > 0) QThread::msleep(static_cast<unsigned long>(left));
+    splash.reset();
+
+    mainWindow->SetCommandLine(params);
+    instance.StartListening(mainWindow);
+    mainWindow->show();
+    result = app.exec();
+
+    instance.StopListening();
+    SetHelpService(nullptr);
+    SetMessageService(nullptr);
+    delete mainWindow;
+  } catch (...) {
+    result = 1;
+  }
+  try {
+    instance.ReleaseMutex();
+  } catch (...) {
+  }
+  return result;
 }
