@@ -6,6 +6,7 @@
 #include <limits>
 #include <numeric>
 
+#include "platform/Paths.h"
 #include "withdrawal/Container.h"
 
 namespace {
@@ -66,13 +67,7 @@ void SortMessagesByDate(TPop3MailList& list) {
   list = std::move(sorted);
 }
 
-std::filesystem::path DefaultStoreFolder() {
-  namespace fs = std::filesystem;
-  if (const char* h = std::getenv("LARKPOST_HOME"); h && *h) return fs::path(h);
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "larkpost";
-  const char* home = std::getenv("HOME");
-  return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "larkpost";
-}
+std::filesystem::path DefaultStoreFolder() { return std::filesystem::path(ResolveAppDir()); }
 
 TExtractData::TExtractData(std::filesystem::path storeFolder) : StoreFolder(std::move(storeFolder)) {
   LoadMessageIds();

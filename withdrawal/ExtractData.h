@@ -23,8 +23,7 @@ using TPop3MailList = std::vector<TPop3Mail>;
 // Sorts newest first; among equal dates the item later in the list comes first.
 void SortMessagesByDate(TPop3MailList& list);
 
-// The program's folder when nothing else is given: LARKPOST_HOME, else
-// $XDG_DATA_HOME/larkpost, else ~/.local/share/larkpost.
+// The program's folder (AppDir) when nothing else is given.
 std::filesystem::path DefaultStoreFolder();
 
 class TExtractData {
