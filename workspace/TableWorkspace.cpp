@@ -1,0 +1,799 @@
+#include "workspace/TableWorkspace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "platform/MessageBox.h"
+#include "platform/SysUtils.h"
+
+const char* const DBaseDriverName = "{Microsoft DBase Driver (*.dbf)}";
+const char* const AccessDriverName = "{Microsoft Access Driver (*.mdb)}";
+
+// --- connection strings ---------------------------------------------------
+
+std::string BuildConnectionString(const std::string& dbq, const std::string& defaultDir,
+                                  const std::string& driver) {
+  return "Provider=MSDataShape;Extended Properties=\"DBQ=" + dbq + ";DefaultDir=" + defaultDir +
+         ";Driver=" + driver + "\"";
+}
+
+std::string TConnectionTarget::ConnectionString() const {
+  return BuildConnectionString(DBQ, DefaultDir, Driver);
+}
+
+std::string FolderOfFile(const std::string& fileName) {
+  const size_t slash = fileName.rfind('/');
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string NameOfFile(const std::string& fileName) {
+  const size_t slash = fileName.rfind('/');
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+TConnectionTarget DBaseFileTarget(const std::string& fileName) {
+  TConnectionTarget t;
+  t.DBQ = t.DefaultDir = FolderOfFile(fileName);
+  t.Driver = DBaseDriverName;
+  t.Table = NameOfFile(fileName);
+  return t;
+}
+
+TConnectionTarget AccessFileTarget(const std::string& fileName) {
+  TConnectionTarget t;
+  t.DBQ = NameOfFile(fileName);
+  t.DefaultDir = FolderOfFile(fileName);
+  t.Driver = AccessDriverName;
+  return t;
+}
+
+TConnectionTarget SqlTarget(int typeIndex, const std::string& path) {
+  if (typeIndex == 0) return AccessFileTarget(path);
+  TConnectionTarget t;
+  t.DBQ = t.DefaultDir = path;
+  t.Driver = DBaseDriverName;
+  return t;
+}
+
+// --- per-field state --------------------------------------------------------
+
+std::string PickListText(TField& field, TFieldKind kind) {
+  switch (kind) {
+    case fkText: return field.AsString();
+    case fkNumber: return FloatToStr(field.AsFloat());
+    case fkDateTime: return DateTimeToStr(field.AsDateTime());
+    default: return {};
+  }
+}
+
+void BuildFormFields(TDataSet& ds, TFormFieldsArray& fields) {
+  fields.clear();
+  fields.resize(static_cast<size_t>(ds.FieldCount()));
+  for (int i = 0; i < ds.FieldCount(); ++i) {
+    TField& fld = ds.Fields(i);
+    TFormFieldsGroup& g = fields[static_cast<size_t>(i)];
+    g.Kind = FieldKind(fld.DataType());
+    g.Autocomplete = g.Kind <= fkDateTime;
+    g.Template = false;
+    g.Width = FieldDisplayWidth(g.Kind, fld);
+    g.ColumnWidth = 0;
+    g.TemplateValue.clear();
+  }
+}
+
+void ScanPickLists(TDataSet& ds, TFormFieldsArray& fields) {
+  ds.First();
+  for (int n = 0; n < PickListLimit && !ds.Eof(); ++n) {
+    for (int i = 0; i < ds.FieldCount() && i < static_cast<int>(fields.size()); ++i) {
+      TFormFieldsGroup& g = fields[static_cast<size_t>(i)];
+      if (g.Kind > fkDateTime) continue;
+      TField& fld = ds.Fields(i);
+      if (g.Kind != fkText && fld.IsNull()) continue;
+      const std::string text = PickListText(fld, g.Kind);
+      const int len = Utf8Length(text);
+      if (len > g.Width) g.Width = len;
+      if (g.Kind == fkText && text.empty()) continue;
+      if (static_cast<int>(g.PickList.size()) < PickListLimit &&
+          std::find(g.PickList.begin(), g.PickList.end(), text) == g.PickList.end())
+        g.PickList.push_back(text);
+    }
+    ds.Next();
+  }
+}
+
+void AddRecentValue(std::vector<std::string>& list, const std::string& text) {
+  if (text.empty() || std::find(list.begin(), list.end(), text) != list.end()) return;
+  list.insert(list.begin(), text);
+  while (static_cast<int>(list.size()) > PickListLimit) list.pop_back();
+}
+
+std::string RecordCounterText(int recNo, int recordCount) {
+  return "Record " + std::to_string(recNo) + " of " + std::to_string(recordCount);
+}
+
+TRecordActions RecordActionsFor(const TDataSet* ds) {
+  TRecordActions a;
+  if (!ds || !ds->Active()) return a;
+  const bool editing = ds->State() == dsEdit || ds->State() == dsInsert;
+  a.Apply = a.Restore = editing;
+  a.New = !editing;
+  a.Delete = !ds->IsEmpty();
+  return a;
+}
+
+std::string SortText(bool sortOn, const std::string& sortField, bool descending) {
+  if (!sortOn || sortField.empty()) return {};
+  return sortField + (descending ? " DESC" : " ASC");
+}
+
+// --- find and duplicates ----------------------------------------------------
+
+std::vector<int> FindableFields(TDataSet& ds) {
+  std::vector<int> out;
+  for (int i = 0; i < ds.FieldCount(); ++i) {
+    const TFieldKind k = FieldKind(ds.Fields(i).DataType());
+    if (k != fkBoolean && k != fkMemo) out.push_back(i);
+  }
+  return out;
+}
+
+bool FindRecord(TDataSet& ds, int fieldIndex, const std::string& value, bool including) {
+  TField& fld = ds.Fields(fieldIndex);
+  TValue key;
+  switch (FieldKind(fld.DataType())) {
+    case fkNumber: key = static_cast<double>(StrToFloat(value)); break;
+    case fkDateTime: key = static_cast<double>(StrToDateTime(value)); break;
+    default: key = value; break;
+  }
+  return ds.Locate(AnsiUpperCase(fld.FieldName()), key, including ? TLocateOptions{loPartialKey} : TLocateOptions{0});
+}
+
+namespace {
+
+struct TRemembered {
+  std::string Text;
+  double Number = 0;
+  bool Flag = false;
+};
+
+bool IsDuplicate(TField& f, TFieldKind kind, const TRemembered& r) {
+  switch (kind) {
+    case fkText: {
+      const std::string t = f.AsString();
+      return !t.empty() && AnsiLowerCase(t) == AnsiLowerCase(r.Text);
+    }
+    case fkNumber: return !f.IsNull() && f.AsFloat() == r.Number;
+    case fkDateTime: return !f.IsNull() && f.AsDateTime() == r.Number;
+    case fkBoolean: return !f.IsNull() && f.AsBoolean() == r.Flag;
+    case fkMemo: return !f.IsNull() && f.AsString() == r.Text;
+  }
+  return false;
+}
+
+void Remember(TField& f, TFieldKind kind, TRemembered& r) {
+  switch (kind) {
+    case fkText:
+    case fkMemo: r.Text = f.AsString(); break;
+    case fkNumber: r.Number = f.AsFloat(); break;
+    case fkDateTime: r.Number = f.AsDateTime(); break;
+    case fkBoolean: r.Flag = f.AsBoolean(); break;
+  }
+}
+
+}  // namespace
+
+bool DuplicateScan(TDataSet& ds, int fieldIndex, bool stopAtFirst, std::vector<int>* found,
+                   const std::function<void()>& onStep) {
+  TField& f = ds.Fields(fieldIndex);
+  const TFieldKind kind = FieldKind(f.DataType());
+  TRemembered r;
+  int last = 0;
+  bool first = true;
+  while (last < ds.RecNo() && !ds.Eof()) {
+    if (onStep) onStep();
+    if (!first && IsDuplicate(f, kind, r)) {
+      if (stopAtFirst) return true;
+      if (found) found->push_back(ds.RecNo());
+    }
+    Remember(f, kind, r);
+    last = ds.RecNo();
+    first = false;
+    ds.Next();
+  }
+  return false;
+}
+
+// --- the workspace ----------------------------------------------------------
+
+namespace {
+
+// Suspends the bound controls and shows the hourglass for one scope.
+class TBusy {
+public:
+  TBusy(TDataSet& ds, ITableHost& host) : ds_(ds), host_(host) {
+    ds_.DisableControls();
+    host_.BeginBusy();
+  }
+  ~TBusy() {
+    ds_.EnableControls();
+    host_.EndBusy();
+  }
+
+private:
+  TDataSet& ds_;
+  ITableHost& host_;
+};
+
+}  // namespace
+
+TTableWorkspace::TTableWorkspace(ITableHost* host) : host_(host ? host : &quiet_) {
+  ADOQuery1.SetConnection(&ADOConnection1);
+  BuildTableSQL = [](const std::string& name) { return "SELECT * FROM \"" + name + "\""; };
+  HookEvents();
+}
+
+TTableWorkspace::~TTableWorkspace() {
+  // The window is going away: no host duties any more.
+  host_ = &quiet_;
+  ADOQuery1.BeforeClose = nullptr;
+  ADOQuery1.AfterClose = nullptr;
+  ADOQuery1.AfterScroll = nullptr;
+  ADOQuery1.Close();
+}
+
+void TTableWorkspace::HookEvents() {
+  ADOQuery1.BeforeOpen = [this](TDataSet&) { host_->CompileRowExpressions(); };
+  ADOQuery1.AfterOpen = [this](TDataSet&) { AfterOpen(); };
+  ADOQuery1.BeforeClose = [this](TDataSet&) { BeforeClose(); };
+  ADOQuery1.AfterClose = [this](TDataSet&) { AfterClose(); };
+  ADOQuery1.BeforeInsert = [this](TDataSet& ds) { rememberedRecNo_ = ds.RecNo(); };
+  ADOQuery1.BeforeEdit = [this](TDataSet& ds) { rememberedRecNo_ = ds.RecNo(); };
+  ADOQuery1.AfterInsert = [this](TDataSet&) {
+    host_->UpdateControls();
+    host_->UpdateRecordActions();
+  };
+  ADOQuery1.AfterEdit = ADOQuery1.AfterInsert;
+  ADOQuery1.BeforePost = [](TDataSet& ds) {
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+      TField& f = ds.Fields(i);
+      if (FieldKind(f.DataType()) == fkBoolean && f.IsNull()) f.SetAsBoolean(false);
+    }
+  };
+  ADOQuery1.AfterScroll = [this](TDataSet& ds) {
+    host_->ShowRecordCounter(RecordCounterText(ds.RecNo(), ds.RecordCount()));
+  };
+}
+
+std::vector<std::string> TTableWorkspace::FieldNames() {
+  std::vector<std::string> names;
+  for (int i = 0; i < ADOQuery1.FieldCount(); ++i) names.push_back(ADOQuery1.Fields(i).FieldName());
+  return names;
+}
+
+std::string TTableWorkspace::CurrentConfigPath() const { return TableConfigPath(DataBaseDir, TableName); }
+
+void TTableWorkspace::AfterOpen() {
+  host_->TableOpened();
+  ADOQuery1.DisableControls();
+  struct TFinal {
+    TTableWorkspace& w;
+    ~TFinal() {
+      w.LoadTableConfig();
+      w.ADOQuery1.First();
+      w.ADOQuery1.EnableControls();
+      w.host_->UpdateRecordActions();
+      w.host_->ShowRecordCounter(RecordCounterText(w.ADOQuery1.RecNo(), w.ADOQuery1.RecordCount()));
+    }
+  } final{*this};
+  BuildFormFields(ADOQuery1, FormFields);
+  host_->BuildEditors(FormFields);
+  ScanPickLists(ADOQuery1, FormFields);
+}
+
+void TTableWorkspace::BeforeClose() {
+  SaveTableConfig();
+}
+
+void TTableWorkspace::AfterClose() {
+  SQLQueryMode = false;
+  TableName.clear();
+  Sort = TSortState{};
+  ADOQuery1.SetFiltered(false);
+  host_->DropRowFilter();
+  host_->ShowRecordCounter({});
+  host_->FreeEditors(FormFields);
+  FormFields.clear();
+  host_->TableClosed();
+  host_->UpdateControls();
+  host_->UpdateRecordActions();
+}
+
+void TTableWorkspace::CloseConnection() {
+  ADOQuery1.Close();
+  ADOConnection1.Close();
+}
+
+void TTableWorkspace::CloseTable() { CloseConnection(); }
+
+void TTableWorkspace::OpenQuery() {
+  TBusy busy(ADOQuery1, *host_);
+  ADOQuery1.Open();
+}
+
+void TTableWorkspace::OpenDBFFile(const std::string& fileName) {
+  const TConnectionTarget t = DBaseFileTarget(fileName);
+  DataBaseDir = t.DefaultDir;
+  host_->SaveDataBaseDir(DataBaseDir);
+  CloseConnection();
+  ADOConnection1.ConnectionString = t.ConnectionString();
+  ADOConnection1.Open();
+  TableName = t.Table;
+  ADOQuery1.SetFiltered(host_->UseFilter());
+  OpenTableQuery();
+}
+
+void TTableWorkspace::OpenAccessFile(
+    const std::string& fileName,
+    const std::function<bool(const std::vector<std::string>&, std::string&)>& pickTable) {
+  const TConnectionTarget t = AccessFileTarget(fileName);
+  DataBaseDir = t.DefaultDir;
+  host_->SaveDataBaseDir(DataBaseDir);
+  CloseConnection();
+  ADOConnection1.ConnectionString = t.ConnectionString();
+  ADOConnection1.Open();
+  std::vector<std::string> tables;
+  ADOConnection1.GetTableNames(tables, false);
+  std::string chosen;
+  if (!pickTable || !pickTable(tables, chosen) || chosen.empty()) {
+    ADOConnection1.Close();
+    return;
+  }
+  TableName = chosen;
+  ADOQuery1.SetFiltered(host_->UseFilter());
+  OpenTableQuery();
+}
+
+void TTableWorkspace::ApplyTableSQL() { ADOQuery1.SQL = BuildTableSQL(TableName); }
+
+void TTableWorkspace::OpenTableQuery() {
+  // The close duties clear the name: keep it across them.
+  const std::string name = TableName;
+  const bool filtered = ADOQuery1.Filtered();
+  ADOQuery1.Close();
+  TableName = name;
+  ADOQuery1.SetFiltered(filtered);
+  ApplyTableSQL();
+  SQLQueryMode = false;
+  OpenQuery();
+  host_->UpdateControls();
+  ApplyColumnWidths();
+}
+
+void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std::string& sql) {
+  SQLDataBase = path;
+  host_->SaveSQLDataBase(path);
+  ADOQuery1.Close();
+  host_->ShowDatabasePage();
+  ADOConnection1.Close();
+  ADOConnection1.ConnectionString = SqlTarget(typeIndex, path).ConnectionString();
+  ADOConnection1.Open();
+  ADOQuery1.SQL = sql;
+  ADOQuery1.SetFiltered(host_->UseFilter());
+  SQLQueryMode = true;
+  try {
+    OpenQuery();
+  } catch (...) {
+    if (!ADOQuery1.Active()) SQLQueryMode = false;
+    ApplyColumnWidths();
+    throw;
+  }
+  ApplyColumnWidths();
+  host_->UpdateControls();
+}
+
+// --- records ------------------------------------------------------------------
+
+bool TTableWorkspace::PostRecord() {
+  if (!IsOpen() || (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert)) return true;
+  if (ADOQuery1.ReadOnly()) {
+    // Nothing can reach the file: say so, and reopen as after a failed update.
+    const std::string why = ADOQuery1.ReadOnlyReason();
+    ADOQuery1.Cancel();
+    ErrorBox(why.empty() ? std::string("The table is read-only") : why);
+    SaveTableState();
+    const int keepDepth = reappendDepth_;
+    reappendDepth_ = 1000;  // no re-append: it would fail the same way
+    RestoreTableState();
+    reappendDepth_ = keepDepth;
+    FreeTableState();
+    return false;
+  }
+  ADOQuery1.Post();
+  AfterPost();
+  return true;
+}
+
+void TTableWorkspace::CancelRecord() {
+  if (!IsOpen() || (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert)) return;
+  ADOQuery1.Cancel();
+  if (rememberedRecNo_ > 0) ADOQuery1.SetRecNo(rememberedRecNo_);
+  host_->UpdateControls();
+  host_->UpdateRecordActions();
+}
+
+void TTableWorkspace::AppendRecord() {
+  if (!IsOpen()) return;
+  if (ADOQuery1.State() != dsBrowse && !PostRecord()) return;
+  ADOQuery1.Append();
+}
+
+void TTableWorkspace::EditRecord() {
+  if (!IsOpen()) return;
+  if (ADOQuery1.State() == dsBrowse) ADOQuery1.Edit();
+}
+
+void TTableWorkspace::AfterPost() {
+  if (BulkUpdate) return;
+  SaveTableState();
+  bool restored = false;
+  try {
+    ADOQuery1.UpdateBatch();
+  } catch (...) {
+    RestoreTableState();
+    restored = true;
+  }
+  FreeTableState();
+  if (!IsOpen()) return;
+  bool relayout = false;
+  for (int i = 0; i < ADOQuery1.FieldCount() && i < static_cast<int>(FormFields.size()); ++i) {
+    TFormFieldsGroup& g = FormFields[static_cast<size_t>(i)];
+    TField& f = ADOQuery1.Fields(i);
+    if (g.Kind == fkText) {
+      const int len = Utf8Length(f.AsString());
+      if (len > g.Width) {
+        g.Width = len;
+        relayout = true;
+      }
+    }
+    if (g.Kind <= fkDateTime && !f.IsNull() && !restored) AddRecentValue(g.PickList, PickListText(f, g.Kind));
+  }
+  if (relayout) host_->RelayoutEditors();
+  host_->PickListsChanged();
+  host_->UpdateControls();
+  host_->UpdateRecordActions();
+}
+
+void TTableWorkspace::AfterDelete() {
+  SaveTableState();
+  try {
+    ADOQuery1.UpdateBatch();
+  } catch (...) {
+    DeleteStopped = true;
+    RestoreTableState();
+    FreeTableState();
+    throw;
+  }
+  FreeTableState();
+}
+
+void TTableWorkspace::DeleteCurrent() {
+  if (!IsOpen() || ADOQuery1.IsEmpty()) return;
+  if (ADOQuery1.State() == dsInsert) {
+    CancelRecord();
+    return;
+  }
+  if (ADOQuery1.ReadOnly()) {
+    ErrorBox(ADOQuery1.ReadOnlyReason().empty() ? std::string("The table is read-only")
+                                                : ADOQuery1.ReadOnlyReason());
+    DeleteStopped = true;
+    return;
+  }
+  if (ADOQuery1.State() == dsEdit) ADOQuery1.Cancel();
+  ADOQuery1.Delete();
+  AfterDelete();
+}
+
+void TTableWorkspace::DeleteRecords() {
+  if (!IsOpen()) return;
+  std::vector<int> rows = host_->SelectedRows();
+  const bool multi = rows.size() > 1;
+  if (host_->ConfirmDeleteOption()) {
+    bool dontAsk = false;
+    if (!host_->ConfirmDelete(multi ? "Delete all selected records?" : "Delete Record?", dontAsk)) return;
+    if (dontAsk) host_->SwitchOffDeleteConfirmation();
+  }
+  {
+    TBusy busy(ADOQuery1, *host_);
+    try {
+      if (!rows.empty()) {
+        DeleteStopped = false;
+        // Deleting shifts the record numbers after it: go from the back.
+        std::vector<int> order = rows;
+        std::sort(order.begin(), order.end(), std::greater<int>());
+        order.erase(std::unique(order.begin(), order.end()), order.end());
+        for (int recNo : order) {
+          if (!IsOpen() || recNo > ADOQuery1.RecordCount()) continue;
+          ADOQuery1.SetRecNo(recNo);
+          DeleteCurrent();
+          if (DeleteStopped) break;
+        }
+        host_->ClearSelection();
+      } else {
+        DeleteCurrent();
+      }
+    } catch (const std::exception& e) {
+      ErrorBox(e.what());
+    }
+  }
+  host_->ShowDatabasePage();
+  host_->UpdateRecordActions();
+}
+
+// --- sort -------------------------------------------------------------------------
+
+void TTableWorkspace::TitleClick(int fieldIndex) {
+  if (!IsOpen() || fieldIndex < 0 || fieldIndex >= ADOQuery1.FieldCount()) return;
+  TField& f = ADOQuery1.Fields(fieldIndex);
+  if (f.DataType() == ftMemo) return;
+  Sort.SortField = f.FieldName();
+  Sort.SortOn = true;
+  ApplySortOrder();
+  host_->ShowDatabasePage();
+}
+
+void TTableWorkspace::Descend() {
+  Sort.Descending = !Sort.Descending;
+  ApplySortOrder();
+}
+
+void TTableWorkspace::Unsort() {
+  Sort.SortField.clear();
+  Sort.SortOn = false;
+  ApplySortOrder();
+  host_->ShowDatabasePage();
+}
+
+void TTableWorkspace::ApplySortOrder() {
+  if (IsOpen()) {
+    const std::string text = SortText(Sort.SortOn, Sort.SortField, Sort.Descending);
+    try {
+      ADOQuery1.SetSort(text);
+    } catch (const EDatabaseError&) {
+      // A stored sort field the table no longer has: natural order.
+      Sort = TSortState{};
+      ADOQuery1.SetSort({});
+    }
+  }
+  host_->UpdateControls();
+}
+
+void TTableWorkspace::ApplyColumnWidths() {
+  host_->ProcessOneMessage();
+  if (!IsOpen()) return;
+  if (!SQLQueryMode)
+    for (size_t i = 0; i < FormFields.size(); ++i)
+      if (FormFields[i].ColumnWidth > 0) host_->SetGridColumnWidth(static_cast<int>(i), FormFields[i].ColumnWidth);
+  ApplySortOrder();
+}
+
+void TTableWorkspace::SaveTableConfig() {
+  if (SQLQueryMode || TableName.empty() || !IsOpen()) return;
+  for (size_t i = 0; i < FormFields.size(); ++i) {
+    const int w = host_->GridColumnWidth(static_cast<int>(i));
+    if (w > 0) FormFields[i].ColumnWidth = w;
+  }
+  WriteTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+}
+
+void TTableWorkspace::LoadTableConfig() {
+  if (SQLQueryMode || TableName.empty()) return;
+  ReadTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+}
+
+// --- the snapshot -------------------------------------------------------------------
+
+void TTableWorkspace::SaveTableState() {
+  snapshot_ = TTableSnapshot{};
+  snapshot_.TableName = TableName;
+  for (int i = 0; i < ADOQuery1.FieldCount(); ++i) {
+    TField& f = ADOQuery1.Fields(i);
+    TFieldSnapshot s;
+    if (i < static_cast<int>(FormFields.size())) {
+      const TFormFieldsGroup& g = FormFields[static_cast<size_t>(i)];
+      s.Template = g.Template;
+      s.Autocomplete = g.Autocomplete;
+      if (g.Kind <= fkDateTime) s.PickList = g.PickList;
+    }
+    s.Kind = FieldKind(f.DataType());
+    s.IsNull = f.IsNull();
+    if (!s.IsNull) {
+      switch (s.Kind) {
+        case fkText:
+        case fkMemo: s.Value = f.AsString(); break;
+        case fkNumber: s.Value = f.AsFloat(); break;
+        case fkDateTime: s.Value = static_cast<double>(f.AsDateTime()); break;
+        case fkBoolean: s.Value = f.AsBoolean(); break;
+      }
+    }
+    snapshot_.Fields.push_back(std::move(s));
+  }
+  snapshot_.Filtered = ADOQuery1.Filtered();
+  snapshot_.RecordCount = ADOQuery1.RecordCount();
+  snapshot_.RecNo = ADOQuery1.RecNo();
+  snapshot_.SortField = Sort.SortField;
+  snapshot_.GridCol = host_->GridCol();
+  snapshot_.GridLeftCol = host_->GridLeftCol();
+  snapshot_.Descending = Sort.Descending;
+}
+
+void TTableWorkspace::ReportUnsaved(const std::vector<TValue>& values) {
+  std::string text = "The record could not be saved. Its values were:";
+  for (size_t i = 0; i < values.size() && i < snapshot_.Fields.size(); ++i) {
+    if (ValueIsNull(values[i])) continue;
+    const std::string name = i < static_cast<size_t>(ADOQuery1.FieldCount())
+                                 ? ADOQuery1.Fields(static_cast<int>(i)).FieldName()
+                                 : std::to_string(i + 1);
+    std::string shown;
+    switch (snapshot_.Fields[i].Kind) {
+      case fkNumber: shown = FloatToStr(std::get<double>(values[i])); break;
+      case fkDateTime: shown = DateTimeToStr(std::get<double>(values[i])); break;
+      case fkBoolean: shown = std::get<bool>(values[i]) ? "True" : "False"; break;
+      default: shown = std::get<std::string>(values[i]); break;
+    }
+    text += "\n" + name + ": " + shown;
+  }
+  ErrorBox(text);
+}
+
+void TTableWorkspace::RestoreTableState() {
+  const TTableSnapshot s = snapshot_;
+  const bool sqlMode = SQLQueryMode;
+  ADOQuery1.Close();
+  TableName = s.TableName;
+  SQLQueryMode = sqlMode;
+  ADOQuery1.SetFiltered(s.Filtered);
+  try {
+    if (!sqlMode) ApplyTableSQL();
+    OpenQuery();
+  } catch (const std::exception& e) {
+    ErrorBox(e.what());
+    return;
+  }
+  if (!IsOpen()) return;
+  for (size_t i = 0; i < FormFields.size() && i < s.Fields.size(); ++i) {
+    FormFields[i].Template = s.Fields[i].Template;
+    FormFields[i].Autocomplete = s.Fields[i].Autocomplete;
+    if (FormFields[i].Kind <= fkDateTime) FormFields[i].PickList = s.Fields[i].PickList;
+  }
+  Sort.SortField = s.SortField;
+  Sort.Descending = s.Descending;
+  Sort.SortOn = !s.SortField.empty();
+  ApplyColumnWidths();
+  host_->SetGridCol(s.GridCol);
+  host_->SetGridLeftCol(s.GridLeftCol);
+  host_->ClearSelection();
+  const int count = ADOQuery1.RecordCount();
+  if (count > 0) ADOQuery1.SetRecNo(s.RecNo > count || s.RecNo < 1 ? count : s.RecNo);
+  host_->UpdateRecordActions();
+  host_->RelayoutEditors();
+  host_->PickListsChanged();
+  if (count < s.RecordCount) {
+    std::vector<TValue> values;
+    for (const TFieldSnapshot& f : s.Fields) values.push_back(f.IsNull ? TValue{} : f.Value);
+    if (reappendDepth_ > 0) {
+      // Tried once already: show what was typed rather than loop.
+      ReportUnsaved(values);
+      return;
+    }
+    ++reappendDepth_;
+    try {
+      ADOQuery1.Append();
+      for (size_t i = 0; i < values.size() && i < static_cast<size_t>(ADOQuery1.FieldCount()); ++i)
+        if (!ValueIsNull(values[i])) ADOQuery1.Fields(static_cast<int>(i)).SetValue(values[i]);
+      PostRecord();
+    } catch (const std::exception&) {
+      if (ADOQuery1.Active() && ADOQuery1.State() != dsBrowse) ADOQuery1.Cancel();
+      snapshot_ = s;
+      ReportUnsaved(values);
+    }
+    --reappendDepth_;
+  }
+}
+
+void TTableWorkspace::FreeTableState() { snapshot_ = TTableSnapshot{}; }
+
+// --- find, duplicates, reopen ------------------------------------------------------
+
+bool TTableWorkspace::Find(int fieldIndex, const std::string& value, bool including) {
+  if (!IsOpen()) return false;
+  if (!FindRecord(ADOQuery1, fieldIndex, value, including)) return false;
+  host_->SetGridCol(fieldIndex + 1);
+  return true;
+}
+
+bool TTableWorkspace::SortFieldIndex(int& index) {
+  if (!IsOpen() || !Sort.SortOn) return false;
+  TField* f = ADOQuery1.FindField(Sort.SortField);
+  if (!f) return false;
+  index = f->Index();
+  return true;
+}
+
+bool TTableWorkspace::FindDuplicates(bool& found) {
+  int field = 0;
+  if (!SortFieldIndex(field)) return false;
+  found = false;
+  {
+    TBusy busy(ADOQuery1, *host_);
+    const int start = ADOQuery1.RecNo();
+    found = DuplicateScan(ADOQuery1, field, true, nullptr);
+    if (!found) ADOQuery1.SetRecNo(start);
+    host_->SetGridCol(field + 1);
+  }
+  return true;
+}
+
+bool TTableWorkspace::SelectDuplicates() {
+  int field = 0;
+  if (!SortFieldIndex(field)) return false;
+  host_->ClearSelection();
+  std::vector<int> rows;
+  {
+    TBusy busy(ADOQuery1, *host_);
+    const int start = ADOQuery1.RecNo();
+    DuplicateScan(ADOQuery1, field, false, &rows);
+    ADOQuery1.SetRecNo(start);
+    host_->SetGridCol(field + 1);
+  }
+  host_->SelectRows(rows);
+  return true;
+}
+
+void TTableWorkspace::Reopen() {
+  struct TKept {
+    bool Template, Autocomplete;
+    std::vector<std::string> PickList;
+  };
+  std::vector<TKept> kept;
+  for (const TFormFieldsGroup& g : FormFields) kept.push_back({g.Template, g.Autocomplete, g.PickList});
+  const TSortState sort = Sort;
+  const int gridCol = host_->GridCol();
+  host_->BeginBusy();
+  struct TEnd {
+    TTableWorkspace& w;
+    ~TEnd() {
+      w.ApplyColumnWidths();
+      w.host_->ShowDatabasePage();
+      w.host_->EndBusy();
+      w.host_->UpdateRecordActions();
+      w.host_->UpdateControls();
+    }
+  } end{*this};
+  const std::string name = TableName;
+  const bool sqlMode = SQLQueryMode;
+  ADOQuery1.Close();
+  ADOQuery1.SetFiltered(host_->UseFilter());
+  TableName = name;
+  SQLQueryMode = sqlMode;
+  try {
+    OpenQuery();
+  } catch (...) {
+    TableName.clear();
+    SQLQueryMode = false;
+    throw;
+  }
+  if (!IsOpen()) return;
+  for (size_t i = 0; i < FormFields.size() && i < kept.size(); ++i) {
+    FormFields[i].Template = kept[i].Template;
+    FormFields[i].Autocomplete = kept[i].Autocomplete;
+    if (FormFields[i].Kind <= fkDateTime) FormFields[i].PickList = kept[i].PickList;
+  }
+  Sort.SortField = sort.SortField;
+  Sort.Descending = sort.Descending;
+  Sort.SortOn = !Sort.SortField.empty();
+  ApplySortOrder();
+  host_->SetGridCol(gridCol);
+  host_->RelayoutEditors();
+  host_->PickListsChanged();
+}
