@@ -72,5 +72,6 @@ public:
   static std::string SingleTableOf(const std::string& sql);
 
 private:
+  friend class TADOConnection;
   TADOConnection* connection_ = nullptr;
 };

@@ -50,7 +50,7 @@ public:
 // What a driver hands to a dataset when it opens.
 struct TTableData {
   std::vector<TFieldDef> Fields;
-  std::vector<std::vector<TValue>> Rows;
+  std::vector<std::string> Rows;  // each packed by PackRow
   std::vector<int64_t> SourceRecords;  // per row; empty means 0, 1, 2...
   std::unique_ptr<TTableStore> Store;  // null: read-only
   std::string ReadOnlyReason;          // used when Store is null
@@ -129,6 +129,7 @@ public:
   TField& Fields(int index);
   TField& FieldByName(const std::string& name);  // throws "Field 'X' not found"
   TField* FindField(const std::string& name);    // case-insensitive; null when absent
+  int FieldIndex(const std::string& name) const;  // -1 when absent
   const std::vector<TFieldDef>& FieldDefs() const;
 
   // Cursor.
@@ -215,6 +216,10 @@ private:
   mutable int pos_ = -1;  // index into view_
   mutable bool bof_ = true, eof_ = true;
   mutable int filterRow_ = -1;  // row shown to OnFilterRecord
+  mutable std::vector<TValue> cache_;  // the unpacked row last read
+  mutable int cacheRow_ = -1;
+  mutable uint64_t cacheVersion_ = 0;
+  int insertFromPos_ = -1;
   std::vector<TValue> buffer_;  // edit/insert buffer
   bool modified_ = false;
   std::string sort_;
@@ -226,6 +231,10 @@ private:
   std::vector<std::pair<int, TDataLink>> links_;
   int nextLinkId_ = 1;
 };
+
+// Rows are held packed, a few bytes per value, to keep large tables small.
+std::string PackRow(const std::vector<TValue>& values);
+std::vector<TValue> UnpackRow(const std::string& packed, size_t fieldCount);
 
 // Value helpers shared with the drivers.
 std::string ValueToString(const TValue& v, TFieldType type);

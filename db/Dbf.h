@@ -55,6 +55,8 @@ public:
   enum TFlavour { mfDBase3, mfDBase4, mfFoxPro };
   // Creates a dBase III memo file: next free block 1, then 508 zero bytes.
   static bool Create(const std::string& path);
+  // Creates an empty FoxPro memo file (64-byte blocks).
+  static bool CreateFoxPro(const std::string& path);
   bool Open(const std::string& path, TFlavour flavour, bool writable);
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
@@ -65,11 +67,16 @@ public:
   // file is put back as it was and false is returned.
   bool Append(const std::string& bytes, uint32_t& block);
   uint32_t BlockSize() const { return blockSize_; }
+  // The file's size now, and cutting it back to such a size with its old header,
+  // for undoing the memos of a record whose write failed.
+  int64_t SizeMark() const { return file_.IsOpen() ? file_.Size() : 0; }
+  void RollbackTo(int64_t size);
 
 private:
   TFileHandle file_;
   TFlavour flavour_ = mfDBase3;
   uint32_t blockSize_ = 512;
+  std::string header_;  // the first bytes as they were before the last append
 };
 
 // Reads and writes the records of one table file.

@@ -1,0 +1,199 @@
+// The Access driver: Jet 3 and Jet 4 databases read through mdbtools.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "db/DateParts.h"
+#include "db/Driver.h"
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool ParseNumber(const char* s, size_t n, double& out) {
+  auto r = std::from_chars(s, s + n, out);
+  return r.ec == std::errc() && r.ptr != s;
+}
+
+// "yyyy-mm-dd hh:mm:ss" as the date format set below.
+bool ParseDate(const char* s, size_t n, double& out) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
+  std::string t(s, n);
+  int got = std::sscanf(t.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &se);
+  if (got < 3 || !dbdate::ValidDate(y, mo, d)) return false;
+  double day = dbdate::Encode(y, mo, d);
+  double frac = (h * 3600 + mi * 60 + se) / 86400.0;
+  out = day >= 0 ? day + frac : day - frac;
+  return true;
+}
+
+class TMdbHandle {
+public:
+  explicit TMdbHandle(const std::string& path) : mdb_(mdb_open(path.c_str(), MDB_NOFLAGS)) {
+    if (!mdb_) return;
+    mdb_set_date_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
+    mdb_set_shortdate_fmt(mdb_, "%Y-%m-%d");
+    mdb_set_boolean_fmt_numbers(mdb_);
+    mdb_set_bind_size(mdb_, kBindSize);
+    if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
+      mdb_close(mdb_);
+      mdb_ = nullptr;
+    }
+  }
+  ~TMdbHandle() {
+    if (mdb_) mdb_close(mdb_);
+  }
+  MdbHandle* get() const { return mdb_; }
+  static constexpr size_t kBindSize = 256 * 1024;
+
+private:
+  MdbHandle* mdb_;
+};
+
+class TAccessDriver : public TDbDriver {
+public:
+  explicit TAccessDriver(std::string path) : path_(std::move(path)), mdb_(path_) {
+    if (!mdb_.get()) throw EDatabaseError("Not an Access database, or it is damaged: " + path_);
+  }
+
+  std::vector<std::string> TableNames() override {
+    std::vector<std::string> names;
+    MdbHandle* mdb = mdb_.get();
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+      auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+      if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry)) continue;
+      names.emplace_back(entry->object_name);
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return LowerAscii(a) < LowerAscii(b);
+    });
+    return names;
+  }
+
+  bool HasTable(const std::string& name) override { return Find(name) != nullptr; }
+
+  TTableData OpenTable(const std::string& name) override {
+    MdbCatalogEntry* entry = Find(name);
+    if (!entry) throw EDatabaseError("Table not found: " + name);
+    MdbHandle* mdb = mdb_.get();
+    MdbTableDef* table = mdb_read_table(entry);
+    if (!table) throw EDatabaseError("Cannot read the table " + name + " of " + path_);
+    TTableData data;
+    try {
+      Read(mdb, table, data);
+    } catch (...) {
+      mdb_free_tabledef(table);
+      throw;
+    }
+    mdb_free_tabledef(table);
+    data.ReadOnlyReason = "Access databases can only be read on this system: " + path_;
+    return data;
+  }
+
+private:
+  MdbCatalogEntry* Find(const std::string& name) {
+    MdbHandle* mdb = mdb_.get();
+    const std::string want = LowerAscii(name);
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+      auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+      if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry) && LowerAscii(entry->object_name) == want)
+        return entry;
+    }
+    return nullptr;
+  }
+
+  void Read(MdbHandle* mdb, MdbTableDef* table, TTableData& data) {
+    if (!mdb_read_columns(table)) throw EDatabaseError("Cannot read the columns of " + std::string(table->name));
+    const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
+    const unsigned ncols = table->num_cols;
+    std::vector<std::vector<char>> bufs(ncols);
+    std::vector<int> lens(ncols, 0);
+    std::vector<MdbColumn*> cols(ncols);
+    for (unsigned i = 0; i < ncols; ++i) {
+      MdbColumn* c = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+      cols[i] = c;
+      TFieldDef f;
+      f.Name = c->name;
+      switch (c->col_type) {
+        case MDB_BOOL: f.DataType = ftBoolean; break;
+        case MDB_BYTE: f.DataType = ftWord; break;
+        case MDB_INT: f.DataType = ftSmallint; break;
+        case MDB_LONGINT: f.DataType = c->is_long_auto ? ftAutoInc : ftInteger; break;
+        case MDB_MONEY: f.DataType = ftCurrency; break;
+        case MDB_FLOAT: case MDB_DOUBLE: f.DataType = ftFloat; break;
+        case MDB_DATETIME: f.DataType = ftDateTime; break;
+        case MDB_BINARY: f.DataType = ftBytes; f.Size = c->col_size; break;
+        case MDB_TEXT: f.DataType = ftWideString; f.Size = jet3 ? c->col_size : c->col_size / 2; break;
+        case MDB_OLE: f.DataType = ftBlob; break;
+        case MDB_MEMO: f.DataType = ftMemo; break;
+        case MDB_REPID: f.DataType = ftGuid; f.Size = 38; break;
+        case MDB_NUMERIC: f.DataType = ftBCD; f.Size = c->col_prec; f.Precision = c->col_scale; break;
+        default: f.DataType = ftUnknown; break;
+      }
+      data.Fields.push_back(f);
+      bufs[i].assign(TMdbHandle::kBindSize + 16, '\0');
+      mdb_bind_column(table, static_cast<int>(i) + 1, bufs[i].data(), &lens[i]);
+    }
+    mdb_rewind_table(table);
+    std::vector<TValue> row(ncols);
+    while (mdb_fetch_row(table)) {
+      for (unsigned i = 0; i < ncols; ++i) {
+        const char* s = bufs[i].data();
+        const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), TMdbHandle::kBindSize) : 0;
+        TValue v;
+        switch (data.Fields[i].DataType) {
+          case ftBoolean:
+            v = n > 0 && s[0] == '1';
+            break;
+          case ftWord: case ftSmallint: case ftInteger: case ftAutoInc: {
+            double d;
+            if (n > 0 && ParseNumber(s, n, d)) v = static_cast<int64_t>(std::llround(d));
+            break;
+          }
+          case ftCurrency: case ftFloat: {
+            double d;
+            if (n > 0 && ParseNumber(s, n, d)) v = d;
+            break;
+          }
+          case ftDateTime: {
+            double d;
+            if (n > 0 && ParseDate(s, n, d)) v = d;
+            break;
+          }
+          case ftBlob: {
+            if (n == 0) break;
+            size_t size = 0;
+            void* ole = mdb_ole_read_full(mdb, cols[i], &size);
+            if (ole) {
+              if (size > 0) v = std::string(static_cast<const char*>(ole), size);
+              std::free(ole);
+            }
+            break;
+          }
+          default:
+            if (n > 0) v = std::string(s, n);
+            break;
+        }
+        row[i] = std::move(v);
+      }
+      data.Rows.push_back(PackRow(row));
+    }
+  }
+
+  std::string path_;
+  TMdbHandle mdb_;
+};
+
+}  // namespace
+
+std::unique_ptr<TDbDriver> MakeAccessDriver(const std::string& file) { return std::make_unique<TAccessDriver>(file); }
