@@ -238,7 +238,7 @@ struct TFormatter {
   }
 
   void Append(const std::string& fmt, int level) {
-    if (level >= 3) return;  // a format naming itself through ddddd / c / t stops here
+    if (level >= 2) return;  // a format naming itself through ddddd / c / t stops here
     char lastToken = ' ';
     size_t i = 0;
     while (i < fmt.size()) {
