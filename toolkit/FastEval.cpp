@@ -192,7 +192,9 @@ TFastEval::TFastEval() : reader_(std::make_unique<TReader>()), table_(kDefaultTa
   dict.OnFilter = [this](TDList*, const std::string&, int, int, void* properties, bool& enabled) {
     if (!savingSymbols_) return;
     auto* rec = static_cast<TSymProperties*>(properties);
-    enabled = rec && (rec->Structure == kindFormula || rec->Structure == kindVariable);
+    int kind = 0;
+    if (rec) kind = rec->Status == 0 && !rec->CSAdd.empty() ? rec->CSAdd.front().Structure : rec->Structure;
+    enabled = kind == kindFormula || kind == kindVariable;
   };
   dict.OnFileHeader = [](TDList*, TFileHandle& h, THeaderAction action, int, int initPos) {
     if (action == haWrite) {

@@ -318,7 +318,9 @@ TEST(FastEvalReport, NestedEvaluationsReportOnce) {
     if (name != "inner") return;
     int32_t x = 0;
     EXPECT_FALSE(ev->EvaluateInteger("1 + ", x, 50));  // reports its own error
-    if (secondNested) EXPECT_TRUE(ev->EvaluateInteger("2", x, 51));  // clears the flag
+    if (secondNested) {
+      EXPECT_TRUE(ev->EvaluateInteger("2", x, 51));  // clears the flag
+    }
     found = false;
     v = x;
   };

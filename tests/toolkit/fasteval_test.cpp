@@ -33,7 +33,9 @@ void Check(TEvalKit& kit, const TCase& c) {
       int32_t v = -1;
       ok = ev.EvaluateInteger(c.text, v, 7);
       num = v;
-      if (!ok) EXPECT_EQ(v, 0);
+      if (!ok) {
+        EXPECT_EQ(v, 0);
+      }
       break;
     }
     case etExtended: {
@@ -58,7 +60,9 @@ void Check(TEvalKit& kit, const TCase& c) {
       std::string v = "junk";
       ok = ev.EvaluateString(c.text, v, 7);
       got = v;
-      if (!ok) EXPECT_EQ(v, "");
+      if (!ok) {
+        EXPECT_EQ(v, "");
+      }
       break;
     }
   }
@@ -73,7 +77,9 @@ void Check(TEvalKit& kit, const TCase& c) {
       long double want = std::strtold(c.value, nullptr);
       long double tol = std::fabs(want) * 1e-14L + 1e-14L;
       EXPECT_NEAR(static_cast<double>(num), static_cast<double>(want), static_cast<double>(tol));
-      if (c.type == etInteger) EXPECT_EQ(static_cast<long double>(static_cast<int32_t>(num)), want);
+      if (c.type == etInteger) {
+        EXPECT_EQ(static_cast<long double>(static_cast<int32_t>(num)), want);
+      }
     }
   } else {
     EXPECT_FALSE(ok);
