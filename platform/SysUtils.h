@@ -67,10 +67,10 @@ TDateTime EncodeDate(int year, int month, int day);  // throws EConvertError whe
 TDateTime EncodeTime(int hour, int minute, int second, int msec);
 bool TryEncodeDate(int year, int month, int day, TDateTime& value);
 bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value);
-void DecodeDate(TDateTime value, int& year, int& month, int& day);
+void DecodeDate(TDateTime value, int& year, int& month, int& day);  // all 0 when no date of years 1..9999
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec);
-TDateTime IncMonth(TDateTime value, int months = 1);
-int DayOfWeek(TDateTime value);  // 1 = Sunday .. 7 = Saturday
+TDateTime IncMonth(TDateTime value, int months = 1);  // day capped at the month's end; throws beyond 9999
+int DayOfWeek(TDateTime value);  // 1 = Sunday .. 7 = Saturday; 0 when no date
 TDateTime Now();
 TDateTime Date();
 
