@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -138,17 +139,20 @@ bool TSingleInstance::StartListening(IInstanceMessageHandler* handler) {
     connect(server_, &QLocalServer::newConnection, this, &TSingleInstance::OnNewConnection);
   }
   const QString name = ToQString(SocketName());
-  if (server_->listen(name)) return true;
-  if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
-  // The name is taken: by a copy that is running, or by a socket a crashed copy left behind.
-  {
+  // Listening would replace the socket file without a word (it is renamed
+  // into place), so look first: a copy that answers keeps its name; a file
+  // a crashed copy left behind is cleared.
+  if (QFileInfo::exists(name)) {
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(500)) {
-      probe.disconnectFromServer();
+      probe.abort();
       return false;
     }
+    QLocalServer::removeServer(name);
   }
+  if (server_->listen(name)) return true;
+  if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
   QLocalServer::removeServer(name);
   return server_->listen(name);
 }
