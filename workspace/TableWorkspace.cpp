@@ -122,6 +122,26 @@ TRecordActions RecordActionsFor(const TDataSet* ds) {
   return a;
 }
 
+std::vector<TEditorPlace> LayoutRecordEditors(const TFormFieldsArray& fields, int scrollBoxWidth) {
+  std::vector<TEditorPlace> places(fields.size());
+  int x = 10, y = 10, rowHeight = 40;
+  auto stretch = [&](size_t i) { places[i].EditorWidth = scrollBoxWidth - places[i].EditorX - 25; };
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const int w = fields[i].Width * 8 + 10;
+    if (i > 0 && x + w + 30 > scrollBoxWidth) {
+      stretch(i - 1);
+      x = 10;
+      y += rowHeight;
+      rowHeight = 40;
+    }
+    places[i] = {x, y, x, y + 12, w};
+    if (fields[i].Kind == fkMemo) rowHeight = 109;
+    x += w + 10;
+  }
+  if (!places.empty()) stretch(places.size() - 1);
+  return places;
+}
+
 std::string SortText(bool sortOn, const std::string& sortField, bool descending) {
   if (!sortOn || sortField.empty()) return {};
   return sortField + (descending ? " DESC" : " ASC");

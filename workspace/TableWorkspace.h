@@ -77,6 +77,13 @@ struct TRecordActions {
 // The record editor's buttons for a dataset (null or closed: all off).
 TRecordActions RecordActionsFor(const TDataSet* ds);
 
+// The record editor's layout: label and editor places for a scroll box width.
+struct TEditorPlace {
+  int LabelX = 0, LabelY = 0;
+  int EditorX = 0, EditorY = 0, EditorWidth = 0;
+};
+std::vector<TEditorPlace> LayoutRecordEditors(const TFormFieldsArray& fields, int scrollBoxWidth);
+
 // --- sort and view configuration -----------------------------------------
 
 std::string SortText(bool sortOn, const std::string& sortField, bool descending);
