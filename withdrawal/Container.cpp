@@ -317,12 +317,13 @@ struct TFolderHeader {
   int32_t Count = 0;
 };
 
-// Reads the header and the slots of a folder. complete is false when the
+// Reads the header and the raw slots of a folder. complete is false when the
 // count is negative or larger than the record holds; the slots then are the
 // ones the record does hold.
-bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots,
-                bool& complete) {
-  slots.clear();
+bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<unsigned char>& bytes,
+                   int32_t& n, bool& complete) {
+  bytes.clear();
+  n = 0;
   complete = false;
   logdisk f;
   if (!OpenFolderRecord(d, first, f)) return false;
@@ -334,14 +335,28 @@ bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<T
   header.Self = GetLE32(hb + 4);
   header.Count = GetLE32(hb + 8);
   int32_t room = Remaining(f) / DiskSlotSize;
-  int32_t n = std::clamp(header.Count, 0, room);
+  n = std::clamp(header.Count, 0, room);
   complete = header.Count >= 0 && header.Count <= room;
-  std::vector<unsigned char> buf(static_cast<size_t>(n) * DiskSlotSize);
-  if (n > 0) DiskRead(f, buf.data(), static_cast<int32_t>(buf.size()));
-  if (!Ok()) return false;
+  bytes.resize(static_cast<size_t>(n) * DiskSlotSize);
+  if (n > 0) DiskRead(f, bytes.data(), static_cast<int32_t>(bytes.size()));
+  return Ok();
+}
+
+bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots,
+                bool& complete) {
+  slots.clear();
+  std::vector<unsigned char> bytes;
+  int32_t n;
+  if (!ReadRawFolder(d, first, header, bytes, n, complete)) return false;
   slots.reserve(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) slots.push_back(DecodeSlot(buf.data() + size_t(i) * DiskSlotSize));
+  for (int32_t i = 0; i < n; ++i) slots.push_back(DecodeSlot(bytes.data() + size_t(i) * DiskSlotSize));
   return true;
+}
+
+// Compares a stored short string (length byte, then up to 9 characters) with a value.
+bool ShortIs(const unsigned char* stored, const std::string& value) {
+  size_t len = std::min<size_t>(stored[0], DiskNameLength);
+  return len == value.size() && std::memcmp(stored + 1, value.data(), len) == 0;
 }
 
 void CopyFolderHeader(logdisk& c, const TFolderHeader& h) {
@@ -374,24 +389,31 @@ bool IsFolderType(const std::string& type) { return type.compare(0, 3, "dir") ==
 // Chooses the slot for the cursor's entry in the current folder and writes it:
 // the last slot of the same name and type, else the last of that name marked
 // free, else the last free one, else a new slot.
-void DiskPutEntry(logdisk& c) {
+void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
   if (!Ok()) return;
   diskfile& d = *c.Disk;
+  if (knownIndex >= 0) {  // the slot this entry took a moment ago
+    WriteSlot(d, d.CurrentFolder, knownIndex, c.Name, c.Type, c.First);
+    return;
+  }
   TFolderHeader h;
-  std::vector<TDiskSlot> slots;
+  std::vector<unsigned char> bytes;
+  int32_t n;
   bool complete;
-  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return;
+  if (!ReadRawFolder(d, d.CurrentFolder, h, bytes, n, complete)) return;
   if (!complete) {  // a damaged count would grow the folder without bound
     DiskError(dioReadError);
     return;
   }
+  static const std::string kFree = "free";
   int32_t same = -1, nameFree = -1, anyFree = -1;
-  for (int32_t i = 0; i < static_cast<int32_t>(slots.size()); ++i) {
-    const TDiskSlot& s = slots[size_t(i)];
-    if (s.Name == c.Name && s.Type == c.Type) same = i;
-    if (s.Type == "free") {
+  for (int32_t i = 0; i < n; ++i) {
+    const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
+    bool nameMatches = ShortIs(slot, c.Name);
+    if (nameMatches && ShortIs(slot + 10, c.Type)) same = i;
+    if (ShortIs(slot + 10, kFree)) {
       anyFree = i;
-      if (s.Name == c.Name) nameFree = i;
+      if (nameMatches) nameFree = i;
     }
   }
   int32_t index = same >= 0 ? same : nameFree >= 0 ? nameFree : anyFree;
@@ -407,20 +429,25 @@ void DiskPutEntry(logdisk& c) {
     WriteFolderRecord(d, d.CurrentFolder, 8, b, 4);
   }
   WriteSlot(d, d.CurrentFolder, index, c.Name, c.Type, c.First);
-  if (Ok()) CopyFolderHeader(c, h);
+  if (Ok()) {
+    CopyFolderHeader(c, h);
+    c.LastSlot = index;
+  }
 }
 
 // Finds the cursor's entry in the current folder; its slot index or -1.
 int32_t FindSlot(logdisk& c, TDiskSlot* found = nullptr) {
   diskfile& d = *c.Disk;
   TFolderHeader h;
-  std::vector<TDiskSlot> slots;
+  std::vector<unsigned char> bytes;
+  int32_t n;
   bool complete;
-  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return -1;
+  if (!ReadRawFolder(d, d.CurrentFolder, h, bytes, n, complete)) return -1;
   CopyFolderHeader(c, h);
-  for (int32_t i = 0; i < static_cast<int32_t>(slots.size()); ++i) {
-    if (slots[size_t(i)].Name == c.Name && slots[size_t(i)].Type == c.Type) {
-      if (found) *found = slots[size_t(i)];
+  for (int32_t i = 0; i < n; ++i) {
+    const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
+    if (ShortIs(slot, c.Name) && ShortIs(slot + 10, c.Type)) {
+      if (found) *found = DecodeSlot(slot);
       return i;
     }
   }
@@ -780,6 +807,7 @@ void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
 void DiskBeginWrite(logdisk& cursor, int32_t blockSize) {
   if (!Ok()) return;
   diskfile& d = *cursor.Disk;
+  cursor.LastSlot = -1;
   DiskFindFree(d, blockSize);
   DiskFindEntry(cursor);
   if (!Ok() || cursor.Eof) return;
@@ -790,7 +818,9 @@ void DiskBeginWrite(logdisk& cursor, int32_t blockSize) {
   DiskFindFree(d, blockSize);
   if (!Ok()) return;
   cursor.First = d.Candidate.Position;
-  DiskPutEntry(cursor);
+  // The slot just chosen is the last of this name and type now, so choosing
+  // again would give the same one.
+  DiskPutEntry(cursor, cursor.LastSlot);
   if (!WriteHeader(d, cursor.First, 0, DiskNoBlock)) return;
   DiskTakeExtent(d, cursor.First, DiskBlockHeaderSize);
   cursor.Position = cursor.First;

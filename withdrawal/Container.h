@@ -97,6 +97,7 @@ struct logdisk {
   int32_t RecordOffset = 0;  // within the whole record
   int32_t Capacity = 0;   // of the entry's record
   bool Eof = false;
+  int32_t LastSlot = -1;  // the directory slot the last entry write used
 };
 
 // Binding and opening.
