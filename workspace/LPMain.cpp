@@ -159,6 +159,18 @@ void TLPMain::FormCreate() {
   BuildCalcPage();
   BuildMailingPage();
   BuildWithdrawalPage();
+  // The main tool bar: the project commands and the edit commands.
+  auto* bar = Named(new QToolBar(this), "SpeedBar5");
+  AddToolAction(bar, "NewMail5", "New Project");
+  AddToolAction(bar, "OpenMail6", "Open Project");
+  AddToolAction(bar, "SaveMail5", "Save Project");
+  bar->addSeparator();
+  AddToolAction(bar, "Cut5", "Cut");
+  AddToolAction(bar, "Copy5", "Copy");
+  AddToolAction(bar, "Paste5", "Paste");
+  AddToolAction(bar, "Undo5", "Undo");
+  AddToolAction(bar, "Redo5", "Redo");
+  addToolBar(bar);
   BuildMenus();
 
   // Step 3: the pages shown first; the grid waits for a table.
@@ -266,9 +278,6 @@ void TLPMain::BuildMenus() {
   edit->addSeparator();
   AddAction(edit, "ReportConfiguration1", "Report Configuration...");
   AddAction(edit, "Options1", "Options...");
-  // The focused control keeps its own editing keys; the menu runs the same commands.
-  for (const char* n : {"Undo1", "Redo1", "Cut1", "Copy1", "Paste1", "SelectAll1"})
-    Action(n)->setShortcutContext(Qt::WidgetShortcut);
   connect(edit, &QMenu::aboutToShow, this, [this] { UpdateEditCommands(); });
 
   QMenu* view = Named(mb->addMenu("View"), "View1");
@@ -375,6 +384,11 @@ void TLPMain::BuildMenus() {
   forward("SpeedItem43", "AddScheme1");
   forward("SpeedItem44", "DeleteScheme1");
   forward("HtmlMode5", "HTML1");
+  forward("Cut5", "Cut1");
+  forward("Copy5", "Copy1");
+  forward("Paste5", "Paste1");
+  forward("Undo5", "Undo1");
+  forward("Redo5", "Redo1");
   forward("PlainMode5", "PlainText1");
   connect(SpeedButton5, &QToolButton::clicked, Action("CloseTable1"), &QAction::trigger);
   connect(SpeedButton6, &QToolButton::clicked, Action("SendCurrent1"), &QAction::trigger);
@@ -954,11 +968,18 @@ void TLPMain::UpdateEditCommands() {
   Action("Undo1")->setEnabled(undo);
   Action("Redo1")->setEnabled(redo);
   Action("SelectAll1")->setEnabled(all);
+  SyncEditButtons();
+}
+
+void TLPMain::SyncEditButtons() {
+  for (const char* n : {"Cut", "Copy", "Paste", "Undo", "Redo"})
+    Action(std::string(n) + "5")->setEnabled(Action(std::string(n) + "1")->isEnabled());
 }
 
 void TLPMain::UpdateHtmlMenus() {
   for (const char* n : {"SelectAll1", "Cut1", "Copy1", "Paste1", "Undo1", "Redo1", "Hyperlink1"})
     Action(n)->setEnabled(false);
+  SyncEditButtons();
   const bool htmlEdit = PageControl1->currentWidget() == TabSheet2 &&
                         PageControl2->currentWidget() == TabSheet3 && MailMode == 1;
   for (const char* n : {"Image1", "HorizontalLine1", "Font1", "NumberedList1", "BulletedList1",

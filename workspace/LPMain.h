@@ -245,6 +245,7 @@ private:
   void PageControl1Change();
   void TabSheet9Show();
   QWidget* FocusedEditControl() const;
+  void SyncEditButtons();
 
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
