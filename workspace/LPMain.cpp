@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,6 +34,7 @@
 #include "workspace/FirstRun.h"
 #include "workspace/Pictures.h"
 #include "platform/Paths.h"
+#include "platform/SysUtils.h"
 #include "platform/Registry.h"
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
@@ -203,6 +205,16 @@ void TLPMain::FormCreate() {
   Reader1.AddDelimiter("\n", 0, -1, nullptr);
   Reader1.AddDelimiter("\r", 0, -1, nullptr);
 
+  // Step 10: the editor's font list.
+  if (auto* fonts = FormatBar->findChild<QComboBox*>("ComboBox8")) fonts->addItems(QFontDatabase::families());
+
+  // Step 11: the host function "Now".
+  FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
+                                        bool& found, TDateTime& value, int) {
+    FastEval1GetDateTimeFunct(name, found, value);
+  };
+  FastEval1.AddFunction("Now", true, etDateTime, {});
+
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
 
@@ -211,6 +223,13 @@ void TLPMain::FormCreate() {
   UpdateEditCommands();
   UpdateHtmlMenus();
   SnapshotProject();
+}
+
+void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value) {
+  if (LowerCase(FunctName) == "now") {
+    Found = true;
+    Value = Now();
+  }
 }
 
 void TLPMain::LoadSettings() {

@@ -14,6 +14,7 @@
 
 #include "platform/Help.h"
 #include "platform/ui/SingleInstance.h"
+#include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
 #include "workspace/FrameRules.h"
 
@@ -119,6 +120,9 @@ public:
 
   // The main window's tokenizer: merge tags and the name dialog.
   TReader Reader1;
+  // The main window's evaluator: filter, highlight rules and calculated fields.
+  TFastEval FastEval1;
+  void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = 1;  // 1 HTML mail, 0 plain text
 
   // --- controls, by designer name ---

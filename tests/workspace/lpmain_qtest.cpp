@@ -17,6 +17,7 @@
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/SysUtils.h"
 #include "workspace/AppSettings.h"
 #include "workspace/FirstRun.h"
 #include "workspace/LPMain.h"
@@ -48,6 +49,9 @@ public:
   void Options1Click() override { calls.push_back("options"); }
   void ColorComboBox1Click() override { calls.push_back("colors"); }
   void SaveTableConfig() override { calls.push_back("saveconfig"); }
+  std::string preview, viewer;
+  std::string PreviewFileName() const override { return preview; }
+  std::string ReportViewerFileName() const override { return viewer; }
 };
 
 std::string ReadAll(const std::string& p) {
@@ -441,12 +445,30 @@ private slots:
     QCOMPARE(w.SpeedButton5->x(), std::max(250, w.width() - 36));
   }
 
+  void nowFunctionAndActivation() {
+    TLPMain w;
+    TDateTime before = Now();
+    TDateTime v = 0;
+    QVERIFY(w.FastEval1.EvaluateDateTime("NOW", v, 1));
+    QVERIFY(v >= before - 1e-6 && v <= Now() + 1e-6);
+    w.showMinimized();
+    w.OnActivateMessage();
+    QVERIFY(!w.isMinimized());
+    QVERIFY(w.isVisible());
+  }
+
   void closeWritesTableConfigAndDeletesTempFiles() {
     TRecordingMain w;
     w.TableStandIn.open = true;
+    w.preview = dir_.path().toStdString() + "/$lpprev_.html";
+    w.viewer = dir_.path().toStdString() + "/$repv_0.html";
+    std::ofstream(w.preview) << "p";
+    std::ofstream(w.viewer) << "v";
     w.show();
     QVERIFY(w.close());
     QCOMPARE(std::count(w.calls.begin(), w.calls.end(), "saveconfig"), 1);
+    QVERIFY(!fs::exists(w.preview));
+    QVERIFY(!fs::exists(w.viewer));
   }
 };
 
