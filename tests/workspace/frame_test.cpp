@@ -4,7 +4,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/FileHandle.h"
 #include "platform/MessageBox.h"
+#include "toolkit/DList.h"
+#include "toolkit/StrFile.h"
 #include "workspace/FirstRun.h"
 #include "workspace/FrameRules.h"
 #include "workspace/NameCheck.h"
@@ -336,6 +339,48 @@ TEST(FirstRun, ExampleProjectEntries) {
   EXPECT_EQ(doc.substr(0, 16), "<HTML>\r\n<HEAD>\r\n");
   EXPECT_NE(doc.find("<DIV>%Salutation</DIV>\r\n"), std::string::npos);
   EXPECT_EQ(doc.substr(doc.size() - 9), "\r\n</HTML>");
+}
+
+// The dictionary writes entries in its own key order: the example file must
+// be what the project dictionary would write for the same entries.
+TEST(FirstRun, ExampleProjectMatchesDictionaryFile) {
+  auto str = [](const std::string& s) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((s.size() >> (8 * i)) & 0xFF);
+    return out + s;
+  };
+  auto i32 = [](int32_t v) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+    return out;
+  };
+  std::string fcol;
+  for (int i = 0; i < 16; ++i) fcol += std::string(1, '\0') + str("");
+  const std::string doc =
+      "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>%Salutation</DIV>\r\n"
+      "<DIV>&nbsp;</DIV>\r\n<DIV>- Content -</DIV>\r\n<DIV>&nbsp;</DIV>\r\n<DIV>Regards</DIV>\r\n"
+      "</BODY>\r\n</HTML>";
+  // Set in the order a window would, not in key order.
+  const std::vector<std::tuple<std::string, int, std::string>> entries = {
+      {"FText", 4, str("")}, {"UseF", 5, std::string(1, '\0')}, {"UseCF", 5, std::string(1, '\0')},
+      {"CInd", 17, i32(8)}, {"FCol", 16, fcol}, {"Doc", 6, str(doc)}, {"SubMail", 9, std::string(1, '\1')},
+      {"Subject", 10, str("Test message for %F_Name %L_Name")}, {"ToAddr", 11, str("E_MAIL")},
+      {"Plain", 12, str("")}, {"Charset", 14, i32(18)}, {"Report", 12, str("")},
+      {"CF~Type~SALUTATION", 1, i32(3)},
+      {"CF~Expr~SALUTATION", 2, str("'Dear ' + F_Name + ' ' + L_Name + '!'")}};
+  TDList list;
+  list.Separator = '~';
+  list.OnDisposeStructure = [](TDList*, int, void* p) { delete static_cast<std::string*>(p); };
+  list.OnSaveStructure = [](TDList*, int, void* p, TFileHandle& h, int) {
+    const auto* bytes = static_cast<std::string*>(p);
+    h.WriteExact(bytes->data(), static_cast<int64_t>(bytes->size()));
+  };
+  for (const auto& [key, code, bytes] : entries) list.Add(key, code, new std::string(bytes));
+  TempDir t;
+  const std::string file = (t.path / "p.lkp").string();
+  list.SetScanRange("", 0, 2);
+  list.SaveToFile(file, 3);
+  EXPECT_EQ(ReadAll(file), ExampleProjectBytes());
 }
 
 TEST(FirstRun, ExampleTableLayout) {
