@@ -584,3 +584,73 @@ TEST(FastEvalSymbols, ParamOutOfRange) {
   EXPECT_EQ(kit.errors[0].place, 7);  // the argument of param
   fs::remove_all(dir);
 }
+
+TEST(FastEvalSymbols, RunawayFormulaRecursionFails) {
+  TFileWriter w;
+  w.Int(1);
+  w.bytes += std::string(32, ' ');
+  w.Str("loop");
+  w.Int(0);
+  w.Int(3);
+  w.Str("loop");
+  w.Str("");
+  w.Str("");
+  w.Byte(1);
+  w.Byte(etInteger);
+  w.Int(1);
+  w.Byte(etInteger);
+  w.Str("loop(param(1)) + 1");
+  fs::path dir = TempDir();
+  fs::path in = dir / "loop.sym";
+  std::ofstream(in, std::ios::binary) << w.bytes;
+  TEvalKit kit;
+  kit.ev.LoadSymbolFile(in.string());
+  int32_t n = 0;
+  EXPECT_FALSE(kit.ev.EvaluateInteger("loop(1)", n, 0));
+  EXPECT_LE(kit.errors.size(), 1u);
+  // The evaluator is usable afterwards.
+  EXPECT_TRUE(kit.ev.EvaluateInteger("1 + 1", n, 0));
+  EXPECT_EQ(n, 2);
+  fs::remove_all(dir);
+}
+
+// Random texts over the language's pieces: every evaluation ends, with at
+// most one report, whatever the text.
+TEST(FastEvalRobustness, RandomTextsNeverCrash) {
+  TEvalKit kit;
+  kit.ev.AddFunction("Now", true, etDateTime, {});
+  kit.ev.OnGetDateTimeFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&,
+                                 bool&, TDateTime& v, int) { v = 40000; };
+  const char* pieces[] = {"(", ")", ",", "+", "-", "*", "/", "^", " and ", " or ", " xor ",
+                          " div ", " mod ", "true", "false", "param(1)", ">=", "<=", "<>", "=",
+                          ">", "<", "'", "'x'", "\"", "//", ";", ".", " if ", " then ", " else ",
+                          "1", "2.5", "1e3", "0", "i", "f", "s", "b", "d", "zero", "unknown",
+                          "pos(", "copy(", "iff(", "strtoint(", "encodedate(", "now", "\n", " ",
+                          "99999999999", "round(", "length(", "not("};
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    int len = 1 + next() % 12;
+    for (int k = 0; k < len; ++k) text += pieces[next() % (sizeof(pieces) / sizeof(pieces[0]))];
+    SCOPED_TRACE(text);
+    kit.errors.clear();
+    TValueCell c;
+    bool ok = false;
+    switch (round % 5) {
+      case 0: ok = kit.ev.EvaluateInteger(text, c.I, 0); break;
+      case 1: ok = kit.ev.EvaluateExtended(text, c.E, 0); break;
+      case 2: ok = kit.ev.EvaluateBoolean(text, c.B, 0); break;
+      case 3: ok = kit.ev.EvaluateString(text, c.S, 0); break;
+      case 4: ok = kit.ev.EvaluateDateTime(text, c.D, 0); break;
+    }
+    ASSERT_EQ(kit.errors.size(), ok ? 0u : 1u);
+    if (!ok) {
+      ASSERT_GE(kit.errors[0].place, 0);
+      ASSERT_LE(kit.errors[0].place, static_cast<int>(text.size()));
+    }
+  }
+}
