@@ -565,6 +565,9 @@ void TLPMain::BuildMailingPage() {
   hl->addWidget(new QLabel("Subject", head), 1, 0);
   hl->addWidget(Edit2, 1, 1, 1, 2);
   hl->setColumnStretch(1, 1);
+  hl->setContentsMargins(0, 0, 10, 0);
+  Edit2->setMinimumWidth(SubjectEditWidth(0, 0));
+  ComboBox2->setMinimumWidth(SubjectEditWidth(0, 0));
   layout->addWidget(head);
 
   PageControl2 = Named(new QTabWidget(TabSheet2), "PageControl2");
@@ -639,6 +642,7 @@ void TLPMain::BuildMailingPage() {
   ppl->addWidget(DBNavigator1, 2, 0, 1, 2);
   ppl->addWidget(StatusBar1, 2, 2);
   ppl->setColumnStretch(2, 1);
+  StatusBar1->setMinimumWidth(PreviewStatusWidth(0, 0));
   pl->addWidget(PreviewPanel);
   WebBrowser1 = Named(new QWidget(TabSheet5), "WebBrowser1");
   WebBrowser1->setAutoFillBackground(true);
@@ -1014,11 +1018,9 @@ void TLPMain::resizeEvent(QResizeEvent* e) {
 }
 
 void TLPMain::FormResize() {
-  if (QWidget* panel = Edit2->parentWidget()) {
-    Edit2->setMinimumWidth(SubjectEditWidth(panel->width(), Edit2->x()));
-    ComboBox2->setMinimumWidth(SubjectEditWidth(panel->width() - SpeedButton6->width(), ComboBox2->x()));
-  }
-  StatusBar1->setMinimumWidth(PreviewStatusWidth(PreviewPanel->width(), DBNavigator1->width()));
+  // The "Subject" edit, the "To" list and the preview status bar stretch with
+  // their panels in the layout, which keeps the right margin of 10 pixels and
+  // the minimum widths; only the close-table button is placed by hand.
   SpeedButton5->move(CloseButtonLeft(width()), 2);
   SpeedButton5->raise();
 }

@@ -439,6 +439,10 @@ private slots:
     w.resize(1000, 600);
     QCoreApplication::processEvents();
     QCOMPARE(w.SpeedButton5->x(), 1000 - 36);
+    w.ShowPage(w.TabSheet2);
+    QCoreApplication::processEvents();
+    QWidget* panel = w.Edit2->parentWidget();
+    QCOMPARE(w.Edit2->width(), SubjectEditWidth(panel->width(), w.Edit2->x()));
     w.setMinimumSize(0, 0);
     w.resize(200, 400);
     QCoreApplication::processEvents();
