@@ -654,3 +654,54 @@ TEST(FastEvalRobustness, RandomTextsNeverCrash) {
     }
   }
 }
+
+TEST(FastEvalSymbols, ParamInBooleanPlaceFallsBackToComparison) {
+  TFileWriter w;
+  w.Int(1);
+  w.bytes += std::string(32, ' ');
+  w.Str("isbig");
+  w.Int(0);
+  w.Int(3);
+  w.Str("isbig");
+  w.Str("");
+  w.Str("");
+  w.Byte(1);
+  w.Byte(etBoolean);
+  w.Int(2);
+  w.Byte(etExtended);
+  w.Byte(etBoolean);
+  w.Str("param(1) > 10 and param(2)");
+  fs::path dir = TempDir();
+  fs::path in = dir / "big.sym";
+  std::ofstream(in, std::ios::binary) << w.bytes;
+  TEvalKit kit;
+  kit.ev.LoadSymbolFile(in.string());
+  bool b = false;
+  EXPECT_TRUE(kit.ev.EvaluateBoolean("isbig(i * 2, true)", b, 0));
+  EXPECT_TRUE(b);
+  EXPECT_TRUE(kit.ev.EvaluateBoolean("isbig(i, true)", b, 0));
+  EXPECT_FALSE(b);
+  EXPECT_TRUE(kit.errors.empty());
+  fs::remove_all(dir);
+}
+
+TEST(FastEvalCompiled, HandlerEvaluatingTheSameHandleAgain) {
+  TEvalKit kit;
+  int depth = 0;
+  kit.ev.OnGetIntegerVar = [&](TFastEval* ev, const std::string& name, bool& found, int32_t& v, int) {
+    if (name != "again") return;
+    found = true;
+    v = 1;
+    if (depth++ == 0) {
+      bool inner = false;
+      EXPECT_TRUE(ev->EvaluateCompiledBoolean(inner, 2));
+      EXPECT_TRUE(inner);
+      v = inner ? 5 : 0;
+    }
+  };
+  kit.ev.CompileExpression("again + i > 7", 2);
+  bool b = false;
+  EXPECT_TRUE(kit.ev.EvaluateCompiledBoolean(b, 2));
+  EXPECT_TRUE(b);
+  EXPECT_EQ(depth, 2);
+}
