@@ -212,9 +212,22 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
     dataStart = start + 8;
     length = Get32BE(head + 4);
   } else if (got == 8 && head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 && head[3] == 0x00) {
+    // The length should count the 8 header bytes, but some writers leave them out
+    // and end the text with 0x1F instead: take the text up to such a mark.
     dataStart = start + 8;
-    uint32_t l = Get32(head + 4);
-    length = l >= 8 ? l - 8 : 0;
+    const int64_t l = std::min<int64_t>(Get32(head + 4), size - dataStart);
+    if (l <= 0) return true;
+    std::string data(static_cast<size_t>(l), '\0');
+    file_.Seek(dataStart);
+    if (!file_.ReadExact(data.data(), l)) return false;
+    size_t cut = data.find_first_of("\x1A\x1F");
+    if (cut == std::string::npos) {
+      const uint32_t declared = Get32(head + 4);
+      cut = static_cast<size_t>(std::min<int64_t>(declared >= 8 ? declared - 8 : 0, l));
+    }
+    data.resize(std::min(cut, data.size()));
+    bytes = std::move(data);
+    return true;
   }
   if (length >= 0) {
     length = std::min<int64_t>(length, size - dataStart);

@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+#include "db/Connection.h"
+
+// The shared sample files, from the environment or next to the source tree.
+std::string TestDataDir();
+// A fresh empty folder under the system temporary folder.
+std::string MakeTempDir(const std::string& tag);
+std::string DbfConnectionString(const std::string& folder);
+std::string MdbConnectionString(const std::string& file);
+// Copies a file into a folder; returns the new path.
+std::string CopyInto(const std::string& file, const std::string& folder, const std::string& newName = "");
+// Opens SELECT * FROM "table" on the connection.
+void OpenTable(TADOConnection& conn, TADOQuery& q, const std::string& table);
