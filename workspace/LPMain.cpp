@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -831,6 +832,8 @@ bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
       UpdateEditCommands();
       break;
     case QEvent::FocusOut:
+      // Opening a menu is no leaving: the Edit menu still works on this control.
+      if (static_cast<QFocusEvent*>(e)->reason() == Qt::PopupFocusReason) break;
       if (watched == RxRichEdit2 || watched == RxRichEdit1 || watched == Memo1 || watched == Memo5 ||
           watched == Memo2 || watched == Edit2)
         UpdateHtmlMenus();
