@@ -1,0 +1,64 @@
+#pragma once
+// "Execute SQL": the statement, its database (an Access file or a dBase
+// folder), Load and Save As of ".sql" files.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+// The name a statement is saved under: ".sql" added when the name has no extension.
+std::string SqlSaveFileName(const std::string& chosen);
+// 0 "Microsoft Access Database" when the path has a file extension, else 1 "DBase Directory".
+int SqlDatabaseTypeFor(const std::string& path);
+
+class TSQLForm : public QDialog {
+  Q_OBJECT
+public:
+  explicit TSQLForm(QWidget* parent = nullptr);
+
+  static constexpr int HelpContext = 2;
+
+  std::string SQLText() const;
+  std::string DatabasePath() const;
+  int DatabaseType() const;  // 0 Access file, 1 dBase folder
+
+  void FormShow();
+  void FormResize();
+  void LoadClick();
+  void SaveAsClick();
+  void BrowseClick();
+
+  // The file and folder choosers (file dialogs by default; tests replace them).
+  // Each returns "" when cancelled.
+  std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
+      GetOpenFileName;
+  std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
+      GetSaveFileName;
+  std::function<std::string(const std::string& start)> SelectDirectory;
+  // Writes SQLFileDir to the settings.
+  std::function<void()> OnSQLFileDirChanged;
+
+  QWidget* Panel1;
+  QComboBox* ComboBox1;    // database type
+  QLineEdit* Edit1;        // path
+  QPushButton* Button5;    // "Browse"
+  QPlainTextEdit* Memo1;   // the statement
+  QPushButton* Button1;    // "Execute"
+  QPushButton* Button2;    // "Cancel"
+  QPushButton* Button3;    // "Load..."
+  QPushButton* Button4;    // "Save As.."
+  QPushButton* Button6;    // "Help"
+
+protected:
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+};
+
+extern TSQLForm* SQLForm;
