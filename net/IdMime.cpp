@@ -124,7 +124,7 @@ std::string NetFromUtf8(const std::string& utf8, const std::string& charset) {
   if (IsUserDefined(cs)) return utf8;
   std::string out;
   if (!IconvConvert(utf8, cs.c_str(), "UTF-8", true, "?", out))
-    throw EIdException("Unknown character set: " + charset);
+    throw EIdException("Unknown character set: " + CleanHeaderText(charset));
   return out;
 }
 
@@ -232,16 +232,26 @@ GMimeContentEncoding EncodingFromName(const std::string& name, GMimeContentEncod
   return def;
 }
 
-void SplitType(const std::string& full, std::string& type, std::string& sub) {
+// A MIME token: what may stand as a type or subtype without starting another header.
+bool IsMimeToken(const std::string& s) {
+  if (s.empty()) return false;
+  for (unsigned char c : s)
+    if (c <= 0x20 || c >= 0x7f || strchr("()<>@,;:\\\"/[]?=", c)) return false;
+  return true;
+}
+
+// False (and text/plain) when Full is no "type/subtype" of tokens.
+bool SplitType(const std::string& full, std::string& type, std::string& sub) {
   std::string t = Lower(TrimWs(full.substr(0, full.find(';'))));
   size_t slash = t.find('/');
-  if (slash == std::string::npos) {
-    type = "text";
-    sub = "plain";
-    return;
+  if (slash != std::string::npos) {
+    type = TrimWs(t.substr(0, slash));
+    sub = TrimWs(t.substr(slash + 1));
+    if (IsMimeToken(type) && IsMimeToken(sub)) return true;
   }
-  type = TrimWs(t.substr(0, slash));
-  sub = TrimWs(t.substr(slash + 1));
+  type = "text";
+  sub = "plain";
+  return false;
 }
 
 // Text content: LF line ends (the writer turns them into CR LF); the bytes in Charset.
@@ -294,7 +304,7 @@ GMimePart* MakeAttachmentPart(const TIdAttachment& a) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw EIdException("Cannot read the attachment \"" + path.string() + "\"");
   std::string type, sub;
-  SplitType(a.ContentType.empty() ? MimeTypeForFile(a.FileName) : a.ContentType, type, sub);
+  if (a.ContentType.empty() || !SplitType(a.ContentType, type, sub)) SplitType(MimeTypeForFile(a.FileName), type, sub);
   GMimePart* part = g_mime_part_new_with_type(type.c_str(), sub.c_str());
   GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
   GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));

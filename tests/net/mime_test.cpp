@@ -28,6 +28,11 @@ bool OnlyCrLf(const std::string& text) {
   return true;
 }
 
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 std::vector<std::string> Lines(const std::string& s) {
   std::vector<std::string> out;
   size_t p = 0;
@@ -144,6 +149,31 @@ TEST(Building, HeaderInjectionNeverStartsAHeader) {
     EXPECT_NE(line.rfind("Bad Name", 0), 0u) << line;
   }
   EXPECT_NE(head.find("X-Note: one  X-Injected: 2"), std::string::npos) << head;
+
+  // Type and charset values reach the MIME headers of the body and the parts too.
+  TTempDir dir;
+  WriteFile(dir.Path() / "a.bin", "data");
+  TIdMessage t;
+  t.From.Address = "s@example.com";
+  t.Recipients.Add("to@example.org");
+  t.ContentType = "text/html\r\nX-Injected: 3";
+  t.SetBodyText("text");
+  TIdAttachment& a = t.MessageParts.AddAttachment((dir.Path() / "a.bin").string());
+  a.ContentType = "application/pdf\r\nX-Injected: 4";
+  TIdText& part = t.MessageParts.AddText({"more"});
+  part.ContentType = "text/plain; x=\"\r\nX-Injected: 5\"";
+  std::string wire = t.EncodeToString();
+  EXPECT_NE(wire.find("Content-Type: application/octet-stream"), std::string::npos) << wire;
+  for (const std::string& line : Lines(wire)) EXPECT_NE(Lower(line).rfind("x-injected", 0), 0u) << wire;
+  t.ContentType = "text/plain";
+  t.CharSet = "utf-8\r\nX-Injected: 6";
+  wire.clear();
+  try {
+    wire = t.EncodeToString();
+  } catch (const EIdException& e) {
+    EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
+  }
+  for (const std::string& line : Lines(wire)) EXPECT_NE(Lower(line).rfind("x-injected", 0), 0u) << wire;
 }
 
 TEST(Building, AddressesWithControlCharactersAreRefused) {
