@@ -84,17 +84,26 @@ int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_o
 }
 
 CURLcode TCurlSession::Perform() {
-  Handle();
-  {
-    std::lock_guard<std::mutex> g(lock_);
-    busy_ = true;
-    cut_ = false;
-  }
   lastReply.clear();
   lastError.clear();
   headerLines.clear();
   body.clear();
   bodyTooLarge = false;
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    // A cut from another thread after the caller set its options up: this request is the
+    // one cut (a fresh handle here would run without them).
+    if (closePending_ || !curl_) {
+      if (curl_) curl_easy_cleanup(curl_);
+      curl_ = nullptr;
+      closePending_ = false;
+      cut_ = true;
+      return CURLE_ABORTED_BY_CALLBACK;
+    }
+    owner_ = std::this_thread::get_id();
+    busy_ = true;
+    cut_ = false;
+  }
   errbuf_[0] = 0;
   CURLcode rc = curl_easy_perform(curl_);
   std::lock_guard<std::mutex> g(lock_);
