@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "platform/Help.h"
@@ -42,9 +41,6 @@ TCharSetForm::TCharSetForm(QWidget* parent) : QDialog(parent) {
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpContext(HelpContext); });
-  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  f1->setContext(Qt::WindowShortcut);
-  connect(f1, &QShortcut::activated, this, [] { ShowHelpContext(HelpContext); });
 
   FormCreate();
 }
@@ -89,4 +85,12 @@ void TCharSetForm::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TCharSetForm::keyPressEvent(QKeyEvent* event) { QDialog::keyPressEvent(event); }
+// F1 reaches the dialog from whichever control has the focus, as no control takes it.
+void TCharSetForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+    ShowHelpContext(HelpContext);
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -101,9 +100,6 @@ TOptForm::TOptForm(QWidget* parent) : QDialog(parent) {
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, &TOptForm::HelpBtnClick);
-  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  f1->setContext(Qt::WindowShortcut);
-  connect(f1, &QShortcut::activated, this, &TOptForm::HelpBtnClick);
 
   FormCreate();
   ShowValues(TOptionValues());
@@ -129,7 +125,15 @@ void TOptForm::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TOptForm::keyPressEvent(QKeyEvent* event) { QDialog::keyPressEvent(event); }
+// F1 reaches the dialog from whichever control has the focus, as no control takes it.
+void TOptForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+    HelpBtnClick();
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
 
 void TOptForm::HelpBtnClick() { ShowHelpContext(HelpContext); }
 
