@@ -21,6 +21,8 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "help_test";
   static char* argv[] = {name, nullptr};
+  // Run as a plain binary or under ctest alike: never ask for a display.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static QApplication app(argc, argv);
   return app;
 }
