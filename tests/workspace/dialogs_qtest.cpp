@@ -14,7 +14,9 @@
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "toolkit/Reader.h"
+#include "workspace/About.h"
 #include "workspace/AddWord.h"
+#include "workspace/Grlink.h"
 #include "workspace/Del.h"
 #include "workspace/Find.h"
 #include "workspace/Seldir.h"
@@ -207,6 +209,24 @@ private slots:
     QCOMPARE(form.ComboBox1->currentText(), QString("CITY"));
     QCOMPARE(form.Edit1->text(), QString("Paris"));
     QVERIFY(!form.Including());
+  }
+
+  void hyperlinkLabel() {
+    TAboutBox about;
+    TGrlink* link = about.findChild<TGrlink*>("Grlink1");
+    QVERIFY(link);
+    QVERIFY(!link->URL.isEmpty());
+    QVERIFY(link->font().underline());
+    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(link, &enter);
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(128, 0, 128));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    TGrlink blank("x");
+    blank.Click();  // a blank address opens nothing
   }
 
   void selectFolder() {
