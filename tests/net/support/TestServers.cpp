@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -75,6 +76,47 @@ bool WaitForTcpPort(int port, int timeoutMs) {
     close(s);
     if (ok) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+std::string ReadGreeting(int port, int timeoutMs) {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  std::string line;
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (line.find('\n') == std::string::npos) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+      pollfd p{s, POLLIN, 0};
+      if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
+      char buf[256];
+      ssize_t n = read(s, buf, sizeof buf);
+      if (n <= 0) break;
+      line.append(buf, static_cast<size_t>(n));
+    }
+  }
+  close(s);
+  return line.substr(0, line.find('\n'));
+}
+
+bool TServerProcess::Exited() {
+  if (pid_ <= 0) return true;
+  int st = 0;
+  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;
+  pid_ = -1;
+  return true;
+}
+
+// Waits until the server answers on Port, or its process ends (the port was taken).
+static bool WaitForServer(TServerProcess& proc, int port, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    if (proc.Exited()) return false;
+    if (WaitForTcpPort(port, 50)) return !proc.Exited();
   }
   return false;
 }
@@ -222,34 +264,45 @@ TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& pas
     for (auto& e : fs::recursive_directory_iterator(root / "mail")) (void)!chown(e.path().c_str(), uid_, gid_);
     (void)!chown((root / "mail").c_str(), uid_, gid_);
   }
-  port_ = FreePort();
-  std::ostringstream c;
-  c << "protocols = pop3\n"
-    << "listen = 127.0.0.1\n"
-    << "base_dir = " << (root / "run").string() << "\n"
-    << "state_dir = " << (root / "state").string() << "\n"
-    << "log_path = " << (root / "dovecot.log").string() << "\n"
-    << "ssl = no\n"
-    << "disable_plaintext_auth = no\n"
-    << "auth_mechanisms = plain login\n"
-    << "first_valid_uid = 1\n"
-    << "first_valid_gid = 1\n"
-    << "mail_location = maildir:" << (root / "mail" / "%u" / "Maildir").string() << "\n"
-    << "pop3_uidl_format = %08Xu%08Xv\n"
-    << "passdb {\n  driver = passwd-file\n  args = " << (root / "passwd").string() << "\n}\n"
-    << "userdb {\n  driver = static\n  args = uid=" << uid_ << " gid=" << gid_
-    << " home=" << (root / "mail" / "%u").string() << "\n}\n"
-    << "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_
-    << "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
-    << "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n"
-    << "service anvil {\n  chroot =\n}\n"
-    << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n";
-  if (geteuid() != 0) c << "default_internal_user = " << getenv("USER") << "\ndefault_login_user = " << getenv("USER") << "\n";
-  WriteFile(root / "dovecot.conf", c.str());
-  if (!proc_.Start({"/usr/sbin/dovecot", "-F", "-c", (root / "dovecot.conf").string()}, lifetime, false,
-                   root / "stderr.log") ||
-      !WaitForTcpPort(port_, 10000))
-    port_ = -1;
+  std::string me;  // dovecot's own processes run as this user when we are not root
+  if (geteuid() != 0) {
+    const passwd* pw = getpwuid(geteuid());
+    const char* env = getenv("USER");
+    me = pw ? pw->pw_name : env ? env : "";
+  }
+  for (int attempt = 0; attempt < 3 && port_ < 0; ++attempt) {
+    const int port = FreePort();
+    std::ostringstream c;
+    c << "protocols = pop3\n"
+      << "listen = 127.0.0.1\n"
+      << "base_dir = " << (root / "run").string() << "\n"
+      << "state_dir = " << (root / "state").string() << "\n"
+      << "log_path = " << (root / "dovecot.log").string() << "\n"
+      << "ssl = no\n"
+      << "disable_plaintext_auth = no\n"
+      << "auth_mechanisms = plain login\n"
+      << "first_valid_uid = 1\n"
+      << "first_valid_gid = 1\n"
+      << "mail_location = maildir:" << (root / "mail" / "%u" / "Maildir").string() << "\n"
+      << "pop3_uidl_format = %08Xu%08Xv\n"
+      << "passdb {\n  driver = passwd-file\n  args = " << (root / "passwd").string() << "\n}\n"
+      << "userdb {\n  driver = static\n  args = uid=" << uid_ << " gid=" << gid_
+      << " home=" << (root / "mail" / "%u").string() << "\n}\n"
+      << "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port
+      << "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+      << "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n"
+      << "service anvil {\n  chroot =\n}\n"
+      << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n";
+    if (!me.empty()) c << "default_internal_user = " << me << "\ndefault_login_user = " << me << "\n";
+    WriteFile(root / "dovecot.conf", c.str());
+    // Another process may hold the port by now: then dovecot ends, or someone else answers.
+    if (proc_.Start({"/usr/sbin/dovecot", "-F", "-c", (root / "dovecot.conf").string()}, lifetime, false,
+                    root / "stderr.log") &&
+        WaitForServer(proc_, port, 10000) && ReadGreeting(port, 5000).rfind("+OK", 0) == 0)
+      port_ = port;
+    else
+      proc_.Stop();
+  }
 }
 
 void TPop3TestServer::AddMessage(const std::string& name, const std::string& content) {
@@ -273,11 +326,17 @@ std::string TPop3TestServer::Log() const {
 // ---- DNS
 
 TDnsTestServer::TDnsTestServer(const std::vector<std::string>& records, int lifetime) {
-  port_ = FreePort();
-  std::vector<std::string> argv = {"/usr/sbin/dnsmasq", "--no-daemon", "-C", "/dev/null", "--bind-interfaces",
-                                   "--listen-address=127.0.0.1", "--port=" + std::to_string(port_), "--no-resolv",
-                                   "--no-hosts", "--local=/test/", "--pid-file=", "--user=" + std::string(geteuid() == 0 ? "nobody" : "")};
-  if (geteuid() != 0) argv.pop_back();
-  argv.insert(argv.end(), records.begin(), records.end());
-  if (!proc_.Start(argv, lifetime) || !WaitForTcpPort(port_, 10000)) port_ = -1;
+  // dnsmasq ends at once when its port was taken meanwhile: try another.
+  for (int attempt = 0; attempt < 3 && port_ < 0; ++attempt) {
+    const int port = FreePort();
+    std::vector<std::string> argv = {"/usr/sbin/dnsmasq", "--no-daemon", "-C", "/dev/null", "--bind-interfaces",
+                                     "--listen-address=127.0.0.1", "--port=" + std::to_string(port), "--no-resolv",
+                                     "--no-hosts", "--local=/test/", "--pid-file="};
+    if (geteuid() == 0) argv.push_back("--user=nobody");
+    argv.insert(argv.end(), records.begin(), records.end());
+    if (proc_.Start(argv, lifetime) && WaitForServer(proc_, port, 10000))
+      port_ = port;
+    else
+      proc_.Stop();
+  }
 }

@@ -21,10 +21,13 @@ private:
   fs::path path_;
 };
 
-// A free TCP (and UDP) port on 127.0.0.1.
+// A free TCP (and UDP) port on 127.0.0.1. Free when asked: a server started on it may
+// still lose it to another process, so the servers below retry with a new one.
 int FreePort();
 // Waits until a TCP connect to 127.0.0.1:Port succeeds.
 bool WaitForTcpPort(int port, int timeoutMs);
+// Connects to 127.0.0.1:Port and reads the first line the server sends (empty on failure).
+std::string ReadGreeting(int port, int timeoutMs);
 
 // A child process run under "timeout"; killed when the object goes.
 class TServerProcess {
@@ -40,6 +43,8 @@ public:
   bool ReadLine(std::string& line, int timeoutMs);
   void Stop();
   bool Running() const { return pid_ > 0; }
+  // True once the child has ended (it is reaped then).
+  bool Exited();
 
 private:
   pid_t pid_ = -1;
