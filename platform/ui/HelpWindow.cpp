@@ -14,6 +14,8 @@ static void InitHelpResources() { Q_INIT_RESOURCE(help); }
 THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(new QTextBrowser(this)) {
   InitHelpResources();
   setObjectName("HelpWindow");
+  // An open help window must not keep the program running after its main window closed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   setWindowTitle("Larkpost Help");
   resize(640, 520);
   browser_->setObjectName("HelpBrowser");
