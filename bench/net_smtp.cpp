@@ -50,11 +50,9 @@ public:
     shutdown(listen_, SHUT_RDWR);
     close(listen_);
     acceptor_.join();
-    std::lock_guard<std::mutex> g(lock_);
-    for (auto& t : sessions_) t.detach();
   }
   int Port() const { return port_; }
-  long Messages() const { return messages_.load(); }
+  long Messages() const { return messages_->load(); }
 
 private:
   void Accept() {
@@ -66,12 +64,12 @@ private:
       }
       int one = 1;
       setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      std::lock_guard<std::mutex> g(lock_);
-      sessions_.emplace_back([this, c] { Session(c); });
+      // Detached, so finished sessions leave nothing behind; the counter outlives the sink.
+      std::thread([c, counter = messages_] { Session(c, *counter); }).detach();
     }
   }
 
-  void Session(int c) {
+  static void Session(int c, std::atomic<long>& messages) {
     auto say = [&](const char* s) { return write(c, s, strlen(s)) >= 0; };
     say("220 sink ESMTP\r\n");
     std::string buf, out;
@@ -99,7 +97,7 @@ private:
           }
           pos = stop;
           inData = false;
-          ++messages_;
+          ++messages;
           out += "250 2.0.0 queued\r\n";
           continue;
         }
@@ -132,10 +130,8 @@ private:
   int listen_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
-  std::atomic<long> messages_{0};
+  std::shared_ptr<std::atomic<long>> messages_ = std::make_shared<std::atomic<long>>(0);
   std::thread acceptor_;
-  std::mutex lock_;
-  std::vector<std::thread> sessions_;
 };
 
 class TBenchSender : public TIdThread {
