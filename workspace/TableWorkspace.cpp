@@ -294,12 +294,13 @@ std::vector<std::string> TTableWorkspace::FieldNames() {
 std::string TTableWorkspace::CurrentConfigPath() const { return TableConfigPath(DataBaseDir, TableName); }
 
 void TTableWorkspace::AfterOpen() {
-  host_->TableOpened();
   ADOQuery1.DisableControls();
   struct TFinal {
     TTableWorkspace& w;
     ~TFinal() {
       w.LoadTableConfig();
+      // The grid takes its first column widths from the field widths just read.
+      w.host_->TableOpened();
       w.ADOQuery1.First();
       w.ADOQuery1.EnableControls();
       w.host_->UpdateRecordActions();

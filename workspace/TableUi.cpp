@@ -1,0 +1,279 @@
+#include "workspace/TableUi.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableView>
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/MessageBox.h"
+#include "platform/SysUtils.h"
+#include "platform/ui/QtText.h"
+#include "workspace/AppSettings.h"
+#include "workspace/Del.h"
+#include "workspace/Find.h"
+#include "workspace/Options.h"
+#include "workspace/SQL.h"
+#include "workspace/Seltab.h"
+#include "workspace/TableGrid.h"
+#include "workspace/edb.h"
+
+TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
+    : QObject(parent), window_(window), view_(grid), status_(statusPanel) {
+  Workspace.SetHost(this);
+  InitMainSQLSet(SQLSet1);
+  Workspace.BuildTableSQL = [this](const std::string& name) {
+    SQLSet1.AddVariable("TabName", name);
+    return SQLSet1.BuildSQL("Main");
+  };
+  grid_ = new TTableGrid(Workspace, grid, this);
+  grid_->OnDblClick = [this] { RxDBGrid1DblClick(); };
+  grid_->Model()->GetCellProps = [this](int field, int, QColor& background) {
+    const TSortState& s = Workspace.Sort;
+    if (s.SortOn && field < Workspace.ADOQuery1.FieldCount() &&
+        Workspace.ADOQuery1.Fields(field).FieldName() == s.SortField) {
+      const unsigned rgb = Options ? Options->SortColorRgb() : 0x00FFFFu;
+      background = QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    }
+  };
+  edit_ = new TEditDB(Workspace, window);
+  if (!EditDB) EditDB = edit_;
+  edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
+  if (!SQLForm) SQLForm = new TSQLForm(window);
+  GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
+    return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
+  };
+  PickTable = [this](const std::vector<std::string>& tables, std::string& chosen) {
+    if (!SelTabForm) SelTabForm = new TSelTabForm(window_);
+    SelTabForm->ListBox1->clear();
+    for (const std::string& t : tables) SelTabForm->ListBox1->addItem(ToQString(t));
+    SelTabForm->ListBox1->setCurrentRow(-1);
+    if (SelTabForm->exec() != QDialog::Accepted) return false;
+    chosen = ToStdString(SelTabForm->SelectedTable());
+    return !chosen.empty();
+  };
+  UpdateRecordActions();
+}
+
+TTableUi::~TTableUi() {
+  Workspace.SetHost(nullptr);
+  Workspace.ADOQuery1.Close();
+}
+
+TSQLForm* TTableUi::SqlForm() const { return SQLForm; }
+
+void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
+
+// --- commands ---------------------------------------------------------------------
+
+void TTableUi::OpenDB0Click() {
+  const std::string file =
+      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+  if (file.empty()) return;
+  const std::string ext = LowerCase(std::filesystem::path(file).extension().string());
+  if (ext == ".mdb")
+    OpenAccessFile(file);
+  else if (ext == ".dbf")
+    OpenDBFFile(file);
+}
+
+void TTableUi::OpenDBFFile(const std::string& FileName) {
+  try {
+    Workspace.OpenDBFFile(FileName);
+  } catch (const std::exception& e) {
+    Report(e);
+  }
+}
+
+void TTableUi::OpenAccessFile(const std::string& FileName) {
+  try {
+    Workspace.OpenAccessFile(FileName, PickTable);
+  } catch (const std::exception& e) {
+    Report(e);
+  }
+}
+
+void TTableUi::ExecSQL0Click() {
+  if (SQLForm->exec() != QDialog::Accepted) return;
+  try {
+    Workspace.OpenSQL(SQLForm->DatabaseType(), SQLForm->DatabasePath(), SQLForm->SQLText());
+  } catch (const std::exception& e) {
+    Report(e);
+  }
+}
+
+void TTableUi::CloseTable0Click() { Workspace.CloseTable(); }
+
+void TTableUi::AddRec0Click() {
+  if (!Workspace.IsOpen()) return;
+  try {
+    Workspace.AppendRecord();
+  } catch (const std::exception& e) {
+    Report(e);
+    return;
+  }
+  edit_->exec();
+}
+
+void TTableUi::EditRec0Click() {
+  if (!Workspace.IsOpen()) return;
+  UpdateRecordActions();
+  edit_->exec();
+}
+
+void TTableUi::DeleteRec0Click() { Workspace.DeleteRecords(); }
+
+void TTableUi::RxDBGrid1DblClick() {
+  if (!Workspace.IsOpen()) return;
+  if (Workspace.ADOQuery1.IsEmpty())
+    AddRec0Click();
+  else
+    EditRec0Click();
+}
+
+void TTableUi::RxDBGrid1TitleBtnClick(int field) { grid_->RxDBGrid1TitleBtnClick(field); }
+
+void TTableUi::Descend0Click() {
+  Workspace.Descend();
+  grid_->Model()->Resync();
+}
+
+void TTableUi::Unsort0Click() {
+  Workspace.Unsort();
+  grid_->Model()->Resync();
+}
+
+void TTableUi::Find0Click() {
+  if (!Workspace.IsOpen()) return;
+  if (!FindForm) FindForm = new TFindForm(window_);
+  TDataSet& q = Workspace.ADOQuery1;
+  const QString remembered = FindForm->ComboBox1->currentText();
+  FindForm->ComboBox1->clear();
+  for (int i : FindableFields(q)) FindForm->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
+  if (!remembered.isEmpty()) FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText(remembered));
+  if (FindForm->ComboBox1->currentIndex() < 0) FindForm->Edit1->clear();
+  if (FindForm->ComboBox1->count() == 0) return;
+  if (FindForm->exec() != QDialog::Accepted) return;
+  const std::string fieldName = ToStdString(FindForm->ComboBox1->currentText());
+  const std::string value = ToStdString(FindForm->Edit1->text());
+  TField* f = q.FindField(fieldName);
+  if (!f || value.empty()) return;
+  try {
+    if (!Workspace.Find(f->Index(), value, FindForm->Including())) InfoBox("Searched text not found");
+  } catch (const std::exception& e) {
+    Report(e);
+  }
+}
+
+void TTableUi::Unique0Click() {
+  bool found = false;
+  if (!Workspace.FindDuplicates(found)) return;
+  ShowDatabasePage();
+  if (view_->isVisible()) view_->setFocus();
+  if (!found) InfoBox("Review is Completed");
+}
+
+void TTableUi::SelectDublicates1Click() {
+  if (!Workspace.SelectDuplicates()) return;
+  ShowDatabasePage();
+  if (view_->isVisible()) view_->setFocus();
+  InfoBox("Review is Completed");
+}
+
+void TTableUi::Reopen0Click() {
+  if (!Workspace.IsOpen()) return;
+  try {
+    Workspace.Reopen();
+  } catch (const std::exception& e) {
+    Report(e);
+  }
+}
+
+// --- host duties ---------------------------------------------------------------------
+
+void TTableUi::UpdateControls() {
+  if (OnUpdateControls) OnUpdateControls();
+}
+
+void TTableUi::UpdateRecordActions() { edit_->UpdateRecordActions(); }
+
+void TTableUi::ShowRecordCounter(const std::string& text) {
+  if (status_) status_->setText(ToQString(text));
+  edit_->ShowRecordCounter(text);
+}
+
+void TTableUi::BeginBusy() {
+  if (busy_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TTableUi::EndBusy() {
+  if (busy_ > 0 && --busy_ == 0) QApplication::restoreOverrideCursor();
+}
+
+void TTableUi::TableOpened() {
+  grid_->TableOpened();
+  if (Options) grid_->SetDatabaseFont(Options->DBFont());
+  view_->show();
+  if (view_->isVisible()) view_->setFocus();
+  if (OnTableOpened) OnTableOpened();
+}
+
+void TTableUi::TableClosed() {
+  grid_->TableClosed();
+  view_->hide();
+  if (OnTableClosed) OnTableClosed();
+}
+
+void TTableUi::BuildEditors(TFormFieldsArray& fields) { edit_->BuildEditors(fields); }
+void TTableUi::FreeEditors(TFormFieldsArray& fields) { edit_->FreeEditors(fields); }
+void TTableUi::RelayoutEditors() { edit_->FormResize(); }
+void TTableUi::PickListsChanged() { edit_->RefreshPickLists(); }
+int TTableUi::GridCol() const { return grid_->Col(); }
+void TTableUi::SetGridCol(int col) { grid_->SetCol(col); }
+int TTableUi::GridLeftCol() const { return grid_->LeftCol(); }
+void TTableUi::SetGridLeftCol(int col) { grid_->SetLeftCol(col); }
+int TTableUi::GridColumnWidth(int field) const { return grid_->ColumnWidth(field); }
+void TTableUi::SetGridColumnWidth(int field, int width) { grid_->SetColumnWidth(field, width); }
+std::vector<int> TTableUi::SelectedRows() const { return grid_->SelectedRecNos(); }
+void TTableUi::ClearSelection() { grid_->ClearSelection(); }
+void TTableUi::SelectRows(const std::vector<int>& recNos) { grid_->SelectRecNos(recNos); }
+void TTableUi::ProcessOneMessage() { QCoreApplication::processEvents(); }
+
+void TTableUi::ShowDatabasePage() {
+  if (OnShowDatabasePage)
+    OnShowDatabasePage();
+  else
+    UpdateControls();
+}
+
+bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
+  if (!DelForm) DelForm = new TDelForm(window_);
+  DelForm->Label1->setText(ToQString(question));
+  DelForm->CheckBox1->setChecked(false);
+  const int r = DelForm->exec();
+  dontAsk = DelForm->CheckBox1->isChecked();
+  return r == QDialog::Accepted;
+}
+
+bool TTableUi::ConfirmDeleteOption() const { return Options && Options->ConfirmDel(); }
+
+void TTableUi::SwitchOffDeleteConfirmation() {
+  if (Options) Options->SetConfirmDel(false);
+  AppSettings().SaveConfirmDel(false);
+}
+
+void TTableUi::SaveDataBaseDir(const std::string& dir) {
+  ::DataBaseDir = dir;
+  ::SaveDataBaseDir();
+}
+
+void TTableUi::SaveSQLDataBase(const std::string& path) {
+  ::SQLDataBase = path;
+  ::SaveSQLDataBase();
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The table commands of the main window: binds the table workspace to the
+// grid, the status bar, the record editor and the table dialogs, and holds the
+// handlers the menus and tool buttons call (OpenDB0Click, ExecSQL0Click,
+// Find0Click...). The main window creates one and forwards to it.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "workspace/TableWorkspace.h"
+#include "workspace/sqlset.h"
+
+class QLabel;
+class QTableView;
+class QWidget;
+class TEditDB;
+class TSQLForm;
+class TTableGrid;
+class TOptForm;
+
+class TTableUi : public QObject, public ITableHost {
+  Q_OBJECT
+public:
+  TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent = nullptr);
+  ~TTableUi() override;
+
+  TTableWorkspace Workspace;
+  TSQLSet SQLSet1;
+  TTableGrid* Grid() const { return grid_; }
+  TEditDB* EditForm() const { return edit_; }
+  TSQLForm* SqlForm() const;
+
+  // Menu and tool-button handlers.
+  void OpenDB0Click();
+  void OpenDBFFile(const std::string& FileName);
+  void OpenAccessFile(const std::string& FileName);
+  void ExecSQL0Click();
+  void CloseTable0Click();
+  void AddRec0Click();
+  void EditRec0Click();
+  void DeleteRec0Click();
+  void RxDBGrid1DblClick();
+  void RxDBGrid1TitleBtnClick(int field);
+  void Descend0Click();
+  void Unsort0Click();
+  void Find0Click();
+  void Unique0Click();
+  void SelectDublicates1Click();
+  void Reopen0Click();
+  void SaveTableConfig() { Workspace.SaveTableConfig(); }
+
+  // What command enabling reads.
+  bool TableOpen() const { return Workspace.IsOpen(); }
+  bool TableEmpty() const { return !Workspace.IsOpen() || Workspace.ADOQuery1.IsEmpty(); }
+  std::string SortTextNow() const {
+    return SortText(Workspace.Sort.SortOn, Workspace.Sort.SortField, Workspace.Sort.Descending);
+  }
+
+  // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
+  TOptForm* Options = nullptr;
+
+  // Main-window duties, set by the main window; each may stay empty.
+  std::function<void()> OnUpdateControls;   // TLPMain.UpdateControls
+  std::function<void()> OnTableOpened;      // caption, recipient list, withdrawal lists
+  std::function<void()> OnTableClosed;
+  std::function<void()> OnShowDatabasePage; // shows the page, or refreshes the commands
+  std::function<bool()> OnUseFilter;        // "Use Filter"
+  std::function<void()> OnCompileRowExpressions;
+  std::function<void()> OnDropRowFilter;
+  // The file choosers (dialogs by default; tests replace them). "" when cancelled.
+  std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
+      GetOpenFileName;
+  std::function<bool(const std::vector<std::string>& tables, std::string& chosen)> PickTable;
+
+  // ITableHost
+  void UpdateControls() override;
+  void UpdateRecordActions() override;
+  void ShowRecordCounter(const std::string& text) override;
+  void BeginBusy() override;
+  void EndBusy() override;
+  bool UseFilter() const override { return OnUseFilter ? OnUseFilter() : false; }
+  void CompileRowExpressions() override {
+    if (OnCompileRowExpressions) OnCompileRowExpressions();
+  }
+  void DropRowFilter() override {
+    if (OnDropRowFilter) OnDropRowFilter();
+  }
+  void TableOpened() override;
+  void TableClosed() override;
+  void BuildEditors(TFormFieldsArray& fields) override;
+  void FreeEditors(TFormFieldsArray& fields) override;
+  void RelayoutEditors() override;
+  void PickListsChanged() override;
+  int GridCol() const override;
+  void SetGridCol(int col) override;
+  int GridLeftCol() const override;
+  void SetGridLeftCol(int col) override;
+  int GridColumnWidth(int field) const override;
+  void SetGridColumnWidth(int field, int width) override;
+  std::vector<int> SelectedRows() const override;
+  void ClearSelection() override;
+  void SelectRows(const std::vector<int>& recNos) override;
+  void ProcessOneMessage() override;
+  void ShowDatabasePage() override;
+  bool ConfirmDelete(const std::string& question, bool& dontAsk) override;
+  bool ConfirmDeleteOption() const override;
+  void SwitchOffDeleteConfirmation() override;
+  void SaveDataBaseDir(const std::string& dir) override;
+  void SaveSQLDataBase(const std::string& path) override;
+
+private:
+  void Report(const std::exception& e);
+
+  QWidget* window_;
+  QTableView* view_;
+  QLabel* status_;
+  TTableGrid* grid_;
+  TEditDB* edit_;
+  int busy_ = 0;
+};
