@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <string>
 
 #include "platform/Dispatcher.h"
 
@@ -65,13 +66,23 @@ void TIdThread::Execute() {
       if (terminated_.load()) break;
       running_.store(true);
     }
+    std::string error;
+    bool failed = false;
     try {
       Run();
     } catch (const std::exception& e) {
-      HandleRunException(e.what());
-      Stop();
+      failed = true;
+      error = e.what();
     } catch (...) {
-      HandleRunException("Unknown error");
+      failed = true;
+      error = "Unknown error";
+    }
+    if (failed) {
+      // Nothing may leave the thread function: that would end the program.
+      try {
+        HandleRunException(error);
+      } catch (...) {
+      }
       Stop();
     }
     running_.store(false);

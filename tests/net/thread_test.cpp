@@ -113,6 +113,24 @@ TEST(IdThread, AnExceptionInRunStopsTheThread) {
   ASSERT_TRUE(WaitUntil([&] { return t.passes == 3; }));
 }
 
+TEST(IdThread, AThrowingExceptionHandlerDoesNotEndTheProgram) {
+  class TBad : public TIdThread {
+  public:
+    std::atomic<int> passes{0};
+    ~TBad() override { TerminateAndWaitFor(); }
+
+  protected:
+    void Run() override {
+      ++passes;
+      throw std::runtime_error("first");
+    }
+    void HandleRunException(const std::string&) override { throw std::runtime_error("second"); }
+  } t;
+  t.Start();
+  ASSERT_TRUE(WaitUntil([&] { return t.Stopped() && !t.Running(); }));
+  EXPECT_EQ(t.passes, 1);
+}
+
 TEST(IdThread, SynchronizeRunsOnTheMainThread) {
   TManualDispatcher d;
   TScopedDispatcher scope(&d);
