@@ -294,6 +294,8 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
     out[2] = '\x08';
     Put32(&out[4], static_cast<uint32_t>(bytes.size() + 8));
     out += bytes;
+    // Readers that take the length without its header stop at this mark.
+    out += "\x1F\x1F";
   } else {
     out = bytes + "\x1A\x1A";
   }

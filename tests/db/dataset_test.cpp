@@ -465,3 +465,51 @@ TEST(FieldKinds, KindsAndWidths) {
   TTable t("width");
   EXPECT_EQ(FieldDisplayWidth(fkText, t.q.FieldByName("NAME")), 10);
 }
+
+TEST(DataSet, WritesKeepEachFilesOwnMemoFormat) {
+  struct TCase {
+    std::string table, memo, field;
+    int otherMemoRow;  // a record whose memo stays as it was
+    bool dbfread;      // dbfread cannot read the FoxPro sample's bare "." number
+  } cases[] = {{"foxpro26_cars.DBF", "foxpro26_cars.FPT", "DESCR", 3, false},
+               {"dbase_8b.dbf", "dbase_8b.dbt", "MEMO", 2, true},
+               {"dbase3plus_cars_del.dbf", "dbase3plus_cars_del.dbt", "DESCR", 2, true}};
+  for (const auto& c : cases) {
+    const std::string dir = MakeTempDir("memoformat");
+    const std::string path = CopyInto(TestDataDir() + "/dbf/" + c.table, dir);
+    CopyInto(TestDataDir() + "/dbf/" + c.memo, dir);
+    TADOConnection conn;
+    conn.ConnectionString = DbfConnectionString(dir);
+    TADOQuery q;
+    OpenTable(conn, q, c.table);
+    const int rows = q.RecordCount();
+    q.First();
+    q.Edit();
+    q.FieldByName(c.field).SetAsString("edited memo ü");
+    q.Post();
+    q.Append();
+    q.FieldByName(c.field).SetAsString(std::string(700, 'm'));
+    q.Post();
+    q.UpdateBatch();
+    q.Close();
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), rows + 1) << c.table;
+    EXPECT_EQ(q.FieldByName(c.field).AsString(), "edited memo ü") << c.table;
+    q.SetRecNo(c.otherMemoRow);
+    EXPECT_FALSE(q.FieldByName(c.field).AsString().empty()) << c.table;
+    q.Last();
+    EXPECT_EQ(q.FieldByName(c.field).AsString(), std::string(700, 'm')) << c.table;
+    q.Close();
+    if (!c.dbfread) {
+      fs::remove_all(dir);
+      continue;
+    }
+    const std::string out = RunPython(
+        "import dbfread\n"
+        "t = dbfread.DBF('" + path + "', encoding='latin-1')\n"
+        "rs = list(t)\n"
+        "print(len(rs), len(rs[-1]['" + c.field + "']))\n");
+    EXPECT_EQ(out, std::to_string(rows + 1) + " 700\n") << c.table;
+    fs::remove_all(dir);
+  }
+}
