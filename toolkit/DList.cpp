@@ -159,45 +159,41 @@ void TDList::Delete(const std::string& Key) {
   if (properties && OnDisposeStructure) OnDisposeStructure(this, structure, properties);
 }
 
-void TDList::ClearNode(TDListNode* node) {
-  size_t done = 0;
-  try {
-    for (; done < node->Slots.size(); ++done) {
-      TDListSlot& slot = node->Slots[done];
-      if (slot.Child) {
-        ClearNode(slot.Child.get());
-        NodeReleased(slot.Child.get());
-        slot.Child.reset();
-      }
-      void* properties = slot.Properties;
-      slot.Properties = nullptr;
-      if (properties && OnDisposeStructure) OnDisposeStructure(this, slot.Structure, properties);
+// Depth-first without recursion, so that a very long key (a damaged file
+// can hold one) cannot exhaust the stack. Each slot's subtree goes first,
+// then its payload, then the slot; an emptied node is released at once.
+// When a handler throws, the slot at hand stays with its payload let go and
+// the rest of the list stays consistent.
+void TDList::ClearNode(TDListNode* top) {
+  TDListNode* node = top;
+  for (;;) {
+    if (node->Slots.empty()) {
+      if (node == top) return;
+      TDListNode* parent = node->Parent;
+      NodeReleased(node);
+      parent->Slots.front().Child.reset();
+      node = parent;
+      continue;
     }
-  } catch (...) {
-    // Keep what was not reached yet (and the slot whose handler failed, when
-    // it is still a key), so the list stays consistent.
-    size_t keepFrom = done;
-    if (done < node->Slots.size() && !node->Slots[done].Terminal && !node->Slots[done].Child) ++keepFrom;
-    node->Slots.erase(node->Slots.begin(), node->Slots.begin() + static_cast<std::ptrdiff_t>(keepFrom));
+    TDListSlot& slot = node->Slots.front();
+    if (slot.Child) {
+      node = slot.Child.get();
+      continue;
+    }
+    int structure = slot.Structure;
+    void* properties = slot.Properties;
+    slot.Properties = nullptr;
+    if (properties && OnDisposeStructure) OnDisposeStructure(this, structure, properties);
+    node->Slots.erase(node->Slots.begin());
     ++generation_;
-    throw;
   }
-  node->Slots.clear();
 }
 
 void TDList::Clear() {
   node_ = nullptr;
   scopeNode_ = nullptr;
   if (!root_) return;
-  try {
-    ClearNode(root_.get());
-  } catch (...) {
-    if (root_->Slots.empty()) {
-      NodeReleased(root_.get());
-      root_.reset();
-    }
-    throw;
-  }
+  ClearNode(root_.get());
   NodeReleased(root_.get());
   root_.reset();
 }

@@ -287,7 +287,7 @@ void TReader::ListWords() {
     const TSymProperties* rec = Record(key);
     if (!rec) continue;
     TSymProperties copy = *rec;
-    if (copy.Status != 0)
+    if (copy.Status != 0 && OnRegList)
       OnRegList(this, copy.Str.empty() ? key : copy.Str, copy.Status, copy.KeyNum, copy.Structure,
                 copy.Properties);
     for (const auto& a : copy.CSAdd)

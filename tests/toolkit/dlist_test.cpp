@@ -176,6 +176,22 @@ TEST(DList, ThrowingDisposeEndsClearWithoutLosingTheRest) {
   EXPECT_FALSE(l.Find("b", s, p));
 }
 
+TEST(DList, VeryLongKeys) {
+  const std::string key(200000, 'k');
+  Host h;
+  h.Add(key, 1, 1);
+  h.Add(key + "x", 2, 2);
+  int s = 0;
+  void* p = nullptr;
+  ASSERT_TRUE(h.list.Find(key, s, p));
+  h.list.Delete(key + "x");
+  EXPECT_EQ(h.disposed.back(), std::make_pair(2, 2));
+  h.Add(key + "y", 3, 3);
+  h.list.Clear();
+  EXPECT_EQ(h.disposed.size(), 3u);
+  h.Add(key, 4, 4);  // left for the destructor
+}
+
 TEST(DList, EntryAtHandAndEndOfScan) {
   Host h;
   h.Add("a", 1, 10);
