@@ -1,5 +1,7 @@
 #include "net/IdMessage.h"
 
+#include "platform/Paths.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -306,16 +308,4 @@ void TIdMessage::ValidateAddresses() const {
   for (auto& a : BccList) check(a, "recipient");
 }
 
-std::filesystem::path DefaultAttachmentFolder() {
-  namespace fs = std::filesystem;
-  fs::path base;
-  if (const char* h = std::getenv("LARKPOST_HOME"); h && *h) {
-    base = h;
-  } else if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) {
-    base = fs::path(x) / "larkpost";
-  } else {
-    const char* home = std::getenv("HOME");
-    base = fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "larkpost";
-  }
-  return base / "Attachments";
-}
+std::filesystem::path DefaultAttachmentFolder() { return std::filesystem::path(ResolveAppDir()) / "Attachments"; }
