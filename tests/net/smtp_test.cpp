@@ -249,8 +249,15 @@ TEST(Smtp, DisconnectFromAnotherThreadCutsABusyConnection) {
   std::string error;
   auto start = std::chrono::steady_clock::now();
   std::thread t([&] { error = ErrorOf([&] { c.Connect(); }); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(c.Connected());  // busy
+  // Busy once the request runs (a loaded machine may take a while to get there).
+  bool busy = false;
+  for (int i = 0; i < 500 && !busy; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    busy = c.Connected();
+  }
+  EXPECT_TRUE(busy);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // inside the wait for the greeting
+  start = std::chrono::steady_clock::now();
   c.Disconnect();
   t.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
