@@ -313,11 +313,12 @@ private:
   // True with op = the operator taken, or op = 0 at the context's end.
   bool ExpectOperator(int32_t opClass, int Context, TExprType Type, uint8_t& op);
   bool Comparison(bool numeric, bool& Value, bool& FirstFailed);
-  bool ReadArguments(const std::vector<TExprType>& params, TValueCell* cells);
+  // ends (when given) receives the index of each argument's last token.
+  bool ReadArguments(const std::vector<TExprType>& params, TValueCell* cells, int* ends);
   bool ReadParenthesized(TExprType Type, TValueCell& Value);
   bool CallFunction(TExprType expected, TValueCell& result, TExprType& resultType);
   bool ParamValue(int32_t n, TExprType Type, TValueCell& Value);
-  bool RunBuiltIn(uint8_t id, TValueCell* args, TValueCell& result);
+  bool RunBuiltIn(uint8_t id, TValueCell* args, const int* argEnds, TValueCell& result);
   int FindField(const TCompiledSymbol& s, const TFieldType* types, int count) const;
 
   TFastEval* owner_;

@@ -73,10 +73,16 @@ void TFastEval::RegisterBuiltIns() {
   for (const TBuiltIn& b : BuiltIns()) RegisterFunction(b.Id, b.Name, b.Result, b.Params);
 }
 
-bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, TValueCell& r) {
+bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCell& r) {
   // A failed conversion lands on the last token of its argument.
   auto fail = [this](uint8_t code) {
     cursor_ = cursor_ >= 2 ? cursor_ - 2 : 0;
+    RaiseError(code);
+    return false;
+  };
+  // An invalid component lands on the last token of its own argument.
+  auto failAt = [this, argEnds](int arg, uint8_t code) {
+    cursor_ = argEnds[arg];
     RaiseError(code);
     return false;
   };
@@ -153,19 +159,20 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, TValueCell& r) {
     case 41: r.S = DateToStr(a[0].D); return true;
     case 42: r.S = FormatDateTime(a[0].S, a[1].D); return true;
     case 43: {
-      TDateTime d = 0;
-      if (!TryEncodeDate(static_cast<uint16_t>(a[0].I), static_cast<uint16_t>(a[1].I),
-                         static_cast<uint16_t>(a[2].I), d))
-        return fail(24);
-      r.D = d;
+      const uint16_t y = static_cast<uint16_t>(a[0].I), m = static_cast<uint16_t>(a[1].I),
+                     d = static_cast<uint16_t>(a[2].I);
+      if (y < 1 || y > 9999) return failAt(0, 24);
+      if (m < 1 || m > 12) return failAt(1, 24);
+      if (!TryEncodeDate(y, m, d, r.D)) return failAt(2, 24);
       return true;
     }
     case 44: {
-      TDateTime d = 0;
-      if (!TryEncodeTime(static_cast<uint16_t>(a[0].I), static_cast<uint16_t>(a[1].I),
-                         static_cast<uint16_t>(a[2].I), static_cast<uint16_t>(a[3].I), d))
-        return fail(25);
-      r.D = d;
+      const uint16_t h = static_cast<uint16_t>(a[0].I), n = static_cast<uint16_t>(a[1].I),
+                     s = static_cast<uint16_t>(a[2].I), ms = static_cast<uint16_t>(a[3].I);
+      if (h >= 24) return failAt(0, 25);
+      if (n >= 60) return failAt(1, 25);
+      if (s >= 60) return failAt(2, 25);
+      if (!TryEncodeTime(h, n, s, ms, r.D)) return failAt(3, 25);
       return true;
     }
     case 45: r.D = IncMonth(a[0].D, a[1].I); return true;

@@ -989,7 +989,7 @@ bool TParser::ReadStringOperand(std::string& Value) {
 
 // ---------------------------------------------------------------- functions
 
-bool TParser::ReadArguments(const std::vector<TExprType>& params, TValueCell* cells) {
+bool TParser::ReadArguments(const std::vector<TExprType>& params, TValueCell* cells, int* ends) {
   if (Tok().Code != tcOpen) {
     RaiseError(11);
     return false;
@@ -999,6 +999,7 @@ bool TParser::ReadArguments(const std::vector<TExprType>& params, TValueCell* ce
   for (size_t i = 0; i < n; ++i) {
     int ctx = i + 1 < n ? 3 : 4;
     if (!TypedExpression(ctx, params[i], cells[i])) return false;
+    if (ends) ends[i] = cursor_ - 1;
     ++cursor_;  // "," or ")"
   }
   return true;
@@ -1066,6 +1067,7 @@ bool TParser::CallFunction(TExprType expected, TValueCell& result, TExprType& re
 
   // Argument cells: on the stack for the usual few.
   std::array<TValueCell, 4> local;
+  std::array<int, 4> ends{};
   std::vector<TValueCell> heap;
   TValueCell* cells = local.data();
   if (n > local.size()) {
@@ -1081,11 +1083,12 @@ bool TParser::CallFunction(TExprType expected, TValueCell& result, TExprType& re
     ~TRestore() { o.CurrentParams = saved; }
   } restore{o, saved};
 
-  if (n > 0 && !ReadArguments(f->Params, cells)) return false;
+  if (n > 0 && !ReadArguments(f->Params, cells, n <= ends.size() ? ends.data() : nullptr))
+    return false;
   if (isParam) return ParamValue(cells[0].I, expected, result);
 
   result.Clear();
-  if (f->Kind == 0) return RunBuiltIn(f->Id, cells, result);
+  if (f->Kind == 0) return RunBuiltIn(f->Id, cells, ends.data(), result);
 
   TFunctParamValues values;
   if (n > 0) {

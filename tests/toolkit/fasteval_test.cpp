@@ -263,8 +263,16 @@ TEST(FastEvalDateTime, ArithmeticAndFunctions) {
                     {"d + 1.5", etDateTime, "36527.5", 0, 0},
                     {"dayofweek(encodedate(2000, 1, 1))", etInteger, "7", 0, 0},
                     {"incmonth(encodedate(2000, 1, 31), 1)", etDateTime, "36585", 0, 0},
-                    {"encodedate(2000, 13, 1)", etDateTime, "", 24, 22},
-                    {"encodetime(24, 0, 0, 0)", etDateTime, "", 25, 22},
+                    // An invalid component is reported at its own argument.
+                    {"encodedate(2000, 13, 1)", etDateTime, "", 24, 19},
+                    {"encodedate(0, 1, 1)", etDateTime, "", 24, 12},
+                    {"encodedate(2003, 2, 29)", etDateTime, "", 24, 22},
+                    {"encodedate(2000, 1 + 12, 1)", etDateTime, "", 24, 23},
+                    {"encodedate(67536, 1, 1)", etDateTime, "36526", 0, 0},  // low 16 bits
+                    {"encodetime(24, 0, 0, 0)", etDateTime, "", 25, 13},
+                    {"encodetime(1, 60, 0, 0)", etDateTime, "", 25, 16},
+                    {"encodetime(1, 2, 60, 0)", etDateTime, "", 25, 19},
+                    {"encodetime(1, 2, 3, 1000)", etDateTime, "", 25, 24},
                     {"d div 2", etDateTime, "18263", 0, 0},
                     {"d mod 7", etDateTime, "0", 0, 0},
                     {"(d + 0.5) div 2", etDateTime, "", 7, 13},
