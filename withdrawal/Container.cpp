@@ -342,6 +342,21 @@ bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vecto
   return Ok();
 }
 
+// The header alone; zeros when the record is shorter than a header.
+bool ReadFolderHeader(diskfile& d, int32_t first, TFolderHeader& header) {
+  header = TFolderHeader{};
+  logdisk f;
+  if (!OpenFolderRecord(d, first, f)) return false;
+  unsigned char hb[DiskFolderHeaderSize];
+  DiskRead(f, hb, DiskFolderHeaderSize);
+  if (!Ok()) return false;
+  if (f.Eof) return true;
+  header.Parent = GetLE32(hb);
+  header.Self = GetLE32(hb + 4);
+  header.Count = GetLE32(hb + 8);
+  return true;
+}
+
 bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots,
                 bool& complete) {
   slots.clear();
@@ -383,8 +398,6 @@ void WriteSlot(diskfile& d, int32_t folder, int32_t index, const std::string& na
   EncodeSlot(name, type, first, b);
   WriteFolderRecord(d, folder, DiskFolderHeaderSize + DiskSlotSize * index, b, DiskSlotSize);
 }
-
-bool IsFolderType(const std::string& type) { return type.compare(0, 3, "dir") == 0; }
 
 // Chooses the slot for the cursor's entry in the current folder and writes it:
 // the last slot of the same name and type, else the last of that name marked
@@ -692,14 +705,17 @@ void DiskFindFolder(logdisk& cursor) {
   if (!Ok()) return;
   diskfile& d = *cursor.Disk;
   TFolderHeader h;
-  std::vector<TDiskSlot> slots;
+  std::vector<unsigned char> bytes;
+  int32_t n;
   bool complete;
-  if (!ReadFolder(d, d.CurrentFolder, h, slots, complete)) return;
-  for (const TDiskSlot& s : slots) {
-    if (s.Name != cursor.Name || !IsFolderType(s.Type)) continue;
+  if (!ReadRawFolder(d, d.CurrentFolder, h, bytes, n, complete)) return;
+  for (int32_t i = 0; i < n; ++i) {
+    const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
+    if (!ShortIs(slot, cursor.Name) || slot[10] < 3 || std::memcmp(slot + 11, "dir", 3) != 0) continue;
+    TDiskSlot s = DecodeSlot(slot);
+    // Entering a folder needs only its header, not its slots.
     TFolderHeader sub;
-    std::vector<TDiskSlot> ignored;
-    if (!ReadFolder(d, s.First, sub, ignored, complete)) return;
+    if (!ReadFolderHeader(d, s.First, sub)) return;
     d.CurrentFolder = s.First;
     CopyFolderHeader(cursor, sub);
     cursor.FolderName = s.Name;
@@ -717,9 +733,7 @@ void DiskFindEntry(logdisk& cursor) {
   cursor.Eof = false;
   cursor.FolderName.clear();
   TFolderHeader h;
-  std::vector<TDiskSlot> slots;
-  bool complete;
-  if (!ReadFolder(d, 0, h, slots, complete)) return;
+  if (!ReadFolderHeader(d, 0, h)) return;
   CopyFolderHeader(cursor, h);
   if (cursor.Path == ":") return;
   std::string name = cursor.Name, type = cursor.Type;
