@@ -46,8 +46,10 @@ function(lp_folder_tests folder)
     add_executable(${target} ${src} ${support})
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} PRIVATE ${folder} ${ARG_DEPS} GTest::gtest_main GTest::gmock)
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-      PROPERTIES ENVIRONMENT "${LP_TEST_ENV}" TIMEOUT 300)
+    # The environment goes through the executor: a list given as a test
+    # property would keep only its first entry after discovery.
+    set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${LP_TEST_ENV}")
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
   endforeach()
   foreach(src IN LISTS qtests)
     get_filename_component(base ${src} NAME_WE)
