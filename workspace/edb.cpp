@@ -373,7 +373,7 @@ void TEditDB::Button4Click() {
       if (auto* box = qobject_cast<QComboBox*>(g.Editor))
         g.TemplateValue = ToStdString(box->currentText());
       else if (auto* check = qobject_cast<QCheckBox*>(g.Editor))
-        g.TemplateValue = check->isChecked() ? "X" : " ";
+        g.TemplateValue.assign(1, check->isChecked() ? 'X' : ' ');
       else if (auto* memo = qobject_cast<QPlainTextEdit*>(g.Editor))
         g.TemplateValue = ToStdString(memo->toPlainText());
     } else {
