@@ -94,7 +94,7 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
     case 40:
     case 41:
     case 45:
-      if (!validDate(a[0].D)) return fail(24);
+      if (!validDate(a[0].D)) return failAt(0, 24);
       break;
     case 42:
       if (!validDate(a[1].D)) return fail(24);
@@ -175,7 +175,14 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
       if (!TryEncodeTime(h, n, s, ms, r.D)) return failAt(3, 25);
       return true;
     }
-    case 45: r.D = IncMonth(a[0].D, a[1].I); return true;
+    case 45:
+      // A result beyond the years 1..9999 is no date.
+      try {
+        r.D = IncMonth(a[0].D, a[1].I);
+      } catch (const std::exception&) {
+        return failAt(1, 24);
+      }
+      return true;
     case 46:
     case 47:
     case 48: {

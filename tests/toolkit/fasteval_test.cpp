@@ -263,6 +263,11 @@ TEST(FastEvalDateTime, ArithmeticAndFunctions) {
                     {"d + 1.5", etDateTime, "36527.5", 0, 0},
                     {"dayofweek(encodedate(2000, 1, 1))", etInteger, "7", 0, 0},
                     {"incmonth(encodedate(2000, 1, 31), 1)", etDateTime, "36585", 0, 0},
+                    {"incmonth(d, 0-1)", etDateTime, "36495", 0, 0},
+                    {"incmonth(1e300, 1)", etDateTime, "", 24, 14},
+                    // A result beyond the year 9999 is an invalid date, at the month count.
+                    {"incmonth(encodedate(9999, 12, 1), 1)", etDateTime, "", 24, 35},
+                    {"incmonth(d, 2000000000)", etDateTime, "", 24, 22},
                     // An invalid component is reported at its own argument.
                     {"encodedate(2000, 13, 1)", etDateTime, "", 24, 19},
                     {"encodedate(0, 1, 1)", etDateTime, "", 24, 12},
