@@ -594,7 +594,13 @@ void DiskCreate(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(di
 void DiskOpen(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(disk, access, share, false); }
 
 void DiskClose(diskfile& disk) {
-  if (disk.File.IsOpen() && disk.FreeLoaded && disk.FreeModified && Ok()) {
+  if (disk.File.IsOpen() && disk.FreeLoaded && disk.FreeModified) {
+    // Written also after a failed step: extents taken before the failure may
+    // already be named by a slot, and a table that still lists them as free
+    // would hand them out again and overwrite that record. The failure stays
+    // the result the caller sees.
+    const int32_t failed = DiskIoResult;
+    DiskIoResult = 0;
     logdisk t;
     DiskOpenEntry(disk, t, ":", "info", "info");
     DiskOpenNamed(t);
@@ -606,6 +612,7 @@ void DiskClose(diskfile& disk) {
         WriteFreeTable(disk, t, true);
       }
     }
+    if (failed != 0) DiskIoResult = failed;
   }
   disk.FreeTable.clear();
   disk.FreeTable.shrink_to_fit();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <functional>
 #include <thread>
 
@@ -343,6 +345,42 @@ TEST_F(ContainerTest, FragmentedRecordGoesBackWhole) {
   Open();
   EXPECT_EQ(Read(":", "A2", "dat", 1536), std::string(1536, 'z'));
   EXPECT_EQ(Read(":", "B", "dat", 1536), std::string(512, 'a') + std::string(512, 'b') + std::string(512, 'c'));
+}
+
+TEST_F(ContainerTest, FailedWriteStillSavesTheExtentsItTook) {
+  Create();
+  Write(":", "Old", "dat", std::string(3000, 'o'));
+  Write(":", "Keep", "dat", "k");
+  logdisk old;
+  DiskOpenEntry(disk, old, ":", "Old", "dat");
+  DiskDeleteEntry(old);
+  Close();
+  Open();
+  // The file may not grow: the new record takes the freed space, then fails.
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit = saved;
+  limit.rlim_cur = static_cast<rlim_t>(disk.FileSize);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  logdisk c;
+  DiskOpenEntry(disk, c, ":", "New", "dat");
+  DiskBeginWrite(c, 512);
+  std::string data(8000, 'n');
+  DiskWrite(c, data.data(), static_cast<int32_t>(data.size()), true, 512);
+  int32_t first = c.First;
+  EXPECT_NE(DiskIoResult, 0);
+  Close();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  DiskIoResult = 0;
+  // No extent the file lists as free may hold the new record's first block.
+  for (const TDiskExtent& e : SavedFreeTable())
+    EXPECT_FALSE(first >= e.Position && first < e.Position + e.Size) << e.Position << " " << e.Size;
+  Open();
+  Write(":", "Next", "dat", std::string(600, 'x'));
+  EXPECT_EQ(Read(":", "Keep", "dat", 1), "k");
+  EXPECT_EQ(Read(":", "Next", "dat", 600), std::string(600, 'x'));
 }
 
 TEST_F(ContainerTest, ReadingLeavesTheFileAsItWas) {
