@@ -728,15 +728,17 @@ bool TParser::ReadBooleanOperand(bool& Value) {
   cursor_ = first;
   if (tryKind == 1) return Comparison(true, Value, ff);
   if (tryKind == 2) return Comparison(false, Value, ff);
-  symbols_[first].Error = 0;
+  // Each trial starts from what the lexer recorded (an unterminated literal).
+  const uint8_t lexError = symbols_[first].LexError;
+  symbols_[first].Error = lexError;
   if (Comparison(true, Value, ff)) return true;
   if (!ff) return false;
   cursor_ = first;
-  symbols_[first].Error = 0;
+  symbols_[first].Error = lexError;
   if (Comparison(false, Value, ff)) return true;
   if (!ff) return false;
   cursor_ = first;
-  symbols_[first].Error = paramFailed ? paramError : 0;
+  symbols_[first].Error = paramFailed ? paramError : lexError;
   return false;
 }
 

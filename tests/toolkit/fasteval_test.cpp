@@ -250,6 +250,9 @@ TEST(FastEvalBoolean, ComparisonsAndTrials) {
                     {"length(s) > 'x'", etBoolean, "", 2, 15},
                     {"pos(1, s) > 0", etBoolean, "", 4, 5},
                     {"(i > 1", etBoolean, "", 12, 6},
+                    // The trial of a comparison keeps the lexer's own error.
+                    {"'abc", etBoolean, "", 27, 4},
+                    {"i > 1 and 'abc", etBoolean, "", 27, 14},
                     {"if i > 1 then b else false", etBoolean, "true", 0, 0},
                 })
       ;
