@@ -340,7 +340,6 @@ void TDataSet::Clone(TDataSet& source) {
   state_ = dsBrowse;
   sort_.clear();
   sortField_ = -1;
-  filtered_ = false;
   ResetCursor();
 }
 
@@ -565,9 +564,22 @@ bool TDataSet::Locate(const std::string& fieldName, const TValue& value, TLocate
   const bool text = IsTextType(type);
   TValue key = value;
   if (!text && key.index() == 4) {
+    // A key typed as text is read as a value of the field's type.
+    const std::string k = Trim(std::get<std::string>(key));
+    TDateTime dt;
     long double d;
-    if (!TryStrToFloat(std::get<std::string>(key), d)) return false;
-    key = static_cast<double>(d);
+    if (type == ftBoolean) {
+      const std::string l = AnsiLowerCase(k);
+      if (l == "true" || l == "t" || l == "yes" || l == "y" || l == "1") key = true;
+      else if (l == "false" || l == "f" || l == "no" || l == "n" || l == "0") key = false;
+      else return false;
+    } else if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp) {
+      if (!TryStrToDateTime(k, dt) && !TryStrToDate(k, dt) && !TryStrToTime(k, dt)) return false;
+      key = dt;
+    } else {
+      if (!TryStrToFloat(k, d)) return false;
+      key = static_cast<double>(d);
+    }
   }
   std::string keyText = text ? ValueToString(key, type) : std::string();
   if (ci) keyText = UpperText(keyText);

@@ -120,8 +120,9 @@ public:
   bool Active() const { return state_ != dsInactive; }
   TDataSetState State() const { return state_; }
 
-  // Shares the source's rows (and its batch); own cursor, sort and filter; not filtered,
-  // unsorted, on the first row. Runs no events of the source.
+  // Shares the source's rows (and its batch); own cursor, sort and filter: unsorted, on
+  // the first row, filtered as this dataset's own Filtered and OnFilterRecord say (set
+  // them before or after cloning). Runs no events of the source.
   void Clone(TDataSet& source);
 
   // Fields.

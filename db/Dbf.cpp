@@ -266,17 +266,19 @@ void TDbfMemoFile::RollbackTo(int64_t size) {
     file_.Seek(0);
     file_.WriteExact(header_.data(), static_cast<int64_t>(header_.size()));
   }
+  header_.clear();
 }
 
 bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
   if (!file_.IsOpen()) return false;
   const int64_t oldSize = file_.Size();
   if (oldSize < 0) return false;
-  header_.assign(8, '\0');
+  std::string before(8, '\0');
   file_.Seek(0);
-  if (oldSize >= 8 && !file_.ReadExact(header_.data(), 8)) return false;
-  const unsigned char* h = reinterpret_cast<const unsigned char*>(header_.data());
-  uint32_t next = flavour_ == mfFoxPro ? Get32BE(h) : Get32(h);
+  if (oldSize >= 8 && !file_.ReadExact(before.data(), 8)) return false;
+  if (oldSize < 8) before.resize(static_cast<size_t>(oldSize));
+  const unsigned char* h = reinterpret_cast<const unsigned char*>(before.data());
+  uint32_t next = before.size() < 4 ? 0 : flavour_ == mfFoxPro ? Get32BE(h) : Get32(h);
   uint32_t fileBlocks = static_cast<uint32_t>((oldSize + blockSize_ - 1) / blockSize_);
   if (fileBlocks == 0) fileBlocks = 1;
   // Never overwrite what is in the file, whatever the header says.
@@ -317,9 +319,17 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
             file_.WriteExact(out.data(), static_cast<int64_t>(out.size())) && file_.Seek(0) == 0 &&
             file_.WriteExact(nh, 4);
   if (!ok) {
-    RollbackTo(oldSize);
+    if (file_.Size() > oldSize) {
+      file_.Seek(oldSize);
+      file_.Truncate();
+    }
+    if (!before.empty()) {
+      file_.Seek(0);
+      file_.WriteExact(before.data(), static_cast<int64_t>(before.size()));
+    }
     return false;
   }
+  if (header_.empty()) header_ = before;  // the first append since the mark
   block = next;
   return true;
 }
@@ -451,8 +461,24 @@ std::string TDbfFile::ToUtf8(const std::string& bytes) const {
 std::string TDbfFile::FromUtf8(const std::string& text, size_t maxBytes) const {
   if (!codePage_) return Utf8CutBytes(text, maxBytes);
   std::string b = Utf8ToCodePage(text, codePage_);
-  if (b.size() > maxBytes) b.resize(maxBytes);
-  return b;
+  if (b.size() <= maxBytes) return b;
+  // Cut whole characters, never a multi-byte page's (Shift-JIS, GBK...) lead byte from its
+  // trail: every character takes at least one byte, so start from maxBytes characters.
+  std::string t = text;
+  size_t chars = 0, i = 0;
+  while (i < t.size() && chars < maxBytes) {
+    ++chars;
+    ++i;
+    while (i < t.size() && (static_cast<unsigned char>(t[i]) & 0xC0) == 0x80) ++i;
+  }
+  t.resize(i);
+  for (;;) {
+    b = Utf8ToCodePage(t, codePage_);
+    if (b.size() <= maxBytes || t.empty()) return b.size() <= maxBytes ? b : std::string();
+    size_t cut = t.size() - 1;
+    while (cut > 0 && (static_cast<unsigned char>(t[cut]) & 0xC0) == 0x80) --cut;
+    t.resize(cut);
+  }
 }
 
 TFieldDef TDbfFile::DataSetField(const TDbfFieldDef& f) const {
@@ -560,6 +586,11 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
     size_t len = std::min(s.size(), n);
     std::memcpy(raw + (right ? n - len : 0), s.data(), len);
   };
+  auto checkDate = [&](double dt) {
+    // Years 1..9999: what the eight date digits and the Julian day can hold.
+    if (!std::isfinite(dt) || dt < dbdate::Encode(1, 1, 1) || dt >= dbdate::Encode(9999, 12, 31) + 1)
+      throw EDatabaseError("Value does not fit the field " + f.Name);
+  };
   switch (type) {
     case ftString:
       place(null ? std::string() : FromUtf8(ValueToString(v, ftString), n), false);
@@ -588,7 +619,9 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
         return;
       }
       std::string s = NumberText(d, f.Decimals);
-      if (s.size() > n) throw EDatabaseError("Value " + s + " does not fit the field " + f.Name);
+      // Like dBase, give up decimals before refusing a number that has too many digits.
+      for (int dec = f.Decimals - 1; s.size() > n && dec >= 0; --dec) s = NumberText(d, dec);
+      if (s.size() > n) throw EDatabaseError("Value " + NumberText(d, 0) + " does not fit the field " + f.Name);
       place(s, true);
       return;
     }
@@ -598,6 +631,7 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
         return;
       }
       int y, m, d;
+      checkDate(ValueToFloat(v));
       dbdate::Decode(ValueToFloat(v), y, m, d);
       place(DbfDateText(y, m, d), false);
       return;
@@ -608,6 +642,7 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
         return;
       }
       double dt = ValueToFloat(v);
+      checkDate(dt);
       Put32(raw, static_cast<uint32_t>(dbdate::JulianDay(dt)));
       Put32(raw + 4, static_cast<uint32_t>(dbdate::TimeMs(dt)));
       return;

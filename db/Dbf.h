@@ -67,16 +67,20 @@ public:
   // file is put back as it was and false is returned.
   bool Append(const std::string& bytes, uint32_t& block);
   uint32_t BlockSize() const { return blockSize_; }
-  // The file's size now, and cutting it back to such a size with its old header,
-  // for undoing the memos of a record whose write failed.
-  int64_t SizeMark() const { return file_.IsOpen() ? file_.Size() : 0; }
+  // The file's size now, and cutting it back to such a size with the header it had
+  // then, for undoing the memos of a record whose write failed. RollbackTo undoes
+  // every append since the last SizeMark.
+  int64_t SizeMark() const {
+    header_.clear();
+    return file_.IsOpen() ? file_.Size() : 0;
+  }
   void RollbackTo(int64_t size);
 
 private:
   TFileHandle file_;
   TFlavour flavour_ = mfDBase3;
   uint32_t blockSize_ = 512;
-  std::string header_;  // the first bytes as they were before the last append
+  mutable std::string header_;  // the first bytes as they were at the mark (empty: no append since)
 };
 
 // Reads and writes the records of one table file.

@@ -82,7 +82,9 @@ struct TTable {
 };
 
 std::string RunPython(const std::string& script) {
-  const std::string file = fs::temp_directory_path() / "lpdb_check.py";
+  // A folder of its own: ctest runs the tests of this file side by side.
+  const std::string dir = MakeTempDir("python");
+  const std::string file = dir + "/check.py";
   {
     std::ofstream f(file);
     f << script;
@@ -93,7 +95,7 @@ std::string RunPython(const std::string& script) {
   char buf[512];
   while (fgets(buf, sizeof buf, p)) out += buf;
   pclose(p);
-  fs::remove(file);
+  fs::remove_all(dir);
   return out;
 }
 
