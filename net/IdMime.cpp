@@ -73,6 +73,7 @@ bool IsUserDefined(const std::string& cs) { return Lower(cs) == "x-user-defined"
 // and skipped by one character (FromUtf8) or one byte.
 bool IconvConvert(const std::string& in, const char* to, const char* from, bool fromUtf8,
                   const std::string& replacement, std::string& out) {
+  InitMailLibraries();  // GMime's converter cache exists only after its set-up
   iconv_t cd = g_mime_iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   out.clear();

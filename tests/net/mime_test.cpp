@@ -446,7 +446,7 @@ TEST(Parsing, HostileInputStaysContained) {
       "",
       "no header at all",
       "\r\n\r\n\r\n",
-      std::string("Subject: \0\x01\x02 zero\r\n\r\nx", 25),
+      std::string("Subject: \0\x01\x02 zero\r\n\r\nx", 22),
       "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: text/plain\r\n",
       "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
       "Content-Disposition: attachment; filename=\"../../../etc/passwd\"\r\n\r\nroot\r\n--b--\r\n",

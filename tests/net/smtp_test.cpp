@@ -46,7 +46,7 @@ TEST(Smtp, SendsWhatWasBuiltByteForByte) {
   TSmtpTestServer server;
   ASSERT_TRUE(server.Ok());
   TTempDir dir;
-  WriteFile(dir.Path() / "report.pdf", std::string("%PDF-1.4\n\x00\x01\x02\xff binary", 24));
+  WriteFile(dir.Path() / "report.pdf", std::string("%PDF-1.4\n\x00\x01\x02\xff binary", 20));
   WriteFile(dir.Path() / "Übersicht März.txt", "Zeile 1\r\nZeile 2\r\n");
 
   TIdMessage m;
