@@ -635,6 +635,7 @@ void TDataSet::Edit() {
   Fire(BeforeEdit);
   const int row = CurrentRow();
   buffer_ = UnpackRow(rows_->rows[static_cast<size_t>(row)], rows_->fields.size());
+  editRow_ = row;
   state_ = dsEdit;
   modified_ = false;
   Fire(AfterEdit);
@@ -646,6 +647,11 @@ void TDataSet::Post() {
   if (state_ != dsEdit && state_ != dsInsert) return;
   const std::string reason = ReadOnlyReason();
   if (!reason.empty()) throw EDatabaseError(reason);
+  if (state_ == dsEdit && (editRow_ < 0 || static_cast<size_t>(editRow_) >= rows_->rows.size() ||
+                           !rows_->Visible(static_cast<size_t>(editRow_)))) {
+    Cancel();
+    throw EDatabaseError("The record being edited has been deleted");
+  }
   Fire(BeforePost);
   SyncView();
   TRowSet& rs = *rows_;
@@ -657,7 +663,7 @@ void TDataSet::Post() {
     rs.status.push_back(TRowSet::rsInserted);
     rs.pending.push_back(static_cast<uint32_t>(row));
   } else {
-    row = CurrentRow();
+    row = editRow_;
     rs.rows[static_cast<size_t>(row)] = PackRow(buffer_);
     if (rs.status[static_cast<size_t>(row)] == TRowSet::rsClean) {
       rs.status[static_cast<size_t>(row)] = TRowSet::rsModified;

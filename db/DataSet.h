@@ -221,6 +221,7 @@ private:
   mutable int cacheRow_ = -1;
   mutable uint64_t cacheVersion_ = 0;
   int insertFromPos_ = -1;
+  int editRow_ = -1;  // the row being edited (a clone may move or delete rows meanwhile)
   std::vector<TValue> buffer_;  // edit/insert buffer
   bool modified_ = false;
   std::string sort_;

@@ -224,3 +224,56 @@ TEST(DataSetClone, KeepsTheFilterSetBeforeCloning) {
   EXPECT_EQ(q.Sort(), "");
   fs::remove_all(dir);
 }
+
+TEST(DataSetClone, PostOfARecordTheCloneDeletedChangesNoOtherRecord) {
+  const std::string dir = MakeTempDir("clonedelete");
+  MakeTable(dir, {{"N", 'N', 3, 0}});
+  TADOConnection conn;
+  conn.ConnectionString = DbfConnectionString(dir);
+  TADOQuery q;
+  OpenTable(conn, q, "t.dbf");
+  for (int i = 1; i <= 3; ++i) {
+    q.Append();
+    q.FieldByName("N").SetAsInteger(i);
+    q.Post();
+  }
+  TDataSet c;
+  c.Clone(q);
+  q.SetRecNo(2);
+  q.Edit();
+  q.FieldByName("N").SetAsInteger(99);
+  c.SetRecNo(2);
+  c.Delete();
+  EXPECT_THROW(q.Post(), EDatabaseError);
+  EXPECT_EQ(q.State(), dsBrowse);
+  std::vector<int> left;
+  for (c.First(); !c.Eof(); c.Next()) left.push_back(c.FieldByName("N").AsInteger());
+  EXPECT_EQ(left, (std::vector<int>{1, 3}));
+  fs::remove_all(dir);
+}
+
+TEST(DbfReads, MemoBlocksSharedByManyRecordsAreNotReadAgainAndAgain) {
+  // Every record points at the same 200 KB memo: a damaged file must not make the
+  // reader hold the memo once per record.
+  const std::string dir = MakeTempDir("sharedmemo");
+  const std::vector<TDbfFieldDef> fields = {{"M", 'M', 10, 0}};
+  TDbfHeader h;
+  h.Version = 0x83;
+  h.Year = 2026;
+  h.RecordCount = 1000;
+  std::string table = DbfEncodeTableHead(h, fields);
+  for (int i = 0; i < 1000; ++i) table += " 0000000001";
+  table += '\x1A';
+  std::ofstream(dir + "/t.dbf", std::ios::binary) << table;
+  std::string memo(512, '\0');
+  memo[0] = 2;
+  memo += std::string(200000, 'x') + "\x1A\x1A";
+  std::ofstream(dir + "/t.dbt", std::ios::binary) << memo;
+  TTableData t = DbfReadTable(dir + "/t.dbf");
+  ASSERT_EQ(t.Rows.size(), 1000u);
+  size_t held = 0;
+  for (const auto& r : t.Rows) held += r.size();
+  EXPECT_LT(held, 5 * memo.size());
+  EXPECT_EQ(std::get<std::string>(UnpackRow(t.Rows[0], 1)[0]).size(), 200000u);
+  fs::remove_all(dir);
+}
