@@ -839,6 +839,11 @@ TTableData DbfReadTable(const std::string& path) {
   const uint32_t total = f.UsableRecords();
   const uint32_t recLen = f.Header().RecordLength;
   const uint32_t chunk = std::max<uint32_t>(1, (1u << 20) / recLen);
+  // Records of a sound file never share memo blocks, so all memos together come to at
+  // most the memo file (three times over once converted to UTF-8). A damaged file whose
+  // records all point at one large memo reads it only until that much is held.
+  const int64_t memoBudget = 3 * f.Memo().SizeMark() + (64 << 10);
+  int64_t memoHeld = 0;
   std::string buf;
   for (uint32_t first = 0; first < total; first += chunk) {
     const uint32_t count = std::min(chunk, total - first);
@@ -850,7 +855,14 @@ TTableData DbfReadTable(const std::string& path) {
       row.reserve(f.VisibleFields().size());
       for (int i : f.VisibleFields()) {
         const auto& fd = f.Fields()[static_cast<size_t>(i)];
+        const TFieldType t = data.Fields[row.size()].DataType;
+        const bool memo = t == ftMemo || t == ftBlob;
+        if (memo && memoHeld > memoBudget) {
+          row.emplace_back();
+          continue;
+        }
         row.push_back(f.DecodeField(fd, rec + fd.Offset));
+        if (memo && row.back().index() == 4) memoHeld += static_cast<int64_t>(std::get<std::string>(row.back()).size());
       }
       data.Rows.push_back(PackRow(row));
       data.SourceRecords.push_back(first + r);
