@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "support/TableFiles.h"
@@ -16,6 +17,13 @@
 #include "workspace/sqlset.h"
 
 namespace {
+
+// "F3" and the like (snprintf keeps GCC's string-copy warnings quiet).
+std::string Numbered(const char* prefix, int i) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s%d", prefix, i);
+  return buf;
+}
 
 class TablesTest : public ::testing::Test {
 protected:
@@ -56,7 +64,7 @@ TEST_F(TablesTest, FieldWidthsAndPickListsFromTheFirstFiftyRecords) {
   TDataSet ds;
   std::vector<std::vector<TValue>> rows;
   for (int i = 0; i < 500; ++i)
-    rows.push_back({std::string(i % 2 ? "Smith" : "smith"), 1.5, TValue{}, std::string("N" + std::to_string(i)), true});
+    rows.push_back({std::string(i % 2 ? "Smith" : "smith"), 1.5, TValue{}, std::string(Numbered("N", i)), true});
   OpenRows(ds, {{"ID", ftString, 4}, {"Price", ftFloat}, {"Born", ftDate}, {"Name", ftString, 50}, {"Paid", ftBoolean}},
            rows);
   TFormFieldsArray f;
@@ -87,7 +95,7 @@ TEST_F(TablesTest, FieldWidthsAndPickListsFromTheFirstFiftyRecords) {
 
 TEST_F(TablesTest, RecentValuesGoOnTopAndTheFiftyFirstIsDropped) {
   std::vector<std::string> list;
-  for (int i = 0; i < 50; ++i) list.push_back("City" + std::to_string(i));
+  for (int i = 0; i < 50; ++i) list.push_back(Numbered("City", i));
   AddRecentValue(list, "Berlin");
   ASSERT_EQ(list.size(), 50u);
   EXPECT_EQ(list.front(), "Berlin");
@@ -131,7 +139,7 @@ TFormFieldsArray Fields(int n) {
 
 std::vector<std::string> Names(int n) {
   std::vector<std::string> names;
-  for (int i = 0; i < n; ++i) names.push_back("F" + std::to_string(i));
+  for (int i = 0; i < n; ++i) names.push_back(Numbered("F", i));
   return names;
 }
 
@@ -408,7 +416,7 @@ protected:
     dir = MakeTestFolder("ws");
     path = dir + "Clients.dbf";
     std::vector<std::vector<std::string>> rows;
-    for (int i = 1; i <= 10; ++i) rows.push_back({"Name" + std::to_string(i), std::to_string(i), "T"});
+    for (int i = 1; i <= 10; ++i) rows.push_back({Numbered("Name", i), std::to_string(i), "T"});
     WriteTestDbf(path, {{"NAME", 'C', 20}, {"NUM", 'N', 5}, {"OK", 'L', 1}}, rows);
     host.path = path;
   }
