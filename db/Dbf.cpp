@@ -92,7 +92,7 @@ std::string DbfEncodeHeader(const TDbfHeader& h) {
 
 std::string DbfEncodeDescriptor(const TDbfFieldDef& f) {
   std::string b(32, '\0');
-  std::string name = f.Name.substr(0, 10);
+  std::string name = Utf8CutBytes(f.Name, 10);
   for (char& c : name)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   std::memcpy(&b[0], name.data(), name.size());
@@ -374,6 +374,8 @@ void TDbfFile::ReadHeader() {
   header_.LanguageDriver = h[29];
   if (header_.HeaderLength < 33 || header_.HeaderLength > size) throw damaged("header length does not fit the file");
   if (header_.RecordLength < 2) throw damaged("record length does not fit");
+  codePage_ = DbfCodePageOfLanguageDriver(header_.LanguageDriver);
+  if (codePage_ && !CodePageSupported(codePage_)) codePage_ = 0;
   const int maxFields = (header_.HeaderLength - 32) / 32;
   std::string desc(static_cast<size_t>(header_.HeaderLength - 32), '\0');
   if (!file_.ReadExact(desc.data(), static_cast<int64_t>(desc.size()))) throw damaged("truncated field descriptors");
@@ -384,7 +386,7 @@ void TDbfFile::ReadHeader() {
     TDbfFieldDef f;
     size_t n = 0;
     while (n < 11 && d[n] != 0) ++n;
-    f.Name = TrimSpaces(reinterpret_cast<const char*>(d), n, true);
+    f.Name = ToUtf8(TrimSpaces(reinterpret_cast<const char*>(d), n, true));
     f.Type = static_cast<char>(d[11]);
     if (f.Type >= 'a' && f.Type <= 'z') f.Type = static_cast<char>(f.Type - 'a' + 'A');
     f.Length = d[16];
@@ -400,8 +402,6 @@ void TDbfFile::ReadHeader() {
   if (offset > header_.RecordLength) throw damaged("record length does not fit the fields");
   const uint64_t inFile = static_cast<uint64_t>(size - header_.HeaderLength) / header_.RecordLength;
   usable_ = static_cast<uint32_t>(std::min<uint64_t>(header_.RecordCount, inFile));
-  codePage_ = DbfCodePageOfLanguageDriver(header_.LanguageDriver);
-  if (codePage_ && !CodePageSupported(codePage_)) codePage_ = 0;
   visible_.clear();
   for (size_t i = 0; i < fields_.size(); ++i)
     if (fields_[i].Type != '0' && fields_[i].Length > 0) visible_.push_back(static_cast<int>(i));

@@ -17,7 +17,7 @@
 #include "platform/FileHandle.h"
 
 struct TDbfFieldDef {
-  std::string Name;  // at most 10 characters
+  std::string Name;  // UTF-8; the file holds at most 10 bytes of it, in its code page
   char Type = 'C';
   uint8_t Length = 0;
   uint8_t Decimals = 0;
@@ -37,7 +37,8 @@ struct TDbfHeader {
 uint8_t DbfYearByte(int year);
 // The 32-byte file header (without descriptors).
 std::string DbfEncodeHeader(const TDbfHeader& h);
-// One 32-byte field descriptor: name upper-cased and cut to 10 characters.
+// One 32-byte field descriptor: name upper-cased (A-Z) and cut to 10 bytes on a
+// character boundary.
 std::string DbfEncodeDescriptor(const TDbfFieldDef& f);
 // The header, descriptors and 0x0D; header and record lengths are computed.
 std::string DbfEncodeTableHead(TDbfHeader h, const std::vector<TDbfFieldDef>& fields);

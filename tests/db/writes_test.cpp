@@ -277,3 +277,17 @@ TEST(DbfReads, MemoBlocksSharedByManyRecordsAreNotReadAgainAndAgain) {
   EXPECT_EQ(std::get<std::string>(UnpackRow(t.Rows[0], 1)[0]).size(), 200000u);
   fs::remove_all(dir);
 }
+
+TEST(DbfReads, FieldNamesAreReadInTheTablesCodePage) {
+  const std::string dir = MakeTempDir("fieldnames");
+  MakeTable(dir, {{"\xC8\xCC\xDF", 'C', 10, 0}}, 0xC9 /* Windows-1251 */);
+  TTableData t = DbfReadTable(dir + "/t.dbf");
+  ASSERT_EQ(t.Fields.size(), 1u);
+  EXPECT_EQ(t.Fields[0].Name, "ИМЯ");
+  fs::remove_all(dir);
+}
+
+TEST(DbfFormat, LongNamesAreCutOnACharacterBoundary) {
+  EXPECT_EQ(DbfEncodeDescriptor({"ÄÄÄÄÄÄ", 'C', 5, 0}).substr(0, 11), std::string("ÄÄÄÄÄ\0", 11));
+  EXPECT_EQ(DbfEncodeDescriptor({"abcdefghiÄ", 'C', 5, 0}).substr(0, 11), std::string("ABCDEFGHI\0\0", 11));
+}
