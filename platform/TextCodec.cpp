@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <string>
@@ -111,7 +112,21 @@ std::string CodePageToUtf8(const std::string& bytes, int codePage) {
     return Convert(self.cd(), bytes, "\xEF\xBF\xBD", [](const std::string&, size_t) { return size_t(1); });
   }
   TIconv cv("UTF-8", IconvName(codePage));
-  if (!cv.ok()) return CodePageToUtf8(bytes, 1252);
+  if (!cv.ok()) {
+    if (codePage != 1252) return CodePageToUtf8(bytes, 1252);
+    // Not even Windows-1252 (iconv without its modules): Latin-1, which needs none.
+    std::string out;
+    for (char c : bytes) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x80) {
+        out += c;
+      } else {
+        out += static_cast<char>(0xC0 | (u >> 6));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+      }
+    }
+    return out;
+  }
   return Convert(cv.cd(), bytes, "\xEF\xBF\xBD", [](const std::string&, size_t) { return size_t(1); });
 }
 
@@ -129,7 +144,20 @@ std::string Utf8ToCodePage(const std::string& text, int codePage) {
     return Convert(self.cd(), text, "?", skipChar);
   }
   TIconv cv(IconvName(codePage), "UTF-8");
-  if (!cv.ok()) return Utf8ToCodePage(text, 1252);
+  if (!cv.ok() && codePage != 1252) return Utf8ToCodePage(text, 1252);
+  if (!cv.ok()) {
+    // Latin-1 by hand, as above.
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+      const size_t n = std::max<size_t>(1, Utf8SeqLen(text, i));
+      const unsigned char u = static_cast<unsigned char>(text[i]);
+      if (n == 1) out += u < 0x80 ? text[i] : '?';
+      else if (n == 2 && u <= 0xC3) out += static_cast<char>(((u & 0x1F) << 6) | (text[i + 1] & 0x3F));
+      else out += '?';
+      i += n;
+    }
+    return out;
+  }
   return Convert(cv.cd(), text, "?", skipChar);
 }
 
