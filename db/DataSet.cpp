@@ -409,10 +409,26 @@ void TDataSet::RebuildView(int keepRow) const {
       keys.emplace_back(std::move(vals[static_cast<size_t>(sortField_)]), r);
     }
     const bool desc = sortDesc_;
-    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-      int c = CompareValues(a.first, b.first, type, true);
-      return desc ? c > 0 : c < 0;
-    });
+    if (IsTextType(type)) {
+      // Fold the case of each key once rather than at every comparison; the order is
+      // that of CompareValues without regard to case.
+      for (auto& k : keys)
+        if (!ValueIsNull(k.first)) k.first = AnsiLowerCase(ValueToString(k.first, type));
+      std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const bool an = ValueIsNull(a.first), bn = ValueIsNull(b.first);
+        int c;
+        if (an || bn)
+          c = an == bn ? 0 : (an ? -1 : 1);
+        else
+          c = std::get<std::string>(a.first).compare(std::get<std::string>(b.first));
+        return desc ? c > 0 : c < 0;
+      });
+    } else {
+      std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        int c = CompareValues(a.first, b.first, type, true);
+        return desc ? c > 0 : c < 0;
+      });
+    }
     for (size_t i = 0; i < keys.size(); ++i) view_[i] = keys[i].second;
   }
   viewVersion_ = rows_->version;
