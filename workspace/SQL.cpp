@@ -101,6 +101,10 @@ TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   OnSQLFileDirChanged = [] { SaveSQLFileDir(); };
 }
 
+TSQLForm::~TSQLForm() {
+  if (SQLForm == this) SQLForm = nullptr;
+}
+
 std::string TSQLForm::SQLText() const { return ToStdString(Memo1->toPlainText()); }
 std::string TSQLForm::DatabasePath() const { return ToStdString(Edit1->text()); }
 int TSQLForm::DatabaseType() const { return ComboBox1->currentIndex(); }

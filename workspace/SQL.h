@@ -21,6 +21,7 @@ class TSQLForm : public QDialog {
   Q_OBJECT
 public:
   explicit TSQLForm(QWidget* parent = nullptr);
+  ~TSQLForm() override;
 
   static constexpr int HelpContext = 2;
 

@@ -240,7 +240,7 @@ TTableGrid::TTableGrid(TTableWorkspace& ws, QTableView* view, QObject* parent)
 }
 
 TTableGrid::~TTableGrid() {
-  if (linkId_ && ws_.ADOQuery1.Active()) ws_.ADOQuery1.RemoveDataLink(linkId_);
+  if (linkId_) ws_.ADOQuery1.RemoveDataLink(linkId_);
 }
 
 void TTableGrid::TableOpened() {

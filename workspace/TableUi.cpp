@@ -45,12 +45,12 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
   edit_ = new TEditDB(Workspace, window);
   if (!EditDB) EditDB = edit_;
   edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
-  if (!SQLForm) SQLForm = new TSQLForm(window);
+  Shared(SQLForm);
   GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
   };
   PickTable = [this](const std::vector<std::string>& tables, std::string& chosen) {
-    if (!SelTabForm) SelTabForm = new TSelTabForm(window_);
+    Shared(SelTabForm);
     SelTabForm->ListBox1->clear();
     for (const std::string& t : tables) SelTabForm->ListBox1->addItem(ToQString(t));
     SelTabForm->ListBox1->setCurrentRow(-1);
@@ -61,9 +61,28 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
   UpdateRecordActions();
 }
 
+template <class T> T* TTableUi::Shared(T*& global) {
+  if (!global) {
+    global = new T(window_);
+    created_.push_back(global);
+  }
+  return global;
+}
+
 TTableUi::~TTableUi() {
   Workspace.SetHost(nullptr);
   Workspace.ADOQuery1.Close();
+  // Both hold links to the workspace, which goes before our children do.
+  delete grid_;
+  delete edit_.data();
+  for (QPointer<QWidget>& w : created_) {
+    if (!w) continue;
+    if (w == DelForm) DelForm = nullptr;
+    if (w == FindForm) FindForm = nullptr;
+    if (w == SelTabForm) SelTabForm = nullptr;
+    if (w == SQLForm) SQLForm = nullptr;
+    delete w.data();
+  }
 }
 
 TSQLForm* TTableUi::SqlForm() const { return SQLForm; }
@@ -151,7 +170,7 @@ void TTableUi::Unsort0Click() {
 
 void TTableUi::Find0Click() {
   if (!Workspace.IsOpen()) return;
-  if (!FindForm) FindForm = new TFindForm(window_);
+  Shared(FindForm);
   TDataSet& q = Workspace.ADOQuery1;
   const QString remembered = FindForm->ComboBox1->currentText();
   FindForm->ComboBox1->clear();
@@ -253,7 +272,7 @@ void TTableUi::ShowDatabasePage() {
 }
 
 bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
-  if (!DelForm) DelForm = new TDelForm(window_);
+  Shared(DelForm);
   DelForm->Label1->setText(ToQString(question));
   DelForm->CheckBox1->setChecked(false);
   const int r = DelForm->exec();

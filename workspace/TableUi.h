@@ -5,6 +5,7 @@
 // Find0Click...). The main window creates one and forwards to it.
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -118,6 +119,9 @@ private:
   QTableView* view_;
   QLabel* status_;
   TTableGrid* grid_;
-  TEditDB* edit_;
+  QPointer<TEditDB> edit_;
+  // The shared dialogs this object had to create itself; freed with it.
+  std::vector<QPointer<QWidget>> created_;
+  template <class T> T* Shared(T*& global);
   int busy_ = 0;
 };

@@ -108,7 +108,7 @@ TEditDB::TEditDB(TTableWorkspace& ws, QWidget* parent) : QDialog(parent), ws_(ws
 }
 
 TEditDB::~TEditDB() {
-  if (linkId_ && ws_.ADOQuery1.Active()) ws_.ADOQuery1.RemoveDataLink(linkId_);
+  if (linkId_) ws_.ADOQuery1.RemoveDataLink(linkId_);
   if (EditDB == this) EditDB = nullptr;
 }
 
@@ -164,7 +164,7 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
     editor->show();
   }
   lastEditor_ = fields.empty() ? nullptr : fields[0].Editor;
-  if (linkId_ && q.Active()) q.RemoveDataLink(linkId_);
+  if (linkId_) q.RemoveDataLink(linkId_);
   linkId_ = q.AddDataLink([this](TDataSet& ds, TDataEvent) {
     if (ds.State() == dsBrowse) std::fill(dirty_.begin(), dirty_.end(), false);
     RefreshEditors();
@@ -173,7 +173,7 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
 }
 
 void TEditDB::FreeEditors(TFormFieldsArray& fields) {
-  if (linkId_ && ws_.ADOQuery1.Active()) ws_.ADOQuery1.RemoveDataLink(linkId_);
+  if (linkId_) ws_.ADOQuery1.RemoveDataLink(linkId_);
   linkId_ = 0;
   for (TFormFieldsGroup& g : fields) {
     delete g.FieldLabel;
