@@ -405,6 +405,9 @@ public:
     return 0;
   }
   bool ConfirmDeleteOption() const override { return false; }
+  int gridColSet = 0, leftColSet = 0;
+  void SetGridCol(int col) override { gridColSet = col; }
+  void SetGridLeftCol(int col) override { leftColSet = col; }
   std::vector<int> selected;
   std::vector<int> SelectedRows() const override { return selected; }
 };
@@ -477,6 +480,8 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   TTableWorkspace& w = W();
   w.OpenDBFFile(path);
   w.FormFields[0].Template = true;
+  w.ADOQuery1.OnFilterRecord = [](TDataSet&, bool& accept) { accept = true; };
+  w.ADOQuery1.SetFiltered(true);
   w.TitleClick(1);
   w.Descend();
   w.ADOQuery1.SetRecNo(7);
@@ -487,6 +492,8 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   ASSERT_TRUE(w.IsOpen());
   EXPECT_EQ(w.ADOQuery1.RecNo(), 7);
   EXPECT_EQ(w.ADOQuery1.Sort(), "NUM DESC");
+  EXPECT_TRUE(w.ADOQuery1.Filtered());
+  EXPECT_EQ(host.gridColSet, 3);
   EXPECT_TRUE(w.FormFields[0].Template);
   EXPECT_EQ(w.ADOQuery1.Fields(0).AsString(), "Name4");  // the file's value, not the lost edit
   EXPECT_TRUE(boxes.shown.empty());                       // silent
