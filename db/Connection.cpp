@@ -208,10 +208,19 @@ void TADOQuery::Open() {
   connection_->Open();
   TDbDriver& driver = *connection_->Driver();
   const std::string table = SingleTableOf(SQL);
-  if (!table.empty() && driver.HasTable(table))
+  if (!table.empty() && driver.HasTable(table)) {
     OpenData(driver.OpenTable(table));
-  else
-    OpenData(RunSqlStatement(driver, SQL));
+    return;
+  }
+  TTableData data;
+  try {
+    data = RunSqlStatement(driver, SQL);
+  } catch (const EDatabaseError& e) {
+    // A table opened by name that is not there: the driver's own message names the file.
+    if (table.empty() || std::string(e.what()).rfind("no such table", 0) != 0) throw;
+    data = driver.OpenTable(table);
+  }
+  OpenData(std::move(data));
 }
 
 std::unique_ptr<TDbDriver> MakeDbfDriver(const std::string& folder) { return std::make_unique<TDbfFolderDriver>(folder); }
