@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 std::mutex fileMutex;
 
 // A settings file larger than this is not a settings file; read only its start.
-constexpr std::streamsize MaxFileBytes = 64 * 1024 * 1024;
+constexpr std::streamsize MaxFileBytes = 16 * 1024 * 1024;
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -226,19 +226,66 @@ std::string QuoteText(const std::string& s) {
   return out;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string();
-  std::string data;
+// False when the file exists but could not be read to its end (no access,
+// a read error, too large): what was read is still returned, but the file
+// must not be rewritten from it, or every value not read would be lost.
+bool ReadWholeFile(const std::string& path, std::string& data) {
+  data.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
   char buf[65536];
-  while (in && static_cast<std::streamsize>(data.size()) < MaxFileBytes) {
-    in.read(buf, sizeof buf);
-    data.append(buf, static_cast<size_t>(in.gcount()));
+  bool whole = false;
+  while (static_cast<std::streamsize>(data.size()) < MaxFileBytes) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    if (n == 0) {
+      whole = true;
+      break;
+    }
+    data.append(buf, static_cast<size_t>(n));
   }
-  return data;
+  ::close(fd);
+  return whole;
 }
 
-std::vector<TRegistry::TKey> LoadFile(const std::string& path) { return ParseRegistryText(ReadWholeFile(path)); }
+std::vector<TRegistry::TKey> LoadFile(const std::string& path) {
+  std::string data;
+  ReadWholeFile(path, data);
+  return ParseRegistryText(data);
+}
+
+// For a rewrite: throws when the file could not be read whole.
+std::vector<TRegistry::TKey> LoadFileForWrite(const std::string& path) {
+  std::string data;
+  if (!ReadWholeFile(path, data))
+    throw ERegistryException("Cannot read the registry file " + path + " whole; it is left as it is");
+  return ParseRegistryText(data);
+}
+
+// Serialises the read-modify-write of copies of the program running side by
+// side: each holds an exclusive lock on the file's folder while it rewrites.
+class TFolderLock {
+public:
+  explicit TFolderLock(const std::string& file) {
+    std::filesystem::path dir = std::filesystem::path(file).parent_path();
+    if (dir.empty()) dir = ".";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~TFolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+
+private:
+  int fd_ = -1;
+};
 
 void SaveFile(const std::string& path, const std::vector<TRegistry::TKey>& keys) {
   namespace fs = std::filesystem;
@@ -435,12 +482,17 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
   const std::string full = FullPath(path);
   std::lock_guard<std::mutex> lock(fileMutex);
   const std::string file = FileName();
-  std::vector<TKey> keys = LoadFile(file);
+  std::optional<TFolderLock> folderLock;
+  if (canCreate) folderLock.emplace(file);
+  std::string data;
+  const bool whole = ReadWholeFile(file, data);
+  std::vector<TKey> keys = ParseRegistryText(data);
   if (TKey* k = FindKey(keys, full)) {
     snapshot_ = k->values;
   } else if (AnyKeyUnder(keys, full)) {
     snapshot_.clear();
   } else if (canCreate) {
+    if (!whole) return false;
     keys.push_back({full, {}});
     try {
       SaveFile(file, keys);
@@ -471,7 +523,13 @@ bool TRegistry::DeleteKey(const std::string& key) {
   const std::string full = FullPath(Resolve(key));
   std::lock_guard<std::mutex> lock(fileMutex);
   const std::string file = FileName();
-  std::vector<TKey> keys = LoadFile(file);
+  TFolderLock folderLock(file);
+  std::vector<TKey> keys;
+  try {
+    keys = LoadFileForWrite(file);
+  } catch (const ERegistryException&) {
+    return false;
+  }
   size_t before = keys.size();
   std::erase_if(keys, [&](const TKey& k) { return SameName(k.path, full) || StartsWithPath(k.path, full); });
   if (keys.size() == before) return false;
@@ -559,7 +617,8 @@ void TRegistry::Modify(const std::string& name, const TValue* value) {
   const std::string full = FullPath(current_);
   std::lock_guard<std::mutex> lock(fileMutex);
   const std::string file = FileName();
-  std::vector<TKey> keys = LoadFile(file);
+  TFolderLock folderLock(file);
+  std::vector<TKey> keys = LoadFileForWrite(file);
   TKey* k = FindKey(keys, full);
   if (!k) {
     keys.push_back({full, {}});

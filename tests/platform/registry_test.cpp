@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -290,6 +291,62 @@ TEST_F(RegistryTest, WriteWithoutOpenKeyThrows) {
   TRegistry reg(file);
   EXPECT_THROW(reg.WriteString("X", "y"), ERegistryException);
   EXPECT_FALSE(reg.ValueExists("X"));
+}
+
+
+TEST_F(RegistryTest, FileThatCannotBeReadWholeIsNeverRewritten) {
+  WriteFile("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"Kept\"=\"yes\"\n");
+  // Larger than a settings file can be: only its start is read.
+  fs::resize_file(file, 17 * 1024 * 1024);
+  const auto size = fs::file_size(file);
+  TRegistry reg(file);
+  ASSERT_TRUE(reg.OpenKey("\\K", false));
+  EXPECT_EQ(reg.ReadString("Kept"), "yes");
+  EXPECT_THROW(reg.WriteString("New", "x"), ERegistryException);
+  reg.CloseKey();
+  EXPECT_FALSE(reg.OpenKey("\\Other", true));
+  EXPECT_FALSE(reg.DeleteKey("\\K"));
+  EXPECT_EQ(fs::file_size(file), size);
+
+  if (::geteuid() != 0) {  // root reads whatever the mode says
+    WriteFile("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"Kept\"=\"yes\"\n");
+    ASSERT_EQ(::chmod(file.c_str(), 0), 0);
+    TRegistry locked(file);
+    EXPECT_FALSE(locked.OpenKey("\\K", true));
+    EXPECT_FALSE(locked.OpenKey("\\Other", true));
+    ::chmod(file.c_str(), 0600);
+    EXPECT_EQ(ReadFile(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"Kept\"=\"yes\"\n");
+  }
+}
+
+TEST_F(RegistryTest, CopiesWritingSideBySideLoseNoValue) {
+  constexpr int Copies = 3, Writes = 15;
+  std::vector<pid_t> children;
+  for (int c = 0; c < Copies; ++c) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TRegistry reg(file);
+      int status = reg.OpenKey("\\K", true) ? 0 : 1;
+      for (int w = 0; w < Writes && status == 0; ++w) {
+        try {
+          reg.WriteInteger("C" + std::to_string(c) + "W" + std::to_string(w), w);
+        } catch (...) {
+          status = 2;
+        }
+      }
+      ::_exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  TRegistry reg(file);
+  ASSERT_TRUE(reg.OpenKey("\\K", false));
+  EXPECT_EQ(reg.GetValueNames().size(), static_cast<size_t>(Copies * Writes));
 }
 
 }  // namespace
