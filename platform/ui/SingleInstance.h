@@ -56,7 +56,7 @@ public:
   bool ActivateRunningInstance(const std::vector<std::string>& arguments);
 
   // Sends each argument as message 1026 over a connected socket, in order;
-  // false at the first one not acknowledged.
+  // false at the first one not acknowledged (ackTimeoutMs -1: no limit).
   static bool SendParamsToInstance(QLocalSocket& window, const std::vector<std::string>& arguments,
                                    int ackTimeoutMs = -1);
 
@@ -74,9 +74,15 @@ public:
   std::string LockFileName() const;
   std::string SocketName() const;
 
-  // How long a sender waits for each acknowledgement (ms, -1: as long as the
-  // running copy keeps the connection open, like a synchronous send).
+  // How long a sender waits for each acknowledgement (ms; -1: as long as the
+  // running copy keeps the connection open). The default is bounded but
+  // generous: the running copy may be asking "Save Project?" while the
+  // sender waits, yet a wedged copy must not leave an invisible second copy
+  // waiting for ever. No answer to the activation: this copy starts on its
+  // own; no answer to an argument: the arguments after it are dropped.
   void SetAckTimeout(int ms) { ackTimeoutMs_ = ms; }
+  int AckTimeout() const { return ackTimeoutMs_; }
+  static constexpr int DefaultAckTimeoutMs = 120000;
 
 private:
   void OnNewConnection();
@@ -84,7 +90,7 @@ private:
 
   std::string dir_;
   int lockFd_ = -1;
-  int ackTimeoutMs_ = -1;
+  int ackTimeoutMs_ = DefaultAckTimeoutMs;
   QLocalServer* server_ = nullptr;
   IInstanceMessageHandler* handler_ = nullptr;
 };

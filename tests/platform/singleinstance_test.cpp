@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
@@ -220,6 +221,24 @@ TEST_F(SingleInstanceTest, OversizedOrUnknownFramesAreRefused) {
   pump(odd, 5000, false);
   EXPECT_EQ(odd.bytesAvailable(), 4) << "answered, so that a sender never waits for ever";
   EXPECT_TRUE(recorder.events.empty());
+}
+
+
+TEST_F(SingleInstanceTest, WedgedRunningCopyDoesNotHoldTheSenderForEver) {
+  EXPECT_GT(TSingleInstance(dir).AckTimeout(), 0) << "bounded by default";
+  EXPECT_GE(TSingleInstance(dir).AckTimeout(), 30000) << "long enough to answer a question";
+
+  // The running copy is this thread, busy in the sender: it can never answer.
+  TSingleInstance wedged(dir);
+  TRecorder recorder;
+  ASSERT_TRUE(wedged.CreateMutex());
+  ASSERT_TRUE(wedged.StartListening(&recorder));
+  TSingleInstance second(dir);
+  second.SetAckTimeout(300);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(second.ActivateRunningInstance({"a.lkp"})) << "not activated: start on its own";
+  EXPECT_LT(clock.elapsed(), 10000);
 }
 
 }  // namespace
