@@ -297,7 +297,34 @@ TEST_F(SettingsTest, DefaultCharsetForProjectsAndSchemes) {
 }
 
 TEST(CharsetTable, NineteenRowsInDescriptionOrder) {
-  ASSERT_EQ(CharsetTable.size(), 19u);
+  const std::pair<const char*, const char*> rows[] = {
+      {"Arabic (Windows)", "windows-1256"},
+      {"Baltic (Windows)", "windows-1257"},
+      {"Central European (ISO)", "iso-8859-2"},
+      {"Central European (Windows)", "windows-1250"},
+      {"Cyrillic (ISO)", "iso-8859-5"},
+      {"Cyrillic (KOI8-R)", "koi8-r"},
+      {"Cyrillic (KOI8-U)", "koi8-u"},
+      {"Cyrillic (Windows)", "windows-1251"},
+      {"Greek (ISO)", "iso-8859-7"},
+      {"Greek (Windows)", "windows-1253"},
+      {"Hebrew (Windows)", "windows-1255"},
+      {"Thai (Windows)", "windows-874"},
+      {"Turkish (Windows)", "windows-1254"},
+      {"Unicode (UTF-7)", "utf-7"},
+      {"Unicode (UTF-8)", "utf-8"},
+      {"User Defined", "x-user-defined"},
+      {"Vietnamese (Windows)", "windows-1258"},
+      {"Western European (ISO)", "iso-8859-1"},
+      {"Western European (Windows)", "windows-1252"},
+  };
+  ASSERT_EQ(CharsetTable.size(), std::size(rows));
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_STREQ(CharsetTable[i].Description, rows[i].first) << i;
+    EXPECT_STREQ(CharsetTable[i].Charset, rows[i].second) << i;
+    EXPECT_EQ(CharsetMimeName(static_cast<int>(i)), rows[i].second) << i;
+  }
+  EXPECT_EQ(UserDefinedCharset, 15);
   EXPECT_STREQ(CharsetTable[0].Description, "Arabic (Windows)");
   EXPECT_STREQ(CharsetTable[0].Charset, "windows-1256");
   EXPECT_EQ(CharsetLine(18), "Western European (Windows), windows-1252");
