@@ -278,9 +278,9 @@ TEST(DataSet, EditPostCancelAndUpdateBatch) {
 }
 
 TEST(DataSet, EventsInOrder) {
+  std::vector<std::string> log;  // outlives the table, whose close at the end still logs
   TTable t("events");
   TADOQuery& q = t.q;
-  std::vector<std::string> log;
   auto rec = [&](const char* n) { return [&log, n](TDataSet&) { log.push_back(n); }; };
   q.BeforeEdit = rec("BeforeEdit");
   q.AfterEdit = rec("AfterEdit");
