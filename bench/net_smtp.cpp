@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
 
   const std::string tool = FindOnPath("smtp-source");
   if (tool.empty()) {
-    printf("smtp-source not found on the PATH: no comparison\n");
+    printf("smtp-source not found on the PATH (Debian package postfix): no comparison\n");
     return failed ? 1 : 0;
   }
   const long before = sink.Messages();
