@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -27,6 +28,11 @@ bool SameName(const std::string& a, const std::string& b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
+}
+
+std::string LowerName(std::string s) {
+  for (char& c : s) c = AsciiLower(c);
+  return s;
 }
 
 bool StartsWithPath(const std::string& path, const std::string& prefix) {
@@ -352,6 +358,9 @@ std::vector<TRegistry::TKey> ParseRegistryText(const std::string& raw) {
   }
 
   std::vector<TRegistry::TKey> keys;
+  // Names ignore case; looked up through these so that a large file is read in linear time.
+  std::unordered_map<std::string, size_t> keyIndex;
+  std::vector<std::unordered_map<std::string, size_t>> valueIndex;
   // An index, not a pointer: the vector grows as keys are met.
   ptrdiff_t current = -1;
   for (size_t n = 0; n < lines.size(); ++n) {
@@ -366,12 +375,12 @@ std::vector<TRegistry::TKey> ParseRegistryText(const std::string& raw) {
       if (path[0] == '-') continue;  // a deleted key: its values are skipped
       path = NormalizePath(path);
       if (path.empty()) continue;
-      if (TRegistry::TKey* found = FindKey(keys, path)) {
-        current = found - keys.data();
-      } else {
+      auto [found, added] = keyIndex.try_emplace(LowerName(path), keys.size());
+      if (added) {
         keys.push_back({path, {}});
-        current = static_cast<ptrdiff_t>(keys.size()) - 1;
+        valueIndex.emplace_back();
       }
+      current = static_cast<ptrdiff_t>(found->second);
       continue;
     }
     if (line[0] != '"' && line[0] != '@') continue;
@@ -392,17 +401,23 @@ std::vector<TRegistry::TKey> ParseRegistryText(const std::string& raw) {
     bool deletion = false;
     if (!ParseValueLine(line, v, deletion)) continue;
     auto& vals = keys[static_cast<size_t>(current)].values;
-    auto it = vals.begin();
-    for (; it != vals.end(); ++it)
-      if (SameName(it->name, v.name)) break;
+    auto& index = valueIndex[static_cast<size_t>(current)];
+    const std::string lower = LowerName(v.name);
+    auto it = index.find(lower);
     if (deletion) {
-      if (it != vals.end()) vals.erase(it);
-    } else if (it != vals.end()) {
-      *it = std::move(v);
+      // Dropped at the end: erasing now would shift every index after it.
+      if (it != index.end()) {
+        vals[it->second].type = TRegDataType::None;
+        index.erase(it);
+      }
+    } else if (it != index.end()) {
+      vals[it->second] = std::move(v);
     } else {
+      index.emplace(lower, vals.size());
       vals.push_back(std::move(v));
     }
   }
+  for (auto& k : keys) std::erase_if(k.values, [](const TRegistry::TValue& v) { return v.type == TRegDataType::None; });
   return keys;
 }
 

@@ -349,4 +349,24 @@ TEST_F(RegistryTest, CopiesWritingSideBySideLoseNoValue) {
   EXPECT_EQ(reg.GetValueNames().size(), static_cast<size_t>(Copies * Writes));
 }
 
+
+// Every key and value of a large damaged file is looked up by name once:
+// a quadratic search would keep start-up busy for minutes.
+TEST_F(RegistryTest, ManyKeysAndValuesAreReadWithoutQuadraticSearch) {
+  constexpr int Count = 100000;
+  std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Big]\n";
+  for (int i = 0; i < Count; ++i) text += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
+  text += "\"v7\"=dword:00000002\n";  // names ignore case: replaces V7
+  for (int i = 0; i < Count; ++i) text += "[HKEY_LOCAL_MACHINE\\K" + std::to_string(i) + "]\n";
+  text += "[hkey_local_machine\\k5]\n\"Late\"=\"x\"\n";
+  const auto keys = ParseRegistryText(text);
+  ASSERT_EQ(keys.size(), static_cast<size_t>(Count + 1));
+  ASSERT_EQ(keys[0].values.size(), static_cast<size_t>(Count));
+  EXPECT_EQ(keys[0].values[7].name, "v7");
+  EXPECT_EQ(keys[0].values[7].integer, 2);
+  EXPECT_EQ(keys[6].path, "HKEY_LOCAL_MACHINE\\K5");
+  ASSERT_EQ(keys[6].values.size(), 1u);
+  EXPECT_EQ(keys[6].values[0].text, "x");
+}
+
 }  // namespace
