@@ -151,7 +151,7 @@ public:
   void Append();
   void Insert();  // the new row joins the end of the table, like Append
   void Edit();    // on an empty dataset it appends
-  void Post();    // into the batch; throws for a read-only table
+  void Post();    // into the batch; throws for a read-only table, or (cancelling) when a clone deleted the edited record
   void Cancel();
   void Delete();  // into the batch; throws for a read-only table
   bool Modified() const { return modified_; }
