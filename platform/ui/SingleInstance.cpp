@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,6 +57,24 @@ bool SendMessageTo(QLocalSocket& s, int message, const std::string& text, int ac
   if (s.read(ack, 4) != 4) return false;
   return GetU32(ack) == static_cast<uint32_t>(message);
 }
+
+// An exclusive lock on a folder, held for its scope.
+class TDirLock {
+public:
+  explicit TDirLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~TDirLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TDirLock(const TDirLock&) = delete;
+  TDirLock& operator=(const TDirLock&) = delete;
+
+private:
+  int fd_;
+};
 
 }  // namespace
 
@@ -139,6 +158,9 @@ bool TSingleInstance::StartListening(IInstanceMessageHandler* handler) {
     connect(server_, &QLocalServer::newConnection, this, &TSingleInstance::OnNewConnection);
   }
   const QString name = ToQString(SocketName());
+  // Copies starting together take turns: otherwise one may clear or replace
+  // the socket another has just made, and that one listens unreachable.
+  TDirLock turn(dir_);
   // Listening would replace the socket file without a word (it is renamed
   // into place), so look first: a copy that answers keeps its name; a file
   // a crashed copy left behind is cleared.

@@ -1,7 +1,12 @@
 // Runs itself as the other copy: "--lp-second-copy DIR ARGS..." hands ARGS to
 // the running copy, "--lp-first-copy DIR" runs as the first copy until killed.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <stdlib.h>
 
 #include <QCoreApplication>
@@ -9,9 +14,11 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
@@ -45,6 +52,20 @@ int SecondCopy(const std::string& dir, const std::vector<std::string>& args) {
   TRecorder none;
   if (!instance.StartListening(&none)) return 5;
   return ExitStartedAsFirst;
+}
+
+// Waits on the starting gate (a FIFO the test opens once all wait), then
+// claims the name; prints whether it got it and runs until killed.
+int RacingCopy(const std::string& dir, const std::string& gate) {
+  int fd = ::open(gate.c_str(), O_RDONLY);
+  char c;
+  if (fd >= 0) (void)::read(fd, &c, 1), ::close(fd);
+  TSingleInstance instance(dir);
+  TRecorder none;
+  const bool listening = instance.CreateMutex() && instance.StartListening(&none);
+  std::printf(listening ? "listening\n" : "refused\n");
+  std::fflush(stdout);
+  return QCoreApplication::exec();
 }
 
 int FirstCopy(const std::string& dir) {
@@ -241,13 +262,62 @@ TEST_F(SingleInstanceTest, WedgedRunningCopyDoesNotHoldTheSenderForEver) {
   EXPECT_LT(clock.elapsed(), 10000);
 }
 
+
+// Copies started at the same moment over a socket a crashed copy left: one
+// gets the name; none removes or replaces the socket of another and then
+// believes it is listening where no later copy can reach it.
+TEST_F(SingleInstanceTest, CopiesStartingTogetherClaimTheNameOnce) {
+  {
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string name = dir + "/TlpMain";
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", name.c_str());
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(s);  // never listened, never removed: stale
+  }
+  const std::string gate = dir + "/gate";
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+  constexpr int Copies = 6;
+  std::vector<std::unique_ptr<QProcess>> copies;
+  for (int i = 0; i < Copies; ++i) {
+    copies.push_back(std::make_unique<QProcess>());
+    Start(*copies.back(), "--lp-racing-copy", {gate});
+  }
+  // Give the copies time to reach the gate, then let all go at once: one
+  // byte each (a late one finds its byte waiting).
+  QThread::msleep(1500);
+  int w = ::open(gate.c_str(), O_WRONLY);
+  ASSERT_GE(w, 0);
+  const std::string go(Copies, 'g');
+  ASSERT_EQ(::write(w, go.data(), go.size()), static_cast<ssize_t>(go.size()));
+  int listening = 0, answered = 0;
+  for (auto& p : copies) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!p->canReadLine() && p->state() == QProcess::Running && clock.elapsed() < 30000) p->waitForReadyRead(200);
+    const QByteArray line = p->readLine().trimmed();
+    answered += !line.isEmpty();
+    listening += line == "listening";
+  }
+  ::close(w);
+  for (auto& p : copies) {
+    p->kill();
+    p->waitForFinished(5000);
+  }
+  EXPECT_EQ(answered, Copies);
+  EXPECT_EQ(listening, 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && (std::string(argv[1]) == "--lp-second-copy" || std::string(argv[1]) == "--lp-first-copy")) {
+  if (argc >= 3 && (std::string(argv[1]) == "--lp-second-copy" || std::string(argv[1]) == "--lp-first-copy" ||
+                    std::string(argv[1]) == "--lp-racing-copy")) {
     QCoreApplication app(argc, argv);
     const std::string dir = argv[2];
     if (std::string(argv[1]) == "--lp-first-copy") return FirstCopy(dir);
+    if (std::string(argv[1]) == "--lp-racing-copy" && argc >= 4) return RacingCopy(dir, argv[3]);
     return SecondCopy(dir, std::vector<std::string>(argv + 3, argv + argc));
   }
   QCoreApplication app(argc, argv);
