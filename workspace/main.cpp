@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "net/IdMessage.h"
+#include "platform/Dispatcher.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/HelpWindow.h"
+#include "platform/ui/QtDispatcher.h"
 #include "platform/ui/QtMessageService.h"
 #include "platform/ui/QtText.h"
 #include "platform/ui/SingleInstance.h"
@@ -48,6 +51,12 @@ int main(int argc, char** argv) {
     splash->repaint();
     QApplication::processEvents();
     const qint64 splashStart = QDateTime::currentMSecsSinceEpoch();
+
+    // The mail libraries are set up once here, before any sending thread exists,
+    // and worker threads reach the window thread through this dispatcher.
+    InitMailLibraries();
+    TQtDispatcher dispatcher;
+    TScopedDispatcher mainThreadCalls(&dispatcher);
 
     TQtMessageService messages;
     SetMessageService(&messages);
