@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <QAction>
+#include <QTimer>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -42,6 +43,8 @@
 #include "workspace/About.h"
 #include "workspace/AppSettings.h"
 #include "workspace/Options.h"
+#include "workspace/TableUi.h"
+#include "workspace/TableWiring.h"
 
 TLPMain* LPMain = nullptr;
 TOptForm* OptForm = nullptr;
@@ -175,6 +178,7 @@ void TLPMain::FormCreate() {
   AddToolAction(bar, "Redo5", "Redo");
   addToolBar(bar);
   BuildMenus();
+  WireTableWorkspace(*this);
 
   // Step 3: the pages shown first; the grid waits for a table.
   PageControl1->setCurrentWidget(TabSheet1);
@@ -1151,12 +1155,26 @@ void TLPMain::ShowHelpContext(int HelpContext) { ::ShowHelpContext(HelpContext);
 // ---------------------------------------------------------------- later subsystems
 
 void TLPMain::OpenMailFile(const std::string&) {}
-void TLPMain::OpenDBFFile(const std::string&) {}
-void TLPMain::OpenAccessFile(const std::string&) {}
+void TLPMain::OpenDBFFile(const std::string& FileName) {
+  // Later, from the event loop: a second copy handing over files waits for this
+  // handler, and must not wait on an error box of the open.
+  QTimer::singleShot(0, this, [FileName] {
+    if (MainTables) MainTables->OpenDBFFile(FileName);
+  });
+}
+void TLPMain::OpenAccessFile(const std::string& FileName) {
+  // Later, from the event loop: a second copy handing over files waits for this
+  // handler, and must not wait on an error box of the open.
+  QTimer::singleShot(0, this, [FileName] {
+    if (MainTables) MainTables->OpenAccessFile(FileName);
+  });
+}
 void TLPMain::SaveMail0Click() {}
 void TLPMain::ListToProject() { UpdateCaption(); }
 void TLPMain::ColorComboBox1Click() {}
-void TLPMain::SaveTableConfig() {}
+void TLPMain::SaveTableConfig() {
+  if (MainTables) MainTables->SaveTableConfig();
+}
 void TLPMain::ShowAccounts() {}
 void TLPMain::Options1Click() {
   if (OptForm) OptForm->Options1Click([this] { RxDBGrid1->viewport()->update(); });

@@ -38,7 +38,7 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
     const TSortState& s = Workspace.Sort;
     if (s.SortOn && field < Workspace.ADOQuery1.FieldCount() &&
         Workspace.ADOQuery1.Fields(field).FieldName() == s.SortField) {
-      const unsigned rgb = Options ? Options->SortColorRgb() : 0x00FFFFu;
+      const unsigned rgb = Opt() ? Opt()->SortColorRgb() : 0x00FFFFu;
       background = QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     }
   };
@@ -86,6 +86,7 @@ TTableUi::~TTableUi() {
 }
 
 TSQLForm* TTableUi::SqlForm() const { return SQLForm; }
+TEditDB* TTableUi::EditForm() const { return edit_.data(); }
 
 void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
 
@@ -237,7 +238,7 @@ void TTableUi::EndBusy() {
 
 void TTableUi::TableOpened() {
   grid_->TableOpened();
-  if (Options) grid_->SetDatabaseFont(Options->DBFont());
+  if (Opt()) grid_->SetDatabaseFont(Opt()->DBFont());
   view_->show();
   if (view_->isVisible()) view_->setFocus();
   if (OnTableOpened) OnTableOpened();
@@ -280,10 +281,10 @@ bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
   return r == QDialog::Accepted;
 }
 
-bool TTableUi::ConfirmDeleteOption() const { return Options && Options->ConfirmDel(); }
+bool TTableUi::ConfirmDeleteOption() const { return Opt() && Opt()->ConfirmDel(); }
 
 void TTableUi::SwitchOffDeleteConfirmation() {
-  if (Options) Options->SetConfirmDel(false);
+  if (Opt()) Opt()->SetConfirmDel(false);
   AppSettings().SaveConfirmDel(false);
 }
 

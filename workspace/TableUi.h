@@ -31,7 +31,7 @@ public:
   TTableWorkspace Workspace;
   TSQLSet SQLSet1;
   TTableGrid* Grid() const { return grid_; }
-  TEditDB* EditForm() const { return edit_; }
+  TEditDB* EditForm() const;
   TSQLForm* SqlForm() const;
 
   // Menu and tool-button handlers.
@@ -62,6 +62,7 @@ public:
 
   // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
   TOptForm* Options = nullptr;
+  std::function<TOptForm*()> OptionsSource;  // asked when Options is not set
 
   // Main-window duties, set by the main window; each may stay empty.
   std::function<void()> OnUpdateControls;   // TLPMain.UpdateControls
@@ -114,6 +115,7 @@ public:
 
 private:
   void Report(const std::exception& e);
+  TOptForm* Opt() const { return Options ? Options : OptionsSource ? OptionsSource() : nullptr; }
 
   QWidget* window_;
   QTableView* view_;
