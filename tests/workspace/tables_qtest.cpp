@@ -19,9 +19,11 @@
 #include "support/TableFiles.h"
 #include "workspace/Del.h"
 #include "workspace/Find.h"
+#include "workspace/LPMain.h"
 #include "workspace/Options.h"
 #include "workspace/TableGrid.h"
 #include "workspace/TableUi.h"
+#include "workspace/TableWiring.h"
 #include "workspace/edb.h"
 
 namespace {
@@ -271,6 +273,32 @@ private slots:
     QCOMPARE(w.ADOQuery1.Sort(), std::string("CITY ASC"));
     QVERIFY(w.FormFields[0].Template);
     QCOMPARE(w.FormFields[1].PickList, std::vector<std::string>{"Kept"});
+  }
+
+  void mainWindowRunsTheTableCommands() {
+    qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
+    qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
+    TLPMain w;
+    QVERIFY(MainTables);
+    QVERIFY(!w.Action("Find0")->isEnabled() || !w.TableStandIn.open);
+    w.OpenDBFFile(path_);
+    QTRY_VERIFY(w.TableStandIn.open);
+    QCOMPARE(::TableName, std::string("Clients.dbf"));
+    QVERIFY(w.windowTitle().contains("Clients"));
+    QCOMPARE(w.RxDBGrid1->model()->rowCount(), 5);
+    QCOMPARE(w.StatusPanel2->text(), QString("Record 1 of 5"));
+    emit w.RxDBGrid1->horizontalHeader()->sectionClicked(1);
+    QVERIFY(w.TableStandIn.sortOn);
+    QCOMPARE(w.TableStandIn.sortText, std::string("CITY ASC"));
+    w.Action("Descend0")->trigger();
+    QCOMPARE(w.TableStandIn.sortText, std::string("CITY DESC"));
+    QVERIFY(w.Action("Descend0")->isChecked());
+    w.Action("Unsort0")->trigger();
+    QCOMPARE(w.TableStandIn.sortText, std::string(""));
+    w.Action("CloseTable1")->trigger();
+    QVERIFY(!w.TableStandIn.open);
+    QCOMPARE(::TableName, std::string(""));
+    QVERIFY(!w.RxDBGrid1->isVisibleTo(&w));
   }
 
   void accessTableIsReadOnly() {
