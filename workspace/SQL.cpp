@@ -165,6 +165,8 @@ void TSQLForm::LoadClick() {
   text << in.rdbuf();
   std::string s = text.str();
   s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+  // The line end of the last line ends it; it is no empty line of its own.
+  if (!s.empty() && s.back() == '\n') s.pop_back();
   Memo1->setPlainText(ToQString(s));
   Memo1->setFocus();
 }

@@ -21,6 +21,10 @@
 #include "workspace/Find.h"
 #include "workspace/LPMain.h"
 #include "workspace/Options.h"
+#include "workspace/SQL.h"
+#include "workspace/AppSettings.h"
+#include <QPlainTextEdit>
+#include <fstream>
 #include "workspace/TableGrid.h"
 #include "workspace/TableUi.h"
 #include "workspace/TableWiring.h"
@@ -299,6 +303,55 @@ private slots:
     QVERIFY(!w.TableStandIn.open);
     QCOMPARE(::TableName, std::string(""));
     QVERIFY(!w.RxDBGrid1->isVisibleTo(&w));
+  }
+
+  void sqlDialogLoadsSavesAndRuns() {
+    TScopedScriptedMessages boxes;
+    TSQLForm* f = ui_->SqlForm();
+    QVERIFY(f);
+    int written = 0;
+    f->OnSQLFileDirChanged = [&] { ++written; };
+    SQLDataBase = dir_;
+    f->show();
+    QCOMPARE(f->ComboBox1->currentIndex(), 1);  // a folder: "DBase Directory"
+    QCOMPARE(f->Edit1->text().toStdString(), dir_);
+    QVERIFY(f->ComboBox1->width() >= 170);
+    f->hide();
+    SQLDataBase = dir_ + "shop.mdb";
+    f->show();
+    QCOMPARE(f->ComboBox1->currentIndex(), 0);
+    f->hide();
+
+    f->Memo1->setPlainText("SELECT NAME FROM \"Clients\"\nWHERE NUM > 3");
+    std::string asked;
+    f->GetSaveFileName = [&](const std::string& caption, const std::string&, const std::string&) {
+      asked = caption;
+      return dir_ + "query1";
+    };
+    f->SaveAsClick();
+    QCOMPARE(asked, std::string("Save Query As"));
+    QVERIFY(std::filesystem::exists(dir_ + "query1.sql"));
+    QCOMPARE(SQLFileDir, dir_);
+    f->Memo1->clear();
+    f->GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
+      return dir_ + "query1.sql";
+    };
+    f->LoadClick();
+    QCOMPARE(f->Memo1->toPlainText(), QString("SELECT NAME FROM \"Clients\"\nWHERE NUM > 3"));
+    QCOMPARE(written, 2);
+
+    // Browse for a dBase folder.
+    f->ComboBox1->setCurrentIndex(1);
+    f->SelectDirectory = [&](const std::string&) { return dir_ + "sub"; };
+    f->BrowseClick();
+    QCOMPARE(f->Edit1->text().toStdString(), dir_ + "sub/");
+
+    // The statement runs over the folder as a read-only result.
+    ui_->Workspace.OpenSQL(1, dir_, f->SQLText());
+    QVERIFY(ui_->Workspace.IsOpen());
+    QVERIFY(ui_->Workspace.SQLQueryMode);
+    QCOMPARE(grid_->model()->rowCount(), 2);
+    QVERIFY(boxes.shown.empty());
   }
 
   void accessTableIsReadOnly() {
