@@ -110,6 +110,32 @@ private slots:
     QVERIFY(!ui_->EditForm()->Button4->isEnabled());
     ui_->OpenDBFFile(path_);
     QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Madrid"));
+    grid_->setColumnWidth(1, 123);
+    ui_->CloseTable0Click();
+    ui_->OpenDBFFile(path_);
+    QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Madrid"));
+    QCOMPARE(grid_->columnWidth(1), 123);  // kept in the view configuration
+    QCOMPARE(ui_->Workspace.FormFields[1].PickList.front(), std::string("Madrid"));
+  }
+
+  void autocompleteFollowsTheMark() {
+    ui_->OpenDBFFile(path_);
+    TEditDB* e = ui_->EditForm();
+    e->show();
+    auto* city = e->findChild<QComboBox*>("CITY");
+    QVERIFY(city);
+    city->lineEdit()->clear();
+    QTest::keyClicks(city->lineEdit(), "Be");
+    QCOMPARE(city->currentText(), QString("Berlin"));
+    QCOMPARE(city->lineEdit()->selectedText(), QString("rlin"));
+    QTest::keyClick(city->lineEdit(), Qt::Key_Backspace);
+    QCOMPARE(city->currentText(), QString("Be"));
+    ui_->Workspace.FormFields[1].Autocomplete = false;
+    city->lineEdit()->clear();
+    QTest::keyClicks(city->lineEdit(), "Pa");
+    QCOMPARE(city->currentText(), QString("Pa"));
+    e->Button3Click();
+    e->hide();
   }
 
   void titleClickSortsAndColoursTheColumn() {
