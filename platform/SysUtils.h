@@ -104,3 +104,5 @@ std::string TrimRight(const std::string& s);
 int Utf8Length(const std::string& s);
 std::string Utf8Copy(const std::string& s, int index, int count);  // 1-based, like Copy
 int Utf8Pos(const std::string& sub, const std::string& s);         // 1-based, 0 when absent
+// Appends one code point in UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp);

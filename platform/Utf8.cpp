@@ -45,23 +45,6 @@ size_t CharLen(const std::string& s, size_t i) {
   return DecodeAt(s, i, cp);
 }
 
-void Encode(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Upper-case blocks that map to lower case by a fixed distance.
 struct TShiftRange {
@@ -124,7 +107,7 @@ std::string MapChars(const std::string& s, F map) {
     if (n == 1 && cp >= 0x80)
       out += s[i];  // invalid byte: kept as it is
     else
-      Encode(map(cp), out);
+      AppendUtf8(out, map(cp));
     i += n;
   }
   return out;
@@ -204,4 +187,22 @@ int Utf8Pos(const std::string& sub, const std::string& s) {
   for (size_t i = 0; i < s.size(); i += CharLen(s, i), ++index)
     if (s.compare(i, sub.size(), sub) == 0) return index;
   return 0;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
 }
