@@ -1058,6 +1058,7 @@ void TLPMain::closeEvent(QCloseEvent* e) {
 void TLPMain::FormClose() {
   if (closed_) return;
   closed_ = true;
+  if (MainTables) MainTables->Workspace.PostPending();
   if (TableStandIn.open) SaveTableConfig();
   std::error_code ec;
   if (const std::string p = PreviewFileName(); !p.empty()) std::filesystem::remove(p, ec);

@@ -331,6 +331,7 @@ void TTableWorkspace::AfterClose() {
 }
 
 void TTableWorkspace::CloseConnection() {
+  PostPending();
   ADOQuery1.Close();
   ADOConnection1.Close();
 }
@@ -394,6 +395,7 @@ void TTableWorkspace::OpenTableQuery() {
 void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std::string& sql) {
   SQLDataBase = path;
   host_->SaveSQLDataBase(path);
+  PostPending();
   ADOQuery1.Close();
   host_->ShowDatabasePage();
   ADOConnection1.Close();
@@ -414,6 +416,22 @@ void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std:
 }
 
 // --- records ------------------------------------------------------------------
+
+bool TTableWorkspace::PostPending() {
+  if (!IsOpen() || (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert)) return true;
+  // A cell typed into the grid is shown as changed: closing must not drop it
+  // silently. An untouched new or edited record is simply left.
+  if (!ADOQuery1.Modified()) {
+    ADOQuery1.Cancel();
+    return true;
+  }
+  try {
+    return PostRecord();
+  } catch (const std::exception& e) {
+    ErrorBox(e.what());
+    return false;
+  }
+}
 
 bool TTableWorkspace::PostRecord() {
   if (!IsOpen() || (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert)) return true;
@@ -793,6 +811,7 @@ void TTableWorkspace::Reopen() {
   } end{*this};
   const std::string name = TableName;
   const bool sqlMode = SQLQueryMode;
+  PostPending();
   ADOQuery1.Close();
   ADOQuery1.SetFiltered(host_->UseFilter());
   TableName = name;

@@ -223,6 +223,9 @@ public:
   // Record operations of the grid and the record editor; errors of a read-only table
   // or of a failed batch update are handled here (false then).
   bool PostRecord();
+  // Before the table closes or reopens: posts a changed record, cancels an
+  // unchanged one. False when the post failed (the user was told).
+  bool PostPending();
   void CancelRecord();
   void AppendRecord();
   void EditRecord();

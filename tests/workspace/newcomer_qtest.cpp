@@ -169,6 +169,36 @@ private slots:
     for (int r = 0; r < 2; ++r) QVERIFY(Cell(grid_, r, first) != QString("Edited"));
   }
 
+  // A value typed into a cell shows in the grid before its row is left:
+  // closing, refreshing or opening something else keeps it.
+  void aTypedCellSurvivesCloseAndRefresh() {
+    TScopedScriptedMessages boxes;
+    Open(Example());
+    const int last = Column(grid_, "L_NAME");
+    QVERIFY(grid_->model()->setData(grid_->model()->index(0, last), QString("Closed")));
+    QCOMPARE(Ws().ADOQuery1.State(), dsEdit);
+    w_->Action("CloseTable1")->trigger();
+    Open(Example());
+    QCOMPARE(Cell(grid_, 0, last), QString("Closed"));
+
+    QVERIFY(grid_->model()->setData(grid_->model()->index(1, last), QString("Refreshed")));
+    w_->Action("Reopen0")->trigger();
+    QVERIFY(w_->TableStandIn.open);
+    QCOMPARE(Cell(grid_, 1, last), QString("Refreshed"));
+
+    QVERIFY(grid_->model()->setData(grid_->model()->index(1, last), QString("Other")));
+    Open(Example());  // opening a table over an edited one
+    QCOMPARE(Cell(grid_, 1, last), QString("Other"));
+
+    // A new record nothing was typed into is not written.
+    Ws().AppendRecord();
+    QCOMPARE(Ws().ADOQuery1.State(), dsInsert);
+    w_->Action("CloseTable1")->trigger();
+    Open(Example());
+    QCOMPARE(grid_->model()->rowCount(), 2);
+    QVERIFY(boxes.shown.empty());
+  }
+
   void realTablePagesSortsFindsAndShowsDuplicates() {
     const char* data = std::getenv("LARKPOST_TESTDATA");
     if (!data) QSKIP("no test data");
