@@ -478,7 +478,12 @@ void TTableWorkspace::AfterPost() {
   bool restored = false;
   try {
     ADOQuery1.UpdateBatch();
+  } catch (const std::exception& e) {
+    batchError_ = e.what();
+    RestoreTableState();
+    restored = true;
   } catch (...) {
+    batchError_.clear();
     RestoreTableState();
     restored = true;
   }
@@ -682,6 +687,8 @@ void TTableWorkspace::ReportUnsaved(const std::vector<TValue>& values) {
     }
     text += "\n" + name + ": " + shown;
   }
+  // Why the file refused it, so the user can fix the value.
+  if (!batchError_.empty()) text += "\n\n" + batchError_;
   ErrorBox(text);
 }
 

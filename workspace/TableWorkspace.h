@@ -276,5 +276,6 @@ private:
   TTableSnapshot snapshot_;
   int rememberedRecNo_ = 0;
   int reappendDepth_ = 0;
+  std::string batchError_;  // what the last failed batch update said
   bool closing_ = false;
 };

@@ -199,6 +199,24 @@ private slots:
     QVERIFY(boxes.shown.empty());
   }
 
+  // A value the file cannot hold: the box shows what was typed and why.
+  void aRefusedRecordShowsItsValuesAndTheReason() {
+    TScopedScriptedMessages boxes;
+    const std::string path = dir_ + "small.dbf";
+    WriteTestDbf(path, {{"NAME", 'C', 10}, {"NUM", 'N', 4}}, {{"Kept", "1"}});
+    Open(path);
+    Ws().AppendRecord();
+    QVERIFY(grid_->model()->setData(grid_->model()->index(1, 0), QString("Typed")));
+    QVERIFY(grid_->model()->setData(grid_->model()->index(1, 1), QString("123456")));
+    Ws().PostRecord();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    const QString text = QString::fromStdString(boxes.shown[0].text);
+    QVERIFY2(text.contains("NAME: Typed") && text.contains("NUM: 123456"), qPrintable(text));
+    QVERIFY2(text.count("NUM") >= 2, qPrintable(text));  // the reason names the field
+    QVERIFY(w_->TableStandIn.open);
+    QCOMPARE(grid_->model()->rowCount(), 1);
+  }
+
   void realTablePagesSortsFindsAndShowsDuplicates() {
     const char* data = std::getenv("LARKPOST_TESTDATA");
     if (!data) QSKIP("no test data");
