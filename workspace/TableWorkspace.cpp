@@ -258,6 +258,7 @@ TTableWorkspace::~TTableWorkspace() {
   host_ = &quiet_;
   ADOQuery1.BeforeClose = nullptr;
   ADOQuery1.AfterClose = nullptr;
+  ADOQuery1.AfterPost = nullptr;
   ADOQuery1.AfterScroll = nullptr;
   ADOQuery1.Close();
 }
@@ -280,6 +281,9 @@ void TTableWorkspace::HookEvents() {
       if (FieldKind(f.DataType()) == fkBoolean && f.IsNull()) f.SetAsBoolean(false);
     }
   };
+  // Also for the posts the dataset makes itself when it moves off an edited
+  // record (Locate, sort, scrolling): each one reaches the file at once.
+  ADOQuery1.AfterPost = [this](TDataSet&) { AfterPost(); };
   ADOQuery1.AfterScroll = [this](TDataSet& ds) {
     host_->ShowRecordCounter(RecordCounterText(ds.RecNo(), ds.RecordCount()));
   };
@@ -448,8 +452,7 @@ bool TTableWorkspace::PostRecord() {
     FreeTableState();
     return false;
   }
-  ADOQuery1.Post();
-  AfterPost();
+  ADOQuery1.Post();  // the AfterPost event writes the batch
   return true;
 }
 

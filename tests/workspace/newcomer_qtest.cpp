@@ -190,6 +190,21 @@ private slots:
     Open(Example());  // opening a table over an edited one
     QCOMPARE(Cell(grid_, 1, last), QString("Other"));
 
+    // Find moves off the edited record: the dataset posts it, and the file gets it.
+    QVERIFY(grid_->model()->setData(grid_->model()->index(0, last), QString("Found")));
+    const QString second = Cell(grid_, 1, Column(grid_, "F_NAME"));
+    WhenModal([&](QWidget*) {
+      FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText("F_NAME"));
+      FindForm->Edit1->setText(second);
+      FindForm->ExactlyBtn->setChecked(true);
+      FindForm->OKBtn->click();
+    });
+    w_->Action("Find0")->trigger();
+    QCOMPARE(Ws().ADOQuery1.RecNo(), 2);
+    Ws().ADOQuery1.Close();  // the dataset alone: nothing may be left unwritten
+    Open(Example());
+    QCOMPARE(Cell(grid_, 0, last), QString("Found"));
+
     // A new record nothing was typed into is not written.
     Ws().AppendRecord();
     QCOMPARE(Ws().ADOQuery1.State(), dsInsert);
