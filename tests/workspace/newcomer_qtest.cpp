@@ -352,6 +352,20 @@ private slots:
     QCOMPARE(QString::fromStdString(Ws().TableName), chosen);
     QCOMPARE(Ws().ADOQuery1.State(), dsBrowse);
     QCOMPARE(Cell(grid_, 0, text), before);
+
+    // And an SQL SELECT over the Access file.
+    const int rows = grid_->model()->rowCount();
+    WhenModal([&](QWidget*) {
+      TSQLForm* f = MainTables->SqlForm();
+      f->ComboBox1->setCurrentIndex(0);
+      f->Edit1->setText(QString::fromStdString(mdb));
+      f->Memo1->setPlainText("SELECT * FROM \"" + chosen + "\"");
+      f->Button1->click();
+    });
+    w_->Action("ExecSQL0")->trigger();
+    QVERIFY2(boxes.shown.size() == 1, qPrintable(QString::fromStdString(boxes.shown.back().text)));
+    QVERIFY(Ws().SQLQueryMode);
+    QCOMPARE(grid_->model()->rowCount(), rows);
   }
 };
 
