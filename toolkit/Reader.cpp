@@ -423,8 +423,16 @@ void TReader::ReadPlain(const std::string& Text, int start, bool startIsDelim, T
       tracing = false;
     }
     if (isDelim || startIsDelim || IsBlankChar(Text[static_cast<size_t>(j)])) return;
-    MakeWord(Token, Text, start, end);
-    j = end;
+    // No key goes on from here: the word runs up to the next blank or
+    // delimiter. Found first and copied once, so a long run stays linear.
+    int stop = end;
+    while (stop < n) {
+      const int l = CharLen(Text, static_cast<size_t>(stop));
+      if (IsBlankChar(Text[static_cast<size_t>(stop)]) || CharIsDelimiter(Text, stop, l)) break;
+      stop += l;
+    }
+    MakeWord(Token, Text, start, stop);
+    return;
   }
 }
 

@@ -142,6 +142,23 @@ TEST(Reader, Tokenizing) {
   }
 }
 
+// A run without blanks or delimiters (a damaged file, an encoded blob in a
+// text) is one word however long it is, read in one pass.
+TEST(Reader, VeryLongWord) {
+  TReader r;
+  Standard(r);
+  r.AddKeyWord("an", 0, 0, false, nullptr);
+  const std::string word = "an" + std::string(4 << 20, 'x');
+  TScroller s(&r);
+  s.SetText(word + "+" + word + " y", 0);
+  EXPECT_EQ(s.Window[0].Status, tsWord);
+  EXPECT_EQ(s.Window[0].Text.size(), word.size());
+  EXPECT_EQ(s.Window[0].Position, static_cast<int>(word.size()));
+  EXPECT_EQ(s.Window[1].Text, "+");
+  EXPECT_EQ(s.Window[2].Text.size(), word.size());
+  EXPECT_EQ(s.Window[3].Text, "y");
+}
+
 TEST(Reader, TokenValues) {
   TReader r;
   Standard(r);
