@@ -1,6 +1,7 @@
 #include "toolkit/Reader.h"
 
 #include <climits>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -457,6 +458,7 @@ void TReader::ReadWildCard(const std::string& Text, int start, bool startIsDelim
   size_t bestK = 0;
   Reg best{};
   std::set<std::tuple<const void*, int, size_t>> tried;
+  std::map<std::pair<const void*, int>, size_t> orFrom;  // lowest index swept from each wildcard
 
   auto stepAll = [&](const std::string& s, bool& terminal, int& structure, void*& properties) {
     for (char c : s)
@@ -498,7 +500,13 @@ void TReader::ReadWildCard(const std::string& Text, int start, bool startIsDelim
     if (Tracer.Step(OrWildCard, t2, s2, p2)) {
       TTracerPosition afterOr;
       Tracer.GetPosition(afterOr);
-      for (size_t r = k; r <= m; ++r) {
+      // Runs from this wildcard that an earlier, longer sweep already tried
+      // are left out: each wildcard position sweeps every text index once,
+      // so a key with several wildcards stays linear in the text.
+      auto [sweep, fresh] = orFrom.try_emplace({afterOr.Node, afterOr.Byte}, m + 1);
+      const size_t until = sweep->second;
+      if (k < until) sweep->second = k;
+      for (size_t r = k; r < until; ++r) {
         Tracer.SetPosition(afterOr);
         visit(r, t2, s2, p2);
       }

@@ -349,6 +349,8 @@ TEST(Reader, WildCards) {
       {{"~end"}, "theend end endx", {{"theend", 5}, {"end", 5}, {"endx", 1}}},
       {{"x~y`"}, "xaayb xyb xy", {{"xaayb", 5}, {"xyb", 5}, {"xy", 1}}},
       {{"plain"}, "PLAIN plainer", {{"PLAIN", 5}, {"plainer", 1}}},
+      {{"a~~b"}, "axxb ab " + std::string(30000, 'a') + "b", {{"axxb", 5}, {"ab", 5}, {std::string(30000, 'a') + "b", 5}}},
+      {{"a~~b"}, std::string(30000, 'a'), {{std::string(30000, 'a'), 1}}},
   };
   for (const auto& c : cases) {
     TReader r;
