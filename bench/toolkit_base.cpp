@@ -49,6 +49,12 @@ void Tokenizer() {
   }
   std::printf("tokenizer: 1 MB, %ld tokens in %.1f ms: %.1f MB/s, %.2f M tokens/s\n", tokens,
               best * 1e3, (text.size() / 1048576.0) / best, tokens / best / 1e6);
+
+  // One run without blanks or delimiters: must stay linear.
+  const std::string word(1 << 20, 'w');
+  auto start = Clock::now();
+  scroller.SetText(word, 0);
+  std::printf("tokenizer: one 1 MB word in %.1f ms\n", Seconds(start) * 1e3);
 }
 
 void Dictionary() {
