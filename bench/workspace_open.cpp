@@ -15,7 +15,7 @@
 #include <string>
 
 #include "db/Dbf.h"
-#include "workspace/TableUi.h"
+#include "workspace/ui/TableUi.h"
 
 namespace {
 

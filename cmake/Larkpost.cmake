@@ -1,7 +1,17 @@
-# One static library per folder, built from every .cpp file in it.
-# Window code is Qt; core code in the same folder stays free of Qt by convention.
+# One static library per folder, built from every .cpp file directly in it
+# (a new file is picked up at the next build: the glob is re-checked).
+# A core target (no QT) must not link Qt; its window side is a separate `ui`
+# target in the folder's ui/ subfolder. DEPS are public (the folder's headers
+# include theirs), PRIVATE_DEPS only for the folder's own .cpp files.
 function(lp_folder_library name)
-  cmake_parse_arguments(ARG "QT" "" "DEPS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "" "DEPS;PRIVATE_DEPS;EXCLUDE" ${ARGN})
+  if(NOT ARG_QT)
+    foreach(dep IN LISTS ARG_DEPS ARG_PRIVATE_DEPS)
+      if(dep MATCHES "^Qt6?::" OR dep MATCHES "_ui$")
+        message(FATAL_ERROR "${name} is a core target and must not link ${dep}")
+      endif()
+    endforeach()
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(ex IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
@@ -9,14 +19,14 @@ function(lp_folder_library name)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
     if(ARG_QT)
       set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
     endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS} ${ARG_PRIVATE_DEPS})
   endif()
 endfunction()
 
@@ -34,8 +44,10 @@ set(LP_TEST_ENV
 # tests/<folder>/NAME_test.cpp: one GoogleTest binary each.
 # tests/<folder>/NAME_qtest.cpp: one Qt Test binary each, run offscreen.
 # tests/<folder>/NAME_fuzz.cpp: one libFuzzer target each, only with LARKPOST_FUZZ.
+# DEPS go to every test of the folder, QT_DEPS only to its Qt Test binaries
+# (the window tests of a folder link its ui target that way).
 function(lp_folder_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;QT_DEPS" ${ARGN})
   file(GLOB gtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_qtest.cpp)
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
@@ -57,7 +69,7 @@ function(lp_folder_tests folder)
     add_executable(${target} ${src} ${support})
     set_target_properties(${target} PROPERTIES AUTOMOC ON)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    target_link_libraries(${target} PRIVATE ${folder} ${ARG_DEPS} Qt6::Test)
+    target_link_libraries(${target} PRIVATE ${folder} ${ARG_DEPS} ${ARG_QT_DEPS} Qt6::Test)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "${LP_TEST_ENV}" TIMEOUT 300)
   endforeach()

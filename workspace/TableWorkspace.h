@@ -13,9 +13,6 @@
 #include "db/Connection.h"
 #include "db/FieldKind.h"
 
-class QLabel;
-class QWidget;
-
 // --- connection strings ---------------------------------------------------
 
 extern const char* const DBaseDriverName;   // "{Microsoft DBase Driver (*.dbf)}"
@@ -44,8 +41,6 @@ struct TFormFieldsGroup {
   TFieldKind Kind = fkText;
   int32_t Width = 0;        // display width in characters
   int32_t ColumnWidth = 0;  // grid column width in pixels, 0 until known
-  QLabel* FieldLabel = nullptr;  // owned by the record editor's scroll area
-  QWidget* Editor = nullptr;
   bool Template = false;
   bool Autocomplete = false;
   bool SkipTemplate = false;

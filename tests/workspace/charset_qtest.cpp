@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "platform/Help.h"
-#include "workspace/CharsetForm.h"
+#include "workspace/ui/CharsetForm.h"
 
 class CharsetFormTest : public QObject {
   Q_OBJECT

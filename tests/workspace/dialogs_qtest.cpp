@@ -14,13 +14,13 @@
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "toolkit/Reader.h"
-#include "workspace/About.h"
-#include "workspace/AddWord.h"
-#include "workspace/Grlink.h"
-#include "workspace/Del.h"
-#include "workspace/Find.h"
-#include "workspace/Seldir.h"
-#include "workspace/Seltab.h"
+#include "workspace/ui/About.h"
+#include "workspace/ui/AddWord.h"
+#include "workspace/ui/Grlink.h"
+#include "workspace/ui/Del.h"
+#include "workspace/ui/Find.h"
+#include "workspace/ui/Seldir.h"
+#include "workspace/ui/Seltab.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "platform/SysUtils.h"
 #include "workspace/AppSettings.h"
 #include "workspace/FirstRun.h"
-#include "workspace/LPMain.h"
+#include "workspace/ui/LPMain.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include "platform/Help.h"
 #include "platform/Registry.h"
 #include "workspace/AppSettings.h"
-#include "workspace/Options.h"
+#include "workspace/ui/Options.h"
 
 namespace {
 

@@ -17,18 +17,18 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "support/TableFiles.h"
-#include "workspace/Del.h"
-#include "workspace/Find.h"
-#include "workspace/LPMain.h"
-#include "workspace/Options.h"
-#include "workspace/SQL.h"
+#include "workspace/ui/Del.h"
+#include "workspace/ui/Find.h"
+#include "workspace/ui/LPMain.h"
+#include "workspace/ui/Options.h"
+#include "workspace/ui/SQL.h"
 #include "workspace/AppSettings.h"
 #include <QPlainTextEdit>
 #include <fstream>
-#include "workspace/TableGrid.h"
-#include "workspace/TableUi.h"
-#include "workspace/TableWiring.h"
-#include "workspace/edb.h"
+#include "workspace/ui/TableGrid.h"
+#include "workspace/ui/TableUi.h"
+#include "workspace/ui/TableWiring.h"
+#include "workspace/ui/edb.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "toolkit/StrFile.h"
-#include "workspace/SQL.h"
+#include "workspace/SqlRules.h"
 #include "workspace/TableWorkspace.h"
 #include "workspace/sqlset.h"
 

@@ -1,4 +1,4 @@
-#include "workspace/TableGrid.h"
+#include "workspace/ui/TableGrid.h"
 
 #include <QApplication>
 #include <QEvent>

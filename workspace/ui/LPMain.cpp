@@ -1,4 +1,4 @@
-#include "workspace/LPMain.h"
+#include "workspace/ui/LPMain.h"
 
 #include <filesystem>
 
@@ -34,17 +34,17 @@
 
 #include "platform/MessageBox.h"
 #include "workspace/FirstRun.h"
-#include "workspace/Pictures.h"
+#include "workspace/ui/Pictures.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "platform/Registry.h"
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
-#include "workspace/About.h"
+#include "workspace/ui/About.h"
 #include "workspace/AppSettings.h"
-#include "workspace/Options.h"
-#include "workspace/TableUi.h"
-#include "workspace/TableWiring.h"
+#include "workspace/ui/Options.h"
+#include "workspace/ui/TableUi.h"
+#include "workspace/ui/TableWiring.h"
 
 TLPMain* LPMain = nullptr;
 TOptForm* OptForm = nullptr;

@@ -1,4 +1,4 @@
-#include "workspace/Seltab.h"
+#include "workspace/ui/Seltab.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

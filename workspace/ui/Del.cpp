@@ -1,4 +1,4 @@
-#include "workspace/Del.h"
+#include "workspace/ui/Del.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "workspace/CapForm.h"
+#include "workspace/ui/CapForm.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
-#include "workspace/Pictures.h"
+#include "workspace/ui/Pictures.h"
 
 TCapForm::TCapForm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),

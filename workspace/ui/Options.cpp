@@ -1,4 +1,4 @@
-#include "workspace/Options.h"
+#include "workspace/ui/Options.h"
 
 #include <QCheckBox>
 #include <QComboBox>

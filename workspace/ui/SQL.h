@@ -6,16 +6,13 @@
 #include <functional>
 #include <string>
 
+#include "workspace/SqlRules.h"
+
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
-
-// The name a statement is saved under: ".sql" added when the name has no extension.
-std::string SqlSaveFileName(const std::string& chosen);
-// 0 "Microsoft Access Database" when the path has a file extension, else 1 "DBase Directory".
-int SqlDatabaseTypeFor(const std::string& path);
 
 class TSQLForm : public QDialog {
   Q_OBJECT

@@ -1,4 +1,4 @@
-#include "workspace/CharsetForm.h"
+#include "workspace/ui/CharsetForm.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

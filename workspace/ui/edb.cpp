@@ -1,4 +1,4 @@
-#include "workspace/edb.h"
+#include "workspace/ui/edb.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -118,9 +118,11 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
   FreeEditors(fields);
   fields_ = &fields;
   dirty_.assign(fields.size(), false);
+  controls_.assign(fields.size(), TFieldControls{});
   TDataSet& q = ws_.ADOQuery1;
   for (size_t i = 0; i < fields.size(); ++i) {
-    TFormFieldsGroup& g = fields[i];
+    const TFormFieldsGroup& g = fields[i];
+    TFieldControls& c = controls_[i];
     const int idx = static_cast<int>(i);
     const QString name = ToQString(q.Fields(idx).FieldName());
     QWidget* editor = nullptr;
@@ -128,14 +130,14 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
       auto* box = new QCheckBox(name, ScrollInner);
       connect(box, &QCheckBox::toggled, this, [this, idx] { EditorChanged(idx); });
       editor = box;
-      g.FieldLabel = new QLabel(QString(), ScrollInner);
+      c.FieldLabel = new QLabel(QString(), ScrollInner);
     } else if (g.Kind == fkMemo) {
       auto* memo = new QPlainTextEdit(ScrollInner);
       memo->setFixedSize(185, 89);
       memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
       connect(memo, &QPlainTextEdit::textChanged, this, [this, idx] { EditorChanged(idx); });
       editor = memo;
-      g.FieldLabel = new QLabel(name, ScrollInner);
+      c.FieldLabel = new QLabel(name, ScrollInner);
     } else {
       auto* box = new QComboBox(ScrollInner);
       box->setEditable(true);
@@ -149,7 +151,7 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
       });
       connect(box, &QComboBox::activated, this, [this, idx] { EditorChanged(idx); });
       editor = box;
-      g.FieldLabel = new QLabel(name, ScrollInner);
+      c.FieldLabel = new QLabel(name, ScrollInner);
     }
     editor->setObjectName(name);
     editor->setProperty("tag", idx);
@@ -159,11 +161,11 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
       PopupMenu1->popup(editor->mapToGlobal(p));
     });
     editor->installEventFilter(this);
-    g.Editor = editor;
-    g.FieldLabel->show();
+    c.Editor = editor;
+    c.FieldLabel->show();
     editor->show();
   }
-  lastEditor_ = fields.empty() ? nullptr : fields[0].Editor;
+  lastEditor_ = controls_.empty() ? nullptr : controls_[0].Editor;
   if (linkId_) q.RemoveDataLink(linkId_);
   linkId_ = q.AddDataLink([this](TDataSet& ds, TDataEvent) {
     if (ds.State() == dsBrowse) std::fill(dirty_.begin(), dirty_.end(), false);
@@ -175,12 +177,11 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
 void TEditDB::FreeEditors(TFormFieldsArray& fields) {
   if (linkId_) ws_.ADOQuery1.RemoveDataLink(linkId_);
   linkId_ = 0;
-  for (TFormFieldsGroup& g : fields) {
-    delete g.FieldLabel;
-    delete g.Editor;
-    g.FieldLabel = nullptr;
-    g.Editor = nullptr;
+  for (TFieldControls& c : controls_) {
+    delete c.FieldLabel;
+    delete c.Editor;
   }
+  controls_.clear();
   if (fields_ == &fields) fields_ = nullptr;
   dirty_.clear();
   lastEditor_ = nullptr;
@@ -189,8 +190,9 @@ void TEditDB::FreeEditors(TFormFieldsArray& fields) {
 void TEditDB::RefreshPickLists() {
   if (!fields_) return;
   loading_ = true;
-  for (TFormFieldsGroup& g : *fields_) {
-    auto* box = qobject_cast<QComboBox*>(g.Editor);
+  for (size_t i = 0; i < fields_->size(); ++i) {
+    const TFormFieldsGroup& g = (*fields_)[i];
+    auto* box = qobject_cast<QComboBox*>(EditorOf(i));
     if (!box) continue;
     const QString text = box->currentText();
     box->clear();
@@ -206,14 +208,13 @@ void TEditDB::RefreshEditors() {
   loading_ = true;
   for (size_t i = 0; i < fields_->size(); ++i) {
     if (i < dirty_.size() && dirty_[i]) continue;
-    TFormFieldsGroup& g = (*fields_)[i];
     TField& f = q.Fields(static_cast<int>(i));
     const bool none = q.IsEmpty() && q.State() != dsInsert;
-    if (auto* box = qobject_cast<QComboBox*>(g.Editor)) {
+    if (auto* box = qobject_cast<QComboBox*>(EditorOf(i))) {
       box->setEditText(none || f.IsNull() ? QString() : ToQString(f.AsString()));
-    } else if (auto* check = qobject_cast<QCheckBox*>(g.Editor)) {
+    } else if (auto* check = qobject_cast<QCheckBox*>(EditorOf(i))) {
       check->setChecked(!none && f.AsBoolean());
-    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(g.Editor)) {
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(EditorOf(i))) {
       memo->setPlainText(none ? QString() : ToQString(f.AsString()));
     }
   }
@@ -239,17 +240,16 @@ void TEditDB::UpdateRecord() {
   if (q.State() != dsEdit && q.State() != dsInsert) return;
   for (size_t i = 0; i < fields_->size() && i < dirty_.size(); ++i) {
     if (!dirty_[i]) continue;
-    TFormFieldsGroup& g = (*fields_)[i];
     TField& f = q.Fields(static_cast<int>(i));
-    if (auto* box = qobject_cast<QComboBox*>(g.Editor)) {
+    if (auto* box = qobject_cast<QComboBox*>(EditorOf(i))) {
       const std::string text = ToStdString(box->currentText());
       if (text.empty())
         f.Clear();
       else
         f.SetAsString(text);
-    } else if (auto* check = qobject_cast<QCheckBox*>(g.Editor)) {
+    } else if (auto* check = qobject_cast<QCheckBox*>(EditorOf(i))) {
       f.SetAsBoolean(check->isChecked());
-    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(g.Editor)) {
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(EditorOf(i))) {
       const std::string text = ToStdString(memo->toPlainText());
       if (text.empty())
         f.Clear();
@@ -281,18 +281,20 @@ void TEditDB::FormResize() {
   for (size_t i = 0; i < places.size(); ++i) {
     TFormFieldsGroup& g = (*fields_)[i];
     const TEditorPlace& p = places[i];
-    if (g.FieldLabel) {
-      g.FieldLabel->move(p.LabelX, p.LabelY);
-      g.FieldLabel->adjustSize();
+    QLabel* label = i < controls_.size() ? controls_[i].FieldLabel : nullptr;
+    QWidget* editor = EditorOf(i);
+    if (label) {
+      label->move(p.LabelX, p.LabelY);
+      label->adjustSize();
     }
-    if (!g.Editor) continue;
-    const int h = g.Kind == fkMemo ? 89 : g.Editor->sizeHint().height();
+    if (!editor) continue;
+    const int h = g.Kind == fkMemo ? 89 : editor->sizeHint().height();
     if (g.Kind == fkMemo)
-      g.Editor->setFixedSize(std::max(p.EditorWidth, 1), h);
+      editor->setFixedSize(std::max(p.EditorWidth, 1), h);
     else
-      g.Editor->setGeometry(p.EditorX, p.EditorY, std::max(p.EditorWidth, 1), h);
-    g.Editor->move(p.EditorX, p.EditorY);
-    if (auto* box = qobject_cast<QComboBox*>(g.Editor)) box->lineEdit()->deselect();
+      editor->setGeometry(p.EditorX, p.EditorY, std::max(p.EditorWidth, 1), h);
+    editor->move(p.EditorX, p.EditorY);
+    if (auto* box = qobject_cast<QComboBox*>(EditorOf(i))) box->lineEdit()->deselect();
     bottom = std::max(bottom, p.EditorY + h + 10);
     right = std::max(right, p.EditorX + std::max(p.EditorWidth, 1) + 10);
   }
@@ -370,11 +372,11 @@ void TEditDB::Button4Click() {
     const bool hasValue = !q.IsEmpty() && !q.Fields(static_cast<int>(i)).IsNull();
     if (g.Template && hasValue) {
       g.SkipTemplate = false;
-      if (auto* box = qobject_cast<QComboBox*>(g.Editor))
+      if (auto* box = qobject_cast<QComboBox*>(EditorOf(i)))
         g.TemplateValue = ToStdString(box->currentText());
-      else if (auto* check = qobject_cast<QCheckBox*>(g.Editor))
+      else if (auto* check = qobject_cast<QCheckBox*>(EditorOf(i)))
         g.TemplateValue.assign(1, check->isChecked() ? 'X' : ' ');
-      else if (auto* memo = qobject_cast<QPlainTextEdit*>(g.Editor))
+      else if (auto* memo = qobject_cast<QPlainTextEdit*>(EditorOf(i)))
         g.TemplateValue = ToStdString(memo->toPlainText());
     } else {
       g.SkipTemplate = true;

@@ -1,4 +1,4 @@
-#include "workspace/Pictures.h"
+#include "workspace/ui/Pictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "workspace/Find.h"
+#include "workspace/ui/Find.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,12 +1,12 @@
-#include "workspace/About.h"
+#include "workspace/ui/About.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "workspace/Grlink.h"
-#include "workspace/Pictures.h"
+#include "workspace/ui/Grlink.h"
+#include "workspace/ui/Pictures.h"
 
 TAboutBox* AboutBox = nullptr;
 

@@ -1,4 +1,4 @@
-#include "workspace/Grlink.h"
+#include "workspace/ui/Grlink.h"
 
 #include <QApplication>
 #include <QClipboard>

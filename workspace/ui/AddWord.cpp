@@ -1,4 +1,4 @@
-#include "workspace/AddWord.h"
+#include "workspace/ui/AddWord.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

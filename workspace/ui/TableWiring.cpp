@@ -1,12 +1,12 @@
-#include "workspace/TableWiring.h"
+#include "workspace/ui/TableWiring.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QTableView>
 #include <QToolButton>
 
-#include "workspace/LPMain.h"
-#include "workspace/TableUi.h"
+#include "workspace/ui/LPMain.h"
+#include "workspace/ui/TableUi.h"
 
 TTableUi* MainTables = nullptr;
 

@@ -1,4 +1,4 @@
-#include "workspace/SQL.h"
+#include "workspace/ui/SQL.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -18,20 +18,9 @@
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
-#include "workspace/Seldir.h"
+#include "workspace/ui/Seldir.h"
 
 TSQLForm* SQLForm = nullptr;
-
-std::string SqlSaveFileName(const std::string& chosen) {
-  const std::filesystem::path p(chosen);
-  return p.has_extension() ? chosen : chosen + ".sql";
-}
-
-int SqlDatabaseTypeFor(const std::string& path) {
-  std::string p = path;
-  while (!p.empty() && p.back() == '/') p.pop_back();
-  return std::filesystem::path(p).filename().has_extension() ? 0 : 1;
-}
 
 TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SQLForm");

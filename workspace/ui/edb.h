@@ -91,8 +91,16 @@ private:
   void Navigate(int how);
   void ShowError(const std::exception& e);
 
+  // A field's label and editor, by field index beside the workspace's per-field state.
+  struct TFieldControls {
+    QLabel* FieldLabel = nullptr;  // owned by the scroll area
+    QWidget* Editor = nullptr;
+  };
+  QWidget* EditorOf(size_t field) const { return field < controls_.size() ? controls_[field].Editor : nullptr; }
+
   TTableWorkspace& ws_;
   TFormFieldsArray* fields_ = nullptr;
+  std::vector<TFieldControls> controls_;
   std::vector<bool> dirty_;
   QWidget* lastEditor_ = nullptr;
   int popupField_ = -1;

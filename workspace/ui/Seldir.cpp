@@ -1,4 +1,4 @@
-#include "workspace/Seldir.h"
+#include "workspace/ui/Seldir.h"
 
 #include <QComboBox>
 #include <QDir>

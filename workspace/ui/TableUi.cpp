@@ -1,4 +1,4 @@
-#include "workspace/TableUi.h"
+#include "workspace/ui/TableUi.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,13 +16,13 @@
 #include "platform/SysUtils.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
-#include "workspace/Del.h"
-#include "workspace/Find.h"
-#include "workspace/Options.h"
-#include "workspace/SQL.h"
-#include "workspace/Seltab.h"
-#include "workspace/TableGrid.h"
-#include "workspace/edb.h"
+#include "workspace/ui/Del.h"
+#include "workspace/ui/Find.h"
+#include "workspace/ui/Options.h"
+#include "workspace/ui/SQL.h"
+#include "workspace/ui/Seltab.h"
+#include "workspace/ui/TableGrid.h"
+#include "workspace/ui/edb.h"
 
 TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
     : QObject(parent), window_(window), view_(grid), status_(statusPanel) {
