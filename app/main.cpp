@@ -17,16 +17,9 @@
 #include "platform/ui/QtMessageService.h"
 #include "platform/ui/QtText.h"
 #include "platform/ui/SingleInstance.h"
-#include "workspace/ui/About.h"
-#include "workspace/ui/AddWord.h"
+#include "app/Composition.h"
 #include "workspace/ui/CapForm.h"
-#include "workspace/ui/CharsetForm.h"
-#include "workspace/ui/Del.h"
-#include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
-#include "workspace/ui/Options.h"
-#include "workspace/ui/Seldir.h"
-#include "workspace/ui/Seltab.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -64,17 +57,8 @@ int main(int argc, char** argv) {
     SetHelpService(&help);
 
     // Every window is created once and lives until the end.
-    auto* mainWindow = new TLPMain;
+    TLPMain* mainWindow = CreateWindows();
     messages.SetOwner(mainWindow);
-    AddWordForm = new TAddWordForm(mainWindow);
-    OptForm = new TOptForm(mainWindow);
-    OptForm->LoadOptions();
-    DelForm = new TDelForm(mainWindow);
-    FindForm = new TFindForm(mainWindow);
-    AboutBox = new TAboutBox(mainWindow);
-    SelTabForm = new TSelTabForm(mainWindow);
-    new TCharSetForm(mainWindow);
-    SeldirForm = new TSeldirForm(mainWindow);
 
     // The splash stays at least one second, without handling messages.
     const qint64 left = splashStart + 1000 - QDateTime::currentMSecsSinceEpoch();
@@ -89,7 +73,7 @@ int main(int argc, char** argv) {
     instance.StopListening();
     SetHelpService(nullptr);
     SetMessageService(nullptr);
-    delete mainWindow;
+    DestroyWindows(mainWindow);
   } catch (...) {
     result = 1;
   }

@@ -21,6 +21,7 @@
 #include "workspace/AppSettings.h"
 #include "workspace/FirstRun.h"
 #include "workspace/ui/LPMain.h"
+#include "workspace/ui/MailingPage.h"
 
 namespace fs = std::filesystem;
 
@@ -33,26 +34,72 @@ struct TFakeMailing : IMailingWindow {
   void ShowMailing() override { ++shown; }
 };
 
-// Records what the later subsystems would be asked to do.
-class TRecordingMain : public TLPMain {
-public:
+// The table as the frame reads it.
+struct TFakeTable : ITableAccess {
+  bool open = false, empty = true, sortOn = false;
+  std::string sortText, tableName;
+  bool sqlQueryMode = false;
+  std::vector<std::string>* calls = nullptr;
+  void Record(const std::string& c) {
+    if (calls) calls->push_back(c);
+  }
+  bool TableOpen() const override { return open; }
+  bool TableEmpty() const override { return empty; }
+  bool SortOn() const override { return sortOn; }
+  std::string SortText() const override { return sortText; }
+  std::string TableName() const override { return tableName; }
+  bool SQLQueryMode() const override { return sqlQueryMode; }
+  void OpenDBFFile(const std::string& f) override { Record("dbf " + f); }
+  void OpenAccessFile(const std::string& f) override { Record("mdb " + f); }
+  bool PostPending() override { return true; }
+  void SaveTableConfig() override { Record("saveconfig"); }
+};
+
+// Records what the subsystems around the frame are asked to do.
+struct TRecorder : IProjectFile, IAccounts, IOptionsDialog, IHighlightSlots, IReports, IMailPreview {
+  TLPMain* frame = nullptr;
   std::vector<std::string> calls;
   bool saveClears = true;
+  TFakeTable table;
+  std::string preview, viewer;
   void OpenMailFile(const std::string& f) override { calls.push_back("project " + f); }
-  void OpenDBFFile(const std::string& f) override { calls.push_back("dbf " + f); }
-  void OpenAccessFile(const std::string& f) override { calls.push_back("mdb " + f); }
   void SaveMail0Click() override {
     calls.push_back("save");
-    if (saveClears) SnapshotProject();
+    if (saveClears) frame->SnapshotProject();
   }
+  void ListToProject() override {}
   void ShowAccounts() override { calls.push_back("accounts"); }
-  void Options1Click() override { calls.push_back("options"); }
+  void ShowOptions(const std::function<void()>&) override { calls.push_back("options"); }
+  int ActiveProfileIndex() const override { return -1; }
   void ColorComboBox1Click() override { calls.push_back("colors"); }
-  void SaveTableConfig() override { calls.push_back("saveconfig"); }
-  std::string preview, viewer;
-  std::string PreviewFileName() const override { return preview; }
+  void ReportConfiguration1Click() override {}
   std::string ReportViewerFileName() const override { return viewer; }
+  std::string PreviewFileName() const override { return preview; }
 };
+
+// A main window given the recorder for every subsystem.
+struct TRecordingMain : TRecorder {
+  TLPMain w;
+  TRecordingMain() {
+    frame = &w;
+    table.calls = &calls;
+    TFrameServices& s = w.Services();
+    s.Project = this;
+    s.Table = &table;
+    s.Accounts = this;
+    s.Options = this;
+    s.Highlight = this;
+    s.Reports = this;
+    s.Preview = this;
+  }
+};
+
+template <class T>
+T* Ctl(const QWidget& w, const char* name) {
+  T* c = w.findChild<T*>(name);
+  if (!c) qFatal("no control %s", name);
+  return c;
+}
 
 std::string ReadAll(const std::string& p) {
   std::ifstream f(p, std::ios::binary);
@@ -89,8 +136,6 @@ private slots:
   void init() {
     PrepareSettings(true);
     ProjectFileName.clear();
-    TableName.clear();
-    SQLQueryMode = false;
     ParamList.clear();
   }
 
@@ -122,8 +167,8 @@ private slots:
     QVERIFY(w.findChild<QAction*>("SpeedItem23"));
     QVERIFY(!w.findChild<QAction*>("SpeedItem45")->isVisible());
     QCOMPARE(w.findChild<QComboBox*>("ColorComboBox1")->count(), 16);
-    QVERIFY(w.RxDBGrid1->isHidden());
-    QVERIFY(w.SpeedButton5->isHidden());
+    QVERIFY(Ctl<QTableView>(w, "RxDBGrid1")->isHidden());
+    QVERIFY(Ctl<QToolButton>(w, "SpeedButton5")->isHidden());
   }
 
   void menusInOrder() {
@@ -160,14 +205,16 @@ private slots:
 
   void captionExamples() {
     TLPMain w;
+    TFakeTable table;
     QCOMPARE(w.windowTitle(), QString("Larkpost - (NONAME) Using (NONAME)"));
+    w.Services().Table = &table;
     ProjectFileName = "/P/news.lkp";
-    TableName = "Clients.dbf";
+    table.tableName = "Clients.dbf";
     w.UpdateCaption();
     QCOMPARE(w.windowTitle(), QString("Larkpost - \"news\" Using \"Clients\""));
     ProjectFileName.clear();
-    TableName.clear();
-    SQLQueryMode = true;
+    table.tableName.clear();
+    table.sqlQueryMode = true;
     w.UpdateCaption();
     QCOMPARE(w.windowTitle(), QString("Larkpost - (NONAME) Using (SQL QUERY)"));
   }
@@ -175,20 +222,26 @@ private slots:
   void enablingTable() {
     TLPMain w;
     TFakeMailing mailing;
+    TFakeTable table;
+    auto* sendCurrent = Ctl<QToolButton>(w, "SpeedButton6");
+    w.Services().Table = &table;
     w.UpdateControls();
     QVERIFY(!w.Action("AddRec0")->isEnabled());
     QVERIFY(!w.Action("Accounts1")->isEnabled());  // no mailing window yet
     QVERIFY(w.Action("SendCurrent1")->isEnabled());
 
-    w.MailingWindow = &mailing;
-    w.TableStandIn = {true, false, true, "CITY ASC"};
+    w.Services().Mailing = &mailing;
+    table.open = true;
+    table.empty = false;
+    table.sortOn = true;
+    table.sortText = "CITY ASC";
     w.UpdateControls();
     for (const char* n : {"Restructure0", "AddDBF1", "AddRec0", "AddRec5", "CloseTable1", "Reopen0",
                           "SpeedItem22", "SpeedItem24", "EditRec0", "EditRec5", "DeleteRec0", "DeleteRec5",
                           "Find0", "FindRec5", "Unique0", "SelectDublicates1", "Unsort0", "SpeedItem48",
                           "Descend0", "SpeedItem47", "Accounts1", "SendCurrent1"})
       QVERIFY2(w.Action(n)->isEnabled(), n);
-    QVERIFY(w.SpeedButton6->isEnabled());
+    QVERIFY(sendCurrent->isEnabled());
     QCOMPARE(w.Action("SpeedItem47")->text(), QString("Descended"));
 
     w.Action("Descend0")->trigger();
@@ -196,7 +249,9 @@ private slots:
     QCOMPARE(w.Action("SpeedItem47")->data().toInt(), 53);
 
     mailing.state = 2;
-    w.TableStandIn = {true, true, false, ""};
+    table.empty = true;
+    table.sortOn = false;
+    table.sortText.clear();
     w.UpdateControls();
     QVERIFY(!w.Action("EditRec0")->isEnabled());
     QVERIFY(!w.Action("Find0")->isEnabled());
@@ -204,13 +259,13 @@ private slots:
     QVERIFY(!w.Action("Unique0")->isEnabled());
     QVERIFY(!w.Action("Descend0")->isEnabled());
     QVERIFY(!w.Action("SendCurrent1")->isEnabled());
-    QVERIFY(!w.SpeedButton6->isEnabled());
+    QVERIFY(!sendCurrent->isEnabled());
     QVERIFY(!w.Action("Accounts1")->isEnabled());
     mailing.state = 1;
     w.UpdateControls();
     QVERIFY(w.Action("Accounts1")->isEnabled());
     QVERIFY(!w.Action("SendCurrent1")->isEnabled());
-    w.MailingWindow = nullptr;
+    w.Services().Mailing = nullptr;
   }
 
   void plainTextModeSwitchesEditor() {
@@ -231,15 +286,16 @@ private slots:
     TFakeMailing mailing;
     {
       TScopedScriptedMessages msgs;
-      TRecordingMain w;
-      w.MailingWindow = &mailing;
+      TRecordingMain m;
+      TLPMain& w = m.w;
+      w.Services().Mailing = &mailing;
       mailing.state = 2;
       w.show();
       QVERIFY(!w.close());
       QCOMPARE(msgs.shown.size(), size_t(1));
       QCOMPARE(msgs.shown[0].text, std::string("Mailing in Progress"));
       mailing.state = 0;
-      w.MailingWindow = nullptr;
+      w.Services().Mailing = nullptr;
       QVERIFY(w.close());  // nothing changed: closes without asking
       QCOMPARE(msgs.shown.size(), size_t(1));
     }
@@ -255,18 +311,20 @@ private slots:
     for (auto& c : cases) {
       TScopedScriptedMessages msgs;
       msgs.Answer(c.answer);
-      TRecordingMain w;
-      w.saveClears = c.saveClears;
+      TRecordingMain m;
+      TLPMain& w = m.w;
+      m.saveClears = c.saveClears;
       w.show();
       // Typing and deleting again still counts as a change.
-      QTest::keyClicks(w.Edit2, "x");
-      QTest::keyClick(w.Edit2, Qt::Key_Backspace);
-      QCOMPARE(w.Edit2->text(), QString());
+      auto* subject = Ctl<QLineEdit>(w, "Edit2");
+      QTest::keyClicks(subject, "x");
+      QTest::keyClick(subject, Qt::Key_Backspace);
+      QCOMPARE(subject->text(), QString());
       QCOMPARE(w.close(), c.closes);
       QCOMPARE(msgs.shown.size(), size_t(1));
       QCOMPARE(msgs.shown[0].text, std::string("Save Project?"));
       QCOMPARE(msgs.shown[0].buttons, TMsgButtons::YesNoCancel);
-      QCOMPARE(std::count(w.calls.begin(), w.calls.end(), "save") == 1, c.saved);
+      QCOMPARE(std::count(m.calls.begin(), m.calls.end(), "save") == 1, c.saved);
       if (!c.closes) QVERIFY(w.Modified());
     }
   }
@@ -274,24 +332,24 @@ private slots:
   void editorTextChangeIsModification() {
     TLPMain w;
     QVERIFY(!w.IsProjectModified());
-    w.RxRichEdit1->setPlainText("<HTML>");
+    Ctl<QPlainTextEdit>(w, "RxRichEdit1")->setPlainText("<HTML>");
     QVERIFY(w.IsProjectModified());
     w.SnapshotProject();
     QVERIFY(!w.IsProjectModified());
-    w.RxRichEdit2->setPlainText("plain");
+    Ctl<QPlainTextEdit>(w, "RxRichEdit2")->setPlainText("plain");
     QVERIFY(w.IsProjectModified());
   }
 
   void firstRun() {
     PrepareSettings(false);
-    TRecordingMain w;
+    TRecordingMain m;
     QVERIFY(FirstRun);
     const std::string app = AppDir;
     QCOMPARE(app, home_ + "/");
-    w.show();
-    QCOMPARE(w.calls.size() >= 2, true);
-    QCOMPARE(w.calls[0], std::string("accounts"));
-    QCOMPARE(w.calls[1], std::string("options"));
+    m.w.show();
+    QCOMPARE(m.calls.size() >= 2, true);
+    QCOMPARE(m.calls[0], std::string("accounts"));
+    QCOMPARE(m.calls[1], std::string("options"));
     QVERIFY(fs::is_directory(app + "Database"));
     QVERIFY(fs::is_directory(app + "Projects"));
     QCOMPARE(ReadAll(app + "Projects/example.lkp"), ExampleProjectBytes());
@@ -307,68 +365,72 @@ private slots:
     // The next start is no first run.
     TRecordingMain again;
     QVERIFY(!FirstRun);
-    again.show();
+    again.w.show();
     QCOMPARE(std::count(again.calls.begin(), again.calls.end(), "options"), 0);
     QCOMPARE(DataBaseDir, app + "Database/");
   }
 
   void commandLineAtShow() {
-    TRecordingMain w;
-    w.SetCommandLine({"/bin/larkpost", "notes.txt", "y.dbf", "x.MDB", "p.LKP", "q.lkp"});
-    w.show();
-    QCOMPARE(w.calls, std::vector<std::string>({"project p.LKP", "colors", "mdb x.MDB"}));
+    TRecordingMain m;
+    m.w.SetCommandLine({"/bin/larkpost", "notes.txt", "y.dbf", "x.MDB", "p.LKP", "q.lkp"});
+    m.w.show();
+    // The table opens from the event loop.
+    QTRY_COMPARE(m.calls, std::vector<std::string>({"project p.LKP", "colors", "mdb x.MDB"}));
   }
 
   void openFilesMessages() {
     TScopedScriptedMessages msgs;
-    TRecordingMain w;
+    TRecordingMain m;
+    TLPMain& w = m.w;
+    std::vector<std::string>& calls = m.calls;
     w.SetCommandLine({"/bin/larkpost"});
     w.show();
-    w.calls.clear();
+    calls.clear();
 
     w.OnOpenFilesMessage("/home/me/My Projects/a.lkp");
-    QCOMPARE(w.calls, std::vector<std::string>({"project /home/me/My Projects/a.lkp", "colors"}));
+    QCOMPARE(calls, std::vector<std::string>({"project /home/me/My Projects/a.lkp", "colors"}));
     QCOMPARE(ParamList.size(), size_t(2));
     QCOMPARE(ParamList[0], std::string("/bin/larkpost"));
-    w.calls.clear();
+    calls.clear();
     w.OnOpenFilesMessage("b.dbf");
-    QCOMPARE(w.calls, std::vector<std::string>({"dbf b.dbf"}));
+    QTRY_COMPARE(calls, std::vector<std::string>({"dbf b.dbf"}));
     w.OnOpenFilesMessage("");
-    QCOMPARE(w.calls.size(), size_t(1));
+    QCOMPARE(calls.size(), size_t(1));
     QVERIFY(msgs.shown.empty());
 
     // With unsaved changes: Cancel drops this one request, the next is handled.
-    w.calls.clear();
+    calls.clear();
     w.SetModified(true);
     msgs.Answer(TMsgResult::Cancel);
     w.OnOpenFilesMessage("c.lkp");
-    QVERIFY(w.calls.empty());
+    QVERIFY(calls.empty());
     QCOMPARE(msgs.shown.back().text, std::string("Save Project?"));
     msgs.Answer(TMsgResult::No);
     w.OnOpenFilesMessage("c.lkp");
-    QCOMPARE(w.calls, std::vector<std::string>({"project c.lkp", "colors"}));
+    QCOMPARE(calls, std::vector<std::string>({"project c.lkp", "colors"}));
     // Yes saves first; a save that leaves the project modified opens nothing.
-    w.calls.clear();
+    calls.clear();
     w.SetModified(true);
-    w.saveClears = false;
+    m.saveClears = false;
     msgs.Answer(TMsgResult::Yes);
     w.OnOpenFilesMessage("d.lkp");
-    QCOMPARE(w.calls, std::vector<std::string>({"save"}));
-    w.saveClears = true;
+    QCOMPARE(calls, std::vector<std::string>({"save"}));
+    m.saveClears = true;
     msgs.Answer(TMsgResult::Yes);
-    w.calls.clear();
+    calls.clear();
     w.OnOpenFilesMessage("d.lkp");
-    QCOMPARE(w.calls, std::vector<std::string>({"save", "project d.lkp", "colors"}));
+    QCOMPARE(calls, std::vector<std::string>({"save", "project d.lkp", "colors"}));
   }
 
   void editCommandsRouteToFocusedControl() {
     TLPMain w;
+    TMailingPage& mail = w.MailingPage();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.ShowPage(w.TabSheet2);
+    w.ShowPage(&mail);
     w.activateWindow();
-    w.Edit2->setFocus();
-    QTest::keyClicks(w.Edit2, "hello");
+    mail.Edit2->setFocus();
+    QTest::keyClicks(mail.Edit2, "hello");
     w.UpdateEditCommands();
     QVERIFY(!w.Action("Cut1")->isEnabled());
     QVERIFY(w.Action("Undo1")->isEnabled());
@@ -378,19 +440,19 @@ private slots:
     w.ExecEditCommand(ecCopy);
     QCOMPARE(QApplication::clipboard()->text(), QString("hello"));
     w.ExecEditCommand(ecCut);
-    QCOMPARE(w.Edit2->text(), QString());
+    QCOMPARE(mail.Edit2->text(), QString());
     w.ExecEditCommand(ecPaste);
-    QCOMPARE(w.Edit2->text(), QString("hello"));
+    QCOMPARE(mail.Edit2->text(), QString("hello"));
 
-    w.PageControl2->setCurrentWidget(w.TabSheet8);
-    w.RxRichEdit1->setFocus();
-    QTest::keyClicks(w.RxRichEdit1, "ab");
+    mail.PageControl2->setCurrentWidget(mail.TabSheet8);
+    mail.RxRichEdit1->setFocus();
+    QTest::keyClicks(mail.RxRichEdit1, "ab");
     w.ExecEditCommand(ecUndo);
-    QVERIFY(w.RxRichEdit1->toPlainText() != QString("ab"));
+    QVERIFY(mail.RxRichEdit1->toPlainText() != QString("ab"));
     w.UpdateEditCommands();
     QVERIFY(w.Action("Redo1")->isEnabled());
     w.ExecEditCommand(ecRedo);
-    QCOMPARE(w.RxRichEdit1->toPlainText(), QString("ab"));
+    QCOMPARE(mail.RxRichEdit1->toPlainText(), QString("ab"));
 
     // Leaving the editors disables the edit commands.
     w.UpdateHtmlMenus();
@@ -401,20 +463,20 @@ private slots:
     TScopedScriptedMessages msgs;
     TFakeMailing mailing;
     TLPMain w;
-    w.MailingWindow = &mailing;
+    w.Services().Mailing = &mailing;
     w.Action("Mailing1")->trigger();
     QCOMPARE(msgs.shown.size(), size_t(1));
     QCOMPARE(msgs.shown[0].text, std::string("Account is not selected"));
     QCOMPARE(msgs.shown[0].kind, TMsgKind::Error);
     QCOMPARE(mailing.shown, 0);
-    w.MailingWindow = nullptr;
+    w.Services().Mailing = nullptr;
   }
 
   void helpCommands() {
     TScopedRecordingHelp help;
     TLPMain w;
     w.Action("Help1")->trigger();
-    w.Button9->click();
+    Ctl<QPushButton>(w, "Button9")->click();
     QCOMPARE(help.calls.size(), size_t(2));
     QCOMPARE(help.calls[0].command, HH_DISPLAY_TOC);
     QCOMPARE(help.calls[0].data, 0);
@@ -424,29 +486,35 @@ private slots:
 
   void viewCommandsAndResize() {
     TLPMain w;
+    auto* pages = Ctl<QTabWidget>(w, "PageControl1");
+    auto* mailTabs = Ctl<QTabWidget>(w, "PageControl2");
+    auto* wdTabs = Ctl<QTabWidget>(w, "PageControl3");
+    auto* closeTable = Ctl<QToolButton>(w, "SpeedButton5");
+    auto* subject = Ctl<QLineEdit>(w, "Edit2");
+    auto sheet = [&](const char* name) { return Ctl<QWidget>(w, name); };
     w.show();
     w.Action("Preview1")->trigger();
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet2);
-    QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet5);
+    QCOMPARE(pages->currentWidget(), sheet("TabSheet2"));
+    QCOMPARE(mailTabs->currentWidget(), sheet("TabSheet5"));
     w.Action("Parser1")->trigger();
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet4);
-    QCOMPARE(w.PageControl3->tabText(w.PageControl3->currentIndex()), QString("Parser"));
+    QCOMPARE(pages->currentWidget(), sheet("TabSheet4"));
+    QCOMPARE(wdTabs->tabText(wdTabs->currentIndex()), QString("Parser"));
     w.Action("Filter0")->trigger();
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet9);
+    QCOMPARE(pages->currentWidget(), sheet("TabSheet9"));
     w.Action("Table1")->trigger();
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
+    QCOMPARE(pages->currentWidget(), sheet("TabSheet1"));
 
     w.resize(1000, 600);
     QCoreApplication::processEvents();
-    QCOMPARE(w.SpeedButton5->x(), 1000 - 36);
-    w.ShowPage(w.TabSheet2);
+    QCOMPARE(closeTable->x(), 1000 - 36);
+    w.ShowPage(sheet("TabSheet2"));
     QCoreApplication::processEvents();
-    QWidget* panel = w.Edit2->parentWidget();
-    QCOMPARE(w.Edit2->width(), SubjectEditWidth(panel->width(), w.Edit2->x()));
+    QWidget* panel = subject->parentWidget();
+    QCOMPARE(subject->width(), SubjectEditWidth(panel->width(), subject->x()));
     w.setMinimumSize(0, 0);
     w.resize(200, 400);
     QCoreApplication::processEvents();
-    QCOMPARE(w.SpeedButton5->x(), std::max(250, w.width() - 36));
+    QCOMPARE(closeTable->x(), std::max(250, w.width() - 36));
   }
 
   void nowFunctionAndActivation() {
@@ -462,17 +530,17 @@ private slots:
   }
 
   void closeWritesTableConfigAndDeletesTempFiles() {
-    TRecordingMain w;
-    w.TableStandIn.open = true;
-    w.preview = dir_.path().toStdString() + "/$lpprev_.html";
-    w.viewer = dir_.path().toStdString() + "/$repv_0.html";
-    std::ofstream(w.preview) << "p";
-    std::ofstream(w.viewer) << "v";
-    w.show();
-    QVERIFY(w.close());
-    QCOMPARE(std::count(w.calls.begin(), w.calls.end(), "saveconfig"), 1);
-    QVERIFY(!fs::exists(w.preview));
-    QVERIFY(!fs::exists(w.viewer));
+    TRecordingMain m;
+    m.table.open = true;
+    m.preview = dir_.path().toStdString() + "/$lpprev_.html";
+    m.viewer = dir_.path().toStdString() + "/$repv_0.html";
+    std::ofstream(m.preview) << "p";
+    std::ofstream(m.viewer) << "v";
+    m.w.show();
+    QVERIFY(m.w.close());
+    QCOMPARE(std::count(m.calls.begin(), m.calls.end(), "saveconfig"), 1);
+    QVERIFY(!fs::exists(m.preview));
+    QVERIFY(!fs::exists(m.viewer));
   }
 };
 

@@ -79,13 +79,13 @@ private:
   TLPMain* w_ = nullptr;
   QTableView* grid_ = nullptr;
 
-  TTableWorkspace& Ws() { return MainTables->Workspace; }
+  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
   std::string Example() const { return AppDir + "Database/example.dbf"; }
 
   void Open(const std::string& file) {
-    MainTables->CloseTable0Click();
+    w_->Tables().CloseTable0Click();
     w_->OpenDBFFile(file);
-    QTRY_VERIFY(w_->TableStandIn.open);
+    QTRY_VERIFY(w_->Tables().TableOpen());
   }
 
 private slots:
@@ -96,14 +96,15 @@ private slots:
     w_ = new TLPMain;
     OptForm = new TOptForm(w_);
     OptForm->LoadOptions();
+    w_->Services().Options = OptForm;
     // The first run shows the Options: the newcomer closes it.
     WhenModal([](QWidget*) {});
     w_->resize(900, 600);
     w_->show();
     QVERIFY(FirstRun);
     QVERIFY(fs::exists(Example()));
-    QVERIFY(MainTables);
-    grid_ = w_->RxDBGrid1;
+    grid_ = w_->findChild<QTableView*>("RxDBGrid1");
+    QVERIFY(grid_);
   }
 
   void cleanupTestCase() {
@@ -147,7 +148,7 @@ private slots:
     w_->Action("EditRec0")->trigger();
 
     // Delete the second record, confirming.
-    MainTables->Grid()->SelectRecNos({2});
+    w_->Tables().Grid()->SelectRecNos({2});
     Ws().ADOQuery1.SetRecNo(2);
     if (OptForm->ConfirmDel())
       WhenModal([](QWidget* m) {
@@ -160,7 +161,7 @@ private slots:
 
     // Closed and reopened: the file holds it all.
     w_->Action("CloseTable1")->trigger();
-    QVERIFY(!w_->TableStandIn.open);
+    QVERIFY(!w_->Tables().TableOpen());
     Open(Example());
     QCOMPARE(grid_->model()->rowCount(), 2);
     QCOMPARE(Cell(grid_, 0, mail), QString("first@example.com"));
@@ -183,7 +184,7 @@ private slots:
 
     QVERIFY(grid_->model()->setData(grid_->model()->index(1, last), QString("Refreshed")));
     w_->Action("Reopen0")->trigger();
-    QVERIFY(w_->TableStandIn.open);
+    QVERIFY(w_->Tables().TableOpen());
     QCOMPARE(Cell(grid_, 1, last), QString("Refreshed"));
 
     QVERIFY(grid_->model()->setData(grid_->model()->index(1, last), QString("Other")));
@@ -228,7 +229,7 @@ private slots:
     const QString text = QString::fromStdString(boxes.shown[0].text);
     QVERIFY2(text.contains("NAME: Typed") && text.contains("NUM: 123456"), qPrintable(text));
     QVERIFY2(text.count("NUM") >= 2, qPrintable(text));  // the reason names the field
-    QVERIFY(w_->TableStandIn.open);
+    QVERIFY(w_->Tables().TableOpen());
     QCOMPARE(grid_->model()->rowCount(), 1);
   }
 
@@ -243,20 +244,20 @@ private slots:
     Open(table);
     const int rows = grid_->model()->rowCount();
     QCOMPARE(rows, 67);
-    QCOMPARE(w_->StatusPanel2->text(), QString("Record 1 of 67"));
+    QCOMPARE(w_->findChild<QLabel*>("StatusBar2Panel0")->text(), QString("Record 1 of 67"));
     // Page through.
     grid_->setFocus();
     for (int i = 0; i < 5; ++i) QTest::keyClick(grid_, Qt::Key_PageDown);
     QVERIFY(Ws().ADOQuery1.RecNo() > 1);
     QTest::keyClick(grid_, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(Ws().ADOQuery1.RecNo(), 67);
-    QCOMPARE(w_->StatusPanel2->text(), QString("Record 67 of 67"));
+    QCOMPARE(w_->findChild<QLabel*>("StatusBar2Panel0")->text(), QString("Record 67 of 67"));
 
     // Sort by a title click.
     const int name = Column(grid_, "NAME");
     QVERIFY(name >= 0);
     emit grid_->horizontalHeader()->sectionClicked(name);
-    QCOMPARE(w_->TableStandIn.sortText, std::string("NAME ASC"));
+    QCOMPARE(w_->Tables().SortText(), std::string("NAME ASC"));
     for (int r = 1; r < rows; ++r)
       QVERIFY2(Cell(grid_, r - 1, name).compare(Cell(grid_, r, name), Qt::CaseInsensitive) <= 0,
                qPrintable(Cell(grid_, r, name)));
@@ -297,8 +298,8 @@ private slots:
     TScopedScriptedMessages boxes;
     const std::string folder = AppDir + "Database/";
     WhenModal([&](QWidget* m) {
-      QCOMPARE(m, static_cast<QWidget*>(MainTables->SqlForm()));
-      TSQLForm* f = MainTables->SqlForm();
+      QCOMPARE(m, static_cast<QWidget*>(w_->Tables().SqlForm()));
+      TSQLForm* f = w_->Tables().SqlForm();
       f->ComboBox1->setCurrentIndex(1);
       f->Edit1->setText(QString::fromStdString(folder));
       f->Memo1->setPlainText("SELECT F_NAME, E_MAIL FROM \"example.dbf\" WHERE E_MAIL LIKE '%example.com'");
@@ -324,7 +325,7 @@ private slots:
     const std::string mdb = dir_ + "testV1997.mdb";
     fs::copy_file(std::string(data) + "/mdb/testV1997.mdb", mdb, fs::copy_options::overwrite_existing);
     TScopedScriptedMessages boxes;
-    MainTables->CloseTable0Click();
+    w_->Tables().CloseTable0Click();
     QString chosen;
     WhenModal([&](QWidget* m) {
       QCOMPARE(m, static_cast<QWidget*>(SelTabForm));
@@ -334,7 +335,7 @@ private slots:
       SelTabForm->SelectBtn->click();
     });
     w_->OpenAccessFile(mdb);
-    QTRY_VERIFY(w_->TableStandIn.open);
+    QTRY_VERIFY(w_->Tables().TableOpen());
     QCOMPARE(QString::fromStdString(Ws().TableName), chosen);
     QVERIFY(grid_->model()->rowCount() > 0);
     int text = -1;
@@ -348,7 +349,7 @@ private slots:
     QVERIFY(!boxes.shown.empty());
     qInfo("the post says: %s", boxes.shown[0].text.c_str());
     QVERIFY(QString::fromStdString(boxes.shown[0].text).contains("Access"));
-    QVERIFY(w_->TableStandIn.open);
+    QVERIFY(w_->Tables().TableOpen());
     QCOMPARE(QString::fromStdString(Ws().TableName), chosen);
     QCOMPARE(Ws().ADOQuery1.State(), dsBrowse);
     QCOMPARE(Cell(grid_, 0, text), before);
@@ -356,7 +357,7 @@ private slots:
     // And an SQL SELECT over the Access file.
     const int rows = grid_->model()->rowCount();
     WhenModal([&](QWidget*) {
-      TSQLForm* f = MainTables->SqlForm();
+      TSQLForm* f = w_->Tables().SqlForm();
       f->ComboBox1->setCurrentIndex(0);
       f->Edit1->setText(QString::fromStdString(mdb));
       f->Memo1->setPlainText("SELECT * FROM \"" + chosen + "\"");

@@ -154,7 +154,7 @@ private slots:
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Rome"));
     ui_->Unsort0Click();
     QCOMPARE(w.ADOQuery1.Sort(), std::string(""));
-    QCOMPARE(ui_->SortTextNow(), std::string(""));
+    QCOMPARE(ui_->SortText(), std::string(""));
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Rome"));
   }
 
@@ -309,26 +309,29 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     TLPMain w;
-    QVERIFY(MainTables);
-    QVERIFY(!w.Action("Find0")->isEnabled() || !w.TableStandIn.open);
+    const TTableUi& tables = w.Tables();
+    QTableView* grid = w.findChild<QTableView*>("RxDBGrid1");
+    QLabel* counter = w.findChild<QLabel*>("StatusBar2Panel0");
+    QVERIFY(grid && counter);
+    QVERIFY(!w.Action("Find0")->isEnabled() || !tables.TableOpen());
     w.OpenDBFFile(path_);
-    QTRY_VERIFY(w.TableStandIn.open);
-    QCOMPARE(::TableName, std::string("Clients.dbf"));
+    QTRY_VERIFY(tables.TableOpen());
+    QCOMPARE(tables.TableName(), std::string("Clients.dbf"));
     QVERIFY(w.windowTitle().contains("Clients"));
-    QCOMPARE(w.RxDBGrid1->model()->rowCount(), 5);
-    QCOMPARE(w.StatusPanel2->text(), QString("Record 1 of 5"));
-    emit w.RxDBGrid1->horizontalHeader()->sectionClicked(1);
-    QVERIFY(w.TableStandIn.sortOn);
-    QCOMPARE(w.TableStandIn.sortText, std::string("CITY ASC"));
+    QCOMPARE(grid->model()->rowCount(), 5);
+    QCOMPARE(counter->text(), QString("Record 1 of 5"));
+    emit grid->horizontalHeader()->sectionClicked(1);
+    QVERIFY(tables.SortOn());
+    QCOMPARE(tables.SortText(), std::string("CITY ASC"));
     w.Action("Descend0")->trigger();
-    QCOMPARE(w.TableStandIn.sortText, std::string("CITY DESC"));
+    QCOMPARE(tables.SortText(), std::string("CITY DESC"));
     QVERIFY(w.Action("Descend0")->isChecked());
     w.Action("Unsort0")->trigger();
-    QCOMPARE(w.TableStandIn.sortText, std::string(""));
+    QCOMPARE(tables.SortText(), std::string(""));
     w.Action("CloseTable1")->trigger();
-    QVERIFY(!w.TableStandIn.open);
-    QCOMPARE(::TableName, std::string(""));
-    QVERIFY(!w.RxDBGrid1->isVisibleTo(&w));
+    QVERIFY(!tables.TableOpen());
+    QCOMPARE(tables.TableName(), std::string(""));
+    QVERIFY(!grid->isVisibleTo(&w));
   }
 
   void sqlDialogLoadsSavesAndRuns() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "workspace/AppSettings.h"
+#include "workspace/FrameInterfaces.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,7 +30,7 @@ public:
 extern const std::array<unsigned, 16> SortColors;
 extern const std::array<const char*, 16> SortColorNames;
 
-class TOptForm : public QDialog, public IOptionsView {
+class TOptForm : public QDialog, public IOptionsView, public IOptionsDialog {
   Q_OBJECT
 public:
   explicit TOptForm(QWidget* parent = nullptr);
@@ -41,13 +42,15 @@ public:
   // TLPMain.LoadOptions and TLPMain.Options1Click over AppSettings().
   void LoadOptions();
   bool Options1Click(const std::function<void()>& onSortColorWritten = {});
+  // IOptionsDialog: the main window's "Options..." command.
+  void ShowOptions(const std::function<void()>& onSortColorWritten) override { Options1Click(onSortColorWritten); }
 
   // The current options, as every part reads them.
   bool ConfirmDel() const;
   void SetConfirmDel(bool value);  // the deletion dialog's check box
   int Threads() const;
   int DefaultCharset() const;       // -1 when none
-  int ActiveProfileIndex() const;   // -1 when none
+  int ActiveProfileIndex() const override;   // -1 when none
   std::string ActiveProfile() const;
   int SortColor() const;            // index, -1 when none
   unsigned SortColorRgb() const;    // 0xRRGGBB, aqua when none

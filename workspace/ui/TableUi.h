@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "workspace/FrameInterfaces.h"
 #include "workspace/TableWorkspace.h"
 #include "workspace/sqlset.h"
 
@@ -22,7 +23,7 @@ class TSQLForm;
 class TTableGrid;
 class TOptForm;
 
-class TTableUi : public QObject, public ITableHost {
+class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
 public:
   TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent = nullptr);
@@ -36,8 +37,8 @@ public:
 
   // Menu and tool-button handlers.
   void OpenDB0Click();
-  void OpenDBFFile(const std::string& FileName);
-  void OpenAccessFile(const std::string& FileName);
+  void OpenDBFFile(const std::string& FileName) override;
+  void OpenAccessFile(const std::string& FileName) override;
   void ExecSQL0Click();
   void CloseTable0Click();
   void AddRec0Click();
@@ -51,14 +52,18 @@ public:
   void Unique0Click();
   void SelectDublicates1Click();
   void Reopen0Click();
-  void SaveTableConfig() { Workspace.SaveTableConfig(); }
+  void SaveTableConfig() override { Workspace.SaveTableConfig(); }
+  bool PostPending() override { return Workspace.PostPending(); }
 
-  // What command enabling reads.
-  bool TableOpen() const { return Workspace.IsOpen(); }
-  bool TableEmpty() const { return !Workspace.IsOpen() || Workspace.ADOQuery1.IsEmpty(); }
-  std::string SortTextNow() const {
-    return SortText(Workspace.Sort.SortOn, Workspace.Sort.SortField, Workspace.Sort.Descending);
+  // What command enabling and the caption read.
+  bool TableOpen() const override { return Workspace.IsOpen(); }
+  bool TableEmpty() const override { return !Workspace.IsOpen() || Workspace.ADOQuery1.IsEmpty(); }
+  bool SortOn() const override { return Workspace.Sort.SortOn; }
+  std::string SortText() const override {
+    return ::SortText(Workspace.Sort.SortOn, Workspace.Sort.SortField, Workspace.Sort.Descending);
   }
+  std::string TableName() const override { return Workspace.TableName; }
+  bool SQLQueryMode() const override { return Workspace.SQLQueryMode; }
 
   // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
   TOptForm* Options = nullptr;

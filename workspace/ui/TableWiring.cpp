@@ -5,54 +5,44 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include "workspace/ui/DatabasePage.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/TableUi.h"
 
-TTableUi* MainTables = nullptr;
-
 namespace {
 
-void SyncFrame(TLPMain& w, TTableUi& t) {
-  const TTableWorkspace& ws = t.Workspace;
-  w.TableStandIn.open = t.TableOpen();
-  w.TableStandIn.empty = t.TableEmpty();
-  w.TableStandIn.sortOn = ws.Sort.SortOn;
-  w.TableStandIn.sortText = t.SortTextNow();
-  ::TableName = ws.TableName;
-  ::SQLQueryMode = ws.SQLQueryMode;
-  if (QAction* d = w.Action("Descend0")) d->setChecked(ws.Sort.Descending);
+// The sort direction is the table's; the menu item shows it.
+void ShowSortDirection(TLPMain& w, const TTableUi& t) {
+  if (QAction* d = w.Action("Descend0")) d->setChecked(t.Workspace.Sort.Descending);
 }
 
 }  // namespace
 
-void WireTableWorkspace(TLPMain& w) {
-  auto* t = new TTableUi(&w, w.RxDBGrid1, w.StatusPanel2, &w);
-  MainTables = t;
-  QObject::connect(t, &QObject::destroyed, [t] {
-    if (MainTables == t) MainTables = nullptr;
-  });
+TTableUi* WireTableWorkspace(TLPMain& w) {
+  TDatabasePage& page = w.DatabasePage();
+  auto* t = new TTableUi(&w, page.RxDBGrid1, page.StatusPanel2, &w);
   t->OptionsSource = [] { return OptForm; };  // created after the main window
   t->OnUpdateControls = [&w, t] {
-    SyncFrame(w, *t);
+    ShowSortDirection(w, *t);
     w.UpdateControls();
   };
-  t->OnTableOpened = [&w, t] {
-    w.SpeedButton5->show();
-    w.PaintBox1->hide();
-    SyncFrame(w, *t);
+  t->OnTableOpened = [&w, &page, t] {
+    page.ShowTableArea(true);
+    ShowSortDirection(w, *t);
     w.UpdateCaption();
   };
-  t->OnTableClosed = [&w, t] {
-    w.SpeedButton5->hide();
-    w.PaintBox1->show();
-    SyncFrame(w, *t);
+  t->OnTableClosed = [&w, &page, t] {
+    page.ShowTableArea(false);
+    ShowSortDirection(w, *t);
     w.UpdateCaption();
   };
-  t->OnShowDatabasePage = [&w, t] {
-    SyncFrame(w, *t);
-    w.ShowPage(w.TabSheet1);
+  t->OnShowDatabasePage = [&w, &page, t] {
+    ShowSortDirection(w, *t);
+    w.ShowPage(&page);
   };
-  t->OnUseFilter = [&w] { return w.CheckBox1 && w.CheckBox1->isChecked(); };
+  QCheckBox* useFilter = w.FilterPage().CheckBox1;
+  t->OnUseFilter = [useFilter] { return useFilter->isChecked(); };
 
   auto on = [&w](const char* name, std::function<void()> fn) {
     if (QAction* a = w.Action(name)) QObject::connect(a, &QAction::triggered, &w, std::move(fn));
@@ -69,4 +59,5 @@ void WireTableWorkspace(TLPMain& w) {
   on("Reopen0", [t] { t->Reopen0Click(); });
   on("Descend0", [t] { t->Descend0Click(); });
   on("Unsort0", [t] { t->Unsort0Click(); });
+  return t;
 }

@@ -1,11 +1,9 @@
 #pragma once
 // Binds the table commands to the main window: its menu items and tool buttons,
-// its grid and status bar, its command states and caption.
+// the Database page's grid and status bar, its command states and caption.
 
 class TLPMain;
 class TTableUi;
 
-// The main window's table commands; null until WireTableWorkspace ran.
-extern TTableUi* MainTables;
-
-void WireTableWorkspace(TLPMain& w);
+// The table commands of the window, owned by it.
+TTableUi* WireTableWorkspace(TLPMain& w);

@@ -1,0 +1,92 @@
+#pragma once
+// What the main window frame asks of the subsystems around it. app/ hands
+// each one to the frame (TLPMain::Services); one that is not set means that
+// part of the program is not there yet, and the frame does nothing for it.
+
+#include <functional>
+#include <string>
+
+// The mailing window (TSendForm).
+class IMailingWindow {
+public:
+  virtual ~IMailingWindow() = default;
+  virtual int SendState() const = 0;  // 0 idle, 1 preparing or loading, 2 sending
+  virtual void ShowMailing() = 0;     // modal
+};
+
+// The project file: open, "Save Project", and the recipient list of the open project.
+class IProjectFile {
+public:
+  virtual ~IProjectFile() = default;
+  virtual void OpenMailFile(const std::string& FileName) = 0;
+  virtual void SaveMail0Click() = 0;  // may be cancelled or fail: the project stays modified then
+  virtual void ListToProject() = 0;
+};
+
+// The open table, as command enabling and the caption read it, and the table
+// commands the frame starts itself (command line, close).
+class ITableAccess {
+public:
+  virtual ~ITableAccess() = default;
+  virtual bool TableOpen() const = 0;
+  virtual bool TableEmpty() const = 0;
+  virtual bool SortOn() const = 0;
+  virtual std::string SortText() const = 0;  // the query's sort ("CITY ASC"), empty for none
+  virtual std::string TableName() const = 0;
+  virtual bool SQLQueryMode() const = 0;
+  virtual void OpenDBFFile(const std::string& FileName) = 0;
+  virtual void OpenAccessFile(const std::string& FileName) = 0;
+  // A changed record is posted, an unchanged one cancelled. False when the post failed.
+  virtual bool PostPending() = 0;
+  virtual void SaveTableConfig() = 0;
+};
+
+// The Accounts dialog.
+class IAccounts {
+public:
+  virtual ~IAccounts() = default;
+  virtual void ShowAccounts() = 0;
+};
+
+// The Options dialog.
+class IOptionsDialog {
+public:
+  virtual ~IOptionsDialog() = default;
+  // Modal; onSortColorWritten runs when the grid's sort colour changed.
+  virtual void ShowOptions(const std::function<void()>& onSortColorWritten) = 0;
+  virtual int ActiveProfileIndex() const = 0;  // -1 when no account is selected
+};
+
+// The highlight rules of the Filter page: shows the rule of the chosen colour slot.
+class IHighlightSlots {
+public:
+  virtual ~IHighlightSlots() = default;
+  virtual void ColorComboBox1Click() = 0;
+};
+
+// The report windows: the configuration dialog and the viewer's temporary file.
+class IReports {
+public:
+  virtual ~IReports() = default;
+  virtual void ReportConfiguration1Click() = 0;
+  virtual std::string ReportViewerFileName() const = 0;  // "" when none
+};
+
+// The Mailing page's preview: its temporary file.
+class IMailPreview {
+public:
+  virtual ~IMailPreview() = default;
+  virtual std::string PreviewFileName() const = 0;  // "" when none
+};
+
+// Everything the frame is given; each may stay null.
+struct TFrameServices {
+  IMailingWindow* Mailing = nullptr;
+  IProjectFile* Project = nullptr;
+  ITableAccess* Table = nullptr;  // the frame's own table commands unless replaced
+  IAccounts* Accounts = nullptr;
+  IOptionsDialog* Options = nullptr;
+  IHighlightSlots* Highlight = nullptr;
+  IReports* Reports = nullptr;
+  IMailPreview* Preview = nullptr;
+};
