@@ -30,10 +30,12 @@ function(lp_folder_library name)
   endif()
 endfunction()
 
+# The shared test files; a checkout elsewhere (a worktree) names them at configure time.
+set(LARKPOST_TESTDATA "${PROJECT_SOURCE_DIR}/../shared/testdata" CACHE PATH "The shared test files")
 set(LP_TEST_ENV
   "LARKPOST_HOME=${PROJECT_BINARY_DIR}/test-home"
   "LARKPOST_REGISTRY=${PROJECT_BINARY_DIR}/test-home/registry.reg"
-  "LARKPOST_TESTDATA=${PROJECT_SOURCE_DIR}/../shared/testdata"
+  "LARKPOST_TESTDATA=${LARKPOST_TESTDATA}"
   "LARKPOST_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
   "QT_QPA_PLATFORM=offscreen"
   "QTWEBENGINE_DISABLE_SANDBOX=1"
