@@ -4,7 +4,40 @@
 // only the host decides what to show for them.
 
 #include <array>
+#include <cstdint>
 #include <string>
+
+// The evaluator's error codes, as the table numbers them.
+enum TEvalError : uint8_t {
+  eeNone = 0,
+  eeIntegerExpected = 1,
+  eeNumberExpected = 2,  // Integer, Extended or DateTime
+  eeBooleanExpected = 3,
+  eeStringExpected = 4,
+  eeDateTimeExpected = 5,
+  eeIntegerOperatorExpected = 6,
+  eeExtendedOperatorExpected = 7,
+  eeBooleanOperatorExpected = 8,
+  eePlusExpected = 9,
+  eeComparisonExpected = 10,
+  eeOpenExpected = 11,
+  eeCloseExpected = 12,
+  eeCommaExpected = 13,
+  eeDivisionByZero = 14,
+  eeParamOutOfRange = 15,
+  eeVariableExpected = 16,
+  eeEqualExpected = 17,
+  eeStatementEndExpected = 18,
+  eePeriodExpected = 19,
+  eeThenExpected = 20,
+  eeElseExpected = 21,
+  eeInvalidInteger = 22,
+  eeInvalidFloat = 23,
+  eeInvalidDate = 24,
+  eeInvalidTime = 25,
+  eeInvalidDateTime = 26,
+  eeStringSignExpected = 27,
+};
 
 struct TErrorRecord {
   int Code;

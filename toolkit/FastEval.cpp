@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "toolkit/FEMsg.h"
+#include "toolkit/FastEvalParser.h"
 #include "toolkit/Reader.h"
 #include "toolkit/StrFile.h"
 

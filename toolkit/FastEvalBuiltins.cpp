@@ -7,6 +7,7 @@
 
 #include "toolkit/EvalConvert.h"
 #include "toolkit/FastEval.h"
+#include "toolkit/FastEvalParser.h"
 
 namespace {
 
@@ -75,13 +76,13 @@ void TFastEval::RegisterBuiltIns() {
 
 bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCell& r) {
   // A failed conversion lands on the last token of its argument.
-  auto fail = [this](uint8_t code) {
+  auto fail = [this](TEvalError code) {
     cursor_ = cursor_ >= 2 ? cursor_ - 2 : 0;
     RaiseError(code);
     return false;
   };
   // An invalid component lands on the last token of its own argument.
-  auto failAt = [this, argEnds](int arg, uint8_t code) {
+  auto failAt = [this, argEnds](int arg, TEvalError code) {
     cursor_ = argEnds[arg];
     RaiseError(code);
     return false;
@@ -94,10 +95,10 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
     case 40:
     case 41:
     case 45:
-      if (!validDate(a[0].D)) return failAt(0, 24);
+      if (!validDate(a[0].D)) return failAt(0, eeInvalidDate);
       break;
     case 42:
-      if (!validDate(a[1].D)) return fail(24);
+      if (!validDate(a[1].D)) return fail(eeInvalidDate);
       break;
   }
   switch (id) {
@@ -110,7 +111,7 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
       try {
         v = StrToInt(a[0].S);
       } catch (const std::exception&) {
-        return fail(22);
+        return fail(eeInvalidInteger);
       }
       r.I = v;
       return true;
@@ -141,7 +142,7 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
     case 29: {
       int code = 0;
       Extended v = TextToExtended(a[0].S, code);
-      if (code != 0) return fail(23);
+      if (code != 0) return fail(eeInvalidFloat);
       r.E = v;
       return true;
     }
@@ -161,18 +162,18 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
     case 43: {
       const uint16_t y = static_cast<uint16_t>(a[0].I), m = static_cast<uint16_t>(a[1].I),
                      d = static_cast<uint16_t>(a[2].I);
-      if (y < 1 || y > 9999) return failAt(0, 24);
-      if (m < 1 || m > 12) return failAt(1, 24);
-      if (!TryEncodeDate(y, m, d, r.D)) return failAt(2, 24);
+      if (y < 1 || y > 9999) return failAt(0, eeInvalidDate);
+      if (m < 1 || m > 12) return failAt(1, eeInvalidDate);
+      if (!TryEncodeDate(y, m, d, r.D)) return failAt(2, eeInvalidDate);
       return true;
     }
     case 44: {
       const uint16_t h = static_cast<uint16_t>(a[0].I), n = static_cast<uint16_t>(a[1].I),
                      s = static_cast<uint16_t>(a[2].I), ms = static_cast<uint16_t>(a[3].I);
-      if (h >= 24) return failAt(0, 25);
-      if (n >= 60) return failAt(1, 25);
-      if (s >= 60) return failAt(2, 25);
-      if (!TryEncodeTime(h, n, s, ms, r.D)) return failAt(3, 25);
+      if (h >= 24) return failAt(0, eeInvalidTime);
+      if (n >= 60) return failAt(1, eeInvalidTime);
+      if (s >= 60) return failAt(2, eeInvalidTime);
+      if (!TryEncodeTime(h, n, s, ms, r.D)) return failAt(3, eeInvalidTime);
       return true;
     }
     case 45:
@@ -180,7 +181,7 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
       try {
         r.D = IncMonth(a[0].D, a[1].I);
       } catch (const std::exception&) {
-        return failAt(1, 24);
+        return failAt(1, eeInvalidDate);
       }
       return true;
     case 46:
@@ -189,7 +190,7 @@ bool TParser::RunBuiltIn(uint8_t id, TValueCell* a, const int* argEnds, TValueCe
       try {
         r.D = id == 46 ? StrToDate(a[0].S) : id == 47 ? StrToDateTime(a[0].S) : StrToTime(a[0].S);
       } catch (const std::exception&) {
-        return fail(id == 46 ? 24 : id == 47 ? 26 : 25);
+        return fail(id == 46 ? eeInvalidDate : id == 47 ? eeInvalidDateTime : eeInvalidTime);
       }
       return true;
     }

@@ -8,6 +8,7 @@
 #include "toolkit/EvalConvert.h"
 #include "toolkit/FEMsg.h"
 #include "toolkit/FastEval.h"
+#include "toolkit/FastEvalParser.h"
 #include "toolkit/Reader.h"
 
 namespace {
@@ -185,7 +186,7 @@ void TParser::NextToken() {
 
   const TPosition& t = sc.Window[0];
   if (unterminated) {
-    if (e.Error == 0) e.Error = 27;
+    if (e.Error == eeNone) e.Error = eeStringSignExpected;
     e.Position = sc.Previous.Position;
     return;
   }
@@ -233,7 +234,7 @@ bool TParser::Evaluate(TExprType type, TValueCell& value, const std::string* for
   Prepare();
   value.Clear();
   ++busy_;
-  bool ok = IfThenElse(0, type, value);
+  bool ok = IfThenElse(pcEnd, type, value);
   --busy_;
   if (!ok) {
     Report(formulaName);
@@ -296,49 +297,50 @@ void TParser::Report(const std::string* formulaName) {
   o.ErrorReported = true;
 }
 
-void TParser::RaiseError(uint8_t code) { RecordAt(cursor_, code); }
+void TParser::RaiseError(TEvalError code) { RecordAt(cursor_, code); }
 
-void TParser::RecordAt(int index, uint8_t code) {
+void TParser::RecordAt(int index, TEvalError code) {
   if (index < 0 || index >= static_cast<int>(symbols_.size())) return;
   if (symbols_[index].Error == 0) symbols_[index].Error = code;
 }
 
 int32_t TParser::TokClass() const { return owner_->table_[Tok().Code].Class; }
 
-bool TParser::EndsContext(int context) const {
+bool TParser::EndsContext(TParseContext context) const {
   int32_t c = TokClass();
   switch (context) {
-    case 0: return c & clsEnd;
-    case 1: return c & clsThen;
-    case 2: return c & clsElse;
-    case 3: return c & clsComma;
-    case 4: return c & clsClose;
-    case 5: return c & clsCompare;
-    case 6: return true;
-    case 7: return c & clsStatementEnd;
+    case pcEnd: return c & clsEnd;
+    case pcThen: return c & clsThen;
+    case pcElse: return c & clsElse;
+    case pcComma: return c & clsComma;
+    case pcClose: return c & clsClose;
+    case pcComparison: return c & clsCompare;
+    case pcAnywhere: return true;
+    case pcStatementEnd: return c & clsStatementEnd;
   }
   return false;
 }
 
-uint8_t TParser::ContextError(int context, TExprType type) const {
+TEvalError TParser::ContextError(TParseContext context, TExprType type) const {
   switch (context) {
-    case 0:
+    case pcEnd:
       switch (type) {
-        case etInteger: return 6;
-        case etExtended: return 7;
-        case etBoolean: return 8;
-        case etString: return 9;
-        case etDateTime: return 7;
+        case etInteger: return eeIntegerOperatorExpected;
+        case etExtended: return eeExtendedOperatorExpected;
+        case etBoolean: return eeBooleanOperatorExpected;
+        case etString: return eePlusExpected;
+        case etDateTime: return eeExtendedOperatorExpected;
       }
-      return 7;
-    case 1: return 20;
-    case 2: return 21;
-    case 3: return 13;
-    case 4: return 12;
-    case 5: return 10;
-    case 7: return 18;
+      return eeExtendedOperatorExpected;
+    case pcThen: return eeThenExpected;
+    case pcElse: return eeElseExpected;
+    case pcComma: return eeCommaExpected;
+    case pcClose: return eeCloseExpected;
+    case pcComparison: return eeComparisonExpected;
+    case pcStatementEnd: return eeStatementEndExpected;
+    case pcAnywhere: break;
   }
-  return 0;
+  return eeNone;
 }
 
 const std::string& TParser::NormalisedText(const TCompiledSymbol& s) const {
@@ -352,7 +354,7 @@ const std::string& TParser::NormalisedText(const TCompiledSymbol& s) const {
 
 // Returns 1 for an operator of the class (taken), 0 for the context's end
 // (cursor stays), -1 after recording the context's error.
-bool TParser::ExpectOperator(int32_t opClass, int Context, TExprType Type, uint8_t& op) {
+bool TParser::ExpectOperator(int32_t opClass, TParseContext Context, TExprType Type, uint8_t& op) {
   op = 0;
   if (TokClass() & opClass) {
     op = Tok().Code;
@@ -364,16 +366,16 @@ bool TParser::ExpectOperator(int32_t opClass, int Context, TExprType Type, uint8
   return false;
 }
 
-bool TParser::IfThenElse(int Context, TExprType Type, TValueCell& Value) {
+bool TParser::IfThenElse(TParseContext Context, TExprType Type, TValueCell& Value) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
   if (Tok().Code != tcIf) return TypedExpression(Context, Type, Value);
   ++cursor_;
   TValueCell cond;
-  if (!IfThenElse(1, etBoolean, cond)) return false;
+  if (!IfThenElse(pcThen, etBoolean, cond)) return false;
   if (cond.B) {
     ++cursor_;  // "then"
-    return IfThenElse(2, Type, Value);
+    return IfThenElse(pcElse, Type, Value);
   }
   int depth = 1;
   while (depth > 0 && Tok().Code != tcEnd) {
@@ -382,14 +384,14 @@ bool TParser::IfThenElse(int Context, TExprType Type, TValueCell& Value) {
     else if (Tok().Code == tcElse) --depth;
   }
   if (depth > 0) {
-    RaiseError(21);
+    RaiseError(eeElseExpected);
     return false;
   }
   ++cursor_;  // "else"
   return IfThenElse(Context, Type, Value);
 }
 
-bool TParser::TypedExpression(int Context, TExprType Type, TValueCell& Value) {
+bool TParser::TypedExpression(TParseContext Context, TExprType Type, TValueCell& Value) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
   bool ff = true;
@@ -410,7 +412,7 @@ bool TParser::TypedExpression(int Context, TExprType Type, TValueCell& Value) {
 
 // ------------------------------------------------------------------- Integer
 
-bool TParser::IntegerExpression(int Context, int32_t& Value, bool& FirstFailed, TState StartState,
+bool TParser::IntegerExpression(TParseContext Context, int32_t& Value, bool& FirstFailed, TState StartState,
                                 int MinLevel) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
@@ -434,7 +436,7 @@ bool TParser::IntegerExpression(int Context, int32_t& Value, bool& FirstFailed, 
     }
     int32_t operand = 0;
     if (!ReadIntegerOperand(operand)) {
-      RaiseError(Context == 5 && FirstFailed ? 3 : 1);
+      RaiseError(Context == pcComparison && FirstFailed ? eeBooleanExpected : eeIntegerExpected);
       return false;
     }
     FirstFailed = false;
@@ -450,7 +452,7 @@ bool TParser::IntegerExpression(int Context, int32_t& Value, bool& FirstFailed, 
       case tcMod:
         if (operand == 0) {
           --cursor_;
-          RaiseError(14);
+          RaiseError(eeDivisionByZero);
           return false;
         }
         // The smallest value divided by -1 wraps like the other operators.
@@ -467,7 +469,7 @@ bool TParser::IntegerExpression(int Context, int32_t& Value, bool& FirstFailed, 
 
 // ----------------------------------------------------- Extended and TDateTime
 
-bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed, TState StartState,
+bool TParser::ExtendedExpression(TParseContext Context, Extended& Value, bool& FirstFailed, TState StartState,
                                  int MinLevel, bool dateTime) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
@@ -493,7 +495,7 @@ bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed
       if (op == 0) return true;
       if ((op == tcDiv || op == tcMod) && !Integral(Value)) {
         cursor_ = at;
-        RaiseError(7);
+        RaiseError(eeExtendedOperatorExpected);
         return false;
       }
       pending = op;
@@ -501,7 +503,8 @@ bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed
     }
     Extended operand = 0;
     if (!ReadExtendedOperand(operand, dateTime)) {
-      RaiseError(Context == 5 && FirstFailed ? 3 : (dateTime ? 5 : 2));
+      RaiseError(Context == pcComparison && FirstFailed ? eeBooleanExpected
+                                                       : (dateTime ? eeDateTimeExpected : eeNumberExpected));
       return false;
     }
     FirstFailed = false;
@@ -517,7 +520,7 @@ bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed
       case tcDivide:
         if (operand == 0) {
           --cursor_;
-          RaiseError(14);
+          RaiseError(eeDivisionByZero);
           return false;
         }
         Value = Value / operand;
@@ -527,12 +530,12 @@ bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed
       case tcMod: {
         if (!Integral(operand)) {
           cursor_ = pendingAt;
-          RaiseError(7);
+          RaiseError(eeExtendedOperatorExpected);
           return false;
         }
         if (operand == 0) {
           --cursor_;
-          RaiseError(14);
+          RaiseError(eeDivisionByZero);
           return false;
         }
         int64_t a = ToInt64(std::nearbyint(Value));
@@ -552,7 +555,7 @@ bool TParser::ExtendedExpression(int Context, Extended& Value, bool& FirstFailed
 
 // -------------------------------------------------------------------- String
 
-bool TParser::StringExpression(int Context, std::string& Value, bool& FirstFailed) {
+bool TParser::StringExpression(TParseContext Context, std::string& Value, bool& FirstFailed) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
   Value.clear();
@@ -560,7 +563,7 @@ bool TParser::StringExpression(int Context, std::string& Value, bool& FirstFaile
   for (bool first = true;; first = false) {
     bool ok = first ? ReadStringOperand(Value) : ReadStringOperand(operand);
     if (!ok) {
-      RaiseError(Context == 5 && FirstFailed ? 3 : 4);
+      RaiseError(Context == pcComparison && FirstFailed ? eeBooleanExpected : eeStringExpected);
       return false;
     }
     FirstFailed = false;
@@ -573,7 +576,7 @@ bool TParser::StringExpression(int Context, std::string& Value, bool& FirstFaile
 
 // ------------------------------------------------------------------- Boolean
 
-bool TParser::BooleanExpression(int Context, bool& Value) {
+bool TParser::BooleanExpression(TParseContext Context, bool& Value) {
   TDepthGuard guard(owner_->depth_);
   if (!guard.ok) return false;
   Value = false;
@@ -581,16 +584,16 @@ bool TParser::BooleanExpression(int Context, bool& Value) {
   for (;;) {
     bool operand = false;
     if (!ReadBooleanOperand(operand)) {
-      RaiseError(3);
+      RaiseError(eeBooleanExpected);
       return false;
     }
-    if (Context != 6) {
+    if (Context != pcAnywhere) {
       while (TokClass() & clsCompare) {
         uint8_t sign = Tok().Code;
         ++cursor_;
         bool right = false;
         if (!ReadBooleanOperand(right)) {
-          RaiseError(3);
+          RaiseError(eeBooleanExpected);
           return false;
         }
         int l = operand ? 1 : 0, r = right ? 1 : 0;
@@ -622,11 +625,11 @@ bool TParser::Comparison(bool numeric, bool& Value, bool& FirstFailed) {
   uint8_t sign;
   if (numeric) {
     Extended left = 0, right = 0;
-    if (!ExtendedExpression(5, left, FirstFailed, TState::Sign, 0, false)) return false;
+    if (!ExtendedExpression(pcComparison, left, FirstFailed, TState::Sign, 0, false)) return false;
     sign = Tok().Code;
     ++cursor_;
     bool ff = false;
-    if (!ExtendedExpression(6, right, ff, TState::Sign, 0, false)) return false;
+    if (!ExtendedExpression(pcAnywhere, right, ff, TState::Sign, 0, false)) return false;
     cmp = left < right ? -1 : (left > right ? 1 : 0);
     if (std::isnan(left) || std::isnan(right)) {
       // Unordered: only "<>" holds.
@@ -635,11 +638,11 @@ bool TParser::Comparison(bool numeric, bool& Value, bool& FirstFailed) {
     }
   } else {
     std::string left, right;
-    if (!StringExpression(5, left, FirstFailed)) return false;
+    if (!StringExpression(pcComparison, left, FirstFailed)) return false;
     sign = Tok().Code;
     ++cursor_;
     bool ff = false;
-    if (!StringExpression(6, right, ff)) return false;
+    if (!StringExpression(pcAnywhere, right, ff)) return false;
     int c = left.compare(right);
     cmp = c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
@@ -782,7 +785,7 @@ bool TParser::ReadIntegerOperand(int32_t& Value) {
     case tcInteger: {
       int v = 0;
       if (!TryStrToInt(s.Text, v)) {
-        RaiseError(22);
+        RaiseError(eeInvalidInteger);
         return false;
       }
       Value = v;
@@ -993,13 +996,13 @@ bool TParser::ReadStringOperand(std::string& Value) {
 
 bool TParser::ReadArguments(const std::vector<TExprType>& params, TValueCell* cells, int* ends) {
   if (Tok().Code != tcOpen) {
-    RaiseError(11);
+    RaiseError(eeOpenExpected);
     return false;
   }
   ++cursor_;
   const size_t n = params.size();
   for (size_t i = 0; i < n; ++i) {
-    int ctx = i + 1 < n ? 3 : 4;
+    const TParseContext ctx = i + 1 < n ? pcComma : pcClose;
     if (!TypedExpression(ctx, params[i], cells[i])) return false;
     if (ends) ends[i] = cursor_ - 1;
     ++cursor_;  // "," or ")"
@@ -1009,7 +1012,7 @@ bool TParser::ReadArguments(const std::vector<TExprType>& params, TValueCell* ce
 
 bool TParser::ReadParenthesized(TExprType Type, TValueCell& Value) {
   ++cursor_;  // "("
-  if (!TypedExpression(4, Type, Value)) return false;
+  if (!TypedExpression(pcClose, Type, Value)) return false;
   ++cursor_;  // ")"
   return true;
 }
@@ -1018,7 +1021,7 @@ bool TParser::ParamValue(int32_t n, TExprType Type, TValueCell& Value) {
   const TFunctParamValues* args = owner_->CurrentParams;
   if (!args || n < 1 || n > static_cast<int32_t>(args->size())) {
     cursor_ = cursor_ >= 2 ? cursor_ - 2 : 0;
-    RaiseError(15);
+    RaiseError(eeParamOutOfRange);
     paramRangeFailed_ = true;
     return false;
   }

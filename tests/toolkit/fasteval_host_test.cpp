@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "support/EvalTestKit.h"
 #include "toolkit/FEMsg.h"
+#include "toolkit/FastEvalParser.h"
 
 namespace fs = std::filesystem;
 
