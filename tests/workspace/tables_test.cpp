@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -239,7 +240,9 @@ TEST_F(TablesTest, ConfigOfOtherLayoutsKeepsWhatItMust) {
   EXPECT_EQ(part[3].Width, 10);
   EXPECT_EQ(part[4].Width, 10);
 
-  // Damaged files: cut anywhere, nothing breaks.
+  // Damaged files: cut anywhere, nothing breaks, and what lies before the cut
+  // is read: the sort once its bytes are there, then the fields in order, each
+  // field's width before its pick list. The longer the file, the more is read.
   std::string bytes;
   {
     TFileHandle h;
@@ -247,7 +250,18 @@ TEST_F(TablesTest, ConfigOfOtherLayoutsKeepsWhatItMust) {
     bytes.resize(static_cast<size_t>(h.Size()));
     ASSERT_TRUE(h.ReadExact(bytes.data(), static_cast<int64_t>(bytes.size())));
   }
-  for (size_t cut = 0; cut < bytes.size(); cut += 3) {
+  const size_t sortBytes = 4 + 2 + 1;  // the length, "F1", the direction
+  // Where each field's record ends: name, width, two marks, column width, and
+  // the pick list {"x"} of every kind but boolean.
+  std::vector<size_t> fieldEnds;
+  size_t at = sortBytes + 4;
+  for (size_t i = 0; i < 9; ++i) {
+    at += 4 + Names(9)[i].size() + 4 + 2 + 4 + (i == 2 ? 0 : 4 + 4 + 1);
+    fieldEnds.push_back(at);
+  }
+  ASSERT_EQ(fieldEnds.back(), bytes.size());
+  size_t fieldsBefore = 0;
+  for (size_t cut = 0; cut <= bytes.size(); cut += (cut + 3 < bytes.size() ? 3 : 1)) {
     TFileHandle w;
     ASSERT_TRUE(w.Create(path));
     w.WriteExact(bytes.data(), static_cast<int64_t>(cut));
@@ -255,6 +269,28 @@ TEST_F(TablesTest, ConfigOfOtherLayoutsKeepsWhatItMust) {
     TFormFieldsArray f = Fields(9);
     TSortState s;
     ReadTableConfig(path, s, Names(9), f);
+    EXPECT_EQ(s.SortField, cut >= sortBytes ? "F1" : "") << cut;
+    EXPECT_EQ(s.SortOn, cut >= sortBytes) << cut;
+    size_t widths = 0;
+    while (widths < f.size() && f[widths].Width == 33) ++widths;
+    for (size_t i = 0; i < f.size(); ++i) {
+      const bool hasList = f[i].Kind != fkBoolean;
+      if (i >= widths) {
+        EXPECT_EQ(f[i].Width, 10) << cut << " field " << i;
+        EXPECT_TRUE(f[i].PickList.empty()) << cut << " field " << i;
+      } else if (hasList && i + 1 < widths) {
+        EXPECT_EQ(f[i].PickList, std::vector<std::string>{"x"}) << cut << " field " << i;
+      }
+    }
+    EXPECT_GE(widths, fieldsBefore) << cut;
+    const size_t whole = static_cast<size_t>(std::count_if(fieldEnds.begin(), fieldEnds.end(),
+                                                           [cut](size_t end) { return end <= cut; }));
+    EXPECT_TRUE(widths == whole || widths == whole + 1) << cut << ": " << widths << " of " << whole;
+    fieldsBefore = widths;
+    if (cut == bytes.size()) {
+      EXPECT_EQ(widths, 9u);
+      EXPECT_EQ(f[8].PickList, std::vector<std::string>{"x"});
+    }
   }
   // Missing file: nothing changes.
   TFormFieldsArray f = Fields(9);
