@@ -352,8 +352,8 @@ const std::string& TParser::NormalisedText(const TCompiledSymbol& s) const {
   return s.Normalised;
 }
 
-// Returns 1 for an operator of the class (taken), 0 for the context's end
-// (cursor stays), -1 after recording the context's error.
+// True with op the operator of the class (taken), or with op 0 at the
+// context's end (cursor stays); false after recording the context's error.
 bool TParser::ExpectOperator(int32_t opClass, TParseContext Context, TExprType Type, uint8_t& op) {
   op = 0;
   if (TokClass() & opClass) {
