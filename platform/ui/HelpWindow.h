@@ -2,6 +2,7 @@
 // The help window: shows the program's HTML help pages (built into the
 // program from resources/help/) and follows the links between them.
 
+#include <QPointer>
 #include <QWidget>
 
 #include "platform/Help.h"
@@ -30,5 +31,11 @@ public:
   THelpWindow* Window() const { return window_; }
 
 private:
-  THelpWindow* window_ = nullptr;
+  // Hangs the window under an open modal dialog, which would otherwise block
+  // it, and hands it back to the desktop once no dialog is modal.
+  void AttachToModalDialog();
+  void KeepOnScreen();
+
+  // A dialog that owns the window deletes it with itself.
+  QPointer<THelpWindow> window_;
 };

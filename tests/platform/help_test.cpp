@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <set>
@@ -23,8 +27,9 @@ QApplication& App() {
   static char* argv[] = {name, nullptr};
   // Run as a plain binary or under ctest alike: never ask for a display.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: the input devices the key test creates must not outlive it at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // Every help context number the windows use.
@@ -81,6 +86,40 @@ TEST(Help, WindowShowsTheContextPage) {
   service.HtmlHelp(HH_HELP_CONTEXT, 4242);
   EXPECT_EQ(service.Window()->CurrentPage(), "index.html");
   EXPECT_FALSE(service.Window()->ShowPage("missing.html"));
+}
+
+// Help asked for from a modal dialog answers keys while the dialog stays open,
+// and lies wholly on the screen however it was left.
+TEST(Help, WindowWorksWhileAModalDialogIsOpen) {
+  App();
+  TQtHelpService service;
+  service.HtmlHelp(HH_DISPLAY_TOC, 0);
+  ASSERT_NE(service.Window(), nullptr);
+  const QRect area = service.Window()->screen()->availableGeometry();
+  service.Window()->move(area.right() - 20, area.bottom() - 20);
+  service.Window()->hide();
+
+  QDialog dialog;
+  dialog.setModal(true);
+  int scrolledTo = -1;
+  bool inside = false;
+  QTimer::singleShot(0, [&] {
+    service.HtmlHelp(HH_HELP_CONTEXT, 9);
+    THelpWindow* w = service.Window();
+    QTextBrowser* b = w->Browser();
+    b->setPlainText(QString("line\n").repeated(2000));
+    b->setFocus();
+    QTest::qWait(50);
+    inside = area.contains(w->frameGeometry());
+    w->activateWindow();
+    QTest::keyClick(w->windowHandle(), Qt::Key_PageDown);
+    QTest::qWait(50);
+    scrolledTo = b->verticalScrollBar()->value();
+    dialog.accept();
+  });
+  dialog.exec();
+  EXPECT_TRUE(inside);
+  EXPECT_GT(scrolledTo, 0);
 }
 
 // Presses the button with the given text on the next message box.
