@@ -55,6 +55,7 @@ char TagSignOf(int32_t index);
 // booleans "True" / "False". False when the record has no such field.
 bool FieldTagValue(const IFieldSource& Record, const std::string& UpperName, std::string& Value);
 
+// Not re-entrant: a tag-value source must not merge through the same merger.
 class TMerger {
 public:
   // reader: the main window's merge reader (Reader1: blanks 0..32 less LF and
