@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,45 @@ TEST_F(MergeTest, SameMergerServesManyRecords) {
     record.Value("Amount") = i + 0.5;
     merger.ExpandTags(body, false, result);
     EXPECT_EQ(result, "Dear N" + std::to_string(i) + " Smith, you owe " + FloatToStr(i + 0.5) + ".");
+  }
+}
+
+// The walk done literally: the rest of the text copied after every sign and
+// a fresh cursor started on the copy. ExpandTags restarts one cursor in place
+// and must give the same text.
+std::string CopyingWalk(TReader& reader, TMerger& merger, char sign, const std::string& text) {
+  std::string result, s = text, value;
+  for (;;) {
+    const size_t p = s.find(sign);
+    if (p == std::string::npos) return result + s;
+    result += s.substr(0, p);
+    s = s.substr(p + 1);
+    TScroller cursor(&reader);
+    cursor.SetText(s, 0);
+    const TPosition& t = cursor.Window[0];
+    if (!t.Blank.empty() || t.Status != tsWord) {
+      result += sign;
+    } else if (merger.GetTagValue(t.Text, value, false)) {
+      result += value;
+      s = s.substr(static_cast<size_t>(t.Position));
+    } else {
+      result += sign;
+    }
+  }
+}
+
+TEST_F(MergeTest, InPlaceWalkMatchesTheCopyingWalk) {
+  const std::vector<std::string> pieces = {"%",    "%",  " ",     "\t", "\r\n", "\n", "F_Name", "f_name_2", "City",
+                                           "Amount", "x", "_",    "1",   "2e",   "-",   "5",      ".",        ",",
+                                           "~",    "`",  "\xD0\x96", std::string(1, '\0'), "Paid", "Broken", "(",        "$"};
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 24);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    sign.sign = "%~$#"[rng() % 4];
+    const std::string expected = CopyingWalk(reader, merger, sign.sign, text);
+    EXPECT_EQ(merger.ExpandTags(text, false), expected) << "text: " << text << " sign: " << sign.sign;
   }
 }
 
