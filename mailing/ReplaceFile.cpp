@@ -16,12 +16,18 @@ void TReplacingFile::Fail(int err) {
 
 bool TReplacingFile::Begin(const std::string& target, mode_t mode) {
   static std::atomic<unsigned> counter{0};
+  return Begin(target, target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)),
+               mode);
+}
+
+bool TReplacingFile::Begin(const std::string& target, const std::string& tempPath, mode_t mode) {
   Abandon();
   target_ = target;
   error_.clear();
-  temp_ = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  temp_ = tempPath;
   // Created exclusively with its final permissions, so no other reader ever
   // sees the content under wider ones.
+  ::unlink(temp_.c_str());
   int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) {
     int err = errno;
@@ -47,13 +53,17 @@ bool TReplacingFile::Finish(bool renameNow) {
     return false;
   }
   handle_.Close();
-  return renameNow ? Rename() : true;
+  if (renameNow && !Rename()) {
+    Abandon();
+    return false;
+  }
+  return true;
 }
 
 bool TReplacingFile::Rename() {
   if (temp_.empty()) return false;
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    Fail(errno);
+    error_ = "Cannot write " + target_ + ": " + std::strerror(errno);
     return false;
   }
   temp_.clear();
@@ -66,4 +76,9 @@ void TReplacingFile::Abandon() {
     ::unlink(temp_.c_str());
     temp_.clear();
   }
+}
+
+void TReplacingFile::Release() {
+  handle_.Close();
+  temp_.clear();
 }
