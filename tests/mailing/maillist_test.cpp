@@ -249,6 +249,32 @@ TEST_F(MailListTest, FilesCutAtEveryByte) {
   }
 }
 
+// Random bytes changed anywhere: every load either succeeds within the
+// file's size or reports the file as damaged.
+TEST_F(MailListTest, RandomlyChangedFilesLoadOrFailCleanly) {
+  TMailList l = SampleList(6);
+  l.Items[2].Failed = true;
+  l.Items[2].ErrorText = "Timeout";
+  SaveListFiles(dir, l);
+  std::mt19937 rng(7);
+  for (const char* file : {MailListFileName, MailIndexFileName, FailedListFileName}) {
+    const std::string good = FileBytes(dir + file);
+    for (int round = 0; round < 1500; ++round) {
+      std::string bytes = good;
+      for (int flips = 1 + static_cast<int>(rng() % 4); flips > 0; --flips)
+        bytes[rng() % bytes.size()] = static_cast<char>(rng());
+      PutFileBytes(dir + file, bytes);
+      try {
+        TLoaded r = LoadAll(dir);
+        EXPECT_LE(r.list.Items.size(), FileBytes(dir + MailListFileName).size() / 16);
+        EXPECT_LE(r.sent + r.failed, static_cast<int>(r.list.Items.size()));
+      } catch (const EMailFileError&) {
+      }
+    }
+    PutFileBytes(dir + file, good);
+  }
+}
+
 TEST_F(MailListTest, DamagedFileMessageNamesTheFile) {
   PutFileBytes(dir + MailListFileName, LeDouble(1) + Le32(0));
   TMailList read;
