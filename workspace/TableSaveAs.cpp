@@ -12,8 +12,8 @@ namespace {
 const char* const SavedTableDriver = "{dBASE Driver (*.dbf)}";
 
 std::string FolderOf(const std::string& file) {
-  const fs::path p(file);
-  return p.has_parent_path() ? p.parent_path().string() + "/" : std::string("./");
+  const std::string folder = FolderOfFile(file);
+  return folder.empty() ? std::string("./") : folder;
 }
 
 }  // namespace
@@ -29,15 +29,14 @@ std::string SaveAsTargetName(const std::string& chosen) {
 std::string SaveAsTempName(const std::string& target) { return MakeTempFileName(FolderOf(target), "tmp", "dbf"); }
 
 std::string SavedTableConnectionString(const std::string& folder) {
-  return "DSN=dBASE Files;Provider=MSDataShape;Extended Properties=\"DBQ=" + folder + ";DefaultDir=" + folder +
-         ";Driver=" + SavedTableDriver + "\"";
+  return "DSN=dBASE Files;" + BuildConnectionString(folder, folder, SavedTableDriver);
 }
 
 TSaveAsResult SaveStructureAs(TTableStructure& structure, const TSaveAsRequest& request) {
   TSaveAsResult r;
   r.TableFile = request.Target;
   r.Folder = FolderOf(request.Target);
-  r.TableName = fs::path(request.Target).filename().string();
+  r.TableName = NameOfFile(request.Target);
   const std::string temp = SaveAsTempName(request.Target);
   const TCopyResult copy = CopyTable(temp, structure, request.Source, request.Copy);
   r.Rows = copy.Rows;
