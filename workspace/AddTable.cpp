@@ -5,28 +5,11 @@
 
 #include "platform/SysUtils.h"
 #include "workspace/TableWorkspace.h"
+#include "workspace/ValueConvert.h"
 
 namespace {
 
 constexpr int ProgressStep = 3;  // the bar moves only by more than this
-
-std::string TextOf(const TValue& v, TFieldType type) {
-  if (const std::string* s = std::get_if<std::string>(&v)) return *s;
-  return ValueToString(v, type);
-}
-
-bool BooleanOf(const TValue& v) {
-  if (const bool* b = std::get_if<bool>(&v)) return *b;
-  return ValueToFloat(v) != 0.0;
-}
-
-// A day count the tables can hold (years 1..9999).
-bool IsDate(double d) {
-  if (!std::isfinite(d)) return false;
-  int y = 0, m = 0, day = 0;
-  DecodeDate(d, y, m, day);
-  return y > 0;
-}
 
 }  // namespace
 
@@ -73,8 +56,8 @@ bool AssignConverted(TField& target, TFieldType sourceType, const TValue& v) {
       switch (from) {
         case fkNumber: s = FloatToStr(ValueToFloat(v)); break;
         case fkDateTime: s = DateTimeToStr(ValueToFloat(v)); break;
-        case fkBoolean: s.assign(1, BooleanOf(v) ? 'T' : 'F'); break;
-        default: s = TextOf(v, sourceType); break;
+        case fkBoolean: s.assign(1, ValueBoolean(v) ? 'T' : 'F'); break;
+        default: s = ValueText(v, sourceType); break;
       }
       target.SetValue(s);
       return true;
@@ -83,10 +66,10 @@ bool AssignConverted(TField& target, TFieldType sourceType, const TValue& v) {
       double d;
       if (textual) {
         long double ld;
-        if (!TryStrToFloat(TextOf(v, sourceType), ld)) return false;
+        if (!TryStrToFloat(ValueText(v, sourceType), ld)) return false;
         d = static_cast<double>(ld);
       } else {
-        d = from == fkBoolean ? (BooleanOf(v) ? 1.0 : 0.0) : ValueToFloat(v);
+        d = from == fkBoolean ? (ValueBoolean(v) ? 1.0 : 0.0) : ValueToFloat(v);
       }
       if (!std::isfinite(d)) return false;
       target.SetAsFloat(d);
@@ -95,17 +78,17 @@ bool AssignConverted(TField& target, TFieldType sourceType, const TValue& v) {
     case fkDateTime: {
       double d;
       if (textual) {
-        if (!TryStrToDateTime(TextOf(v, sourceType), d)) return false;
+        if (!TryStrToDateTime(ValueText(v, sourceType), d)) return false;
       } else {
-        d = from == fkBoolean ? (BooleanOf(v) ? 1.0 : 0.0) : ValueToFloat(v);
+        d = from == fkBoolean ? (ValueBoolean(v) ? 1.0 : 0.0) : ValueToFloat(v);
       }
-      if (!IsDate(d)) return false;
+      if (!IsTableDate(d)) return false;
       target.SetAsDateTime(d);
       return true;
     }
     case fkBoolean: {
       if (textual) {
-        const std::string l = LowerCase(TextOf(v, sourceType));
+        const std::string l = LowerCase(ValueText(v, sourceType));
         if (l == "true" || l == "t")
           target.SetAsBoolean(true);
         else if (l == "false" || l == "f")
@@ -114,7 +97,7 @@ bool AssignConverted(TField& target, TFieldType sourceType, const TValue& v) {
           return false;
         return true;
       }
-      target.SetAsBoolean(from == fkBoolean ? BooleanOf(v) : ValueToFloat(v) != 0.0);
+      target.SetAsBoolean(from == fkBoolean ? ValueBoolean(v) : ValueToFloat(v) != 0.0);
       return true;
     }
   }

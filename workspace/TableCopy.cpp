@@ -13,6 +13,7 @@
 #include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
 #include "workspace/TableReplace.h"
+#include "workspace/ValueConvert.h"
 
 namespace fs = std::filesystem;
 
@@ -50,16 +51,6 @@ std::string Fixed5(double d) {
   std::string s(buf, r.ptr);
   if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
   return s;
-}
-
-std::string TextOf(const TValue& v, TFieldType type) {
-  if (const std::string* s = std::get_if<std::string>(&v)) return *s;
-  return ValueToString(v, type);
-}
-
-bool BooleanOf(const TValue& v) {
-  if (const bool* b = std::get_if<bool>(&v)) return *b;
-  return ValueToFloat(v) != 0.0;
 }
 
 std::string TextToNumber(const std::string& s) {
@@ -183,10 +174,9 @@ TDbfDate TodayForDbf() {
 }
 
 std::string DateToDbf(TDateTime value) {
+  if (!IsTableDate(value)) return {};
   int y = 0, m = 0, d = 0;
-  if (!std::isfinite(value)) return {};
   DecodeDate(value, y, m, d);
-  if (y < 1) return {};
   return DbfDateText(y, m, d);
 }
 
@@ -245,22 +235,22 @@ std::string CopyFieldText(TFieldKind target, TFieldType sourceType, const TValue
         case fkNumber: return FloatToStr(ValueToFloat(v));
         case fkDateTime: return DateTimeToStr(ValueToFloat(v));
         case fkBoolean:
-          if (target == fkText) return BooleanOf(v) ? "T" : "F";
-          return BooleanOf(v) ? "True" : "False";
-        default: return TextOf(v, sourceType);
+          if (target == fkText) return ValueBoolean(v) ? "T" : "F";
+          return ValueBoolean(v) ? "True" : "False";
+        default: return ValueText(v, sourceType);
       }
     case fkNumber:
-      if (textual) return TextToNumber(TextOf(v, sourceType));
-      if (from == fkBoolean) return Fixed5(BooleanOf(v) ? 1.0 : 0.0);
+      if (textual) return TextToNumber(ValueText(v, sourceType));
+      if (from == fkBoolean) return Fixed5(ValueBoolean(v) ? 1.0 : 0.0);
       return Fixed5(ValueToFloat(v));
     case fkDateTime:
-      if (textual) return TextToDate(TextOf(v, sourceType));
-      if (from == fkBoolean) return DateToDbf(BooleanOf(v) ? 1.0 : 0.0);
+      if (textual) return TextToDate(ValueText(v, sourceType));
+      if (from == fkBoolean) return DateToDbf(ValueBoolean(v) ? 1.0 : 0.0);
       return DateToDbf(ValueToFloat(v));
     case fkBoolean:
-      if (textual) return TextToLogical(TextOf(v, sourceType));
+      if (textual) return TextToLogical(ValueText(v, sourceType));
       if (from == fkDateTime) return {};
-      if (from == fkBoolean) return BooleanOf(v) ? "T" : "F";
+      if (from == fkBoolean) return ValueBoolean(v) ? "T" : "F";
       return ValueToFloat(v) != 0.0 ? "T" : "F";
   }
   return {};

@@ -4,7 +4,11 @@
 // and Save As replacing only the table's own files.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -735,6 +739,42 @@ TEST_F(RestructureTest, RestructuringATableOntoItsOwnFileKeepsEveryRow) {
   EXPECT_EQ(q.FieldByName("FULLNAME").AsString(), "name299");
   EXPECT_EQ(q.FieldByName("NUM").AsInteger(), 299);
   EXPECT_TRUE(q.FieldByName("NOTE").IsNull());
+}
+
+TEST_F(RestructureTest, AFailedCopyLeavesTheTargetAsItWas) {
+  TTableStructure old{Entry("", "OLD", fkText, 4), Entry("", "MEMO", fkMemo)};
+  ASSERT_TRUE(CopyTable(dir + "report.dbf", old, nullptr, {}).TableWritten);
+  const std::string oldDbf = ReadBytes(dir + "report.dbf"), oldDbt = ReadBytes(dir + "report.dbt");
+  TDataSet ds;
+  std::vector<std::vector<TValue>> rows;
+  for (int i = 0; i < 20000; ++i) rows.push_back({std::string(40, 'r'), std::string(100, 'm')});
+  OpenRows(ds, {{"NAME", ftString, 40}, {"NOTES", ftMemo}}, rows);
+  TTableStructure s = BuildTableStructure(ds, {});
+  // A child whose files may not grow past 64 KB: the disk is full for it.
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit lim{64 << 10, 64 << 10};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    TSaveAsRequest rq;
+    rq.Target = dir + "report.dbf";
+    rq.Source = &ds;
+    rq.Copy = CopyAll();
+    bool closed = false;
+    rq.CloseTables = [&] { closed = true; };
+    const TSaveAsResult r = SaveStructureAs(s, rq);
+    _exit(!r.Saved && !closed && r.Error.rfind("Cannot write the table: ", 0) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(dir + "report.dbf"), oldDbf);
+  EXPECT_EQ(ReadBytes(dir + "report.dbt"), oldDbt);
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"report.dbf", "report.dbt"}));  // the temporary files are gone
 }
 
 TEST_F(RestructureTest, SaveAsNames) {
