@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "db/DateParts.h"
 #include "db/Dbf.h"
 #include "platform/SysUtils.h"
+#include "platform/TextCodec.h"
 #include "support/PythonRun.h"
 #include "support/TableFiles.h"
 #include "workspace/TableCopy.h"
@@ -775,6 +777,84 @@ TEST_F(RestructureTest, AFailedCopyLeavesTheTargetAsItWas) {
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
   EXPECT_EQ(names, (std::set<std::string>{"report.dbf", "report.dbt"}));  // the temporary files are gone
+}
+
+// Real tables of other programs: a field renamed, one deleted, one shrunk, one
+// added; the rows come through, code-page text as UTF-8.
+TEST_F(RestructureTest, RestructuringRealTables) {
+  const char* data = std::getenv("LARKPOST_TESTDATA");
+  const std::string from = std::string(data ? data : "") + "/dbf/";
+  if (!data || !fs::exists(from + "dbase_83.dbf")) GTEST_SKIP() << "no dBase test data";
+  for (const char* f : {"dbase_83.dbf", "dbase_83.dbt", "cp1251.dbf", "dbase3plus_cars_del.dbf", "dbase3plus_cars_del.dbt"})
+    fs::copy_file(from + f, dir + f);
+  for (const std::string table : {"dbase_83.dbf", "cp1251.dbf", "dbase3plus_cars_del.dbf"}) {
+    TADOConnection conn;
+    conn.ConnectionString = SavedTableConnectionString(dir);
+    TADOQuery q;
+    q.SetConnection(&conn);
+    q.SQL = "SELECT * FROM \"" + table + "\"";
+    q.Open();
+    ASSERT_GT(q.RecordCount(), 0) << table;
+    TTableStructure s = BuildTableStructure(q, {});
+    const TTableStructure original = s;
+    ASSERT_GE(s.size(), 2u) << table;
+    // Rename the first field, drop the second, shrink every other text field, add one.
+    s[0].Name = "RENAMED";
+    s.erase(s.begin() + 1);
+    for (size_t i = 1; i < s.size(); ++i)
+      if (s[i].Kind == fkText) s[i].Size = std::max(1, s[i].Size / 2);
+    AddStructureEntry(s);
+    s.back().Name = "ADDED";
+    s.back().Size = 3;
+    const TTableStructure wanted = s;
+    TSaveAsRequest rq;
+    rq.Target = dir + "new_" + table;
+    rq.Source = &q;
+    rq.Copy = CopyAll();
+    const TSaveAsResult r = SaveStructureAs(s, rq);
+    ASSERT_TRUE(r.Saved) << r.Error;
+    ASSERT_EQ(r.Rows, q.RecordCount()) << table;
+
+    TADOQuery n;
+    n.SetConnection(&conn);
+    n.SQL = "SELECT * FROM \"new_" + table + "\"";
+    n.Open();
+    ASSERT_EQ(n.RecordCount(), q.RecordCount()) << table;
+    ASSERT_EQ(n.FieldCount(), static_cast<int>(wanted.size()));
+    int compared = 0;
+    for (q.First(), n.First(); !q.Eof(); q.Next(), n.Next()) {
+      for (size_t i = 0; i + 1 < wanted.size(); ++i) {
+        const TFieldStructure& w = wanted[i];
+        const TValue old = q.FieldByName(w.SourceName).Value();
+        const TValue now = n.Fields(static_cast<int>(i)).Value();
+        const std::string where = table + " " + w.Name + " row " + std::to_string(q.RecNo());
+        switch (w.Kind) {
+          case fkText: {
+            std::string t = ValueIsNull(old) ? std::string() : q.FieldByName(w.SourceName).AsString();
+            t = Utf8CutBytes(t, static_cast<size_t>(w.Size));
+            while (!t.empty() && t.back() == ' ') t.pop_back();
+            EXPECT_EQ(n.Fields(static_cast<int>(i)).AsString(), t) << where;
+            EXPECT_TRUE(IsValidUtf8(n.Fields(static_cast<int>(i)).AsString())) << where;
+            break;
+          }
+          case fkNumber:
+            EXPECT_EQ(ValueIsNull(now), ValueIsNull(old)) << where;
+            if (!ValueIsNull(old)) {
+              EXPECT_NEAR(ValueToFloat(now), ValueToFloat(old), 5e-6) << where;
+            }
+            break;
+          case fkMemo:
+            EXPECT_EQ(n.Fields(static_cast<int>(i)).AsString(), q.FieldByName(w.SourceName).AsString()) << where;
+            break;
+          default: EXPECT_EQ(now, old) << where; break;
+        }
+        ++compared;
+      }
+      EXPECT_TRUE(n.FieldByName("ADDED").IsNull());
+    }
+    EXPECT_GT(compared, 0);
+    EXPECT_EQ(original.size(), static_cast<size_t>(q.FieldCount()));
+  }
 }
 
 TEST_F(RestructureTest, SaveAsNames) {
