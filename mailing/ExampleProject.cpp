@@ -1,5 +1,6 @@
 #include "mailing/ExampleProject.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

@@ -56,9 +56,8 @@ TProjectLoad TProject::LoadFromFile(const std::string& fileName) {
 bool TProject::SaveToFile(const std::string& fileName, int format) {
   const std::string target = ProjectWriteName(fileName);
   const fs::path targetPath(target);
-  const std::string tmp =
-      (targetPath.parent_path() / ("." + targetPath.filename().string() + "." + std::to_string(::getpid()) + ".tmp"))
-          .string();
+  // Short, so that a name near the length limit still leaves room for it.
+  const std::string tmp = (targetPath.parent_path() / (".~lkp" + std::to_string(::getpid()) + ".tmp")).string();
   std::error_code ec;
   fs::remove(tmp, ec);
 
