@@ -23,7 +23,7 @@
 
 #include "toolkit/DList.h"
 #include "workspace/HighlightSlots.h"
-#include "workspace/RowRules.h"
+#include "workspace/CalcFields.h"
 
 // Type codes of the keys the program writes.
 enum TProjectCode : int32_t {
@@ -85,7 +85,7 @@ enum class TProjectLoad {
   Unreadable,   // missing, unopenable or shorter than its format number
 };
 
-class TProject : public ICalcFieldSource {
+class TProject : public ICalcFieldStore {
 public:
   TProject();
   ~TProject() override;
@@ -117,13 +117,13 @@ public:
   bool GetColorRules(const std::string& key, TColorExpr& v) const;
 
   // Calculated fields, by their upper-case names.
-  std::vector<std::string> CalcFieldNames();  // key order: B2 before BA
+  std::vector<std::string> CalcFieldNames() override;  // key order: B2 before BA
   bool HasCalcField(const std::string& name) const;
   // A new field: empty expression, type String.
-  void AddCalcField(const std::string& name);
-  void DeleteCalcField(const std::string& name);
-  void SetCalcExpression(const std::string& name, const std::string& expression);
-  void SetCalcType(const std::string& name, int32_t typeIndex);
+  void AddCalcField(const std::string& name) override;
+  void DeleteCalcField(const std::string& name) override;
+  void SetCalcExpression(const std::string& name, const std::string& expression) override;
+  void SetCalcType(const std::string& name, int32_t typeIndex) override;
   bool FindCalcField(const std::string& name, TCalcFieldDef& def) const override;
 
   // The project file (layout in ProjectFile.h). Loading clears the project first.

@@ -1,7 +1,6 @@
 #include "workspace/RowRules.h"
 
 #include <algorithm>
-#include <array>
 
 #include "db/DataSet.h"
 #include "platform/MessageBox.h"
@@ -48,13 +47,6 @@ template <> TDateTime& Member(TValueCell& c) { return c.D; }
 std::string Quoted(const std::string& description) { return "\n\"" + description + "\""; }
 
 }  // namespace
-
-const std::string& CalcFieldTypeName(int typeIndex) {
-  static const std::array<std::string, CalcFieldTypeCount> names{"Integer", "Float", "Boolean",
-                                                                  "String", "DateTime"};
-  static const std::string none;
-  return typeIndex >= 0 && typeIndex < CalcFieldTypeCount ? names[typeIndex] : none;
-}
 
 TRowRules::TRowRules(TFastEval& eval) : eval_(eval) {
   eval_.OnGetIntegerVar = [this](TFastEval*, const std::string& n, bool& f, int32_t& v, int) {

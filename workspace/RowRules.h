@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "toolkit/FastEval.h"
+#include "workspace/CalcFields.h"
 #include "workspace/HighlightSlots.h"
 
 class TDataSet;
@@ -27,26 +28,6 @@ constexpr int RowFilterHandle = 2;       // the row filter of the table query
 constexpr int CopyFilterHandle = 5;      // the filtered copy of the Restructure Table window
 constexpr int FirstHighlightHandle = 10; // slot i under 10 + i
 constexpr int LastHighlightHandle = FirstHighlightHandle + HighlightSlotCount - 1;
-
-// Result types of calculated fields: the items of the type combo, in order.
-enum TCalcFieldType : int32_t { cftInteger = 0, cftFloat = 1, cftBoolean = 2, cftString = 3, cftDateTime = 4 };
-constexpr int CalcFieldTypeCount = 5;
-// The type combo's item texts, "Integer" ... "DateTime".
-const std::string& CalcFieldTypeName(int typeIndex);
-
-struct TCalcFieldDef {
-  std::string Expression;
-  bool HasType = false;  // the type entry exists
-  int32_t TypeIndex = cftString;
-};
-
-// Where calculated fields are defined (the project).
-class ICalcFieldSource {
-public:
-  virtual ~ICalcFieldSource() = default;
-  // The field of exactly that (upper-case) name; false when there is none.
-  virtual bool FindCalcField(const std::string& name, TCalcFieldDef& def) const = 0;
-};
 
 // What an evaluation error does to the Filter page. Every method has a quiet default.
 class IRowRulesView {
