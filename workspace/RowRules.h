@@ -81,6 +81,14 @@ public:
   // The same for any type (the cell member of type counts).
   bool LookUpVariable(const std::string& VarName, TCalcFieldType type, TValueCell& value);
 
+  // The start of one merge value look-up: a previous stop is forgotten and
+  // neither the filter nor the highlight is running.
+  void BeginMergeLookUp() {
+    EvalStopFlag = false;
+    InFilterEval = false;
+    InHighlightEval = false;
+  }
+
   // The evaluator's OnError: one box per handle's rules, then the page effects.
   void ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, int ErrorCode,
                    const std::string& ErrorStr, int Handle);

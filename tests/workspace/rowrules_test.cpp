@@ -178,6 +178,11 @@ TEST_F(RowRules, LookUpIsPublicForTheMerge) {
   EXPECT_FALSE(found);
   rules.EvalStopFlag = true;
   EXPECT_FALSE(rules.LookUpVariable("salutation", cftString, v));
+  rules.InFilterEval = rules.InHighlightEval = true;
+  rules.BeginMergeLookUp();
+  EXPECT_FALSE(rules.InFilterEval || rules.InHighlightEval || rules.EvalStopFlag);
+  rules.FieldSourceDataSet = table.get();
+  EXPECT_TRUE(rules.LookUpVariable("salutation", cftString, v));
 }
 
 TEST_F(RowRules, RecursiveCalculatedFieldShowsOneBox) {
