@@ -2,27 +2,6 @@
 
 #include "mailing/Project.h"
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    size_t j = i;
-    while (j < n && text[j] != '\r' && text[j] != '\n') ++j;
-    lines.push_back(text.substr(i, j - i));
-    if (j < n && text[j] == '\r') ++j;
-    if (j < n && text[j] == '\n') ++j;
-    i = j;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& l : lines) text += l + "\r\n";
-  return text;
-}
-
 std::vector<std::string> LoadAttachList(const TProject& project) {
   std::string text;
   if (!project.GetString(KeyAttach, text)) return {};
@@ -52,7 +31,7 @@ int RemoveAttachment(TProject& project, int index, bool& removed) {
   std::vector<std::string> lines = SplitLines(text);
   if (index < 0 || index >= static_cast<int>(lines.size())) return index;
   lines.erase(lines.begin() + index);
-  project.SetString(KeyAttach, pcAttach, JoinLines(lines));
+  project.SetString(KeyAttach, pcAttach, LinesText(lines));
   removed = true;
   if (index >= static_cast<int>(lines.size())) index = static_cast<int>(lines.size()) - 1;
   return index;

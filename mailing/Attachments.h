@@ -6,13 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/TextLines.h"
+
 class TProject;
 
-// The lines of a text as a list control takes them: a line ends at CR LF, LF
-// or CR; a line break at the end adds no empty line.
-std::vector<std::string> SplitLines(const std::string& text);
-// Every line followed by CR LF.
-std::string JoinLines(const std::vector<std::string>& lines);
 
 // The names of the "Attach" entry; none without it.
 std::vector<std::string> LoadAttachList(const TProject& project);

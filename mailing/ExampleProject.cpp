@@ -23,7 +23,7 @@ void BuildExampleProject(TProject& project) {
   project.SetString(KeyFilterText, pcFilterText, "");
   project.SetByte(KeyUseFilter, pcSwitch, 0);
   project.SetByte(KeyUseHighlight, pcSwitch, 0);
-  std::string doc = JoinLines({"<HTML>", "<HEAD>", "<TITLE></TITLE>", "</HEAD>", "<BODY>",
+  std::string doc = LinesText({"<HTML>", "<HEAD>", "<TITLE></TITLE>", "</HEAD>", "<BODY>",
                                "<DIV>%Salutation</DIV>", "<DIV>&nbsp;</DIV>", "<DIV>- Content -</DIV>",
                                "<DIV>&nbsp;</DIV>", "<DIV>Regards</DIV>", "</BODY>", "</HTML>"});
   doc.resize(doc.size() - 2);  // no line break after the last line

@@ -48,37 +48,6 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 }  // namespace
 
-TIdStrings SplitLines(const std::string& text) {
-  TIdStrings lines;
-  std::string cur;
-  size_t i = 0;
-  bool pending = false;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      pending = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      ++i;
-      continue;
-    }
-    cur += c;
-    pending = true;
-    ++i;
-  }
-  if (pending) lines.push_back(cur);
-  return lines;
-}
-
-std::string JoinLines(const TIdStrings& lines) {
-  std::string out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) out += "\r\n";
-    out += lines[i];
-  }
-  return out;
-}
 
 // ---- addresses
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/SysUtils.h"  // TDateTime
+#include "platform/TextLines.h"
 
 // Every failure of the mail layer (SMTP, POP3, MIME) is one of these; its text is the
 // server's reply line where there is one.
@@ -26,10 +27,6 @@ void InitMailLibraries();
 
 using TIdStrings = std::vector<std::string>;
 
-// Splits text into lines at CR LF, LF or a lone CR; a final line break adds no empty line.
-TIdStrings SplitLines(const std::string& text);
-// Joins lines with CR LF (no line break after the last).
-std::string JoinLines(const TIdStrings& lines);
 
 // One address: display name and address. Text form: the address alone when there is no
 // name, else the name (quoted when it holds specials) followed by " <address>".

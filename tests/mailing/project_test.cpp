@@ -574,6 +574,6 @@ TEST(ProjectAttachments, LinesAsAListTakesThem) {
       {"\r\n", {""}},
   };
   for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
-  EXPECT_EQ(JoinLines({"a", "b"}), "a\r\nb\r\n");
-  EXPECT_EQ(JoinLines({}), "");
+  EXPECT_EQ(LinesText({"a", "b"}), "a\r\nb\r\n");
+  EXPECT_EQ(LinesText({}), "");
 }
