@@ -321,6 +321,7 @@ void TTableWorkspace::BeforeClose() {
 }
 
 void TTableWorkspace::AfterClose() {
+  configPath_.clear();
   SQLQueryMode = false;
   TableName.clear();
   Sort = TSortState{};
@@ -630,12 +631,15 @@ void TTableWorkspace::SaveTableConfig() {
     const int w = host_->GridColumnWidth(static_cast<int>(i));
     if (w > 0) FormFields[i].ColumnWidth = w;
   }
-  WriteTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+  // The folder setting may already name the next table's folder.
+  WriteTableConfig(configPath_.empty() ? CurrentConfigPath() : configPath_, Sort, FieldNames(), FormFields);
 }
 
 void TTableWorkspace::LoadTableConfig() {
+  configPath_.clear();
   if (SQLQueryMode || TableName.empty()) return;
-  ReadTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+  configPath_ = CurrentConfigPath();
+  ReadTableConfig(configPath_, Sort, FieldNames(), FormFields);
 }
 
 // --- the snapshot -------------------------------------------------------------------

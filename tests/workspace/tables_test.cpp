@@ -511,6 +511,28 @@ TEST_F(WorkspaceTest, OpenEditAppendDeleteReachTheFile) {
   EXPECT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Berlin"), 0));
 }
 
+// Opening a table of another folder closes the first one: its view
+// configuration stays beside it, not in the new folder.
+TEST_F(WorkspaceTest, ViewConfigurationStaysInTheFolderOfItsTable) {
+  const std::string other = MakeTestFolder("ws-other");
+  const std::string otherPath = other + "Orders.dbf";
+  WriteTestDbf(otherPath, {{"ITEM", 'C', 10}}, {{"a"}, {"b"}});
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  w.TitleClick(0);
+  ASSERT_EQ(w.ADOQuery1.Sort(), "NAME ASC");
+  w.OpenDBFFile(otherPath);
+  ASSERT_TRUE(w.IsOpen());
+  EXPECT_TRUE(std::filesystem::exists(dir + "Clients.cfg"));
+  EXPECT_FALSE(std::filesystem::exists(other + "Clients.cfg"));
+  w.OpenDBFFile(path);
+  EXPECT_EQ(w.ADOQuery1.Sort(), "NAME ASC");
+  w.CloseTable();
+  EXPECT_TRUE(std::filesystem::exists(other + "Orders.cfg"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "Orders.cfg"));
+  std::filesystem::remove_all(other);
+}
+
 TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
