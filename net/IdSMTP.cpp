@@ -73,6 +73,7 @@ void TIdSMTP::Send(const TIdMessage& msg) {
     for (auto& a : *l)
       if (!a.Address.empty()) rcpts.push_back("<" + a.Address + ">");
   if (rcpts.empty()) throw EIdException("No recipient address");
+  if (msg.From.Address.empty()) throw EIdException("No sender address");
   s.upload = NetEncodeMessage(msg, MailAgent);
   s.uploadPos = 0;
 

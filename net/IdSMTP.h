@@ -31,7 +31,9 @@ public:
   void Connect(int timeoutMs = -1);
   bool Connected();
   // Sends the message on the open connection (opening a new one when it was closed).
-  // Envelope: From's address, then every address of Recipients, CCList and BccList.
+  // Envelope: From's address, then every address of Recipients, CCList and BccList. Every
+  // address is checked first (TIdMessage::ValidateAddresses): a bad one throws before
+  // anything reaches the server.
   void Send(const TIdMessage& msg);
   // QUIT and close; does nothing when not connected.
   void Disconnect();

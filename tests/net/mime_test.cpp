@@ -512,3 +512,44 @@ TEST(Building, TransferEncodingsOfTheBody) {
   m.SetBodyText("a\nb");
   EXPECT_NE(m.EncodeToString().find("YQ0KYg=="), std::string::npos);
 }
+
+TEST(Building, LineBreaksInNamesAndSubjectsFromATableStartNoHeader) {
+  struct Field {
+    const char* name;
+    void (*set)(TIdMessage&, const std::string&);
+  } fields[] = {
+      {"From", [](TIdMessage& m, const std::string& t) { m.From.Name = t; }},
+      {"To", [](TIdMessage& m, const std::string& t) { m.Recipients.Add("to2@example.org", t); }},
+      {"Cc", [](TIdMessage& m, const std::string& t) { m.CCList.Add("cc@example.org", t); }},
+      {"Reply-To", [](TIdMessage& m, const std::string& t) { m.ReplyTo.Add("r@example.org", t); }},
+      {"Sender", [](TIdMessage& m, const std::string& t) { m.Sender = {"sender@example.org", t}; }},
+      {"Disposition-Notification-To", [](TIdMessage& m, const std::string& t) { m.ReceiptRecipient = {"n@example.org", t}; }},
+      {"Subject", [](TIdMessage& m, const std::string& t) { m.Subject = t; }},
+      {"Organization", [](TIdMessage& m, const std::string& t) { m.Organization = t; }},
+  };
+  const std::string texts[] = {
+      "Ann\r\nBcc: victim@evil.test",  "Ann\nBcc: victim@evil.test",   "Ann\rBcc: victim@evil.test",
+      "Änn\r\nBcc: victim@evil.test",  "Ann\r\n\r\nBcc: body",         "\r\nBcc: victim@evil.test",
+      "Ann\r\n Bcc: folded@evil.test", "Ann,\r\nBcc: victim@evil.test", std::string("Ann\0Bcc: x@evil.test", 20),
+      "\"Ann\r\nBcc: victim@evil.test\"",
+  };
+  for (const auto& f : fields) {
+    for (const std::string& text : texts) {
+      TIdMessage m;
+      m.From.Address = "s@example.com";
+      m.Recipients.Add("to@example.org");
+      m.SetBodyText("body");
+      f.set(m, text);
+      const std::string wire = m.EncodeToString();
+      const std::string head = HeaderBlock(wire);
+      EXPECT_NE(head.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos) << f.name << "\n" << wire;
+      EXPECT_TRUE(OnlyCrLf(wire));
+      for (const std::string& line : Lines(head)) EXPECT_NE(Lower(line).rfind("bcc:", 0), 0u) << f.name << "\n" << head;
+      TIdMessage back;
+      back.LoadFromString(wire);
+      EXPECT_EQ(back.Headers.IndexOfName("Bcc"), -1) << f.name;
+      EXPECT_EQ(back.BccList.Count(), 0) << f.name;
+      EXPECT_EQ(back.Recipients[0].Address, "to@example.org") << f.name;
+    }
+  }
+}

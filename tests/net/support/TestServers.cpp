@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -246,6 +247,43 @@ bool TSmtpTestServer::WaitForMessages(size_t count, int timeoutMs) const {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return Messages().size() >= count;
+}
+
+// ---- the lenient fake
+
+TFakeMailServer::TFakeMailServer(const Options& o) {
+  std::vector<std::string> argv = {"/usr/bin/python3", (NetTestSourceDir() / "servers" / "fake_server.py").string(),
+                                   "--proto", o.proto, "--log", (dir_.Path() / "wire.log").string(), "--lifetime",
+                                   std::to_string(o.lifetime)};
+  if (!o.silentAt.empty()) argv.insert(argv.end(), {"--silent-at", o.silentAt});
+  if (!o.cert.empty()) argv.insert(argv.end(), {"--cert", o.cert.string(), "--key", o.key.string()});
+  if (o.implicitTls) argv.push_back("--implicit");
+  if (!proc_.Start(argv, o.lifetime + 5, true, dir_.Path() / "server.log")) return;
+  std::string line;
+  if (proc_.ReadLine(line, 15000)) port_ = std::atoi(line.c_str());
+}
+
+std::vector<std::string> TFakeMailServer::Lines() const {
+  std::vector<std::string> out;
+  std::istringstream in(ReadFile(dir_.Path() / "wire.log"));
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+bool TFakeMailServer::Received(const std::string& prefix) const {
+  for (const std::string& l : Lines())
+    if (l.size() >= prefix.size() && strncasecmp(l.c_str(), prefix.c_str(), prefix.size()) == 0) return true;
+  return false;
+}
+
+bool TFakeMailServer::WaitForLine(const std::string& line, int timeoutMs) const {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    auto l = Lines();
+    if (std::find(l.begin(), l.end(), line) != l.end()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 // ---- POP3

@@ -81,6 +81,33 @@ private:
   int port_ = -1;
 };
 
+// The lenient fake (servers/fake_server.py): takes every command and writes down every line
+// it receives, so a test sees what went over the wire (or that nothing did).
+class TFakeMailServer {
+public:
+  struct Options {
+    std::string proto = "smtp";  // or "pop3"
+    std::string silentAt;        // stop answering from the first line starting with it; "CONNECT": no greeting
+    fs::path cert, key;          // offer STARTTLS / STLS with them
+    bool implicitTls = false;
+    int lifetime = 60;
+  };
+  explicit TFakeMailServer(const Options& o);
+  bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
+  // Every line received so far, in order ("*TLS", "*TLS-FAILED", "*CLOSED" mark events).
+  std::vector<std::string> Lines() const;
+  // True when a received line starts with Prefix (case ignored).
+  bool Received(const std::string& prefix) const;
+  // Waits until a line equal to Line was received.
+  bool WaitForLine(const std::string& line, int timeoutMs) const;
+
+private:
+  TTempDir dir_;
+  TServerProcess proc_;
+  int port_ = -1;
+};
+
 // Dovecot with POP3 only, a maildir under a temporary folder and one account.
 class TPop3TestServer {
 public:
