@@ -1,6 +1,8 @@
 #include "net/NetCurl.h"
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -40,13 +42,53 @@ CURL* TCurlSession::Handle() {
   curl_easy_setopt(curl_, CURLOPT_MAXCONNECTS, 1L);
   curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,pop3");
   curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &TCurlSession::OnOpenSocket);
+  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
+  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &TCurlSession::OnCloseSocket);
+  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
   return curl_;
+}
+
+void TCurlSession::SetTimeouts(int connectMs, int readMs) {
+  CURL* h = Handle();
+  readTimeoutMs_ = readMs;
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectMs));
+  // The read time-out is ours (OnProgress): curl's own would, on some paths, send QUIT on
+  // the dead connection and wait for its answer a second time. Curl's stay as a backstop.
+  const long backstop = static_cast<long>((readMs + 999) / 1000 + 5);
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, backstop);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, backstop);
+}
+
+curl_socket_t TCurlSession::OnOpenSocket(void* p, curlsocktype, struct curl_sockaddr* a) {
+  auto* s = static_cast<TCurlSession*>(p);
+  curl_socket_t sock = socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
+  if (sock != CURL_SOCKET_BAD) {
+    s->sock_ = sock;
+    s->dead_ = false;
+  }
+  return sock;
+}
+
+int TCurlSession::OnCloseSocket(void* p, curl_socket_t sock) {
+  auto* s = static_cast<TCurlSession*>(p);
+  curl_socket_t mine = sock;
+  if (s->sock_.compare_exchange_strong(mine, CURL_SOCKET_BAD)) s->dead_ = false;
+  return close(sock);
+}
+
+void TCurlSession::ShutDownSocket() {
+  curl_socket_t sock = sock_;
+  if (sock != CURL_SOCKET_BAD) shutdown(sock, SHUT_RDWR);
+  dead_ = true;
 }
 
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
   auto* s = static_cast<TCurlSession*>(p);
   size_t len = size * n;
   if (s->headerLines.size() < 65536) s->headerLines.append(data, len);
+  s->Touch();
   std::string line(data, len);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
   if (line.size() > 1000) line.resize(1000);
@@ -79,8 +121,27 @@ size_t TCurlSession::OnRead(char* data, size_t size, size_t n, void* p) {
   return k;
 }
 
-int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<TCurlSession*>(p)->abort_.load() ? 1 : 0;
+int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* s = static_cast<TCurlSession*>(p);
+  if (s->abort_.load()) return 1;
+  if (s->readTimeoutMs_ <= 0 || !s->curl_) return 0;
+  if (!s->timing_) {
+    // The wait for the greeting counts from the moment the connection stands.
+    curl_off_t connected = 0;
+    curl_easy_getinfo(s->curl_, CURLINFO_CONNECT_TIME_T, &connected);
+    if (connected <= 0) return 0;
+    s->timing_ = true;
+    s->Touch();
+  }
+  if (down != s->lastDown_ || up != s->lastUp_) {
+    s->lastDown_ = down;
+    s->lastUp_ = up;
+    s->Touch();
+  }
+  if (std::chrono::steady_clock::now() - s->lastActivity_ < std::chrono::milliseconds(s->readTimeoutMs_)) return 0;
+  s->readTimedOut_ = true;
+  s->ShutDownSocket();
+  return 1;
 }
 
 CURLcode TCurlSession::Perform() {
@@ -103,24 +164,33 @@ CURLcode TCurlSession::Perform() {
     owner_ = std::this_thread::get_id();
     busy_ = true;
     cut_ = false;
+    readTimedOut_ = false;
+    // On a connection kept from an earlier request the server owes an answer from the start.
+    timing_ = sock_ != CURL_SOCKET_BAD && !dead_;
+    lastDown_ = lastUp_ = 0;
   }
+  Touch();
   errbuf_[0] = 0;
   CURLcode rc = curl_easy_perform(curl_);
   std::lock_guard<std::mutex> g(lock_);
   busy_ = false;
   if (abort_.exchange(false)) {
     cut_ = true;
+    ShutDownSocket();
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
     return CURLE_ABORTED_BY_CALLBACK;
   }
+  if (readTimedOut_) rc = CURLE_OPERATION_TIMEDOUT;
+  // A failure without a server reply is the transport's: the connection takes nothing more.
+  if (rc != CURLE_OK && (readTimedOut_ || lastError.empty())) ShutDownSocket();
   return rc;
 }
 
 bool TCurlSession::Connected() {
   std::lock_guard<std::mutex> g(lock_);
   if (busy_) return !abort_.load();
-  if (!curl_ || closePending_) return false;
+  if (!curl_ || closePending_ || dead_) return false;
   curl_socket_t sock = CURL_SOCKET_BAD;
   if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
   if (sock == CURL_SOCKET_BAD) return false;
@@ -142,9 +212,25 @@ void TCurlSession::Close() {
     return;
   }
   if (curl_) {
+    // A QUIT on a live connection waits at most one read time-out for its answer.
+    timing_ = true;
+    readTimedOut_ = false;
+    Touch();
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
   }
+}
+
+void TCurlSession::Drop() {
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    if (busy_) {
+      abort_.store(true);
+      return;
+    }
+  }
+  ShutDownSocket();
+  Close();
 }
 
 std::string TCurlSession::Describe(CURLcode code, const std::string& host, int port) const {
@@ -160,7 +246,7 @@ std::string TCurlSession::Describe(CURLcode code, const std::string& host, int p
     case CURLE_OPERATION_TIMEDOUT: {
       curl_off_t connected = 0;
       if (curl_) curl_easy_getinfo(curl_, CURLINFO_CONNECT_TIME_T, &connected);
-      return where + (connected > 0 ? ": Read timed out" : ": Connection timed out");
+      return where + (readTimedOut_ || connected > 0 ? ": Read timed out" : ": Connection timed out");
     }
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:

@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -28,6 +29,10 @@ public:
 
   // The handle, made on first use with the options every request shares.
   CURL* Handle();
+  // Connecting may take ConnectMs; once connected, a wait of ReadMs for the server (no byte
+  // coming or going) ends the request with CURLE_OPERATION_TIMEDOUT. The connection is then
+  // dropped without a word to the server (no QUIT, no second wait).
+  void SetTimeouts(int connectMs, int readMs);
   bool HasHandle() const { return curl_ != nullptr; }
   // Runs the request on the owning thread. Returns the curl code; a Cut from another
   // thread makes it CURLE_ABORTED_BY_CALLBACK and closes the handle.
@@ -40,6 +45,9 @@ public:
   // so two threads never use it at once; Connected is false from now on.
   void Close();
   bool WasCut() const { return cut_; }
+  // Ends the connection at once, sending nothing more (no QUIT): for a connection that failed
+  // or timed out, and for protocols whose QUIT the caller sent itself.
+  void Drop();
 
   // "host:port: reason" for curl failures without a server reply.
   std::string Describe(CURLcode code, const std::string& host, int port) const;
@@ -49,6 +57,12 @@ private:
   static size_t OnWrite(char* data, size_t size, size_t n, void* self);
   static size_t OnRead(char* data, size_t size, size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, struct curl_sockaddr* address);
+  static int OnCloseSocket(void* self, curl_socket_t sock);
+  // Shuts the connection's socket down: whatever curl tries on it afterwards fails at once.
+  // Safe from any thread.
+  void ShutDownSocket();
+  void Touch() { lastActivity_ = std::chrono::steady_clock::now(); }
 
   CURL* curl_ = nullptr;
   char errbuf_[CURL_ERROR_SIZE] = {0};
@@ -58,6 +72,14 @@ private:
   bool cut_ = false;
   bool closePending_ = false;
   std::thread::id owner_;
+  // Set by curl's socket callbacks, also inside calls made under lock_: atomics, no lock.
+  std::atomic<curl_socket_t> sock_{CURL_SOCKET_BAD};  // the connection's socket (MAXCONNECTS is 1)
+  std::atomic<bool> dead_{false};                     // the connection failed: it takes no command again
+  int readTimeoutMs_ = 0;
+  bool timing_ = false;                   // connected: the read time-out runs
+  bool readTimedOut_ = false;
+  curl_off_t lastDown_ = 0, lastUp_ = 0;
+  std::chrono::steady_clock::time_point lastActivity_;
 };
 
 // Host names and addresses accepted in a URL (no user info, path or control characters).

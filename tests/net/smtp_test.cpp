@@ -380,3 +380,33 @@ TEST(Smtp, AnEmptySenderIsRefused) {
   Configure(c, FreePort());
   EXPECT_EQ(ErrorOf([&] { c.Send(m); }), "No sender address");
 }
+
+TEST(Smtp, AfterATimeOutTheConnectionIsDroppedWithoutQuit) {
+  // The server stops answering at each step of a message in turn.
+  for (const char* step : {"MAIL", "RCPT", "DATA", "."}) {
+    TFakeMailServer::Options o;
+    o.silentAt = step;
+    TFakeMailServer sink(o);
+    ASSERT_TRUE(sink.Ok());
+    TIdSMTP c;
+    Configure(c, sink.Port());
+    c.ReadTimeoutMs = 1000;
+    c.Connect();
+    EXPECT_EQ(ErrorOf([&] { c.Send(SimpleMessage("to@x.test", "silence")); }),
+              "127.0.0.1:" + std::to_string(sink.Port()) + ": Read timed out")
+        << step;
+    // By the time the error is reported the connection is gone: nothing waits on it again.
+    EXPECT_FALSE(c.Connected()) << step;
+    EXPECT_TRUE(sink.WaitForLine("*CLOSED", 5000)) << step << ::testing::PrintToString(sink.Lines());
+    c.Disconnect();
+    EXPECT_FALSE(sink.Received("QUIT")) << step << ::testing::PrintToString(sink.Lines());
+  }
+  // A connection still answering gets its QUIT.
+  TFakeMailServer sink({});
+  ASSERT_TRUE(sink.Ok());
+  TIdSMTP c;
+  Configure(c, sink.Port());
+  c.Connect();
+  c.Disconnect();
+  EXPECT_TRUE(sink.WaitForLine("QUIT", 5000)) << ::testing::PrintToString(sink.Lines());
+}
