@@ -157,7 +157,9 @@ void TIdPOP3::Connect(int timeoutMs) {
     for (unsigned char ch : *t)
       if (ch == '\r' || ch == '\n' || ch == 0) throw EIdException("The POP3 user name or password holds a line break");
   CURL* h = s.Handle();
-  std::string url = "pop3://" + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
+  const bool implicitTls = Port == ImplicitTlsPort;
+  s.SetTls(implicitTls);
+  std::string url = (implicitTls ? "pop3s://" : "pop3://") + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   s.SetTimeouts(timeoutMs > 0 ? timeoutMs : ConnectTimeoutMs, ReadTimeoutMs);
   // Without credentials curl stops after the greeting; the log-on is our USER and PASS

@@ -20,7 +20,9 @@ void Prepare(TIdSMTP& c, TCurlSession& s, int timeoutMs) {
     if (!(std::isalnum(ch) || ch == '.' || ch == '-' || ch == '[' || ch == ']' || ch == ':'))
       throw EIdException("Invalid EHLO name \"" + c.HeloName + "\"");
   CURL* h = s.Handle();
-  std::string url = "smtp://" + NetUrlHost(c.Host) + ":" + std::to_string(c.Port) + "/" + c.HeloName;
+  const bool implicitTls = c.Port == c.ImplicitTlsPort;
+  s.SetTls(implicitTls);
+  std::string url = (implicitTls ? "smtps://" : "smtp://") + NetUrlHost(c.Host) + ":" + std::to_string(c.Port) + "/" + c.HeloName;
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   // A transfer that stalls (the peer stops reading or sending) ends like a reply that never comes.
   s.SetTimeouts(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs, c.ReadTimeoutMs);

@@ -19,6 +19,11 @@ public:
 
   std::string Host;
   int Port = 25;
+  // On this port TLS starts with the connection (SMTPS); on any other the connection turns
+  // to TLS when the server offers STARTTLS, before any log-on. Either way the certificate is
+  // verified (the system's store, or the file named by the environment variable
+  // LARKPOST_CA_FILE).
+  int ImplicitTlsPort = 465;
   std::string Username;
   std::string Password;
   TAuthenticationType AuthenticationType = atNone;  // atLogin: AUTH LOGIN

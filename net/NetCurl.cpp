@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "net/IdMessage.h"
@@ -40,13 +41,34 @@ CURL* TCurlSession::Handle() {
   curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &TCurlSession::OnProgress);
   curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(curl_, CURLOPT_MAXCONNECTS, 1L);
-  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,pop3");
+  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,smtps,pop3,pop3s");
   curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+  char* caFile = nullptr;
+  char* caPath = nullptr;
+  if (curl_easy_getinfo(curl_, CURLINFO_CAINFO, &caFile) == CURLE_OK && caFile) defaultCaFile_ = caFile;
+  if (curl_easy_getinfo(curl_, CURLINFO_CAPATH, &caPath) == CURLE_OK && caPath) defaultCaPath_ = caPath;
   curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &TCurlSession::OnOpenSocket);
   curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
   curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &TCurlSession::OnCloseSocket);
   curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
   return curl_;
+}
+
+void TCurlSession::SetTls(bool implicit) {
+  CURL* h = Handle();
+  // Implicit TLS comes with the URL's scheme; USE_SSL says what happens on a plain one.
+  curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(implicit ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  const char* ca = std::getenv(kNetCaFileVariable);
+  if (ca && *ca) {
+    curl_easy_setopt(h, CURLOPT_CAINFO, ca);
+    curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+  } else {
+    // NULL would mean no store at all: back to the built-in one.
+    curl_easy_setopt(h, CURLOPT_CAINFO, defaultCaFile_.empty() ? nullptr : defaultCaFile_.c_str());
+    curl_easy_setopt(h, CURLOPT_CAPATH, defaultCaPath_.empty() ? nullptr : defaultCaPath_.c_str());
+  }
 }
 
 void TCurlSession::SetTimeouts(int connectMs, int readMs) {
@@ -255,12 +277,22 @@ std::string TCurlSession::Describe(CURLcode code, const std::string& host, int p
       return where + ": Connection closed gracefully";
     case CURLE_ABORTED_BY_CALLBACK:
       return where + ": Disconnected";
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return where + ": The server's certificate could not be verified (" + TrimmedError(code) + ")";
+    case CURLE_SSL_CONNECT_ERROR:
+      return where + ": The secure connection failed (" + TrimmedError(code) + ")";
+    case CURLE_SSL_CACERT_BADFILE:
+      return where + ": The certificate authority file cannot be read (" + TrimmedError(code) + ")";
     default:
       break;
   }
+  return where + ": " + TrimmedError(code);
+}
+
+std::string TCurlSession::TrimmedError(CURLcode code) const {
   std::string detail = errbuf_[0] ? errbuf_ : curl_easy_strerror(code);
   while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
-  return where + ": " + detail;
+  return detail;
 }
 
 bool NetValidHost(const std::string& host) {

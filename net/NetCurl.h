@@ -29,6 +29,12 @@ public:
 
   // The handle, made on first use with the options every request shares.
   CURL* Handle();
+  // TLS for the next request. Implicit: TLS from the first byte (the smtps:// and pop3s://
+  // URLs); otherwise the connection turns to TLS when the server offers it (STARTTLS, STLS)
+  // and stays plain when it does not. The server's certificate and name are verified against
+  // the system's certificate store, or, when the environment variable LARKPOST_CA_FILE names
+  // a file, against the CA certificates in that file (tests use a private CA).
+  void SetTls(bool implicit);
   // Connecting may take ConnectMs; once connected, a wait of ReadMs for the server (no byte
   // coming or going) ends the request with CURLE_OPERATION_TIMEDOUT. The connection is then
   // dropped without a word to the server (no QUIT, no second wait).
@@ -53,6 +59,7 @@ public:
   std::string Describe(CURLcode code, const std::string& host, int port) const;
 
 private:
+  std::string TrimmedError(CURLcode code) const;  // curl's text for the last failure
   static size_t OnHeader(char* data, size_t size, size_t n, void* self);
   static size_t OnWrite(char* data, size_t size, size_t n, void* self);
   static size_t OnRead(char* data, size_t size, size_t n, void* self);
@@ -72,6 +79,7 @@ private:
   bool cut_ = false;
   bool closePending_ = false;
   std::thread::id owner_;
+  std::string defaultCaFile_, defaultCaPath_;  // curl's built-in certificate store
   // Set by curl's socket callbacks, also inside calls made under lock_: atomics, no lock.
   std::atomic<curl_socket_t> sock_{CURL_SOCKET_BAD};  // the connection's socket (MAXCONNECTS is 1)
   std::atomic<bool> dead_{false};                     // the connection failed: it takes no command again
@@ -81,6 +89,9 @@ private:
   curl_off_t lastDown_ = 0, lastUp_ = 0;
   std::chrono::steady_clock::time_point lastActivity_;
 };
+
+// The environment variable naming a CA file to trust instead of the system's store.
+inline constexpr const char* kNetCaFileVariable = "LARKPOST_CA_FILE";
 
 // Host names and addresses accepted in a URL (no user info, path or control characters).
 bool NetValidHost(const std::string& host);
