@@ -14,8 +14,27 @@ bool IsPrintableAscii(const std::string& s) {
   return true;
 }
 
-// Encoded words (RFC 2047) for Text in Charset, each at most 75 characters, never splitting
-// a character. Falls back to UTF-8 when the charset cannot hold every character.
+// The Q encoding of one character's bytes.
+std::string QEncode(const std::string& bytes) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string enc;
+  for (unsigned char c : bytes) {
+    if (std::isalnum(c) || c == '!' || c == '*' || c == '+' || c == '-' || c == '/') enc += static_cast<char>(c);
+    else if (c == ' ') enc += '_';
+    else {
+      enc += '=';
+      enc += hex[c >> 4];
+      enc += hex[c & 15];
+    }
+  }
+  return enc;
+}
+
+// Encoded words (RFC 2047) for Text in Charset, each at most 75 characters. A word ends
+// after a blank of the text where there is one: decoders that show a blank between encoded
+// words would otherwise split a name's word in two. Only a word of the text too long for one
+// encoded word is cut inside, and never inside a character. Falls back to UTF-8 when the
+// charset cannot hold every character.
 std::vector<std::string> EncodeWords(const std::string& text, std::string charset, size_t firstWord = 75) {
   std::string cs = Lower(charset);
   if (cs.empty() || cs == "utf-7" || IsUserDefined(cs)) cs = "utf-8";
@@ -41,28 +60,38 @@ std::vector<std::string> EncodeWords(const std::string& text, std::string charse
     }
   }
   if (cs == "utf-8") bytes = chars;
-  static const char hex[] = "0123456789ABCDEF";
   const std::string head = "=?" + cs + "?Q?";
   const size_t room = 75 - head.size() - 2;
   const size_t firstRoom = firstWord > head.size() + 14 ? std::min<size_t>(firstWord, 75) - head.size() - 2 : 12;
   std::vector<std::string> words;
   std::string cur;
-  for (const std::string& b : bytes) {
-    std::string enc;
-    for (unsigned char c : b) {
-      if (std::isalnum(c) || c == '!' || c == '*' || c == '+' || c == '-' || c == '/') enc += static_cast<char>(c);
-      else if (c == ' ') enc += '_';
-      else {
-        enc += '=';
-        enc += hex[c >> 4];
-        enc += hex[c & 15];
-      }
+  auto roomNow = [&] { return words.empty() ? firstRoom : room; };
+  auto flush = [&] {
+    words.push_back(head + cur + "?=");
+    cur.clear();
+  };
+  for (size_t i = 0; i < bytes.size();) {
+    // One word of the text with the blanks after it, as encoded characters.
+    std::vector<std::string> unit;
+    size_t unitLen = 0;
+    bool blank = false;
+    for (; i < bytes.size(); ++i) {
+      const bool isBlank = chars[i] == " ";
+      if (blank && !isBlank) break;
+      blank = blank || isBlank;
+      unit.push_back(QEncode(bytes[i]));
+      unitLen += unit.back().size();
     }
-    if (!cur.empty() && cur.size() + enc.size() > (words.empty() ? firstRoom : room)) {
-      words.push_back(head + cur + "?=");
-      cur.clear();
+    if (!cur.empty() && cur.size() + unitLen > roomNow()) flush();
+    if (cur.size() + unitLen <= roomNow()) {
+      for (const std::string& e : unit) cur += e;
+      continue;
     }
-    cur += enc;
+    // Longer than a whole encoded word: cut between characters.
+    for (const std::string& e : unit) {
+      if (!cur.empty() && cur.size() + e.size() > roomNow()) flush();
+      cur += e;
+    }
   }
   if (!cur.empty() || words.empty()) words.push_back(head + cur + "?=");
   return words;

@@ -553,3 +553,91 @@ TEST(Building, LineBreaksInNamesAndSubjectsFromATableStartNoHeader) {
     }
   }
 }
+
+namespace {
+
+// The display names of From, To and Cc as Python's email package (policy=default) reads them,
+// one a line.
+std::vector<std::string> PythonDisplayNames(const std::string& wire) {
+  TTempDir dir;
+  WriteFile(dir.Path() / "m.eml", wire);
+  const char* script =
+      "import email, email.policy, sys\n"
+      "m = email.message_from_bytes(open(sys.argv[1], 'rb').read(), policy=email.policy.default)\n"
+      "with open(sys.argv[2], 'w', encoding='utf-8') as out:\n"
+      "    for h in ('From', 'To', 'Cc'):\n"
+      "        for a in m[h].addresses:\n"
+      "            out.write(a.display_name + '\\n')\n";
+  std::vector<std::string> names;
+  if (!RunQuietly({"/usr/bin/python3", "-c", script, (dir.Path() / "m.eml").string(), (dir.Path() / "n.txt").string()}))
+    return {"(python failed)"};
+  std::string text = ReadFile(dir.Path() / "n.txt");
+  for (size_t p = 0; p < text.size();) {
+    size_t e = text.find('\n', p);
+    names.push_back(text.substr(p, e - p));
+    p = e + 1;
+  }
+  return names;
+}
+
+std::vector<std::string> Words(const std::string& s) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == ' ') {
+      if (!cur.empty()) out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) out.push_back(cur);
+  return out;
+}
+
+}  // namespace
+
+TEST(Building, LongDisplayNamesAreCutAtBlanks) {
+  struct Case {
+    const char* charset;
+    std::string name;
+  } cases[] = {
+      {"utf-8", "Jöhn-Alexander Bartholomäus Schmidt-Überlänge von Königsberg und Hohenzollern-Sigmaringen"},
+      {"iso-8859-1", "Jöhn-Alexander Bartholomäus Schmidt-Überlänge von Königsberg und Hohenzollern-Sigmaringen"},
+      {"windows-1251", "Константин Константинович Преображенский Петербургский Ленинградский Московский"},
+      {"utf-8", "山田 太郎 株式会社 東京本社 営業部 第一営業課 課長代理 兼 海外事業推進室 室長"},
+      {"utf-8", "Ünïcode Namewithaverylongpartthatneverends Østergaard Ævarsdóttir Þórðardóttir"},
+      {"koi8-r", "Ёлкин Ёжиков Ёршов Ёлкин Ёжиков Ёршов Ёлкин Ёжиков Ёршов Ёлкин"},
+  };
+  for (const auto& c : cases) {
+    TIdMessage m;
+    m.CharSet = c.charset;
+    m.From = {"s@example.com", c.name};
+    m.Recipients.Add("t@example.com", c.name);
+    m.CCList.Add("c@example.com", "Short " + c.name);
+    m.SetBodyText("x");
+    const std::string wire = m.EncodeToString();
+    for (const std::string& line : Lines(HeaderBlock(wire))) EXPECT_LE(line.size(), 78u) << line;
+    // Our own reader (RFC 2047: the blank between encoded words is not part of the text).
+    TIdMessage back;
+    back.LoadFromString(wire);
+    EXPECT_EQ(back.From.Name, c.name) << c.charset << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(back.Recipients[0].Name, c.name);
+    EXPECT_EQ(back.CCList[0].Name, "Short " + c.name);
+    // Python keeps the folding blank between encoded words of a name: every word of the name
+    // still comes out whole.
+    const auto names = PythonDisplayNames(wire);
+    ASSERT_EQ(names.size(), 3u) << ::testing::PrintToString(names) << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(Words(names[0]), Words(c.name)) << names[0] << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(Words(names[1]), Words(c.name)) << names[1];
+    EXPECT_EQ(Words(names[2]), Words("Short " + c.name)) << names[2];
+  }
+  // A word longer than an encoded word is cut between characters, never inside one.
+  const std::string longWord = "Ä" + std::string(40, 'x') + "ÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜß";
+  TIdMessage m;
+  m.From = {"s@example.com", longWord};
+  m.SetBodyText("x");
+  TIdMessage back;
+  back.LoadFromString(m.EncodeToString());
+  EXPECT_EQ(back.From.Name, longWord);
+}
