@@ -77,8 +77,7 @@ void TCurlSession::SetTimeouts(int connectMs, int readMs) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectMs));
   // The read time-out is ours (OnProgress): curl's own would, on some paths, send QUIT on
   // the dead connection and wait for its answer a second time. Curl's stay as a backstop,
-  // a little later than ours (the progress callback runs at least once a second); they also
-  // bound the QUIT of a clean close.
+  // a little later than ours (the progress callback runs at least once a second).
   const long backstop = static_cast<long>((readMs + 999) / 1000 + 2);
   curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, backstop);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -236,10 +235,6 @@ void TCurlSession::Close() {
     return;
   }
   if (curl_) {
-    // A QUIT on a live connection waits at most one read time-out for its answer.
-    timing_ = true;
-    readTimedOut_ = false;
-    Touch();
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
   }
