@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -88,7 +89,8 @@ curl_socket_t TCurlSession::OnOpenSocket(void* p, curlsocktype, struct curl_sock
   auto* s = static_cast<TCurlSession*>(p);
   curl_socket_t sock = socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
   if (sock != CURL_SOCKET_BAD) {
-    s->sock_ = sock;
+    std::lock_guard<std::mutex> g(s->socketsLock_);
+    s->sockets_.push_back(sock);
     s->dead_ = false;
   }
   return sock;
@@ -96,15 +98,23 @@ curl_socket_t TCurlSession::OnOpenSocket(void* p, curlsocktype, struct curl_sock
 
 int TCurlSession::OnCloseSocket(void* p, curl_socket_t sock) {
   auto* s = static_cast<TCurlSession*>(p);
-  curl_socket_t mine = sock;
-  if (s->sock_.compare_exchange_strong(mine, CURL_SOCKET_BAD)) s->dead_ = false;
+  {
+    std::lock_guard<std::mutex> g(s->socketsLock_);
+    s->sockets_.erase(std::remove(s->sockets_.begin(), s->sockets_.end(), sock), s->sockets_.end());
+    if (s->sockets_.empty()) s->dead_ = false;
+  }
   return close(sock);
 }
 
 void TCurlSession::ShutDownSocket() {
-  curl_socket_t sock = sock_;
-  if (sock != CURL_SOCKET_BAD) shutdown(sock, SHUT_RDWR);
+  std::lock_guard<std::mutex> g(socketsLock_);
+  for (curl_socket_t sock : sockets_) shutdown(sock, SHUT_RDWR);
   dead_ = true;
+}
+
+bool TCurlSession::HasSocket() {
+  std::lock_guard<std::mutex> g(socketsLock_);
+  return !sockets_.empty();
 }
 
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
@@ -189,7 +199,7 @@ CURLcode TCurlSession::Perform() {
     cut_ = false;
     readTimedOut_ = false;
     // On a connection kept from an earlier request the server owes an answer from the start.
-    timing_ = sock_ != CURL_SOCKET_BAD && !dead_;
+    timing_ = HasSocket() && !dead_;
     lastDown_ = lastUp_ = 0;
   }
   Touch();

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TCurlSession {
 public:
@@ -80,9 +81,12 @@ private:
   bool closePending_ = false;
   std::thread::id owner_;
   std::string defaultCaFile_, defaultCaPath_;  // curl's built-in certificate store
-  // Set by curl's socket callbacks, also inside calls made under lock_: atomics, no lock.
-  std::atomic<curl_socket_t> sock_{CURL_SOCKET_BAD};  // the connection's socket (MAXCONNECTS is 1)
-  std::atomic<bool> dead_{false};                     // the connection failed: it takes no command again
+  // The sockets curl holds open (a connection, or two racing while connecting). Curl's
+  // socket callbacks also run inside calls made under lock_: their own lock.
+  std::mutex socketsLock_;
+  std::vector<curl_socket_t> sockets_;
+  std::atomic<bool> dead_{false};  // the connection failed: it takes no command again
+  bool HasSocket();
   int readTimeoutMs_ = 0;
   bool timing_ = false;                   // connected: the read time-out runs
   bool readTimedOut_ = false;
