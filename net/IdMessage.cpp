@@ -341,7 +341,8 @@ std::string AddressProblem(const std::string& address) {
   } else {
     for (; i < address.size() && address[i] != '@'; ++i) {
       unsigned char c = static_cast<unsigned char>(address[i]);
-      if (c == ',' || c == ';' || c == ' ' || c == '\t') return "it holds more than one address";
+      if (c == ',' || c == ';') return "it holds more than one address";
+      if (c == ' ' || c == '\t') return "it holds a blank";
       if (IsAddressSpecial(c)) return "it holds a character not allowed outside quotes";
     }
     if (i == 0 && i < address.size()) return "the part before \"@\" is empty";
@@ -359,7 +360,8 @@ std::string AddressProblem(const std::string& address) {
     return {};
   }
   for (unsigned char c : domain) {
-    if (c == ',' || c == ';' || c == ' ' || c == '\t' || c == '@') return "it holds more than one address";
+    if (c == ',' || c == ';' || c == '@') return "it holds more than one address";
+    if (c == ' ' || c == '\t') return "it holds a blank";
     if (IsAddressSpecial(c)) return "it holds a character not allowed in a domain";
   }
   return {};

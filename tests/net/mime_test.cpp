@@ -641,3 +641,34 @@ TEST(Building, LongDisplayNamesAreCutAtBlanks) {
   back.LoadFromString(m.EncodeToString());
   EXPECT_EQ(back.From.Name, longWord);
 }
+
+TEST(AddressText, AnAddressIsExactlyOneMailbox) {
+  const char* good[] = {"a@x.test",      "first.last+tag@sub.x.test", "\"a, b; c@d\"@x.test", "\"a\\\"b\"@x.test",
+                        "a@[127.0.0.1]", "a@[IPv6:::1]",              "jörg@bücher.test",      "o'brien@x.test"};
+  for (const char* a : good) EXPECT_EQ(AddressProblem(a), "") << a;
+  struct Case {
+    const char* address;
+    const char* why;
+  } bad[] = {
+      {"a@x.test, b@evil.test", "it holds more than one address"},
+      {"a@x.test;b@evil.test", "it holds more than one address"},
+      {"a,b@x.test", "it holds more than one address"},
+      {"a@x.test@evil.test", "it holds more than one address"},
+      {"a@x.test b@evil.test", "it holds a blank"},
+      {"a b@x.test", "it holds a blank"},
+      {"a@x.test ", "it holds a blank"},
+      {"a@x.test\r\n", "it holds a control character"},
+      {"<a@x.test>", "it holds an angle bracket"},
+      {"x.test", "it has no \"@\""},
+      {"@x.test", "the part before \"@\" is empty"},
+      {"a@", "the part after \"@\" is empty"},
+      {"\"a@x.test", "a quote is not closed"},
+      {"\"\"@x.test", "the part before \"@\" is empty"},
+      {"a\"b\"@x.test", "it holds a character not allowed outside quotes"},
+      {"\"a\"b@x.test", "it holds a character not allowed outside quotes"},
+      {"a(c)@x.test", "it holds a character not allowed outside quotes"},
+      {"a@x(c).test", "it holds a character not allowed in a domain"},
+      {"a@[1.2.3.4 ]", "the address literal is not valid"},
+  };
+  for (const auto& c : bad) EXPECT_EQ(AddressProblem(c.address), c.why) << c.address;
+}
