@@ -371,7 +371,8 @@ void TIdMessage::ValidateAddresses() const {
   auto check = [](const TIdEMailAddressItem& a, const char* role) {
     if (a.Address.empty()) return;
     std::string why = AddressProblem(a.Address);
-    if (!why.empty()) throw EIdException(std::string("Invalid ") + role + " address: " + Shown(a.Address) + " (" + why + ")");
+    if (!why.empty())
+      throw EIdException(std::string("Invalid ") + role + " address: " + Shown(a.Address) + " (" + why + ")");
   };
   check(From, "sender");
   check(Sender, "sender");
