@@ -207,3 +207,38 @@ TEST_F(Tls, AServerWithoutTlsStillWorksWhileTheOverrideIsSet) {
   p.Disconnect();
   EXPECT_TRUE(pop.Received("PASS pw"));
 }
+
+TEST_F(Tls, TheStandardPortsStartWithTls) {
+  // The real ports, when this machine lets the test listen there (root, port free).
+  TCaFileOverride trust(ca_.CaFile());
+  EXPECT_EQ(TIdSMTP().ImplicitTlsPort, 465);
+  EXPECT_EQ(TIdPOP3().ImplicitTlsPort, 995);
+  int ran = 0;
+  for (const char* proto : {"smtp", "pop3"}) {
+    TFakeMailServer::Options o;
+    o.proto = proto;
+    o.tls = good_;
+    o.tls.implicitTls = true;
+    o.port = std::string(proto) == "smtp" ? 465 : 995;
+    TFakeMailServer fake(o);
+    if (!fake.Ok()) continue;
+    ++ran;
+    if (std::string(proto) == "smtp") {
+      TIdSMTP c;
+      Configure(c, fake.Port(), false);
+      c.Send(Message("on 465"));
+      c.Disconnect();
+    } else {
+      TIdPOP3 c;
+      Configure(c, fake.Port(), false);
+      c.Connect();
+      EXPECT_EQ(c.CheckMessages(), 0);
+      c.Disconnect();
+    }
+    ASSERT_TRUE(fake.WaitForLine("*CLOSED", 5000));
+    const auto lines = fake.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "*TLS") << proto << ::testing::PrintToString(lines);
+  }
+  if (ran == 0) GTEST_SKIP() << "ports 465 and 995 cannot be listened on here";
+}

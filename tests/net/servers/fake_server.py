@@ -14,6 +14,7 @@ Options:
                        PREFIX (case ignored); "CONNECT" sends not even the greeting
   --cert FILE --key FILE  offer STARTTLS / STLS with this certificate
   --implicit           TLS from the first byte (needs --cert)
+  --port PORT          listen there (default: a free port); ends at once when it is taken
   --lifetime SECONDS   default 60
 """
 import argparse
@@ -32,6 +33,7 @@ def main():
     ap.add_argument("--cert", default=None)
     ap.add_argument("--key", default=None)
     ap.add_argument("--implicit", action="store_true")
+    ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--lifetime", type=float, default=60)
     args = ap.parse_args()
 
@@ -168,7 +170,10 @@ def main():
 
     server = socket.socket()
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", 0))
+    try:
+        server.bind(("127.0.0.1", args.port))
+    except OSError:
+        sys.exit(1)
     server.listen(16)
     sys.stdout.write("%d\n" % server.getsockname()[1])
     sys.stdout.flush()

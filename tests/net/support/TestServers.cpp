@@ -311,6 +311,7 @@ TFakeMailServer::TFakeMailServer(const Options& o) {
   if (!o.silentAt.empty()) argv.insert(argv.end(), {"--silent-at", o.silentAt});
   if (!o.tls.Empty()) argv.insert(argv.end(), {"--cert", o.tls.cert.string(), "--key", o.tls.key.string()});
   if (o.tls.implicitTls) argv.push_back("--implicit");
+  if (o.port > 0) argv.insert(argv.end(), {"--port", std::to_string(o.port)});
   if (!proc_.Start(argv, o.lifetime + 5, true, dir_.Path() / "server.log")) return;
   std::string line;
   if (proc_.ReadLine(line, 15000)) port_ = std::atoi(line.c_str());

@@ -126,6 +126,7 @@ public:
     std::string proto = "smtp";  // or "pop3"
     std::string silentAt;        // stop answering from the first line starting with it; "CONNECT": no greeting
     TTlsFiles tls;               // offer STARTTLS / STLS (or implicit TLS) with this certificate
+    int port = 0;                // 0: a free port; a given one may fail (Ok() false)
     int lifetime = 60;
   };
   explicit TFakeMailServer(const Options& o);
