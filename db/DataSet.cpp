@@ -44,20 +44,6 @@ uint64_t GetVarint(const std::string& in, size_t& pos) {
   return v;
 }
 
-bool IsTextType(TFieldType t) {
-  switch (t) {
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftAutoInc:
-    case ftLargeint: case ftBoolean: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
-      return false;
-    default:
-      return true;
-  }
-}
-
-bool IsIntegerType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
 std::string UpperText(const std::string& s) { return AnsiUpperCase(s); }
 
 }  // namespace
@@ -129,42 +115,10 @@ std::vector<TValue> UnpackRow(const std::string& in, size_t fieldCount) {
 
 // ---- value helpers ---------------------------------------------------------
 
-double ValueToFloat(const TValue& v) {
-  switch (v.index()) {
-    case 1: return static_cast<double>(std::get<int64_t>(v));
-    case 2: return std::get<double>(v);
-    case 3: return std::get<bool>(v) ? 1.0 : 0.0;
-    case 4: {
-      long double d;
-      if (TryStrToFloat(std::get<std::string>(v), d)) return static_cast<double>(d);
-      return 0.0;
-    }
-    default: return 0.0;
-  }
-}
-
-std::string ValueToString(const TValue& v, TFieldType type) {
-  switch (v.index()) {
-    case 0: return {};
-    case 3: return std::get<bool>(v) ? "True" : "False";
-    case 4: return std::get<std::string>(v);
-    default: break;
-  }
-  const double d = ValueToFloat(v);
-  switch (type) {
-    case ftDate: return DateToStr(d);
-    case ftTime: return TimeToStr(d);
-    case ftDateTime: case ftTimeStamp: return DateTimeToStr(d);
-    default: break;
-  }
-  if (v.index() == 1) return IntToStr(std::get<int64_t>(v));
-  return FloatToStr(d);
-}
-
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive) {
   const bool an = ValueIsNull(a), bn = ValueIsNull(b);
   if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
-  if (IsTextType(type) || (a.index() == 4 && b.index() == 4)) {
+  if (IsTextFieldType(type) || a.index() == 4 || b.index() == 4) {
     const std::string sa = ValueToString(a, type), sb = ValueToString(b, type);
     int c = caseInsensitive ? AnsiCompareText(sa, sb) : AnsiCompareStr(sa, sb);
     if (c == 0 && !caseInsensitive) c = sa.compare(sb);
@@ -187,79 +141,21 @@ int TField::Precision() const { return owner_->rows_->fields[static_cast<size_t>
 bool TField::IsNull() const { return ValueIsNull(owner_->CurrentValue(index_)); }
 TValue TField::Value() const { return owner_->CurrentValue(index_); }
 std::string TField::AsString() const { return ValueToString(owner_->CurrentValue(index_), DataType()); }
-int64_t TField::AsLargeInt() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 1) return std::get<int64_t>(v);
-  if (v.index() == 4) return StrToInt64(std::get<std::string>(v));
-  double d = ValueToFloat(v);
-  if (!(d > -9.2e18 && d < 9.2e18)) return 0;
-  return static_cast<int64_t>(std::llround(d));
-}
-int32_t TField::AsInteger() const {
-  int64_t v = AsLargeInt();
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-double TField::AsFloat() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) return static_cast<double>(StrToFloat(std::get<std::string>(v)));
-  return ValueToFloat(v);
-}
-bool TField::AsBoolean() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) {
-    std::string s = AnsiLowerCase(Trim(std::get<std::string>(v)));
-    return s == "true" || s == "t" || s == "yes" || s == "y" || s == "1";
-  }
-  return ValueToFloat(v) != 0.0;
-}
-TDateTime TField::AsDateTime() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) return StrToDateTime(std::get<std::string>(v));
-  return ValueToFloat(v);
-}
+int64_t TField::AsLargeInt() const { return ValueToLargeInt(owner_->CurrentValue(index_)); }
+int32_t TField::AsInteger() const { return ValueToInteger(owner_->CurrentValue(index_)); }
+double TField::AsFloat() const { return ValueToFloat(owner_->CurrentValue(index_)); }
+bool TField::AsBoolean() const { return ValueToBoolean(owner_->CurrentValue(index_)); }
+TDateTime TField::AsDateTime() const { return ValueToDateTime(owner_->CurrentValue(index_)); }
 
 void TField::SetValue(const TValue& v) { owner_->SetCurrentValue(index_, v); }
-void TField::SetAsInteger(int64_t v) {
-  if (IsTextType(DataType())) return SetValue(IntToStr(v));
-  if (IsIntegerType(DataType())) return SetValue(v);
-  if (DataType() == ftBoolean) return SetValue(v != 0);
-  SetValue(static_cast<double>(v));
-}
-void TField::SetAsFloat(double v) {
-  if (IsTextType(DataType())) return SetValue(FloatToStr(v));
-  if (IsIntegerType(DataType())) return SetValue(static_cast<int64_t>(std::llround(v)));
-  if (DataType() == ftBoolean) return SetValue(v != 0);
-  SetValue(v);
-}
-void TField::SetAsBoolean(bool v) {
-  if (IsTextType(DataType())) return SetValue(std::string(v ? "True" : "False"));
-  if (DataType() == ftBoolean) return SetValue(v);
-  SetAsInteger(v ? 1 : 0);
-}
+void TField::SetAsInteger(int64_t v) { SetValue(ValueForField(v, DataType())); }
+void TField::SetAsFloat(double v) { SetValue(ValueForField(v, DataType())); }
+void TField::SetAsBoolean(bool v) { SetValue(ValueForField(v, DataType())); }
 void TField::SetAsDateTime(TDateTime v) {
-  if (IsTextType(DataType())) return SetValue(ValueToString(v, ftDateTime));
-  if (DataType() == ftDate) v = std::trunc(v);
-  SetAsFloat(v);
+  if (IsTextFieldType(DataType())) return SetValue(ValueToString(v, ftDateTime));
+  SetValue(ValueForField(v, DataType()));
 }
-void TField::SetAsString(const std::string& s) {
-  const TFieldType t = DataType();
-  if (IsTextType(t)) return SetValue(s.empty() ? TValue() : TValue(s));
-  if (Trim(s).empty()) return SetValue(TValue());
-  switch (t) {
-    case ftBoolean: {
-      std::string l = AnsiLowerCase(Trim(s));
-      if (l == "true" || l == "t" || l == "yes" || l == "y" || l == "1") return SetValue(true);
-      if (l == "false" || l == "f" || l == "no" || l == "n" || l == "0") return SetValue(false);
-      throw EConvertError("'" + s + "' is not a valid boolean value");
-    }
-    case ftDate: return SetValue(std::trunc(StrToDate(s)));
-    case ftTime: return SetValue(StrToTime(s));
-    case ftDateTime: case ftTimeStamp: return SetValue(StrToDateTime(s));
-    default: break;
-  }
-  if (IsIntegerType(t)) return SetValue(StrToInt64(Trim(s)));
-  SetValue(static_cast<double>(StrToFloat(Trim(s))));
-}
+void TField::SetAsString(const std::string& s) { SetValue(ValueForField(s, DataType())); }
 void TField::Clear() { SetValue(TValue()); }
 
 // ---- dataset ---------------------------------------------------------------
@@ -409,7 +305,7 @@ void TDataSet::RebuildView(int keepRow) const {
       keys.emplace_back(std::move(vals[static_cast<size_t>(sortField_)]), r);
     }
     const bool desc = sortDesc_;
-    if (IsTextType(type)) {
+    if (IsTextFieldType(type)) {
       // Fold the case of each key once rather than at every comparison; the order is
       // that of CompareValues without regard to case.
       for (auto& k : keys)
@@ -577,7 +473,7 @@ bool TDataSet::Locate(const std::string& fieldName, const TValue& value, TLocate
   const TFieldType type = rows_->fields[static_cast<size_t>(fi)].DataType;
   const bool ci = options & loCaseInsensitive;
   const bool partial = options & loPartialKey;
-  const bool text = IsTextType(type);
+  const bool text = IsTextFieldType(type);
   TValue key = value;
   if (!text && key.index() == 4) {
     // A key typed as text is read as a value of the field's type.
@@ -585,10 +481,9 @@ bool TDataSet::Locate(const std::string& fieldName, const TValue& value, TLocate
     TDateTime dt;
     long double d;
     if (type == ftBoolean) {
-      const std::string l = AnsiLowerCase(k);
-      if (l == "true" || l == "t" || l == "yes" || l == "y" || l == "1") key = true;
-      else if (l == "false" || l == "f" || l == "no" || l == "n" || l == "0") key = false;
-      else return false;
+      bool b = false;
+      if (!TryTextToBoolean(k, b)) return false;
+      key = b;
     } else if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp) {
       if (!TryStrToDateTime(k, dt) && !TryStrToDate(k, dt) && !TryStrToTime(k, dt)) return false;
       key = dt;
@@ -880,12 +775,8 @@ TFieldType TDataSet::FieldDataType(int index) const {
   return rows_ && index >= 0 && index < FieldCount() ? rows_->fields[static_cast<size_t>(index)].DataType : ftUnknown;
 }
 bool TDataSet::FieldIsNull(int index) const { return ValueIsNull(CurrentValue(index)); }
-int32_t TDataSet::FieldAsInteger(int index) const {
-  double d = ValueToFloat(CurrentValue(index));
-  if (!(d > INT32_MIN - 1.0 && d < INT32_MAX + 1.0)) return 0;
-  return static_cast<int32_t>(std::trunc(d));
-}
+int32_t TDataSet::FieldAsInteger(int index) const { return ValueToInteger(CurrentValue(index)); }
 double TDataSet::FieldAsFloat(int index) const { return ValueToFloat(CurrentValue(index)); }
-bool TDataSet::FieldAsBoolean(int index) const { return ValueToFloat(CurrentValue(index)) != 0.0; }
+bool TDataSet::FieldAsBoolean(int index) const { return ValueToBoolean(CurrentValue(index)); }
 std::string TDataSet::FieldAsString(int index) const { return ValueToString(CurrentValue(index), FieldDataType(index)); }
-TDateTime TDataSet::FieldAsDateTime(int index) const { return ValueToFloat(CurrentValue(index)); }
+TDateTime TDataSet::FieldAsDateTime(int index) const { return ValueToDateTime(CurrentValue(index)); }

@@ -12,15 +12,10 @@
 #include <variant>
 #include <vector>
 
+#include "db/ValueConvert.h"
 #include "platform/FieldTypes.h"
 #include "platform/SysUtils.h"
 #include "toolkit/FieldSource.h"
-
-// A field value. Dates and date-times are TDateTime day counts held as double;
-// blobs are the raw bytes in the string.
-using TValue = std::variant<std::monostate, int64_t, double, bool, std::string>;
-
-inline bool ValueIsNull(const TValue& v) { return std::holds_alternative<std::monostate>(v); }
 
 // Every failure of the data-access layer; the message is meant for the user.
 class EDatabaseError : public std::runtime_error {
@@ -79,8 +74,8 @@ public:
 
   bool IsNull() const;
   TValue Value() const;
-  // Null reads as "", 0, false. AsString of a date is the short date (a date-time
-  // adds the long time unless midnight), of a number FloatToStr, of a boolean "True"/"False".
+  // Read by the rules of db/ValueConvert.h (null reads as "", 0, false; a text that
+  // does not convert throws EConvertError).
   std::string AsString() const;
   int32_t AsInteger() const;
   int64_t AsLargeInt() const;
@@ -180,7 +175,7 @@ public:
   void EnableControls();
   bool ControlsDisabled() const { return disableCount_ > 0; }
 
-  // IFieldSource: the current record.
+  // IFieldSource: the current record, read by the same rules as TField's As...
   std::string FieldName(int index) const override;
   TFieldType FieldDataType(int index) const override;
   bool FieldIsNull(int index) const override;
@@ -238,7 +233,5 @@ private:
 std::string PackRow(const std::vector<TValue>& values);
 std::vector<TValue> UnpackRow(const std::string& packed, size_t fieldCount);
 
-// Value helpers shared with the drivers.
-std::string ValueToString(const TValue& v, TFieldType type);
-double ValueToFloat(const TValue& v);
+// The order of two values of a field (null first); text by the locale, with or without case.
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive);

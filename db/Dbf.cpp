@@ -551,12 +551,10 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* raw) {
       if (ms < 0 || ms >= 86400000) ms = 0;
       return dbdate::FromJulianDay(jd) + ms / 86400000.0;
     }
-    case ftBoolean:
-      switch (raw[0]) {
-        case 'T': case 't': case 'Y': case 'y': return true;
-        case 'F': case 'f': case 'N': case 'n': return false;
-        default: return {};
-      }
+    case ftBoolean: {
+      bool b = false;
+      return TryTextToBoolean(std::string(1, raw[0]), b) ? TValue(b) : TValue();
+    }
     case ftMemo:
     case ftBlob: {
       uint32_t block = 0;
@@ -648,7 +646,7 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
       return;
     }
     case ftBoolean:
-      raw[0] = null ? ' ' : (std::get_if<bool>(&v) ? (std::get<bool>(v) ? 'T' : 'F') : (ValueToFloat(v) != 0 ? 'T' : 'F'));
+      raw[0] = null ? ' ' : (ValueToBoolean(v) ? 'T' : 'F');
       return;
     case ftMemo:
     case ftBlob: {

@@ -60,9 +60,6 @@ bool TypeOfDecl(const char* decl, TFieldDef& f) {
 }
 
 bool IsDateType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime; }
-bool IsIntType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
 bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency; }
 bool IsBlobType(TFieldType t) { return t == ftBlob || t == ftBytes; }
 
@@ -191,27 +188,28 @@ void LoadTable(TDb& db, TDbDriver& driver, const std::string& name) {
   db.Exec("COMMIT");
 }
 
+// SQLite's values as the column's field type; numbers in text are SQLite's own
+// (C locale) spelling, everything else follows db/ValueConvert.h.
 TValue Convert(const TValue& raw, TFieldType t) {
   if (ValueIsNull(raw)) return raw;
   double d;
+  const bool text = raw.index() == 4;
   if (IsDateType(t)) {
-    if (raw.index() == 4) return ParseIso(std::get<std::string>(raw), d) ? TValue(d) : TValue();
+    if (text) return ParseIso(std::get<std::string>(raw), d) ? TValue(d) : TValue();
     return ValueToFloat(raw);
   }
-  if (t == ftBoolean) {
-    if (raw.index() == 4) {
-      const std::string& s = std::get<std::string>(raw);
-      return s == "1" || s == "true" || s == "True" || s == "T";
-    }
-    return ValueToFloat(raw) != 0.0;
-  }
-  if (IsIntType(t)) {
+  if (t == ftBoolean) return ValueToBoolean(raw);
+  if (IsIntegerFieldType(t)) {
     if (raw.index() == 1) return raw;
-    if (raw.index() == 2) return static_cast<int64_t>(std::llround(std::get<double>(raw)));
-    return ParseNum(std::get<std::string>(raw), d) ? TValue(static_cast<int64_t>(std::llround(d))) : TValue();
+    if (text && !ParseNum(std::get<std::string>(raw), d)) return TValue();
+    try {
+      return ValueToLargeInt(text ? TValue(d) : raw);
+    } catch (const EConvertError&) {
+      return TValue();
+    }
   }
   if (IsFloatType(t)) {
-    if (raw.index() == 4) return ParseNum(std::get<std::string>(raw), d) ? TValue(d) : TValue();
+    if (text) return ParseNum(std::get<std::string>(raw), d) ? TValue(d) : TValue();
     return ValueToFloat(raw);
   }
   if (raw.index() == 1) return std::to_string(std::get<int64_t>(raw));
