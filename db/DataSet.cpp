@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 struct TRowSet {
   enum : uint8_t { rsClean, rsModified, rsInserted, rsDeleted, rsGone };
@@ -11,8 +12,10 @@ struct TRowSet {
   std::vector<int64_t> source;
   std::vector<uint8_t> status;
   std::vector<uint32_t> pending;  // rows with cached changes, in the order of their first change
+  std::unordered_map<uint32_t, std::string> original;  // modified rows as they were read
   std::unique_ptr<TTableStore> store;
   std::string readOnlyReason;
+  std::vector<std::string> warnings;
   uint64_t version = 1;
 
   bool Visible(size_t row) const { return status[row] != rsDeleted && status[row] != rsGone; }
@@ -115,12 +118,28 @@ std::vector<TValue> UnpackRow(const std::string& in, size_t fieldCount) {
 
 // ---- value helpers ---------------------------------------------------------
 
+std::string TextSortKey(const std::string& s) { return AnsiLowerCase(s); }
+
+int CompareSortText(const std::string& a, const std::string& b) {
+  const int c = TextSortKey(a).compare(TextSortKey(b));
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool SameValue(const TValue& a, const TValue& b) {
+  if (a.index() != b.index()) return false;
+  if (const double* x = std::get_if<double>(&a)) {
+    const double y = std::get<double>(b);
+    return *x == y || (std::isnan(*x) && std::isnan(y));
+  }
+  return a == b;
+}
+
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive) {
   const bool an = ValueIsNull(a), bn = ValueIsNull(b);
   if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
   if (IsTextFieldType(type) || a.index() == 4 || b.index() == 4) {
     const std::string sa = ValueToString(a, type), sb = ValueToString(b, type);
-    int c = caseInsensitive ? AnsiCompareText(sa, sb) : AnsiCompareStr(sa, sb);
+    int c = caseInsensitive ? CompareSortText(sa, sb) : AnsiCompareStr(sa, sb);
     if (c == 0 && !caseInsensitive) c = sa.compare(sb);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
@@ -187,6 +206,7 @@ void TDataSet::OpenData(TTableData data) {
   rs->status.assign(rs->rows.size(), TRowSet::rsClean);
   rs->store = std::move(data.Store);
   rs->readOnlyReason = data.ReadOnlyReason;
+  rs->warnings = std::move(data.Warnings);
   if (!rs->store && rs->readOnlyReason.empty()) rs->readOnlyReason = "Table is read-only";
   rows_ = std::move(rs);
   CreateFields();
@@ -306,10 +326,9 @@ void TDataSet::RebuildView(int keepRow) const {
     }
     const bool desc = sortDesc_;
     if (IsTextFieldType(type)) {
-      // Fold the case of each key once rather than at every comparison; the order is
-      // that of CompareValues without regard to case.
+      // Each key folded once rather than at every comparison.
       for (auto& k : keys)
-        if (!ValueIsNull(k.first)) k.first = AnsiLowerCase(ValueToString(k.first, type));
+        if (!ValueIsNull(k.first)) k.first = TextSortKey(ValueToString(k.first, type));
       std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
         const bool an = ValueIsNull(a.first), bn = ValueIsNull(b.first);
         int c;
@@ -524,6 +543,11 @@ std::string TDataSet::ReadOnlyReason() const {
   return rows_->store->ReadOnlyReason();
 }
 
+const std::vector<std::string>& TDataSet::OpenWarnings() const {
+  static const std::vector<std::string> none;
+  return rows_ ? rows_->warnings : none;
+}
+
 void TDataSet::Append() {
   CheckBrowseMode();
   Fire(BeforeInsert);
@@ -564,6 +588,7 @@ void TDataSet::Post() {
     throw EDatabaseError("The record being edited has been deleted");
   }
   Fire(BeforePost);
+  if (const std::string why = rows_->store->CheckRecord(buffer_); !why.empty()) throw EDatabaseError(why);
   SyncView();
   TRowSet& rs = *rows_;
   int row;
@@ -575,11 +600,12 @@ void TDataSet::Post() {
     rs.pending.push_back(static_cast<uint32_t>(row));
   } else {
     row = editRow_;
-    rs.rows[static_cast<size_t>(row)] = PackRow(buffer_);
     if (rs.status[static_cast<size_t>(row)] == TRowSet::rsClean) {
+      rs.original[static_cast<uint32_t>(row)] = rs.rows[static_cast<size_t>(row)];
       rs.status[static_cast<size_t>(row)] = TRowSet::rsModified;
       rs.pending.push_back(static_cast<uint32_t>(row));
     }
+    rs.rows[static_cast<size_t>(row)] = PackRow(buffer_);
   }
   const bool inserted = state_ == dsInsert;
   ++rs.version;
@@ -669,16 +695,22 @@ void TDataSet::UpdateBatch() {
       const uint32_t r = rs.pending[done];
       uint8_t& st = rs.status[r];
       switch (st) {
-        case TRowSet::rsModified:
-          rs.store->UpdateRecord(rs.source[r], UnpackRow(rs.rows[r], rs.fields.size()));
+        case TRowSet::rsModified: {
+          const auto o = rs.original.find(r);
+          rs.store->UpdateRecord(rs.source[r],
+                                 o == rs.original.end() ? std::vector<TValue>() : UnpackRow(o->second, rs.fields.size()),
+                                 UnpackRow(rs.rows[r], rs.fields.size()));
+          if (o != rs.original.end()) rs.original.erase(o);
           st = TRowSet::rsClean;
           break;
+        }
         case TRowSet::rsInserted:
           rs.source[r] = rs.store->AppendRecord(UnpackRow(rs.rows[r], rs.fields.size()));
           st = TRowSet::rsClean;
           break;
         case TRowSet::rsDeleted:
           rs.store->DeleteRecord(rs.source[r]);
+          rs.original.erase(r);
           st = TRowSet::rsGone;
           break;
         default: break;

@@ -37,8 +37,14 @@ public:
   // Empty when the table can be written, else the user-readable reason.
   virtual std::string ReadOnlyReason() const = 0;
   // Each call either writes the whole record or leaves the table as it was (and throws).
-  virtual void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& values) = 0;
+  // original holds the values the record had when it was read: fields whose value is
+  // the same in both were not edited.
+  virtual void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& original,
+                            const std::vector<TValue>& values) = 0;
   virtual int64_t AppendRecord(const std::vector<TValue>& values) = 0;  // new source record number
+  // Empty when the file can hold the record's values, else why not (checked at Post,
+  // so the record stays in edit).
+  virtual std::string CheckRecord(const std::vector<TValue>& /*values*/) const { return {}; }
   virtual void DeleteRecord(int64_t sourceRecord) = 0;
 };
 
@@ -49,6 +55,7 @@ struct TTableData {
   std::vector<int64_t> SourceRecords;  // per row; empty means 0, 1, 2...
   std::unique_ptr<TTableStore> Store;  // null: read-only
   std::string ReadOnlyReason;          // used when Store is null
+  std::vector<std::string> Warnings;   // what is wrong with a table that still opened
 };
 
 enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
@@ -146,7 +153,9 @@ public:
   void Append();
   void Insert();  // the new row joins the end of the table, like Append
   void Edit();    // on an empty dataset it appends
-  void Post();    // into the batch; throws for a read-only table, or (cancelling) when a clone deleted the edited record
+  // Into the batch; throws for a read-only table, or (cancelling) when a clone deleted the
+  // edited record, or (staying in edit) when the file cannot hold a value.
+  void Post();
   void Cancel();
   void Delete();  // into the batch; throws for a read-only table
   bool Modified() const { return modified_; }
@@ -154,6 +163,8 @@ public:
   int PendingUpdates() const;
   bool ReadOnly() const;
   std::string ReadOnlyReason() const;
+  // What the driver found wrong when it opened the table (one user message each).
+  const std::vector<std::string>& OpenWarnings() const;
 
   // View.
   void SetSort(const std::string& sort);  // "" or "NAME ASC" / "NAME DESC"; throws for a bad field
@@ -233,5 +244,13 @@ private:
 std::string PackRow(const std::vector<TValue>& values);
 std::vector<TValue> UnpackRow(const std::string& packed, size_t fieldCount);
 
+// The grid's order of text (a title click), which the SQL engine's text columns
+// collate by as well: the locale's comparison without regard to case. TextSortKey
+// folds a text once; keys compare byte for byte in that order.
+std::string TextSortKey(const std::string& s);
+int CompareSortText(const std::string& a, const std::string& b);
+
+// The same kind and the same value (text byte for byte).
+bool SameValue(const TValue& a, const TValue& b);
 // The order of two values of a field (null first); text by the locale, with or without case.
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive);

@@ -107,10 +107,26 @@ std::string Quote(const std::string& name) {
   return q + "\"";
 }
 
+// Text columns collate as the grid sorts; texts that differ only in case keep an
+// order (and stay unequal) by their bytes.
+constexpr const char* kTextCollation = "LPTEXT";
+
+int CollateText(void*, int na, const void* a, int nb, const void* b) {
+  const std::string sa(static_cast<const char*>(a), static_cast<size_t>(na));
+  const std::string sb(static_cast<const char*>(b), static_cast<size_t>(nb));
+  const int c = CompareSortText(sa, sb);
+  return c != 0 ? c : sa.compare(sb);
+}
+
+bool IsTextDecl(TFieldType t) {
+  return t == ftString || t == ftWideString || t == ftFixedChar || t == ftMemo || t == ftFmtMemo;
+}
+
 class TDb {
 public:
   TDb() {
     if (sqlite3_open(":memory:", &db_) != SQLITE_OK) throw EDatabaseError("Cannot start the SQL engine");
+    sqlite3_create_collation(db_, kTextCollation, SQLITE_UTF8, nullptr, CollateText);
   }
   ~TDb() { sqlite3_close(db_); }
   sqlite3* get() const { return db_; }
@@ -144,6 +160,7 @@ void LoadTable(TDb& db, TDbDriver& driver, const std::string& name) {
   for (size_t i = 0; i < t.Fields.size(); ++i) {
     if (i) create += ", ";
     create += Quote(t.Fields[i].Name) + " " + DeclOf(t.Fields[i]);
+    if (IsTextDecl(t.Fields[i].DataType)) create += std::string(" COLLATE ") + kTextCollation;
   }
   create += ")";
   db.Exec(create);

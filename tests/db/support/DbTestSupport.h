@@ -13,3 +13,8 @@ std::string MdbConnectionString(const std::string& file);
 std::string CopyInto(const std::string& file, const std::string& folder, const std::string& newName = "");
 // Opens SELECT * FROM "table" on the connection.
 void OpenTable(TADOConnection& conn, TADOQuery& q, const std::string& table);
+// Runs a Python script with the system's python3 (python3-dbf, python3-dbfread); its output.
+std::string RunPython(const std::string& script);
+// A file's bytes, and writing them.
+std::string Slurp(const std::string& path);
+void Spit(const std::string& path, const std::string& bytes);
