@@ -392,6 +392,10 @@ void TTableWorkspace::OpenTableQuery() {
   ApplyTableSQL();
   SQLQueryMode = false;
   OpenQuery();
+  // A damaged table opens what is sound and says once what is wrong.
+  std::string damage;
+  for (const std::string& w : ADOQuery1.OpenWarnings()) damage += (damage.empty() ? "" : "\n") + w;
+  if (!damage.empty()) MessageService().Show(TMsgKind::Warning, damage, "Warning", TMsgButtons::OK);
   host_->UpdateControls();
   ApplyColumnWidths();
 }

@@ -475,6 +475,39 @@ TEST_F(WorkspaceTest, OpenEditAppendDeleteReachTheFile) {
   EXPECT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Berlin"), 0));
 }
 
+TEST_F(WorkspaceTest, DamagedTableOpensAndSaysOnceWhatIsWrong) {
+  // Cut after the first record: the header still declares ten.
+  {
+    std::string b;
+    {
+      TFileHandle f;
+      ASSERT_TRUE(f.Open(path, TFileAccess::Read));
+      b.resize(static_cast<size_t>(f.Size()));
+      ASSERT_TRUE(f.ReadExact(b.data(), f.Size()));
+    }
+    const size_t head = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
+    const size_t rec = static_cast<unsigned char>(b[10]) | (static_cast<unsigned char>(b[11]) << 8);
+    b.resize(head + rec + 3);
+    TFileHandle f;
+    ASSERT_TRUE(f.Create(path));
+    ASSERT_TRUE(f.WriteExact(b.data(), static_cast<int64_t>(b.size())));
+  }
+  TScopedScriptedMessages boxes;
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  ASSERT_TRUE(w.IsOpen());
+  EXPECT_EQ(w.ADOQuery1.RecordCount(), 1);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Warning);
+  EXPECT_EQ(boxes.shown[0].text, "The table is damaged: 10 records declared, 1 could be read: " + path);
+  // Working in it says nothing more.
+  w.EditRecord();
+  w.ADOQuery1.Fields(0).SetAsString("Kept");
+  EXPECT_TRUE(w.PostRecord());
+  w.TitleClick(0);
+  EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
 TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
