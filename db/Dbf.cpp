@@ -676,7 +676,7 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
     }
     case ftBoolean: {
       bool b = false;
-      return TryTextToBoolean(std::string(1, raw[0]), b) ? TValue(b) : TValue();
+      return TryLetterToBoolean(raw[0], b) ? TValue(b) : TValue();
     }
     case ftMemo:
     case ftBlob: {

@@ -38,8 +38,11 @@ bool TextIsTrue(const std::string& s) {
 
 bool TryTextToBoolean(const std::string& s, bool& value) {
   const std::string t = TrimLeft(s);
-  if (t.empty()) return false;
-  switch (t[0]) {
+  return !t.empty() && TryLetterToBoolean(t[0], value);
+}
+
+bool TryLetterToBoolean(char c, bool& value) {
+  switch (c) {
     case 'T': case 't': case 'Y': case 'y': value = true; return true;
     case 'F': case 'f': case 'N': case 'n': value = false; return true;
     default: return false;

@@ -46,8 +46,9 @@ TDateTime ValueToDateTime(const TValue& v);
 
 // The reading rule for a text read as a Boolean.
 bool TextIsTrue(const std::string& s);
-// The writing rule; false when the text is neither.
+// The writing rule; false when the text is neither. The letter alone: a dBase logical field.
 bool TryTextToBoolean(const std::string& s, bool& value);
+bool TryLetterToBoolean(char c, bool& value);
 
 // Field types whose values are held as text (or bytes), and those held as integers.
 bool IsTextFieldType(TFieldType t);
