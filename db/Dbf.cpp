@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr uint8_t kFieldNullable = 0x02;  // Visual FoxPro field flag
+
 uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Get32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
@@ -455,7 +457,7 @@ void TDbfFile::AssignNullBits() {
   for (auto& f : fields_) {
     if (f.Type == '0') continue;
     if (f.Type == 'V' || f.Type == 'Q') ++next;  // the length bit
-    if ((f.Flags & 0x02) && next < bits) f.NullBit = next++;
+    if ((f.Flags & kFieldNullable) && next < bits) f.NullBit = next++;
   }
 }
 

@@ -455,6 +455,19 @@ TEST(DbfTables, DamagedTablesSayOnceWhatIsWrong) {
   fs::remove_all(dir);
 }
 
+TEST(DbfTables, SoundSamplesOpenWithoutWarnings) {
+  TADOConnection conn;
+  conn.ConnectionString = DbfConnectionString(TestDataDir() + "/dbf");
+  std::vector<std::string> tables;
+  conn.GetTableNames(tables);
+  ASSERT_GE(tables.size(), 5u);
+  for (const auto& t : tables) {
+    TADOQuery q;
+    OpenTable(conn, q, t);
+    EXPECT_TRUE(q.OpenWarnings().empty()) << t << ": " << q.OpenWarnings().front();
+  }
+}
+
 TEST(Sql, OrderByTextAgreesWithTheGridsSort) {
   const std::string dir = MakeTempDir("collate");
   CopyInto(TestDataDir() + "/dbf/cp1251.dbf", dir, "t.dbf");

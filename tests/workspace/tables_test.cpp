@@ -545,12 +545,29 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   w.OpenDBFFile(path);
   w.AppendRecord();
   w.ADOQuery1.Fields(0).SetAsString("Twice");
+  w.ADOQuery1.Fields(1).SetAsString("77");
+  w.ADOQuery1.Fields(2).SetAsBoolean(true);
   host.locksLeft = 2;
   w.PostRecord();
   EXPECT_TRUE(w.IsOpen());
   EXPECT_EQ(w.ADOQuery1.RecordCount(), 11);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_NE(boxes.shown[0].text.find("NAME: Twice"), std::string::npos);
+  EXPECT_NE(boxes.shown[0].text.find("NAME: Twice\nNUM: 77\nOK: True"), std::string::npos) << boxes.shown[0].text;
+}
+
+TEST_F(WorkspaceTest, ReappendAfterAFailedBatchKeepsWideNumbersExact) {
+  WriteTestDbf(path, {{"NAME", 'C', 20}, {"ID", 'N', 19}}, {{"First", "1"}});
+  TScopedScriptedMessages boxes;
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  w.AppendRecord();
+  w.ADOQuery1.Fields(0).SetAsString("Wide");
+  w.ADOQuery1.Fields(1).SetAsString("123456789012345678");
+  host.locksLeft = 1;
+  w.PostRecord();
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Wide"), 0));
+  EXPECT_EQ(w.ADOQuery1.Fields(1).AsString(), "123456789012345678");
 }
 
 TEST_F(WorkspaceTest, MultiRowDeleteGoesFromTheBack) {
