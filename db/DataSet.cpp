@@ -588,7 +588,11 @@ void TDataSet::Post() {
     throw EDatabaseError("The record being edited has been deleted");
   }
   Fire(BeforePost);
-  if (const std::string why = rows_->store->CheckRecord(buffer_); !why.empty()) throw EDatabaseError(why);
+  {
+    const std::vector<TValue> original =
+        state_ == dsEdit ? UnpackRow(rows_->rows[static_cast<size_t>(editRow_)], rows_->fields.size()) : std::vector<TValue>();
+    if (const std::string why = rows_->store->CheckRecord(original, buffer_); !why.empty()) throw EDatabaseError(why);
+  }
   SyncView();
   TRowSet& rs = *rows_;
   int row;

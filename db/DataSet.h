@@ -42,9 +42,11 @@ public:
   virtual void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& original,
                             const std::vector<TValue>& values) = 0;
   virtual int64_t AppendRecord(const std::vector<TValue>& values) = 0;  // new source record number
-  // Empty when the file can hold the record's values, else why not (checked at Post,
-  // so the record stays in edit).
-  virtual std::string CheckRecord(const std::vector<TValue>& /*values*/) const { return {}; }
+  // Empty when the file can hold the values the user changed (original: as read, empty
+  // for a new record), else why not. Checked at Post, so the record stays in edit.
+  virtual std::string CheckRecord(const std::vector<TValue>& /*original*/, const std::vector<TValue>& /*values*/) const {
+    return {};
+  }
   virtual void DeleteRecord(int64_t sourceRecord) = 0;
 };
 

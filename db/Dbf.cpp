@@ -936,9 +936,11 @@ public:
       : path_(std::move(path)), codePage_(codePage), fields_(std::move(fields)) {}
   std::string ReadOnlyReason() const override { return {}; }
 
-  std::string CheckRecord(const std::vector<TValue>& values) const override {
+  std::string CheckRecord(const std::vector<TValue>& original, const std::vector<TValue>& values) const override {
     if (!codePage_) return {};  // UTF-8 holds everything
     for (size_t k = 0; k < values.size() && k < fields_.size(); ++k) {
+      // What was read stays as it is (an undefined byte reads as U+FFFD, which no page holds).
+      if (k < original.size() && SameValue(original[k], values[k])) continue;
       const TFieldType t = fields_[k].DataType;
       if ((t != ftString && t != ftMemo) || !std::holds_alternative<std::string>(values[k])) continue;
       const std::string c = FirstUnstorableChar(std::get<std::string>(values[k]), codePage_);

@@ -409,7 +409,23 @@ TEST(DbfTables, CharacterTheCodePageCannotHoldIsRefusedAtPost) {
   q.Cancel();
   q.UpdateBatch();
   EXPECT_EQ(Slurp(dir + "/t.dbf"), before);
+  // A byte the page leaves undefined does not stop an edit of another field, and stays.
+  q.Close();
+  {
+    std::string b = Slurp(dir + "/t.dbf");
+    b[b.find("\xCD\xC8\xC8") + 1] = '\x98';
+    Spit(dir + "/t.dbf", b);
+  }
+  q.Open();
+  ASSERT_TRUE(q.Locate("RN", int64_t(3), 0));
+  EXPECT_EQ(q.FieldByName("NAME").AsString(), "Н\xEF\xBF\xBDИ");
+  q.Edit();
+  q.FieldByName("RN").SetAsInteger(33);
+  q.Post();
+  q.UpdateBatch();
+  EXPECT_NE(Slurp(dir + "/t.dbf").find("\xCD\x98\xC8"), std::string::npos);
   // What the page holds goes through.
+  q.First();
   q.Edit();
   q.FieldByName("NAME").SetAsString("НИИ? «да»");
   q.Post();
