@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Put16(std::string& b, size_t at, uint16_t v) {
-  b[at] = static_cast<char>(v & 0xFF);
-  b[at + 1] = static_cast<char>(v >> 8);
-}
-
 // An empty Visual FoxPro table whose fields are all nullable, with its memo file.
 void MakeTable(const std::string& dir) {
   struct TF {
@@ -44,7 +39,7 @@ void MakeTable(const std::string& dir) {
     const size_t d = 32 + 32 * i;
     b.replace(d, std::strlen(fields[i].name), fields[i].name);
     b[d + 11] = fields[i].type;
-    for (int k = 0; k < 4; ++k) b[d + 12 + k] = static_cast<char>((offset >> (8 * k)) & 0xFF);
+    Put32(b, d + 12, static_cast<uint32_t>(offset));
     b[d + 16] = static_cast<char>(fields[i].length);
     b[d + 18] = fields[i].type == '0' ? 0x05 : 0x02;
     offset += fields[i].length;

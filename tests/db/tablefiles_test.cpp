@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Put16(std::string& b, size_t at, uint16_t v) {
-  b[at] = static_cast<char>(v & 0xFF);
-  b[at + 1] = static_cast<char>(v >> 8);
-}
-void Put32(std::string& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 struct THandField {
   const char* name;
   char type;

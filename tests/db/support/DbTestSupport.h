@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "db/Connection.h"
@@ -18,3 +19,6 @@ std::string RunPython(const std::string& script);
 // A file's bytes, and writing them.
 std::string Slurp(const std::string& path);
 void Spit(const std::string& path, const std::string& bytes);
+// Little-endian numbers written into file bytes.
+void Put16(std::string& bytes, size_t at, uint16_t v);
+void Put32(std::string& bytes, size_t at, uint32_t v);
