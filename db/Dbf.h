@@ -60,7 +60,14 @@ int DbfCodePageOfLanguageDriver(uint8_t ldid);
 
 bool DbfVersionIsFoxPro(uint8_t version);
 
-// A memo file (.dbt of dBase III or IV, .fpt of FoxPro).
+// A memo file (.dbt of dBase III or IV, .fpt of FoxPro). Block 0 is the header:
+//   dBase III  bytes 0-3 next free block (little-endian); 512-byte blocks; a memo is
+//              its text ended by 0x1A 0x1A.
+//   dBase IV   bytes 0-3 next free block, 8-15 the table's name, 20-21 the block size
+//              (512); a memo starts FF FF 08 00, then its length with these 8 bytes
+//              (little-endian 32 bits), then the bytes (this program adds 0x1F 0x1F).
+//   FoxPro     bytes 0-3 next free block (big-endian), 6-7 the block size; a memo
+//              starts with its type and its length (big-endian 32 bits each).
 class TDbfMemoFile {
 public:
   enum TFlavour { mfDBase3, mfDBase4, mfFoxPro };
