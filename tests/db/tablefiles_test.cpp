@@ -10,6 +10,7 @@
 
 #include "db/DateParts.h"
 #include "db/Dbf.h"
+#include "toolkit/FastEval.h"
 #include "support/DbTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -241,6 +242,27 @@ for r in t:
 t.close()
 )");
   EXPECT_EQ(out, "['null', '1.5000', 'null']\n['null', '2.5000', '2.0']\n");
+  fs::remove_all(dir);
+}
+
+// Expressions over a long id: compared as a number, and a type error (never a
+// throw out of the evaluator) where an integer is asked for.
+TEST(DbfTables, WideNumbersInExpressions) {
+  const std::string dir = MakeTempDir("wide-eval");
+  const std::vector<THandField> fields = {{"ID", 'N', 19, 0, 0}};
+  Spit(dir + "/t.dbf", HandTable(0x03, fields, {std::string(" ") + " 123456789012345678",
+                                                std::string(" ") + "                 42"}));
+  TOpen o(dir);
+  TFastEval eval;
+  eval.DataSet = &o.q;
+  bool b = false;
+  ASSERT_TRUE(eval.EvaluateBoolean("ID > 100000000000000000", b, 1));
+  EXPECT_TRUE(b);
+  int32_t i = 0;
+  EXPECT_FALSE(eval.EvaluateInteger("ID + 1", i, 1));
+  o.q.Next();
+  ASSERT_TRUE(eval.EvaluateInteger("ID + 1", i, 1));
+  EXPECT_EQ(i, 43);
   fs::remove_all(dir);
 }
 
