@@ -205,7 +205,7 @@ TFastEval::TFastEval() : reader_(std::make_unique<TReader>()), table_(kDefaultTa
       h.Seek(initPos + 32);
     }
   };
-  dict.OnSaveStructure = [this](TDList*, int, void* properties, TFileHandle& h, int) {
+  dict.OnSaveStructure = [](TDList*, int, void* properties, TFileHandle& h, int) {
     auto* rec = static_cast<TSymProperties*>(properties);
     if (!rec) return;
     // A symbol registered case-sensitively sits in an addition.
