@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/Bytes.h"
 #include "withdrawal/Funct.h"
 
 int32_t DiskIoResult = 0;
@@ -22,19 +23,6 @@ void DiskError(int32_t code) {
 }
 
 bool Ok() { return DiskIoResult == 0; }
-
-void PutLE32(unsigned char* p, int32_t v) {
-  auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<unsigned char>(u);
-  p[1] = static_cast<unsigned char>(u >> 8);
-  p[2] = static_cast<unsigned char>(u >> 16);
-  p[3] = static_cast<unsigned char>(u >> 24);
-}
-
-int32_t GetLE32(const unsigned char* p) {
-  uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  return static_cast<int32_t>(u);
-}
 
 // Cuts a name or type to 9 bytes without splitting a UTF-8 character.
 std::string ShortString(const std::string& s) {
