@@ -3,6 +3,7 @@
 
 #include "withdrawal/ExtractData.h"
 #include "withdrawal/SchemesFile.h"
+#include "withdrawal/ValueParser.h"
 #include "workspace/AppSettings.h"
 
 std::string ValueRuleCaption(int ruleIndex) { return "Value-" + std::to_string(ruleIndex + 1); }
@@ -105,4 +106,8 @@ void TExtractData::SetRuleField(int schemeIndex, int ruleIndex, const std::strin
 
 void TExtractData::SetResponse(int schemeIndex, const TResponseOptions& response) {
   if (TScheme* s = SchemeAt(schemeIndex)) s->Response = response;
+}
+
+void TExtractData::ParseText(int schemeIndex, const std::string& text) {
+  if (TScheme* s = SchemeAt(schemeIndex)) ParseSchemeText(*s, text);
 }

@@ -8,7 +8,6 @@
 
 #include "platform/SysUtils.h"
 #include "platform/Utf8.h"
-#include "withdrawal/ExtractData.h"
 
 namespace {
 
@@ -185,8 +184,4 @@ void ParseSchemeText(TScheme& scheme, const std::string& text) {
     while (v < e && IsBlank(text[v])) ++v;
     if (v < e) rule.Value = text.substr(v, e - v);
   }
-}
-
-void TExtractData::ParseText(int schemeIndex, const std::string& text) {
-  if (TScheme* s = SchemeAt(schemeIndex)) ParseSchemeText(*s, text);
 }
