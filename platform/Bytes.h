@@ -47,4 +47,14 @@ inline void AppendLE64(std::string& out, uint64_t v) {
   out.append(reinterpret_cast<const char*>(b), 8);
 }
 
+// A string as the program's files hold it: Int32 byte length, then the bytes.
+inline void AppendLE32String(std::string& out, const std::string& s) {
+  AppendLE32(out, static_cast<int32_t>(s.size()));
+  out += s;
+}
+
+// The same packing into char buffers.
+inline void PutLE16(char* p, uint16_t v) { PutLE16(reinterpret_cast<unsigned char*>(p), v); }
+inline void PutLE32(char* p, int32_t v) { PutLE32(reinterpret_cast<unsigned char*>(p), v); }
+
 inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

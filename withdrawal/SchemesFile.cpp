@@ -9,11 +9,6 @@
 
 namespace {
 
-void PutStr(std::string& out, const std::string& s) {
-  AppendLE32(out, static_cast<int32_t>(s.size()));
-  out += s;
-}
-
 void PutBool(std::string& out, bool b) { out += static_cast<char>(b ? 1 : 0); }
 
 // Reads items in file order; the first item that does not fit in what is
@@ -67,22 +62,22 @@ std::string EncodeSchemes(const TSchemes& schemes) {
   for (const TScheme& s : schemes) {
     for (const std::string* t : {&s.Name, &s.Account, &s.Reserved, &s.ContentField, &s.TimeField, &s.FromNameField,
                                  &s.FromEmailField, &s.SubjectField})
-      PutStr(out, *t);
+      AppendLE32String(out, *t);
     PutBool(out, s.Flag1);
     PutBool(out, s.Flag2);
     PutBool(out, s.Response.RespondTo);
     PutBool(out, s.Response.ForwardTo);
     for (const std::string* t : {&s.Response.RespondAddress, &s.Response.ResponseSubject, &s.Response.ForwardAddress,
                                  &s.Response.ForwardSubject, &s.Response.ResponseText})
-      PutStr(out, *t);
+      AppendLE32String(out, *t);
     AppendLE32(out, s.Response.Charset);
     AppendLE32(out, static_cast<int32_t>(s.Markers.size()));
-    for (const std::string& m : s.Markers) PutStr(out, m);
+    for (const std::string& m : s.Markers) AppendLE32String(out, m);
     AppendLE32(out, static_cast<int32_t>(s.Values.size()));
     for (const TScheme::TValue& v : s.Values) {
-      PutStr(out, v.AfterMarker);
-      PutStr(out, v.UpToMarker);
-      PutStr(out, v.Field);
+      AppendLE32String(out, v.AfterMarker);
+      AppendLE32String(out, v.UpToMarker);
+      AppendLE32String(out, v.Field);
     }
   }
   return out;

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <string.h>
+#include <string.h>  // memmem
 #include <vector>
 
 #include "platform/SysUtils.h"
