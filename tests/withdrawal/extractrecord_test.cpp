@@ -14,7 +14,7 @@ namespace {
 class TMemoryStore : public TTableStore {
 public:
   std::string ReadOnlyReason() const override { return {}; }
-  void UpdateRecord(int64_t, const std::vector<TValue>&) override {}
+  void UpdateRecord(int64_t, const std::vector<TValue>&, const std::vector<TValue>&) override {}
   int64_t AppendRecord(const std::vector<TValue>&) override { return appended++; }
   void DeleteRecord(int64_t) override {}
   int64_t appended = 0;
