@@ -1,0 +1,109 @@
+#pragma once
+// Small stand-ins for what the merge asks of the main window: the merge
+// reader set up as the main window sets up Reader1, one in-memory record, a
+// tag-value source over it with scripted calculated fields, and a tag sign.
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "mailing/Merge.h"
+#include "platform/FieldTypes.h"
+#include "toolkit/FieldSource.h"
+#include "toolkit/Reader.h"
+
+inline void SetUpMergeReader(TReader& reader) {
+  reader.WildCardEnabled = false;
+  reader.SetNumericFormat(nfPeriod);
+  reader.ScientificNumber = true;
+  reader.SetDefaultBlanks();
+  reader.RemoveBlankChar('\n');
+  reader.RemoveBlankChar('\r');
+  reader.SetStandardDelimiters();
+  reader.DeleteWord("_");
+  reader.AddDelimiter("\n", 0, -1, nullptr);
+  reader.AddDelimiter("\r", 0, -1, nullptr);
+}
+
+// One record; values are text, number, boolean or date-time by the field's type.
+class TFakeRecord : public IFieldSource {
+public:
+  using TValue = std::variant<std::string, double, bool>;
+  struct TField {
+    std::string name;
+    TFieldType type;
+    TValue value;
+  };
+  std::vector<TField> fields;
+
+  void Add(const std::string& name, TFieldType type, TValue value) { fields.push_back({name, type, std::move(value)}); }
+  TValue& Value(const std::string& name) {
+    for (auto& f : fields)
+      if (f.name == name) return f.value;
+    throw std::out_of_range(name);
+  }
+
+  int FieldCount() const override { return static_cast<int>(fields.size()); }
+  std::string FieldName(int i) const override { return fields[static_cast<size_t>(i)].name; }
+  TFieldType FieldDataType(int i) const override { return fields[static_cast<size_t>(i)].type; }
+  bool FieldIsNull(int) const override { return false; }
+  int32_t FieldAsInteger(int i) const override { return static_cast<int32_t>(FieldAsFloat(i)); }
+  double FieldAsFloat(int i) const override {
+    const TValue& v = fields[static_cast<size_t>(i)].value;
+    if (auto* d = std::get_if<double>(&v)) return *d;
+    if (auto* b = std::get_if<bool>(&v)) return *b ? 1 : 0;
+    return 0;
+  }
+  bool FieldAsBoolean(int i) const override {
+    const TValue& v = fields[static_cast<size_t>(i)].value;
+    if (auto* b = std::get_if<bool>(&v)) return *b;
+    return FieldAsFloat(i) != 0;
+  }
+  std::string FieldAsString(int i) const override {
+    const TValue& v = fields[static_cast<size_t>(i)].value;
+    if (auto* s = std::get_if<std::string>(&v)) return *s;
+    return {};
+  }
+  TDateTime FieldAsDateTime(int i) const override { return FieldAsFloat(i); }
+};
+
+// Calculated fields answer from a script (value, or failure); table fields
+// come from the record through FieldTagValue. Counts what was asked.
+class TFakeTagSource : public ITagValueSource {
+public:
+  struct TCalc {
+    bool ok;
+    std::string value;
+  };
+  std::map<std::string, TCalc> calc;  // upper-case names
+  const IFieldSource* record = nullptr;
+  std::vector<std::string> asked;  // every name asked for, in order
+  int evalStopClears = 0;
+
+  void ClearEvalStop() override { ++evalStopClears; }
+  TCalcFieldResult CalcFieldValue(const std::string& name, std::string& value) override {
+    asked.push_back(name);
+    auto it = calc.find(name);
+    if (it == calc.end()) return TCalcFieldResult::NotFound;
+    if (!it->second.ok) return TCalcFieldResult::Failed;
+    value = it->second.value;
+    return TCalcFieldResult::Evaluated;
+  }
+  bool TableFieldValue(const std::string& name, std::string& value) override {
+    return record && FieldTagValue(*record, name, value);
+  }
+};
+
+class TFakeSign : public ITagSignSource {
+public:
+  explicit TFakeSign(char s = '%') : sign(s) {}
+  char sign;
+  mutable int reads = 0;
+  char TagSign() const override {
+    ++reads;
+    return sign;
+  }
+};
