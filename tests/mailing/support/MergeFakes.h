@@ -83,7 +83,9 @@ public:
   std::vector<std::string> asked;  // every name asked for, in order
   int evalStopClears = 0;
 
+  void SetFieldSource(TDataSet&) override {}
   void ClearEvalStop() override { ++evalStopClears; }
+  bool EvalStopFlag() const override { return false; }
   TCalcFieldResult CalcFieldValue(const std::string& name, std::string& value) override {
     asked.push_back(name);
     auto it = calc.find(name);
