@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "mailing/MailList.h"
+#include "mailing/SendState.h"
 
 class TDataSet;
 class TMerger;
-
-enum TSendState : int { ssIdle = 0, ssPreparing = 1, ssSending = 2 };
 
 // What Prepare takes from the project and the main window.
 struct TPrepareProject {
