@@ -39,25 +39,6 @@ void OpenClients(TDataSet& ds, int rows) {
   ds.OpenData(std::move(d));
 }
 
-// Table fields of the current record for the real merger; the stop flag and
-// an exception can be raised at a chosen record.
-class TFakeMerge : public ITagValueSource {
-public:
-  void SetFieldSource(TDataSet& t) override { table = &t; }
-  void ClearEvalStop() override { stop = false; }
-  bool EvalStopFlag() const override { return stop; }
-  TCalcFieldResult CalcFieldValue(const std::string&, std::string&) override { return TCalcFieldResult::NotFound; }
-  bool TableFieldValue(const std::string& name, std::string& value) override {
-    stop = table->RecNo() == stopAt;
-    if (table->RecNo() == throwAt && name != "EMAIL") throw std::runtime_error("merge broke");
-    return FieldTagValue(*table, name, value);
-  }
-
-  TDataSet* table = nullptr;
-  int stopAt = -1, throwAt = -1;
-  bool stop = false;
-};
-
 class TRecordingView : public IMailingView {
 public:
   TSendState SendState() const override { return state; }
@@ -120,7 +101,7 @@ protected:
   std::string dir;
   TScopedScriptedMessages boxes;
   TDataSet table;
-  TFakeMerge values;
+  TTableTagSource values;
   TReader reader;
   TFakeSign sign{'%'};
   TMerger merge{reader, values, sign};
