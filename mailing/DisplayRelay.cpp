@@ -16,16 +16,19 @@ void TDisplayRelay::Counters() {
 
 void TDisplayRelay::Posted(std::unique_lock<std::mutex>& g) {
   const auto now = std::chrono::steady_clock::now();
-  if (posted_ || now - lastPost_ < MinInterval) return;
+  if (posted_ || now - lastTake_ < MinInterval) return;
   posted_ = true;
-  lastPost_ = now;
   g.unlock();
   PostToMainThread(flush_);
 }
 
-bool TDisplayRelay::Take(std::optional<std::string>& status, bool& counters) {
+bool TDisplayRelay::Take(std::optional<std::string>& status, bool& counters, bool force) {
   std::lock_guard<std::mutex> g(lock_);
   posted_ = false;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && now - lastTake_ < MinInterval) return false;
+  if (!status_ && !counters_) return false;
+  lastTake_ = now;
   status = std::move(status_);
   status_.reset();
   counters = counters_;

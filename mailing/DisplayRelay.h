@@ -20,8 +20,9 @@ public:
   void Status(std::string text);
   void Counters();  // the counters and the progress changed
 
-  // Main thread: what is pending, cleared. False when nothing is.
-  bool Take(std::optional<std::string>& status, bool& counters);
+  // Main thread: what is pending, cleared. False when nothing is, or when
+  // the last values were taken less than the interval ago (unless forced).
+  bool Take(std::optional<std::string>& status, bool& counters, bool force);
 
 private:
   void Posted(std::unique_lock<std::mutex>& lock);
@@ -32,5 +33,5 @@ private:
   std::optional<std::string> status_;
   bool counters_ = false;
   bool posted_ = false;
-  std::chrono::steady_clock::time_point lastPost_{};
+  std::chrono::steady_clock::time_point lastTake_{};
 };

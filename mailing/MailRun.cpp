@@ -72,6 +72,16 @@ TSendCounters TMailRun::Counters() const {
                       activeThreads_);
 }
 
+int TMailRun::SentCount() const {
+  std::lock_guard<std::mutex> g(sendLock_);
+  return mailing_.SentCount;
+}
+
+int TMailRun::FailedCount() const {
+  std::lock_guard<std::mutex> g(sendLock_);
+  return mailing_.FailedCount;
+}
+
 void TMailRun::ShowCounters() { view_.ShowCounters(Counters()); }
 
 void TMailRun::ResetProgress() {
@@ -96,10 +106,10 @@ void TMailRun::DisplayRunState() {
   ShowProgress(done, items);
 }
 
-void TMailRun::FlushDisplay() {
+void TMailRun::FlushDisplay(bool force) {
   std::optional<std::string> status;
   bool counters = false;
-  if (relay_.Take(status, counters)) {
+  if (relay_.Take(status, counters, force)) {
     if (status) view_.ShowStatus(*status);
     if (counters) DisplayRunState();
   }
@@ -229,7 +239,7 @@ void TMailRun::RecordFailure(int index, const std::string& message) {
       fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1)
                                           : files_.Error();
   }
-  FlushDisplay();
+  FlushDisplay(true);
 }
 
 // ---- supervision
@@ -291,7 +301,7 @@ void TMailRun::Timer3Timer() {
       Release(i);
       if (activeThreads_ == 0) {
         CloseRunFiles();
-        FlushDisplay();
+        FlushDisplay(true);
         ShowStatus(aborted ? "Mailing Aborted" : "Mailing Completed");
         SetSendState(ssIdle);
         view_.BringToFront();

@@ -78,6 +78,9 @@ public:
 
   TSendControls Controls() const;
   TSendCounters Counters() const;
+  // The list's counters, read under the lock (senders change them).
+  int SentCount() const;
+  int FailedCount() const;
 
   // Button2: Start (or Continue) while not sending, else Stop. Account: the
   // one chosen in Options; threads: the Options thread count.
@@ -91,8 +94,9 @@ public:
   bool Timer3Enabled() const { return timer3_; }
   // Button5, idle only.
   void ResetFailedItems();
-  // Shows what worker threads left for the window.
-  void FlushDisplay();
+  // Shows what worker threads left for the window, at most about twenty
+  // times a second unless forced.
+  void FlushDisplay(bool force = false);
 
   // The look-up made before an item is given up; IsInternetReachable on
   // ConnectionCheckHost() unless replaced.

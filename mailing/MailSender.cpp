@@ -110,7 +110,7 @@ void TConnector::Run() {
     }
     if (run_.Aborting()) {
       Synchronize([this] {
-        run_.FlushDisplay();
+        run_.FlushDisplay(true);
         run_.ShowStatus("Mailing Aborted");
         run_.SetSendState(ssIdle);
         run_.CloseRunFiles();
@@ -118,7 +118,7 @@ void TConnector::Run() {
       });
     } else {
       Synchronize([this] {
-        run_.FlushDisplay();
+        run_.FlushDisplay(true);
         run_.ShowStatus("Connected");
         run_.SetTimer3(true);
       });
@@ -128,7 +128,7 @@ void TConnector::Run() {
     Synchronize([this, &text] {
       run_.CloseRunFiles();
       ErrorText = text;
-      run_.FlushDisplay();
+      run_.FlushDisplay(true);
       ErrorBox(text);
       run_.ShowStatus("failure of Connection to SMTP Server");
       run_.SetSendState(ssIdle);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "mailing/MailRun.h"
 #include "mailing/MailSender.h"
@@ -100,6 +102,41 @@ TEST(SendStateTable, ProgressRoundsHalvesToEvenAndNeverMovesBack) {
   EXPECT_EQ(p.Position(), 0);
 }
 
+// A worker that reports faster than the window paints leaves one call queued,
+// which shows the latest values.
+TEST(DisplayRelay, OneQueuedCallShowsTheLatestValues) {
+  TManualDispatcher dispatcher;
+  TScopedDispatcher scoped(&dispatcher);
+  std::vector<std::string> shown;
+  int countersShown = 0;
+  TDisplayRelay* self = nullptr;
+  TDisplayRelay relay([&] {
+    std::optional<std::string> status;
+    bool counters = false;
+    if (self->Take(status, counters, true)) {
+      if (status) shown.push_back(*status);
+      countersShown += counters;
+    }
+  });
+  self = &relay;
+  std::thread worker([&] {
+    for (int i = 0; i < 10000; ++i) {
+      relay.Status("Success: " + std::to_string(i));
+      relay.Counters();
+    }
+  });
+  worker.join();
+  EXPECT_LE(dispatcher.PendingCount(), 1u);
+  dispatcher.ProcessPending();
+  std::optional<std::string> status;
+  bool counters = false;
+  relay.Take(status, counters, true);
+  if (status) shown.push_back(*status);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), "Success: 9999");
+  EXPECT_LE(shown.size(), 2u);
+}
+
 // As many senders as pending items, at most the thread count; every item goes once.
 TEST_F(MailRunTest, SendersFollowThePendingItemsAndTheThreadCount) {
   TSinkServer sink({});
@@ -140,7 +177,7 @@ TEST_F(MailRunTest, ContinueAfterAnAbortSendsOnlyWhatIsLeft) {
   list.Items[5].ErrorText = "Timeout";
   PutList(mailing, list);
   ASSERT_TRUE(run->Start(ServerAccount(sink.Port()), 3));
-  ASSERT_TRUE(Drive(*run, dispatcher, [&] { return mailing.SentCount >= 10; }));
+  ASSERT_TRUE(Drive(*run, dispatcher, [&] { return run->SentCount() >= 10; }));
   run->Stop();
   EXPECT_EQ(view.startDisabled, 1);
   ASSERT_TRUE(Finish());
@@ -326,6 +363,21 @@ TEST_F(MailRunTest, NoConnectionToInternetAnsweredRetryThenAbort) {
   EXPECT_EQ(IndexFlags(0), std::make_pair(0, 0));
 }
 
+// Loading the list goes through the run's state machine like Prepare does.
+TEST_F(MailRunTest, TheListsOperationsDriveTheSameState) {
+  TMailList list = RunList(3);
+  list.Items[0].Sent = true;
+  SaveListFiles(dir, list);
+  mailing.LoadList(*run);
+  EXPECT_EQ(view.states, (std::vector<int>{ssPreparing, ssIdle}));
+  EXPECT_EQ(view.controls, SendControls(ssIdle, 3, 1, 0));
+  EXPECT_EQ(view.controls.StartCaption, "Continue");
+  EXPECT_EQ(view.counters.Sent, "1 Sent of 3");
+  EXPECT_EQ(view.position, 33);
+  EXPECT_EQ(view.caption, "33% Completed");
+  EXPECT_EQ(view.status, "The list is loaded successfully");
+}
+
 TEST_F(MailRunTest, ResetFailedItemsRewritesBothFiles) {
   TMailList list = RunList(4);
   list.Items[0].Sent = true;
@@ -338,6 +390,10 @@ TEST_F(MailRunTest, ResetFailedItemsRewritesBothFiles) {
   PutList(mailing, list);
   ASSERT_EQ(mailing.FailedCount, 2);
   EXPECT_FALSE(FileBytes(dir + FailedListFileName).empty());
+  run->SetSendState(ssPreparing);  // only when idle
+  run->ResetFailedItems();
+  EXPECT_EQ(mailing.FailedCount, 2);
+  run->SetSendState(ssIdle);
   run->ResetFailedItems();
   EXPECT_EQ(mailing.FailedCount, 0);
   EXPECT_EQ(mailing.SentCount, 1);
