@@ -44,6 +44,7 @@ TMailRun::TMailRun(TPreparedMailing& mailing, ISendView& view, const IRunClock& 
       }) {}
 
 TMailRun::~TMailRun() {
+  self_.reset();  // display calls still queued find nothing
   aborting_ = true;
   connector_.reset();
   for (auto& s : senders_)
@@ -210,36 +211,44 @@ int TMailRun::NextPendingItem() {
 }
 
 void TMailRun::RecordSuccess(int index) {
-  std::lock_guard<std::mutex> g(sendLock_);
-  TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
-  if (!aborting_) relay_.Status("Success: " + item.To);
-  ++mailing_.SentCount;
-  item.SentTime = clock_.Now();
-  item.Sent = true;
-  item.Failed = false;
-  relay_.Counters();
-  if (!files_.WriteIndexRecord(index, item) && fileError_.empty())
-    fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1)
-                                        : files_.Error();
-}
-
-void TMailRun::RecordFailure(int index, const std::string& message) {
+  std::string status;
   {
     std::lock_guard<std::mutex> g(sendLock_);
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
-    if (!aborting_) relay_.Status("Failure: " + item.To);
+    if (!aborting_) status = "Success: " + item.To;
+    ++mailing_.SentCount;
+    item.SentTime = clock_.Now();
+    item.Sent = true;
+    item.Failed = false;
+    if (!files_.WriteIndexRecord(index, item)) NoteFileError(index);
+  }
+  // The relay may run its call at once (no dispatcher): never under the lock.
+  if (!status.empty()) relay_.Status(std::move(status));
+  relay_.Counters();
+}
+
+void TMailRun::RecordFailure(int index, const std::string& message) {
+  std::string status;
+  {
+    std::lock_guard<std::mutex> g(sendLock_);
+    TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
+    if (!aborting_) status = "Failure: " + item.To;
     ++mailing_.FailedCount;
     item.SentTime = clock_.Now();
     item.ErrorText = WithoutControlChars(message);
     item.Sent = false;
     item.Failed = true;
-    relay_.Counters();
-    const bool written = files_.WriteIndexRecord(index, item) && files_.AppendFailed(index, message);
-    if (!written && fileError_.empty())
-      fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1)
-                                          : files_.Error();
+    if (!files_.WriteIndexRecord(index, item) || !files_.AppendFailed(index, message)) NoteFileError(index);
   }
+  if (!status.empty()) relay_.Status(std::move(status));
+  relay_.Counters();
   FlushDisplay(true);
+}
+
+// Under SendLock: the first failed write is shown once by the main thread.
+void TMailRun::NoteFileError(int index) {
+  if (!fileError_.empty()) return;
+  fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1) : files_.Error();
 }
 
 // ---- supervision

@@ -131,6 +131,7 @@ private:
   void HandleFailure(TMailSender& s);
   void Release(size_t slot);
   void DisplayRunState();
+  void NoteFileError(int index);
 
   TPreparedMailing& mailing_;
   ISendView& view_;

@@ -4,6 +4,7 @@
 // in for the window's event loop (the dispatcher pumped, the supervision
 // timer called while it is on).
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -57,11 +58,12 @@ public:
   bool timer3 = false;
 };
 
+// Senders read it while the test moves it.
 class TFakeRunClock : public IRunClock {
 public:
-  TDateTime Now() const override { return now; }
-  void AddSeconds(double s) { now += s / 86400.0; }
-  TDateTime now = 46000.5;
+  TDateTime Now() const override { return now.load(); }
+  void AddSeconds(double s) { now = now.load() + s / 86400.0; }
+  std::atomic<TDateTime> now{46000.5};
 };
 
 // Items "r<i>@<domain>" (i from 0), each with subject "Item <i>" and a small body.
