@@ -212,12 +212,16 @@ TEST_F(MailRunTest, AFailingItemIsTriedSixTimesThenRecorded) {
   TMailList list = RunList(5);
   list.Items[1].Body = "FAILME please";
   list.Items[3].To = "bad<angle>@sink.test";
+  list.Items[4].To = "r4@sink.test>\r\nRCPT TO:<evil@sink.test";
   PutList(mailing, list);
   ASSERT_TRUE(run->Start(ServerAccount(sink.Port()), 2));
   ASSERT_TRUE(Finish());
   EXPECT_EQ(view.status, "Mailing Completed");
-  EXPECT_EQ(mailing.SentCount, 3);
-  EXPECT_EQ(mailing.FailedCount, 2);
+  EXPECT_EQ(mailing.SentCount, 2);
+  EXPECT_EQ(mailing.FailedCount, 3);
+  EXPECT_TRUE(mailing.MailList.Items[4].Failed);
+  for (const char* log : {"delivered", "rejected"})
+    for (const auto& to : sink.Log(log)) EXPECT_EQ(to.find("evil"), std::string::npos) << to;
   EXPECT_EQ(sink.Counts("rejected").at("r1@sink.test"), 6);
   const TMailItem& failed = mailing.MailList.Items[1];
   EXPECT_TRUE(failed.Failed);
@@ -231,7 +235,7 @@ TEST_F(MailRunTest, AFailingItemIsTriedSixTimesThenRecorded) {
   TMailList back = RunList(5);
   LoadFailedList(dir + FailedListFileName, back);
   EXPECT_EQ(back.Items[1].ErrorText, reply);
-  EXPECT_EQ(view.counters.Failed, "2 Failed");
+  EXPECT_EQ(view.counters.Failed, "3 Failed");
   EXPECT_TRUE(boxes.shown.empty());
 }
 
