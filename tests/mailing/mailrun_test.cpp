@@ -240,30 +240,57 @@ TEST_F(MailRunTest, AFailingItemIsTriedSixTimesThenRecorded) {
 }
 
 // Every sender stalled inside DATA: after Stop nothing moves until 15 s have
-// passed on the run's clock; then the cut frees them one by one.
+// passed on the run's clock; then the cut frees them one by one. Both
+// delivery modes.
 TEST_F(MailRunTest, StopWhileEverySenderIsStalledCutsAfterFifteenSeconds) {
-  TSinkServer sink(Sink([](auto& o) { o.stall = true; }));
-  ASSERT_TRUE(sink.Ok());
-  PutList(mailing, RunList(3));
-  ASSERT_TRUE(run->Start(ServerAccount(sink.Port()), 3));
-  ASSERT_TRUE(Drive(*run, dispatcher, [&] { return sink.Log("stalled").size() == 3; }));
-  run->Stop();
-  clock.AddSeconds(14);
-  for (int pass = 0; pass < 20; ++pass) {
-    dispatcher.ProcessPending();
-    run->Timer3Timer();
+  for (const bool direct : {false, true}) {
+    TSinkServer sink(Sink([](auto& o) { o.stall = true; }));
+    ASSERT_TRUE(sink.Ok());
+    TMxServer dns({"--mx-host=sink.test,127.0.0.1,10"});
+    ASSERT_TRUE(dns.Ok());
+    PutList(mailing, RunList(3));
+    view.statuses.clear();
+    TProfile account = ServerAccount(sink.Port());
+    account.DirectDelivery = direct;
+    account.DnsServer = dns.Address();
+    ASSERT_TRUE(run->Start(account, 3));
+    ASSERT_TRUE(Drive(*run, dispatcher, [&] { return sink.Log("stalled").size() == 3; })) << direct;
+    run->Stop();
+    clock.AddSeconds(14);
+    for (int pass = 0; pass < 20; ++pass) {
+      dispatcher.ProcessPending();
+      run->Timer3Timer();
+    }
+    EXPECT_EQ(run->ActiveThreads(), 3) << direct;
+    EXPECT_EQ(view.state, ssSending);
+    clock.AddSeconds(2);
+    ASSERT_TRUE(Finish(30000)) << direct;
+    const auto statuses = view.RunStatuses();
+    ASSERT_GE(statuses.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(statuses.end() - 3, statuses.end()),
+              (std::vector<std::string>{"Aborting...", "Aborting...", "Mailing Aborted"}))
+        << direct;
+    EXPECT_EQ(mailing.SentCount + mailing.FailedCount, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(IndexFlags(i), std::make_pair(0, 0)) << i;
+    EXPECT_EQ(view.controls.StartCaption, "Start");
   }
-  EXPECT_EQ(run->ActiveThreads(), 3);
-  EXPECT_EQ(view.state, ssSending);
-  clock.AddSeconds(2);
-  ASSERT_TRUE(Finish(30000));
-  const auto statuses = view.RunStatuses();
-  ASSERT_GE(statuses.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(statuses.end() - 3, statuses.end()),
-            (std::vector<std::string>{"Aborting...", "Aborting...", "Mailing Aborted"}));
-  EXPECT_EQ(mailing.SentCount + mailing.FailedCount, 0);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(IndexFlags(i), std::make_pair(0, 0));
-  EXPECT_EQ(view.controls.StartCaption, "Start");
+}
+
+// Stop while the connector is still connecting: the run ends there, or at the
+// senders' first pass; nothing is sent either way.
+TEST_F(MailRunTest, StopAtOnceSendsNothing) {
+  TSinkServer sink({});
+  ASSERT_TRUE(sink.Ok());
+  PutList(mailing, RunList(30));
+  ASSERT_TRUE(run->Start(ServerAccount(sink.Port()), 10));
+  run->Stop();
+  ASSERT_TRUE(Finish());
+  EXPECT_EQ(view.status, "Mailing Aborted");
+  EXPECT_EQ(view.state, ssIdle);
+  EXPECT_EQ(run->ActiveThreads(), 0);
+  EXPECT_EQ(mailing.SentCount, 0);
+  EXPECT_TRUE(sink.Log("delivered").empty());
+  EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(MailRunTest, StartRefusesAPortThatIsNotANumber) {
