@@ -184,6 +184,22 @@ TEST_F(SendCurrentTest, ThroughTheServerShowsTheResult) {
   }
 }
 
+// A message the mail layer cannot encode shows why, and nothing reaches the server.
+TEST_F(SendCurrentTest, AMessageThatCannotBeBuiltShowsWhy) {
+  TSinkServer sink({});
+  ASSERT_TRUE(sink.Ok());
+  OpenPeople(table, 1, "sink.test");
+  TPrepareProject project = Project();
+  project.Attachments = {dir + "missing.pdf"};
+  const TProfile account = ServerAccount(sink.Port());
+  SendCurrent(&table, project, &account);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].text, "Email is Sent Successfully");
+  EXPECT_FALSE(boxes.shown[0].text.empty());
+  EXPECT_TRUE(sink.Log("delivered").empty());
+  EXPECT_EQ(view.states, (std::vector<int>{ssSending, ssIdle}));
+}
+
 TEST_F(SendCurrentTest, DirectDeliveryTriesTheExchangersInOrder) {
   std::unique_ptr<TSinkServer> accepting, refusing;
   for (int attempt = 0; attempt < 5 && !(refusing && refusing->Ok()); ++attempt) {
