@@ -10,6 +10,8 @@
 #include <filesystem>
 
 #include "db/DateParts.h"
+#include "platform/Bytes.h"
+#include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
 
 namespace fs = std::filesystem;
@@ -18,21 +20,9 @@ namespace {
 
 constexpr uint8_t kFieldNullable = 0x02;  // Visual FoxPro field flag
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 uint32_t Get32BE(const unsigned char* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) | (static_cast<uint32_t>(p[2]) << 8) |
          static_cast<uint32_t>(p[3]);
-}
-void Put16(char* p, uint16_t v) {
-  p[0] = static_cast<char>(v & 0xFF);
-  p[1] = static_cast<char>(v >> 8);
-}
-void Put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 void Put32BE(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * (3 - i))) & 0xFF);
@@ -55,11 +45,6 @@ std::string NumberText(double v, int decimals) {
   return s;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 bool ParseDouble(std::string s, double& out) {
   for (char& c : s)
@@ -85,9 +70,9 @@ std::string DbfEncodeHeader(const TDbfHeader& h) {
   b[1] = static_cast<char>(DbfYearByte(h.Year));
   b[2] = static_cast<char>(h.Month);
   b[3] = static_cast<char>(h.Day);
-  Put32(&b[4], h.RecordCount);
-  Put16(&b[8], h.HeaderLength);
-  Put16(&b[10], h.RecordLength);
+  PutLEU32(&b[4], h.RecordCount);
+  PutLE16(&b[8], h.HeaderLength);
+  PutLE16(&b[10], h.RecordLength);
   b[29] = static_cast<char>(h.LanguageDriver);
   return b;
 }
@@ -165,7 +150,7 @@ bool TDbfMemoFile::Create(const std::string& path) {
   TFileHandle f;
   if (!f.Create(path)) return false;
   std::string h(512, '\0');
-  Put32(&h[0], 1);
+  PutLEU32(&h[0], 1);
   return f.WriteExact(h.data(), static_cast<int64_t>(h.size()));
 }
 
@@ -183,14 +168,14 @@ bool TDbfMemoFile::CreateDBase4(const std::string& path) {
   TFileHandle f;
   if (!f.Create(path)) return false;
   std::string h(512, '\0');
-  Put32(&h[0], 1);
+  PutLEU32(&h[0], 1);
   std::string name = fs::path(path).stem().string().substr(0, 8);
   for (char& c : name)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   std::memcpy(&h[8], name.data(), name.size());
   h[18] = 0x02;
   h[19] = 0x01;
-  Put16(&h[20], 512);
+  PutLE16(&h[20], 512);
   return f.WriteExact(h.data(), static_cast<int64_t>(h.size()));
 }
 
@@ -219,7 +204,7 @@ bool TDbfMemoFile::Open(const std::string& path, TFlavour flavour, bool writable
     uint32_t bs = (static_cast<uint32_t>(h[6]) << 8) | h[7];
     blockSize_ = bs == 0 ? 64 : bs;
   } else if (flavour_ == mfDBase4 && got >= 22) {
-    uint32_t bs = Get16(h + 20);
+    uint32_t bs = GetLE16(h + 20);
     if (bs >= 32 && bs % 32 == 0) blockSize_ = bs;
   }
   return true;
@@ -249,7 +234,7 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
     // length ends the memo there. A length beyond the file: up to the first mark.
     dataStart = start + 8;
     const int64_t avail = size - dataStart;
-    const int64_t stored = static_cast<int64_t>(Get32(head + 4)) - 8;
+    const int64_t stored = static_cast<int64_t>(GetLEU32(head + 4)) - 8;
     const bool fits = stored <= avail;
     const int64_t want = fits ? std::min<int64_t>(std::max<int64_t>(stored, 0) + 9, avail) : avail;
     if (want <= 0) return true;
@@ -313,7 +298,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
   if (oldSize >= 8 && !file_.ReadExact(before.data(), 8)) return false;
   if (oldSize < 8) before.resize(static_cast<size_t>(oldSize));
   const unsigned char* h = reinterpret_cast<const unsigned char*>(before.data());
-  uint32_t next = before.size() < 4 ? 0 : flavour_ == mfFoxPro ? Get32BE(h) : Get32(h);
+  uint32_t next = before.size() < 4 ? 0 : flavour_ == mfFoxPro ? Get32BE(h) : GetLEU32(h);
   uint32_t fileBlocks = static_cast<uint32_t>((oldSize + blockSize_ - 1) / blockSize_);
   if (fileBlocks == 0) fileBlocks = 1;
   // Never overwrite what is in the file, whatever the header says.
@@ -329,7 +314,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
     out[0] = '\xFF';
     out[1] = '\xFF';
     out[2] = '\x08';
-    Put32(&out[4], static_cast<uint32_t>(bytes.size() + 8));
+    PutLEU32(&out[4], static_cast<uint32_t>(bytes.size() + 8));
     out += bytes;
     // Readers that take the length without its header stop at this mark.
     out += "\x1F\x1F";
@@ -349,7 +334,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
   if (flavour_ == mfFoxPro)
     Put32BE(nh, newNext);
   else
-    Put32(nh, newNext);
+    PutLEU32(nh, newNext);
   bool ok = file_.Seek(oldSize) == oldSize && file_.WriteExact(pad.data(), static_cast<int64_t>(pad.size())) &&
             file_.WriteExact(out.data(), static_cast<int64_t>(out.size())) && file_.Seek(0) == 0 &&
             file_.WriteExact(nh, 4);
@@ -404,9 +389,9 @@ void TDbfFile::ReadHeader() {
   if (header_.Year < 1980) header_.Year += 100;
   header_.Month = h[2];
   header_.Day = h[3];
-  header_.RecordCount = Get32(h + 4);
-  header_.HeaderLength = Get16(h + 8);
-  header_.RecordLength = Get16(h + 10);
+  header_.RecordCount = GetLEU32(h + 4);
+  header_.HeaderLength = GetLE16(h + 8);
+  header_.RecordLength = GetLE16(h + 10);
   header_.LanguageDriver = h[29];
   if (header_.HeaderLength < 33 || header_.HeaderLength > size) throw damaged("header length does not fit the file");
   if (header_.RecordLength < 2) throw damaged("record length does not fit");
@@ -449,7 +434,7 @@ void TDbfFile::AssignNullBits() {
   nullFlags_ = -1;
   if (!DbfVersionIsFoxPro(header_.Version)) return;
   for (size_t i = 0; i < fields_.size(); ++i)
-    if (fields_[i].Type == '0' && Lower(fields_[i].Name) == "_nullflags" && fields_[i].Length > 0)
+    if (fields_[i].Type == '0' && LowerCase(fields_[i].Name) == "_nullflags" && fields_[i].Length > 0)
       nullFlags_ = static_cast<int>(i);
   if (nullFlags_ < 0) return;
   const int bits = 8 * fields_[static_cast<size_t>(nullFlags_)].Length;
@@ -486,14 +471,14 @@ void TDbfFile::OpenMemo(bool writable) {
   memoPath_.clear();
   if (!HasMemoFields()) return;
   fs::path p(path_);
-  const std::string stem = Lower(p.stem().string());
+  const std::string stem = LowerCase(p.stem().string());
   fs::path dir = p.parent_path();
   if (dir.empty()) dir = ".";
   std::string dbt, fpt;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(dir, ec)) {
-    const std::string ext = Lower(e.path().extension().string());
-    if (Lower(e.path().stem().string()) != stem) continue;
+    const std::string ext = LowerCase(e.path().extension().string());
+    if (LowerCase(e.path().stem().string()) != stem) continue;
     if (ext == ".dbt" && dbt.empty()) dbt = e.path().string();
     if (ext == ".fpt" && fpt.empty()) fpt = e.path().string();
   }
@@ -536,7 +521,7 @@ bool TDbfFile::AnyMemoReferenced() {
         if (t != ftMemo && t != ftBlob) continue;
         const char* raw = rec + f.Offset;
         if (f.Length == 4) {
-          if (Get32(reinterpret_cast<const unsigned char*>(raw)) != 0) return true;
+          if (GetLEU32(reinterpret_cast<const unsigned char*>(raw)) != 0) return true;
           continue;
         }
         for (size_t i = 0; i < f.Length; ++i)
@@ -638,7 +623,7 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
       return d;  // beyond 64 bits
     }
     case ftInteger:
-      if (f.Type == 'I') return static_cast<int64_t>(static_cast<int32_t>(Get32(u)));
+      if (f.Type == 'I') return static_cast<int64_t>(static_cast<int32_t>(GetLEU32(u)));
       [[fallthrough]];
     case ftFloat:
     case ftCurrency: {
@@ -669,7 +654,7 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
       return dbdate::Encode(y, m, d);
     }
     case ftDateTime: {
-      int32_t jd = static_cast<int32_t>(Get32(u)), ms = static_cast<int32_t>(Get32(u + 4));
+      int32_t jd = static_cast<int32_t>(GetLEU32(u)), ms = static_cast<int32_t>(GetLEU32(u + 4));
       if (jd <= 0 || jd == 0x20202020) return {};
       if (ms < 0 || ms >= 86400000) ms = 0;
       // Before day 0 the time counts away from zero, as TDateTime has it.
@@ -684,7 +669,7 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
     case ftBlob: {
       uint32_t block = 0;
       if (n == 4) {
-        block = Get32(u);
+        block = GetLEU32(u);
       } else {
         std::string s = TrimSpaces(raw, n, true);
         if (s.empty()) return {};
@@ -741,7 +726,7 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* record)
       if (!std::isfinite(d)) throw EDatabaseError("Value does not fit the field " + f.Name);
       if (f.Type == 'I') {
         if (d < INT32_MIN || d > INT32_MAX) throw EDatabaseError("Value does not fit the field " + f.Name);
-        Put32(raw, static_cast<uint32_t>(static_cast<int32_t>(std::llround(d))));
+        PutLEU32(raw, static_cast<uint32_t>(static_cast<int32_t>(std::llround(d))));
         return;
       }
       if (f.Type == 'B') {
@@ -782,8 +767,8 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* record)
       }
       double dt = ValueToFloat(v);
       checkDate(dt);
-      Put32(raw, static_cast<uint32_t>(dbdate::JulianDay(dt)));
-      Put32(raw + 4, static_cast<uint32_t>(dbdate::TimeMs(dt)));
+      PutLEU32(raw, static_cast<uint32_t>(dbdate::JulianDay(dt)));
+      PutLEU32(raw + 4, static_cast<uint32_t>(dbdate::TimeMs(dt)));
       return;
     }
     case ftBoolean:
@@ -803,7 +788,7 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* record)
       uint32_t block = 0;
       if (!memo_.Append(bytes, block)) throw EDatabaseError("Cannot write the memo file: " + memoPath_);
       if (n == 4) {
-        Put32(raw, block);
+        PutLEU32(raw, block);
       } else {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%010u", block);
@@ -850,7 +835,7 @@ void TDbfFile::WriteHeaderCountAndDate(uint32_t count) {
   b[0] = static_cast<char>(DbfYearByte(tm.tm_year + 1900));
   b[1] = static_cast<char>(tm.tm_mon + 1);
   b[2] = static_cast<char>(tm.tm_mday);
-  Put32(b + 3, count);
+  PutLEU32(b + 3, count);
   if (file_.Seek(1) != 1 || !file_.WriteExact(b, 7)) throw EDatabaseError("Cannot write the table: " + path_);
   header_.RecordCount = count;
   header_.Year = tm.tm_year + 1900;
@@ -865,7 +850,7 @@ uint32_t TDbfFile::AppendRecord(const std::string& record) {
   if (file_.Seek(0) != 0 || !file_.ReadExact(h, 8)) throw EDatabaseError("Cannot read the table: " + path_);
   const int64_t size = file_.Size();
   const uint64_t inFile = static_cast<uint64_t>(size - header_.HeaderLength) / header_.RecordLength;
-  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(Get32(h + 4), inFile));
+  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(GetLEU32(h + 4), inFile));
   const int64_t pos = header_.HeaderLength + static_cast<int64_t>(count) * header_.RecordLength;
   const int64_t span = static_cast<int64_t>(record.size()) + 1;
   std::string old(static_cast<size_t>(std::clamp<int64_t>(size - pos, 0, span)), '\0');

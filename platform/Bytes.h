@@ -24,6 +24,11 @@ inline int32_t GetLE32(const unsigned char* p) {
   return static_cast<int32_t>(u);
 }
 
+// Unsigned 32-bit fields (offsets, block numbers).
+inline uint32_t GetLEU32(const unsigned char* p) { return static_cast<uint32_t>(GetLE32(p)); }
+inline void PutLEU32(unsigned char* p, uint32_t v) { PutLE32(p, static_cast<int32_t>(v)); }
+inline void PutLEU32(char* p, uint32_t v) { PutLEU32(reinterpret_cast<unsigned char*>(p), v); }
+
 inline void PutLE64(unsigned char* p, uint64_t v) {
   for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
