@@ -1,5 +1,6 @@
 #include "app/Composition.h"
 
+#include "mailing/ui/ProForm.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -14,6 +15,8 @@ TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
+  // The accounts fill the Options account list before the options choose from it.
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   OptForm->LoadOptions();
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
@@ -24,6 +27,7 @@ TLPMain* CreateWindows() {
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  services.Accounts = proForm;
   return mainWindow;
 }
 
