@@ -1,6 +1,7 @@
 #include "app/Composition.h"
 
 #include "mailing/ui/ProForm.h"
+#include "mailing/ui/SendForm.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -24,10 +25,14 @@ TLPMain* CreateWindows() {
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
+  // The project, the merge and the run are given to it as they come.
+  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  OptForm->SetHost(sendForm);
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
   services.Accounts = proForm;
+  services.Mailing = sendForm;
   return mainWindow;
 }
 

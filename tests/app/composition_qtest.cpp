@@ -8,6 +8,7 @@
 
 #include "app/Composition.h"
 #include "mailing/ui/ProForm.h"
+#include "mailing/ui/SendForm.h"
 #include "platform/Registry.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/WithdrawalPage.h"
@@ -49,7 +50,10 @@ private slots:
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
-    QVERIFY(!s.Mailing && !s.Project && !s.Highlight && !s.Reports && !s.Preview);
+    auto* mailing = w->findChild<TSendForm*>("SendForm");
+    QVERIFY(mailing);
+    QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
+    QVERIFY(!s.Project && !s.Highlight && !s.Reports && !s.Preview);
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
