@@ -1,6 +1,9 @@
 #include "app/Composition.h"
 
+#include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProForm.h"
+#include "mailing/ui/RepForm.h"
+#include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
@@ -11,6 +14,7 @@
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
+#include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
@@ -19,6 +23,8 @@ TLPMain* CreateWindows() {
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   OptForm->LoadOptions();
+  auto* logForm = new TLogForm(
+      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
   AboutBox = new TAboutBox(mainWindow);
@@ -28,11 +34,15 @@ TLPMain* CreateWindows() {
   // The project, the merge and the run are given to it as they come.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   OptForm->SetHost(sendForm);
+  sendForm->ReportFields = logForm;
+  auto* repForm = new TRepForm(mainWindow);
+  sendForm->ReportForm = repForm;
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
   services.Accounts = proForm;
   services.Mailing = sendForm;
+  services.Reports = new TReports(*logForm, *repForm, mainWindow);
   return mainWindow;
 }
 

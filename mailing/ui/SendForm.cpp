@@ -16,6 +16,7 @@
 #include "mailing/MailingProject.h"
 #include "mailing/MergeSource.h"
 #include "mailing/ReportFieldList.h"
+#include "mailing/ui/RepForm.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
@@ -281,7 +282,7 @@ void TSendForm::Button5Click() {
 }
 
 void TSendForm::Button6Click() {
-  if (OnShowReport) OnShowReport();
+  if (ReportForm && state_ == ssIdle) ReportForm->ShowReport(mailing_);
 }
 
 void TSendForm::Button4Click() {

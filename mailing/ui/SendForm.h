@@ -23,6 +23,7 @@ class IMergeSource;
 class IReportFieldList;
 class TDataSet;
 class TLPMain;
+class TRepForm;
 
 class TSendForm : public QDialog, public IMailingWindow, public IOptionsHost {
   Q_OBJECT
@@ -39,7 +40,7 @@ public:
   IReportFieldList* ReportFields = nullptr;
   IMailRun* Run = nullptr;
   std::function<void()> OnUpdateWithdrawalControls;  // the withdrawal page's Get List
-  std::function<void()> OnShowReport;                // "Report...", modal
+  TRepForm* ReportForm = nullptr;                    // "Report...", modal
   // The table Prepare walks; the frame's open table unless set.
   std::function<TDataSet*()> TableSource;
 

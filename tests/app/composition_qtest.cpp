@@ -53,7 +53,9 @@ private slots:
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing);
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
-    QVERIFY(!s.Project && !s.Highlight && !s.Reports && !s.Preview);
+    QVERIFY(s.Reports);
+    QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
+    QVERIFY(!s.Project && !s.Highlight && !s.Preview);
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
