@@ -2,7 +2,9 @@
 // The mailing run as the mailing window's buttons reach it. The run works on
 // the window's prepared mailing and reports through its IMailingView; the
 // window leaves Start / Continue / Stop and Reset Failed Items disabled
-// while no run is given.
+// while no run is given. Everything here, and every call the run makes on
+// the window's view, happens on the UI thread (workers go through the
+// dispatcher).
 
 class IMailRun {
 public:

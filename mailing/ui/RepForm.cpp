@@ -57,6 +57,7 @@ public:
     interceptor_->Allow(url);
     load(url);
   }
+  void Clear() { Open(QUrl("about:blank")); }
   void SetInterceptor(TInterceptor* i) { interceptor_ = i; }
 
 protected:
@@ -104,14 +105,6 @@ TRepForm::TRepForm(QWidget* parent) : QDialog(parent) {
   TextListBox1->setFont(fixed);
   ToValue = Value(this, "Label15");
   SubjectValue = Value(this, "Label17");
-  WebBrowser1 = Named(new QWebEngineView(this), "WebBrowser1");
-  auto* profile = new QWebEngineProfile(this);  // off the record: nothing kept on disk
-  auto* interceptor = new TLockedPage::TInterceptor;
-  interceptor->setParent(profile);
-  profile->setUrlRequestInterceptor(interceptor);
-  page_ = new TLockedPage(profile, WebBrowser1);
-  page_->SetInterceptor(interceptor);
-  WebBrowser1->setPage(page_);
   StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
   Button1 = Named(new QPushButton("Close", this), "Button1");
@@ -140,11 +133,11 @@ TRepForm::TRepForm(QWidget* parent) : QDialog(parent) {
   item->addWidget(SubjectValue, 1, 1);
   item->setColumnStretch(1, 1);
   auto* body = new QWidget(this);
-  auto* bodyLayout = new QVBoxLayout(body);
-  bodyLayout->setContentsMargins(0, 0, 0, 0);
-  bodyLayout->addLayout(item);
-  bodyLayout->addWidget(WebBrowser1, 1);
-  bodyLayout->addWidget(StatusBar1);
+  bodyLayout_ = new QVBoxLayout(body);
+  bodyLayout_->setContentsMargins(0, 0, 0, 0);
+  bodyLayout_->addLayout(item);
+  bodyLayout_->addStretch(1);  // the viewer's place
+  bodyLayout_->addWidget(StatusBar1);
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(TextListBox1);
   split->addWidget(body);
@@ -161,13 +154,29 @@ TRepForm::TRepForm(QWidget* parent) : QDialog(parent) {
   connect(TextListBox1, &QListWidget::currentRowChanged, this, [this] { TextListBox1Click(); });
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
   connect(Button2, &QPushButton::clicked, this, &TRepForm::Button2Click);
-  connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) { StatusBar1->showMessage(url); });
 }
 
 TRepForm::~TRepForm() {
   // The page goes before its profile.
-  WebBrowser1->setPage(nullptr);
+  if (WebBrowser1) WebBrowser1->setPage(nullptr);
   delete page_;
+}
+
+void TRepForm::CreateViewer() {
+  // Made when first needed: the browser engine starts only when a body is shown.
+  if (WebBrowser1) return;
+  WebBrowser1 = Named(new QWebEngineView(this), "WebBrowser1");
+  auto* profile = new QWebEngineProfile(this);  // off the record: nothing kept on disk
+  auto* interceptor = new TLockedPage::TInterceptor;
+  interceptor->setParent(profile);
+  profile->setUrlRequestInterceptor(interceptor);
+  page_ = new TLockedPage(profile, WebBrowser1);
+  page_->SetInterceptor(interceptor);
+  WebBrowser1->setPage(page_);
+  connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) { StatusBar1->showMessage(url); });
+  const int place = bodyLayout_->count() - 2;
+  delete bodyLayout_->takeAt(place);
+  bodyLayout_->insertWidget(place, WebBrowser1, 1);
 }
 
 void TRepForm::ShowReport(const TPreparedMailing& mailing) {
@@ -209,6 +218,7 @@ void TRepForm::TextListBox1Click() {
   if (!mailing_ || row < 0 || row >= static_cast<int>(mailing_->MailList.Items.size())) {
     ToValue->clear();
     SubjectValue->clear();
+    if (page_) page_->Clear();
     return;
   }
   const TMailItem& item = mailing_->MailList.Items[static_cast<size_t>(row)];
@@ -219,6 +229,7 @@ void TRepForm::TextListBox1Click() {
     ErrorBox("View Failed");
     return;
   }
+  CreateViewer();
   page_->Open(QUrl::fromLocalFile(ToQString(file)));
 }
 

@@ -15,6 +15,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QStatusBar;
+class QVBoxLayout;
 class QWebEngineView;
 class TPreparedMailing;
 class TLockedPage;
@@ -51,7 +52,7 @@ public:
   QListWidget* TextListBox1;  // the item lines
   QLabel* ToValue;
   QLabel* SubjectValue;
-  QWebEngineView* WebBrowser1;
+  QWebEngineView* WebBrowser1 = nullptr;  // made when the first body is shown
   QStatusBar* StatusBar1;
   QPushButton* Button1;  // Close
   QPushButton* Button2;
@@ -60,9 +61,12 @@ protected:
   void showEvent(QShowEvent* event) override;
 
 private:
+  void CreateViewer();
+
   const TPreparedMailing* mailing_ = nullptr;
   TReportHeader header_;
   std::vector<std::string> lines_;
   TReportViewerFile viewer_;
-  TLockedPage* page_;
+  TLockedPage* page_ = nullptr;
+  QVBoxLayout* bodyLayout_ = nullptr;
 };

@@ -210,6 +210,9 @@ private slots:
     QCOMPARE(rep_->findChild<QListWidget*>("TextListBox1")->count(), 0);
     QCOMPARE(rep_->findChild<QLabel*>("Label10")->text(), QString("0"));
     QCOMPARE(rep_->findChild<QLabel*>("Label15")->text(), QString());
+    auto* view = rep_->findChild<QWebEngineView*>("WebBrowser1");
+    QVERIFY(view);  // made by the tests before
+    QTRY_VERIFY_WITH_TIMEOUT(!PageHtml(view->page()).contains("Body number"), 10000);
     rep_->ChooseSaveFile = [&](const std::string&) { return dir_ + "empty.txt"; };
     rep_->Button2Click();
     const std::vector<std::string> lines = TextToLines(FileBytes(dir_ + "empty.txt"));
