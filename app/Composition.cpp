@@ -1,5 +1,7 @@
 #include "app/Composition.h"
 
+#include <QAction>
+
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProForm.h"
 #include "mailing/ui/RepForm.h"
@@ -35,6 +37,12 @@ TLPMain* CreateWindows() {
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   OptForm->SetHost(sendForm);
   sendForm->ReportFields = logForm;
+  // Get List waits while a mailing sends; the page's other rules join here when it has them.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow, sendForm] {
+    const bool getList = sendForm->SendState() != ssSending;
+    for (const char* name : {"SpeedItem39", "GetMailList1"})
+      if (QAction* a = mainWindow->Action(name)) a->setEnabled(getList);
+  };
   auto* repForm = new TRepForm(mainWindow);
   sendForm->ReportForm = repForm;
 

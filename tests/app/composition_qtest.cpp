@@ -1,6 +1,7 @@
 // The composition: every window once, owned by the main window, and the
 // frame given the subsystems that exist.
 
+#include <QAction>
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -56,6 +57,14 @@ private slots:
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
     QVERIFY(!s.Project && !s.Highlight && !s.Preview);
+    // The mailing window's state reaches the main window's and the withdrawal page's commands.
+    for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
+      mailing->SetSendState(state);
+      QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
+      QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
+    }
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
