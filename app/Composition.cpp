@@ -1,5 +1,12 @@
 #include "app/Composition.h"
 
+#include <QAction>
+
+#include "mailing/ui/LogForm.h"
+#include "mailing/ui/ProForm.h"
+#include "mailing/ui/RepForm.h"
+#include "mailing/ui/Reports.h"
+#include "mailing/ui/SendForm.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -9,21 +16,41 @@
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
+#include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
+  // The accounts fill the Options account list before the options choose from it.
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   OptForm->LoadOptions();
+  auto* logForm = new TLogForm(
+      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
   AboutBox = new TAboutBox(mainWindow);
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
+  // The project, the merge and the run are given to it as they come.
+  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  OptForm->SetHost(sendForm);
+  sendForm->ReportFields = logForm;
+  // Get List waits while a mailing sends; the page's other rules join here when it has them.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow, sendForm] {
+    const bool getList = sendForm->SendState() != ssSending;
+    for (const char* name : {"SpeedItem39", "GetMailList1"})
+      if (QAction* a = mainWindow->Action(name)) a->setEnabled(getList);
+  };
+  auto* repForm = new TRepForm(mainWindow);
+  sendForm->ReportForm = repForm;
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  services.Accounts = proForm;
+  services.Mailing = sendForm;
+  services.Reports = new TReports(*logForm, *repForm, mainWindow);
   return mainWindow;
 }
 

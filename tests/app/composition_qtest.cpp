@@ -1,10 +1,18 @@
 // The composition: every window once, owned by the main window, and the
 // frame given the subsystems that exist.
 
+#include <QAction>
+#include <QComboBox>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <QtTest>
 
 #include "app/Composition.h"
+#include "mailing/ui/ProForm.h"
+#include "mailing/ui/SendForm.h"
+#include "platform/Registry.h"
+#include "workspace/AppSettings.h"
+#include "workspace/ui/WithdrawalPage.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/Del.h"
@@ -40,10 +48,45 @@ private slots:
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
     // Not there yet: the frame does nothing for them.
-    QVERIFY(!s.Mailing && !s.Project && !s.Accounts && !s.Highlight && !s.Reports && !s.Preview);
+    auto* accounts = w->findChild<TProForm*>("ProForm");
+    QVERIFY(accounts);
+    QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
+    auto* mailing = w->findChild<TSendForm*>("SendForm");
+    QVERIFY(mailing);
+    QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
+    QVERIFY(s.Reports);
+    QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
+    QVERIFY(!s.Project && !s.Highlight && !s.Preview);
+    // The mailing window's state reaches the main window's and the withdrawal page's commands.
+    for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
+      mailing->SetSendState(state);
+      QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
+      QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
+    }
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
+  }
+
+  // The accounts are listed before the options are loaded, so the stored
+  // active account is selected at start-up.
+  void theStoredActiveAccountIsSelected() {
+    const std::string home = dir_.path().toStdString() + "/home/";
+    std::filesystem::create_directories(home);
+    TProfiles profiles(2);
+    profiles[0].AccountName = "HOME";
+    profiles[1].AccountName = "OFFICE";
+    QVERIFY(SaveAccounts(home + ProfFileName, profiles));
+    TRegistry& reg = SettingsRegistry();
+    QVERIFY(reg.OpenKey(RegKeyPath, true));
+    reg.WriteString("ActiveProfile", "OFFICE");
+    reg.CloseKey();
+    TLPMain* w = CreateWindows();
+    QCOMPARE(OptForm->ActiveProfileIndex(), 1);
+    QCOMPARE(w->WithdrawalPage().ComboBox12->count(), 2);
+    DestroyWindows(w);
   }
 };
 
