@@ -694,6 +694,86 @@ private slots:
     w_->Action("CloseTable1")->trigger();
     QCOMPARE(ReadFile(dir_ + "target.dbf"), before);
   }
+
+  // A thousand rows: the bar moves in steps above 3 up to the end, and the
+  // status is painted before the one batch update writes every row.
+  void addTableProgressAndStatus() {
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < 1000; ++i) rows.push_back({"row" + std::to_string(i), std::to_string(i)});
+    WriteTestDbf(dir_ + "big.dbf", {{"NAME", 'C', 10}, {"NUM", 'N', 6}}, rows);
+    WriteTestDbf(dir_ + "into.dbf", {{"NUM", 'N', 6}, {"NAME", 'C', 10}}, {});
+    TScopedScriptedMessages boxes;
+    Open(dir_ + "into.dbf");
+    AddTableSource(dir_ + "big.dbf");
+    std::vector<int> positions;
+    QStringList painted;
+    struct TPaintWatch : QObject {
+      QStringList* texts;
+      explicit TPaintWatch(QStringList* t) : texts(t) {}
+      bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint) texts->append(static_cast<QLabel*>(o)->text());
+        return false;
+      }
+    } watch(&painted);
+    AddDbfForm->Panel1->installEventFilter(&watch);
+    const auto link = connect(AddDbfForm->ProgressBar1, &QProgressBar::valueChanged, this,
+                              [&](int v) { positions.push_back(v); });
+    When(AddDbfForm, [&] {
+      QVERIFY(QTest::qWaitForWindowExposed(AddDbfForm));
+      positions.clear();
+      AddDbfForm->Button3->click();
+    });
+    w_->Action("AddDBF1")->trigger();
+    disconnect(link);
+    AddDbfForm->Panel1->removeEventFilter(&watch);
+    QVERIFY(boxes.shown.empty());
+    QCOMPARE(grid_->model()->rowCount(), 1000);
+    QVERIFY(positions.size() > 10);
+    for (size_t i = 1; i < positions.size(); ++i)
+      QVERIFY2(positions[i] - positions[i - 1] > 3, qPrintable(QString::number(positions[i])));
+    QVERIFY(positions.back() >= 96);
+    QVERIFY2(painted.contains("Updating the table, please wait"), qPrintable(painted.join("|")));
+    w_->Action("CloseTable1")->trigger();
+    TFileTable t(dir_ + "into.dbf");
+    QCOMPARE(t.q.RecordCount(), 1000);
+    t.q.SetRecNo(1000);
+    QCOMPARE(t.q.FieldByName("NAME").AsString(), std::string("row999"));
+    QCOMPARE(t.q.FieldByName("NUM").AsInteger(), 999);
+  }
+
+  // A table the batch cannot write (Access is read-only here): the error is
+  // shown, the table reopens as it was saved and gains no rows.
+  void addTableOntoATableThatCannotBeWritten() {
+    const char* data = std::getenv("LARKPOST_TESTDATA");
+    if (!data || !fs::exists(std::string(data) + "/mdb/testV1997.mdb")) QSKIP("no Access test data");
+    const std::string mdb = dir_ + "readonly.mdb";
+    fs::copy_file(std::string(data) + "/mdb/testV1997.mdb", mdb, fs::copy_options::overwrite_existing);
+    WriteTestDbf(dir_ + "letters.dbf", {{"A", 'C', 10}}, {{"x"}, {"y"}});
+    TScopedScriptedMessages boxes;
+    Tables().CloseTable0Click();
+    Tables().PickTable = [](const std::vector<std::string>&, std::string& chosen) {
+      chosen = "Table1";
+      return true;
+    };
+    Tables().OpenAccessFile(mdb);
+    QVERIFY(Tables().TableOpen());
+    QCOMPARE(Ws().ADOQuery1.RecordCount(), 2);
+    AddTableSource(dir_ + "letters.dbf");
+    bool stayed = false;
+    When(AddDbfForm, [&] {
+      AddDbfForm->Button3->click();
+      stayed = AddDbfForm->isVisible();
+    });
+    w_->Action("AddDBF1")->trigger();
+    QVERIFY(stayed);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QVERIFY(boxes.shown[0].kind == TMsgKind::Error);
+    QVERIFY(Tables().TableOpen());
+    QCOMPARE(Ws().ADOQuery1.RecordCount(), 2);
+    QCOMPARE(grid_->model()->rowCount(), 2);
+    QVERIFY(!Ws().BulkUpdate);
+    Tables().CloseTable0Click();
+  }
 };
 
 QTEST_MAIN(RestructureQTest)
