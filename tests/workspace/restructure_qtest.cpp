@@ -24,6 +24,7 @@
 #include <set>
 
 #include "db/Connection.h"
+#include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
@@ -134,6 +135,12 @@ struct TOddRows : ICopyRowFilter {
     return compiled > freed && row.FieldByName("NUM").AsInteger() % 2 == 1;
   }
   void FreeCopyFilter() override { ++freed; }
+};
+
+// Notes the help the windows ask for.
+struct THelpLog : IHelpService {
+  std::vector<std::pair<int, int>> asked;
+  void HtmlHelp(int command, int data) override { asked.emplace_back(command, data); }
 };
 
 }  // namespace
@@ -411,6 +418,18 @@ private slots:
     });
     w_->Action("NewDatabase1")->trigger();
     QCOMPARE(boxes.shown.size(), cases.size());
+    // Help: F1 and the button.
+    THelpLog help;
+    SetHelpService(&help);
+    When(RestructForm, [&] {
+      QCOMPARE(RestructForm->StringGrid1->rowCount(), 0);  // each show starts afresh
+      QTest::keyClick(RestructForm, Qt::Key_F1);
+      RestructForm->Button5->click();
+      RestructForm->CloseBtn->click();
+    });
+    w_->Action("NewDatabase1")->trigger();
+    SetHelpService(nullptr);
+    QCOMPARE(help.asked, (std::vector<std::pair<int, int>>{{HH_HELP_CONTEXT, 1}, {HH_HELP_CONTEXT, 1}}));
     QVERIFY(!Tables().TableOpen());  // nothing saved
   }
 
@@ -597,6 +616,30 @@ private slots:
     QVERIFY(boxes.shown.empty());
   }
 
+  // A table that cannot be written (its folder is missing): one error box, and
+  // the open table and the window stay as they were.
+  void aSaveThatCannotBeWrittenChangesNothing() {
+    WriteTestDbf(dir_ + "kept.dbf", {{"NAME", 'C', 10}}, {{"one"}, {"two"}});
+    TScopedScriptedMessages boxes;
+    Open(dir_ + "kept.dbf");
+    SaveAsReturns(dir_ + "no/such/folder/new.dbf");
+    When(RestructForm, [&] {
+      When(CopyOptForm, [&] { CopyOptForm->OKBtn->click(); });
+      RestructForm->Button3->click();
+      QVERIFY(RestructForm->isVisible());
+      QCOMPARE(GridNames(RestructForm->StringGrid1), (std::vector<QString>{"NAME"}));
+      RestructForm->CloseBtn->click();
+    });
+    w_->Action("Restructure0")->trigger();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QVERIFY(boxes.shown[0].kind == TMsgKind::Error);
+    QVERIFY(Tables().TableOpen());
+    QCOMPARE(Tables().TableName(), std::string("kept.dbf"));
+    QCOMPARE(grid_->model()->rowCount(), 2);
+    QCOMPARE(DataBaseDir, dir_);
+    QVERIFY(!fs::exists(dir_ + "no"));
+  }
+
   // Rows of an Access table added to a dBase table: the mapping preselected by
   // name, three fields mapped by hand, one left out.
   void addTableFromAccess() {
@@ -669,13 +712,19 @@ private slots:
     Open(dir_ + "target.dbf");
     AddTableSource(dir_ + "more.dbf");
     bool shown = false;
+    THelpLog help;
+    SetHelpService(&help);
     When(AddDbfForm, [&] {
       shown = true;
       QCOMPARE(AddDbfForm->findChild<QComboBox*>("NAME")->currentText(), QString("NAME"));
+      QTest::keyClick(AddDbfForm, Qt::Key_F1);
+      AddDbfForm->Button1->click();
       AddDbfForm->CloseBtn->click();
     });
     w_->Action("AddDBF1")->trigger();
+    SetHelpService(nullptr);
     QVERIFY(shown);
+    QCOMPARE(help.asked, (std::vector<std::pair<int, int>>{{HH_HELP_CONTEXT, 3}, {HH_HELP_CONTEXT, 3}}));
     QCOMPARE(grid_->model()->rowCount(), 1);
     QVERIFY(!AddDbfForm->Session.Source().Active());
     QVERIFY(!Ws().BulkUpdate);

@@ -84,8 +84,12 @@ TRestructForm::TRestructForm(QWidget* parent) : QDialog(parent) {
   connect(SpeedButton2, &QToolButton::clicked, this, &TRestructForm::SpeedButton2Click);
 
   GetSaveFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
-    // Qt's save dialog asks before overwriting.
-    return ToStdString(QFileDialog::getSaveFileName(this, ToQString(caption), ToQString(dir), ToQString(filter)));
+    QFileDialog d(this, ToQString(caption), ToQString(dir), ToQString(filter));
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    // The overwrite question then asks about the name the table will really get.
+    d.setDefaultSuffix("dbf");
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::string();
+    return ToStdString(d.selectedFiles().first());
   };
 
   auto* moves = new QVBoxLayout;
