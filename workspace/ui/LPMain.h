@@ -14,6 +14,7 @@
 #include "platform/ui/SingleInstance.h"
 #include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
+#include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
 
@@ -94,6 +95,8 @@ public:
   TReader Reader1;
   // The main window's evaluator: filter, highlight rules and calculated fields.
   TFastEval FastEval1;
+  // The HTML grammar, compiled once at start-up; no text is run through it.
+  TSyntaxBuilder SyntaxBuilder1;
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = mmHtml;
 

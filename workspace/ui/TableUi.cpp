@@ -178,7 +178,8 @@ void TTableUi::Find0Click() {
   const QString remembered = FindForm->ComboBox1->currentText();
   FindForm->ComboBox1->clear();
   for (int i : FindableFields(q)) FindForm->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
-  if (!remembered.isEmpty()) FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText(remembered));
+  // Filling the list picks its first field; with nothing remembered, none is chosen.
+  FindForm->ComboBox1->setCurrentIndex(remembered.isEmpty() ? -1 : FindForm->ComboBox1->findText(remembered));
   if (FindForm->ComboBox1->currentIndex() < 0) FindForm->Edit1->clear();
   if (FindForm->ComboBox1->count() == 0) return;
   if (FindForm->exec() != QDialog::Accepted) return;
