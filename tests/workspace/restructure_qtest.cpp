@@ -769,6 +769,7 @@ private slots:
     AddDbfForm->Panel1->removeEventFilter(&watch);
     QVERIFY(boxes.shown.empty());
     QCOMPARE(grid_->model()->rowCount(), 1000);
+    QVERIFY(w_->findChild<QLabel*>("StatusBar2Panel0")->text().endsWith(" of 1000"));
     QVERIFY(positions.size() > 10);
     for (size_t i = 1; i < positions.size(); ++i)
       QVERIFY2(positions[i] - positions[i - 1] > 3, qPrintable(QString::number(positions[i])));

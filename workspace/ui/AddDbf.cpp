@@ -162,6 +162,7 @@ void TAddDbfForm::Button3Click() {
   if (failed) ws.RestoreTableState();
   ws.FreeTableState();
   Tables->Grid()->Model()->Resync();
+  if (ws.IsOpen()) Tables->ShowRecordCounter(RecordCounterText(ws.ADOQuery1.RecNo(), ws.ADOQuery1.RecordCount()));
   Tables->UpdateControls();
   if (!failed) accept();
 }
