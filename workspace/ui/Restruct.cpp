@@ -29,12 +29,14 @@ template <class T> T* DialogOf(T*& global, QWidget* owner) {
   return global;
 }
 
-// Drops the copy's filter however the save ends.
+// Drops the copy's filter when the copy is over, however it ends.
 struct TCopyFilterScope {
   ICopyRowFilter* filter = nullptr;
-  ~TCopyFilterScope() {
+  void Release() {
     if (filter) filter->FreeCopyFilter();
+    filter = nullptr;
   }
+  ~TCopyFilterScope() { Release(); }
 };
 
 }  // namespace
@@ -269,6 +271,7 @@ void TRestructForm::Button3Click() {
   } catch (const std::exception& e) {
     r.Error = e.what();
   }
+  filterScope.Release();
   if (!r.Saved) {
     ErrorBox(r.Error);
     if (closed && !ws.IsOpen()) {
