@@ -8,12 +8,16 @@
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
 #include "workspace/ui/About.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
+#include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
+#include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
 #include "workspace/ui/TableUi.h"
@@ -29,10 +33,13 @@ TLPMain* CreateWindows() {
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
+  CopyOptForm = new TCopyOptForm(mainWindow);
   AboutBox = new TAboutBox(mainWindow);
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
+  RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
+  EditForm = new TEditForm(mainWindow);
   // The project, the merge and the run are given to it as they come.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   OptForm->SetHost(sendForm);
@@ -45,6 +52,8 @@ TLPMain* CreateWindows() {
   };
   auto* repForm = new TRepForm(mainWindow);
   sendForm->ReportForm = repForm;
+  // The last window of start-up.
+  AddDbfForm = new TAddDbfForm(mainWindow);
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;

@@ -14,11 +14,15 @@
 #include "workspace/AppSettings.h"
 #include "workspace/ui/WithdrawalPage.h"
 #include "workspace/ui/About.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
+#include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
 #include "workspace/ui/TableUi.h"
@@ -44,6 +48,17 @@ private slots:
       QCOMPARE(d->parentWidget(), static_cast<QWidget*>(w));
     }
     QVERIFY(w->findChild<QWidget*>("CharSetForm"));
+    // The windows of start-up in their designed order.
+    const QObjectList& made = w->children();
+    auto at = [&](QObject* o) { return made.indexOf(o); };
+    const std::vector<QObject*> order = {DelForm,     FindForm,   CopyOptForm, AboutBox,  SelTabForm,
+                                         w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
+                                         EditForm,    AddDbfForm};
+    for (size_t i = 0; i < order.size(); ++i) {
+      QVERIFY(order[i]);
+      QCOMPARE(static_cast<QWidget*>(order[i])->parentWidget(), static_cast<QWidget*>(w));
+      if (i > 0) QVERIFY2(at(order[i - 1]) < at(order[i]), qPrintable(order[i]->objectName()));
+    }
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
@@ -68,6 +83,7 @@ private slots:
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
+    QVERIFY(!CopyOptForm && !RestructForm && !EditForm && !AddDbfForm);
   }
 
   // The accounts are listed before the options are loaded, so the stored
