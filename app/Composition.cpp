@@ -40,8 +40,9 @@ TLPMain* CreateWindows() {
   RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
   EditForm = new TEditForm(mainWindow);
-  // The project, the merge and the run are given to it as they come.
+  // The project and the merge are given to it as they come; the run is its own.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  sendForm->Accounts = &proForm->Profiles();
   OptForm->SetHost(sendForm);
   sendForm->ReportFields = logForm;
   // Get List waits while a mailing sends; the page's other rules join here when it has them.

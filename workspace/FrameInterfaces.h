@@ -12,6 +12,8 @@ public:
   virtual ~IMailingWindow() = default;
   virtual int SendState() const = 0;  // 0 idle, 1 preparing or loading, 2 sending
   virtual void ShowMailing() = 0;     // modal
+  // "Send Current Mail": the message of the open table's current record, at once.
+  virtual void SendCurrent1Click() = 0;
 };
 
 // The project file: open, "Save Project", and the recipient list of the open project.

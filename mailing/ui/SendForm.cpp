@@ -10,11 +10,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
 
-#include "mailing/MailRunControl.h"
 #include "mailing/MailingProject.h"
 #include "mailing/Merge.h"
+#include "mailing/OneMail.h"
 #include "mailing/ReportFieldList.h"
 #include "mailing/ui/RepForm.h"
 #include "platform/Help.h"
@@ -23,36 +22,6 @@
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/PageKit.h"
 #include "workspace/ui/TableUi.h"
-
-// The window as the prepared mailing drives it.
-class TSendForm::TView : public IMailingView {
-public:
-  explicit TView(TSendForm& form) : form_(form) {}
-  ~TView() override { SetWaitCursor(false); }
-
-  TSendState SendState() const override { return form_.state_; }
-  void SetSendState(TSendState state) override { form_.SetSendState(state); }
-  void SetWaitCursor(bool on) override {
-    if (on == waiting_) return;
-    waiting_ = on;
-    if (on)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-      QApplication::restoreOverrideCursor();
-  }
-  void ShowDescription(const std::string& text) override { form_.Panel4->setText(ToQString(text)); }
-  void ShowStatus(const std::string& text) override { form_.ShowStatus(text); }
-  void ShowCounters() override { form_.ShowCounters(); }
-  void ResetProgress() override { form_.ResetProgress(); }
-  void ShowProgress(int done, int total) override { form_.ShowProgress(done, total); }
-  void UpdateCaption() override {
-    if (form_.frame_) form_.frame_->UpdateCaption();
-  }
-
-private:
-  TSendForm& form_;
-  bool waiting_ = false;
-};
 
 namespace {
 
@@ -70,8 +39,13 @@ void ProcessPendingMessages() { QCoreApplication::processEvents(QEventLoop::Excl
 
 }  // namespace
 
-TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent)
-    : QDialog(parent), mailing_(appDir), view_(std::make_unique<TView>(*this)), frame_(frame), options_(options) {
+TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent,
+                     const IRunClock& clock)
+    : QDialog(parent),
+      mailing_(appDir),
+      frame_(frame),
+      options_(options),
+      run_(std::make_unique<TMailRun>(mailing_, *this, clock)) {
   setObjectName("SendForm");
   setWindowTitle("Mailing");
 
@@ -95,6 +69,8 @@ TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* option
   Timer1 = Named(new QTimer(this), "Timer1");
   Timer1->setInterval(1);
   Timer1->setSingleShot(true);
+  Timer3 = Named(new QTimer(this), "Timer3");
+  Timer3->setInterval(Timer3Interval);
 
   auto* counters = new QHBoxLayout;
   counters->addWidget(Panel2);
@@ -125,15 +101,26 @@ TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* option
   connect(Button4, &QPushButton::clicked, this, &TSendForm::Button4Click);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(Timer1, &QTimer::timeout, this, &TSendForm::Timer1Timer);
+  connect(Timer3, &QTimer::timeout, this, &TSendForm::Timer3Timer);
 
   mailing_.Reset(ProjectCharset());
-  ShowCounters();
-  SetSendState(ssIdle);
+  run_->ShowCounters();
+  run_->SetSendState(ssIdle);
 }
 
-TSendForm::~TSendForm() = default;
+TSendForm::~TSendForm() {
+  // The run's threads end before the controls they report to go.
+  run_.reset();
+  SetWaitCursor(false);
+}
 
-IMailingView& TSendForm::View() { return *view_; }
+const TProfile* TSendForm::ActiveAccount() const {
+  const int i = options_ ? options_->ActiveProfileIndex() : -1;
+  if (!Accounts || i < 0 || i >= static_cast<int>(Accounts->size())) return nullptr;
+  return &(*Accounts)[static_cast<size_t>(i)];
+}
+
+int TSendForm::Threads() const { return options_ ? options_->Threads() : TOptionValues{}.Threads; }
 
 std::string TSendForm::ProjectCharset() const { return Project ? Project->CharsetName() : std::string(); }
 
@@ -147,58 +134,65 @@ void TSendForm::RefreshFrame() {
   if (OnUpdateWithdrawalControls) OnUpdateWithdrawalControls();
 }
 
-void TSendForm::SetSendState(TSendState state) {
-  state_ = state;
+void TSendForm::SendStateChanged(TSendState, const TSendControls& c) {
   RefreshFrame();
-  const int items = static_cast<int>(mailing_.MailList.Items.size());
-  const int done = mailing_.SentCount + mailing_.FailedCount;
-  const bool idle = state == ssIdle, sending = state == ssSending;
-  Button1->setEnabled(idle);
-  switch (state) {
-    case ssIdle:
-      Button2->setEnabled(Run && items > done);
-      Button2->setText(Run && items > done && done > 0 ? "Continue" : "Start");
-      break;
-    case ssPreparing:
-      Button2->setEnabled(false);
-      Button2->setText("Start");
-      break;
-    case ssSending:
-      Button2->setEnabled(Run != nullptr);
-      Button2->setText("Stop");
-      break;
-  }
-  Button3->setEnabled(idle && items > 0);
-  Button4->setEnabled(state != ssPreparing);
-  Button5->setEnabled(idle && Run && mailing_.FailedCount >= 1);
-  Button6->setEnabled(idle && items > 0);
-  CancelBtn->setEnabled(idle || sending);
+  Button1->setEnabled(c.Prepare);
+  Button2->setEnabled(c.Start);
+  Button2->setText(ToQString(c.StartCaption));
+  Button3->setEnabled(c.ClearList);
+  Button4->setEnabled(c.Help);
+  Button5->setEnabled(c.ResetFailed);
+  Button6->setEnabled(c.Report);
+  CancelBtn->setEnabled(c.Hide);
 }
+
+void TSendForm::SetWaitCursor(bool on) {
+  if (on == waiting_) return;
+  waiting_ = on;
+  if (on)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void TSendForm::ShowDescription(const std::string& text) { Panel4->setText(ToQString(text)); }
 
 void TSendForm::ShowStatus(const std::string& text) {
   Panel1->setText(ToQString(text));
   ProcessPendingMessages();
 }
 
-void TSendForm::ShowCounters() {
-  const size_t items = mailing_.MailList.Items.size();
-  Panel2->setText(QString("%1 Sent of %2").arg(mailing_.SentCount).arg(items));
-  Panel3->setText(QString("%1 Failed").arg(mailing_.FailedCount));
-  Panel5->setText(QString("%1 Active Threads").arg(Run ? Run->ActiveThreads() : 0));
+void TSendForm::ShowCounters(const TSendCounters& c) {
+  Panel2->setText(ToQString(c.Sent));
+  Panel3->setText(ToQString(c.Failed));
+  Panel5->setText(ToQString(c.Active));
   ProcessPendingMessages();
 }
 
-void TSendForm::ResetProgress() { ProgressBar1->setValue(0); }
+void TSendForm::ShowProgress(int position, const std::string& caption) {
+  ProgressBar1->setValue(position);
+  setWindowTitle(ToQString(caption));
+}
 
-void TSendForm::ShowProgress(int done, int total) {
-  if (total == 0) {
-    ProgressBar1->setValue(0);
-  } else {
-    // Halves go to the even neighbour, as the default rounding mode does.
-    const int position = static_cast<int>(std::nearbyint(100.0 * done / total));
-    if (position > ProgressBar1->value()) ProgressBar1->setValue(position);
-  }
-  setWindowTitle(QString("%1% Completed").arg(ProgressBar1->value()));
+void TSendForm::UpdateCaption() {
+  if (frame_) frame_->UpdateCaption();
+}
+
+void TSendForm::DisableStartButton() { Button2->setEnabled(false); }
+
+void TSendForm::SetTimer3(bool on) {
+  if (on)
+    Timer3->start();
+  else
+    Timer3->stop();
+}
+
+void TSendForm::BringToFront() {
+  QWidget* w = frame_ ? static_cast<QWidget*>(frame_) : this;
+  if (!w->isVisible()) return;
+  if (w->isMinimized()) w->showNormal();
+  w->raise();
+  w->activateWindow();
 }
 
 void TSendForm::showEvent(QShowEvent* event) {
@@ -219,7 +213,7 @@ void TSendForm::done(int r) {
 
 void TSendForm::closeEvent(QCloseEvent* event) {
   // Closing while the list is prepared or loaded would leave that half done.
-  if (state_ == ssPreparing) {
+  if (SendState() == ssPreparing) {
     event->ignore();
     return;
   }
@@ -244,17 +238,22 @@ void TSendForm::keyPressEvent(QKeyEvent* event) {
 
 void TSendForm::Timer1Timer() {
   Timer1->stop();
-  mailing_.LoadList(*view_);
+  mailing_.LoadList(*run_);
+}
+
+void TSendForm::Timer3Timer() { run_->Timer3Timer(); }
+
+bool TSendForm::HaveProject(const char* what) const {
+  if (Project && Merge) return true;
+  ErrorBox(std::string(what) +
+           (!Project ? "no project is available to take the subject and body from"
+                     : "the merge of the project's tags is not available"));
+  return false;
 }
 
 void TSendForm::Button1Click() {
-  if (state_ != ssIdle) return;
-  if (!Project || !Merge) {
-    ErrorBox(std::string("The list cannot be prepared: ") +
-             (!Project ? "no project is available to take the subject and body from"
-                       : "the merge of the project's tags is not available"));
-    return;
-  }
+  if (SendState() != ssIdle) return;
+  if (!HaveProject("The list cannot be prepared: ")) return;
   TPrepareProject project = Project->PrepareProject();
   project.ReportFields = ReportFields ? ReportFields->ReportFields() : std::vector<std::string>();
   if (frame_)
@@ -262,27 +261,23 @@ void TSendForm::Button1Click() {
       project.TableName = t->TableName();
       project.SqlQueryMode = t->SQLQueryMode();
     }
-  mailing_.Prepare(Table(), project, *Merge, *view_);
+  mailing_.Prepare(Table(), project, *Merge, *run_);
 }
 
-void TSendForm::Button3Click() { mailing_.ClearList(ProjectCharset(), *view_); }
+void TSendForm::Button3Click() { mailing_.ClearList(ProjectCharset(), *run_); }
 
-void TSendForm::Button2Click() {
-  if (!Run) return;
-  if (state_ == ssSending) {
-    Button2->setEnabled(false);
-    Run->Stop();
-  } else {
-    Run->Start();
-  }
-}
+void TSendForm::Button2Click() { run_->Button2Click(ActiveAccount(), Threads()); }
 
-void TSendForm::Button5Click() {
-  if (Run && state_ == ssIdle) Run->ResetFailedItems();
+void TSendForm::Button5Click() { run_->ResetFailedItems(); }
+
+void TSendForm::SendCurrent1Click() {
+  if (SendState() != ssIdle) return;
+  if (!HaveProject("The message cannot be sent: ")) return;
+  ::SendCurrent1Click(*run_, Table(), Project->PrepareProject(), ActiveAccount(), *Merge);
 }
 
 void TSendForm::Button6Click() {
-  if (ReportForm && state_ == ssIdle) ReportForm->ShowReport(mailing_);
+  if (ReportForm && SendState() == ssIdle) ReportForm->ShowReport(mailing_);
 }
 
 void TSendForm::Button4Click() {

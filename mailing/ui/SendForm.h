@@ -1,15 +1,18 @@
 #pragma once
 // The "Mailing" window: holds the prepared mailing, prepares, clears and
-// loads it, and shows the state of a run. Its state tells the rest of the
-// program whether a mailing is in progress. The run itself (Start / Stop,
-// Reset Failed Items, the senders) is given as an IMailRun.
+// loads it, and sends it. The run (mailing/MailRun.h) keeps the state and
+// its rules; the window is its view: it shows what the run tells it, drives
+// the run's supervision from its 100 ms timer, and hands the buttons to it.
+// Its state tells the rest of the program whether a mailing is in progress.
 
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "mailing/MailRun.h"
 #include "mailing/PreparedMailing.h"
+#include "mailing/Profile.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/ui/Options.h"
 
@@ -17,7 +20,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class IMailRun;
 class IMailingProject;
 class TMerger;
 class IReportFieldList;
@@ -25,37 +27,49 @@ class TDataSet;
 class TLPMain;
 class TRepForm;
 
-class TSendForm : public QDialog, public IMailingWindow, public IOptionsHost {
+class TSendForm : public QDialog, public IMailingWindow, public IOptionsHost, public ISendView {
   Q_OBJECT
 public:
   // frame: the main window (its controls, caption, table and help); options:
-  // the active account. Either may be null in tests.
-  TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent = nullptr);
+  // the active account and the thread count. Either may be null in tests.
+  // clock: where the run reads the time.
+  TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent = nullptr,
+            const IRunClock& clock = SystemRunClock());
   ~TSendForm() override;
 
-  // What app/ gives; each may stay null (Prepare then says what is missing,
-  // the run's buttons stay disabled).
+  // What app/ gives; each may stay null (Prepare and Send Current then say
+  // what is missing, Start finds no account).
   IMailingProject* Project = nullptr;
   TMerger* Merge = nullptr;
   IReportFieldList* ReportFields = nullptr;
-  IMailRun* Run = nullptr;
+  const TProfiles* Accounts = nullptr;               // what the Options account choice indexes
   std::function<void()> OnUpdateWithdrawalControls;  // the withdrawal page's Get List
   TRepForm* ReportForm = nullptr;                    // "Report...", modal
-  // The table Prepare walks; the frame's open table unless set.
+  // The table Prepare and Send Current read; the frame's open table unless set.
   std::function<TDataSet*()> TableSource;
 
   TPreparedMailing& Mailing() { return mailing_; }
-  IMailingView& View();
+  TMailRun& Run() { return *run_; }
+  // The account chosen in Options, none when no choice or no accounts.
+  const TProfile* ActiveAccount() const;
 
   // IMailingWindow and IOptionsHost.
-  int SendState() const override { return state_; }
+  int SendState() const override { return run_->SendState(); }
   void ShowMailing() override { exec(); }
+  // The main window's "Send Current Mail" and the Mailing page's button.
+  void SendCurrent1Click() override;
 
-  void SetSendState(TSendState state);
-  void ShowStatus(const std::string& text);
-  void ShowCounters();
-  void ShowProgress(int done, int total);
-  void ResetProgress();
+  // ISendView: what the run shows.
+  void SendStateChanged(TSendState state, const TSendControls& controls) override;
+  void SetWaitCursor(bool on) override;
+  void ShowDescription(const std::string& text) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowCounters(const TSendCounters& counters) override;
+  void ShowProgress(int position, const std::string& caption) override;
+  void UpdateCaption() override;
+  void DisableStartButton() override;
+  void SetTimer3(bool on) override;
+  void BringToFront() override;
 
   // Handlers under their designed names.
   void FormShow();
@@ -67,6 +81,7 @@ public:
   void Button6Click();  // Report...
   void Button4Click();  // Help
   void Timer1Timer();
+  void Timer3Timer();
 
   QLabel* Panel6;  // active account
   QLabel* Panel4;  // description of the list
@@ -83,8 +98,10 @@ public:
   QPushButton* CancelBtn;  // Hide
   QPushButton* Button4;
   QTimer* Timer1;
+  QTimer* Timer3;  // the run's supervision
 
   static constexpr int HelpContext = 13;
+  static constexpr int Timer3Interval = 100;  // ms
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -93,14 +110,16 @@ protected:
   void done(int r) override;
 
 private:
-  class TView;
   void RefreshFrame();
   std::string ProjectCharset() const;
   TDataSet* Table() const;
+  int Threads() const;
+  // Prepare and Send Current need the project and the merge; false (and said) without them.
+  bool HaveProject(const char* what) const;
 
   TPreparedMailing mailing_;
-  std::unique_ptr<TView> view_;
   TLPMain* frame_;
   TOptForm* options_;
-  TSendState state_ = ssIdle;
+  bool waiting_ = false;
+  std::unique_ptr<TMailRun> run_;  // after mailing_: it works on it
 };

@@ -74,7 +74,7 @@ private slots:
     QVERIFY(!s.Project && !s.Highlight && !s.Preview);
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
-      mailing->SetSendState(state);
+      mailing->Run().SetSendState(state);
       QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
       QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
       QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
@@ -101,6 +101,10 @@ private slots:
     reg.CloseKey();
     TLPMain* w = CreateWindows();
     QCOMPARE(OptForm->ActiveProfileIndex(), 1);
+    // The mailing window sends through that account.
+    auto* mailing = w->findChild<TSendForm*>("SendForm");
+    QVERIFY(mailing && mailing->ActiveAccount());
+    QCOMPARE(mailing->ActiveAccount()->AccountName, std::string("OFFICE"));
     QCOMPARE(w->WithdrawalPage().ComboBox12->count(), 2);
     DestroyWindows(w);
   }

@@ -1,29 +1,38 @@
 // The mailing window: which controls each state allows (here and in the main
 // window), Prepare over the first run's example table through a merge with a
 // stand-in tag source, Clear List, the one-shot load on the first show, the
-// progress bar, and the main window's Mailing command.
+// progress bar, the main window's Mailing command, and the run through the
+// window's buttons and timer against a real SMTP sink on loopback: Start to
+// "Mailing Completed", Stop while the senders stall, the connection box,
+// Reset Failed Items, and Send Current from the main window.
 
 #include <QAction>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
 
 #include "mailing/MailList.h"
-#include "mailing/MailRunControl.h"
 #include "mailing/MailingProject.h"
+#include "mailing/OneMail.h"
+#include "net/IdMessage.h"
+#include "db/DataSet.h"
 #include "mailing/Merge.h"
 #include "mailing/ReportFieldList.h"
 #include "mailing/ui/SendForm.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
+#include "platform/ui/QtDispatcher.h"
 #include "support/MailTestSupport.h"
 #include "support/MergeFakes.h"
 #include "support/QtModal.h"
+#include "support/RunServers.h"
+#include "support/RunTestKit.h"
 #include "workspace/FirstRun.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
@@ -63,14 +72,34 @@ public:
   void SetReportEntry(const std::string&) override {}
 };
 
-class TFakeRun : public IMailRun {
+// Keeps every status line the run shows, in order.
+class TRecordingSendForm : public TSendForm {
 public:
-  int starts = 0, stops = 0, resets = 0;
-  void Start() override { ++starts; }
-  void Stop() override { ++stops; }
-  void ResetFailedItems() override { ++resets; }
-  int ActiveThreads() const override { return 3; }
+  using TSendForm::TSendForm;
+  std::vector<std::string> statuses;
+  void ShowStatus(const std::string& text) override {
+    statuses.push_back(text);
+    TSendForm::ShowStatus(text);
+  }
+  // The statuses that are not per-item results or connector progress.
+  std::vector<std::string> RunStatuses() const {
+    std::vector<std::string> out;
+    for (const auto& s : statuses)
+      if (s.rfind("Success: ", 0) != 0 && s.rfind("Failure: ", 0) != 0 && s.find(" connected") == std::string::npos)
+        out.push_back(s);
+    return out;
+  }
 };
+
+// A record flags of "Maillist.ind": {Sent, Failed}.
+std::pair<int, int> IndexFlags(int i) {
+  const std::string b = FileBytes(AppDir + MailIndexFileName);
+  const size_t at = 4 + 10 * static_cast<size_t>(i) + 8;
+  if (b.size() < at + 2) return {-1, -1};
+  return {b[at], b[at + 1]};
+}
+
+constexpr int RunTimeoutMs = 60000;
 
 }  // namespace
 
@@ -82,17 +111,39 @@ class SendFormQTest : public QObject {
   TTableMerge merge_;
   TFakeProject project_;
   TFakeReportFields reports_;
-  TFakeRun run_;
+  TProfiles accounts_;
+  TFakeRunClock clock_;
+  std::unique_ptr<TQtDispatcher> dispatcher_;
+  std::unique_ptr<TScopedDispatcher> scopedDispatcher_;
 
-  std::unique_ptr<TSendForm> NewForm(bool withRun = true) {
+  std::unique_ptr<TRecordingSendForm> NewForm() {
     w_->Services().Mailing = nullptr;
-    auto f = std::make_unique<TSendForm>(AppDir, w_, OptForm);
+    auto f = std::make_unique<TRecordingSendForm>(AppDir, w_, OptForm, nullptr, clock_);
     f->Project = &project_;
     f->Merge = &merge_.Merger();
     f->ReportFields = &reports_;
-    f->Run = withRun ? &run_ : nullptr;
+    f->Accounts = &accounts_;
     w_->Services().Mailing = f.get();
     return f;
+  }
+
+  // The one account "Sink", chosen in Options, and the thread count.
+  void UseAccount(const TProfile& account, int threads) {
+    accounts_ = {account};
+    accounts_[0].AccountName = "Sink";
+    OptForm->SetAccountNames({"Sink"});
+    OptForm->ComboBox2->setCurrentIndex(0);
+    OptForm->UpDown1->setValue(threads);
+  }
+
+  // The event loop until the window is idle and Send Current's thread is done.
+  static bool WaitIdle(TSendForm& form) {
+    return QTest::qWaitFor(
+        [&] {
+          const TOneMail* one = form.Run().OneMail.get();
+          return form.SendState() == 0 && (!one || !one->Started() || one->Stopped());
+        },
+        RunTimeoutMs);
   }
 
   void RemoveListFiles() {
@@ -106,6 +157,9 @@ private slots:
     dir_ = FreshDir("sendform");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
+    dispatcher_ = std::make_unique<TQtDispatcher>();
+    scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
+    InitMailLibraries();
     w_ = new TLPMain;
     OptForm = new TOptForm(w_);
     w_->Services().Options = OptForm;
@@ -120,11 +174,14 @@ private slots:
     w_->Services().Mailing = nullptr;
     delete w_;
     OptForm = nullptr;
+    scopedDispatcher_.reset();
+    dispatcher_.reset();
     fs::remove_all(dir_);
   }
   void init() {
     RemoveListFiles();
-    run_ = TFakeRun();
+    accounts_.clear();
+    OptForm->SetAccountNames({});
     reports_.fields.clear();
     w_->Tables().CloseTable0Click();
   }
@@ -135,29 +192,26 @@ private slots:
     QTest::addColumn<int>("items");
     QTest::addColumn<int>("sent");
     QTest::addColumn<int>("failed");
-    QTest::addColumn<bool>("withRun");
     // Prepare, Start, Start caption, Clear, Help, Reset, Report, Hide, Send Current.
     QTest::addColumn<QString>("expected");
-    QTest::newRow("idle, empty list") << 0 << 0 << 0 << 0 << true << "1 0 Start 0 1 0 0 1 1";
-    QTest::newRow("idle, fresh list") << 0 << 4 << 0 << 0 << true << "1 1 Start 1 1 0 1 1 1";
-    QTest::newRow("idle, part sent") << 0 << 4 << 1 << 1 << true << "1 1 Continue 1 1 1 1 1 1";
-    QTest::newRow("idle, all done") << 0 << 4 << 3 << 1 << true << "1 0 Start 1 1 1 1 1 1";
-    QTest::newRow("idle, no run") << 0 << 4 << 1 << 1 << false << "1 0 Start 1 1 0 1 1 1";
-    QTest::newRow("preparing") << 1 << 4 << 1 << 1 << true << "0 0 Start 0 0 0 0 0 0";
-    QTest::newRow("sending") << 2 << 4 << 1 << 1 << true << "0 1 Stop 0 1 0 0 1 0";
+    QTest::newRow("idle, empty list") << 0 << 0 << 0 << 0 << "1 0 Start 0 1 0 0 1 1";
+    QTest::newRow("idle, fresh list") << 0 << 4 << 0 << 0 << "1 1 Start 1 1 0 1 1 1";
+    QTest::newRow("idle, part sent") << 0 << 4 << 1 << 1 << "1 1 Continue 1 1 1 1 1 1";
+    QTest::newRow("idle, all done") << 0 << 4 << 3 << 1 << "1 0 Start 1 1 1 1 1 1";
+    QTest::newRow("preparing") << 1 << 4 << 1 << 1 << "0 0 Start 0 0 0 0 0 0";
+    QTest::newRow("sending") << 2 << 4 << 1 << 1 << "0 1 Stop 0 1 0 0 1 0";
   }
   void sendStateAllowsTheDesignedControls() {
     QFETCH(int, state);
     QFETCH(int, items);
     QFETCH(int, sent);
     QFETCH(int, failed);
-    QFETCH(bool, withRun);
     QFETCH(QString, expected);
-    auto form = NewForm(withRun);
+    auto form = NewForm();
     form->Mailing().MailList.Items.resize(static_cast<size_t>(items));
     form->Mailing().SentCount = sent;
     form->Mailing().FailedCount = failed;
-    form->SetSendState(static_cast<TSendState>(state));
+    form->Run().SetSendState(static_cast<TSendState>(state));
     QCOMPARE(form->SendState(), state);
     auto b = [&](const char* name) { return form->findChild<QPushButton*>(name); };
     auto on = [](bool e) { return QString(e ? "1" : "0"); };
@@ -167,7 +221,7 @@ private slots:
                              on(b("CancelBtn")->isEnabled()), on(w_->Action("SendCurrent1")->isEnabled())};
     QCOMPARE(got.join(' '), expected);
     QCOMPARE(w_->MailingPage().SpeedButton6->isEnabled(), w_->Action("SendCurrent1")->isEnabled());
-    form->SetSendState(ssIdle);
+    form->Run().SetSendState(ssIdle);
   }
 
   void prepareWalksFromTheCurrentRecordAndLeavesTheTableThere() {
@@ -191,7 +245,7 @@ private slots:
     QCOMPARE(form->Panel4->text(), QString("(NONAME) Using \"example\""));
     QCOMPARE(form->Panel2->text(), QString("0 Sent of 1"));
     QCOMPARE(form->Panel3->text(), QString("0 Failed"));
-    QCOMPARE(form->Panel5->text(), QString("3 Active Threads"));
+    QCOMPARE(form->Panel5->text(), QString("0 Active Threads"));
     QCOMPARE(form->SendState(), 0);
     QVERIFY(form->Button3->isEnabled() && form->Button6->isEnabled() && form->Button2->isEnabled());
     QVERIFY(w_->Action("SendCurrent1")->isEnabled());
@@ -289,33 +343,280 @@ private slots:
 
   void progressNeverMovesBackAndRoundsHalvesToEven() {
     auto form = NewForm();
-    form->ShowProgress(1, 8);  // 12.5
+    TMailRun& run = form->Run();
+    run.ShowProgress(1, 8);  // 12.5
     QCOMPARE(form->ProgressBar1->value(), 12);
-    form->ShowProgress(3, 8);  // 37.5
+    run.ShowProgress(3, 8);  // 37.5
     QCOMPARE(form->ProgressBar1->value(), 38);
-    form->ShowProgress(1, 4);
+    run.ShowProgress(1, 4);
     QCOMPARE(form->ProgressBar1->value(), 38);
     QCOMPARE(form->windowTitle(), QString("38% Completed"));
-    form->ShowProgress(0, 0);
+    run.ShowProgress(0, 0);
     QCOMPARE(form->ProgressBar1->value(), 0);
+    run.ShowProgress(1, 4);
+    run.ResetProgress();
+    QCOMPARE(form->ProgressBar1->value(), 0);
+    QCOMPARE(form->windowTitle(), QString("0% Completed"));
   }
 
   void startStopAndResetGoToTheRun() {
+    TScopedScriptedMessages boxes;
     auto form = NewForm();
-    form->Mailing().MailList.Items.resize(3);
-    form->Mailing().FailedCount = 1;
-    form->SetSendState(ssIdle);
+    TMailList list = RunList(3);
+    list.Items[1].Failed = true;
+    list.Items[1].ErrorText = "550 refused";
+    PutList(form->Mailing(), list);
+    form->Run().SetSendState(ssIdle);
+    QVERIFY(form->Button5->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Continue"));
     form->findChild<QPushButton*>("Button5")->click();
-    QCOMPARE(run_.resets, 1);
+    QCOMPARE(form->Mailing().FailedCount, 0);
+    QVERIFY(!form->Mailing().MailList.Items[1].Failed);
+    QCOMPARE(IndexFlags(1), std::make_pair(0, 0));
+    QCOMPARE(form->Panel3->text(), QString("0 Failed"));
+    QVERIFY(!form->Button5->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Start"));
+
+    // No account chosen: Start says so and nothing starts.
     form->findChild<QPushButton*>("Button2")->click();
-    QCOMPARE(run_.starts, 1);
-    form->SetSendState(ssSending);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, std::string("Account is not selected"));
+    QCOMPARE(form->SendState(), 0);
+
+    // While sending the button stops, and Reset waits.
+    form->Mailing().MailList.Items[2].Failed = true;
+    form->Mailing().FailedCount = 1;
+    form->Run().SetSendState(ssSending);
+    QCOMPARE(form->Button2->text(), QString("Stop"));
     form->findChild<QPushButton*>("Button2")->click();
-    QCOMPARE(run_.stops, 1);
+    QVERIFY(form->Run().Aborting());
     QVERIFY(!form->Button2->isEnabled());
-    form->Button5Click();  // not while sending
-    QCOMPARE(run_.resets, 1);
-    form->SetSendState(ssIdle);
+    form->Button5Click();
+    QCOMPARE(form->Mailing().FailedCount, 1);
+    form->Run().SetSendState(ssIdle);
+  }
+
+  void startSendsTheListThroughTheWindow() {
+    TScopedScriptedMessages boxes;
+    TSinkServer::Options o;
+    o.store = true;
+    TSinkServer sink(o);
+    QVERIFY(sink.Ok());
+    auto form = NewForm();
+    PutList(form->Mailing(), RunList(2));
+    UseAccount(ServerAccount(sink.Port()), 15);
+    form->Run().SetSendState(ssIdle);
+    QCOMPARE(form->Button2->text(), QString("Start"));
+    form->findChild<QPushButton*>("Button2")->click();
+    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->Button2->text(), QString("Stop"));
+    QVERIFY(!form->Button1->isEnabled() && !form->Button3->isEnabled() && !form->Button6->isEnabled());
+    QVERIFY(!w_->Action("SendCurrent1")->isEnabled());
+    // The main window stays while the mailing goes on.
+    QVERIFY(!w_->FormCloseQuery());
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, std::string("Mailing in Progress"));
+
+    QVERIFY(WaitIdle(*form));
+    QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
+    QCOMPARE(form->Panel2->text(), QString("2 Sent of 2"));
+    QCOMPARE(form->Panel3->text(), QString("0 Failed"));
+    QCOMPARE(form->Panel5->text(), QString("0 Active Threads"));
+    QCOMPARE(form->ProgressBar1->value(), 100);
+    QCOMPARE(form->windowTitle(), QString("100% Completed"));
+    QVERIFY(!form->Timer3->isActive());
+    QVERIFY(!form->Button2->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Start"));
+    QVERIFY(w_->Action("SendCurrent1")->isEnabled());
+    QCOMPARE(sink.Counts("delivered"), (std::map<std::string, int>{{"r0@sink.test", 1}, {"r1@sink.test", 1}}));
+    for (int i = 0; i < 2; ++i) QCOMPARE(IndexFlags(i), std::make_pair(1, 0));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+  }
+
+  // Both senders stalled inside DATA: Stop waits 15 s on the run's clock,
+  // then cuts them; each release but the last says "Aborting...".
+  void stopWhileTheSendersStall() {
+    TScopedScriptedMessages boxes;
+    TSinkServer::Options o;
+    o.stall = true;
+    TSinkServer sink(o);
+    QVERIFY(sink.Ok());
+    auto form = NewForm();
+    PutList(form->Mailing(), RunList(2));
+    UseAccount(ServerAccount(sink.Port()), 15);
+    form->Run().SetSendState(ssIdle);
+    form->Button2->click();
+    QTRY_COMPARE_WITH_TIMEOUT(sink.Log("stalled").size(), size_t(2), RunTimeoutMs);
+    form->Button2->click();
+    QVERIFY(form->Run().Aborting());
+    QVERIFY(!form->Button2->isEnabled());
+    clock_.AddSeconds(14);
+    QTest::qWait(5 * TSendForm::Timer3Interval);
+    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->Panel5->text(), QString("2 Active Threads"));
+    clock_.AddSeconds(2);
+    QVERIFY(WaitIdle(*form));
+    const auto statuses = form->RunStatuses();
+    QVERIFY(statuses.size() >= 2);
+    QCOMPARE(std::vector<std::string>(statuses.end() - 2, statuses.end()),
+             (std::vector<std::string>{"Aborting...", "Mailing Aborted"}));
+    QCOMPARE(form->Panel1->text(), QString("Mailing Aborted"));
+    QCOMPARE(form->Panel2->text(), QString("0 Sent of 2"));
+    QVERIFY(form->Button2->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Start"));
+    for (int i = 0; i < 2; ++i) QCOMPARE(IndexFlags(i), std::make_pair(0, 0));
+    QVERIFY(boxes.shown.empty());
+  }
+
+  // An item the server refuses, while the connection check fails: Retry
+  // gives every sender one more round, Abort ends the run; with the
+  // connection back the item is recorded failed, and Reset puts it back.
+  void noConnectionThenFailedItemThenReset() {
+    TScopedScriptedMessages boxes;
+    TSinkServer::Options o;
+    o.refuseAll = true;
+    TSinkServer sink(o);
+    QVERIFY(sink.Ok());
+    auto form = NewForm();
+    PutList(form->Mailing(), RunList(1));
+    UseAccount(ServerAccount(sink.Port()), 15);
+    bool online = false;
+    int checks = 0;
+    form->Run().InternetCheck = [&] {
+      ++checks;
+      return online;
+    };
+    form->Run().SetSendState(ssIdle);
+    boxes.Answer(TMsgResult::Retry);
+    boxes.Answer(TMsgResult::Abort);
+    form->Button2->click();
+    QVERIFY(WaitIdle(*form));
+    QCOMPARE(checks, 2);
+    QCOMPARE(boxes.shown.size(), size_t(2));
+    for (const auto& b : boxes.shown) {
+      QCOMPARE(b.text, std::string("No connection to Internet"));
+      QCOMPARE(b.buttons, TMsgButtons::AbortRetry);
+    }
+    QCOMPARE(form->Panel1->text(), QString("Mailing Aborted"));
+    QCOMPARE(form->Mailing().FailedCount, 0);
+    // Six attempts, then five more after Retry.
+    QCOMPARE(sink.Log("refused").size(), size_t(11));
+
+    online = true;
+    QCOMPARE(form->Button2->text(), QString("Start"));
+    form->Button2->click();
+    QVERIFY(WaitIdle(*form));
+    QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
+    QCOMPARE(form->Panel2->text(), QString("0 Sent of 1"));
+    QCOMPARE(form->Panel3->text(), QString("1 Failed"));
+    QCOMPARE(IndexFlags(0), std::make_pair(0, 1));
+    QVERIFY(!form->Button2->isEnabled());
+    QVERIFY(form->Button5->isEnabled());
+    QVERIFY(!form->Mailing().MailList.Items[0].ErrorText.empty());
+
+    form->Button5->click();
+    QCOMPARE(form->Panel3->text(), QString("0 Failed"));
+    QCOMPARE(IndexFlags(0), std::make_pair(0, 0));
+    QVERIFY(form->Mailing().MailList.Items[0].ErrorText.empty());
+    QVERIFY(form->Button2->isEnabled());
+    QVERIFY(!form->Button5->isEnabled());
+    QCOMPARE(boxes.shown.size(), size_t(2));
+  }
+
+  // Send Current from the main window's menu item and the Mailing page's
+  // button: the checks in order, then the result box; idle again every time.
+  void sendCurrentFromTheMainWindow() {
+    TScopedScriptedMessages boxes;
+    TSinkServer::Options o;
+    o.store = true;
+    TSinkServer sink(o);
+    TSinkServer::Options r;
+    r.refuseAll = true;
+    TSinkServer refusing(r);
+    QVERIFY(sink.Ok() && refusing.Ok());
+    auto form = NewForm();
+    TDataSet* table = nullptr;
+    form->TableSource = [&] { return table; };
+    TDataSet empty, people;
+    {
+      TTableData e, d;
+      e.Fields = d.Fields = {{"E_MAIL", ftString, 40, 0}, {"F_NAME", ftString, 20, 0}, {"L_NAME", ftString, 20, 0}};
+      empty.OpenData(std::move(e));
+      d.Rows.push_back(PackRow({std::string("ann@sink.test"), std::string("Ann"), std::string("Lee")}));
+      people.OpenData(std::move(d));
+    }
+    auto sendCurrent = [&](bool button) {
+      boxes.shown.clear();
+      if (button)
+        w_->MailingPage().SpeedButton6->click();
+      else
+        w_->Action("SendCurrent1")->trigger();
+      return WaitIdle(*form);
+    };
+    auto texts = [&] {
+      std::vector<std::string> t;
+      for (const auto& b : boxes.shown) t.push_back(b.text);
+      return t;
+    };
+    const TProfile good = ServerAccount(sink.Port());
+    struct Case {
+      TDataSet* table;
+      const TProfile* account;
+      std::string toField;
+      std::string box;
+    };
+    const Case checks[] = {{nullptr, &good, "E_MAIL", "Table is Closed"},
+                           {&empty, &good, "E_MAIL", "Table is Empty"},
+                           {&people, nullptr, "E_MAIL", "Account is not selected"},
+                           {&people, &good, "", "Email address not found"}};
+    int n = 0;
+    for (const auto& c : checks) {
+      table = c.table;
+      if (c.account)
+        UseAccount(*c.account, 15);
+      else {
+        accounts_.clear();
+        OptForm->SetAccountNames({});
+      }
+      project_.project.ToAddr = c.toField;
+      QVERIFY(sendCurrent(++n % 2 == 0));
+      QCOMPARE(texts(), std::vector<std::string>{c.box});
+      QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
+      QCOMPARE(form->SendState(), 0);
+    }
+    project_.project.ToAddr = "E_MAIL";
+    QVERIFY(sink.Log("delivered").empty());
+
+    table = &people;
+    UseAccount(good, 15);
+    const auto attachments = project_.project.Attachments;
+    project_.project.Attachments.clear();
+    QVERIFY(sendCurrent(true));
+    QCOMPARE(texts(), std::vector<std::string>{"Email is Sent Successfully"});
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Information);
+    QCOMPARE(sink.Log("delivered"), std::vector<std::string>{"ann@sink.test"});
+    QCOMPARE(sink.Messages().size(), size_t(1));
+    TIdMessage got;
+    got.LoadFromString(sink.Messages()[0]);
+    QCOMPARE(got.Subject, std::string("Test message for Ann Lee"));
+    QCOMPARE(got.From.Address, std::string("sender@sink.test"));
+    QVERIFY(w_->Action("SendCurrent1")->isEnabled());
+
+    UseAccount(ServerAccount(refusing.Port()), 15);
+    QVERIFY(sendCurrent(false));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Information);
+    QVERIFY2(boxes.shown[0].text.find("550") != std::string::npos, boxes.shown[0].text.c_str());
+    QCOMPARE(form->SendState(), 0);
+
+    // While a run sends, the command does nothing.
+    form->Run().SetSendState(ssSending);
+    boxes.shown.clear();
+    form->SendCurrent1Click();
+    QVERIFY(boxes.shown.empty());
+    form->Run().SetSendState(ssIdle);
+    form->TableSource = nullptr;
+    project_.project.Attachments = attachments;
   }
 
   void mailingCommandNeedsAnAccountAndShowsTheWindow() {
@@ -326,8 +627,12 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Account is not selected"));
 
+    TProfile home;
+    home.AccountName = "HOME";
+    accounts_ = {home};
     OptForm->SetAccountNames({"HOME"});
     OptForm->ComboBox2->setCurrentIndex(0);
+    QCOMPARE(form->ActiveAccount(), &accounts_[0]);
     QString account;
     WhenModal([&](QWidget* m) {
       QCOMPARE(m, static_cast<QWidget*>(form.get()));

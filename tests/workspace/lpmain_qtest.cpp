@@ -31,9 +31,10 @@ namespace {
 
 struct TFakeMailing : IMailingWindow {
   int state = 0;
-  int shown = 0;
+  int shown = 0, sendCurrent = 0;
   int SendState() const override { return state; }
   void ShowMailing() override { ++shown; }
+  void SendCurrent1Click() override { ++sendCurrent; }
 };
 
 // The table as the frame reads it.
@@ -254,6 +255,17 @@ private slots:
                           "Descend0", "SpeedItem47", "Accounts1", "SendCurrent1"})
       QVERIFY2(w.Action(n)->isEnabled(), n);
     QVERIFY(sendCurrent->isEnabled());
+    // The menu item and the page's button both reach the mailing window, only while it is idle.
+    w.Action("SendCurrent1")->trigger();
+    sendCurrent->click();
+    QCOMPARE(mailing.sendCurrent, 2);
+    for (int busy : {1, 2}) {
+      mailing.state = busy;
+      w.SendCurrent1Click();
+      w.SpeedButton6Click();
+    }
+    mailing.state = 0;
+    QCOMPARE(mailing.sendCurrent, 2);
     QCOMPARE(w.Action("SpeedItem47")->text(), QString("Descended"));
 
     w.Action("Descend0")->trigger();

@@ -323,6 +323,7 @@ void TLPMain::BuildMenus() {
   // The frame's own commands.
   auto on = [this](const char* name, auto fn) { connect(Action(name), &QAction::triggered, this, fn); };
   on("Mailing1", [this] { Mailing1Click(); });
+  on("SendCurrent1", [this] { SendCurrent1Click(); });
   on("Accounts1", [this] {
     if (services_.Accounts) services_.Accounts->ShowAccounts();
   });
@@ -388,7 +389,7 @@ void TLPMain::BuildMenus() {
   forward("Redo5", "Redo1");
   forward("PlainMode5", "PlainText1");
   connect(databasePage_->SpeedButton5, &QToolButton::clicked, Action("CloseTable1"), &QAction::trigger);
-  connect(mailingPage_->SpeedButton6, &QToolButton::clicked, Action("SendCurrent1"), &QAction::trigger);
+  connect(mailingPage_->SpeedButton6, &QToolButton::clicked, this, &TLPMain::SpeedButton6Click);
 
   // The mode switch keeps the two menu items and buttons opposite.
   auto setMode = [this](int mode) {
@@ -739,6 +740,13 @@ void TLPMain::Mailing1Click() {
   }
   if (services_.Mailing) services_.Mailing->ShowMailing();
 }
+
+// Only while the mailing window is idle; the window's run checks the rest.
+void TLPMain::SendCurrent1Click() {
+  if (services_.Mailing && services_.Mailing->SendState() == 0) services_.Mailing->SendCurrent1Click();
+}
+
+void TLPMain::SpeedButton6Click() { SendCurrent1Click(); }
 
 void TLPMain::Exit1Click() { close(); }
 

@@ -81,6 +81,8 @@ public:
 
   // --- commands of the frame ---
   void Mailing1Click();
+  void SendCurrent1Click();
+  void SpeedButton6Click();
   void Exit1Click();
   void About1Click();
   void Help1Click();
