@@ -24,6 +24,7 @@
 #include "db/DataSet.h"
 #include "mailing/Merge.h"
 #include "mailing/ReportFieldList.h"
+#include "mailing/Report.h"
 #include "mailing/ui/SendForm.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
@@ -431,6 +432,63 @@ private slots:
     QCOMPARE(sink.Counts("delivered"), (std::map<std::string, int>{{"r0@sink.test", 1}, {"r1@sink.test", 1}}));
     for (int i = 0; i < 2; ++i) QCOMPARE(IndexFlags(i), std::make_pair(1, 0));
     QCOMPARE(boxes.shown.size(), size_t(1));
+  }
+
+  // Prepare over the example table, then Start: each merged message arrives
+  // once, with its subject, body, charset and attachment; the report lists both as Sent.
+  void preparedListIsDeliveredMerged() {
+    TScopedScriptedMessages boxes;
+    TSinkServer::Options o;
+    o.store = true;
+    TSinkServer sink(o);
+    QVERIFY(sink.Ok());
+    auto form = NewForm();
+    PutFileBytes(dir_ + "terms.txt", "Terms\r\n");
+    const auto saved = project_.project;
+    project_.project.Attachments = {dir_ + "terms.txt"};
+    project_.project.Subject = "Angebot f\xc3\xbcr %F_NAME %L_NAME";
+    w_->Tables().OpenDBFFile(dir_ + "example.dbf");
+    form->Button1->click();
+    project_.project = saved;
+    QCOMPARE(form->Mailing().MailList.Items.size(), size_t(2));
+    UseAccount(ServerAccount(sink.Port()), 15);
+    form->Run().SetSendState(ssIdle);
+    form->Button2->click();
+    QTRY_COMPARE_WITH_TIMEOUT(form->SendState(), 0, RunTimeoutMs);
+    QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
+    QCOMPARE(form->Panel2->text(), QString("2 Sent of 2"));
+
+    std::map<std::string, std::pair<std::string, std::string>> got;  // to: subject, body
+    for (const std::string& raw : sink.Messages()) {
+      TIdMessage m;
+      m.AttachmentFolder = dir_ + "received/";
+      m.LoadFromString(raw);
+      QVERIFY(raw.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos);
+      std::string body = m.BodyText();
+      int attachments = 0;
+      for (int i = 0; i < m.MessageParts.Count(); ++i) {
+        const TIdMessagePart& part = m.MessageParts[i];
+        if (part.Kind() == TIdPartKind::Attachment) {
+          ++attachments;
+          QCOMPARE(static_cast<const TIdAttachment&>(part).FileName, std::string("terms.txt"));
+          QCOMPARE(FileBytes(part.StoredPathName.string()), std::string("Terms\r\n"));
+        } else if (part.ContentType == "text/html") {
+          body = JoinLines(static_cast<const TIdText&>(part).Body);
+        }
+      }
+      QCOMPARE(attachments, 1);
+      QCOMPARE(m.Recipients.Count(), 1);
+      got[m.Recipients[0].Address] = {m.Subject, body};
+    }
+    using P = std::pair<std::string, std::string>;
+    const std::map<std::string, P> expected = {
+        {"john.smith@example.com", P{"Angebot f\xc3\xbcr John Smith", "<p>Dear John</p>"}},
+        {"mary.jones@example.com", P{"Angebot f\xc3\xbcr Mary Jones", "<p>Dear Mary</p>"}}};
+    QCOMPARE(got, expected);
+    const std::vector<std::string> lines = ReportItemLines(form->Mailing().MailList);
+    QCOMPARE(lines.size(), size_t(2));
+    for (const auto& l : lines) QVERIFY2(l.substr(7, 9) == "Sent     ", l.c_str());
+    QVERIFY(boxes.shown.empty());
   }
 
   // Both senders stalled inside DATA: Stop waits 15 s on the run's clock,
