@@ -405,13 +405,19 @@ private slots:
     QVERIFY(sink.Ok());
     auto form = NewForm();
     PutList(form->Mailing(), RunList(2));
+    form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
     form->Run().SetSendState(ssIdle);
+    form->show();
     QCOMPARE(form->Button2->text(), QString("Start"));
     form->findChild<QPushButton*>("Button2")->click();
     QCOMPARE(form->SendState(), 2);
     QCOMPARE(form->Button2->text(), QString("Stop"));
     QVERIFY(!form->Button1->isEnabled() && !form->Button3->isEnabled() && !form->Button6->isEnabled());
+    // Hide: the window goes, the run goes on.
+    QVERIFY(form->CancelBtn->isEnabled());
+    form->CancelBtn->click();
+    QVERIFY(!form->isVisible());
     QVERIFY(!w_->Action("SendCurrent1")->isEnabled());
     // The main window stays while the mailing goes on.
     QVERIFY(!w_->FormCloseQuery());
@@ -501,10 +507,19 @@ private slots:
     QVERIFY(sink.Ok());
     auto form = NewForm();
     PutList(form->Mailing(), RunList(2));
+    form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
     form->Run().SetSendState(ssIdle);
+    form->show();
     form->Button2->click();
     QTRY_COMPARE_WITH_TIMEOUT(sink.Log("stalled").size(), size_t(2), RunTimeoutMs);
+    // Hidden, the run goes on; shown again, it stops.
+    form->CancelBtn->click();
+    QVERIFY(!form->isVisible());
+    QTest::qWait(3 * TSendForm::Timer3Interval);
+    QCOMPARE(form->SendState(), 2);
+    QVERIFY(form->Timer3->isActive());
+    form->show();
     form->Button2->click();
     QVERIFY(form->Run().Aborting());
     QVERIFY(!form->Button2->isEnabled());
