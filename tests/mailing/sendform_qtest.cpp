@@ -383,6 +383,15 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Account is not selected"));
     QCOMPARE(form->SendState(), 0);
+    // A port that is not a number: said, and nothing starts.
+    TProfile badPort = ServerAccount(25);
+    badPort.SmtpPort = "2x5";
+    UseAccount(badPort, 15);
+    form->Button2->click();
+    QCOMPARE(boxes.shown.size(), size_t(2));
+    QVERIFY2(boxes.shown[1].text.find("\"2x5\"") != std::string::npos, boxes.shown[1].text.c_str());
+    QCOMPARE(form->SendState(), 0);
+    QVERIFY(!form->Timer3->isActive());
 
     // While sending the button stops, and Reset waits.
     form->Mailing().MailList.Items[2].Failed = true;
