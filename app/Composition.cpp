@@ -1,5 +1,7 @@
 #include "app/Composition.h"
 
+#include "withdrawal/ui/RespForm.h"
+#include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -12,6 +14,8 @@
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
+  // The withdrawal set-up belongs to the main window's creation.
+  new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   OptForm->LoadOptions();
@@ -21,6 +25,7 @@ TLPMain* CreateWindows() {
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
+  RespForm = new TRespForm(mainWindow);
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
@@ -28,6 +33,9 @@ TLPMain* CreateWindows() {
 }
 
 void DestroyWindows(TLPMain* mainWindow) {
+  // The page's window code goes first: it is bound to the main window's controls.
+  delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
   delete mainWindow;
+  RespForm = nullptr;
   OptForm = nullptr;
 }

@@ -79,6 +79,14 @@ public:
   virtual std::string PreviewFileName() const = 0;  // "" when none
 };
 
+// The Withdrawal page's commands that the frame and the mailing window start.
+class IWithdrawalPage {
+public:
+  virtual ~IWithdrawalPage() = default;
+  virtual void TabSheet4Show() = 0;             // the page was shown
+  virtual void UpdateWithdrawalControls() = 0;  // its enabling
+};
+
 // Everything the frame is given; each may stay null.
 struct TFrameServices {
   IMailingWindow* Mailing = nullptr;
@@ -89,4 +97,5 @@ struct TFrameServices {
   IHighlightSlots* Highlight = nullptr;
   IReports* Reports = nullptr;
   IMailPreview* Preview = nullptr;
+  IWithdrawalPage* Withdrawal = nullptr;
 };
