@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The mailing window (TSendForm).
 class IMailingWindow {
@@ -85,6 +86,9 @@ public:
   virtual ~IWithdrawalPage() = default;
   virtual void TabSheet4Show() = 0;             // the page was shown
   virtual void UpdateWithdrawalControls() = 0;  // its enabling
+  // The account combo refilled with the account names in account order; the
+  // selected scheme's account is selected again.
+  virtual void FillAccountCombo(const std::vector<std::string>& names) = 0;
 };
 
 // Everything the frame is given; each may stay null.

@@ -622,6 +622,129 @@ private slots:
     QVERIFY(StoredSchemes().empty());
   }
 
+  void extractSelectedMessagesThenAFieldTheTableLacks() {
+    TScopedScriptedMessages boxes;
+    AnswerName("REPLIES");
+    w_->Action("AddScheme1")->trigger();
+    w_->Action("Parser1")->trigger();
+    AnswerName("Name:");
+    p_->Button1->click();
+    p_->Button3->click();
+    Choose(p_->ComboBox6, "Name:");
+    TypeInto(p_->ComboBox11, "NAME");
+    TypeInto(p_->ComboBox10, "CONTENT");
+    TypeInto(p_->ComboBox13, "RECEIVED");
+    TypeInto(p_->ComboBox15, "SENDER");
+
+    auto to = [](TIdMessage& m) { m.Recipients.Add().Address = "orders@example.com"; };
+    Store("first", 46001, [&](TIdMessage& m) {
+      to(m);
+      m.MessageParts.AddText({"Name: Ann", "thanks"});
+    });
+    Store("second", 46002, [&](TIdMessage& m) {
+      to(m);
+      m.MessageParts.AddText({"<html><body><p>Name: Bob</p></body></html>"});
+    });
+    Store("third", 46003, [&](TIdMessage& m) {
+      to(m);
+      m.SetBodyText("Name: Cy");
+    });
+    w_->Action("Body1")->trigger();
+    QCOMPARE(Subjects(), QStringList({"third", "second", "first"}));
+    Row(0)->setSelected(false);
+    Row(1)->setSelected(true);
+    Row(2)->setSelected(true);
+    ui_->ListView1Click();
+    QCOMPARE(Memo(p_->Memo3), QString("Name: Bob\n"));
+
+    const std::string table = MakeTable("Replies");
+    int dialogs = 0;
+    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
+      ++dialogs;
+      return table;
+    };
+    w_->Action("Extract1")->trigger();
+    QCOMPARE(dialogs, 1);
+    QCOMPARE(boxes.shown.size(), size_t(0));
+    TDataSet& q = w_->Tables().Workspace.ADOQuery1;
+    QCOMPARE(q.RecordCount(), 2);
+    // The viewer shows the selected message again.
+    QCOMPARE(Memo(p_->Memo3), QString("Name: Bob\n"));
+    q.First();
+    QCOMPARE(q.FieldByName("NAME").AsString(), std::string("Bob"));
+    QCOMPARE(q.FieldByName("SENDER").AsString(), std::string("ann@example.com"));
+    QCOMPARE(q.FieldByName("RECEIVED").AsDateTime(), 46002.0);
+    QCOMPARE(q.FieldByName("CONTENT").AsString(),
+             std::string("From: Ann <ann@example.com> \r\nTo: orders@example.com\r\nSubject: second\r\n\r\n"
+                         "Name: Bob\r\n"));
+    q.Next();
+    QCOMPARE(q.FieldByName("NAME").AsString(), std::string("Ann"));
+    QCOMPARE(q.FieldByName("CONTENT").AsString(),
+             std::string("From: Ann <ann@example.com> \r\nTo: orders@example.com\r\nSubject: first\r\n\r\n"
+                         "Name: Ann\r\nthanks"));
+
+    // A field the table lacks: the message, and nothing appended.
+    w_->Action("Parser1")->trigger();
+    TypeInto(p_->ComboBox16, "NOPE");
+    w_->Action("Extract1")->trigger();
+    QCOMPARE(dialogs, 1);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, std::string("Field 'NOPE' not found"));
+    QCOMPARE(q.RecordCount(), 2);
+    QCOMPARE(Memo(p_->Memo3), QString("Name: Bob\n"));
+
+    // Free-text mode writes the free text with an empty sender.
+    TypeInto(p_->ComboBox16, "");
+    p_->CheckBox4->setChecked(true);
+    p_->Memo6->setPlainText("Name: Dee");
+    w_->Action("SpeedItem46")->trigger();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(q.RecordCount(), 3);
+    q.Last();
+    QCOMPARE(q.FieldByName("NAME").AsString(), std::string("Dee"));
+    QCOMPARE(q.FieldByName("SENDER").AsString(), std::string());
+    QCOMPARE(q.FieldByName("CONTENT").AsString(), std::string("Name: Dee"));
+    w_->Tables().CloseTable0Click();
+    // With no table and the dialog cancelled: nothing, and no message.
+    w_->Tables().GetOpenFileName = [](const std::string&, const std::string&, const std::string&) {
+      return std::string();
+    };
+    w_->Action("Extract1")->trigger();
+    QVERIFY(!w_->Tables().TableOpen());
+    QCOMPARE(boxes.shown.size(), size_t(1));
+  }
+
+  void choosingAnotherSchemeRefillsTheParserPage() {
+    TScopedScriptedMessages boxes;
+    AnswerName("A");
+    w_->Action("AddScheme1")->trigger();
+    AnswerName("a:");
+    p_->Button1->click();
+    p_->Button3->click();
+    Choose(p_->ComboBox6, "a:");
+    AnswerName("B");
+    w_->Action("AddScheme1")->trigger();
+    QCOMPARE(p_->TextListBox1->count(), 0);
+    QCOMPARE(p_->ListBox4->count(), 0);
+    p_->CheckBox4->setChecked(true);
+    p_->Memo6->setPlainText("a: one");
+    Choose(p_->ComboBox3, "A");
+    QCOMPARE(Items(p_->TextListBox1), QStringList({"a:"}));
+    QCOMPARE(Items(p_->ListBox4), QStringList({"Value-1"}));
+    QCOMPARE(p_->ComboBox6->currentText(), QString("a:"));
+    QCOMPARE(Memo(p_->Memo4), QString("one"));
+    QCOMPARE(p_->Label13->text(), QString("a:"));
+    Choose(p_->ComboBox3, "B");
+    QCOMPARE(p_->TextListBox1->count(), 0);
+    QCOMPARE(Memo(p_->Memo4), QString());
+    QCOMPARE(p_->Label13->text(), QString());
+    // Two names differing only in case are one scheme.
+    AnswerName("b");
+    w_->Action("AddScheme1")->trigger();
+    QCOMPARE(p_->ComboBox3->count(), 2);
+    QCOMPARE(boxes.shown.back().text, std::string("Scheme \"b\" already exists"));
+  }
+
   void fieldCombosWithNoTableOpen() {
     TScopedScriptedMessages boxes;
     AnswerName("F");

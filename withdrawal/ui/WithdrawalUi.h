@@ -101,7 +101,7 @@ public:
 
   // The account combo: refilled by the accounts window with the names in
   // account order, selecting the selected scheme's account.
-  void FillAccountCombo(const std::vector<std::string>& names);
+  void FillAccountCombo(const std::vector<std::string>& names) override;
   int SelectedAccount() const;
   // The selected scheme's account; none without a selected scheme.
   std::optional<std::string> SelectedSchemeAccount() const;
