@@ -120,14 +120,6 @@ TEST(StoredEntries, StoreNamesTheEntryTheListReads) {
   EXPECT_FALSE(data.ReadStoredMessage("46999.5", true));
 }
 
-TEST(StoredEntries, AStoreThatCannotWriteNamesNothing) {
-  TTempFolder temp;
-  TExtractData data(temp.Path());
-  std::filesystem::create_directories(data.StoreFileName());  // a folder where the file should be
-  TIdMessage m;
-  EXPECT_EQ(data.StoreMessage(m, InboxFolderName), "");
-}
-
 // ------------------------------------------------------------------ enabling
 
 struct TEnablingCase {

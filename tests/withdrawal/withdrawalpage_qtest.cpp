@@ -547,6 +547,16 @@ private slots:
     QVERIFY(!On("GetMailList1"));
   }
 
+  void aMessageStoredBeforeThePageWasShownBringsTheWholeStore() {
+    Store("a", 46001, [](TIdMessage& m) { m.SetBodyText("a"); });
+    Store("b", 46002, [](TIdMessage& m) { m.SetBodyText("b"); });
+    ui_->MessageStored(Store("c", 46003, [](TIdMessage& m) { m.SetBodyText("c"); }));
+    QCOMPARE(Subjects(), QStringList({"c", "b", "a"}));
+    QVERIFY(Row(0)->isSelected());
+    QCOMPARE(Memo(p_->Memo3), QString("c"));
+    QCOMPARE(p_->StatusPanel3b->text(), QString(" 3 message(s)"));
+  }
+
   void enablingFollowsSchemesMarkersAndRules() {
     TScopedScriptedMessages boxes;
     auto schemeCommands = [&](bool on) {

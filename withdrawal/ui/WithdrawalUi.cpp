@@ -144,7 +144,7 @@ void TWithdrawalUi::Bind() {
   user(p.SpeedButton2, &QToolButton::clicked, &TWithdrawalUi::SpeedButton2Click);
   user(p.SpeedButton4, &QToolButton::clicked, &TWithdrawalUi::SpeedButton4Click);
   connect(p.PageControl3, &QTabWidget::currentChanged, this, [this] {
-    if (page_.PageControl3->currentWidget()->objectName() == "TabSheet15") TabSheet15Show();
+    if (PreviewTabCurrent()) TabSheet15Show();
   });
   p.ListView1->installEventFilter(this);
   p.ListView1->viewport()->installEventFilter(this);
@@ -585,12 +585,17 @@ std::string TWithdrawalUi::PreviewText() const {
   return page_.CheckBox4->isChecked() ? MemoText(page_.Memo6) : viewerText_;
 }
 
+bool TWithdrawalUi::PreviewTabCurrent() const {
+  const QWidget* tab = page_.PageControl3->currentWidget();
+  return tab && tab->objectName() == "TabSheet15";
+}
+
 void TWithdrawalUi::PreviewParse(bool focus) {
   TWithdrawalPage& p = page_;
   const TPreviewValue v = ::PreviewParse(Data, SelectedScheme(), PreviewText(), p.ComboBox4->currentIndex());
   SetMemoText(p.Memo4, v.Value);
   p.Label13->setText(Q(v.Marker));
-  const bool previewShown = p.isVisible() && p.PageControl3->currentWidget()->objectName() == "TabSheet15";
+  const bool previewShown = p.isVisible() && PreviewTabCurrent();
   if (focus && previewShown && p.ComboBox4->isEnabled()) p.ComboBox4->setFocus();
 }
 
@@ -645,7 +650,10 @@ void TWithdrawalUi::TabSheet4Show() {
   page_.ListView1->setFocus();
 }
 
-void TWithdrawalUi::RefreshMailList() { Data.ReadMailList(); }
+void TWithdrawalUi::RefreshMailList() {
+  Data.ReadMailList();
+  listRead_ = true;
+}
 
 void TWithdrawalUi::SelectRow(int row) {
   QTreeWidget* view = page_.ListView1;
@@ -700,6 +708,7 @@ void TWithdrawalUi::SpeedItem41Click() {
   for (int row : rows)
     if (row < static_cast<int>(Data.MailList.size())) names.push_back(Data.MailList[static_cast<size_t>(row)].EntryName);
   Data.DeleteMessages(names);  // reads the list again
+  listRead_ = true;
   RefreshMailControl();
   RefreshMailMemo(SelectedRow());
   if (page_.isVisible()) page_.ListView1->setFocus();
@@ -733,7 +742,9 @@ void TWithdrawalUi::SpeedItem39Click() {
 }
 
 void TWithdrawalUi::MessageStored(const std::string& entryName) {
-  std::unique_ptr<TIdMessage> listed = entryName.empty() ? nullptr : Data.ReadStoredMessage(entryName, true);
+  // Until the list has been read once, it holds nothing of the store to join.
+  std::unique_ptr<TIdMessage> listed =
+      entryName.empty() || !listRead_ ? nullptr : Data.ReadStoredMessage(entryName, true);
   if (!listed) {
     RefreshMailList();
     RefreshMailControl();

@@ -126,6 +126,7 @@ private:
   void ShowMessageCount();
   void SelectRow(int row);
   bool TableOpen() const;
+  bool PreviewTabCurrent() const;
   int SelectedMarker() const;
   int SelectedRule() const;
 
@@ -138,5 +139,6 @@ private:
   std::string viewerText_;
   std::string viewerEntry_;  // the store entry the viewer shows
   bool getListRunning_ = false;
+  bool listRead_ = false;  // the mail list has been read from the store
   int filling_ = 0;  // programmatic refills: their change signals edit nothing
 };
