@@ -1,12 +1,12 @@
 #include "app/Composition.h"
 
-#include <QAction>
-
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProForm.h"
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
+#include "withdrawal/ui/RespForm.h"
+#include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -24,6 +24,8 @@
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
+  // The withdrawal set-up belongs to the main window's creation.
+  new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
@@ -40,17 +42,14 @@ TLPMain* CreateWindows() {
   RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
   EditForm = new TEditForm(mainWindow);
+  RespForm = new TRespForm(mainWindow);
   // The project and the merge are given to it as they come; the run is its own.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   sendForm->Accounts = &proForm->Profiles();
   OptForm->SetHost(sendForm);
   sendForm->ReportFields = logForm;
-  // Get List waits while a mailing sends; the page's other rules join here when it has them.
-  sendForm->OnUpdateWithdrawalControls = [mainWindow, sendForm] {
-    const bool getList = sendForm->SendState() != ssSending;
-    for (const char* name : {"SpeedItem39", "GetMailList1"})
-      if (QAction* a = mainWindow->Action(name)) a->setEnabled(getList);
-  };
+  // Get List and the page's other commands follow the mailing window's state.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow] { mainWindow->UpdateWithdrawalControls(); };
   auto* repForm = new TRepForm(mainWindow);
   sendForm->ReportForm = repForm;
   // The last window of start-up.
@@ -65,6 +64,9 @@ TLPMain* CreateWindows() {
 }
 
 void DestroyWindows(TLPMain* mainWindow) {
+  // The page's window code goes first: it is bound to the main window's controls.
+  delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
   delete mainWindow;
+  RespForm = nullptr;
   OptForm = nullptr;
 }

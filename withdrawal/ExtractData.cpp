@@ -74,7 +74,7 @@ TExtractData::TExtractData(std::filesystem::path storeFolder) : StoreFolder(std:
 
 std::string TExtractData::StoreFileName() const { return (StoreFolder / PopmailFileName).string(); }
 
-void TExtractData::StoreMessage(const TIdMessage& message, const std::string& folder) {
+std::string TExtractData::StoreMessage(const TIdMessage& message, const std::string& folder) {
   std::string text = MessageTimeText(Clock());
   std::string name, type;
   SplitEntryName(text, name, type);
@@ -92,7 +92,9 @@ void TExtractData::StoreMessage(const TIdMessage& message, const std::string& fo
     DiskFindEntry(cursor);
   }
   DiskBeginWrite(cursor, 512);
-  if (DiskIoResult == 0 && !DiskEof(cursor)) WriteMessage(cursor, message);
+  if (DiskIoResult != 0 || DiskEof(cursor)) return {};
+  WriteMessage(cursor, message);
+  return DiskIoResult == 0 ? name + type : std::string();
 }
 
 void TExtractData::LoadMessageIds() {
@@ -167,6 +169,10 @@ void TExtractData::ReadMailList() {
 }
 
 std::unique_ptr<TIdMessage> TExtractData::ReadFullMessage(const std::string& entryName) const {
+  return ReadStoredMessage(entryName, false);
+}
+
+std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& entryName, bool skipBodies) const {
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return nullptr;
   std::string name, type;
@@ -179,7 +185,7 @@ std::unique_ptr<TIdMessage> TExtractData::ReadFullMessage(const std::string& ent
   DiskOpenNamed(cursor);
   if (DiskIoResult != 0 || DiskEof(cursor)) return nullptr;
   auto message = std::make_unique<TIdMessage>();
-  ReadMessage(cursor, *message, false);
+  ReadMessage(cursor, *message, skipBodies);
   return message;
 }
 

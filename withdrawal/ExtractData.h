@@ -47,8 +47,9 @@ public:
   // The clock that names stored messages; tests replace it.
   std::function<TDateTime()> Clock = MessageTimeNow;
 
-  // Stores one message as a new entry of the folder (created when missing).
-  void StoreMessage(const TIdMessage& message, const std::string& folder);
+  // Stores one message as a new entry of the folder (created when missing);
+  // the entry's name as the mail list holds it, empty when nothing was written.
+  std::string StoreMessage(const TIdMessage& message, const std::string& folder);
 
   void LoadMessageIds();
   void SaveMessageIds();
@@ -99,5 +100,7 @@ public:
   // found); delete the listed entries named, then read the list again.
   void ReadMailList();
   std::unique_ptr<TIdMessage> ReadFullMessage(const std::string& entryName) const;
+  // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
+  std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
 };
