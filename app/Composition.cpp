@@ -32,6 +32,7 @@ TLPMain* CreateWindows() {
   auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
+  proForm->RefreshAccountLists();
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
