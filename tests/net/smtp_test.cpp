@@ -347,6 +347,14 @@ TEST(Smtp, EveryAddressFieldTakesExactlyOneAddress) {
       EXPECT_THROW(NetEncodeMessage(m, ""), EIdException) << f.name << " " << address;
     }
   }
+  // A recipient named but without an address is refused too, not dropped.
+  {
+    TIdMessage m = SimpleMessage("to@x.test", "named only");
+    m.CCList.SetEMailAddresses("John Smith <>");
+    TIdSMTP c;
+    Configure(c, sink.Port());
+    EXPECT_EQ(ErrorOf([&] { c.Send(m); }).rfind("Invalid recipient address: ", 0), 0u);
+  }
   // Nothing of it reached the sink: no connection at all.
   EXPECT_TRUE(sink.Lines().empty()) << sink.Lines().front();
 
