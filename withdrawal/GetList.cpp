@@ -126,6 +126,11 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
   if ((profile.UserId.empty() || profile.Password.empty()) &&
       MessageService().Show(TMsgKind::Error, NoCredentialsText, "Error", TMsgButtons::YesNo) != TMsgResult::Yes)
     return result;
+  // Closed while the box was open.
+  if (stopRequested_) {
+    result.Outcome = TGetListOutcome::Stopped;
+    return result;
+  }
 
   TIdPOP3& pop3 = data.CreatePop3Client();
   result.Outcome = TGetListOutcome::Failed;

@@ -14,6 +14,11 @@
 // request (the window closing) ends the run at the next such point, cleaning
 // up as any other end does.
 //
+// Binding: the page owns one TGetList for the one TExtractData and calls Run
+// from both Get List commands with the account selected in the account combo.
+// The view must outlive Run: a window asked to close while Running() calls
+// RequestStop, refuses the close, and closes itself once Run has returned.
+//
 // Safety: a message is deleted on the server only after it was stored (or was
 // known from an earlier run); the known ids are committed only by a run that
 // reached the end of the mailbox; a message that fails (refused, too large,

@@ -144,6 +144,29 @@ TEST_F(GetListTest, NoAccountSelectedOnlySays) {
   EXPECT_EQ(data->Pop3, nullptr);
 }
 
+// The window closes while the credentials box is open.
+TEST_F(GetListTest, StopWhileTheBoxIsOpenConnectsNowhere) {
+  struct TClosingBox : IMessageService {
+    TGetList* run;
+    TMsgResult Show(TMsgKind, const std::string&, const std::string&, TMsgButtons) override {
+      run->RequestStop();
+      return TMsgResult::Yes;
+    }
+  } box;
+  box.run = &getList;
+  SetMessageService(&box);
+  TFakePop3Server fake;
+  ASSERT_TRUE(fake.Ok());
+  account.Pop3Port = std::to_string(fake.Port());
+  account.Password.clear();
+  TGetListResult r = Run();
+  SetMessageService(&boxes);
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Stopped);
+  EXPECT_TRUE(view.statuses.empty());
+  EXPECT_EQ(fake.Sessions(), 0);
+  EXPECT_FALSE(getList.Running());
+}
+
 TEST_F(GetListTest, PortNotANumberKeepsConnectingText) {
   account.Pop3Port = "11o";
   TGetListResult r = Run();
