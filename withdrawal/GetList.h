@@ -64,7 +64,7 @@ enum class TGetListOutcome {
 
 struct TGetListResult {
   TGetListOutcome Outcome = TGetListOutcome::Refused;
-  int Received = 0;  // messages fetched and stored
+  int Received = 0;  // messages fetched (the counter of the status text)
 };
 
 // Waits of a POP3 call on a silent server.
