@@ -25,11 +25,14 @@
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
   // The withdrawal set-up belongs to the main window's creation.
-  new TWithdrawalUi(*mainWindow, mainWindow->Tables());
+  auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+  // The withdrawal account list shows the selected scheme's account.
+  proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
+  proForm->RefreshAccountLists();
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);

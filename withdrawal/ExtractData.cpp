@@ -82,19 +82,25 @@ std::string TExtractData::StoreMessage(const TIdMessage& message, const std::str
   diskfile disk;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":" + folder, name, type);
-  TDiskCloser closer{disk};
-  OpenOrCreateStore(disk, fileName);
-  DiskFindEntry(cursor);
-  if (DiskEof(cursor)) {
-    logdisk folderCursor;
-    DiskOpenEntry(disk, folderCursor, ":", folder, "");
-    DiskAddEntry(folderCursor, "");
+  bool written = false;
+  {
+    TDiskCloser closer{disk};
+    OpenOrCreateStore(disk, fileName);
     DiskFindEntry(cursor);
+    if (DiskEof(cursor)) {
+      logdisk folderCursor;
+      DiskOpenEntry(disk, folderCursor, ":", folder, "");
+      DiskAddEntry(folderCursor, "");
+      DiskFindEntry(cursor);
+    }
+    DiskBeginWrite(cursor, 512);
+    if (DiskIoResult == 0 && !DiskEof(cursor)) {
+      WriteMessage(cursor, message);
+      written = DiskIoResult == 0;
+    }
   }
-  DiskBeginWrite(cursor, 512);
-  if (DiskIoResult != 0 || DiskEof(cursor)) return {};
-  WriteMessage(cursor, message);
-  return DiskIoResult == 0 ? name + type : std::string();
+  // The close writes the free table: a failure there loses the record too.
+  return written && DiskIoResult == 0 ? name + type : std::string();
 }
 
 void TExtractData::LoadMessageIds() {

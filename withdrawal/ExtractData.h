@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/IdMessage.h"
+#include "net/IdPOP3.h"
 #include "withdrawal/MessageStore.h"
 #include "withdrawal/Scheme.h"
 
@@ -47,8 +48,17 @@ public:
   // The clock that names stored messages; tests replace it.
   std::function<TDateTime()> Clock = MessageTimeNow;
 
+  // The one POP3 client of Get List, made at the end of the withdrawal set-up
+  // and kept for the program's life.
+  std::unique_ptr<TIdPOP3> Pop3;
+  TIdPOP3& CreatePop3Client() {
+    if (!Pop3) Pop3 = std::make_unique<TIdPOP3>();
+    return *Pop3;
+  }
+
   // Stores one message as a new entry of the folder (created when missing);
-  // the entry's name as the mail list holds it, empty when nothing was written.
+  // the entry's name as the mail list holds it (name and type joined), empty
+  // when nothing was written.
   std::string StoreMessage(const TIdMessage& message, const std::string& folder);
 
   void LoadMessageIds();
