@@ -23,16 +23,6 @@
 #include "workspace/ui/PageKit.h"
 #include "workspace/ui/TableUi.h"
 
-// The tag sign as the Options hold it when a text is merged.
-class TSendForm::TOptionsTagSign : public ITagSignSource {
-public:
-  explicit TOptionsTagSign(const TOptForm* options) : options_(options) {}
-  char TagSign() const override { return TagSignOf(options_ ? options_->TagSignIndex() : 0); }
-
-private:
-  const TOptForm* options_;
-};
-
 namespace {
 
 QLabel* Panel(QWidget* parent, const char* name) {
@@ -119,16 +109,9 @@ TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* option
 }
 
 TSendForm::~TSendForm() {
-  // The run's threads end before the controls they report to go, and
-  // before the merger Send Current's thread was built with.
+  // The run's threads end before the controls they report to go.
   run_.reset();
   SetWaitCursor(false);
-}
-
-void TSendForm::MergeThrough(TReader& reader, ITagValueSource& values) {
-  if (!tagSign_) tagSign_ = std::make_unique<TOptionsTagSign>(options_);
-  merger_ = std::make_unique<TMerger>(reader, values, *tagSign_);
-  Merge = merger_.get();
 }
 
 const TProfile* TSendForm::ActiveAccount() const {

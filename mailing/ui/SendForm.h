@@ -22,8 +22,6 @@ class QPushButton;
 class QTimer;
 class IMailingProject;
 class TMerger;
-class TReader;
-class ITagValueSource;
 class IReportFieldList;
 class TDataSet;
 class TLPMain;
@@ -49,10 +47,6 @@ public:
   TRepForm* ReportForm = nullptr;                    // "Report...", modal
   // The table Prepare and Send Current read; the frame's open table unless set.
   std::function<TDataSet*()> TableSource;
-
-  // Merge becomes a merger of the window's own over these tag values, with
-  // the main window's tokenizer and the tag sign the Options hold.
-  void MergeThrough(TReader& reader, ITagValueSource& values);
 
   TPreparedMailing& Mailing() { return mailing_; }
   TMailRun& Run() { return *run_; }
@@ -128,7 +122,4 @@ private:
   TOptForm* options_;
   bool waiting_ = false;
   std::unique_ptr<TMailRun> run_;  // after mailing_: it works on it
-  class TOptionsTagSign;
-  std::unique_ptr<TOptionsTagSign> tagSign_;
-  std::unique_ptr<TMerger> merger_;
 };

@@ -261,29 +261,6 @@ private slots:
     QVERIFY(boxes.shown.empty());
   }
 
-  // The window's own merger reads the tag sign the Options hold at that moment.
-  void prepareMergesWithTheOptionsTagSign() {
-    TScopedScriptedMessages boxes;
-    auto form = NewForm();
-    TReader reader;
-    SetUpMergeReader(reader);
-    form->MergeThrough(reader, merge_.tags_);
-    QVERIFY(form->Merge && form->Merge != &merge_.Merger());
-    const auto saved = project_.project;
-    project_.project.Subject = "For ~F_NAME %L_NAME";
-    project_.project.HtmlSource = "<p>~L_NAME</p>";
-    w_->Tables().OpenDBFFile(dir_ + "example.dbf");
-    OptForm->ComboBox3->setCurrentIndex(1);  // "~"
-    form->Button1Click();
-    OptForm->ComboBox3->setCurrentIndex(0);
-    project_.project = saved;
-    QVERIFY(boxes.shown.empty());
-    const TMailList& list = form->Mailing().MailList;
-    QCOMPARE(list.Items.size(), size_t(2));
-    QCOMPARE(list.Items[0].Subject, std::string("For John %L_NAME"));
-    QCOMPARE(list.Items[1].Body, std::string("<p>Jones</p>"));
-  }
-
   void prepareSaysWhatIsMissing() {
     TScopedScriptedMessages boxes;
     auto form = NewForm();
