@@ -5,14 +5,15 @@
 // next pause and closes once it has cleaned up.
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 #include "withdrawal/GetList.h"
 #include "withdrawal/ui/GetListRunner.h"
+#include "withdrawal/ui/WithdrawalUi.h"
 
 struct TProfile;
 class QMainWindow;
-class TWithdrawalUi;
 
 class TGetListBinding : public QObject, public IGetListRunner, public IGetListView {
   Q_OBJECT
@@ -35,7 +36,8 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  TWithdrawalUi& page_;
+  // The page may go first at shut-down.
+  QPointer<TWithdrawalUi> page_;
   QMainWindow& main_;
   std::function<const TProfile*(int)> account_;
   TGetList getList_;
