@@ -5,6 +5,7 @@
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
+#include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/RespForm.h"
 #include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/ui/About.h"
@@ -33,6 +34,10 @@ TLPMain* CreateWindows() {
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
+  new TGetListBinding(*withdrawal, *mainWindow, [proForm](int index) -> const TProfile* {
+    const TProfiles& accounts = proForm->Profiles();
+    return index >= 0 && static_cast<size_t>(index) < accounts.size() ? &accounts[static_cast<size_t>(index)] : nullptr;
+  });
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);

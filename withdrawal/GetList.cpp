@@ -8,6 +8,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
+#include "withdrawal/MailView.h"
 
 namespace {
 
@@ -90,20 +91,8 @@ std::unique_ptr<TIdMessage> ListCopy(TIdMessage& msg) {
   return copy;
 }
 
-double DateKey(const TPop3Mail& m) {
-  double d = m.Message ? m.Message->Date : 0;
-  return std::isnan(d) ? -std::numeric_limits<double>::infinity() : d;
-}
 
 }  // namespace
-
-int InsertNewestFirst(TPop3MailList& list, TPop3Mail item) {
-  const double key = DateKey(item);
-  size_t at = 0;
-  while (at < list.size() && DateKey(list[at]) > key) ++at;
-  list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), std::move(item));
-  return static_cast<int>(at);
-}
 
 TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetListView& view) {
   TGetListResult result;
@@ -191,7 +180,7 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
             if (entry.empty())
               throw EIdException("The message could not be written to \"" + data.StoreFileName() + "\"");
             if (leaveOnServer) data.SeenIds.push_back(id);
-            int index = InsertNewestFirst(data.MailList, {entry, ListCopy(msg)});
+            int index = InsertMailNewestFirst(data.MailList, {entry, ListCopy(msg)});
             msg = TIdMessage();
             msg.AttachmentFolder = AttachmentFolder;
             view.MessageStored(index);

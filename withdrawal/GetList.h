@@ -101,7 +101,3 @@ private:
   bool stopRequested_ = false;
 };
 
-// Inserts Item into a newest-first list before every item of the same or an
-// older date (the place a new entry takes when the list is read again);
-// returns its index.
-int InsertNewestFirst(TPop3MailList& list, TPop3Mail item);

@@ -1,4 +1,5 @@
 #include "withdrawal/GetList.h"
+#include "withdrawal/MailView.h"
 
 #include <gtest/gtest.h>
 
@@ -211,7 +212,7 @@ TEST(InsertNewestFirstTest, TakesThePlaceOfANewEntry) {
     }
     auto m = std::make_unique<TIdMessage>();
     m->Date = c.date;
-    EXPECT_EQ(InsertNewestFirst(list, {"new", std::move(m)}), c.index);
+    EXPECT_EQ(InsertMailNewestFirst(list, {"new", std::move(m)}), c.index);
     ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[static_cast<size_t>(c.index)].EntryName, "new");
   }

@@ -27,8 +27,11 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "platform/TextLines.h"
+#include "mailing/Profile.h"
+#include "support/FakePop3Server.h"
 #include "support/WithdrawalTestSupport.h"
 #include "withdrawal/SchemesFile.h"
+#include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/GetListRunner.h"
 #include "withdrawal/ui/RespForm.h"
 #include "withdrawal/ui/WithdrawalUi.h"
@@ -546,6 +549,48 @@ private slots:
     w_->Services().Mailing = nullptr;
     ui_->SetGetListRunner(nullptr);
     QVERIFY(!On("GetMailList1"));
+  }
+
+  // Get List through the real run: the messages appear in the list newest
+  // first, and a close asked for during the run waits for its end.
+  void getListFetchesIntoTheListAndAClosePausesForIt() {
+    TScopedScriptedMessages boxes;
+    TFakePop3Server server;
+    QVERIFY(server.Ok());
+    auto mail = [](const char* subject, const char* date) {
+      return std::string("From: Sender <sender@x.test>\r\nSubject: ") + subject + "\r\nDate: " + date +
+             "\r\nMessage-Id: <" + subject + "@x.test>\r\n\r\nbody\r\n";
+    };
+    server.AddMessage(mail("older", "Mon, 7 Dec 2026 10:00:00 +0000"));
+    server.AddMessage(mail("newer", "Tue, 8 Dec 2026 10:00:00 +0000"));
+    TProfile account;
+    account.AccountName = "Replies";
+    account.Pop3Server = "127.0.0.1";
+    account.Pop3Port = std::to_string(server.Port());
+    account.UserId = "me";
+    account.Password = "secret";
+    bool closeSeenDuringRun = false;
+    TGetListBinding binding(*ui_, *w_, [&](int) -> const TProfile* { return &account; });
+    ui_->RefreshMailList();
+    // The second message's pause is where the user closes the window.
+    QTimer::singleShot(0, [&] {
+      if (binding.Run().Running()) {
+        w_->close();
+        closeSeenDuringRun = w_->isVisible();
+      }
+    });
+    w_->Action("SpeedItem39")->trigger();
+    QVERIFY(closeSeenDuringRun);
+    QVERIFY(!binding.Run().Running());
+    // Once the run has ended, the close goes through.
+    QTRY_VERIFY(!w_->isVisible());
+    w_->show();
+    w_->Action("SpeedItem39")->trigger();
+    QStringList subjects;
+    for (int i = 0; i < p_->ListView1->topLevelItemCount(); ++i) subjects << p_->ListView1->topLevelItem(i)->text(0);
+    QCOMPARE(subjects, QStringList({"newer", "older"}));
+    QVERIFY(server.Mailbox().empty());
+    QVERIFY(boxes.shown.empty());
   }
 
   void aMessageStoredBeforeThePageWasShownBringsTheWholeStore() {

@@ -762,10 +762,25 @@ void TWithdrawalUi::MessageStored(const std::string& entryName) {
       break;
     }
   const int at = InsertMailNewestFirst(Data.MailList, {entryName, std::move(listed)});
-  {
-    page_.ListView1->insertTopLevelItem(at, row);
-    if (SelectedRow() < 0) SelectRow(0);
+  ShowInsertedRow(at, row);
+}
+
+void TWithdrawalUi::MessageInserted(int index) {
+  if (!listRead_ || index < 0 || static_cast<size_t>(index) >= Data.MailList.size()) {
+    RefreshMailList();
+    RefreshMailControl();
+    RefreshMailMemo(SelectedRow());
+    return;
   }
+  const TIdMessage none;
+  const TPop3Mail& mail = Data.MailList[static_cast<size_t>(index)];
+  TFilling f(filling_);
+  ShowInsertedRow(index, MailRow(mail.Message ? *mail.Message : none));
+}
+
+void TWithdrawalUi::ShowInsertedRow(int at, QTreeWidgetItem* row) {
+  page_.ListView1->insertTopLevelItem(at, row);
+  if (SelectedRow() < 0) SelectRow(0);
   ShowMessageCount();
   // The viewer is read again only when the selection now names another message.
   const int selected = SelectedRow();

@@ -16,6 +16,7 @@
 
 class IGetListRunner;
 class QComboBox;
+class QTreeWidgetItem;
 class TLPMain;
 class TRespForm;
 class TTableUi;
@@ -95,6 +96,8 @@ public:
   // (newest first, the selection kept) without reading the whole store; an
   // empty entry name (nothing was written) reads the list again.
   void MessageStored(const std::string& entryName);
+  // The same for a message Get List has already put into Data.MailList at index.
+  void MessageInserted(int index);
   void SetGetListStatus(const std::string& text);
   void SetGetListRunning(bool running);
   bool GetListRunning() const { return getListRunning_; }
@@ -124,6 +127,7 @@ private:
   std::string PreviewText() const;
   void ShowViewerText(const std::string& text);
   void ShowMessageCount();
+  void ShowInsertedRow(int at, QTreeWidgetItem* row);
   void SelectRow(int row);
   bool TableOpen() const;
   bool PreviewTabCurrent() const;
