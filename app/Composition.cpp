@@ -1,5 +1,7 @@
 #include "app/Composition.h"
 
+#include "mailing/ui/HtmlEditor.h"
+#include "mailing/ui/MailPreview.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -22,8 +24,14 @@ TLPMain* CreateWindows() {
   new TCharSetForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
 
+  // The Mailing page's editor and preview (the editor's table dialog with them).
+  auto* editor = new THtmlEditor(*mainWindow);
+  auto* preview = new TMailPreview(*mainWindow, *editor);
+
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  services.Editor = editor;
+  services.Preview = preview;
   return mainWindow;
 }
 

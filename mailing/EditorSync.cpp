@@ -15,7 +15,7 @@ void TEditorSync::UpdateUI() {
   SourceEdited = false;
   HtmlEdited = true;
   host_.RefreshCommands();
-  host_.UpdateEditCommands();
+  host_.RefreshEditCommands();
   if (DocumentReady && host_.HtmlSnapshotEmpty()) host_.SetHtmlSnapshot(host_.GetHtmlStr());
 }
 
@@ -33,7 +33,7 @@ void TEditorSync::DocumentComplete() {
 void TEditorSync::SourceChanged() {
   SourceEdited = true;
   HtmlEdited = false;
-  host_.UpdateEditCommands();
+  host_.RefreshEditCommands();
 }
 
 void TEditorSync::CopyDocumentToSource() {

@@ -17,7 +17,7 @@ public:
   virtual void SetSourceText(const std::string& text) = 0;
   // The window's command states and the Edit commands.
   virtual void RefreshCommands() = 0;
-  virtual void UpdateEditCommands() = 0;
+  virtual void RefreshEditCommands() = 0;
   // The first document is there: the View items Source, Preview and
   // Attachments may be used.
   virtual void EnableEditorViews() = 0;

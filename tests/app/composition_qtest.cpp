@@ -2,6 +2,7 @@
 // frame given the subsystems that exist.
 
 #include <QTemporaryDir>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include "app/Composition.h"
@@ -10,6 +11,7 @@
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
+#include "workspace/ui/MailingPage.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
@@ -39,8 +41,14 @@ private slots:
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
+    // The Mailing page's editor and preview, each one view in the page's places.
+    QVERIFY(s.Editor);
+    QVERIFY(s.Preview);
+    QCOMPARE(w->findChildren<QWebEngineView*>().size(), qsizetype(2));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().EmbeddedWB1));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().WebBrowser1));
     // Not there yet: the frame does nothing for them.
-    QVERIFY(!s.Mailing && !s.Project && !s.Accounts && !s.Highlight && !s.Reports && !s.Preview);
+    QVERIFY(!s.Mailing && !s.Project && !s.Accounts && !s.Highlight && !s.Reports);
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);

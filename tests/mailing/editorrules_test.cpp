@@ -203,7 +203,7 @@ public:
     source = t;
   }
   void RefreshCommands() override { calls.push_back("refresh"); }
-  void UpdateEditCommands() override { calls.push_back("edit"); }
+  void RefreshEditCommands() override { calls.push_back("edit"); }
   void EnableEditorViews() override { calls.push_back("views"); }
   void StartTimer1() override { calls.push_back("timer1"); }
   void TakeProjectSnapshot() override { calls.push_back("snapshot"); }

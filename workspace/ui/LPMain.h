@@ -63,6 +63,8 @@ public:
   void ShowHelpContext(int HelpContext);
   bool Modified() const { return project_.Modified; }
   void SetModified(bool m) { project_.Modified = m; }
+  // The project's snapshot texts (the HTML editor fills its HTML snapshot).
+  TProjectSnapshot& ProjectSnapshot() { return project_; }
   TFrameState CurrentFrameState() const;
 
   void ExecEditCommand(int Command);
