@@ -146,6 +146,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   connect(EmbeddedWB1, &TEditorView::UserInput, this, [this] { EmbeddedWB1UpdateUI(); });
 
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    if (LPMain != &main_) return;  // the frame is being destroyed
     if (IsInside(now, EmbeddedWB1) && main_.MailMode == mmPlainText) {
       // In plain mode the browser passes its focus on.
       page_.RxRichEdit2->setFocus();

@@ -63,6 +63,8 @@ TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
 }
 
 bool TMailPreview::eventFilter(QObject* watched, QEvent* e) {
+  // The frame's own destruction moves the focus too; the frame is gone then.
+  if (LPMain != &main_) return QObject::eventFilter(watched, e);
   if (watched == page_.Edit2 && e->type() == QEvent::FocusOut &&
       static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason)
     Edit2Exit();
