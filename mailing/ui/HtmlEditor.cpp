@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
@@ -26,6 +27,7 @@
 #include "mailing/ui/TabForm.h"
 #include "mailing/ui/WebScript.h"
 #include "platform/MessageBox.h"
+#include "platform/Routines.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/CharsetForm.h"
 #include "workspace/ui/LPMain.h"
@@ -39,6 +41,10 @@ const char* const kSerialize =
     " if (t) { s = '<!DOCTYPE ' + t.name + (t.publicId ? ' PUBLIC \"' + t.publicId + '\"' : '')"
     " + (!t.publicId && t.systemId ? ' SYSTEM' : '') + (t.systemId ? ' \"' + t.systemId + '\"' : '') + '>\\n'; }"
     " return s + (d.documentElement ? d.documentElement.outerHTML : ''); })()";
+
+// The engine loads strings up to 2 MB; larger documents go through a file.
+constexpr qsizetype kMaxInlineHtml = 1536 * 1024;
+constexpr const char* kLargeDocumentPrefix = "$lpedit_";
 
 // The editor's edit commands by TEditCommand.
 const int kEditCommands[] = {dcCut, dcCopy, dcPaste, dcUndo, dcRedo, dcSelectAll};
@@ -142,7 +148,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   connect(wb, &QWebEnginePage::loadFinished, this, [this](bool ok) {
     if (ok) EmbeddedWB1DocumentComplete();
   });
-  connect(wb, &QWebEnginePage::selectionChanged, this, [this] { EmbeddedWB1UpdateUI(); });
+  // The user's keys and clicks in the document; a load's own selection changes are none.
   connect(EmbeddedWB1, &TEditorView::UserInput, this, [this] { EmbeddedWB1UpdateUI(); });
 
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
@@ -249,8 +255,23 @@ void THtmlEditor::LoadSourceIntoBrowser() {
   // Relative names in the document are the project folder's.
   const QString base = ProjectFileName.empty() ? QDir::tempPath()
                                                : QFileInfo(ToQString(ProjectFileName)).absolutePath();
-  if (!LoadAndWait(wb, [&] { wb.LoadHtml(html, QUrl::fromLocalFile(base + "/")); }))
-    throw std::runtime_error("The editor could not load the document");
+  const QByteArray utf8 = html.toUtf8();
+  bool loaded = false;
+  if (utf8.size() <= kMaxInlineHtml) {
+    loaded = LoadAndWait(wb, [&] { wb.LoadHtml(html, QUrl::fromLocalFile(base + "/")); });
+  } else {
+    // The engine takes no larger strings: such a document goes through a file,
+    // whose byte-order mark outweighs any charset the document declares.
+    const QString file = ToQString(MakeTempFileName("", kLargeDocumentPrefix, "html"));
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write("\xEF\xBB\xBF", 3) == 3 &&
+        out.write(utf8) == utf8.size()) {
+      out.close();
+      loaded = LoadAndWait(wb, [&] { wb.LoadFile(file); });
+    }
+    QFile::remove(file);
+  }
+  if (!loaded) throw std::runtime_error("The editor could not load the document");
   const QVariant mode = RunScriptSync(wb, "document.designMode = 'on'; document.designMode");
   if (mode.toString() != "on") throw std::runtime_error("The editor could not switch to design mode");
 }

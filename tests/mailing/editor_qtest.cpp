@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QWebEngineSettings>
 #include <QtTest>
+#include <filesystem>
 
 #include "mailing/DomCommands.h"
 #include "mailing/TableMarkup.h"
@@ -26,6 +27,7 @@
 #include "mailing/ui/TabForm.h"
 #include "mailing/ui/WebScript.h"
 #include "platform/MessageBox.h"
+#include "platform/Routines.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/CharsetForm.h"
 #include "workspace/ui/LPMain.h"
@@ -304,9 +306,51 @@ private slots:
     editor_->SetSourceText("<P ID=t>kept as typed</P>");
     QVERIFY(!editor_->Sync.SourceEdited);
     page_->PageControl2->setCurrentWidget(page_->TabSheet3);
-    editor_->Sync.HtmlEdited = false;
+    QVERIFY(!editor_->Sync.HtmlEdited);
     page_->PageControl2->setCurrentWidget(page_->TabSheet8);
     QCOMPARE(page_->RxRichEdit1->toPlainText(), QString("<P ID=t>kept as typed</P>"));
+  }
+
+  void typingMarksTheDocumentEdited() {
+    Load("<p id=t>word</p>");
+    QVERIFY(!editor_->Sync.HtmlEdited);
+    main_->activateWindow();
+    QWidget* input = editor_->EmbeddedWB1->focusProxy();
+    QVERIFY(input);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 12));
+    QTest::keyClicks(input, "abc");
+    QTRY_VERIFY_WITH_TIMEOUT(Js("document.body.textContent").toString().contains("abc"), kWait);
+    QVERIFY(editor_->Sync.HtmlEdited);
+    page_->PageControl2->setCurrentWidget(page_->TabSheet8);
+    QVERIFY(page_->RxRichEdit1->toPlainText().contains("abc"));
+  }
+
+  void toolBarWorkLandsInTheSource() {
+    Load("<p id=t>word</p>");
+    editor_->UpdateEditCommands();
+    A("Bold5")->trigger();
+    editor_->DomWork().AskUrl = [](const QString& caption, QString& url) {
+      url = caption == "Image" ? "file:///tmp/pic.png" : "https://example.org/x";
+      return true;
+    };
+    A("Hyperlink1")->trigger();
+    Js("(function() { var r = document.createRange(); r.selectNodeContents(document.body); r.collapse(false);"
+       " var s = getSelection(); s.removeAllRanges(); s.addRange(r); })()");
+    A("Image1")->trigger();
+    TTabForm* form = editor_->TabForm;
+    WhileShown(form, [form] {
+      form->Rows->setValue(2);
+      form->Columns->setValue(3);
+      form->accept();
+    });
+    A("Table5")->trigger();
+    A("NumberedList5")->trigger();
+    page_->PageControl2->setCurrentWidget(page_->TabSheet8);
+    const QString src = page_->RxRichEdit1->toPlainText();
+    for (const char* piece : {"<b>", "<a href=\"https://example.org/x\">", "<img src=\"file:///tmp/pic.png\">",
+                              "<table border=\"1\" cellpadding=\"1\" cellspacing=\"1\" width=\"100%\">",
+                              "<td width=\"34%\">", "<ol>"})
+      QVERIFY2(src.contains(piece), qPrintable(QString(piece) + " in " + src));
   }
 
   void metaRewrite_data() {
@@ -459,6 +503,20 @@ private slots:
     emit page_->RxRichEdit1->customContextMenuRequested(QPoint(2, 2));
     QTRY_VERIFY_WITH_TIMEOUT(editor_->PopupMenu1->isVisible(), kWait);
     editor_->PopupMenu1->close();
+  }
+
+  void largeDocumentLoads() {
+    // Beyond what the engine takes as a string; the declared charset must not garble it.
+    QString body = "<p id=t>Привет</p>";
+    body += "<p>" + QString("0123456789").repeated(300 * 1024) + "</p>";
+    editor_->SetSourceText(ToStdString("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html;"
+                                       " charset=windows-1251\"></head><body>" + body + "</body></html>"));
+    editor_->AssignHTML();
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("Привет"));
+    QCOMPARE(Js("document.designMode").toString(), QString("on"));
+    QVERIFY(editor_->GetHtmlStr().size() > 3000000u);
+    QVERIFY(!std::filesystem::exists(MakeTempFileName("", "$lpedit_", "html")));
+    Load("<p id=t>small again</p>");
   }
 
   void commandsWhileLoadingAreDropped() {
