@@ -321,6 +321,18 @@ private slots:
     QTest::keyClicks(input, "abc");
     QTRY_VERIFY_WITH_TIMEOUT(Js("document.body.textContent").toString().contains("abc"), kWait);
     QVERIFY(editor_->Sync.HtmlEdited);
+    // The frame's Edit commands go to the document while it has the focus.
+    QTRY_VERIFY_WITH_TIMEOUT(editor_->HasFocus(), kWait);
+    main_->ExecEditCommand(ecSelectAll);
+    QCOMPARE(Js("String(getSelection())").toString(), Js("document.body.innerText").toString());
+    main_->UpdateEditCommands();
+    QVERIFY(A("Cut1")->isEnabled());
+    QVERIFY(A("Cut5")->isEnabled());
+    QVERIFY(A("Undo1")->isEnabled());
+    main_->ExecEditCommand(ecUndo);
+    QTRY_VERIFY_WITH_TIMEOUT(!Js("document.body.textContent").toString().contains("abc"), kWait);
+    main_->ExecEditCommand(ecRedo);
+    QTRY_VERIFY_WITH_TIMEOUT(Js("document.body.textContent").toString().contains("abc"), kWait);
     page_->PageControl2->setCurrentWidget(page_->TabSheet8);
     QVERIFY(page_->RxRichEdit1->toPlainText().contains("abc"));
   }
