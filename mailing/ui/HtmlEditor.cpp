@@ -114,7 +114,13 @@ THtmlEditor::THtmlEditor(TLPMain& main)
     t->setSingleShot(true);
   }
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Sync.Timer1Fired(); }); });
-  connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Sync.Timer2Fired(); }); });
+  connect(Timer2, &QTimer::timeout, this, [this] {
+    Guarded([this] { Sync.Timer2Fired(); });
+    if (rebuildPreviewAfterTimer2_) {
+      rebuildPreviewAfterTimer2_ = false;
+      if (PreviewTabShown() && OnRebuildPreview) OnRebuildPreview();
+    }
+  });
 
   TabForm = new TTabForm(&main_);
 
@@ -467,8 +473,10 @@ void THtmlEditor::Encoding0Click() {
   main_.SetModified(true);
   CharsetIndex = form->ItemIndex();
   Guarded([this] { AssignHTML(); });
+  // The preview is rebuilt once the Source text declares the new charset:
+  // a page written in one charset and declaring another would show garbled.
+  rebuildPreviewAfterTimer2_ = PreviewTabShown();
   Timer2->start();
-  if (PreviewTabShown() && OnRebuildPreview) OnRebuildPreview();
 }
 
 void THtmlEditor::ShowPopup(QWidget* target, const QPoint& globalPos) {

@@ -119,4 +119,5 @@ private:
   QWidget* currentTab_ = nullptr;
   bool settingSource_ = false;
   bool inUpdateUI_ = false;
+  bool rebuildPreviewAfterTimer2_ = false;
 };

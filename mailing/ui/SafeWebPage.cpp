@@ -20,7 +20,9 @@ TSafeWebPage::TSafeWebPage(QObject* parent, bool clipboard) : QWebEnginePage(par
 
 void TSafeWebPage::LoadHtml(const QString& html, const QUrl& baseUrl) {
   ownLoad_ = true;
-  setHtml(html, baseUrl);
+  // The engine takes seconds to report an empty string loaded; this is the
+  // document an empty string parses to.
+  setHtml(html.isEmpty() ? QStringLiteral("<html><head></head><body></body></html>") : html, baseUrl);
 }
 
 void TSafeWebPage::LoadFile(const QString& fileName) {

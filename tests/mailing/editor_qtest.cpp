@@ -531,6 +531,14 @@ private slots:
     Load("<p id=t>small again</p>");
   }
 
+  void emptySourceGivesAnEmptyDocument() {
+    editor_->SetSourceText("");
+    editor_->AssignHTML();
+    QVERIFY(editor_->Sync.DocumentReady);
+    QCOMPARE(ToQString(editor_->GetHtmlStr()), QString("<html><head></head><body></body></html>"));
+    QCOMPARE(Js("document.designMode").toString(), QString("on"));
+  }
+
   void commandsWhileLoadingAreDropped() {
     Load("<p id=t>word</p>");
     editor_->Sync.DocumentReady = false;

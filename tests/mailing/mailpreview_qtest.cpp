@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "support/MailTestSupport.h"
 #include "support/MergeFakes.h"
 #include "workspace/FirstRun.h"
+#include "workspace/ui/CharsetForm.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 #include "workspace/ui/TableUi.h"
@@ -62,6 +64,7 @@ private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
     main_ = new TLPMain;
+    new TCharSetForm(main_);
     editor_ = new THtmlEditor(*main_);
     preview_ = new TMailPreview(*main_, *editor_);
     main_->Services().Editor = editor_;
@@ -154,6 +157,27 @@ private slots:
     const std::string bytes = FileBytes(preview_->PreviewFileName());
     QVERIFY(bytes.find("\xcf\xf0\xe8\xe2\xe5\xf2") != std::string::npos);  // "Привет" in windows-1251
     QVERIFY(bytes.find("Привет") == std::string::npos);
+  }
+
+  void encodingChangeOnThePreviewShowsTheNewCharset() {
+    editor_->CharsetIndex = kUtf8;
+    editor_->SetSourceText(
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"></head>"
+        "<body><p id=t>Ёлка %CITY_RU</p></body></html>");
+    ShowPreview();
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("Ёлка Москва"));
+    auto* form = main_->findChild<TCharSetForm*>();
+    QVERIFY(form);
+    QTimer::singleShot(0, form, [form] {
+      form->SetItemIndex(kWindows1251);
+      form->accept();
+    });
+    main_->Action("Encoding0")->trigger();
+    QCOMPARE(editor_->CharsetIndex, kWindows1251);
+    QTRY_COMPARE_WITH_TIMEOUT(Js("document.characterSet").toString().toLower(), QString("windows-1251"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(preview_->Preview.PreviewReady, kWait);
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("Ёлка Москва"));
+    QVERIFY(boxes_->shown.empty());
   }
 
   void plainPreviewHasTheHead() {
