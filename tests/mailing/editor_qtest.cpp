@@ -335,6 +335,11 @@ private slots:
     QTRY_VERIFY_WITH_TIMEOUT(Js("document.body.textContent").toString().contains("abc"), kWait);
     page_->PageControl2->setCurrentWidget(page_->TabSheet8);
     QVERIFY(page_->RxRichEdit1->toPlainText().contains("abc"));
+    // From the document to the Source view: the Source view's commands, not none.
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget*>(page_->RxRichEdit1), kWait);
+    QVERIFY(!editor_->HasFocus());
+    QVERIFY(A("Paste1")->isEnabled());
+    QVERIFY(A("SelectAll1")->isEnabled());
   }
 
   void toolBarWorkLandsInTheSource() {

@@ -241,6 +241,16 @@ private slots:
     QVERIFY(page_->PreviewSubject->text().endsWith(" %WHO"));
     QVERIFY2(BoxTexts().contains("Warning: field %WHO not found"), qPrintable(BoxTexts()));
   }
+
+  // Last: the frame's close deletes the preview file it is told of.
+  void closingDeletesThePreviewFile() {
+    ShowPreview();
+    const std::string file = preview_->PreviewFileName();
+    QVERIFY(std::filesystem::exists(file));
+    QCOMPARE(main_->Services().Preview, static_cast<IMailPreview*>(preview_));
+    main_->FormClose();
+    QVERIFY(!std::filesystem::exists(file));
+  }
 };
 
 QTEST_MAIN(MailPreviewQTest)
