@@ -1,41 +1,81 @@
 #include "app/Composition.h"
 
 #include "mailing/ui/HtmlEditor.h"
+#include "mailing/ui/LogForm.h"
 #include "mailing/ui/MailPreview.h"
+#include "mailing/ui/ProForm.h"
+#include "mailing/ui/RepForm.h"
+#include "mailing/ui/Reports.h"
+#include "mailing/ui/SendForm.h"
+#include "withdrawal/ui/RespForm.h"
+#include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/ui/About.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
+#include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
+#include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
+#include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
+  // The withdrawal set-up belongs to the main window's creation.
+  auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
+  // The accounts fill the Options account list before the options choose from it.
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+  // The withdrawal account list shows the selected scheme's account.
+  proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
+  proForm->RefreshAccountLists();
   OptForm->LoadOptions();
+  auto* logForm = new TLogForm(
+      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
+  // The Mailing page's editor (with its insert-table window) and preview.
+  auto* editor = new THtmlEditor(*mainWindow);
+  auto* preview = new TMailPreview(*mainWindow, *editor);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
+  CopyOptForm = new TCopyOptForm(mainWindow);
   AboutBox = new TAboutBox(mainWindow);
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
+  RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
-
-  // The Mailing page's editor and preview (the editor's table dialog with them).
-  auto* editor = new THtmlEditor(*mainWindow);
-  auto* preview = new TMailPreview(*mainWindow, *editor);
+  EditForm = new TEditForm(mainWindow);
+  RespForm = new TRespForm(mainWindow);
+  // The project, the merge and the run are given to it as they come.
+  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  OptForm->SetHost(sendForm);
+  sendForm->ReportFields = logForm;
+  // Get List and the page's other commands follow the mailing window's state.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow] { mainWindow->UpdateWithdrawalControls(); };
+  auto* repForm = new TRepForm(mainWindow);
+  sendForm->ReportForm = repForm;
+  // The last window of start-up.
+  AddDbfForm = new TAddDbfForm(mainWindow);
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  services.Accounts = proForm;
+  services.Mailing = sendForm;
+  services.Reports = new TReports(*logForm, *repForm, mainWindow);
   services.Editor = editor;
   services.Preview = preview;
   return mainWindow;
 }
 
 void DestroyWindows(TLPMain* mainWindow) {
+  // The page's window code goes first: it is bound to the main window's controls.
+  delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
   delete mainWindow;
+  RespForm = nullptr;
   OptForm = nullptr;
 }

@@ -9,6 +9,7 @@
 #include "mailing/BinaryStream.h"
 #include "mailing/ReplaceFile.h"
 #include "platform/Routines.h"
+#include "platform/TextLines.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -16,12 +17,6 @@ namespace {
 std::string PadRight(std::string s, size_t width) {
   if (s.size() < width) s.append(width - s.size(), ' ');
   return s;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& l : lines) text += l + "\r\n";
-  return text;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -103,7 +98,7 @@ std::string SaveTextLines(const std::string& fileName, const std::vector<std::st
   if (!file.Begin(fileName)) return file.Error();
   {
     TBinaryWriter w(file.Handle());
-    const std::string text = JoinLines(lines);
+    const std::string text = LinesText(lines);
     w.WriteBytes(text.data(), text.size());
     if (!w.Flush()) return "Cannot write " + fileName + ": " + std::strerror(w.Error());
   }
@@ -128,7 +123,7 @@ std::vector<std::string> TextToLines(const std::string& text) {
 }
 
 std::string TReportViewerFile::Write(const std::string& body) {
-  const std::string bytes = JoinLines(TextToLines(body));
+  const std::string bytes = LinesText(TextToLines(body));
   // Created exclusively: a name taken between the look and the open (or a link
   // planted in the shared folder) is passed over for the next free one.
   for (int attempt = 0; attempt < 100; ++attempt) {

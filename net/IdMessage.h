@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/SysUtils.h"  // TDateTime
+#include "platform/TextLines.h"
 
 // Every failure of the mail layer (SMTP, POP3, MIME) is one of these; its text is the
 // server's reply line where there is one.
@@ -26,10 +27,6 @@ void InitMailLibraries();
 
 using TIdStrings = std::vector<std::string>;
 
-// Splits text into lines at CR LF, LF or a lone CR; a final line break adds no empty line.
-TIdStrings SplitLines(const std::string& text);
-// Joins lines with CR LF (no line break after the last).
-std::string JoinLines(const TIdStrings& lines);
 
 // One address: display name and address. Text form: the address alone when there is no
 // name, else the name (quoted when it holds specials) followed by " <address>".
@@ -49,6 +46,13 @@ public:
   void Clear() { Address.clear(); Name.clear(); }
   bool operator==(const TIdEMailAddressItem&) const = default;
 };
+
+// Why Address is not exactly one mailbox "local@domain", empty when it is. Refused: control
+// characters, angle brackets, a comma, semicolon, blank or second "@" outside a quoted local
+// part (a second address to a lenient server), other specials outside quotes, a missing "@"
+// or an empty local part or domain. A quoted local part ("a, b"@x.test) may hold any
+// printable character.
+std::string AddressProblem(const std::string& address);
 
 // A list of addresses. Text form (EMailAddresses): every address's text joined with ", ".
 class TIdEMailAddressList {
@@ -208,8 +212,12 @@ public:
   // Attachments are saved below AttachmentFolder. Hostile input never throws past here
   // except for an attachment that cannot be saved.
   void LoadFromString(const std::string& raw, bool headersOnly = false);
-  // Checks every address of the envelope and headers; throws EIdException when one holds
-  // CR, LF, another control character, or angle brackets.
+  // Checks every address of the envelope and headers (an empty one is absent, a recipient
+  // with a name but no address is refused); throws
+  // EIdException, before anything is built or sent, when one is not exactly one address
+  // (see AddressProblem): "Invalid recipient address: ..." for To, Cc and Bcc, "Invalid
+  // sender address: ..." for From and Sender, "Invalid reply-to address: ..." and "Invalid
+  // read-receipt address: ..." for Reply-To and Disposition-Notification-To.
   void ValidateAddresses() const;
 };
 

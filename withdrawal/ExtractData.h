@@ -1,6 +1,8 @@
 #pragma once
 // The withdrawal object: the local message list, the known and newly seen
-// POP3 message ids, and the operations on the message store "Popmail.dat".
+// POP3 message ids, the operations on the message store "Popmail.dat", and
+// the withdrawal schemes with their file "Schemes.dat" (layout in
+// withdrawal/SchemesFile.h).
 
 #include <cstdint>
 #include <filesystem>
@@ -10,7 +12,9 @@
 #include <vector>
 
 #include "net/IdMessage.h"
+#include "net/IdPOP3.h"
 #include "withdrawal/MessageStore.h"
+#include "withdrawal/Scheme.h"
 
 using TUniqueIds = std::vector<std::string>;
 
@@ -44,8 +48,18 @@ public:
   // The clock that names stored messages; tests replace it.
   std::function<TDateTime()> Clock = MessageTimeNow;
 
-  // Stores one message as a new entry of the folder (created when missing).
-  void StoreMessage(const TIdMessage& message, const std::string& folder);
+  // The one POP3 client of Get List, made at the end of the withdrawal set-up
+  // and kept for the program's life.
+  std::unique_ptr<TIdPOP3> Pop3;
+  TIdPOP3& CreatePop3Client() {
+    if (!Pop3) Pop3 = std::make_unique<TIdPOP3>();
+    return *Pop3;
+  }
+
+  // Stores one message as a new entry of the folder (created when missing);
+  // the entry's name as the mail list holds it (name and type joined), empty
+  // when nothing was written.
+  std::string StoreMessage(const TIdMessage& message, const std::string& folder);
 
   void LoadMessageIds();
   void SaveMessageIds();
@@ -54,10 +68,49 @@ public:
   void CommitMessageIds();
   void SortMessagesByDate() { ::SortMessagesByDate(MailList); }
 
+  // The schemes in file and display order.
+  TSchemes Schemes;
+  // The character set of a new scheme; by default the "DefaultCharset"
+  // setting, else 15. Tests replace it.
+  std::function<int32_t()> DefaultCharset = DefaultSchemeCharset;
+
+  // A file that does not open, or whose format is 0 or less, gives no scheme;
+  // a damaged one keeps the schemes read before the damage.
+  void LoadSchemes(const std::string& fileName);
+  // Writes every scheme through a temporary file; false (schemes kept in
+  // memory, the old file untouched) when that fails.
+  bool SaveSchemes(const std::string& fileName) const;
+
+  // A scheme or rule index outside the list makes these do nothing.
+  void AddScheme(const std::string& name);
+  void DeleteScheme(int schemeIndex);
+  void AddMarker(int schemeIndex, const std::string& marker);
+  // Value rules that name the marker keep their text.
+  void DeleteMarker(int schemeIndex, int markerIndex);
+  void AddValueRule(int schemeIndex, const TScheme::TValue& rule);
+  void DeleteValueRule(int schemeIndex, int ruleIndex);
+  void SetSchemeAccount(int schemeIndex, const std::string& text);
+  void SetContentField(int schemeIndex, const std::string& text);
+  void SetTimeField(int schemeIndex, const std::string& text);
+  void SetFromNameField(int schemeIndex, const std::string& text);
+  void SetFromEmailField(int schemeIndex, const std::string& text);
+  void SetSubjectField(int schemeIndex, const std::string& text);
+  void SetRuleAfterMarker(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetRuleUpToMarker(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetRuleField(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetResponse(int schemeIndex, const TResponseOptions& response);
+  // Sets the Value of every rule of the scheme from the text.
+  void ParseText(int schemeIndex, const std::string& text);
+
+  // The scheme at the index, or null.
+  TScheme* SchemeAt(int schemeIndex);
+
   // The page's operations: read every message of "Inbox" into MailList (bodies
   // skipped, newest first); read one list item in full (null when it cannot be
   // found); delete the listed entries named, then read the list again.
   void ReadMailList();
   std::unique_ptr<TIdMessage> ReadFullMessage(const std::string& entryName) const;
+  // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
+  std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
 };

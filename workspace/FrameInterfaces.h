@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The mailing window (TSendForm).
 class IMailingWindow {
@@ -94,6 +95,17 @@ public:
   virtual void SyncEditedHtml() = 0;
 };
 
+// The Withdrawal page's commands that the frame and the mailing window start.
+class IWithdrawalPage {
+public:
+  virtual ~IWithdrawalPage() = default;
+  virtual void TabSheet4Show() = 0;             // the page was shown
+  virtual void UpdateWithdrawalControls() = 0;  // its enabling
+  // The account combo refilled with the account names in account order; the
+  // selected scheme's account is selected again.
+  virtual void FillAccountCombo(const std::vector<std::string>& names) = 0;
+};
+
 // Everything the frame is given; each may stay null.
 struct TFrameServices {
   IMailingWindow* Mailing = nullptr;
@@ -104,5 +116,6 @@ struct TFrameServices {
   IHighlightSlots* Highlight = nullptr;
   IReports* Reports = nullptr;
   IMailPreview* Preview = nullptr;
+  IWithdrawalPage* Withdrawal = nullptr;
   IHtmlEditor* Editor = nullptr;
 };

@@ -141,6 +141,22 @@ void TLPMain::FormCreate() {
   };
   FastEval1.AddFunction("Now", true, etDateTime, {});
 
+  // Step 13: the HTML grammar; "<" and ">" are its tag signs.
+  SyntaxBuilder1.SetNumericFormat(nfPeriod);
+  SyntaxBuilder1.SetScientificNumber(true);
+  SyntaxBuilder1.SyntaxReader().SetDefaultBlanks();
+  SyntaxBuilder1.SyntaxReader().SetStandardDelimiters();
+  SyntaxBuilder1.OnCustomStatus() = [](TScroller* sender) {
+    TPosition& at = sender->Window[0];
+    if (at.Text == "<" || at.Text == ">") {
+      at.Status = 7;
+      at.KeyNum = at.Text == "<" ? 1 : 2;
+    }
+  };
+  SyntaxBuilder1.SyntaxDescr = HtmlSyntaxDescr();
+  int errorPos = 0;
+  SyntaxBuilder1.Build(errorPos);
+
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
 
@@ -159,12 +175,10 @@ void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Foun
 }
 
 void TLPMain::LoadSettings() {
-  std::string activeScheme;
-  AppSettings().LoadSettings(activeScheme);
+  // The withdrawal set-up, bound after the frame, selects the scheme named here.
+  activeScheme_.clear();
+  AppSettings().LoadSettings(activeScheme_);
   TAppSettings::ReplaceEmptyFolders(AppDir);
-  QComboBox* schemes = withdrawalPage_->ComboBox3;
-  schemes->setCurrentIndex(schemes->findText(Q(activeScheme), Qt::MatchExactly));
-  if (schemes->count() > 0 && schemes->currentIndex() < 0) schemes->setCurrentIndex(0);
 }
 
 void TLPMain::RunFirstRunSetup() {
@@ -337,8 +351,9 @@ void TLPMain::BuildMenus() {
   const char* wdItems[] = {"Body1", "CustomText1", "ServerOptions1", "Parser1", "Preview2"};
   for (int i = 0; i < 5; ++i)
     on(wdItems[i], [this, i] {
-      withdrawalPage_->PageControl3->setCurrentIndex(i);
+      // The page first: the sub-page shown then (Preview) takes the focus from the message list.
       ShowPage(withdrawalPage_);
+      withdrawalPage_->PageControl3->setCurrentIndex(i);
     });
   on("Descend0", [this] { UpdateControls(); });
   // Tool buttons that forward to a menu command.
@@ -491,6 +506,10 @@ void TLPMain::UpdateControls() {
   mailingPage_->ShowEditorFor(html);
 }
 
+void TLPMain::UpdateWithdrawalControls() {
+  if (services_.Withdrawal) services_.Withdrawal->UpdateWithdrawalControls();
+}
+
 void TLPMain::ShowPage(QWidget* page) {
   if (PageControl1->currentWidget() == page)
     PageControl1Change();
@@ -505,7 +524,10 @@ void TLPMain::PageControl1Change() {
     UpdateControls();
   } else if (page == filterPage_) {
     TabSheet9Show();
-  } else if (page == calcPage_ || page == withdrawalPage_ || page == mailingPage_) {
+  } else if (page == withdrawalPage_) {
+    UpdateControls();
+    if (services_.Withdrawal) services_.Withdrawal->TabSheet4Show();
+  } else if (page == calcPage_ || page == mailingPage_) {
     UpdateControls();
   }
   FormResize();

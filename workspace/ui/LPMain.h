@@ -14,6 +14,7 @@
 #include "platform/ui/SingleInstance.h"
 #include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
+#include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
 
@@ -67,6 +68,11 @@ public:
   TProjectSnapshot& ProjectSnapshot() { return project_; }
   TFrameState CurrentFrameState() const;
 
+  // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
+  void UpdateWithdrawalControls();
+  // "ActiveScheme" as the settings were read at start-up: the scheme to select first.
+  const std::string& ActiveSchemeSetting() const { return activeScheme_; }
+
   void ExecEditCommand(int Command);
   void UpdateEditCommands();
   void UpdateHtmlMenus();
@@ -96,6 +102,8 @@ public:
   TReader Reader1;
   // The main window's evaluator: filter, highlight rules and calculated fields.
   TFastEval FastEval1;
+  // The HTML grammar, compiled once at start-up; no text is run through it.
+  TSyntaxBuilder SyntaxBuilder1;
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = mmHtml;
 
@@ -139,6 +147,7 @@ private:
   TTableUi* tables_ = nullptr;
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;
+  std::string activeScheme_;
   bool shown_ = false;
   bool closed_ = false;
 };
