@@ -1,6 +1,8 @@
 #include "app/Composition.h"
 
+#include "mailing/ui/HtmlEditor.h"
 #include "mailing/ui/LogForm.h"
+#include "mailing/ui/MailPreview.h"
 #include "mailing/ui/ProForm.h"
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
@@ -41,6 +43,9 @@ TLPMain* CreateWindows() {
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
+  // The Mailing page's editor (with its insert-table window) and preview.
+  auto* editor = new THtmlEditor(*mainWindow);
+  auto* preview = new TMailPreview(*mainWindow, *editor);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
   CopyOptForm = new TCopyOptForm(mainWindow);
@@ -67,6 +72,8 @@ TLPMain* CreateWindows() {
   services.Accounts = proForm;
   services.Mailing = sendForm;
   services.Reports = new TReports(*logForm, *repForm, mainWindow);
+  services.Editor = editor;
+  services.Preview = preview;
   return mainWindow;
 }
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include "app/Composition.h"
@@ -21,6 +22,7 @@
 #include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
+#include "workspace/ui/MailingPage.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
@@ -51,7 +53,8 @@ private slots:
     // The windows of start-up in their designed order.
     const QObjectList& made = w->children();
     auto at = [&](QObject* o) { return made.indexOf(o); };
-    const std::vector<QObject*> order = {DelForm,     FindForm,   CopyOptForm, AboutBox,  SelTabForm,
+    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    DelForm,      FindForm,
+                                         CopyOptForm,  AboutBox,  SelTabForm,
                                          w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
                                          EditForm,    AddDbfForm};
     for (size_t i = 0; i < order.size(); ++i) {
@@ -62,6 +65,12 @@ private slots:
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
+    // The Mailing page's editor and preview, each one view in the page's places.
+    QVERIFY(s.Editor);
+    QVERIFY(s.Preview);
+    QCOMPARE(w->findChildren<QWebEngineView*>().size(), qsizetype(2));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().EmbeddedWB1));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().WebBrowser1));
     // Not there yet: the frame does nothing for them.
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
@@ -71,7 +80,7 @@ private slots:
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
-    QVERIFY(!s.Project && !s.Highlight && !s.Preview);
+    QVERIFY(!s.Project && !s.Highlight);
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
       mailing->SetSendState(state);

@@ -399,8 +399,13 @@ void TLPMain::BuildMenus() {
     Action("PlainMode5")->setChecked(mode == mmPlainText);
     UpdateControls();
   };
-  on("HTML1", [setMode] { setMode(mmHtml); });
-  on("PlainText1", [setMode] { setMode(mmPlainText); });
+  auto mode = [this, setMode](int m) {
+    if (!services_.Editor) return setMode(m);
+    SetModified(true);
+    services_.Editor->SetEditorMode(m);
+  };
+  on("HTML1", [mode] { mode(mmHtml); });
+  on("PlainText1", [mode] { mode(mmPlainText); });
 }
 
 void TLPMain::WatchEditor(QWidget* w) { w->installEventFilter(this); }
@@ -546,6 +551,11 @@ QWidget* TLPMain::FocusedEditControl() const {
 }
 
 void TLPMain::ExecEditCommand(int Command) {
+  if (services_.Editor && services_.Editor->HasFocus()) {
+    services_.Editor->ExecEditCommand(Command);
+    services_.Editor->UpdateEditCommands();
+    return;
+  }
   QWidget* w = FocusedEditControl();
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
     switch (Command) {
@@ -574,6 +584,10 @@ void TLPMain::ExecEditCommand(int Command) {
 }
 
 void TLPMain::UpdateEditCommands() {
+  if (services_.Editor && services_.Editor->HasFocus()) {
+    services_.Editor->UpdateEditCommands();
+    return;
+  }
   bool cut = false, paste = false, undo = false, redo = false, all = false;
   QWidget* w = FocusedEditControl();
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
@@ -636,8 +650,9 @@ void TLPMain::SnapshotProject() {
 }
 
 bool TLPMain::IsProjectModified() {
-  // The HTML editor reports no document until it is wired in.
-  return project_.IsModified(false, nullptr, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
+  IHtmlEditor* editor = services_.Editor;
+  return project_.IsModified(editor && editor->DocumentReady(),
+                             [editor] { return editor ? editor->GetHtmlStr() : std::string(); }, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
                              ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
 }
 

@@ -64,6 +64,8 @@ public:
   void ShowHelpContext(int HelpContext);
   bool Modified() const { return project_.Modified; }
   void SetModified(bool m) { project_.Modified = m; }
+  // The project's snapshot texts (the HTML editor fills its HTML snapshot).
+  TProjectSnapshot& ProjectSnapshot() { return project_; }
   TFrameState CurrentFrameState() const;
 
   // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
