@@ -1,5 +1,9 @@
 #include "app/Composition.h"
 
+#include "mailing/ExampleProject.h"
+#include "mailing/ui/ProjectUi.h"
+#include "workspace/ui/FilterPage.h"
+
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
@@ -24,8 +28,19 @@ TLPMain* CreateWindows() {
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  // The project and its file; its calculated fields answer the row rules and the merge.
+  auto* project = new TProjectUi(*mainWindow);
+  services.Project = project;
+  services.Highlight = &mainWindow->FilterPage();
+  services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
   return mainWindow;
 }
+
+TProjectUi& ProjectOf(TLPMain& mainWindow) {
+  return *mainWindow.findChild<TProjectUi*>("ProjectUi", Qt::FindDirectChildrenOnly);
+}
+
+ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).TagValues; }
 
 void DestroyWindows(TLPMain* mainWindow) {
   delete mainWindow;

@@ -89,4 +89,6 @@ struct TFrameServices {
   IHighlightSlots* Highlight = nullptr;
   IReports* Reports = nullptr;
   IMailPreview* Preview = nullptr;
+  // Writes the first run's example project to a path; false when it failed.
+  std::function<bool(const std::string& path)> WriteExampleProject;
 };

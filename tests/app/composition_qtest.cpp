@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include "app/Composition.h"
+#include "mailing/ui/ProjectUi.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/Del.h"
@@ -39,8 +41,13 @@ private slots:
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
+    // The project and the highlight rules of the Filter page, and the first run's project writer.
+    QVERIFY(s.Project);
+    QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
+    QVERIFY(s.WriteExampleProject);
+    QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
     // Not there yet: the frame does nothing for them.
-    QVERIFY(!s.Mailing && !s.Project && !s.Accounts && !s.Highlight && !s.Reports && !s.Preview);
+    QVERIFY(!s.Mailing && !s.Accounts && !s.Reports && !s.Preview);
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);

@@ -16,6 +16,7 @@
 #include "toolkit/Reader.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
+#include "workspace/RowRules.h"
 
 class QAction;
 class QMenu;
@@ -34,7 +35,7 @@ enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, 
 // The mail mode of the Edit tab.
 enum TMailMode { mmPlainText = 0, mmHtml = 1 };
 
-class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler {
+class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
 public:
   explicit TLPMain(QWidget* parent = nullptr);
@@ -94,11 +95,26 @@ public:
   TReader Reader1;
   // The main window's evaluator: filter, highlight rules and calculated fields.
   TFastEval FastEval1;
+  // Its answers (fields, calculated fields, error reports) and the filter and
+  // highlight rules of the table query. The calculated fields come from the
+  // project, which app/ connects (RowRules.SetCalcFieldSource).
+  TRowRules RowRules{FastEval1};
+  // IRowRulesView: what an evaluation error does to the Filter page.
+  void ShowFilterPage() override;
+  void PlaceFilterCaret(int place) override;
+  void ShowHighlightSlot(int slot, int place) override;
+  bool HighlightChecked() const override;
+  // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
+  void RxDBGrid1TopLeftChanged();
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = mmHtml;
 
   // Menu items and tool buttons by designer name ("SaveMail0", "SpeedItem47").
   QAction* Action(const std::string& name) const;
+
+  // A child object bound to the frame's members (the evaluator, the row
+  // rules, the pages): deleted first when the frame goes, while they exist.
+  void AdoptBoundChild(QObject* child);
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -137,6 +153,7 @@ private:
   TTableUi* tables_ = nullptr;
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;
+  std::vector<QObject*> boundChildren_;
   bool shown_ = false;
   bool closed_ = false;
 };

@@ -1,0 +1,78 @@
+#pragma once
+// The mailing project in the main window: the four project commands with
+// their dialogs, the window's controls as the project's view, the attachment
+// list, the To field choice, and the merge values of the open table. It owns
+// the project; app/ creates one per main window and hands it to the frame
+// (IProjectFile) and to whoever merges (TagValues).
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mailing/Project.h"
+#include "mailing/ProjectCommands.h"
+#include "mailing/TableTagSource.h"
+#include "workspace/FrameInterfaces.h"
+
+class TLPMain;
+class TTableUi;
+
+class TProjectUi : public QObject, public IProjectHost, public IProjectFile {
+  Q_OBJECT
+public:
+  // Binds the project to the window's pages, commands and row rules.
+  explicit TProjectUi(TLPMain& w);
+  ~TProjectUi() override;
+
+  TProject Project;
+  // The values of tags for the open table's current record.
+  TTableTagSource TagValues;
+  TProjectCommands Commands;
+  // Held for the windows that edit them (the character set and report dialogs).
+  int32_t CharsetIndex = DefaultCharsetIndex;
+  std::string Report;  // the report fields, each followed by CR LF
+  std::string ToAddr;  // the To field's name
+
+  // The file choosers (dialogs by default; tests replace them). False when cancelled.
+  std::function<bool(const std::string& dir, std::string& fileName)> OpenDialog;
+  std::function<bool(const std::string& dir, const std::string& name, std::string& fileName)> SaveDialog;
+  std::function<std::vector<std::string>()> AttachDialog;  // empty when cancelled
+
+  // IProjectFile (and the menu commands).
+  void NewMail0Click() { Commands.NewMail0Click(); }
+  void OpenMail0Click() { Commands.OpenMail0Click(); }
+  void SaveMail0Click() override { Commands.SaveMail0Click(); }
+  void SaveMailAs0Click() { Commands.SaveMailAs0Click(); }
+  void OpenMailFile(const std::string& FileName) override { Commands.OpenMailFile(FileName); }
+  void ListToProject() override;
+
+  // The attachment list and the To combo.
+  void LoadAttachList();
+  void Button19Click();  // "Add..."
+  void Button24Click();  // "Remove"
+  void UpdateAttachActions();
+  void ListBox3Click() { UpdateAttachActions(); }
+  void TabSheet6Show();
+  void ComboBox2Change();
+
+  // IProjectHost
+  bool OpenProjectDialog(const std::string& dir, std::string& fileName) override;
+  bool SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) override;
+  bool ProjectModified() const override;
+  void SnapshotProject() override;
+  void CommitCalcFieldEdit() override;
+  void ProjectReplaced() override;
+  void ReapplyHighlight() override;
+  // IProjectView
+  TProjectValues ProjectValues() const override;
+  void ShowProjectValues(const TProjectValues& values) override;
+  void ApplyMailMode(uint8_t mode) override;
+  void FillToFieldList() override;
+  void UpdateCaption() override;
+
+private:
+  void SelectAttachment(int index);
+
+  TLPMain& w_;
+};
