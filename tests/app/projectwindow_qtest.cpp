@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -21,6 +22,7 @@
 
 #include "app/Composition.h"
 #include "mailing/Merge.h"
+#include "mailing/ProjectFile.h"
 #include "mailing/ui/ProjectUi.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -32,6 +34,8 @@
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
+#include "workspace/ui/Options.h"
+#include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
 namespace fs = std::filesystem;
@@ -121,6 +125,16 @@ class ProjectWindowQTest : public QObject {
     QTest::qWait(0);
     return w;
   }
+
+  // The example table in a folder of its own: John Smith, Mary Jones.
+  std::string ExampleTable() {
+    const std::string d = dir_.path().toStdString() + "/tables/";
+    fs::create_directories(d);
+    std::ofstream(d + "example.dbf", std::ios::binary | std::ios::trunc) << ExampleTableBytes();
+    return d + "example.dbf";
+  }
+
+  QWidget* CurrentPage(TLPMain& w) { return w.findChild<QTabWidget*>("PageControl1")->currentWidget(); }
 
 private slots:
   void initTestCase() {
@@ -261,6 +275,251 @@ private slots:
              std::string("Hello John Smith"));
     QVERIFY(boxes.shown.empty());
     DestroyWindows(again);
+  }
+
+  // "Save Project?" before New and Open: Yes saves first (a cancelled Save As
+  // stops the command), No goes on, Cancel stops; an unmodified project asks nothing.
+  void saveProjectQuestion() {
+    struct TCase {
+      const char* name;
+      bool open;  // Open instead of New
+      bool modified;
+      TMsgResult answer;
+      bool saveAsChosen;  // the Save As dialog gives a name
+      bool carriedOut;
+      bool saved;
+    };
+    const TCase cases[] = {
+        {"new, unmodified", false, false, TMsgResult::Yes, false, true, false},
+        {"new, yes, saved", false, true, TMsgResult::Yes, true, true, true},
+        {"new, yes, save cancelled", false, true, TMsgResult::Yes, false, false, false},
+        {"new, no", false, true, TMsgResult::No, false, true, false},
+        {"new, cancel", false, true, TMsgResult::Cancel, false, false, false},
+        {"open, yes, saved", true, true, TMsgResult::Yes, true, true, true},
+        {"open, yes, save cancelled", true, true, TMsgResult::Yes, false, false, false},
+        {"open, no", true, true, TMsgResult::No, false, true, false},
+        {"open, cancel", true, true, TMsgResult::Cancel, false, false, false},
+    };
+    const std::string folder = dir_.path().toStdString() + "/question/";
+    fs::create_directories(folder);
+    TLPMain* w = Start();
+    TProjectUi& p = ProjectOf(*w);
+    const std::string other = folder + "other.lkp";
+    {
+      TProject o;
+      o.SetString(KeySubject, pcSubject, "from the other file");
+      QVERIFY(o.SaveToFile(other, ProjectFormatSave));
+    }
+    for (const TCase& c : cases) {
+      TScopedScriptedMessages boxes;
+      w->Action("NewMail0")->trigger();  // unmodified: no box
+      QVERIFY2(boxes.shown.empty(), c.name);
+      w->MailingPage().Edit2->setText("draft");
+      w->SnapshotProject();
+      if (c.modified) w->SetModified(true);
+      const std::string saved = folder + "saved.lkp";
+      fs::remove(saved);
+      p.SaveDialog = [&](const std::string&, const std::string&, std::string& file) {
+        file = saved;
+        return c.saveAsChosen;
+      };
+      p.OpenDialog = [&](const std::string&, std::string& file) {
+        file = other;
+        return true;
+      };
+      boxes.Answer(c.answer);
+      w->Action(c.open ? "OpenMail0" : "NewMail0")->trigger();
+      QCOMPARE(boxes.shown.size(), c.modified ? size_t(1) : size_t(0));
+      if (c.modified) {
+        QCOMPARE(boxes.shown[0].text, std::string("Save Project?"));
+        QCOMPARE(boxes.shown[0].buttons, TMsgButtons::YesNoCancel);
+      }
+      const QString subject = w->MailingPage().Edit2->text();
+      if (c.carriedOut)
+        QVERIFY2(subject == (c.open ? "from the other file" : ""), c.name);
+      else
+        QVERIFY2(subject == "draft", c.name);
+      QCOMPARE(fs::exists(saved), c.saved);
+      // Carried out, the command ends with a snapshot; stopped, the edits stay modified.
+      QCOMPARE(w->IsProjectModified(), !c.carriedOut);
+      w->SetModified(false);
+      ProjectFileName.clear();
+    }
+    // A cancelled Open dialog asks nothing and changes nothing.
+    TScopedScriptedMessages boxes;
+    w->SetModified(true);
+    p.OpenDialog = [](const std::string&, std::string&) { return false; };
+    w->Action("OpenMail0")->trigger();
+    QVERIFY(boxes.shown.empty());
+    QVERIFY(w->Modified());
+    w->SetModified(false);
+    DestroyWindows(w);
+  }
+
+  // The page's rules: names in character-code order, a shown field is no edit,
+  // the type is stored at once, Delete selects the same place or the new last.
+  void calculatedFieldPage() {
+    TScopedScriptedMessages boxes;
+    TLPMain* w = Start();
+    TProjectUi& p = ProjectOf(*w);
+    TCalcFieldsPage& page = w->CalcFieldsPage();
+    w->Action("NewMail0")->trigger();
+    QCOMPARE(page.ListBox1->count(), 0);
+    QVERIFY(!page.Button14->isEnabled() && !page.Memo2->isEnabled() && !page.ComboBox1->isEnabled());
+    AddField(*w, "BA");
+    AddField(*w, "b2");
+    AddField(*w, "C");
+    QCOMPARE(Names(page.ListBox1), QStringList({"B2", "BA", "C"}));
+    QCOMPARE(page.ListBox1->currentItem()->text(), QString("C"));
+    QCOMPARE(page.ComboBox1->currentText(), QString("String"));
+    // A duplicate is refused with its message and adds nothing.
+    AddField(*w, "BA");
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, std::string("Field \"BA\" already exists"));
+    QCOMPARE(page.ListBox1->count(), 3);
+
+    p.Project.SetCalcExpression("B2", "1 + 1");
+    p.Project.SetCalcType("B2", cftInteger);
+    w->SetModified(false);
+    page.ListBox1->setCurrentRow(0);
+    QCOMPARE(page.Memo2->toPlainText(), QString("1 + 1"));
+    QCOMPARE(page.ComboBox1->currentText(), QString("Integer"));
+    QVERIFY(!w->Modified());
+    page.ComboBox1->setCurrentIndex(1);
+    emit page.ComboBox1->activated(1);
+    TCalcFieldDef def;
+    QVERIFY(p.Project.FindCalcField("B2", def));
+    QCOMPARE(def.TypeIndex, int32_t(cftFloat));
+    QVERIFY(!w->Modified());
+    page.Memo2->setPlainText("2.5");
+    QVERIFY(w->Modified());
+    QVERIFY(p.Project.FindCalcField("B2", def));
+    QCOMPARE(def.Expression, std::string("1 + 1"));  // stored on leaving the memo
+    page.Memo2Exit();
+    QVERIFY(p.Project.FindCalcField("B2", def));
+    QCOMPARE(def.Expression, std::string("2.5"));
+
+    page.ListBox1->setCurrentRow(2);
+    page.Button14->click();
+    QCOMPARE(Names(page.ListBox1), QStringList({"B2", "BA"}));
+    QCOMPARE(page.ListBox1->currentRow(), 1);
+    QCOMPARE(page.Memo2->toPlainText(), QString(""));
+    page.ListBox1->setCurrentRow(0);
+    page.Button14->click();
+    QCOMPARE(Names(page.ListBox1), QStringList({"BA"}));
+    QCOMPARE(page.ListBox1->currentRow(), 0);
+    page.Button14->click();
+    QCOMPARE(page.ListBox1->count(), 0);
+    QVERIFY(!page.Memo2->isEnabled() && page.Memo2->toPlainText().isEmpty());
+    QCOMPARE(page.ComboBox1->currentIndex(), -1);
+    QVERIFY(!page.Button14->isEnabled());
+    QVERIFY(!p.Project.HasCalcField("BA") && !p.Project.HasCalcField("B2"));
+    w->SetModified(false);
+    DestroyWindows(w);
+  }
+
+  // Grid colours: the sorted column in the Options colour, the rules' colours
+  // per record, the default colour without the highlight, and a sideways
+  // scroll working the rows out again.
+  void gridColours() {
+    TScopedScriptedMessages boxes;
+    TLPMain* w = Start();
+    w->resize(320, 300);
+    TProjectUi& p = ProjectOf(*w);
+    w->Action("NewMail0")->trigger();
+    p.Project.AddCalcField("FULL");
+    p.Project.SetCalcExpression("FULL", "F_Name + ' ' + L_Name");
+    TFilterPage& f = w->FilterPage();
+    f.ColorComboBox1->setCurrentIndex(3);
+    emit f.ColorComboBox1->activated(3);
+    f.CheckBox5->click();
+    f.Memo5->setPlainText("FULL = 'John Smith'");
+    w->Tables().OpenDBFFile(ExampleTable());
+    QTableView* grid = w->DatabasePage().RxDBGrid1;
+    const QColor plain = w->Tables().Grid()->Model()->DefaultColor;
+    // Highlight unchecked: the default colour everywhere.
+    QCOMPARE(Background(*w, 0, 0), plain);
+    f.CheckBox3->click();
+    QCOMPARE(Background(*w, 0, 2), SlotQColor(3));
+    QCOMPARE(Background(*w, 1, 2), plain);
+
+    // The sorted column always has the Options colour.
+    OptForm->ColorComboBox1->setCurrentIndex(6);
+    emit grid->horizontalHeader()->sectionClicked(1);
+    QCOMPARE(w->Tables().Workspace.ADOQuery1.Sort(), std::string("L_NAME ASC"));
+    // Jones before Smith now.
+    QCOMPARE(Background(*w, 0, 1), SlotQColor(6));
+    QCOMPARE(Background(*w, 1, 1), SlotQColor(6));
+    QCOMPARE(Background(*w, 0, 0), plain);
+    QCOMPARE(Background(*w, 1, 0), SlotQColor(3));
+
+    // A definition changed behind the grid's back shows at the next scroll.
+    p.Project.SetCalcExpression("FULL", "'someone'");
+    QCOMPARE(Background(*w, 1, 0), SlotQColor(3));
+    w->ShowPage(&w->DatabasePage());
+    for (int c = 0; c < grid->model()->columnCount(); ++c) grid->setColumnWidth(c, 400);
+    QScrollBar* bar = grid->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    QCOMPARE(Background(*w, 1, 2), plain);
+    QVERIFY(boxes.shown.empty());
+    w->SetModified(false);
+    DestroyWindows(w);
+  }
+
+  // An expression that fails shows one box per open, then stays silent: the
+  // filter lets every record through, a failing rule is skipped.
+  void failingExpressions() {
+    TScopedScriptedMessages boxes;
+    TLPMain* w = Start();
+    w->Action("NewMail0")->trigger();
+    TFilterPage& f = w->FilterPage();
+    f.Memo1->setPlainText("L_NAME");
+    f.CheckBox1->click();
+    w->Tables().OpenDBFFile(ExampleTable());
+    QCOMPARE(w->DatabasePage().RxDBGrid1->model()->rowCount(), 2);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
+    QCOMPARE(boxes.shown[0].text,
+             std::string("Error in Filter Expression with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
+    QCOMPARE(CurrentPage(*w), static_cast<QWidget*>(&f));
+    QCOMPARE(f.Memo1->textCursor().position(), 6);
+    w->Action("Reopen0")->trigger();
+    QCOMPARE(boxes.shown.size(), size_t(2));
+    f.Memo1->setPlainText("L_NAME = 'Jones'");
+    w->Action("Reopen0")->trigger();
+    QCOMPARE(w->DatabasePage().RxDBGrid1->model()->rowCount(), 1);
+    QCOMPARE(boxes.shown.size(), size_t(2));
+    f.CheckBox1->click();
+
+    // Slot 0 fails, slot 5 holds: the row takes slot 5; the box comes once.
+    auto setRule = [&](int slot, const QString& text) {
+      f.ColorComboBox1->setCurrentIndex(slot);
+      emit f.ColorComboBox1->activated(slot);
+      f.CheckBox5->click();
+      f.Memo5->setPlainText(text);
+    };
+    setRule(0, "F_NAME");
+    setRule(5, "True");
+    f.CheckBox3->click();
+    w->Action("Reopen0")->trigger();
+    QCOMPARE(w->DatabasePage().RxDBGrid1->model()->rowCount(), 2);
+    // Every change on the highlight part switches the rules on again and forgets the colours.
+    f.ColorComboBox1->setCurrentIndex(5);
+    emit f.ColorComboBox1->activated(5);
+    boxes.shown.clear();
+    QCOMPARE(Background(*w, 0, 2), SlotQColor(5));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text,
+             std::string("Error in Expression of Black color with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
+    QCOMPARE(f.ColorComboBox1->currentIndex(), 0);
+    QCOMPARE(f.Memo5->toPlainText(), QString("F_NAME"));
+    QCOMPARE(Background(*w, 0, 2), SlotQColor(5));
+    // Switched off by the error: the next row is not worked out, and nothing more is shown.
+    QCOMPARE(Background(*w, 1, 2), w->Tables().Grid()->Model()->DefaultColor);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    w->SetModified(false);
+    DestroyWindows(w);
   }
 };
 
