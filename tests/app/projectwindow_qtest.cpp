@@ -521,6 +521,44 @@ private slots:
     w->SetModified(false);
     DestroyWindows(w);
   }
+
+  // A project named on the command line or handed over by a second copy opens
+  // without a question when nothing is modified, with its rules shown.
+  void commandLineAndHandOver() {
+    TScopedScriptedMessages boxes;
+    const std::string folder = dir_.path().toStdString() + "/handover/";
+    fs::create_directories(folder);
+    const std::string file = folder + "given.lkp";
+    {
+      TProject o;
+      TColorExpr rules;
+      rules[4] = {1, "F_NAME = 'Mary'"};
+      o.SetColorRules(KeyColorRules, rules);
+      o.SetInt(KeyColorIndex, pcColorIndex, 4);
+      o.SetString(KeySubject, pcSubject, "handed over");
+      QVERIFY(o.SaveToFile(file, ProjectFormatSave));
+    }
+    ParamList.clear();
+    TLPMain* w = CreateWindows();
+    w->SetCommandLine({"larkpost", file});
+    w->show();
+    QTest::qWait(0);
+    QCOMPARE(w->MailingPage().Edit2->text(), QString("handed over"));
+    QCOMPARE(ProjectFileName, file);
+    QCOMPARE(w->FilterPage().ColorComboBox1->currentIndex(), 4);
+    QVERIFY(w->FilterPage().CheckBox5->isChecked());
+    QCOMPARE(w->FilterPage().Memo5->toPlainText(), QString("F_NAME = 'Mary'"));
+    QVERIFY(!w->IsProjectModified());
+
+    w->Action("NewMail0")->trigger();
+    QCOMPARE(w->MailingPage().Edit2->text(), QString(""));
+    QVERIFY(!w->FilterPage().CheckBox5->isChecked());
+    w->OnOpenFilesMessage("\"" + file + "\"");
+    QCOMPARE(w->MailingPage().Edit2->text(), QString("handed over"));
+    QVERIFY(boxes.shown.empty());
+    QVERIFY(!w->IsProjectModified());
+    DestroyWindows(w);
+  }
 };
 
 QTEST_MAIN(ProjectWindowQTest)
