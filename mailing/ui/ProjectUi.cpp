@@ -91,6 +91,8 @@ TProjectUi::~TProjectUi() {
 
 void TProjectUi::ListToProject() {
   ::ListToProject(Project, *this, w_.RowRules.HighlightSlots, AppSettings());
+  // The Filter page shows the rule of the colour the project names.
+  ReapplyHighlight();
 }
 
 // --- IProjectHost --------------------------------------------------------------
