@@ -1,38 +1,76 @@
 #include "app/Composition.h"
 
-#include "mailing/ExampleProject.h"
-#include "mailing/ui/ProjectUi.h"
-#include "workspace/ui/FilterPage.h"
+#include <QAction>
 
+#include "mailing/ExampleProject.h"
+#include "mailing/ui/LogForm.h"
+#include "mailing/ui/ProForm.h"
+#include "mailing/ui/ProjectUi.h"
+#include "mailing/ui/RepForm.h"
+#include "mailing/ui/Reports.h"
+#include "mailing/ui/SendForm.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/About.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/CharsetForm.h"
+#include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
+#include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
+#include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
+  // The accounts fill the Options account list before the options choose from it.
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   OptForm->LoadOptions();
+  auto* logForm = new TLogForm(
+      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
+  CopyOptForm = new TCopyOptForm(mainWindow);
   AboutBox = new TAboutBox(mainWindow);
   SelTabForm = new TSelTabForm(mainWindow);
   new TCharSetForm(mainWindow);
+  RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
+  EditForm = new TEditForm(mainWindow);
+  // The project, the merge and the run are given to it as they come.
+  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  OptForm->SetHost(sendForm);
+  sendForm->ReportFields = logForm;
+  // Get List waits while a mailing sends; the page's other rules join here when it has them.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow, sendForm] {
+    const bool getList = sendForm->SendState() != ssSending;
+    for (const char* name : {"SpeedItem39", "GetMailList1"})
+      if (QAction* a = mainWindow->Action(name)) a->setEnabled(getList);
+  };
+  auto* repForm = new TRepForm(mainWindow);
+  sendForm->ReportForm = repForm;
+  // The last window of start-up.
+  AddDbfForm = new TAddDbfForm(mainWindow);
 
   TFrameServices& services = mainWindow->Services();
   services.Options = OptForm;
+  services.Accounts = proForm;
+  services.Mailing = sendForm;
+  services.Reports = new TReports(*logForm, *repForm, mainWindow);
   // The project and its file; its calculated fields answer the row rules and the merge.
   auto* project = new TProjectUi(*mainWindow);
   services.Project = project;
   services.Highlight = &mainWindow->FilterPage();
   services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
+  RestructForm->RowFilter = &mainWindow->CopyFilter;
+  sendForm->Project = project;
+  sendForm->Merge = &project->Merger;
   return mainWindow;
 }
 

@@ -22,6 +22,8 @@
 #include "workspace/ui/LPMain.h"
 
 int main(int argc, char** argv) {
+  // The browser views of the mailing windows share the GL contexts of the widgets.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Larkpost");
 

@@ -77,7 +77,9 @@ void WriteTable(const std::string& path, int rows) {
 class TTableSource : public ITagValueSource {
 public:
   TTableSource(TDataSet& q, TFastEval* oneShot) : q_(q), eval_(oneShot) {}
+  void SetFieldSource(TDataSet&) override {}
   void ClearEvalStop() override {}
+  bool EvalStopFlag() const override { return false; }
   TCalcFieldResult CalcFieldValue(const std::string& name, std::string& value) override {
     if (name != "SALUTATION") return TCalcFieldResult::NotFound;
     if (eval_)

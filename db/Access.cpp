@@ -14,12 +14,6 @@
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool ParseNumber(const char* s, size_t n, double& out) {
   auto r = std::from_chars(s, s + n, out);
   return r.ec == std::errc() && r.ptr != s;
@@ -75,7 +69,7 @@ public:
       names.emplace_back(entry->object_name);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return LowerAscii(a) < LowerAscii(b);
+      return LowerCase(a) < LowerCase(b);
     });
     return names;
   }
@@ -103,10 +97,10 @@ public:
 private:
   MdbCatalogEntry* Find(const std::string& name) {
     MdbHandle* mdb = mdb_.get();
-    const std::string want = LowerAscii(name);
+    const std::string want = LowerCase(name);
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
       auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-      if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry) && LowerAscii(entry->object_name) == want)
+      if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry) && LowerCase(entry->object_name) == want)
         return entry;
     }
     return nullptr;

@@ -5,17 +5,12 @@
 #include <filesystem>
 
 #include "db/Dbf.h"
+#include "platform/SysUtils.h"
 #include "db/Driver.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 std::string TrimWs(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -48,7 +43,7 @@ std::vector<std::pair<std::string, std::string>> SplitPairs(const std::string& s
       value = TrimWs(s.substr(j, semi - j));
       i = semi + 1;
     }
-    out.emplace_back(LowerAscii(key), value);
+    out.emplace_back(LowerCase(key), value);
   }
   return out;
 }
@@ -61,13 +56,13 @@ public:
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder_, ec)) {
-      if (LowerAscii(e.path().extension().string()) != ".dbf") continue;
+      if (LowerCase(e.path().extension().string()) != ".dbf") continue;
       std::error_code ec2;
       if (!e.is_regular_file(ec2)) continue;
       names.push_back(e.path().filename().string());
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return LowerAscii(a) < LowerAscii(b);
+      return LowerCase(a) < LowerCase(b);
     });
     return names;
   }
@@ -83,9 +78,9 @@ public:
 private:
   // The file named with or without its extension, letters compared without case.
   std::string Resolve(const std::string& name) {
-    const std::string want = LowerAscii(name);
+    const std::string want = LowerCase(name);
     for (const std::string& file : TableNames()) {
-      const std::string l = LowerAscii(file);
+      const std::string l = LowerCase(file);
       if (l == want || l.substr(0, l.size() - 4) == want) return (fs::path(folder_) / file).string();
     }
     return {};
@@ -108,7 +103,7 @@ TConnectionParams ParseConnectionString(const std::string& connectionString) {
     }
   };
   apply(SplitPairs(connectionString), apply);
-  const std::string drv = LowerAscii(p.Driver);
+  const std::string drv = LowerCase(p.Driver);
   if (drv == "{microsoft dbase driver (*.dbf)}" || drv == "{dbase driver (*.dbf)}") {
     p.Kind = TDriverKind::DBase;
     p.Path = p.DBQ.empty() ? p.DefaultDir : p.DBQ;
@@ -176,7 +171,7 @@ std::string TADOQuery::SingleTableOf(const std::string& sql) {
   auto word = [&](size_t& i, const char* w) {
     while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
     size_t n = std::char_traits<char>::length(w);
-    if (LowerAscii(s.substr(i, n)) != w) return false;
+    if (LowerCase(s.substr(i, n)) != w) return false;
     i += n;
     return true;
   };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 struct TRowSet {
   enum : uint8_t { rsClean, rsModified, rsInserted, rsDeleted, rsGone };
@@ -11,8 +12,10 @@ struct TRowSet {
   std::vector<int64_t> source;
   std::vector<uint8_t> status;
   std::vector<uint32_t> pending;  // rows with cached changes, in the order of their first change
+  std::unordered_map<uint32_t, std::string> original;  // modified rows as they were read
   std::unique_ptr<TTableStore> store;
   std::string readOnlyReason;
+  std::vector<std::string> warnings;
   uint64_t version = 1;
 
   bool Visible(size_t row) const { return status[row] != rsDeleted && status[row] != rsGone; }
@@ -42,20 +45,6 @@ uint64_t GetVarint(const std::string& in, size_t& pos) {
     shift += 7;
   }
   return v;
-}
-
-bool IsTextType(TFieldType t) {
-  switch (t) {
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftAutoInc:
-    case ftLargeint: case ftBoolean: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
-      return false;
-    default:
-      return true;
-  }
-}
-
-bool IsIntegerType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
 }
 
 std::string UpperText(const std::string& s) { return AnsiUpperCase(s); }
@@ -129,44 +118,28 @@ std::vector<TValue> UnpackRow(const std::string& in, size_t fieldCount) {
 
 // ---- value helpers ---------------------------------------------------------
 
-double ValueToFloat(const TValue& v) {
-  switch (v.index()) {
-    case 1: return static_cast<double>(std::get<int64_t>(v));
-    case 2: return std::get<double>(v);
-    case 3: return std::get<bool>(v) ? 1.0 : 0.0;
-    case 4: {
-      long double d;
-      if (TryStrToFloat(std::get<std::string>(v), d)) return static_cast<double>(d);
-      return 0.0;
-    }
-    default: return 0.0;
-  }
+std::string TextSortKey(const std::string& s) { return AnsiLowerCase(s); }
+
+int CompareSortText(const std::string& a, const std::string& b) {
+  const int c = TextSortKey(a).compare(TextSortKey(b));
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-std::string ValueToString(const TValue& v, TFieldType type) {
-  switch (v.index()) {
-    case 0: return {};
-    case 3: return std::get<bool>(v) ? "True" : "False";
-    case 4: return std::get<std::string>(v);
-    default: break;
+bool SameValue(const TValue& a, const TValue& b) {
+  if (a.index() != b.index()) return false;
+  if (const double* x = std::get_if<double>(&a)) {
+    const double y = std::get<double>(b);
+    return *x == y || (std::isnan(*x) && std::isnan(y));
   }
-  const double d = ValueToFloat(v);
-  switch (type) {
-    case ftDate: return DateToStr(d);
-    case ftTime: return TimeToStr(d);
-    case ftDateTime: case ftTimeStamp: return DateTimeToStr(d);
-    default: break;
-  }
-  if (v.index() == 1) return IntToStr(std::get<int64_t>(v));
-  return FloatToStr(d);
+  return a == b;
 }
 
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive) {
   const bool an = ValueIsNull(a), bn = ValueIsNull(b);
   if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
-  if (IsTextType(type) || (a.index() == 4 && b.index() == 4)) {
+  if (IsTextFieldType(type) || a.index() == 4 || b.index() == 4) {
     const std::string sa = ValueToString(a, type), sb = ValueToString(b, type);
-    int c = caseInsensitive ? AnsiCompareText(sa, sb) : AnsiCompareStr(sa, sb);
+    int c = caseInsensitive ? CompareSortText(sa, sb) : AnsiCompareStr(sa, sb);
     if (c == 0 && !caseInsensitive) c = sa.compare(sb);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
@@ -187,79 +160,21 @@ int TField::Precision() const { return owner_->rows_->fields[static_cast<size_t>
 bool TField::IsNull() const { return ValueIsNull(owner_->CurrentValue(index_)); }
 TValue TField::Value() const { return owner_->CurrentValue(index_); }
 std::string TField::AsString() const { return ValueToString(owner_->CurrentValue(index_), DataType()); }
-int64_t TField::AsLargeInt() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 1) return std::get<int64_t>(v);
-  if (v.index() == 4) return StrToInt64(std::get<std::string>(v));
-  double d = ValueToFloat(v);
-  if (!(d > -9.2e18 && d < 9.2e18)) return 0;
-  return static_cast<int64_t>(std::llround(d));
-}
-int32_t TField::AsInteger() const {
-  int64_t v = AsLargeInt();
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-double TField::AsFloat() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) return static_cast<double>(StrToFloat(std::get<std::string>(v)));
-  return ValueToFloat(v);
-}
-bool TField::AsBoolean() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) {
-    std::string s = AnsiLowerCase(Trim(std::get<std::string>(v)));
-    return s == "true" || s == "t" || s == "yes" || s == "y" || s == "1";
-  }
-  return ValueToFloat(v) != 0.0;
-}
-TDateTime TField::AsDateTime() const {
-  const TValue& v = owner_->CurrentValue(index_);
-  if (v.index() == 4) return StrToDateTime(std::get<std::string>(v));
-  return ValueToFloat(v);
-}
+int64_t TField::AsLargeInt() const { return ValueToLargeInt(owner_->CurrentValue(index_)); }
+int32_t TField::AsInteger() const { return ValueToInteger(owner_->CurrentValue(index_)); }
+double TField::AsFloat() const { return ValueToFloat(owner_->CurrentValue(index_)); }
+bool TField::AsBoolean() const { return ValueToBoolean(owner_->CurrentValue(index_)); }
+TDateTime TField::AsDateTime() const { return ValueToDateTime(owner_->CurrentValue(index_)); }
 
 void TField::SetValue(const TValue& v) { owner_->SetCurrentValue(index_, v); }
-void TField::SetAsInteger(int64_t v) {
-  if (IsTextType(DataType())) return SetValue(IntToStr(v));
-  if (IsIntegerType(DataType())) return SetValue(v);
-  if (DataType() == ftBoolean) return SetValue(v != 0);
-  SetValue(static_cast<double>(v));
-}
-void TField::SetAsFloat(double v) {
-  if (IsTextType(DataType())) return SetValue(FloatToStr(v));
-  if (IsIntegerType(DataType())) return SetValue(static_cast<int64_t>(std::llround(v)));
-  if (DataType() == ftBoolean) return SetValue(v != 0);
-  SetValue(v);
-}
-void TField::SetAsBoolean(bool v) {
-  if (IsTextType(DataType())) return SetValue(std::string(v ? "True" : "False"));
-  if (DataType() == ftBoolean) return SetValue(v);
-  SetAsInteger(v ? 1 : 0);
-}
+void TField::SetAsInteger(int64_t v) { SetValue(ValueForField(v, DataType())); }
+void TField::SetAsFloat(double v) { SetValue(ValueForField(v, DataType())); }
+void TField::SetAsBoolean(bool v) { SetValue(ValueForField(v, DataType())); }
 void TField::SetAsDateTime(TDateTime v) {
-  if (IsTextType(DataType())) return SetValue(ValueToString(v, ftDateTime));
-  if (DataType() == ftDate) v = std::trunc(v);
-  SetAsFloat(v);
+  if (IsTextFieldType(DataType())) return SetValue(ValueToString(v, ftDateTime));
+  SetValue(ValueForField(v, DataType()));
 }
-void TField::SetAsString(const std::string& s) {
-  const TFieldType t = DataType();
-  if (IsTextType(t)) return SetValue(s.empty() ? TValue() : TValue(s));
-  if (Trim(s).empty()) return SetValue(TValue());
-  switch (t) {
-    case ftBoolean: {
-      std::string l = AnsiLowerCase(Trim(s));
-      if (l == "true" || l == "t" || l == "yes" || l == "y" || l == "1") return SetValue(true);
-      if (l == "false" || l == "f" || l == "no" || l == "n" || l == "0") return SetValue(false);
-      throw EConvertError("'" + s + "' is not a valid boolean value");
-    }
-    case ftDate: return SetValue(std::trunc(StrToDate(s)));
-    case ftTime: return SetValue(StrToTime(s));
-    case ftDateTime: case ftTimeStamp: return SetValue(StrToDateTime(s));
-    default: break;
-  }
-  if (IsIntegerType(t)) return SetValue(StrToInt64(Trim(s)));
-  SetValue(static_cast<double>(StrToFloat(Trim(s))));
-}
+void TField::SetAsString(const std::string& s) { SetValue(ValueForField(s, DataType())); }
 void TField::Clear() { SetValue(TValue()); }
 
 // ---- dataset ---------------------------------------------------------------
@@ -291,6 +206,7 @@ void TDataSet::OpenData(TTableData data) {
   rs->status.assign(rs->rows.size(), TRowSet::rsClean);
   rs->store = std::move(data.Store);
   rs->readOnlyReason = data.ReadOnlyReason;
+  rs->warnings = std::move(data.Warnings);
   if (!rs->store && rs->readOnlyReason.empty()) rs->readOnlyReason = "Table is read-only";
   rows_ = std::move(rs);
   CreateFields();
@@ -409,11 +325,10 @@ void TDataSet::RebuildView(int keepRow) const {
       keys.emplace_back(std::move(vals[static_cast<size_t>(sortField_)]), r);
     }
     const bool desc = sortDesc_;
-    if (IsTextType(type)) {
-      // Fold the case of each key once rather than at every comparison; the order is
-      // that of CompareValues without regard to case.
+    if (IsTextFieldType(type)) {
+      // Each key folded once rather than at every comparison.
       for (auto& k : keys)
-        if (!ValueIsNull(k.first)) k.first = AnsiLowerCase(ValueToString(k.first, type));
+        if (!ValueIsNull(k.first)) k.first = TextSortKey(ValueToString(k.first, type));
       std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
         const bool an = ValueIsNull(a.first), bn = ValueIsNull(b.first);
         int c;
@@ -577,7 +492,7 @@ bool TDataSet::Locate(const std::string& fieldName, const TValue& value, TLocate
   const TFieldType type = rows_->fields[static_cast<size_t>(fi)].DataType;
   const bool ci = options & loCaseInsensitive;
   const bool partial = options & loPartialKey;
-  const bool text = IsTextType(type);
+  const bool text = IsTextFieldType(type);
   TValue key = value;
   if (!text && key.index() == 4) {
     // A key typed as text is read as a value of the field's type.
@@ -585,10 +500,9 @@ bool TDataSet::Locate(const std::string& fieldName, const TValue& value, TLocate
     TDateTime dt;
     long double d;
     if (type == ftBoolean) {
-      const std::string l = AnsiLowerCase(k);
-      if (l == "true" || l == "t" || l == "yes" || l == "y" || l == "1") key = true;
-      else if (l == "false" || l == "f" || l == "no" || l == "n" || l == "0") key = false;
-      else return false;
+      bool b = false;
+      if (!TryTextToBoolean(k, b)) return false;
+      key = b;
     } else if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp) {
       if (!TryStrToDateTime(k, dt) && !TryStrToDate(k, dt) && !TryStrToTime(k, dt)) return false;
       key = dt;
@@ -627,6 +541,11 @@ std::string TDataSet::ReadOnlyReason() const {
   if (!rows_) return "Cannot perform this operation on a closed dataset";
   if (!rows_->store) return rows_->readOnlyReason;
   return rows_->store->ReadOnlyReason();
+}
+
+const std::vector<std::string>& TDataSet::OpenWarnings() const {
+  static const std::vector<std::string> none;
+  return rows_ ? rows_->warnings : none;
 }
 
 void TDataSet::Append() {
@@ -669,6 +588,11 @@ void TDataSet::Post() {
     throw EDatabaseError("The record being edited has been deleted");
   }
   Fire(BeforePost);
+  {
+    const std::vector<TValue> original =
+        state_ == dsEdit ? UnpackRow(rows_->rows[static_cast<size_t>(editRow_)], rows_->fields.size()) : std::vector<TValue>();
+    if (const std::string why = rows_->store->CheckRecord(original, buffer_); !why.empty()) throw EDatabaseError(why);
+  }
   SyncView();
   TRowSet& rs = *rows_;
   int row;
@@ -680,11 +604,12 @@ void TDataSet::Post() {
     rs.pending.push_back(static_cast<uint32_t>(row));
   } else {
     row = editRow_;
-    rs.rows[static_cast<size_t>(row)] = PackRow(buffer_);
     if (rs.status[static_cast<size_t>(row)] == TRowSet::rsClean) {
+      rs.original[static_cast<uint32_t>(row)] = rs.rows[static_cast<size_t>(row)];
       rs.status[static_cast<size_t>(row)] = TRowSet::rsModified;
       rs.pending.push_back(static_cast<uint32_t>(row));
     }
+    rs.rows[static_cast<size_t>(row)] = PackRow(buffer_);
   }
   const bool inserted = state_ == dsInsert;
   ++rs.version;
@@ -774,16 +699,22 @@ void TDataSet::UpdateBatch() {
       const uint32_t r = rs.pending[done];
       uint8_t& st = rs.status[r];
       switch (st) {
-        case TRowSet::rsModified:
-          rs.store->UpdateRecord(rs.source[r], UnpackRow(rs.rows[r], rs.fields.size()));
+        case TRowSet::rsModified: {
+          const auto o = rs.original.find(r);
+          rs.store->UpdateRecord(rs.source[r],
+                                 o == rs.original.end() ? std::vector<TValue>() : UnpackRow(o->second, rs.fields.size()),
+                                 UnpackRow(rs.rows[r], rs.fields.size()));
+          if (o != rs.original.end()) rs.original.erase(o);
           st = TRowSet::rsClean;
           break;
+        }
         case TRowSet::rsInserted:
           rs.source[r] = rs.store->AppendRecord(UnpackRow(rs.rows[r], rs.fields.size()));
           st = TRowSet::rsClean;
           break;
         case TRowSet::rsDeleted:
           rs.store->DeleteRecord(rs.source[r]);
+          rs.original.erase(r);
           st = TRowSet::rsGone;
           break;
         default: break;
@@ -880,12 +811,8 @@ TFieldType TDataSet::FieldDataType(int index) const {
   return rows_ && index >= 0 && index < FieldCount() ? rows_->fields[static_cast<size_t>(index)].DataType : ftUnknown;
 }
 bool TDataSet::FieldIsNull(int index) const { return ValueIsNull(CurrentValue(index)); }
-int32_t TDataSet::FieldAsInteger(int index) const {
-  double d = ValueToFloat(CurrentValue(index));
-  if (!(d > INT32_MIN - 1.0 && d < INT32_MAX + 1.0)) return 0;
-  return static_cast<int32_t>(std::trunc(d));
-}
+int32_t TDataSet::FieldAsInteger(int index) const { return ValueToInteger(CurrentValue(index)); }
 double TDataSet::FieldAsFloat(int index) const { return ValueToFloat(CurrentValue(index)); }
-bool TDataSet::FieldAsBoolean(int index) const { return ValueToFloat(CurrentValue(index)) != 0.0; }
+bool TDataSet::FieldAsBoolean(int index) const { return ValueToBoolean(CurrentValue(index)); }
 std::string TDataSet::FieldAsString(int index) const { return ValueToString(CurrentValue(index), FieldDataType(index)); }
-TDateTime TDataSet::FieldAsDateTime(int index) const { return ValueToFloat(CurrentValue(index)); }
+TDateTime TDataSet::FieldAsDateTime(int index) const { return ValueToDateTime(CurrentValue(index)); }

@@ -12,15 +12,10 @@
 #include <variant>
 #include <vector>
 
+#include "db/ValueConvert.h"
 #include "platform/FieldTypes.h"
 #include "platform/SysUtils.h"
 #include "toolkit/FieldSource.h"
-
-// A field value. Dates and date-times are TDateTime day counts held as double;
-// blobs are the raw bytes in the string.
-using TValue = std::variant<std::monostate, int64_t, double, bool, std::string>;
-
-inline bool ValueIsNull(const TValue& v) { return std::holds_alternative<std::monostate>(v); }
 
 // Every failure of the data-access layer; the message is meant for the user.
 class EDatabaseError : public std::runtime_error {
@@ -42,8 +37,16 @@ public:
   // Empty when the table can be written, else the user-readable reason.
   virtual std::string ReadOnlyReason() const = 0;
   // Each call either writes the whole record or leaves the table as it was (and throws).
-  virtual void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& values) = 0;
+  // original holds the values the record had when it was read: fields whose value is
+  // the same in both were not edited.
+  virtual void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& original,
+                            const std::vector<TValue>& values) = 0;
   virtual int64_t AppendRecord(const std::vector<TValue>& values) = 0;  // new source record number
+  // Empty when the file can hold the values the user changed (original: as read, empty
+  // for a new record), else why not. Checked at Post, so the record stays in edit.
+  virtual std::string CheckRecord(const std::vector<TValue>& /*original*/, const std::vector<TValue>& /*values*/) const {
+    return {};
+  }
   virtual void DeleteRecord(int64_t sourceRecord) = 0;
 };
 
@@ -54,6 +57,7 @@ struct TTableData {
   std::vector<int64_t> SourceRecords;  // per row; empty means 0, 1, 2...
   std::unique_ptr<TTableStore> Store;  // null: read-only
   std::string ReadOnlyReason;          // used when Store is null
+  std::vector<std::string> Warnings;   // what is wrong with a table that still opened
 };
 
 enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
@@ -79,8 +83,8 @@ public:
 
   bool IsNull() const;
   TValue Value() const;
-  // Null reads as "", 0, false. AsString of a date is the short date (a date-time
-  // adds the long time unless midnight), of a number FloatToStr, of a boolean "True"/"False".
+  // Read by the rules of db/ValueConvert.h (null reads as "", 0, false; a text that
+  // does not convert throws EConvertError).
   std::string AsString() const;
   int32_t AsInteger() const;
   int64_t AsLargeInt() const;
@@ -151,7 +155,9 @@ public:
   void Append();
   void Insert();  // the new row joins the end of the table, like Append
   void Edit();    // on an empty dataset it appends
-  void Post();    // into the batch; throws for a read-only table, or (cancelling) when a clone deleted the edited record
+  // Into the batch; throws for a read-only table, or (cancelling) when a clone deleted the
+  // edited record, or (staying in edit) when the file cannot hold a value.
+  void Post();
   void Cancel();
   void Delete();  // into the batch; throws for a read-only table
   bool Modified() const { return modified_; }
@@ -159,6 +165,8 @@ public:
   int PendingUpdates() const;
   bool ReadOnly() const;
   std::string ReadOnlyReason() const;
+  // What the driver found wrong when it opened the table (one user message each).
+  const std::vector<std::string>& OpenWarnings() const;
 
   // View.
   void SetSort(const std::string& sort);  // "" or "NAME ASC" / "NAME DESC"; throws for a bad field
@@ -180,7 +188,7 @@ public:
   void EnableControls();
   bool ControlsDisabled() const { return disableCount_ > 0; }
 
-  // IFieldSource: the current record.
+  // IFieldSource: the current record, read by the same rules as TField's As...
   std::string FieldName(int index) const override;
   TFieldType FieldDataType(int index) const override;
   bool FieldIsNull(int index) const override;
@@ -238,7 +246,13 @@ private:
 std::string PackRow(const std::vector<TValue>& values);
 std::vector<TValue> UnpackRow(const std::string& packed, size_t fieldCount);
 
-// Value helpers shared with the drivers.
-std::string ValueToString(const TValue& v, TFieldType type);
-double ValueToFloat(const TValue& v);
+// The grid's order of text (a title click), which the SQL engine's text columns
+// collate by as well: the locale's comparison without regard to case. TextSortKey
+// folds a text once; keys compare byte for byte in that order.
+std::string TextSortKey(const std::string& s);
+int CompareSortText(const std::string& a, const std::string& b);
+
+// The same kind and the same value (text byte for byte).
+bool SameValue(const TValue& a, const TValue& b);
+// The order of two values of a field (null first); text by the locale, with or without case.
 int CompareValues(const TValue& a, const TValue& b, TFieldType type, bool caseInsensitive);

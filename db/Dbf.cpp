@@ -10,27 +10,19 @@
 #include <filesystem>
 
 #include "db/DateParts.h"
+#include "platform/Bytes.h"
+#include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+constexpr uint8_t kFieldNullable = 0x02;  // Visual FoxPro field flag
+
 uint32_t Get32BE(const unsigned char* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) | (static_cast<uint32_t>(p[2]) << 8) |
          static_cast<uint32_t>(p[3]);
-}
-void Put16(char* p, uint16_t v) {
-  p[0] = static_cast<char>(v & 0xFF);
-  p[1] = static_cast<char>(v >> 8);
-}
-void Put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 void Put32BE(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * (3 - i))) & 0xFF);
@@ -53,11 +45,6 @@ std::string NumberText(double v, int decimals) {
   return s;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 bool ParseDouble(std::string s, double& out) {
   for (char& c : s)
@@ -83,9 +70,9 @@ std::string DbfEncodeHeader(const TDbfHeader& h) {
   b[1] = static_cast<char>(DbfYearByte(h.Year));
   b[2] = static_cast<char>(h.Month);
   b[3] = static_cast<char>(h.Day);
-  Put32(&b[4], h.RecordCount);
-  Put16(&b[8], h.HeaderLength);
-  Put16(&b[10], h.RecordLength);
+  PutLEU32(&b[4], h.RecordCount);
+  PutLE16(&b[8], h.HeaderLength);
+  PutLE16(&b[10], h.RecordLength);
   b[29] = static_cast<char>(h.LanguageDriver);
   return b;
 }
@@ -163,7 +150,7 @@ bool TDbfMemoFile::Create(const std::string& path) {
   TFileHandle f;
   if (!f.Create(path)) return false;
   std::string h(512, '\0');
-  Put32(&h[0], 1);
+  PutLEU32(&h[0], 1);
   return f.WriteExact(h.data(), static_cast<int64_t>(h.size()));
 }
 
@@ -177,6 +164,35 @@ bool TDbfMemoFile::CreateFoxPro(const std::string& path) {
   return f.WriteExact(h.data(), static_cast<int64_t>(h.size()));
 }
 
+bool TDbfMemoFile::CreateDBase4(const std::string& path) {
+  TFileHandle f;
+  if (!f.Create(path)) return false;
+  std::string h(512, '\0');
+  PutLEU32(&h[0], 1);
+  std::string name = fs::path(path).stem().string().substr(0, 8);
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  std::memcpy(&h[8], name.data(), name.size());
+  h[18] = 0x02;
+  h[19] = 0x01;
+  PutLE16(&h[20], 512);
+  return f.WriteExact(h.data(), static_cast<int64_t>(h.size()));
+}
+
+bool TDbfMemoFile::CreateFor(const std::string& path, TFlavour flavour) {
+  switch (flavour) {
+    case mfFoxPro: return CreateFoxPro(path);
+    case mfDBase4: return CreateDBase4(path);
+    default: return Create(path);
+  }
+}
+
+TDbfMemoFile::TFlavour DbfMemoFlavour(uint8_t v) {
+  if (DbfVersionIsFoxPro(v)) return TDbfMemoFile::mfFoxPro;
+  if (v == 0x8B || v == 0x8E || v == 0xCB || (v & 0x07) == 4) return TDbfMemoFile::mfDBase4;
+  return TDbfMemoFile::mfDBase3;
+}
+
 bool TDbfMemoFile::Open(const std::string& path, TFlavour flavour, bool writable) {
   Close();
   if (!file_.Open(path, writable ? TFileAccess::ReadWrite : TFileAccess::Read)) return false;
@@ -188,7 +204,7 @@ bool TDbfMemoFile::Open(const std::string& path, TFlavour flavour, bool writable
     uint32_t bs = (static_cast<uint32_t>(h[6]) << 8) | h[7];
     blockSize_ = bs == 0 ? 64 : bs;
   } else if (flavour_ == mfDBase4 && got >= 22) {
-    uint32_t bs = Get16(h + 20);
+    uint32_t bs = GetLE16(h + 20);
     if (bs >= 32 && bs % 32 == 0) blockSize_ = bs;
   }
   return true;
@@ -212,19 +228,23 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
     dataStart = start + 8;
     length = Get32BE(head + 4);
   } else if (got == 8 && head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 && head[3] == 0x00) {
-    // The length should count the 8 header bytes, but some writers leave them out
-    // and end the text with 0x1F instead: take the text up to such a mark.
+    // The stored length counts the 8 header bytes; binary data is taken to that
+    // length whatever bytes it holds. Some writers count one byte short or leave the
+    // header out and end the text with 0x1F: a mark within 8 bytes after the stored
+    // length ends the memo there. A length beyond the file: up to the first mark.
     dataStart = start + 8;
-    const int64_t l = std::min<int64_t>(Get32(head + 4), size - dataStart);
-    if (l <= 0) return true;
-    std::string data(static_cast<size_t>(l), '\0');
+    const int64_t avail = size - dataStart;
+    const int64_t stored = static_cast<int64_t>(GetLEU32(head + 4)) - 8;
+    const bool fits = stored <= avail;
+    const int64_t want = fits ? std::min<int64_t>(std::max<int64_t>(stored, 0) + 9, avail) : avail;
+    if (want <= 0) return true;
+    std::string data(static_cast<size_t>(want), '\0');
     file_.Seek(dataStart);
-    if (!file_.ReadExact(data.data(), l)) return false;
-    size_t cut = data.find_first_of("\x1A\x1F");
-    if (cut == std::string::npos) {
-      const uint32_t declared = Get32(head + 4);
-      cut = static_cast<size_t>(std::min<int64_t>(declared >= 8 ? declared - 8 : 0, l));
-    }
+    if (!file_.ReadExact(data.data(), want)) return false;
+    const size_t from = fits ? static_cast<size_t>(std::max<int64_t>(stored, 0)) : 0;
+    const size_t mark = data.find_first_of("\x1A\x1F", from);
+    size_t cut = fits ? from : data.size();
+    if (mark != std::string::npos && (!fits || mark <= from + 8)) cut = mark;
     data.resize(std::min(cut, data.size()));
     bytes = std::move(data);
     return true;
@@ -278,7 +298,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
   if (oldSize >= 8 && !file_.ReadExact(before.data(), 8)) return false;
   if (oldSize < 8) before.resize(static_cast<size_t>(oldSize));
   const unsigned char* h = reinterpret_cast<const unsigned char*>(before.data());
-  uint32_t next = before.size() < 4 ? 0 : flavour_ == mfFoxPro ? Get32BE(h) : Get32(h);
+  uint32_t next = before.size() < 4 ? 0 : flavour_ == mfFoxPro ? Get32BE(h) : GetLEU32(h);
   uint32_t fileBlocks = static_cast<uint32_t>((oldSize + blockSize_ - 1) / blockSize_);
   if (fileBlocks == 0) fileBlocks = 1;
   // Never overwrite what is in the file, whatever the header says.
@@ -294,7 +314,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
     out[0] = '\xFF';
     out[1] = '\xFF';
     out[2] = '\x08';
-    Put32(&out[4], static_cast<uint32_t>(bytes.size() + 8));
+    PutLEU32(&out[4], static_cast<uint32_t>(bytes.size() + 8));
     out += bytes;
     // Readers that take the length without its header stop at this mark.
     out += "\x1F\x1F";
@@ -314,7 +334,7 @@ bool TDbfMemoFile::Append(const std::string& bytes, uint32_t& block) {
   if (flavour_ == mfFoxPro)
     Put32BE(nh, newNext);
   else
-    Put32(nh, newNext);
+    PutLEU32(nh, newNext);
   bool ok = file_.Seek(oldSize) == oldSize && file_.WriteExact(pad.data(), static_cast<int64_t>(pad.size())) &&
             file_.WriteExact(out.data(), static_cast<int64_t>(out.size())) && file_.Seek(0) == 0 &&
             file_.WriteExact(nh, 4);
@@ -351,6 +371,7 @@ void TDbfFile::Open(const std::string& path, bool writable) {
 }
 
 void TDbfFile::Close() {
+  memoMissing_ = false;
   file_.Close();
   memo_.Close();
   fields_.clear();
@@ -368,9 +389,9 @@ void TDbfFile::ReadHeader() {
   if (header_.Year < 1980) header_.Year += 100;
   header_.Month = h[2];
   header_.Day = h[3];
-  header_.RecordCount = Get32(h + 4);
-  header_.HeaderLength = Get16(h + 8);
-  header_.RecordLength = Get16(h + 10);
+  header_.RecordCount = GetLEU32(h + 4);
+  header_.HeaderLength = GetLE16(h + 8);
+  header_.RecordLength = GetLE16(h + 10);
   header_.LanguageDriver = h[29];
   if (header_.HeaderLength < 33 || header_.HeaderLength > size) throw damaged("header length does not fit the file");
   if (header_.RecordLength < 2) throw damaged("record length does not fit");
@@ -391,6 +412,7 @@ void TDbfFile::ReadHeader() {
     if (f.Type >= 'a' && f.Type <= 'z') f.Type = static_cast<char>(f.Type - 'a' + 'A');
     f.Length = d[16];
     f.Decimals = d[17];
+    f.Flags = d[18];
     fields_.push_back(f);
   }
   if (fields_.empty()) throw damaged("no field descriptors");
@@ -405,6 +427,38 @@ void TDbfFile::ReadHeader() {
   visible_.clear();
   for (size_t i = 0; i < fields_.size(); ++i)
     if (fields_[i].Type != '0' && fields_[i].Length > 0) visible_.push_back(static_cast<int>(i));
+  AssignNullBits();
+}
+
+void TDbfFile::AssignNullBits() {
+  nullFlags_ = -1;
+  if (!DbfVersionIsFoxPro(header_.Version)) return;
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (fields_[i].Type == '0' && LowerCase(fields_[i].Name) == "_nullflags" && fields_[i].Length > 0)
+      nullFlags_ = static_cast<int>(i);
+  if (nullFlags_ < 0) return;
+  const int bits = 8 * fields_[static_cast<size_t>(nullFlags_)].Length;
+  int next = 0;
+  for (auto& f : fields_) {
+    if (f.Type == '0') continue;
+    if (f.Type == 'V' || f.Type == 'Q') ++next;  // the length bit
+    if ((f.Flags & kFieldNullable) && next < bits) f.NullBit = next++;
+  }
+}
+
+bool TDbfFile::NullFlagSet(const TDbfFieldDef& f, const char* record) const {
+  if (f.NullBit < 0 || nullFlags_ < 0) return false;
+  const auto& nf = fields_[static_cast<size_t>(nullFlags_)];
+  const auto byte = static_cast<unsigned char>(record[nf.Offset + f.NullBit / 8]);
+  return (byte >> (f.NullBit % 8)) & 1;
+}
+
+void TDbfFile::SetNullFlag(const TDbfFieldDef& f, char* record, bool on) const {
+  if (f.NullBit < 0 || nullFlags_ < 0) return;
+  const auto& nf = fields_[static_cast<size_t>(nullFlags_)];
+  char& byte = record[nf.Offset + f.NullBit / 8];
+  const auto mask = static_cast<unsigned char>(1u << (f.NullBit % 8));
+  byte = static_cast<char>(on ? (static_cast<unsigned char>(byte) | mask) : (static_cast<unsigned char>(byte) & ~mask));
 }
 
 bool TDbfFile::HasMemoFields() const {
@@ -417,34 +471,74 @@ void TDbfFile::OpenMemo(bool writable) {
   memoPath_.clear();
   if (!HasMemoFields()) return;
   fs::path p(path_);
-  const std::string stem = Lower(p.stem().string());
+  const std::string stem = LowerCase(p.stem().string());
   fs::path dir = p.parent_path();
   if (dir.empty()) dir = ".";
   std::string dbt, fpt;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(dir, ec)) {
-    const std::string ext = Lower(e.path().extension().string());
-    if (Lower(e.path().stem().string()) != stem) continue;
+    const std::string ext = LowerCase(e.path().extension().string());
+    if (LowerCase(e.path().stem().string()) != stem) continue;
     if (ext == ".dbt" && dbt.empty()) dbt = e.path().string();
     if (ext == ".fpt" && fpt.empty()) fpt = e.path().string();
   }
   const bool fox = DbfVersionIsFoxPro(header_.Version);
   TDbfMemoFile::TFlavour flavour;
+  memoMissing_ = false;
   if ((fox && !fpt.empty()) || (dbt.empty() && !fpt.empty())) {
     memoPath_ = fpt;
     flavour = TDbfMemoFile::mfFoxPro;
   } else if (!dbt.empty()) {
     memoPath_ = dbt;
-    uint8_t v = header_.Version;
-    flavour = (v == 0x8B || v == 0x8E || v == 0xCB || (v & 0x07) == 4) ? TDbfMemoFile::mfDBase4 : TDbfMemoFile::mfDBase3;
+    flavour = DbfMemoFlavour(header_.Version) == TDbfMemoFile::mfDBase4 ? TDbfMemoFile::mfDBase4 : TDbfMemoFile::mfDBase3;
   } else {
-    // No memo file yet: one is made when a memo is first written.
     memoPath_ = (dir / (p.stem().string() + (fox ? ".fpt" : ".dbt"))).string();
+    // Records that point at memos have lost them: say so, and never make up a memo
+    // file whose blocks would collide with theirs. A table that never held a memo
+    // gets one, in its own format, when a memo is first written.
+    if (AnyMemoReferenced()) {
+      memoMissing_ = true;
+      return;
+    }
     if (!writable) return;
-    if (!(fox ? TDbfMemoFile::CreateFoxPro(memoPath_) : TDbfMemoFile::Create(memoPath_))) return;
-    flavour = fox ? TDbfMemoFile::mfFoxPro : TDbfMemoFile::mfDBase3;
+    flavour = DbfMemoFlavour(header_.Version);
+    if (!TDbfMemoFile::CreateFor(memoPath_, flavour)) return;
   }
   memo_.Open(memoPath_, flavour, writable);
+}
+
+bool TDbfFile::AnyMemoReferenced() {
+  const uint32_t recLen = header_.RecordLength;
+  const uint32_t chunk = std::max<uint32_t>(1, (1u << 20) / recLen);
+  std::string buf;
+  for (uint32_t first = 0; first < usable_; first += chunk) {
+    const uint32_t count = std::min(chunk, usable_ - first);
+    if (!ReadRecords(first, count, buf)) return false;
+    for (uint32_t r = 0; r < count; ++r) {
+      const char* rec = buf.data() + static_cast<size_t>(r) * recLen;
+      for (const auto& f : fields_) {
+        const TFieldType t = DataSetField(f).DataType;
+        if (t != ftMemo && t != ftBlob) continue;
+        const char* raw = rec + f.Offset;
+        if (f.Length == 4) {
+          if (GetLEU32(reinterpret_cast<const unsigned char*>(raw)) != 0) return true;
+          continue;
+        }
+        for (size_t i = 0; i < f.Length; ++i)
+          if (raw[i] >= '1' && raw[i] <= '9') return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> TDbfFile::OpenWarnings() const {
+  std::vector<std::string> out;
+  if (header_.RecordCount > usable_)
+    out.push_back("The table is damaged: " + std::to_string(header_.RecordCount) + " records declared, " +
+                  std::to_string(usable_) + " could be read: " + path_);
+  if (memoMissing_) out.push_back("The memo file is missing: " + memoPath_);
+  return out;
 }
 
 bool TDbfFile::ReadRecords(uint32_t first, uint32_t count, std::string& bytes) {
@@ -488,7 +582,9 @@ TFieldDef TDbfFile::DataSetField(const TDbfFieldDef& f) const {
   d.Precision = f.Decimals;
   switch (f.Type) {
     case 'C': d.DataType = ftString; break;
-    case 'N': d.DataType = (f.Decimals == 0 && f.Length <= 9) ? ftInteger : ftFloat; break;
+    case 'N':
+      d.DataType = f.Decimals != 0 ? ftFloat : f.Length <= 9 ? ftInteger : f.Length >= 16 ? ftLargeint : ftFloat;
+      break;
     case 'F': d.DataType = ftFloat; break;
     case 'D': d.DataType = f.Length == 8 ? ftDate : ftString; break;
     case 'L': d.DataType = ftBoolean; break;
@@ -504,7 +600,9 @@ TFieldDef TDbfFile::DataSetField(const TDbfFieldDef& f) const {
   return d;
 }
 
-TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* raw) {
+TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
+  if (NullFlagSet(f, record)) return {};
+  const char* raw = record + f.Offset;
   const unsigned char* u = reinterpret_cast<const unsigned char*>(raw);
   const TFieldType type = DataSetField(f).DataType;
   const size_t n = f.Length;
@@ -514,8 +612,18 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* raw) {
       if (s.empty()) return {};
       return ToUtf8(s);
     }
+    case ftLargeint: {
+      std::string s = TrimSpaces(raw, n, true);
+      if (!s.empty() && s[0] == '+') s.erase(0, 1);
+      int64_t i = 0;
+      auto r = std::from_chars(s.data(), s.data() + s.size(), i);
+      if (!s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size()) return i;
+      double d;
+      if (!ParseDouble(s, d)) return {};
+      return d;  // beyond 64 bits
+    }
     case ftInteger:
-      if (f.Type == 'I') return static_cast<int64_t>(static_cast<int32_t>(Get32(u)));
+      if (f.Type == 'I') return static_cast<int64_t>(static_cast<int32_t>(GetLEU32(u)));
       [[fallthrough]];
     case ftFloat:
     case ftCurrency: {
@@ -546,22 +654,22 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* raw) {
       return dbdate::Encode(y, m, d);
     }
     case ftDateTime: {
-      int32_t jd = static_cast<int32_t>(Get32(u)), ms = static_cast<int32_t>(Get32(u + 4));
+      int32_t jd = static_cast<int32_t>(GetLEU32(u)), ms = static_cast<int32_t>(GetLEU32(u + 4));
       if (jd <= 0 || jd == 0x20202020) return {};
       if (ms < 0 || ms >= 86400000) ms = 0;
-      return dbdate::FromJulianDay(jd) + ms / 86400000.0;
+      // Before day 0 the time counts away from zero, as TDateTime has it.
+      const double day = dbdate::FromJulianDay(jd), time = ms / 86400000.0;
+      return day < 0 ? day - time : day + time;
     }
-    case ftBoolean:
-      switch (raw[0]) {
-        case 'T': case 't': case 'Y': case 'y': return true;
-        case 'F': case 'f': case 'N': case 'n': return false;
-        default: return {};
-      }
+    case ftBoolean: {
+      bool b = false;
+      return TryLetterToBoolean(raw[0], b) ? TValue(b) : TValue();
+    }
     case ftMemo:
     case ftBlob: {
       uint32_t block = 0;
       if (n == 4) {
-        block = Get32(u);
+        block = GetLEU32(u);
       } else {
         std::string s = TrimSpaces(raw, n, true);
         if (s.empty()) return {};
@@ -577,10 +685,12 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* raw) {
   }
 }
 
-void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
+void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* record) {
+  const bool null = ValueIsNull(v);
+  SetNullFlag(f, record, null);
+  char* raw = record + f.Offset;
   const TFieldType type = DataSetField(f).DataType;
   const size_t n = f.Length;
-  const bool null = ValueIsNull(v);
   auto place = [&](const std::string& s, bool right) {
     std::memset(raw, ' ', n);
     size_t len = std::min(s.size(), n);
@@ -596,13 +706,27 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
       place(null ? std::string() : FromUtf8(ValueToString(v, ftString), n), false);
       return;
     case ftInteger:
+    case ftLargeint:
     case ftFloat:
     case ftCurrency: {
+      if (f.Type == 'N' && !null && std::holds_alternative<int64_t>(v)) {
+        // Exactly, however many digits: a double would round the wide ones.
+        const std::string whole = std::to_string(std::get<int64_t>(v));
+        std::string s = whole;
+        for (int dec = f.Decimals; dec > 0; --dec)
+          if (whole.size() + 1 + static_cast<size_t>(dec) <= n) {
+            s = whole + "." + std::string(static_cast<size_t>(dec), '0');
+            break;
+          }
+        if (s.size() > n) throw EDatabaseError("Value " + whole + " does not fit the field " + f.Name);
+        place(s, true);
+        return;
+      }
       double d = null ? 0.0 : ValueToFloat(v);
       if (!std::isfinite(d)) throw EDatabaseError("Value does not fit the field " + f.Name);
       if (f.Type == 'I') {
         if (d < INT32_MIN || d > INT32_MAX) throw EDatabaseError("Value does not fit the field " + f.Name);
-        Put32(raw, static_cast<uint32_t>(static_cast<int32_t>(std::llround(d))));
+        PutLEU32(raw, static_cast<uint32_t>(static_cast<int32_t>(std::llround(d))));
         return;
       }
       if (f.Type == 'B') {
@@ -643,12 +767,12 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
       }
       double dt = ValueToFloat(v);
       checkDate(dt);
-      Put32(raw, static_cast<uint32_t>(dbdate::JulianDay(dt)));
-      Put32(raw + 4, static_cast<uint32_t>(dbdate::TimeMs(dt)));
+      PutLEU32(raw, static_cast<uint32_t>(dbdate::JulianDay(dt)));
+      PutLEU32(raw + 4, static_cast<uint32_t>(dbdate::TimeMs(dt)));
       return;
     }
     case ftBoolean:
-      raw[0] = null ? ' ' : (std::get_if<bool>(&v) ? (std::get<bool>(v) ? 'T' : 'F') : (ValueToFloat(v) != 0 ? 'T' : 'F'));
+      raw[0] = null ? ' ' : (ValueToBoolean(v) ? 'T' : 'F');
       return;
     case ftMemo:
     case ftBlob: {
@@ -658,12 +782,13 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw) {
         else place("", false);
         return;
       }
+      if (memoMissing_) throw EDatabaseError("The memo file is missing: " + memoPath_);
       if (!memo_.IsOpen()) throw EDatabaseError("Cannot write the memo file: " + memoPath_);
       std::string bytes = type == ftMemo ? (codePage_ ? Utf8ToCodePage(text, codePage_) : text) : text;
       uint32_t block = 0;
       if (!memo_.Append(bytes, block)) throw EDatabaseError("Cannot write the memo file: " + memoPath_);
       if (n == 4) {
-        Put32(raw, block);
+        PutLEU32(raw, block);
       } else {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%010u", block);
@@ -682,7 +807,7 @@ std::string TDbfFile::EncodeRecord(const std::vector<TValue>& values) {
     if (fields_[i].Type == '0') std::memset(&rec[static_cast<size_t>(fields_[i].Offset)], 0, fields_[i].Length);
   for (size_t k = 0; k < visible_.size() && k < values.size(); ++k) {
     const auto& f = fields_[static_cast<size_t>(visible_[k])];
-    EncodeField(f, values[k], &rec[static_cast<size_t>(f.Offset)]);
+    EncodeField(f, values[k], rec.data());
   }
   return rec;
 }
@@ -710,7 +835,7 @@ void TDbfFile::WriteHeaderCountAndDate(uint32_t count) {
   b[0] = static_cast<char>(DbfYearByte(tm.tm_year + 1900));
   b[1] = static_cast<char>(tm.tm_mon + 1);
   b[2] = static_cast<char>(tm.tm_mday);
-  Put32(b + 3, count);
+  PutLEU32(b + 3, count);
   if (file_.Seek(1) != 1 || !file_.WriteExact(b, 7)) throw EDatabaseError("Cannot write the table: " + path_);
   header_.RecordCount = count;
   header_.Year = tm.tm_year + 1900;
@@ -725,7 +850,7 @@ uint32_t TDbfFile::AppendRecord(const std::string& record) {
   if (file_.Seek(0) != 0 || !file_.ReadExact(h, 8)) throw EDatabaseError("Cannot read the table: " + path_);
   const int64_t size = file_.Size();
   const uint64_t inFile = static_cast<uint64_t>(size - header_.HeaderLength) / header_.RecordLength;
-  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(Get32(h + 4), inFile));
+  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(GetLEU32(h + 4), inFile));
   const int64_t pos = header_.HeaderLength + static_cast<int64_t>(count) * header_.RecordLength;
   const int64_t span = static_cast<int64_t>(record.size()) + 1;
   std::string old(static_cast<size_t>(std::clamp<int64_t>(size - pos, 0, span)), '\0');
@@ -769,29 +894,62 @@ void TDbfFile::MarkDeleted(uint32_t index) {
 
 namespace {
 
+std::string CodePageName(int cp) {
+  if (cp == 874 || (cp >= 1250 && cp <= 1258)) return "windows-" + std::to_string(cp);
+  if (cp == 10000) return "macintosh";
+  return "cp" + std::to_string(cp);
+}
+
+// The first character of the text that the code page has no byte for; empty when
+// it holds them all.
+std::string FirstUnstorableChar(const std::string& text, int codePage) {
+  const auto marks = [](const std::string& t) { return std::count(t.begin(), t.end(), '?'); };
+  if (marks(Utf8ToCodePage(text, codePage)) == marks(text)) return {};
+  for (size_t i = 0; i < text.size();) {
+    size_t j = i + 1;
+    while (j < text.size() && (static_cast<unsigned char>(text[j]) & 0xC0) == 0x80) ++j;
+    const std::string c = text.substr(i, j - i);
+    if (c != "?" && Utf8ToCodePage(c, codePage) == "?") return c;
+    i = j;
+  }
+  return {};
+}
+
 class TDbfStore : public TTableStore {
 public:
-  explicit TDbfStore(std::string path) : path_(std::move(path)) {}
+  TDbfStore(std::string path, int codePage, std::vector<TFieldDef> fields)
+      : path_(std::move(path)), codePage_(codePage), fields_(std::move(fields)) {}
   std::string ReadOnlyReason() const override { return {}; }
 
-  void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& values) override {
+  std::string CheckRecord(const std::vector<TValue>& original, const std::vector<TValue>& values) const override {
+    if (!codePage_) return {};  // UTF-8 holds everything
+    for (size_t k = 0; k < values.size() && k < fields_.size(); ++k) {
+      // What was read stays as it is (an undefined byte reads as U+FFFD, which no page holds).
+      if (k < original.size() && SameValue(original[k], values[k])) continue;
+      const TFieldType t = fields_[k].DataType;
+      if ((t != ftString && t != ftMemo) || !std::holds_alternative<std::string>(values[k])) continue;
+      const std::string c = FirstUnstorableChar(std::get<std::string>(values[k]), codePage_);
+      if (!c.empty())
+        return "The character \"" + c + "\" cannot be stored in the field " + fields_[k].Name +
+               ": the table's code page " + CodePageName(codePage_) + " has no such character";
+    }
+    return {};
+  }
+
+  void UpdateRecord(int64_t sourceRecord, const std::vector<TValue>& original,
+                    const std::vector<TValue>& values) override {
     TDbfFile& f = File();
     std::string rec;
     if (sourceRecord < 0 || !f.ReadRecords(static_cast<uint32_t>(sourceRecord), 1, rec))
       throw EDatabaseError("The record is no longer in the table: " + path_);
-    // Unchanged fields keep their bytes, so memos are not written again.
+    // Only the fields the user changed are encoded: the others keep their bytes as
+    // they are in the file now (wide numbers, memos, what another program wrote).
     const int64_t memoMark = f.Memo().SizeMark();
     try {
       const auto& vis = f.VisibleFields();
       for (size_t k = 0; k < vis.size() && k < values.size(); ++k) {
-        const auto& fd = f.Fields()[static_cast<size_t>(vis[k])];
-        char* raw = &rec[static_cast<size_t>(fd.Offset)];
-        const TValue cur = f.DecodeField(fd, raw);
-        const TFieldType t = f.DataSetField(fd).DataType;
-        if (ValueIsNull(cur) == ValueIsNull(values[k]) &&
-            (ValueIsNull(cur) || CompareValues(cur, values[k], t, false) == 0))
-          continue;
-        f.EncodeField(fd, values[k], raw);
+        if (k < original.size() && SameValue(original[k], values[k])) continue;
+        f.EncodeField(f.Fields()[static_cast<size_t>(vis[k])], values[k], rec.data());
       }
       f.WriteRecord(static_cast<uint32_t>(sourceRecord), rec);
     } catch (...) {
@@ -825,6 +983,8 @@ private:
     return file_;
   }
   std::string path_;
+  int codePage_ = 0;
+  std::vector<TFieldDef> fields_;
   TDbfFile file_;
   bool open_ = false;
 };
@@ -861,15 +1021,16 @@ TTableData DbfReadTable(const std::string& path) {
           row.emplace_back();
           continue;
         }
-        row.push_back(f.DecodeField(fd, rec + fd.Offset));
+        row.push_back(f.DecodeField(fd, rec));
         if (memo && row.back().index() == 4) memoHeld += static_cast<int64_t>(std::get<std::string>(row.back()).size());
       }
       data.Rows.push_back(PackRow(row));
       data.SourceRecords.push_back(first + r);
     }
   }
+  data.Warnings = f.OpenWarnings();
   if (access(path.c_str(), W_OK) == 0)
-    data.Store = std::make_unique<TDbfStore>(path);
+    data.Store = std::make_unique<TDbfStore>(path, f.CodePage(), data.Fields);
   else
     data.ReadOnlyReason = "Table is read-only: " + path;
   return data;

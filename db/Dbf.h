@@ -6,7 +6,15 @@
 // Field types read: C text, N/F numbers, D date, L logical, M memo, I integer,
 // T date-time, Y currency, B double (Visual FoxPro) or binary memo (dBase), G/P
 // binary memos. An N field with no decimals and at most 9 digits is ftInteger
-// (its values always fit 32 bits); every other N, and every F, is ftFloat.
+// (its values always fit 32 bits); one with no decimals and more digits than a
+// double holds (16 or more) is ftLargeint, its values 64-bit integers where they
+// fit; every other N, and every F, is ftFloat.
+//
+// Visual FoxPro null flags: a nullable field (descriptor byte 18, bit 0x02) owns
+// one bit of the hidden "_NullFlags" field (type '0'), counted from bit 0 of its
+// first byte over the fields in order; a varchar or varbinary field (V, Q) owns a
+// bit for its length before its null bit. A set bit means the field is null,
+// whatever its bytes hold.
 
 #include <cstdint>
 #include <memory>
@@ -21,7 +29,9 @@ struct TDbfFieldDef {
   char Type = 'C';
   uint8_t Length = 0;
   uint8_t Decimals = 0;
+  uint8_t Flags = 0;  // Visual FoxPro field flags
   int Offset = 0;  // within the record, after the deletion flag (set by the reader)
+  int NullBit = -1;  // bit in the null-flags field, -1 when the field has none (set by the reader)
 };
 
 struct TDbfHeader {
@@ -50,7 +60,14 @@ int DbfCodePageOfLanguageDriver(uint8_t ldid);
 
 bool DbfVersionIsFoxPro(uint8_t version);
 
-// A memo file (.dbt of dBase III or IV, .fpt of FoxPro).
+// A memo file (.dbt of dBase III or IV, .fpt of FoxPro). Block 0 is the header:
+//   dBase III  bytes 0-3 next free block (little-endian); 512-byte blocks; a memo is
+//              its text ended by 0x1A 0x1A.
+//   dBase IV   bytes 0-3 next free block, 8-15 the table's name, 20-21 the block size
+//              (512); a memo starts FF FF 08 00, then its length with these 8 bytes
+//              (little-endian 32 bits), then the bytes (this program adds 0x1F 0x1F).
+//   FoxPro     bytes 0-3 next free block (big-endian), 6-7 the block size; a memo
+//              starts with its type and its length (big-endian 32 bits each).
 class TDbfMemoFile {
 public:
   enum TFlavour { mfDBase3, mfDBase4, mfFoxPro };
@@ -58,6 +75,9 @@ public:
   static bool Create(const std::string& path);
   // Creates an empty FoxPro memo file (64-byte blocks).
   static bool CreateFoxPro(const std::string& path);
+  // Creates an empty dBase IV memo file: next free block 1, the table's name, 512-byte blocks.
+  static bool CreateDBase4(const std::string& path);
+  static bool CreateFor(const std::string& path, TFlavour flavour);
   bool Open(const std::string& path, TFlavour flavour, bool writable);
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
@@ -84,6 +104,9 @@ private:
   mutable std::string header_;  // the first bytes as they were at the mark (empty: no append since)
 };
 
+// The memo format that belongs to a table of this version byte.
+TDbfMemoFile::TFlavour DbfMemoFlavour(uint8_t version);
+
 // Reads and writes the records of one table file.
 class TDbfFile {
 public:
@@ -100,6 +123,11 @@ public:
   TDbfMemoFile& Memo() { return memo_; }
   const std::string& Path() const { return path_; }
   const std::string& MemoPath() const { return memoPath_; }
+  // True when records point at memos but the memo file is not there.
+  bool MemoMissing() const { return memoMissing_; }
+  // What is wrong with a table that still opened: fewer records than declared, a
+  // missing memo file. One message each, for the user.
+  std::vector<std::string> OpenWarnings() const;
 
   // Reads records [first, first+count) into one buffer of count * RecordLength bytes.
   bool ReadRecords(uint32_t first, uint32_t count, std::string& bytes);
@@ -111,9 +139,11 @@ public:
 
   // Field mapping between the file and the dataset.
   TFieldDef DataSetField(const TDbfFieldDef& f) const;
-  TValue DecodeField(const TDbfFieldDef& f, const char* raw);
-  // Encodes into the field's bytes of a record; memo values are appended to the memo file.
-  void EncodeField(const TDbfFieldDef& f, const TValue& v, char* raw);
+  // The field's value in a whole record (deletion flag first), null flags applied.
+  TValue DecodeField(const TDbfFieldDef& f, const char* record);
+  // Encodes into the field's bytes of a whole record, and its null flag; memo values
+  // are appended to the memo file.
+  void EncodeField(const TDbfFieldDef& f, const TValue& v, char* record);
   std::string EncodeRecord(const std::vector<TValue>& values);  // fields the dataset shows
 
   // The fields the dataset shows (the VFP null-flags field is hidden).
@@ -124,7 +154,11 @@ private:
   void WriteHeaderCountAndDate(uint32_t count);
   std::string ToUtf8(const std::string& bytes) const;
   std::string FromUtf8(const std::string& text, size_t maxBytes) const;
+  void AssignNullBits();
+  bool NullFlagSet(const TDbfFieldDef& f, const char* record) const;
+  void SetNullFlag(const TDbfFieldDef& f, char* record, bool on) const;
   void OpenMemo(bool writable);
+  bool AnyMemoReferenced();
 
   std::string path_, memoPath_;
   TFileHandle file_;
@@ -132,6 +166,8 @@ private:
   TDbfHeader header_;
   std::vector<TDbfFieldDef> fields_;
   std::vector<int> visible_;
+  int nullFlags_ = -1;  // index of the null-flags field
+  bool memoMissing_ = false;
   uint32_t usable_ = 0;
   int codePage_ = 0;
   TDbfMemoFile memo_;

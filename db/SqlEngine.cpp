@@ -60,9 +60,6 @@ bool TypeOfDecl(const char* decl, TFieldDef& f) {
 }
 
 bool IsDateType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime; }
-bool IsIntType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
 bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency; }
 bool IsBlobType(TFieldType t) { return t == ftBlob || t == ftBytes; }
 
@@ -110,10 +107,26 @@ std::string Quote(const std::string& name) {
   return q + "\"";
 }
 
+// Text columns collate as the grid sorts; texts that differ only in case keep an
+// order (and stay unequal) by their bytes.
+constexpr const char* kTextCollation = "LPTEXT";
+
+int CollateText(void*, int na, const void* a, int nb, const void* b) {
+  const std::string sa(static_cast<const char*>(a), static_cast<size_t>(na));
+  const std::string sb(static_cast<const char*>(b), static_cast<size_t>(nb));
+  const int c = CompareSortText(sa, sb);
+  return c != 0 ? c : sa.compare(sb);
+}
+
+bool IsTextDecl(TFieldType t) {
+  return t == ftString || t == ftWideString || t == ftFixedChar || t == ftMemo || t == ftFmtMemo;
+}
+
 class TDb {
 public:
   TDb() {
     if (sqlite3_open(":memory:", &db_) != SQLITE_OK) throw EDatabaseError("Cannot start the SQL engine");
+    sqlite3_create_collation(db_, kTextCollation, SQLITE_UTF8, nullptr, CollateText);
   }
   ~TDb() { sqlite3_close(db_); }
   sqlite3* get() const { return db_; }
@@ -147,6 +160,7 @@ void LoadTable(TDb& db, TDbDriver& driver, const std::string& name) {
   for (size_t i = 0; i < t.Fields.size(); ++i) {
     if (i) create += ", ";
     create += Quote(t.Fields[i].Name) + " " + DeclOf(t.Fields[i]);
+    if (IsTextDecl(t.Fields[i].DataType)) create += std::string(" COLLATE ") + kTextCollation;
   }
   create += ")";
   db.Exec(create);
@@ -191,27 +205,28 @@ void LoadTable(TDb& db, TDbDriver& driver, const std::string& name) {
   db.Exec("COMMIT");
 }
 
+// SQLite's values as the column's field type; numbers in text are SQLite's own
+// (C locale) spelling, everything else follows db/ValueConvert.h.
 TValue Convert(const TValue& raw, TFieldType t) {
   if (ValueIsNull(raw)) return raw;
   double d;
+  const bool text = raw.index() == 4;
   if (IsDateType(t)) {
-    if (raw.index() == 4) return ParseIso(std::get<std::string>(raw), d) ? TValue(d) : TValue();
+    if (text) return ParseIso(std::get<std::string>(raw), d) ? TValue(d) : TValue();
     return ValueToFloat(raw);
   }
-  if (t == ftBoolean) {
-    if (raw.index() == 4) {
-      const std::string& s = std::get<std::string>(raw);
-      return s == "1" || s == "true" || s == "True" || s == "T";
-    }
-    return ValueToFloat(raw) != 0.0;
-  }
-  if (IsIntType(t)) {
+  if (t == ftBoolean) return ValueToBoolean(raw);
+  if (IsIntegerFieldType(t)) {
     if (raw.index() == 1) return raw;
-    if (raw.index() == 2) return static_cast<int64_t>(std::llround(std::get<double>(raw)));
-    return ParseNum(std::get<std::string>(raw), d) ? TValue(static_cast<int64_t>(std::llround(d))) : TValue();
+    if (text && !ParseNum(std::get<std::string>(raw), d)) return TValue();
+    try {
+      return ValueToLargeInt(text ? TValue(d) : raw);
+    } catch (const EConvertError&) {
+      return TValue();
+    }
   }
   if (IsFloatType(t)) {
-    if (raw.index() == 4) return ParseNum(std::get<std::string>(raw), d) ? TValue(d) : TValue();
+    if (text) return ParseNum(std::get<std::string>(raw), d) ? TValue(d) : TValue();
     return ValueToFloat(raw);
   }
   if (raw.index() == 1) return std::to_string(std::get<int64_t>(raw));

@@ -11,6 +11,7 @@
 #include "toolkit/Reader.h"
 
 class IFieldSource;
+class TDataSet;
 
 enum class TCalcFieldResult {
   NotFound,   // the project has no such calculated field
@@ -18,12 +19,19 @@ enum class TCalcFieldResult {
   Failed,     // the evaluator reported an error through its own handler
 };
 
-// What the merge asks of the main window and its row rules.
+// What the merge asks of the main window and its row rules. Preparing a
+// mailing and Send Current merge through it too.
 class ITagValueSource {
 public:
   virtual ~ITagValueSource() = default;
+  // The dataset whose current record the look-ups read from now on (the
+  // evaluator host's field source).
+  virtual void SetFieldSource(TDataSet& table) = 0;
   // Clears the evaluator host's stop flag; runs before every look-up.
   virtual void ClearEvalStop() = 0;
+  // Set when an evaluation reported an error since the last ClearEvalStop:
+  // whoever merges many texts stops there.
+  virtual bool EvalStopFlag() const = 0;
   // Name is upper case. NotFound unless the project has both "CF~Expr~" + Name
   // and "CF~Type~" + Name; otherwise the expression is evaluated as a merge
   // evaluation (not a filter or highlight one) over the open table's current
@@ -70,6 +78,8 @@ public:
   // reused, so a caller merging many records keeps one string.
   void ExpandTags(const std::string& Text, bool Warn, std::string& Result);
   std::string ExpandTags(const std::string& Text, bool Warn);
+
+  ITagValueSource& Values() const { return values_; }
 
 private:
   ITagValueSource& values_;

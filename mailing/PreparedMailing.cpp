@@ -5,7 +5,7 @@
 #include "db/DataSet.h"
 #include "db/FieldKind.h"
 #include "mailing/MailListFiles.h"
-#include "mailing/MergeSource.h"
+#include "mailing/Merge.h"
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "workspace/FrameRules.h"
@@ -60,7 +60,7 @@ void TPreparedMailing::SaveEmptyList() {
   ListLoaded = true;
 }
 
-bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, IMergeSource& merge,
+bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMerger& merge,
                             IMailingView& view) {
   auto& items = MailList.Items;
   size_t k = 0;
@@ -76,11 +76,11 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, IMe
     }
     std::string value;
     if (merge.GetTagValue(project.ToAddr, value, first)) item.To = value;
-    if (merge.EvalStopFlag()) return false;
+    if (merge.Values().EvalStopFlag()) return false;
     item.Subject = merge.ExpandTags(project.Subject, first);
-    if (merge.EvalStopFlag()) return false;
+    if (merge.Values().EvalStopFlag()) return false;
     item.Body = merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, first);
-    if (merge.EvalStopFlag()) return false;
+    if (merge.Values().EvalStopFlag()) return false;
     first = false;
     item.ReportText = ReportTextOf(table, project.ReportFields);
     item.ErrorText.clear();
@@ -95,7 +95,7 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, IMe
   return true;
 }
 
-bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, IMergeSource& merge,
+bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, TMerger& merge,
                                IMailingView& view) {
   if (view.SendState() != ssIdle) return false;
   if (!table || !table->Active()) {
@@ -119,7 +119,7 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
   MailList.Attachments = project.Attachments;
   MailList.Items.clear();
   SentCount = FailedCount = 0;
-  merge.SetFieldSource(*table);
+  merge.Values().SetFieldSource(*table);
 
   view.ShowDescription("");
   view.ShowStatus("Preparing the list...");

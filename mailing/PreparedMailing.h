@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "mailing/MailList.h"
+#include "mailing/SendState.h"
 
 class TDataSet;
-class IMergeSource;
-
-enum TSendState : int { ssIdle = 0, ssPreparing = 1, ssSending = 2 };
+class TMerger;
 
 // What Prepare takes from the project and the main window.
 struct TPrepareProject {
@@ -64,14 +63,14 @@ public:
 
   // The Prepare button: from the table's current record to the end, through
   // its filter. Only when idle. True when a new list was prepared and saved.
-  bool Prepare(TDataSet* table, const TPrepareProject& project, IMergeSource& merge, IMailingView& view);
+  bool Prepare(TDataSet* table, const TPrepareProject& project, TMerger& merge, IMailingView& view);
   // The Clear List button: only when idle, after "Clear the List?" is answered Yes.
   void ClearList(const std::string& charset, IMailingView& view);
   // The one-shot load when the window is first shown.
   void LoadList(IMailingView& view);
 
 private:
-  bool Walk(TDataSet& table, const TPrepareProject& project, IMergeSource& merge, IMailingView& view);
+  bool Walk(TDataSet& table, const TPrepareProject& project, TMerger& merge, IMailingView& view);
   void SaveEmptyList();
   std::string dir_;
 };

@@ -6,7 +6,7 @@
 #include "db/FieldKind.h"
 #include "mailing/Merge.h"
 #include "net/IdMessage.h"
-#include "net/NetInternal.h"
+#include "net/MimeCharset.h"
 #include "platform/MessageBox.h"
 #include "platform/Routines.h"
 #include "toolkit/FieldSource.h"

@@ -14,7 +14,11 @@ IFieldSource* TTableTagSource::Record() const {
   return table_.Active() ? &table_ : nullptr;
 }
 
+void TTableTagSource::SetFieldSource(TDataSet& table) { record_ = &table; }
+
 void TTableTagSource::ClearEvalStop() { rules_.BeginMergeLookUp(); }
+
+bool TTableTagSource::EvalStopFlag() const { return rules_.EvalStopFlag; }
 
 TCalcFieldResult TTableTagSource::CalcFieldValue(const std::string& Name, std::string& Value) {
   TCalcFieldDef def;

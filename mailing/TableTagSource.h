@@ -25,11 +25,14 @@ public:
   // must outlive the source.
   TTableTagSource(TRowRules& rules, TFastEval& eval, const ICalcFieldSource& calcFields, TDataSet& table);
 
-  // The record the values are read from; nullptr goes back to the table query.
-  // A mailing being prepared walks its own copy of the query.
-  void SetFieldSource(IFieldSource* record) { record_ = record; }
+  // The record the values are read from from now on (a mailing being
+  // prepared walks its own copy of the query); ResetFieldSource goes back to
+  // the table query.
+  void SetFieldSource(TDataSet& table) override;
+  void ResetFieldSource() { record_ = nullptr; }
 
   void ClearEvalStop() override;
+  bool EvalStopFlag() const override;
   TCalcFieldResult CalcFieldValue(const std::string& Name, std::string& Value) override;
   bool TableFieldValue(const std::string& Name, std::string& Value) override;
 

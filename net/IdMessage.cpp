@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -261,17 +262,91 @@ void TIdMessage::Clear() {
   ContentDisposition.clear();
 }
 
+namespace {
+
+// The address as an error message shows it: control characters spelled out, bounded.
+std::string Shown(const std::string& address) {
+  static const char hex[] = "0123456789ABCDEF";
+  size_t cut = std::min<size_t>(address.size(), 200);
+  while (cut < address.size() && cut > 0 && (static_cast<unsigned char>(address[cut]) & 0xC0) == 0x80) --cut;
+  std::string out = "\"";
+  for (unsigned char c : address.substr(0, cut)) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else if (IsControl(c)) out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    else out += static_cast<char>(c);
+  }
+  if (cut < address.size()) out += "...";
+  return out + "\"";
+}
+
+// Characters that end an atom or separate addresses in a header or a SMTP command.
+bool IsAddressSpecial(unsigned char c) {
+  switch (c) {
+    case ' ': case '\t': case ',': case ';': case '<': case '>': case '(': case ')': case '[': case ']':
+    case ':': case '"': case '\\': case '@':
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string AddressProblem(const std::string& address) {
+  for (unsigned char c : address) {
+    if (IsControl(c)) return "it holds a control character";
+    if (c == '<' || c == '>') return "it holds an angle bracket";
+  }
+  size_t i = 0;
+  if (!address.empty() && address[0] == '"') {
+    // "quoted local part": anything printable, backslash escapes the next character
+    for (i = 1; i < address.size() && address[i] != '"'; ++i)
+      if (address[i] == '\\') ++i;
+    if (i >= address.size()) return "a quote is not closed";
+    ++i;
+    if (i == 2) return "the part before \"@\" is empty";
+  } else {
+    for (; i < address.size() && address[i] != '@'; ++i) {
+      unsigned char c = static_cast<unsigned char>(address[i]);
+      if (c == ',' || c == ';') return "it holds more than one address";
+      if (c == ' ' || c == '\t') return "it holds a blank";
+      if (IsAddressSpecial(c)) return "it holds a character not allowed outside quotes";
+    }
+    if (i == 0 && i < address.size()) return "the part before \"@\" is empty";
+  }
+  if (i >= address.size()) return "it has no \"@\"";
+  if (address[i] != '@') return "it holds a character not allowed outside quotes";
+  const std::string domain = address.substr(i + 1);
+  if (domain.empty()) return "the part after \"@\" is empty";
+  if (domain.front() == '[' && domain.back() == ']' && domain.size() > 2) {
+    // a domain literal: [192.0.2.1] or [IPv6:...]
+    for (size_t k = 1; k + 1 < domain.size(); ++k) {
+      unsigned char c = static_cast<unsigned char>(domain[k]);
+      if (!(std::isalnum(c) || c == '.' || c == ':' || c == '-')) return "the address literal is not valid";
+    }
+    return {};
+  }
+  for (unsigned char c : domain) {
+    if (c == ',' || c == ';' || c == '@') return "it holds more than one address";
+    if (c == ' ' || c == '\t') return "it holds a blank";
+    if (IsAddressSpecial(c)) return "it holds a character not allowed in a domain";
+  }
+  return {};
+}
+
 void TIdMessage::ValidateAddresses() const {
   auto check = [](const TIdEMailAddressItem& a, const char* role) {
-    for (unsigned char c : a.Address) {
-      if (IsControl(c) || c == '<' || c == '>')
-        throw EIdException(std::string("Invalid ") + role + " address: it holds a control character or an angle bracket");
-    }
+    if (a.Address.empty()) return;
+    std::string why = AddressProblem(a.Address);
+    if (!why.empty())
+      throw EIdException(std::string("Invalid ") + role + " address: " + Shown(a.Address) + " (" + why + ")");
   };
   check(From, "sender");
   check(Sender, "sender");
-  check(ReceiptRecipient, "receipt");
-  for (auto& a : ReplyTo) check(a, "reply");
+  for (auto& a : ReplyTo) check(a, "reply-to");
+  check(ReceiptRecipient, "read-receipt");
   for (auto& a : Recipients) check(a, "recipient");
   for (auto& a : CCList) check(a, "recipient");
   for (auto& a : BccList) check(a, "recipient");

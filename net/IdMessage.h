@@ -47,6 +47,13 @@ public:
   bool operator==(const TIdEMailAddressItem&) const = default;
 };
 
+// Why Address is not exactly one mailbox "local@domain", empty when it is. Refused: control
+// characters, angle brackets, a comma, semicolon, blank or second "@" outside a quoted local
+// part (a second address to a lenient server), other specials outside quotes, a missing "@"
+// or an empty local part or domain. A quoted local part ("a, b"@x.test) may hold any
+// printable character.
+std::string AddressProblem(const std::string& address);
+
 // A list of addresses. Text form (EMailAddresses): every address's text joined with ", ".
 class TIdEMailAddressList {
 public:
@@ -205,8 +212,11 @@ public:
   // Attachments are saved below AttachmentFolder. Hostile input never throws past here
   // except for an attachment that cannot be saved.
   void LoadFromString(const std::string& raw, bool headersOnly = false);
-  // Checks every address of the envelope and headers; throws EIdException when one holds
-  // CR, LF, another control character, or angle brackets.
+  // Checks every address of the envelope and headers (an empty one is absent); throws
+  // EIdException, before anything is built or sent, when one is not exactly one address
+  // (see AddressProblem): "Invalid recipient address: ..." for To, Cc and Bcc, "Invalid
+  // sender address: ..." for From and Sender, "Invalid reply-to address: ..." and "Invalid
+  // read-receipt address: ..." for Reply-To and Disposition-Notification-To.
   void ValidateAddresses() const;
 };
 

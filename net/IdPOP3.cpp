@@ -35,7 +35,7 @@ using Clock = std::chrono::steady_clock;
 [[noreturn]] void Broken(TIdPOP3& c, TPop3Connection& d, const std::string& why) {
   d.loggedOn = false;
   d.pending.clear();
-  d.session.Close();
+  d.session.Drop();
   throw EIdException(c.Host + ":" + std::to_string(c.Port) + ": " + why);
 }
 
@@ -148,7 +148,7 @@ void CheckNumber(int n) {
 void TIdPOP3::Connect(int timeoutMs) {
   TCurlSession& s = impl_->session;
   if (Connected()) return;
-  s.Close();
+  s.Drop();
   impl_->loggedOn = false;
   impl_->pending.clear();
   if (!NetValidHost(Host)) throw EIdException("Invalid POP3 host name \"" + Host + "\"");
@@ -157,10 +157,11 @@ void TIdPOP3::Connect(int timeoutMs) {
     for (unsigned char ch : *t)
       if (ch == '\r' || ch == '\n' || ch == 0) throw EIdException("The POP3 user name or password holds a line break");
   CURL* h = s.Handle();
-  std::string url = "pop3://" + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
+  const bool implicitTls = Port == ImplicitTlsPort;
+  s.SetTls(implicitTls);
+  std::string url = (implicitTls ? "pop3s://" : "pop3://") + NetUrlHost(Host) + ":" + std::to_string(Port) + "/";
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : ConnectTimeoutMs));
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((ReadTimeoutMs + 999) / 1000));
+  s.SetTimeouts(timeoutMs > 0 ? timeoutMs : ConnectTimeoutMs, ReadTimeoutMs);
   // Without credentials curl stops after the greeting; the log-on is our USER and PASS
   // (never APOP or SASL).
   curl_easy_setopt(h, CURLOPT_USERNAME, nullptr);
@@ -170,7 +171,7 @@ void TIdPOP3::Connect(int timeoutMs) {
   CURLcode rc = s.Perform();
   if (rc != CURLE_OK) {
     std::string text = !s.lastError.empty() ? s.lastError : s.Describe(rc, Host, Port);
-    s.Close();
+    s.Drop();
     throw EIdException(text);
   }
   impl_->loggedOn = true;
@@ -231,7 +232,8 @@ void TIdPOP3::Disconnect() {
   }
   impl_->loggedOn = false;
   impl_->pending.clear();
-  impl_->session.Close();
+  // The QUIT was ours (or the connection failed): curl must not send another.
+  impl_->session.Drop();
 }
 
 std::string TIdPOP3::LastReply() const { return impl_->session.lastReply; }

@@ -17,6 +17,11 @@ public:
 
   std::string Host;
   int Port = 110;
+  // On this port TLS starts with the connection (POP3S); on any other the connection turns
+  // to TLS when the server offers STLS, before USER and PASS. Either way the certificate is
+  // verified (the system's store, or the file named by the environment variable
+  // LARKPOST_CA_FILE).
+  int ImplicitTlsPort = 995;
   std::string Username;
   std::string Password;
   int ConnectTimeoutMs = 30000;

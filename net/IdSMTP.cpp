@@ -20,13 +20,12 @@ void Prepare(TIdSMTP& c, TCurlSession& s, int timeoutMs) {
     if (!(std::isalnum(ch) || ch == '.' || ch == '-' || ch == '[' || ch == ']' || ch == ':'))
       throw EIdException("Invalid EHLO name \"" + c.HeloName + "\"");
   CURL* h = s.Handle();
-  std::string url = "smtp://" + NetUrlHost(c.Host) + ":" + std::to_string(c.Port) + "/" + c.HeloName;
+  const bool implicitTls = c.Port == c.ImplicitTlsPort;
+  s.SetTls(implicitTls);
+  std::string url = (implicitTls ? "smtps://" : "smtp://") + NetUrlHost(c.Host) + ":" + std::to_string(c.Port) + "/" + c.HeloName;
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs));
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
   // A transfer that stalls (the peer stops reading or sending) ends like a reply that never comes.
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>((c.ReadTimeoutMs + 999) / 1000));
+  s.SetTimeouts(timeoutMs > 0 ? timeoutMs : c.ConnectTimeoutMs, c.ReadTimeoutMs);
   if (c.AuthenticationType == atLogin) {
     curl_easy_setopt(h, CURLOPT_USERNAME, c.Username.c_str());
     curl_easy_setopt(h, CURLOPT_PASSWORD, c.Password.c_str());
@@ -73,6 +72,7 @@ void TIdSMTP::Send(const TIdMessage& msg) {
     for (auto& a : *l)
       if (!a.Address.empty()) rcpts.push_back("<" + a.Address + ">");
   if (rcpts.empty()) throw EIdException("No recipient address");
+  if (msg.From.Address.empty()) throw EIdException("No sender address");
   s.upload = NetEncodeMessage(msg, MailAgent);
   s.uploadPos = 0;
 
@@ -99,6 +99,12 @@ void TIdSMTP::Send(const TIdMessage& msg) {
   if (rc != CURLE_OK) Fail(*this, s, rc);
 }
 
-void TIdSMTP::Disconnect() { impl_->session.Close(); }
+// After a time-out or a dropped connection the session holds no connection any more (it was
+// dropped at once); QUIT goes only to a connection still answering.
+void TIdSMTP::Disconnect() {
+  TCurlSession& s = impl_->session;
+  if (s.Connected()) s.Close();
+  else s.Drop();
+}
 
 std::string TIdSMTP::LastReply() const { return impl_->session.lastReply; }

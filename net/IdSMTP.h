@@ -19,6 +19,11 @@ public:
 
   std::string Host;
   int Port = 25;
+  // On this port TLS starts with the connection (SMTPS); on any other the connection turns
+  // to TLS when the server offers STARTTLS, before any log-on. Either way the certificate is
+  // verified (the system's store, or the file named by the environment variable
+  // LARKPOST_CA_FILE).
+  int ImplicitTlsPort = 465;
   std::string Username;
   std::string Password;
   TAuthenticationType AuthenticationType = atNone;  // atLogin: AUTH LOGIN
@@ -31,7 +36,9 @@ public:
   void Connect(int timeoutMs = -1);
   bool Connected();
   // Sends the message on the open connection (opening a new one when it was closed).
-  // Envelope: From's address, then every address of Recipients, CCList and BccList.
+  // Envelope: From's address, then every address of Recipients, CCList and BccList. Every
+  // address is checked first (TIdMessage::ValidateAddresses): a bad one throws before
+  // anything reaches the server.
   void Send(const TIdMessage& msg);
   // QUIT and close; does nothing when not connected.
   void Disconnect();

@@ -1,7 +1,11 @@
 #include "net/NetCurl.h"
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "net/IdMessage.h"
@@ -38,15 +42,86 @@ CURL* TCurlSession::Handle() {
   curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &TCurlSession::OnProgress);
   curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(curl_, CURLOPT_MAXCONNECTS, 1L);
-  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,pop3");
+  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,smtps,pop3,pop3s");
   curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+  char* caFile = nullptr;
+  char* caPath = nullptr;
+  if (curl_easy_getinfo(curl_, CURLINFO_CAINFO, &caFile) == CURLE_OK && caFile) defaultCaFile_ = caFile;
+  if (curl_easy_getinfo(curl_, CURLINFO_CAPATH, &caPath) == CURLE_OK && caPath) defaultCaPath_ = caPath;
+  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &TCurlSession::OnOpenSocket);
+  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
+  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &TCurlSession::OnCloseSocket);
+  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
   return curl_;
+}
+
+void TCurlSession::SetTls(bool implicit) {
+  CURL* h = Handle();
+  // Implicit TLS comes with the URL's scheme; USE_SSL says what happens on a plain one.
+  curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(implicit ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  const char* ca = std::getenv(kNetCaFileVariable);
+  if (ca && *ca) {
+    curl_easy_setopt(h, CURLOPT_CAINFO, ca);
+    curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+  } else {
+    // NULL would mean no store at all: back to the built-in one.
+    curl_easy_setopt(h, CURLOPT_CAINFO, defaultCaFile_.empty() ? nullptr : defaultCaFile_.c_str());
+    curl_easy_setopt(h, CURLOPT_CAPATH, defaultCaPath_.empty() ? nullptr : defaultCaPath_.c_str());
+  }
+}
+
+void TCurlSession::SetTimeouts(int connectMs, int readMs) {
+  CURL* h = Handle();
+  readTimeoutMs_ = readMs;
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectMs));
+  // The read time-out is ours (OnProgress): curl's own would, on some paths, send QUIT on
+  // the dead connection and wait for its answer a second time. Curl's stay as a backstop,
+  // a little later than ours (the progress callback runs at least once a second).
+  const long backstop = static_cast<long>((readMs + 999) / 1000 + 2);
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, backstop);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, backstop);
+}
+
+curl_socket_t TCurlSession::OnOpenSocket(void* p, curlsocktype, struct curl_sockaddr* a) {
+  auto* s = static_cast<TCurlSession*>(p);
+  curl_socket_t sock = socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
+  if (sock != CURL_SOCKET_BAD) {
+    std::lock_guard<std::mutex> g(s->socketsLock_);
+    s->sockets_.push_back(sock);
+    s->dead_ = false;
+  }
+  return sock;
+}
+
+int TCurlSession::OnCloseSocket(void* p, curl_socket_t sock) {
+  auto* s = static_cast<TCurlSession*>(p);
+  {
+    std::lock_guard<std::mutex> g(s->socketsLock_);
+    s->sockets_.erase(std::remove(s->sockets_.begin(), s->sockets_.end(), sock), s->sockets_.end());
+    if (s->sockets_.empty()) s->dead_ = false;
+  }
+  return close(sock);
+}
+
+void TCurlSession::ShutDownSocket() {
+  std::lock_guard<std::mutex> g(socketsLock_);
+  for (curl_socket_t sock : sockets_) shutdown(sock, SHUT_RDWR);
+  dead_ = true;
+}
+
+bool TCurlSession::HasSocket() {
+  std::lock_guard<std::mutex> g(socketsLock_);
+  return !sockets_.empty();
 }
 
 size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
   auto* s = static_cast<TCurlSession*>(p);
   size_t len = size * n;
   if (s->headerLines.size() < 65536) s->headerLines.append(data, len);
+  s->Touch();
   std::string line(data, len);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
   if (line.size() > 1000) line.resize(1000);
@@ -79,8 +154,27 @@ size_t TCurlSession::OnRead(char* data, size_t size, size_t n, void* p) {
   return k;
 }
 
-int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<TCurlSession*>(p)->abort_.load() ? 1 : 0;
+int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* s = static_cast<TCurlSession*>(p);
+  if (s->abort_.load()) return 1;
+  if (s->readTimeoutMs_ <= 0 || !s->curl_) return 0;
+  if (!s->timing_) {
+    // The wait for the greeting counts from the moment the connection stands.
+    curl_off_t connected = 0;
+    curl_easy_getinfo(s->curl_, CURLINFO_CONNECT_TIME_T, &connected);
+    if (connected <= 0) return 0;
+    s->timing_ = true;
+    s->Touch();
+  }
+  if (down != s->lastDown_ || up != s->lastUp_) {
+    s->lastDown_ = down;
+    s->lastUp_ = up;
+    s->Touch();
+  }
+  if (std::chrono::steady_clock::now() - s->lastActivity_ < std::chrono::milliseconds(s->readTimeoutMs_)) return 0;
+  s->readTimedOut_ = true;
+  s->ShutDownSocket();
+  return 1;
 }
 
 CURLcode TCurlSession::Perform() {
@@ -103,24 +197,33 @@ CURLcode TCurlSession::Perform() {
     owner_ = std::this_thread::get_id();
     busy_ = true;
     cut_ = false;
+    readTimedOut_ = false;
+    // On a connection kept from an earlier request the server owes an answer from the start.
+    timing_ = HasSocket() && !dead_;
+    lastDown_ = lastUp_ = 0;
   }
+  Touch();
   errbuf_[0] = 0;
   CURLcode rc = curl_easy_perform(curl_);
   std::lock_guard<std::mutex> g(lock_);
   busy_ = false;
   if (abort_.exchange(false)) {
     cut_ = true;
+    ShutDownSocket();
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
     return CURLE_ABORTED_BY_CALLBACK;
   }
+  if (readTimedOut_) rc = CURLE_OPERATION_TIMEDOUT;
+  // A failure without a server reply is the transport's: the connection takes nothing more.
+  if (rc != CURLE_OK && (readTimedOut_ || lastError.empty())) ShutDownSocket();
   return rc;
 }
 
 bool TCurlSession::Connected() {
   std::lock_guard<std::mutex> g(lock_);
   if (busy_) return !abort_.load();
-  if (!curl_ || closePending_) return false;
+  if (!curl_ || closePending_ || dead_) return false;
   curl_socket_t sock = CURL_SOCKET_BAD;
   if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
   if (sock == CURL_SOCKET_BAD) return false;
@@ -147,6 +250,18 @@ void TCurlSession::Close() {
   }
 }
 
+void TCurlSession::Drop() {
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    if (busy_) {
+      abort_.store(true);
+      return;
+    }
+  }
+  ShutDownSocket();
+  Close();
+}
+
 std::string TCurlSession::Describe(CURLcode code, const std::string& host, int port) const {
   const std::string where = host + ":" + std::to_string(port);
   long oserr = 0;
@@ -160,7 +275,7 @@ std::string TCurlSession::Describe(CURLcode code, const std::string& host, int p
     case CURLE_OPERATION_TIMEDOUT: {
       curl_off_t connected = 0;
       if (curl_) curl_easy_getinfo(curl_, CURLINFO_CONNECT_TIME_T, &connected);
-      return where + (connected > 0 ? ": Read timed out" : ": Connection timed out");
+      return where + (readTimedOut_ || connected > 0 ? ": Read timed out" : ": Connection timed out");
     }
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
@@ -169,12 +284,22 @@ std::string TCurlSession::Describe(CURLcode code, const std::string& host, int p
       return where + ": Connection closed gracefully";
     case CURLE_ABORTED_BY_CALLBACK:
       return where + ": Disconnected";
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return where + ": The server's certificate could not be verified (" + TrimmedError(code) + ")";
+    case CURLE_SSL_CONNECT_ERROR:
+      return where + ": The secure connection failed (" + TrimmedError(code) + ")";
+    case CURLE_SSL_CACERT_BADFILE:
+      return where + ": The certificate authority file cannot be read (" + TrimmedError(code) + ")";
     default:
       break;
   }
+  return where + ": " + TrimmedError(code);
+}
+
+std::string TCurlSession::TrimmedError(CURLcode code) const {
   std::string detail = errbuf_[0] ? errbuf_ : curl_easy_strerror(code);
   while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
-  return where + ": " + detail;
+  return detail;
 }
 
 bool NetValidHost(const std::string& host) {

@@ -4,10 +4,12 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TCurlSession {
 public:
@@ -28,6 +30,16 @@ public:
 
   // The handle, made on first use with the options every request shares.
   CURL* Handle();
+  // TLS for the next request. Implicit: TLS from the first byte (the smtps:// and pop3s://
+  // URLs); otherwise the connection turns to TLS when the server offers it (STARTTLS, STLS)
+  // and stays plain when it does not. The server's certificate and name are verified against
+  // the system's certificate store, or, when the environment variable LARKPOST_CA_FILE names
+  // a file, against the CA certificates in that file (tests use a private CA).
+  void SetTls(bool implicit);
+  // Connecting may take ConnectMs; once connected, a wait of ReadMs for the server (no byte
+  // coming or going) ends the request with CURLE_OPERATION_TIMEDOUT. The connection is then
+  // dropped without a word to the server (no QUIT, no second wait).
+  void SetTimeouts(int connectMs, int readMs);
   bool HasHandle() const { return curl_ != nullptr; }
   // Runs the request on the owning thread. Returns the curl code; a Cut from another
   // thread makes it CURLE_ABORTED_BY_CALLBACK and closes the handle.
@@ -40,15 +52,25 @@ public:
   // so two threads never use it at once; Connected is false from now on.
   void Close();
   bool WasCut() const { return cut_; }
+  // Ends the connection at once, sending nothing more (no QUIT): for a connection that failed
+  // or timed out, and for protocols whose QUIT the caller sent itself.
+  void Drop();
 
   // "host:port: reason" for curl failures without a server reply.
   std::string Describe(CURLcode code, const std::string& host, int port) const;
 
 private:
+  std::string TrimmedError(CURLcode code) const;  // curl's text for the last failure
   static size_t OnHeader(char* data, size_t size, size_t n, void* self);
   static size_t OnWrite(char* data, size_t size, size_t n, void* self);
   static size_t OnRead(char* data, size_t size, size_t n, void* self);
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, struct curl_sockaddr* address);
+  static int OnCloseSocket(void* self, curl_socket_t sock);
+  // Shuts the connection's socket down: whatever curl tries on it afterwards fails at once.
+  // Safe from any thread.
+  void ShutDownSocket();
+  void Touch() { lastActivity_ = std::chrono::steady_clock::now(); }
 
   CURL* curl_ = nullptr;
   char errbuf_[CURL_ERROR_SIZE] = {0};
@@ -58,7 +80,22 @@ private:
   bool cut_ = false;
   bool closePending_ = false;
   std::thread::id owner_;
+  std::string defaultCaFile_, defaultCaPath_;  // curl's built-in certificate store
+  // The sockets curl holds open (a connection, or two racing while connecting). Curl's
+  // socket callbacks also run inside calls made under lock_: their own lock.
+  std::mutex socketsLock_;
+  std::vector<curl_socket_t> sockets_;
+  std::atomic<bool> dead_{false};  // the connection failed: it takes no command again
+  bool HasSocket();
+  int readTimeoutMs_ = 0;
+  bool timing_ = false;                   // connected: the read time-out runs
+  bool readTimedOut_ = false;
+  curl_off_t lastDown_ = 0, lastUp_ = 0;
+  std::chrono::steady_clock::time_point lastActivity_;
 };
+
+// The environment variable naming a CA file to trust instead of the system's store.
+inline constexpr const char* kNetCaFileVariable = "LARKPOST_CA_FILE";
 
 // Host names and addresses accepted in a URL (no user info, path or control characters).
 bool NetValidHost(const std::string& host);

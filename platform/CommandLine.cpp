@@ -1,12 +1,8 @@
 #include "platform/CommandLine.h"
 
-namespace {
+#include "platform/SysUtils.h"
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
+namespace {
 
 // The extension with its full stop, as the run-time library finds it: from
 // the last full stop after the last folder separator.
@@ -25,7 +21,7 @@ TCommandLineFiles ClassifyCommandLine(const std::vector<std::string>& ParamList)
   for (size_t i = 1; i < ParamList.size(); ++i) {
     const std::string& name = ParamList[i];
     if (name.empty()) continue;
-    const std::string ext = LowerAscii(FileExt(name));
+    const std::string ext = LowerCase(FileExt(name));
     if (ext == ".dbf") {
       if (r.DBase.empty()) r.DBase = name;
     } else if (ext == ".mdb") {

@@ -1,4 +1,6 @@
 #include "platform/Registry.h"
+
+#include "platform/Bytes.h"
 #include "platform/SysUtils.h"
 
 #include <fcntl.h>
@@ -21,8 +23,6 @@ std::mutex fileMutex;
 
 // A settings file larger than this is not a settings file; read only its start.
 constexpr std::streamsize MaxFileBytes = 16 * 1024 * 1024;
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;

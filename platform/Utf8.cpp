@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/SysUtils.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -206,3 +207,7 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
+
+size_t Utf8DecodeAt(const std::string& s, size_t i, uint32_t& cp) { return DecodeAt(s, i, cp); }
+
+uint32_t Utf8LowerChar(uint32_t cp) { return LowerOf(cp); }

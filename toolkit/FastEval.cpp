@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Bytes.h"
 #include "toolkit/FEMsg.h"
 #include "toolkit/FastEvalParser.h"
 #include "toolkit/Reader.h"
@@ -97,15 +98,13 @@ void EncodeExtended(Extended v, unsigned char out[10]) {
   } else if (std::signbit(v)) {
     se = 0x8000;
   }
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<unsigned char>(mant >> (8 * i));
-  out[8] = static_cast<unsigned char>(se);
-  out[9] = static_cast<unsigned char>(se >> 8);
+  PutLE64(out, mant);
+  PutLE16(out + 8, se);
 }
 
 Extended DecodeExtended(const unsigned char in[10]) {
-  uint64_t mant = 0;
-  for (int i = 0; i < 8; ++i) mant |= static_cast<uint64_t>(in[i]) << (8 * i);
-  uint16_t se = static_cast<uint16_t>(in[8] | (in[9] << 8));
+  uint64_t mant = GetLE64(in);
+  uint16_t se = GetLE16(in + 8);
   bool neg = (se & 0x8000) != 0;
   int exp = se & 0x7FFF;
   Extended v;
@@ -205,7 +204,7 @@ TFastEval::TFastEval() : reader_(std::make_unique<TReader>()), table_(kDefaultTa
       h.Seek(initPos + 32);
     }
   };
-  dict.OnSaveStructure = [this](TDList*, int, void* properties, TFileHandle& h, int) {
+  dict.OnSaveStructure = [](TDList*, int, void* properties, TFileHandle& h, int) {
     auto* rec = static_cast<TSymProperties*>(properties);
     if (!rec) return;
     // A symbol registered case-sensitively sits in an addition.
@@ -337,9 +336,7 @@ bool TFastEval::SameName(const std::string& a, const std::string& normalised) co
   if (!ascii) return AnsiLowerCase(a) == normalised;
   if (a.size() != normalised.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(a[i]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-    if (c != static_cast<unsigned char>(normalised[i])) return false;
+    if (AsciiLower(a[i]) != normalised[i]) return false;
   }
   return true;
 }

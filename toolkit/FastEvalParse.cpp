@@ -802,7 +802,15 @@ bool TParser::ReadIntegerOperand(int32_t& Value) {
       static const TFieldType intTypes[] = {ftSmallint, ftInteger, ftWord, ftLargeint, ftAutoInc};
       int field = FindField(s, intTypes, 5);
       if (field >= 0) {
-        Value = owner_->DataSet->FieldAsInteger(field);
+        const IFieldSource& ds = *owner_->DataSet;
+        if (ds.FieldDataType(field) == ftLargeint) {
+          // A long id that does not fit the integer type is a type error, not a throw.
+          const double wide = ds.FieldAsFloat(field);
+          if (!(wide >= INT32_MIN && wide <= INT32_MAX)) return false;
+          Value = static_cast<int32_t>(wide);
+        } else {
+          Value = ds.FieldAsInteger(field);
+        }
         ++cursor_;
         return true;
       }
@@ -886,8 +894,8 @@ bool TParser::ReadExtendedOperand(Extended& Value, bool dateTime) {
             case ftSmallint:
             case ftInteger:
             case ftWord:
-            case ftLargeint:
             case ftAutoInc: how = 1; break;
+            case ftLargeint:  // may not fit 32 bits
             case ftFloat:
             case ftCurrency: how = 2; break;
             default: continue;

@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "platform/Bytes.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -31,8 +32,7 @@ int CharCount(const std::string& s) {
 std::string LowerChar(const std::string& text, size_t at, int len) {
   char c = text[at];
   if (len == 1 && static_cast<unsigned char>(c) < 0x80) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return std::string(1, c);
+    return std::string(1, AsciiLower(c));
   }
   return AnsiLowerCase(text.substr(at, static_cast<size_t>(len)));
 }

@@ -2,20 +2,9 @@
 
 #include <cstring>
 
+#include "platform/Bytes.h"
+
 namespace {
-
-void PutLE32(unsigned char* p, int32_t v) {
-  auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<unsigned char>(u);
-  p[1] = static_cast<unsigned char>(u >> 8);
-  p[2] = static_cast<unsigned char>(u >> 16);
-  p[3] = static_cast<unsigned char>(u >> 24);
-}
-
-int32_t GetLE32(const unsigned char* p) {
-  uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  return static_cast<int32_t>(u);
-}
 
 int64_t Remaining(TFileHandle& h) {
   int64_t pos = h.Position(), size = h.Size();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/Bytes.h"
 #include "withdrawal/Funct.h"
 
 int32_t DiskIoResult = 0;
@@ -22,19 +23,6 @@ void DiskError(int32_t code) {
 }
 
 bool Ok() { return DiskIoResult == 0; }
-
-void PutLE32(unsigned char* p, int32_t v) {
-  auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<unsigned char>(u);
-  p[1] = static_cast<unsigned char>(u >> 8);
-  p[2] = static_cast<unsigned char>(u >> 16);
-  p[3] = static_cast<unsigned char>(u >> 24);
-}
-
-int32_t GetLE32(const unsigned char* p) {
-  uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  return static_cast<int32_t>(u);
-}
 
 // Cuts a name or type to 9 bytes without splitting a UTF-8 character.
 std::string ShortString(const std::string& s) {
@@ -647,7 +635,7 @@ void DiskLoadFreeTable(diskfile& disk) {
     int64_t end = DiskBlockHeaderSize + DiskFolderHeaderSize + DiskSlotSize;  // past the root's info slot
     for (int32_t i = 0; i < n; ++i) {
       TDiskExtent e{GetLE32(buf.data() + size_t(i) * 8), GetLE32(buf.data() + size_t(i) * 8 + 4)};
-      if (e.Size < 0 || e.Position < end || int64_t(e.Position) + e.Size > disk.FileSize) continue;
+      if (e.Size <= 0 || e.Position < end || int64_t(e.Position) + e.Size > disk.FileSize) continue;
       disk.FreeTable.push_back(e);
       end = int64_t(e.Position) + e.Size;
     }
@@ -665,17 +653,29 @@ void DiskFindFree(diskfile& disk, int32_t size) {
     if (e.Size >= size) disk.Candidate = e;
 }
 
+// The table stays ascending, without empty entries and without overlaps
+// after every step: an emptied entry left in place would be found by the
+// next look-up at its position instead of the live extent that starts there.
 void DiskTakeExtent(diskfile& disk, int32_t position, int32_t size) {
   disk.Extent = {position, size};
   if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
   disk.FreeModified = true;
-  if (disk.FileSize <= position) return;
-  for (TDiskExtent& e : disk.FreeTable) {
-    if (e.Position == position) {
-      e = {static_cast<int32_t>(std::min<int64_t>(int64_t(position) + size, INT32_MAX)), std::max(e.Size - size, 0)};
-      return;
-    }
-  }
+  if (disk.FileSize <= position || size <= 0) return;
+  const int64_t from = position, to = int64_t(position) + size;
+  auto& t = disk.FreeTable;
+  // Every extent the taken range touches gives up that part; normally this
+  // is the one extent that starts at position.
+  auto first = std::lower_bound(t.begin(), t.end(), from,
+                                [](const TDiskExtent& e, int64_t p) { return int64_t(e.Position) + e.Size <= p; });
+  auto last = first;
+  while (last != t.end() && last->Position < to) ++last;
+  if (first == last) return;
+  std::vector<TDiskExtent> rest;
+  if (first->Position < from) rest.push_back({first->Position, static_cast<int32_t>(from - first->Position)});
+  int64_t tailEnd = int64_t(std::prev(last)->Position) + std::prev(last)->Size;
+  if (tailEnd > to) rest.push_back({static_cast<int32_t>(to), static_cast<int32_t>(tailEnd - to)});
+  auto at = t.erase(first, last);
+  t.insert(at, rest.begin(), rest.end());
 }
 
 void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
@@ -685,27 +685,20 @@ void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
   // would never be reused.
   if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
   disk.FreeModified = true;
-  TDiskExtent* before = nullptr;
-  TDiskExtent* after = nullptr;
-  for (TDiskExtent& e : disk.FreeTable) {
-    if (!before && int64_t(e.Position) + e.Size == position) before = &e;
-    if (!after && int64_t(e.Position) == int64_t(position) + size) after = &e;
+  // The released range joins every extent it touches or (in a damaged file)
+  // overlaps, so neighbours on both sides merge into one entry.
+  int64_t from = position, to = std::min<int64_t>(int64_t(position) + size, INT32_MAX);
+  auto& t = disk.FreeTable;
+  auto first = std::lower_bound(t.begin(), t.end(), from,
+                                [](const TDiskExtent& e, int64_t p) { return int64_t(e.Position) + e.Size < p; });
+  auto last = first;
+  while (last != t.end() && last->Position <= to) {
+    from = std::min<int64_t>(from, last->Position);
+    to = std::max<int64_t>(to, int64_t(last->Position) + last->Size);
+    ++last;
   }
-  // Sums are clamped: a damaged table may list overlapping extents.
-  auto grow = [](int32_t a, int64_t b) { return static_cast<int32_t>(std::min<int64_t>(int64_t(a) + b, INT32_MAX)); };
-  if (before && after) {
-    before->Size = grow(before->Size, int64_t(size) + after->Size);
-    after->Size = 0;
-  } else if (before) {
-    before->Size = grow(before->Size, size);
-  } else if (after) {
-    after->Position = position;
-    after->Size = grow(after->Size, size);
-  } else {
-    auto at = std::find_if(disk.FreeTable.begin(), disk.FreeTable.end(),
-                           [&](const TDiskExtent& e) { return e.Position > position; });
-    disk.FreeTable.insert(at, TDiskExtent{position, size});
-  }
+  auto at = t.erase(first, last);
+  t.insert(at, TDiskExtent{static_cast<int32_t>(from), static_cast<int32_t>(to - from)});
 }
 
 void DiskFindFolder(logdisk& cursor) {

@@ -1,6 +1,8 @@
 #pragma once
 // The withdrawal object: the local message list, the known and newly seen
-// POP3 message ids, and the operations on the message store "Popmail.dat".
+// POP3 message ids, the operations on the message store "Popmail.dat", and
+// the withdrawal schemes with their file "Schemes.dat" (layout in
+// withdrawal/SchemesFile.h).
 
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +13,7 @@
 
 #include "net/IdMessage.h"
 #include "withdrawal/MessageStore.h"
+#include "withdrawal/Scheme.h"
 
 using TUniqueIds = std::vector<std::string>;
 
@@ -53,6 +56,43 @@ public:
   // The known ids become exactly the ids seen in this run, then are saved.
   void CommitMessageIds();
   void SortMessagesByDate() { ::SortMessagesByDate(MailList); }
+
+  // The schemes in file and display order.
+  TSchemes Schemes;
+  // The character set of a new scheme; by default the "DefaultCharset"
+  // setting, else 15. Tests replace it.
+  std::function<int32_t()> DefaultCharset = DefaultSchemeCharset;
+
+  // A file that does not open, or whose format is 0 or less, gives no scheme;
+  // a damaged one keeps the schemes read before the damage.
+  void LoadSchemes(const std::string& fileName);
+  // Writes every scheme through a temporary file; false (schemes kept in
+  // memory, the old file untouched) when that fails.
+  bool SaveSchemes(const std::string& fileName) const;
+
+  // A scheme or rule index outside the list makes these do nothing.
+  void AddScheme(const std::string& name);
+  void DeleteScheme(int schemeIndex);
+  void AddMarker(int schemeIndex, const std::string& marker);
+  // Value rules that name the marker keep their text.
+  void DeleteMarker(int schemeIndex, int markerIndex);
+  void AddValueRule(int schemeIndex, const TScheme::TValue& rule);
+  void DeleteValueRule(int schemeIndex, int ruleIndex);
+  void SetSchemeAccount(int schemeIndex, const std::string& text);
+  void SetContentField(int schemeIndex, const std::string& text);
+  void SetTimeField(int schemeIndex, const std::string& text);
+  void SetFromNameField(int schemeIndex, const std::string& text);
+  void SetFromEmailField(int schemeIndex, const std::string& text);
+  void SetSubjectField(int schemeIndex, const std::string& text);
+  void SetRuleAfterMarker(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetRuleUpToMarker(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetRuleField(int schemeIndex, int ruleIndex, const std::string& text);
+  void SetResponse(int schemeIndex, const TResponseOptions& response);
+  // Sets the Value of every rule of the scheme from the text.
+  void ParseText(int schemeIndex, const std::string& text);
+
+  // The scheme at the index, or null.
+  TScheme* SchemeAt(int schemeIndex);
 
   // The page's operations: read every message of "Inbox" into MailList (bodies
   // skipped, newest first); read one list item in full (null when it cannot be

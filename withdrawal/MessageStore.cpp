@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/Bytes.h"
+
 namespace {
 
 // The record is put together in memory and written with one DiskWrite: the
@@ -15,14 +17,11 @@ namespace {
 class TRecordWriter {
 public:
   void Byte(uint8_t b) { bytes_.push_back(static_cast<char>(b)); }
-  void Int32(int32_t v) {
-    auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-  }
+  void Int32(int32_t v) { AppendLE32(bytes_, v); }
   void Double(double v) {
     uint64_t u;
     std::memcpy(&u, &v, 8);
-    for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+    AppendLE64(bytes_, u);
   }
   void Str(const std::string& s) {
     Int32(static_cast<int32_t>(std::min<size_t>(s.size(), INT32_MAX)));
@@ -54,8 +53,7 @@ uint8_t ReadByte(logdisk& c) {
 double ReadDouble(logdisk& c) {
   unsigned char b[8] = {};
   DiskRead(c, b, 8);
-  uint64_t u = 0;
-  for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+  uint64_t u = GetLE64(b);
   double v;
   std::memcpy(&v, &u, 8);
   return v;

@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int64_t MemoBlockSize = 512;
-constexpr int NumberLength = 15;
 constexpr int NumberDecimals = 5;
 constexpr int MaxTextLength = 254;
 constexpr int MaxNameBytes = 10;

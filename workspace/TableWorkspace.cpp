@@ -321,6 +321,7 @@ void TTableWorkspace::BeforeClose() {
 }
 
 void TTableWorkspace::AfterClose() {
+  configPath_.clear();
   SQLQueryMode = false;
   TableName.clear();
   Sort = TSortState{};
@@ -392,6 +393,10 @@ void TTableWorkspace::OpenTableQuery() {
   ApplyTableSQL();
   SQLQueryMode = false;
   OpenQuery();
+  // A damaged table opens what is sound and says once what is wrong.
+  std::string damage;
+  for (const std::string& w : ADOQuery1.OpenWarnings()) damage += (damage.empty() ? "" : "\n") + w;
+  if (!damage.empty()) MessageService().Show(TMsgKind::Warning, damage, "Warning", TMsgButtons::OK);
   host_->UpdateControls();
   ApplyColumnWidths();
 }
@@ -630,12 +635,15 @@ void TTableWorkspace::SaveTableConfig() {
     const int w = host_->GridColumnWidth(static_cast<int>(i));
     if (w > 0) FormFields[i].ColumnWidth = w;
   }
-  WriteTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+  // The folder setting may already name the next table's folder.
+  WriteTableConfig(configPath_.empty() ? CurrentConfigPath() : configPath_, Sort, FieldNames(), FormFields);
 }
 
 void TTableWorkspace::LoadTableConfig() {
+  configPath_.clear();
   if (SQLQueryMode || TableName.empty()) return;
-  ReadTableConfig(CurrentConfigPath(), Sort, FieldNames(), FormFields);
+  configPath_ = CurrentConfigPath();
+  ReadTableConfig(configPath_, Sort, FieldNames(), FormFields);
 }
 
 // --- the snapshot -------------------------------------------------------------------
@@ -658,7 +666,7 @@ void TTableWorkspace::SaveTableState() {
       switch (s.Kind) {
         case fkText:
         case fkMemo: s.Value = f.AsString(); break;
-        case fkNumber: s.Value = f.AsFloat(); break;
+        case fkNumber: s.Value = f.Value(); break;  // wide integers stay exact
         case fkDateTime: s.Value = static_cast<double>(f.AsDateTime()); break;
         case fkBoolean: s.Value = f.AsBoolean(); break;
       }
@@ -681,13 +689,8 @@ void TTableWorkspace::ReportUnsaved(const std::vector<TValue>& values) {
     const std::string name = i < static_cast<size_t>(ADOQuery1.FieldCount())
                                  ? ADOQuery1.Fields(static_cast<int>(i)).FieldName()
                                  : std::to_string(i + 1);
-    std::string shown;
-    switch (snapshot_.Fields[i].Kind) {
-      case fkNumber: shown = FloatToStr(std::get<double>(values[i])); break;
-      case fkDateTime: shown = DateTimeToStr(std::get<double>(values[i])); break;
-      case fkBoolean: shown = std::get<bool>(values[i]) ? "True" : "False"; break;
-      default: shown = std::get<std::string>(values[i]); break;
-    }
+    // Integers are held as such, not as doubles: let the value conversion spell each.
+    const std::string shown = ValueToString(values[i], snapshot_.Fields[i].Kind == fkDateTime ? ftDateTime : ftUnknown);
     text += "\n" + name + ": " + shown;
   }
   // Why the file refused it, so the user can fix the value.

@@ -264,6 +264,8 @@ private:
   void OpenQuery();
   void ReportUnsaved(const std::vector<TValue>& values);
   std::string CurrentConfigPath() const;
+  // Where the open table's view configuration was read from, and goes back to.
+  std::string configPath_;
   std::vector<std::string> FieldNames();
 
   ITableHost quiet_;

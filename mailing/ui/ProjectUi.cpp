@@ -14,6 +14,8 @@
 #include "mailing/Attachments.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
+#include "workspace/CharsetTable.h"
+#include "workspace/ui/Options.h"
 #include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
@@ -24,6 +26,7 @@ TProjectUi::TProjectUi(TLPMain& w)
     : QObject(nullptr),
       TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
       Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
+      Merger(w.Reader1, TagValues, *this),
       w_(w) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
@@ -93,6 +96,29 @@ void TProjectUi::ListToProject() {
   ::ListToProject(Project, *this, w_.RowRules.HighlightSlots, AppSettings());
   // The Filter page shows the rule of the colour the project names.
   ReapplyHighlight();
+}
+
+// --- the mailing's view of the project ------------------------------------------
+
+TPrepareProject TProjectUi::PrepareProject() const {
+  const TProjectValues v = ProjectValues();
+  TPrepareProject p;
+  p.ProjectFileName = ProjectFileName;
+  p.Charset = CharsetName();
+  p.HtmlMail = v.MailMode == MailModeHtml;
+  p.Subject = v.Subject;
+  p.HtmlSource = v.Document;
+  p.PlainText = v.Plain;
+  p.ToAddr = v.ToAddr;
+  p.Attachments = ::LoadAttachList(Project);
+  return p;
+}
+
+std::string TProjectUi::CharsetName() const { return CharsetMimeName(CharsetIndex); }
+
+char TProjectUi::TagSign() const {
+  const std::string sign = OptForm ? OptForm->TagSign() : std::string();
+  return sign.empty() ? TagSignOf(0) : sign[0];
 }
 
 // --- IProjectHost --------------------------------------------------------------

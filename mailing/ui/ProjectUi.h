@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "mailing/MailingProject.h"
+#include "mailing/Merge.h"
 #include "mailing/Project.h"
 #include "mailing/ProjectCommands.h"
 #include "mailing/TableTagSource.h"
@@ -18,7 +20,8 @@
 class TLPMain;
 class TTableUi;
 
-class TProjectUi : public QObject, public IProjectHost, public IProjectFile {
+class TProjectUi : public QObject, public IProjectHost, public IProjectFile, public IMailingProject,
+                   public ITagSignSource {
   Q_OBJECT
 public:
   // Binds the project to the window's pages, commands and row rules.
@@ -29,6 +32,8 @@ public:
   // The values of tags for the open table's current record.
   TTableTagSource TagValues;
   TProjectCommands Commands;
+  // Merges texts with TagValues and the Options' tag sign (the mailing window's merge).
+  TMerger Merger;
   // Held for the windows that edit them (the character set and report dialogs).
   int32_t CharsetIndex = DefaultCharsetIndex;
   std::string Report;  // the report fields, each followed by CR LF
@@ -55,6 +60,12 @@ public:
   void ListBox3Click() { UpdateAttachActions(); }
   void TabSheet6Show();
   void ComboBox2Change();
+
+  // IMailingProject: the project as a mailing is prepared from it.
+  TPrepareProject PrepareProject() const override;
+  std::string CharsetName() const override;
+  // ITagSignSource: the Options' sign at this moment.
+  char TagSign() const override;
 
   // IProjectHost
   bool OpenProjectDialog(const std::string& dir, std::string& fileName) override;

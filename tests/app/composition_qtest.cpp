@@ -1,18 +1,30 @@
 // The composition: every window once, owned by the main window, and the
 // frame given the subsystems that exist.
 
+#include <QAction>
+#include <QComboBox>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <QtTest>
 
 #include "app/Composition.h"
+#include "mailing/ui/ProForm.h"
+#include "mailing/ui/SendForm.h"
+#include "platform/Registry.h"
+#include "workspace/AppSettings.h"
+#include "workspace/ui/WithdrawalPage.h"
 #include "mailing/ui/ProjectUi.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/About.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
+#include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
 #include "workspace/ui/TableUi.h"
@@ -38,6 +50,17 @@ private slots:
       QCOMPARE(d->parentWidget(), static_cast<QWidget*>(w));
     }
     QVERIFY(w->findChild<QWidget*>("CharSetForm"));
+    // The windows of start-up in their designed order.
+    const QObjectList& made = w->children();
+    auto at = [&](QObject* o) { return made.indexOf(o); };
+    const std::vector<QObject*> order = {DelForm,     FindForm,   CopyOptForm, AboutBox,  SelTabForm,
+                                         w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
+                                         EditForm,    AddDbfForm};
+    for (size_t i = 0; i < order.size(); ++i) {
+      QVERIFY(order[i]);
+      QCOMPARE(static_cast<QWidget*>(order[i])->parentWidget(), static_cast<QWidget*>(w));
+      if (i > 0) QVERIFY2(at(order[i - 1]) < at(order[i]), qPrintable(order[i]->objectName()));
+    }
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
@@ -45,12 +68,51 @@ private slots:
     QVERIFY(s.Project);
     QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
     QVERIFY(s.WriteExampleProject);
+    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
     QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
-    // Not there yet: the frame does nothing for them.
-    QVERIFY(!s.Mailing && !s.Accounts && !s.Reports && !s.Preview);
+    auto* accounts = w->findChild<TProForm*>("ProForm");
+    QVERIFY(accounts);
+    QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
+    auto* mailing = w->findChild<TSendForm*>("SendForm");
+    QVERIFY(mailing);
+    QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
+    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(*w)));
+    QCOMPARE(mailing->Merge, &ProjectOf(*w).Merger);
+    QVERIFY(s.Reports);
+    QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
+    // Not there yet: the frame does nothing for it.
+    QVERIFY(!s.Preview);
+    // The mailing window's state reaches the main window's and the withdrawal page's commands.
+    for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
+      mailing->SetSendState(state);
+      QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
+      QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
+      QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
+    }
     DestroyWindows(w);
     QVERIFY(!LPMain);
     QVERIFY(!OptForm);
+    QVERIFY(!CopyOptForm && !RestructForm && !EditForm && !AddDbfForm);
+  }
+
+  // The accounts are listed before the options are loaded, so the stored
+  // active account is selected at start-up.
+  void theStoredActiveAccountIsSelected() {
+    const std::string home = dir_.path().toStdString() + "/home/";
+    std::filesystem::create_directories(home);
+    TProfiles profiles(2);
+    profiles[0].AccountName = "HOME";
+    profiles[1].AccountName = "OFFICE";
+    QVERIFY(SaveAccounts(home + ProfFileName, profiles));
+    TRegistry& reg = SettingsRegistry();
+    QVERIFY(reg.OpenKey(RegKeyPath, true));
+    reg.WriteString("ActiveProfile", "OFFICE");
+    reg.CloseKey();
+    TLPMain* w = CreateWindows();
+    QCOMPARE(OptForm->ActiveProfileIndex(), 1);
+    QCOMPARE(w->WithdrawalPage().ComboBox12->count(), 2);
+    DestroyWindows(w);
   }
 };
 

@@ -60,6 +60,12 @@ void WhenModal(std::function<void(QWidget*)> fn) {
   QTimer::singleShot(0, *step);
 }
 
+// Closes the next n modal dialogs, one after the other.
+void CloseModals(int n) {
+  if (n <= 0) return;
+  WhenModal([n](QWidget*) { QTimer::singleShot(0, [n] { CloseModals(n - 1); }); });
+}
+
 std::string ReadAll(const std::string& p) {
   std::ifstream f(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});
@@ -120,7 +126,8 @@ class ProjectWindowQTest : public QObject {
   TLPMain* Start() {
     ParamList.clear();
     TLPMain* w = CreateWindows();
-    WhenModal([](QWidget*) {});
+    // The first start shows the Accounts and the Options dialogs.
+    if (FirstRun) CloseModals(2);
     w->show();
     QTest::qWait(0);
     return w;
@@ -183,6 +190,16 @@ private slots:
     QVERIFY(merger.GetTagValue("Salutation", v, true));
     QCOMPARE(v, std::string("Dear John Smith!"));
     QCOMPARE(merger.ExpandTags("%Salutation, %E_MAIL", true), std::string("Dear John Smith!, john.smith@example.com"));
+    // The mailing window's merge and its view of the project.
+    QCOMPARE(p.Merger.ExpandTags("%F_Name", true), std::string("John"));
+    const TPrepareProject prepared = p.PrepareProject();
+    QCOMPARE(prepared.ProjectFileName, example);
+    QCOMPARE(prepared.Charset, std::string("windows-1252"));
+    QVERIFY(prepared.HtmlMail);
+    QCOMPARE(prepared.Subject, std::string("Test message for %F_Name %L_Name"));
+    QCOMPARE(prepared.ToAddr, std::string("E_MAIL"));
+    QVERIFY(prepared.HtmlSource.find("<DIV>%Salutation</DIV>\r\n<DIV>&nbsp;</DIV>") != std::string::npos);
+    QVERIFY(prepared.Attachments.empty());
 
     // A calculated field of her own, typed in and stored on leaving the memo.
     AddField(*w, "full");

@@ -10,26 +10,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Slurp(const std::string& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), {});
-}
-void Spit(const std::string& p, const std::string& b) {
-  std::ofstream f(p, std::ios::binary | std::ios::trunc);
-  f << b;
-}
-void Put32(std::string& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-void Put16(std::string& b, size_t at, uint16_t v) {
-  b[at] = static_cast<char>(v & 0xFF);
-  b[at + 1] = static_cast<char>(v >> 8);
-}
-
-}  // namespace
-
 TEST(DamagedTables, OpenWithMessageOrReadWhatIsSound) {
   const std::string dir = MakeTempDir("damaged");
   const std::string src = TestDataDir() + "/dbf/dbase3plus_cars_del.dbf";

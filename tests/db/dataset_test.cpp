@@ -81,24 +81,6 @@ struct TTable {
   TADOQuery q;
 };
 
-std::string RunPython(const std::string& script) {
-  // A folder of its own: ctest runs the tests of this file side by side.
-  const std::string dir = MakeTempDir("python");
-  const std::string file = dir + "/check.py";
-  {
-    std::ofstream f(file);
-    f << script;
-  }
-  std::string out;
-  FILE* p = popen(("/usr/bin/python3 " + file + " 2>&1").c_str(), "r");
-  if (!p) return "popen failed";
-  char buf[512];
-  while (fgets(buf, sizeof buf, p)) out += buf;
-  pclose(p);
-  fs::remove_all(dir);
-  return out;
-}
-
 }  // namespace
 
 TEST(DataSet, WrittenTableReadsBackWithTypes) {
@@ -435,8 +417,9 @@ TEST(DataSet, SqlResultTypesAndReadOnly) {
   EXPECT_EQ(s.FieldByName("HALF").DataType(), ftFloat);
   EXPECT_EQ(s.FieldByName("TAGGED").DataType(), ftString);
   EXPECT_EQ(s.FieldByName("TAGGED").Size(), 6);
-  EXPECT_EQ(s.FieldByName("NAME").AsString(), "Smith");
-  EXPECT_EQ(s.FieldByName("BORN").AsDateTime(), dbdate::Encode(1986, 3, 5));
+  // Text orders as the grid sorts it, without regard to case.
+  EXPECT_EQ(s.FieldByName("NAME").AsString(), "adams");
+  EXPECT_EQ(s.FieldByName("BORN").AsDateTime(), dbdate::Encode(1995, 1, 2));
   EXPECT_THROW(s.Delete(), EDatabaseError);
   EXPECT_EQ(TADOQuery::SingleTableOf("select * from \"Clients.dbf\" ;"), "Clients.dbf");
   EXPECT_EQ(TADOQuery::SingleTableOf("SELECT * FROM Orders"), "Orders");

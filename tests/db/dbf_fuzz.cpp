@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to the dBase reader as a table (first part) and its
-// memo file (the rest, after the first 0xFE 0xFE pair).
+// memo file (the rest, after the first 0xFE 0xFE pair, as both a dBase and a
+// FoxPro memo file), then writes through the same file: the first record
+// rewritten from its own values, appended again, and marked deleted.
 #include <unistd.h>
 
 #include <cstdint>
@@ -27,11 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     std::ofstream(dir / "f.dbf", std::ios::binary | std::ios::trunc) << table;
     std::ofstream(dir / "f.dbt", std::ios::binary | std::ios::trunc) << memo;
+    std::ofstream(dir / "f.fpt", std::ios::binary | std::ios::trunc) << memo;
   }
   try {
     TTableData t = DbfReadTable((dir / "f.dbf").string());
     for (const auto& r : t.Rows) UnpackRow(r, t.Fields.size());
   } catch (const EDatabaseError&) {
+  }
+  try {
+    TDbfFile f;
+    f.Open((dir / "f.dbf").string(), true);
+    std::string record;
+    if (f.UsableRecords() > 0 && f.ReadRecords(0, 1, record)) {
+      std::vector<TValue> values;
+      for (int i : f.VisibleFields()) values.push_back(f.DecodeField(f.Fields()[static_cast<size_t>(i)], record.data()));
+      f.WriteRecord(0, f.EncodeRecord(values));
+      f.AppendRecord(f.EncodeRecord(values));
+      f.MarkDeleted(0);
+    }
+  } catch (const EDatabaseError&) {
+  } catch (const EConvertError&) {
   }
   return 0;
 }

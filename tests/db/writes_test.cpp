@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const std::string& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), {});
-}
-
 // An empty table of the given fields (with a dBase III memo file when asked).
 std::string MakeTable(const std::string& dir, const std::vector<TDbfFieldDef>& fields, uint8_t ldid = 0,
                       bool memo = false) {

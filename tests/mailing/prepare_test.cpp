@@ -8,11 +8,12 @@
 
 #include "db/DataSet.h"
 #include "mailing/MailListFiles.h"
-#include "mailing/MergeSource.h"
+#include "mailing/Merge.h"
 #include "mailing/PreparedMailing.h"
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "support/MailTestSupport.h"
+#include "support/MergeFakes.h"
 
 namespace fs = std::filesystem;
 
@@ -37,39 +38,6 @@ void OpenClients(TDataSet& ds, int rows) {
   d.ReadOnlyReason = "read-only";
   ds.OpenData(std::move(d));
 }
-
-// Replaces %NAME by the field's text; records which records were merged with warnings on.
-class TFakeMerge : public IMergeSource {
-public:
-  void SetFieldSource(TDataSet& t) override { table = &t; }
-  bool GetTagValue(const std::string& name, std::string& value, bool warn) override {
-    Note(warn);
-    stop = table->RecNo() == stopAt;
-    TField* f = table->FindField(name);
-    if (!f) return false;
-    value = f->AsString();
-    return true;
-  }
-  std::string ExpandTags(const std::string& text, bool warn) override {
-    Note(warn);
-    if (table->RecNo() == throwAt) throw std::runtime_error("merge broke");
-    std::string out = text;
-    for (int i = 0; i < table->FieldCount(); ++i) {
-      const std::string tag = "%" + table->Fields(i).FieldName();
-      for (size_t p; (p = out.find(tag)) != std::string::npos;) out.replace(p, tag.size(), table->Fields(i).AsString());
-    }
-    return out;
-  }
-  bool EvalStopFlag() const override { return stop; }
-
-  void Note(bool warn) {
-    if (warn) warnedRecords.push_back(table->RecNo());
-  }
-  TDataSet* table = nullptr;
-  int stopAt = -1, throwAt = -1;
-  bool stop = false;
-  std::vector<int> warnedRecords;
-};
 
 class TRecordingView : public IMailingView {
 public:
@@ -115,6 +83,7 @@ TPrepareProject Project() {
 
 class PrepareTest : public ::testing::Test {
 protected:
+  PrepareTest() { SetUpMergeReader(reader); }
   void SetUp() override {
     SetFormatSettings(TFormatSettings::Default());
     dir = FreshDir("prepare");
@@ -132,7 +101,10 @@ protected:
   std::string dir;
   TScopedScriptedMessages boxes;
   TDataSet table;
-  TFakeMerge merge;
+  TFakeTableTagSource values;
+  TReader reader;
+  TFakeSign sign{'%'};
+  TMerger merge{reader, values, sign};
   TRecordingView view;
 };
 
@@ -169,13 +141,31 @@ TEST_F(PrepareTest, FromRecordFiveOfTenGivesSixItemsAndKeepsTheRecord) {
   EXPECT_FALSE(view.waitCursor);
   EXPECT_FALSE(table.ControlsDisabled());
   EXPECT_EQ(view.captions, 1);
-  // Warnings only while merging the first record.
-  EXPECT_EQ(merge.warnedRecords, (std::vector<int>{5, 5, 5}));
   // The files hold the same list.
   TPreparedMailing back = Reloaded();
   ASSERT_EQ(back.MailList.Items.size(), 6u);
   EXPECT_EQ(back.MailList.Items[5].To, "c10@example.com");
   EXPECT_EQ(back.MailList.Description, m.MailList.Description);
+}
+
+// The merge warns about names it cannot resolve only while the first record is merged.
+TEST_F(PrepareTest, MergeWarningsOnlyForTheFirstRecord) {
+  OpenClients(table, 4);
+  table.SetRecNo(2);
+  TPrepareProject p = Project();
+  p.ToAddr = "MAIL";
+  p.Subject = "Hi %NOSUCH";
+  p.HtmlSource = "<p>%OTHER %CITY</p>";
+  TPreparedMailing m(dir, "utf-8");
+  ASSERT_TRUE(m.Prepare(&table, p, merge, view));
+  std::vector<std::string> texts;
+  for (const auto& b : boxes.shown) texts.push_back(b.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Warning: field %MAIL not found", "Warning: field %NOSUCH not found",
+                                             "Warning: field %OTHER not found"}));
+  ASSERT_EQ(m.MailList.Items.size(), 3u);
+  EXPECT_EQ(m.MailList.Items[1].To, "");
+  EXPECT_EQ(m.MailList.Items[1].Subject, "Hi %NOSUCH");
+  EXPECT_EQ(m.MailList.Items[1].Body, "<p>%OTHER Paris</p>");
 }
 
 TEST_F(PrepareTest, OnlyRowsTheFilterAcceptsBecomeItems) {
@@ -252,11 +242,11 @@ TEST_F(PrepareTest, FailedPreparationEmptiesTheList) {
   for (const auto& c : cases) {
     OpenClients(table, 10);
     TPreparedMailing m(dir, "iso-8859-1");
-    merge.stopAt = -1, merge.throwAt = -1, merge.stop = false;
+    values.stopAt = -1, values.throwAt = -1, values.stop = false;
     ASSERT_TRUE(m.Prepare(&table, Project(), merge, view));
     table.SetRecNo(6);
-    merge.stopAt = c.stopAt;
-    merge.throwAt = c.throwAt;
+    values.stopAt = c.stopAt;
+    values.throwAt = c.throwAt;
     TPrepareProject p = Project();
     p.Charset = "koi8-r";
     if (c.noAddressField) p.ToAddr.clear();

@@ -92,9 +92,9 @@ TEST_F(TableTagSource, AnotherRecordSourceAndNoTable) {
   auto walk = std::make_unique<TDataSet>();
   walk->Clone(*table);
   walk->Last();
-  source.SetFieldSource(walk.get());
+  source.SetFieldSource(*walk);
   EXPECT_EQ(merger.ExpandTags("%WHO/%F_NAME", false), "Mary/Mary");
-  source.SetFieldSource(nullptr);
+  source.ResetFieldSource();
   EXPECT_EQ(merger.ExpandTags("%WHO/%F_NAME", false), "John/John");
   walk.reset();
   table->Close();
@@ -114,6 +114,7 @@ TEST_F(TableTagSource, ErrorsAreReportedOnceAndTheTagStays) {
   EXPECT_EQ(boxes.shown[0].text.rfind("Error in expression of Calculated Field \"BAD\" with description:\n\"", 0), 0u)
       << boxes.shown[0].text;
   EXPECT_TRUE(rules.EvalStopFlag);
+  EXPECT_TRUE(source.EvalStopFlag());
   // Each look-up starts afresh: the next tag evaluates again.
   EXPECT_EQ(merger.ExpandTags("%SELF", false), "%SELF");
   ASSERT_GE(boxes.shown.size(), 2u);

@@ -512,3 +512,163 @@ TEST(Building, TransferEncodingsOfTheBody) {
   m.SetBodyText("a\nb");
   EXPECT_NE(m.EncodeToString().find("YQ0KYg=="), std::string::npos);
 }
+
+TEST(Building, LineBreaksInNamesAndSubjectsFromATableStartNoHeader) {
+  struct Field {
+    const char* name;
+    void (*set)(TIdMessage&, const std::string&);
+  } fields[] = {
+      {"From", [](TIdMessage& m, const std::string& t) { m.From.Name = t; }},
+      {"To", [](TIdMessage& m, const std::string& t) { m.Recipients.Add("to2@example.org", t); }},
+      {"Cc", [](TIdMessage& m, const std::string& t) { m.CCList.Add("cc@example.org", t); }},
+      {"Reply-To", [](TIdMessage& m, const std::string& t) { m.ReplyTo.Add("r@example.org", t); }},
+      {"Sender", [](TIdMessage& m, const std::string& t) { m.Sender = {"sender@example.org", t}; }},
+      {"Disposition-Notification-To", [](TIdMessage& m, const std::string& t) { m.ReceiptRecipient = {"n@example.org", t}; }},
+      {"Subject", [](TIdMessage& m, const std::string& t) { m.Subject = t; }},
+      {"Organization", [](TIdMessage& m, const std::string& t) { m.Organization = t; }},
+  };
+  const std::string texts[] = {
+      "Ann\r\nBcc: victim@evil.test",  "Ann\nBcc: victim@evil.test",   "Ann\rBcc: victim@evil.test",
+      "Änn\r\nBcc: victim@evil.test",  "Ann\r\n\r\nBcc: body",         "\r\nBcc: victim@evil.test",
+      "Ann\r\n Bcc: folded@evil.test", "Ann,\r\nBcc: victim@evil.test", std::string("Ann\0Bcc: x@evil.test", 20),
+      "\"Ann\r\nBcc: victim@evil.test\"",
+  };
+  for (const auto& f : fields) {
+    for (const std::string& text : texts) {
+      TIdMessage m;
+      m.From.Address = "s@example.com";
+      m.Recipients.Add("to@example.org");
+      m.SetBodyText("body");
+      f.set(m, text);
+      const std::string wire = m.EncodeToString();
+      const std::string head = HeaderBlock(wire);
+      EXPECT_NE(head.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos) << f.name << "\n" << wire;
+      EXPECT_TRUE(OnlyCrLf(wire));
+      for (const std::string& line : Lines(head)) EXPECT_NE(Lower(line).rfind("bcc:", 0), 0u) << f.name << "\n" << head;
+      TIdMessage back;
+      back.LoadFromString(wire);
+      EXPECT_EQ(back.Headers.IndexOfName("Bcc"), -1) << f.name;
+      EXPECT_EQ(back.BccList.Count(), 0) << f.name;
+      EXPECT_EQ(back.Recipients[0].Address, "to@example.org") << f.name;
+    }
+  }
+}
+
+namespace {
+
+// The display names of From, To and Cc as Python's email package (policy=default) reads them,
+// one a line.
+std::vector<std::string> PythonDisplayNames(const std::string& wire) {
+  TTempDir dir;
+  WriteFile(dir.Path() / "m.eml", wire);
+  const char* script =
+      "import email, email.policy, sys\n"
+      "m = email.message_from_bytes(open(sys.argv[1], 'rb').read(), policy=email.policy.default)\n"
+      "with open(sys.argv[2], 'w', encoding='utf-8') as out:\n"
+      "    for h in ('From', 'To', 'Cc'):\n"
+      "        for a in m[h].addresses:\n"
+      "            out.write(a.display_name + '\\n')\n";
+  std::vector<std::string> names;
+  if (!RunQuietly({"/usr/bin/python3", "-c", script, (dir.Path() / "m.eml").string(), (dir.Path() / "n.txt").string()}))
+    return {"(python failed)"};
+  std::string text = ReadFile(dir.Path() / "n.txt");
+  for (size_t p = 0; p < text.size();) {
+    size_t e = text.find('\n', p);
+    names.push_back(text.substr(p, e - p));
+    p = e + 1;
+  }
+  return names;
+}
+
+std::vector<std::string> Words(const std::string& s) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == ' ') {
+      if (!cur.empty()) out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) out.push_back(cur);
+  return out;
+}
+
+}  // namespace
+
+TEST(Building, LongDisplayNamesAreCutAtBlanks) {
+  struct Case {
+    const char* charset;
+    std::string name;
+  } cases[] = {
+      {"utf-8", "Jöhn-Alexander Bartholomäus Schmidt-Überlänge von Königsberg und Hohenzollern-Sigmaringen"},
+      {"iso-8859-1", "Jöhn-Alexander Bartholomäus Schmidt-Überlänge von Königsberg und Hohenzollern-Sigmaringen"},
+      {"windows-1251", "Константин Константинович Преображенский Петербургский Ленинградский Московский"},
+      {"utf-8", "山田 太郎 株式会社 東京本社 営業部 第一営業課 課長代理 兼 海外事業推進室 室長"},
+      {"utf-8", "Ünïcode Namewithaverylongpartthatneverends Østergaard Ævarsdóttir Þórðardóttir"},
+      {"koi8-r", "Ёлкин Ёжиков Ёршов Ёлкин Ёжиков Ёршов Ёлкин Ёжиков Ёршов Ёлкин"},
+  };
+  for (const auto& c : cases) {
+    TIdMessage m;
+    m.CharSet = c.charset;
+    m.From = {"s@example.com", c.name};
+    m.Recipients.Add("t@example.com", c.name);
+    m.CCList.Add("c@example.com", "Short " + c.name);
+    m.SetBodyText("x");
+    const std::string wire = m.EncodeToString();
+    for (const std::string& line : Lines(HeaderBlock(wire))) EXPECT_LE(line.size(), 78u) << line;
+    // Our own reader (RFC 2047: the blank between encoded words is not part of the text).
+    TIdMessage back;
+    back.LoadFromString(wire);
+    EXPECT_EQ(back.From.Name, c.name) << c.charset << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(back.Recipients[0].Name, c.name);
+    EXPECT_EQ(back.CCList[0].Name, "Short " + c.name);
+    // Python keeps the folding blank between encoded words of a name: every word of the name
+    // still comes out whole.
+    const auto names = PythonDisplayNames(wire);
+    ASSERT_EQ(names.size(), 3u) << ::testing::PrintToString(names) << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(Words(names[0]), Words(c.name)) << names[0] << "\n" << HeaderBlock(wire);
+    EXPECT_EQ(Words(names[1]), Words(c.name)) << names[1];
+    EXPECT_EQ(Words(names[2]), Words("Short " + c.name)) << names[2];
+  }
+  // A word longer than an encoded word is cut between characters, never inside one.
+  const std::string longWord = "Ä" + std::string(40, 'x') + "ÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜßÄÖÜß";
+  TIdMessage m;
+  m.From = {"s@example.com", longWord};
+  m.SetBodyText("x");
+  TIdMessage back;
+  back.LoadFromString(m.EncodeToString());
+  EXPECT_EQ(back.From.Name, longWord);
+}
+
+TEST(AddressText, AnAddressIsExactlyOneMailbox) {
+  const char* good[] = {"a@x.test",      "first.last+tag@sub.x.test", "\"a, b; c@d\"@x.test", "\"a\\\"b\"@x.test",
+                        "a@[127.0.0.1]", "a@[IPv6:::1]",              "jörg@bücher.test",      "o'brien@x.test"};
+  for (const char* a : good) EXPECT_EQ(AddressProblem(a), "") << a;
+  struct Case {
+    const char* address;
+    const char* why;
+  } bad[] = {
+      {"a@x.test, b@evil.test", "it holds more than one address"},
+      {"a@x.test;b@evil.test", "it holds more than one address"},
+      {"a,b@x.test", "it holds more than one address"},
+      {"a@x.test@evil.test", "it holds more than one address"},
+      {"a@x.test b@evil.test", "it holds a blank"},
+      {"a b@x.test", "it holds a blank"},
+      {"a@x.test ", "it holds a blank"},
+      {"a@x.test\r\n", "it holds a control character"},
+      {"<a@x.test>", "it holds an angle bracket"},
+      {"x.test", "it has no \"@\""},
+      {"@x.test", "the part before \"@\" is empty"},
+      {"a@", "the part after \"@\" is empty"},
+      {"\"a@x.test", "a quote is not closed"},
+      {"\"\"@x.test", "the part before \"@\" is empty"},
+      {"a\"b\"@x.test", "it holds a character not allowed outside quotes"},
+      {"\"a\"b@x.test", "it holds a character not allowed outside quotes"},
+      {"a(c)@x.test", "it holds a character not allowed outside quotes"},
+      {"a@x(c).test", "it holds a character not allowed in a domain"},
+      {"a@[1.2.3.4 ]", "the address literal is not valid"},
+  };
+  for (const auto& c : bad) EXPECT_EQ(AddressProblem(c.address), c.why) << c.address;
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "net/IdPOP3.h"
 #include "support/TestServers.h"
 
@@ -128,4 +130,48 @@ TEST(Pop3, EmptyMailboxAndOversizedMessage) {
   ASSERT_TRUE(c.RetrieveHeader(1, m));
   EXPECT_EQ(m.MsgId, "<m9@example.net>");
   c.Disconnect();
+}
+
+TEST(Pop3, AfterATimeOutTheConnectionIsDroppedWithoutQuit) {
+  TFakeMailServer::Options o;
+  o.proto = "pop3";
+  o.silentAt = "STAT";
+  TFakeMailServer fake(o);
+  ASSERT_TRUE(fake.Ok());
+  TIdPOP3 c;
+  Configure(c, fake.Port());
+  c.ReadTimeoutMs = 1000;
+  c.Connect();
+  EXPECT_EQ(ErrorOf([&] { c.CheckMessages(); }), "127.0.0.1:" + std::to_string(fake.Port()) + ": Read timed out");
+  EXPECT_FALSE(c.Connected());
+  EXPECT_TRUE(fake.WaitForLine("*CLOSED", 5000)) << ::testing::PrintToString(fake.Lines());
+  c.Disconnect();
+  EXPECT_FALSE(fake.Received("QUIT")) << ::testing::PrintToString(fake.Lines());
+
+  // A silent greeting: one time-out, then nothing more is sent.
+  o.silentAt = "CONNECT";
+  TFakeMailServer mute(o);
+  ASSERT_TRUE(mute.Ok());
+  TIdPOP3 m;
+  Configure(m, mute.Port());
+  m.ReadTimeoutMs = 1000;
+  EXPECT_EQ(ErrorOf([&] { m.Connect(); }), "127.0.0.1:" + std::to_string(mute.Port()) + ": Read timed out");
+  EXPECT_TRUE(mute.WaitForLine("*CLOSED", 5000));
+  m.Disconnect();
+  EXPECT_TRUE(mute.Lines() == std::vector<std::string>{"*CLOSED"}) << ::testing::PrintToString(mute.Lines());
+}
+
+TEST(Pop3, DisconnectSendsOneQuit) {
+  TFakeMailServer::Options o;
+  o.proto = "pop3";
+  TFakeMailServer fake(o);
+  ASSERT_TRUE(fake.Ok());
+  TIdPOP3 c;
+  Configure(c, fake.Port());
+  c.Connect();
+  EXPECT_EQ(c.CheckMessages(), 0);
+  c.Disconnect();
+  ASSERT_TRUE(fake.WaitForLine("*CLOSED", 5000));
+  const auto lines = fake.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUIT"), 1) << ::testing::PrintToString(lines);
 }

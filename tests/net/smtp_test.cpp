@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "net/IdSMTP.h"
@@ -297,4 +298,115 @@ TEST(Smtp, DisconnectFromAnotherThreadWhileIdle) {
   std::thread([&] { error = ErrorOf([&] { c.Send(SimpleMessage("a@example.org", "after")); }); }).join();
   EXPECT_EQ(error, "(no error)");
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
+}
+
+namespace {
+
+// Each address field of a message, set to Address.
+struct TAddressField {
+  const char* name;
+  const char* error;  // the start of the error text
+  void (*set)(TIdMessage&, const std::string&);
+};
+
+const TAddressField kAddressFields[] = {
+    {"From", "Invalid sender address: ", [](TIdMessage& m, const std::string& a) { m.From.Address = a; }},
+    {"To", "Invalid recipient address: ", [](TIdMessage& m, const std::string& a) { m.Recipients.Add(a); }},
+    {"Cc", "Invalid recipient address: ", [](TIdMessage& m, const std::string& a) { m.CCList.Add(a); }},
+    {"Bcc", "Invalid recipient address: ", [](TIdMessage& m, const std::string& a) { m.BccList.Add(a); }},
+    {"Reply-To", "Invalid reply-to address: ", [](TIdMessage& m, const std::string& a) { m.ReplyTo.Add(a); }},
+    {"Sender", "Invalid sender address: ", [](TIdMessage& m, const std::string& a) { m.Sender.Address = a; }},
+    {"Disposition-Notification-To", "Invalid read-receipt address: ",
+     [](TIdMessage& m, const std::string& a) { m.ReceiptRecipient.Address = a; }},
+};
+
+}  // namespace
+
+TEST(Smtp, EveryAddressFieldTakesExactlyOneAddress) {
+  TFakeMailServer sink({});
+  ASSERT_TRUE(sink.Ok());
+  const std::string bad[] = {
+      "a@x.test, b@evil.test",  "a@x.test,b@evil.test",        "a@x.test; b@evil.test", "a@x.test b@evil.test",
+      "a@x.test\tb@evil.test",  "a@x.test\r\nRCPT TO:<b@evil.test>", "a@x.test>, <b@evil.test", "<a@x.test>",
+      "a@x.test@evil.test",     "x.test",                      "@x.test",               "a@",
+      "\"a\"@x.test, b@evil.test", "\"a, b\"@x.test b@evil.test", "\"open@x.test",       "a(b@evil.test)@x.test",
+      "group: b@evil.test;",    "a\x01@x.test",                "a\"b\"@x.test",          "a@[1.2.3.4], b@evil.test",
+  };
+  for (const TAddressField& f : kAddressFields) {
+    for (const std::string& address : bad) {
+      TIdMessage m = SimpleMessage("to@x.test", "field");
+      if (std::string(f.name) == "To") m.Recipients.Clear();
+      if (std::string(f.name) == "From") m.From.Address.clear();
+      f.set(m, address);
+      TIdSMTP c;
+      Configure(c, sink.Port());
+      std::string e = ErrorOf([&] { c.Send(m); });
+      EXPECT_EQ(e.rfind(f.error, 0), 0u) << f.name << " " << address << ": " << e;
+      EXPECT_EQ(e.find('\n'), std::string::npos) << e;
+      EXPECT_FALSE(c.Connected());
+      EXPECT_THROW(NetEncodeMessage(m, ""), EIdException) << f.name << " " << address;
+    }
+  }
+  // Nothing of it reached the sink: no connection at all.
+  EXPECT_TRUE(sink.Lines().empty()) << sink.Lines().front();
+
+  // One address in every field, a quoted local part holding specials among them, goes out;
+  // the sink would have taken the bad ones as well.
+  TIdMessage m = SimpleMessage("to@x.test", "all fields");
+  for (const TAddressField& f : kAddressFields) f.set(m, "\"" + std::string(f.name) + ", x y\"@x.test");
+  m.Recipients.Add("plain@[127.0.0.1]");
+  TIdSMTP c;
+  Configure(c, sink.Port());
+  c.Send(m);
+  c.Disconnect();
+  ASSERT_TRUE(sink.WaitForLine("QUIT", 5000));
+  const auto lines = sink.Lines();
+  auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
+  EXPECT_TRUE(has("MAIL FROM:<\"From, x y\"@x.test>")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(has("RCPT TO:<to@x.test>"));
+  EXPECT_TRUE(has("RCPT TO:<\"To, x y\"@x.test>"));
+  EXPECT_TRUE(has("RCPT TO:<plain@[127.0.0.1]>"));
+  EXPECT_TRUE(has("RCPT TO:<\"Cc, x y\"@x.test>"));
+  EXPECT_TRUE(has("RCPT TO:<\"Bcc, x y\"@x.test>"));
+  EXPECT_TRUE(has("Reply-To: reply@example.com, \"Reply-To, x y\"@x.test")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(has("Sender: \"Sender, x y\"@x.test"));
+  EXPECT_TRUE(has("Disposition-Notification-To: \"Disposition-Notification-To, x y\"@x.test"));
+}
+
+TEST(Smtp, AnEmptySenderIsRefused) {
+  TIdMessage m = SimpleMessage("to@x.test", "no sender");
+  m.From.Address.clear();
+  TIdSMTP c;
+  Configure(c, FreePort());
+  EXPECT_EQ(ErrorOf([&] { c.Send(m); }), "No sender address");
+}
+
+TEST(Smtp, AfterATimeOutTheConnectionIsDroppedWithoutQuit) {
+  // The server stops answering at each step of a message in turn.
+  for (const char* step : {"MAIL", "RCPT", "DATA", "."}) {
+    TFakeMailServer::Options o;
+    o.silentAt = step;
+    TFakeMailServer sink(o);
+    ASSERT_TRUE(sink.Ok());
+    TIdSMTP c;
+    Configure(c, sink.Port());
+    c.ReadTimeoutMs = 1000;
+    c.Connect();
+    EXPECT_EQ(ErrorOf([&] { c.Send(SimpleMessage("to@x.test", "silence")); }),
+              "127.0.0.1:" + std::to_string(sink.Port()) + ": Read timed out")
+        << step;
+    // By the time the error is reported the connection is gone: nothing waits on it again.
+    EXPECT_FALSE(c.Connected()) << step;
+    EXPECT_TRUE(sink.WaitForLine("*CLOSED", 5000)) << step << ::testing::PrintToString(sink.Lines());
+    c.Disconnect();
+    EXPECT_FALSE(sink.Received("QUIT")) << step << ::testing::PrintToString(sink.Lines());
+  }
+  // A connection still answering gets its QUIT.
+  TFakeMailServer sink({});
+  ASSERT_TRUE(sink.Ok());
+  TIdSMTP c;
+  Configure(c, sink.Port());
+  c.Connect();
+  c.Disconnect();
+  EXPECT_TRUE(sink.WaitForLine("QUIT", 5000)) << ::testing::PrintToString(sink.Lines());
 }

@@ -22,6 +22,8 @@
 #include "workspace/FirstRun.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
+#include "workspace/ui/TableUi.h"
+#include "support/TableFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -174,6 +176,16 @@ private slots:
     QCOMPARE(w.findChild<QComboBox*>("ColorComboBox1")->count(), 16);
     QVERIFY(Ctl<QTableView>(w, "RxDBGrid1")->isHidden());
     QVERIFY(Ctl<QToolButton>(w, "SpeedButton5")->isHidden());
+  }
+
+  void htmlGrammarCompiledAtCreation() {
+    TLPMain w;
+    std::vector<int> blocks;
+    for (const auto& b : w.SyntaxBuilder1.Pattern) blocks.push_back(b.Number);
+    QCOMPARE(blocks, (std::vector<int>{10, 20, 30, 40, 50}));
+    QCOMPARE(w.SyntaxBuilder1.NumericFormat(), nfPeriod);
+    QVERIFY(w.SyntaxBuilder1.ScientificNumber());
+    QVERIFY(bool(w.SyntaxBuilder1.OnCustomStatus()));
   }
 
   void menusInOrder() {
@@ -381,6 +393,33 @@ private slots:
     m.w.show();
     // The table opens from the event loop.
     QTRY_COMPARE(m.calls, std::vector<std::string>({"project p.LKP", "colors", "mdb x.MDB"}));
+  }
+
+  // A table handed over by a second copy, in another folder: the first
+  // table's view configuration is written beside the first table.
+  void handedOverTableKeepsTheFirstConfiguration() {
+    TScopedScriptedMessages msgs;
+    const std::string a = MakeTestFolder("handover-a"), b = MakeTestFolder("handover-b");
+    WriteTestDbf(a + "first.dbf", {{"NAME", 'C', 10}}, {{"y"}, {"x"}});
+    WriteTestDbf(b + "second.dbf", {{"CITY", 'C', 10}}, {{"z"}});
+    {
+      TLPMain w;
+      w.SetCommandLine({"/bin/larkpost"});
+      w.show();
+      TTableWorkspace& ws = w.Tables().Workspace;
+      w.OnOpenFilesMessage(a + "first.dbf");
+      QTRY_VERIFY(ws.IsOpen());
+      ws.TitleClick(0);
+      w.OnOpenFilesMessage(b + "second.dbf");
+      QTRY_COMPARE(ws.TableName, std::string("second.dbf"));
+      QVERIFY(fs::exists(a + "first.cfg"));
+      QVERIFY(!fs::exists(b + "first.cfg"));
+      w.OnOpenFilesMessage(a + "first.dbf");
+      QTRY_COMPARE(ws.TableName, std::string("first.dbf"));
+      QCOMPARE(ws.ADOQuery1.Sort(), std::string("NAME ASC"));
+    }
+    fs::remove_all(a);
+    fs::remove_all(b);
   }
 
   void openFilesMessages() {

@@ -249,8 +249,10 @@ private slots:
     WriteTable({"Smith", "Sm", "Jones"});
     ui_->OpenDBFFile(path_);
     TTableWorkspace& w = ui_->Workspace;
-    auto answer = [](const QString& field, const QString& value, bool exactly) {
-      Later([=] {
+    std::vector<int> offered;  // the field chosen when each dialog opens
+    auto answer = [&offered](const QString& field, const QString& value, bool exactly) {
+      Later([=, &offered] {
+        offered.push_back(FindForm->ComboBox1->currentIndex());
         FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText(field));
         FindForm->Edit1->setText(value);
         (exactly ? FindForm->ExactlyBtn : FindForm->IncludingBtn)->setChecked(true);
@@ -266,6 +268,8 @@ private slots:
     answer("CITY", "Sm", true);
     ui_->Find0Click();
     QCOMPARE(w.ADOQuery1.RecNo(), 2);
+    // Nothing remembered on the first use: no field chosen; then the last choice.
+    QCOMPARE(offered, (std::vector<int>{-1, FindForm->ComboBox1->findText("CITY")}));
     QVERIFY(boxes.shown.empty());
     answer("CITY", "smith", false);
     ui_->Find0Click();

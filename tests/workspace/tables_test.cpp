@@ -511,6 +511,61 @@ TEST_F(WorkspaceTest, OpenEditAppendDeleteReachTheFile) {
   EXPECT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Berlin"), 0));
 }
 
+// Opening a table of another folder closes the first one: its view
+// configuration stays beside it, not in the new folder.
+TEST_F(WorkspaceTest, ViewConfigurationStaysInTheFolderOfItsTable) {
+  const std::string other = MakeTestFolder("ws-other");
+  const std::string otherPath = other + "Orders.dbf";
+  WriteTestDbf(otherPath, {{"ITEM", 'C', 10}}, {{"a"}, {"b"}});
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  w.TitleClick(0);
+  ASSERT_EQ(w.ADOQuery1.Sort(), "NAME ASC");
+  w.OpenDBFFile(otherPath);
+  ASSERT_TRUE(w.IsOpen());
+  EXPECT_TRUE(std::filesystem::exists(dir + "Clients.cfg"));
+  EXPECT_FALSE(std::filesystem::exists(other + "Clients.cfg"));
+  w.OpenDBFFile(path);
+  EXPECT_EQ(w.ADOQuery1.Sort(), "NAME ASC");
+  w.CloseTable();
+  EXPECT_TRUE(std::filesystem::exists(other + "Orders.cfg"));
+  EXPECT_FALSE(std::filesystem::exists(dir + "Orders.cfg"));
+  std::filesystem::remove_all(other);
+}
+
+TEST_F(WorkspaceTest, DamagedTableOpensAndSaysOnceWhatIsWrong) {
+  // Cut after the first record: the header still declares ten.
+  {
+    std::string b;
+    {
+      TFileHandle f;
+      ASSERT_TRUE(f.Open(path, TFileAccess::Read));
+      b.resize(static_cast<size_t>(f.Size()));
+      ASSERT_TRUE(f.ReadExact(b.data(), f.Size()));
+    }
+    const size_t head = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
+    const size_t rec = static_cast<unsigned char>(b[10]) | (static_cast<unsigned char>(b[11]) << 8);
+    b.resize(head + rec + 3);
+    TFileHandle f;
+    ASSERT_TRUE(f.Create(path));
+    ASSERT_TRUE(f.WriteExact(b.data(), static_cast<int64_t>(b.size())));
+  }
+  TScopedScriptedMessages boxes;
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  ASSERT_TRUE(w.IsOpen());
+  EXPECT_EQ(w.ADOQuery1.RecordCount(), 1);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Warning);
+  EXPECT_EQ(boxes.shown[0].text, "The table is damaged: 10 records declared, 1 could be read: " + path);
+  // Working in it says nothing more.
+  w.EditRecord();
+  w.ADOQuery1.Fields(0).SetAsString("Kept");
+  EXPECT_TRUE(w.PostRecord());
+  w.TitleClick(0);
+  EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
 TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
@@ -548,12 +603,29 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   w.OpenDBFFile(path);
   w.AppendRecord();
   w.ADOQuery1.Fields(0).SetAsString("Twice");
+  w.ADOQuery1.Fields(1).SetAsString("77");
+  w.ADOQuery1.Fields(2).SetAsBoolean(true);
   host.locksLeft = 2;
   w.PostRecord();
   EXPECT_TRUE(w.IsOpen());
   EXPECT_EQ(w.ADOQuery1.RecordCount(), 11);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_NE(boxes.shown[0].text.find("NAME: Twice"), std::string::npos);
+  EXPECT_NE(boxes.shown[0].text.find("NAME: Twice\nNUM: 77\nOK: True"), std::string::npos) << boxes.shown[0].text;
+}
+
+TEST_F(WorkspaceTest, ReappendAfterAFailedBatchKeepsWideNumbersExact) {
+  WriteTestDbf(path, {{"NAME", 'C', 20}, {"ID", 'N', 19}}, {{"First", "1"}});
+  TScopedScriptedMessages boxes;
+  TTableWorkspace& w = W();
+  w.OpenDBFFile(path);
+  w.AppendRecord();
+  w.ADOQuery1.Fields(0).SetAsString("Wide");
+  w.ADOQuery1.Fields(1).SetAsString("123456789012345678");
+  host.locksLeft = 1;
+  w.PostRecord();
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Wide"), 0));
+  EXPECT_EQ(w.ADOQuery1.Fields(1).AsString(), "123456789012345678");
 }
 
 TEST_F(WorkspaceTest, MultiRowDeleteGoesFromTheBack) {

@@ -182,6 +182,22 @@ void TLPMain::FormCreate() {
   };
   FastEval1.AddFunction("Now", true, etDateTime, {});
 
+  // Step 13: the HTML grammar; "<" and ">" are its tag signs.
+  SyntaxBuilder1.SetNumericFormat(nfPeriod);
+  SyntaxBuilder1.SetScientificNumber(true);
+  SyntaxBuilder1.SyntaxReader().SetDefaultBlanks();
+  SyntaxBuilder1.SyntaxReader().SetStandardDelimiters();
+  SyntaxBuilder1.OnCustomStatus() = [](TScroller* sender) {
+    TPosition& at = sender->Window[0];
+    if (at.Text == "<" || at.Text == ">") {
+      at.Status = 7;
+      at.KeyNum = at.Text == "<" ? 1 : 2;
+    }
+  };
+  SyntaxBuilder1.SyntaxDescr = HtmlSyntaxDescr();
+  int errorPos = 0;
+  SyntaxBuilder1.Build(errorPos);
+
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
 
@@ -562,6 +578,8 @@ void TLPMain::PlaceFilterCaret(int place) { filterPage_->PlaceFilterCaret(place)
 void TLPMain::ShowHighlightSlot(int slot, int place) { filterPage_->ShowHighlightSlot(slot, place); }
 
 bool TLPMain::HighlightChecked() const { return filterPage_->CheckBox3->isChecked(); }
+
+std::string TLPMain::CopyFilterText() const { return ToStdString(filterPage_->Memo1->toPlainText()); }
 
 void TLPMain::RxDBGrid1TopLeftChanged() {
   // The rows now in view are worked out afresh, as when the grid paints a new row.

@@ -14,9 +14,11 @@
 #include "platform/ui/SingleInstance.h"
 #include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
+#include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
 #include "workspace/RowRules.h"
+#include "workspace/RowRulesCopyFilter.h"
 
 class QAction;
 class QMenu;
@@ -95,6 +97,8 @@ public:
   TReader Reader1;
   // The main window's evaluator: filter, highlight rules and calculated fields.
   TFastEval FastEval1;
+  // The HTML grammar, compiled once at start-up; no text is run through it.
+  TSyntaxBuilder SyntaxBuilder1;
   // Its answers (fields, calculated fields, error reports) and the filter and
   // highlight rules of the table query. The calculated fields come from the
   // project, which app/ connects (RowRules.SetCalcFieldSource).
@@ -106,6 +110,8 @@ public:
   bool HighlightChecked() const override;
   // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
   void RxDBGrid1TopLeftChanged();
+  // The same filter text as the filter of a restructuring copy (handle 5).
+  TRowRulesCopyFilter CopyFilter{RowRules, FastEval1, [this] { return CopyFilterText(); }};
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = mmHtml;
 
@@ -140,6 +146,7 @@ private:
   void WatchEditor(QWidget* w);
   void PageControl1Change();
   void TabSheet9Show();
+  std::string CopyFilterText() const;
   QWidget* FocusedEditControl() const;
   void SyncEditButtons();
 

@@ -209,10 +209,9 @@ bool TTableModel::setData(const QModelIndex& index, const QVariant& value, int r
     ws_.EditRecord();
   }
   try {
+    // A logical cell takes its text by the table layer's one rule (T/Y true, F/N false).
     if (text.empty())
       f.Clear();
-    else if (FieldKind(f.DataType()) == fkBoolean)
-      f.SetAsBoolean(AnsiLowerCase(Trim(text)) == "true" || Trim(text) == "1" || AnsiLowerCase(Trim(text)) == "x");
     else
       f.SetAsString(text);
   } catch (const std::exception& e) {

@@ -17,9 +17,11 @@
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/HighlightSlots.h"
+#include "workspace/ui/AddDbf.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/Options.h"
+#include "workspace/ui/Restruct.h"
 #include "workspace/ui/SQL.h"
 #include "workspace/ui/Seltab.h"
 #include "workspace/ui/TableGrid.h"
@@ -184,7 +186,8 @@ void TTableUi::Find0Click() {
   const QString remembered = FindForm->ComboBox1->currentText();
   FindForm->ComboBox1->clear();
   for (int i : FindableFields(q)) FindForm->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
-  if (!remembered.isEmpty()) FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText(remembered));
+  // Filling the list picks its first field; with nothing remembered, none is chosen.
+  FindForm->ComboBox1->setCurrentIndex(remembered.isEmpty() ? -1 : FindForm->ComboBox1->findText(remembered));
   if (FindForm->ComboBox1->currentIndex() < 0) FindForm->Edit1->clear();
   if (FindForm->ComboBox1->count() == 0) return;
   if (FindForm->exec() != QDialog::Accepted) return;
@@ -221,6 +224,57 @@ void TTableUi::Reopen0Click() {
   } catch (const std::exception& e) {
     Report(e);
   }
+}
+
+void TTableUi::NewDatabase1Click() {
+  TRestructForm* f = Shared(RestructForm);
+  f->Tables = this;
+  f->setWindowTitle("Create DBF");
+  f->Mode = rmCreate;
+  f->exec();
+}
+
+void TTableUi::Restructure0Click() {
+  if (!Workspace.IsOpen()) return;
+  TRestructForm* f = Shared(RestructForm);
+  f->Tables = this;
+  f->setWindowTitle("Restructure/Save As DBF");
+  f->Mode = rmRestructure;
+  f->exec();
+}
+
+void TTableUi::AddDBF1Click() {
+  if (!Workspace.IsOpen()) return;
+  const std::string file =
+      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+  if (file.empty()) return;
+  // The new rows follow the record being typed.
+  if (!Workspace.PostPending()) return;
+  TAddDbfForm* f = Shared(AddDbfForm);
+  f->Tables = this;
+  TAddTableSession& source = f->Session;
+  try {
+    const TAddSourceKind kind = source.Connect(file);
+    if (kind == TAddSourceKind::None) return;
+    std::string table = source.DefaultTable();
+    if (kind == TAddSourceKind::Access && (!PickTable || !PickTable(source.TableNames(), table) || table.empty())) {
+      source.Disconnect();
+      return;
+    }
+    source.OpenSource(table);
+  } catch (const std::exception& e) {
+    source.Disconnect();
+    Report(e);
+    return;
+  }
+  if (source.SourceEmpty()) {
+    source.Disconnect();
+    ErrorBox("Table is Empty");
+    return;
+  }
+  f->exec();
+  // Shown or not, the source goes with the window.
+  source.Disconnect();
 }
 
 // --- host duties ---------------------------------------------------------------------

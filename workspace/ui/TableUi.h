@@ -52,6 +52,10 @@ public:
   void Unique0Click();
   void SelectDublicates1Click();
   void Reopen0Click();
+  // "Create DBF...", "Restructure/Save As DBF..." and "Add Table...".
+  void NewDatabase1Click();
+  void Restructure0Click();
+  void AddDBF1Click();
   void SaveTableConfig() override { Workspace.SaveTableConfig(); }
   bool PostPending() override { return Workspace.PostPending(); }
 

@@ -85,5 +85,8 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
   on("Reopen0", [t] { t->Reopen0Click(); });
   on("Descend0", [t] { t->Descend0Click(); });
   on("Unsort0", [t] { t->Unsort0Click(); });
+  on("NewDatabase1", [t] { t->NewDatabase1Click(); });
+  on("Restructure0", [t] { t->Restructure0Click(); });
+  on("AddDBF1", [t] { t->AddDBF1Click(); });
   return t;
 }

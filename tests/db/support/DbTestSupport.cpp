@@ -1,7 +1,9 @@
 #include "DbTestSupport.h"
 
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "platform/SysUtils.h"
@@ -45,4 +47,40 @@ void OpenTable(TADOConnection& conn, TADOQuery& q, const std::string& table) {
   q.SetConnection(&conn);
   q.SQL = "SELECT * FROM \"" + table + "\"";
   q.Open();
+}
+
+std::string RunPython(const std::string& script) {
+  // A folder of its own: ctest runs tests side by side.
+  const std::string dir = MakeTempDir("python");
+  const std::string file = dir + "/check.py";
+  {
+    std::ofstream f(file);
+    f << script;
+  }
+  std::string out;
+  FILE* p = popen(("/usr/bin/python3 " + file + " 2>&1").c_str(), "r");
+  if (!p) return "popen failed";
+  char buf[512];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  fs::remove_all(dir);
+  return out;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), {});
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << bytes;
+}
+
+void Put16(std::string& bytes, size_t at, uint16_t v) {
+  for (int i = 0; i < 2; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void Put32(std::string& bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }

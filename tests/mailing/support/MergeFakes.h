@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "db/DataSet.h"
 #include "mailing/Merge.h"
 #include "platform/FieldTypes.h"
 #include "toolkit/FieldSource.h"
@@ -83,7 +84,9 @@ public:
   std::vector<std::string> asked;  // every name asked for, in order
   int evalStopClears = 0;
 
+  void SetFieldSource(TDataSet&) override {}
   void ClearEvalStop() override { ++evalStopClears; }
+  bool EvalStopFlag() const override { return false; }
   TCalcFieldResult CalcFieldValue(const std::string& name, std::string& value) override {
     asked.push_back(name);
     auto it = calc.find(name);
@@ -106,4 +109,24 @@ public:
     ++reads;
     return sign;
   }
+};
+
+// The table's current record for the real merger; the stop flag and an
+// exception can be raised at a chosen record (the exception for any name
+// but EMAIL).
+class TFakeTableTagSource : public ITagValueSource {
+public:
+  void SetFieldSource(TDataSet& t) override { table = &t; }
+  void ClearEvalStop() override { stop = false; }
+  bool EvalStopFlag() const override { return stop; }
+  TCalcFieldResult CalcFieldValue(const std::string&, std::string&) override { return TCalcFieldResult::NotFound; }
+  bool TableFieldValue(const std::string& name, std::string& value) override {
+    stop = table->RecNo() == stopAt;
+    if (table->RecNo() == throwAt && name != "EMAIL") throw std::runtime_error("merge broke");
+    return FieldTagValue(*table, name, value);
+  }
+
+  TDataSet* table = nullptr;
+  int stopAt = -1, throwAt = -1;
+  bool stop = false;
 };

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -205,6 +206,57 @@ fs::path NetTestSourceDir() {
   return fs::path(__FILE__).parent_path().parent_path();
 }
 
+bool RunQuietly(const std::vector<std::string>& argv) {
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int st = 0;
+  if (waitpid(pid, &st, 0) != pid) return false;
+  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
+
+// ---- certificates
+
+TTestCa::TTestCa(const std::string& name) {
+  caFile_ = dir_.Path() / "ca.crt";
+  caKey_ = dir_.Path() / "ca.key";
+  ok_ = RunQuietly({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-keyout", caKey_.string(), "-out", caFile_.string(), "-days", "2", "-subj",
+                    "/CN=" + name, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+                    "keyUsage=critical,keyCertSign,cRLSign"});
+}
+
+TTlsFiles TTestCa::ServerCert(const std::string& name, const std::string& san) const {
+  TTlsFiles f;
+  const fs::path csr = dir_.Path() / (name + ".csr");
+  f.cert = dir_.Path() / (name + ".crt");
+  f.key = dir_.Path() / (name + ".key");
+  const std::string names = san.empty() ? "IP:127.0.0.1,DNS:localhost" : san;
+  if (!RunQuietly({"/usr/bin/openssl", "req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-keyout", f.key.string(), "-out", csr.string(), "-subj", "/CN=" + name, "-addext",
+                   "subjectAltName=" + names, "-addext", "extendedKeyUsage=serverAuth"}) ||
+      !RunQuietly({"/usr/bin/openssl", "x509", "-req", "-in", csr.string(), "-CA", caFile_.string(), "-CAkey",
+                   caKey_.string(), "-CAcreateserial", "-days", "2", "-copy_extensions", "copy", "-out",
+                   f.cert.string()}))
+    return {};
+  chmod(f.key.c_str(), 0644);  // dovecot's and aiosmtpd's processes read it
+  return f;
+}
+
+TCaFileOverride::TCaFileOverride(const fs::path& caFile) { setenv("LARKPOST_CA_FILE", caFile.c_str(), 1); }
+
+TCaFileOverride::~TCaFileOverride() { unsetenv("LARKPOST_CA_FILE"); }
+
 // ---- SMTP
 
 TSmtpTestServer::TSmtpTestServer(const Options& o) {
@@ -214,6 +266,8 @@ TSmtpTestServer::TSmtpTestServer(const Options& o) {
   if (!o.auth.empty()) argv.insert(argv.end(), {"--auth", o.auth});
   if (!o.refuse.empty()) argv.insert(argv.end(), {"--refuse", o.refuse});
   if (!o.reject.empty()) argv.insert(argv.end(), {"--reject", o.reject});
+  if (!o.tls.Empty()) argv.insert(argv.end(), {"--cert", o.tls.cert.string(), "--key", o.tls.key.string()});
+  if (o.tls.implicitTls) argv.push_back("--implicit");
   if (!proc_.Start(argv, o.lifetime + 5, true, dir_.Path() / "server.log")) return;
   std::string line;
   if (proc_.ReadLine(line, 15000)) port_ = std::atoi(line.c_str());
@@ -248,9 +302,48 @@ bool TSmtpTestServer::WaitForMessages(size_t count, int timeoutMs) const {
   return Messages().size() >= count;
 }
 
+// ---- the lenient fake
+
+TFakeMailServer::TFakeMailServer(const Options& o) {
+  std::vector<std::string> argv = {"/usr/bin/python3", (NetTestSourceDir() / "servers" / "fake_server.py").string(),
+                                   "--proto", o.proto, "--log", (dir_.Path() / "wire.log").string(), "--lifetime",
+                                   std::to_string(o.lifetime)};
+  if (!o.silentAt.empty()) argv.insert(argv.end(), {"--silent-at", o.silentAt});
+  if (!o.tls.Empty()) argv.insert(argv.end(), {"--cert", o.tls.cert.string(), "--key", o.tls.key.string()});
+  if (o.tls.implicitTls) argv.push_back("--implicit");
+  if (o.port > 0) argv.insert(argv.end(), {"--port", std::to_string(o.port)});
+  if (!proc_.Start(argv, o.lifetime + 5, true, dir_.Path() / "server.log")) return;
+  std::string line;
+  if (proc_.ReadLine(line, 15000)) port_ = std::atoi(line.c_str());
+}
+
+std::vector<std::string> TFakeMailServer::Lines() const {
+  std::vector<std::string> out;
+  std::istringstream in(ReadFile(dir_.Path() / "wire.log"));
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+bool TFakeMailServer::Received(const std::string& prefix) const {
+  for (const std::string& l : Lines())
+    if (l.size() >= prefix.size() && strncasecmp(l.c_str(), prefix.c_str(), prefix.size()) == 0) return true;
+  return false;
+}
+
+bool TFakeMailServer::WaitForLine(const std::string& line, int timeoutMs) const {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    auto l = Lines();
+    if (std::find(l.begin(), l.end(), line) != l.end()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 // ---- POP3
 
-TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& password, int lifetime) {
+TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& password, int lifetime,
+                                 const TTlsFiles& tls) {
   const fs::path root = dir_.Path();
   // As root the mail processes run as nobody (dovecot refuses uid 0); otherwise as ourselves.
   uid_ = geteuid() == 0 ? 65534 : geteuid();
@@ -278,7 +371,8 @@ TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& pas
       << "base_dir = " << (root / "run").string() << "\n"
       << "state_dir = " << (root / "state").string() << "\n"
       << "log_path = " << (root / "dovecot.log").string() << "\n"
-      << "ssl = no\n"
+      << (tls.Empty() ? std::string("ssl = no\n")
+                      : "ssl = yes\nssl_cert = <" + tls.cert.string() + "\nssl_key = <" + tls.key.string() + "\n")
       << "disable_plaintext_auth = no\n"
       << "auth_mechanisms = plain login\n"
       << "first_valid_uid = 1\n"
@@ -288,8 +382,9 @@ TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& pas
       << "passdb {\n  driver = passwd-file\n  args = " << (root / "passwd").string() << "\n}\n"
       << "userdb {\n  driver = static\n  args = uid=" << uid_ << " gid=" << gid_
       << " home=" << (root / "mail" / "%u").string() << "\n}\n"
-      << "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port
-      << "\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+      << "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n    port = "
+      << (tls.implicitTls ? 0 : port) << "\n  }\n  inet_listener pop3s {\n    address = 127.0.0.1\n    port = "
+      << (tls.implicitTls ? port : 0) << "\n    ssl = yes\n  }\n}\n"
       << "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n"
       << "service anvil {\n  chroot =\n}\n"
       << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n";
@@ -298,7 +393,7 @@ TPop3TestServer::TPop3TestServer(const std::string& user, const std::string& pas
     // Another process may hold the port by now: then dovecot ends, or someone else answers.
     if (proc_.Start({"/usr/sbin/dovecot", "-F", "-c", (root / "dovecot.conf").string()}, lifetime, false,
                     root / "stderr.log") &&
-        WaitForServer(proc_, port, 10000) && ReadGreeting(port, 5000).rfind("+OK", 0) == 0)
+        WaitForServer(proc_, port, 10000) && (tls.implicitTls || ReadGreeting(port, 5000).rfind("+OK", 0) == 0))
       port_ = port;
     else
       proc_.Stop();

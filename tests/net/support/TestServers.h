@@ -54,6 +54,42 @@ private:
 
 fs::path NetTestSourceDir();  // tests/net
 
+// Runs Argv to its end (output discarded); true when it exited with 0.
+bool RunQuietly(const std::vector<std::string>& argv);
+
+// A certificate and its key for a test server; Implicit: TLS from the first byte.
+struct TTlsFiles {
+  fs::path cert, key;
+  bool implicitTls = false;
+  bool Empty() const { return cert.empty(); }
+};
+
+// A private certificate authority in a temporary folder (openssl CLI), and server
+// certificates it signs.
+class TTestCa {
+public:
+  explicit TTestCa(const std::string& name = "Larkpost Test CA");
+  bool Ok() const { return ok_; }
+  const fs::path& CaFile() const { return caFile_; }
+  // A server certificate for the subject alternative names San ("IP:127.0.0.1,DNS:localhost"
+  // when empty), signed by this CA.
+  TTlsFiles ServerCert(const std::string& name, const std::string& san = {}) const;
+
+private:
+  TTempDir dir_;
+  fs::path caFile_, caKey_;
+  bool ok_ = false;
+};
+
+// Points the mail layer at a CA file (LARKPOST_CA_FILE) for the object's lifetime.
+class TCaFileOverride {
+public:
+  explicit TCaFileOverride(const fs::path& caFile);
+  ~TCaFileOverride();
+  TCaFileOverride(const TCaFileOverride&) = delete;
+  TCaFileOverride& operator=(const TCaFileOverride&) = delete;
+};
+
 // The aiosmtpd test server (servers/smtp_server.py).
 class TSmtpTestServer {
 public:
@@ -61,6 +97,7 @@ public:
     std::string auth;    // "user:pass": AUTH LOGIN required
     std::string refuse;  // recipients holding it get 550
     std::string reject;  // messages holding it get 554 after DATA
+    TTlsFiles tls;       // STARTTLS offered (or implicit TLS) with this certificate
     int lifetime = 90;
   };
   explicit TSmtpTestServer(const Options& o);
@@ -81,10 +118,39 @@ private:
   int port_ = -1;
 };
 
+// The lenient fake (servers/fake_server.py): takes every command and writes down every line
+// it receives, so a test sees what went over the wire (or that nothing did).
+class TFakeMailServer {
+public:
+  struct Options {
+    std::string proto = "smtp";  // or "pop3"
+    std::string silentAt;        // stop answering from the first line starting with it; "CONNECT": no greeting
+    TTlsFiles tls;               // offer STARTTLS / STLS (or implicit TLS) with this certificate
+    int port = 0;                // 0: a free port; a given one may fail (Ok() false)
+    int lifetime = 60;
+  };
+  explicit TFakeMailServer(const Options& o);
+  bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
+  // Every line received so far, in order ("*TLS", "*TLS-FAILED", "*CLOSED" mark events).
+  std::vector<std::string> Lines() const;
+  // True when a received line starts with Prefix (case ignored).
+  bool Received(const std::string& prefix) const;
+  // Waits until a line equal to Line was received.
+  bool WaitForLine(const std::string& line, int timeoutMs) const;
+
+private:
+  TTempDir dir_;
+  TServerProcess proc_;
+  int port_ = -1;
+};
+
 // Dovecot with POP3 only, a maildir under a temporary folder and one account.
 class TPop3TestServer {
 public:
-  TPop3TestServer(const std::string& user, const std::string& password, int lifetime = 90);
+  // Tls: STLS offered (or implicit TLS) with this certificate; plain POP3 without.
+  TPop3TestServer(const std::string& user, const std::string& password, int lifetime = 90,
+                  const TTlsFiles& tls = {});
   bool Ok() const { return port_ > 0; }
   int Port() const { return port_; }
   // Puts a message into the account's maildir (new/). Name orders the files.

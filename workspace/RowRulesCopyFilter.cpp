@@ -1,0 +1,22 @@
+#include "workspace/RowRulesCopyFilter.h"
+
+#include <utility>
+
+#include "db/DataSet.h"
+
+TRowRulesCopyFilter::TRowRulesCopyFilter(TRowRules& rules, TFastEval& eval, std::function<std::string()> filterText)
+    : rules_(rules), eval_(eval), filterText_(std::move(filterText)) {}
+
+void TRowRulesCopyFilter::CompileCopyFilter() {
+  // An earlier error switched the filter off; this copy tries it afresh.
+  rules_.FilterOn = true;
+  eval_.CompileExpression(filterText_ ? filterText_() : std::string(), CopyFilterHandle);
+}
+
+bool TRowRulesCopyFilter::AcceptCopyRow(TDataSet& row) {
+  bool accept = true;
+  rules_.EvaluateRowFilter(row, accept, CopyFilterHandle);
+  return accept;
+}
+
+void TRowRulesCopyFilter::FreeCopyFilter() { eval_.FreeCompiled(CopyFilterHandle); }
