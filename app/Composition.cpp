@@ -1,7 +1,5 @@
 #include "app/Composition.h"
 
-#include <QAction>
-
 #include "mailing/ExampleProject.h"
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProForm.h"
@@ -9,7 +7,8 @@
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
-#include "workspace/ui/FilterPage.h"
+#include "withdrawal/ui/RespForm.h"
+#include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -17,6 +16,7 @@
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/EditField.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
@@ -27,10 +27,15 @@
 
 TLPMain* CreateWindows() {
   auto* mainWindow = new TLPMain;
+  // The withdrawal set-up belongs to the main window's creation.
+  auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+  // The withdrawal account list shows the selected scheme's account.
+  proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
+  proForm->RefreshAccountLists();
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
@@ -43,16 +48,13 @@ TLPMain* CreateWindows() {
   RestructForm = new TRestructForm(mainWindow);
   SeldirForm = new TSeldirForm(mainWindow);
   EditForm = new TEditForm(mainWindow);
+  RespForm = new TRespForm(mainWindow);
   // The project, the merge and the run are given to it as they come.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   OptForm->SetHost(sendForm);
   sendForm->ReportFields = logForm;
-  // Get List waits while a mailing sends; the page's other rules join here when it has them.
-  sendForm->OnUpdateWithdrawalControls = [mainWindow, sendForm] {
-    const bool getList = sendForm->SendState() != ssSending;
-    for (const char* name : {"SpeedItem39", "GetMailList1"})
-      if (QAction* a = mainWindow->Action(name)) a->setEnabled(getList);
-  };
+  // Get List and the page's other commands follow the mailing window's state.
+  sendForm->OnUpdateWithdrawalControls = [mainWindow] { mainWindow->UpdateWithdrawalControls(); };
   auto* repForm = new TRepForm(mainWindow);
   sendForm->ReportForm = repForm;
   // The last window of start-up.
@@ -81,6 +83,9 @@ TProjectUi& ProjectOf(TLPMain& mainWindow) {
 ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).TagValues; }
 
 void DestroyWindows(TLPMain* mainWindow) {
+  // The page's window code goes first: it is bound to the main window's controls.
+  delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
   delete mainWindow;
+  RespForm = nullptr;
   OptForm = nullptr;
 }

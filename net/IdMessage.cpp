@@ -347,9 +347,16 @@ void TIdMessage::ValidateAddresses() const {
   check(Sender, "sender");
   for (auto& a : ReplyTo) check(a, "reply-to");
   check(ReceiptRecipient, "read-receipt");
-  for (auto& a : Recipients) check(a, "recipient");
-  for (auto& a : CCList) check(a, "recipient");
-  for (auto& a : BccList) check(a, "recipient");
+  // A recipient given by a name alone ("John <>", "(John)") has no address at all: refused
+  // rather than dropped, so the message never goes out without someone it names.
+  auto recipient = [&](const TIdEMailAddressItem& a) {
+    if (a.Address.empty() && !a.Name.empty())
+      throw EIdException("Invalid recipient address: " + Shown(a.Name) + " (it has no \"@\")");
+    check(a, "recipient");
+  };
+  for (auto& a : Recipients) recipient(a);
+  for (auto& a : CCList) recipient(a);
+  for (auto& a : BccList) recipient(a);
 }
 
 std::filesystem::path DefaultAttachmentFolder() { return std::filesystem::path(ResolveAppDir()) / "Attachments"; }

@@ -212,7 +212,8 @@ public:
   // Attachments are saved below AttachmentFolder. Hostile input never throws past here
   // except for an attachment that cannot be saved.
   void LoadFromString(const std::string& raw, bool headersOnly = false);
-  // Checks every address of the envelope and headers (an empty one is absent); throws
+  // Checks every address of the envelope and headers (an empty one is absent, a recipient
+  // with a name but no address is refused); throws
   // EIdException, before anything is built or sent, when one is not exactly one address
   // (see AddressProblem): "Invalid recipient address: ..." for To, Cc and Bcc, "Invalid
   // sender address: ..." for From and Sender, "Invalid reply-to address: ..." and "Invalid

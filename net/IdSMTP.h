@@ -40,7 +40,8 @@ public:
   // address is checked first (TIdMessage::ValidateAddresses): a bad one throws before
   // anything reaches the server.
   void Send(const TIdMessage& msg);
-  // QUIT and close; does nothing when not connected.
+  // QUIT and close; does nothing when not connected. From another thread than the one
+  // using the client it cuts: the connection ends at once, without QUIT.
   void Disconnect();
 
   // The last reply line of the server (for diagnostics).

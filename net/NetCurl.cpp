@@ -236,12 +236,16 @@ bool TCurlSession::Connected() {
 
 void TCurlSession::Close() {
   std::lock_guard<std::mutex> g(lock_);
+  // From another thread this is a cut: the socket goes down at once, so the request fails
+  // now and the owner's later clean-up cannot send QUIT to a server that may never answer.
   if (busy_) {
     abort_.store(true);
+    ShutDownSocket();
     return;
   }
   if (curl_ && owner_ != std::thread::id() && owner_ != std::this_thread::get_id()) {
     closePending_ = true;
+    ShutDownSocket();
     return;
   }
   if (curl_) {

@@ -46,10 +46,11 @@ public:
   CURLcode Perform();
   // True while a live connection is kept in the handle (or a request is running).
   bool Connected();
-  // Closes the handle (the protocol's QUIT on a live connection). From another thread
-  // while a request runs: aborts the request instead; the owner closes. From another
-  // thread while idle: the handle is closed at the owner's next request (or destruction),
-  // so two threads never use it at once; Connected is false from now on.
+  // Closes the handle (the protocol's QUIT on a live connection). From another thread it
+  // cuts: the connection's socket is shut down at once, without QUIT; while a request runs
+  // the request is aborted and the owner closes; while idle the handle is closed at the
+  // owner's next request (or destruction), so two threads never use it at once. Connected
+  // is false from now on.
   void Close();
   bool WasCut() const { return cut_; }
   // Ends the connection at once, sending nothing more (no QUIT): for a connection that failed

@@ -74,7 +74,7 @@ TExtractData::TExtractData(std::filesystem::path storeFolder) : StoreFolder(std:
 
 std::string TExtractData::StoreFileName() const { return (StoreFolder / PopmailFileName).string(); }
 
-void TExtractData::StoreMessage(const TIdMessage& message, const std::string& folder) {
+std::string TExtractData::StoreMessage(const TIdMessage& message, const std::string& folder) {
   std::string text = MessageTimeText(Clock());
   std::string name, type;
   SplitEntryName(text, name, type);
@@ -82,17 +82,25 @@ void TExtractData::StoreMessage(const TIdMessage& message, const std::string& fo
   diskfile disk;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":" + folder, name, type);
-  TDiskCloser closer{disk};
-  OpenOrCreateStore(disk, fileName);
-  DiskFindEntry(cursor);
-  if (DiskEof(cursor)) {
-    logdisk folderCursor;
-    DiskOpenEntry(disk, folderCursor, ":", folder, "");
-    DiskAddEntry(folderCursor, "");
+  bool written = false;
+  {
+    TDiskCloser closer{disk};
+    OpenOrCreateStore(disk, fileName);
     DiskFindEntry(cursor);
+    if (DiskEof(cursor)) {
+      logdisk folderCursor;
+      DiskOpenEntry(disk, folderCursor, ":", folder, "");
+      DiskAddEntry(folderCursor, "");
+      DiskFindEntry(cursor);
+    }
+    DiskBeginWrite(cursor, 512);
+    if (DiskIoResult == 0 && !DiskEof(cursor)) {
+      WriteMessage(cursor, message);
+      written = DiskIoResult == 0;
+    }
   }
-  DiskBeginWrite(cursor, 512);
-  if (DiskIoResult == 0 && !DiskEof(cursor)) WriteMessage(cursor, message);
+  // The close writes the free table: a failure there loses the record too.
+  return written && DiskIoResult == 0 ? name + type : std::string();
 }
 
 void TExtractData::LoadMessageIds() {
@@ -167,6 +175,10 @@ void TExtractData::ReadMailList() {
 }
 
 std::unique_ptr<TIdMessage> TExtractData::ReadFullMessage(const std::string& entryName) const {
+  return ReadStoredMessage(entryName, false);
+}
+
+std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& entryName, bool skipBodies) const {
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return nullptr;
   std::string name, type;
@@ -179,7 +191,7 @@ std::unique_ptr<TIdMessage> TExtractData::ReadFullMessage(const std::string& ent
   DiskOpenNamed(cursor);
   if (DiskIoResult != 0 || DiskEof(cursor)) return nullptr;
   auto message = std::make_unique<TIdMessage>();
-  ReadMessage(cursor, *message, false);
+  ReadMessage(cursor, *message, skipBodies);
   return message;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/IdMessage.h"
+#include "net/IdPOP3.h"
 #include "withdrawal/MessageStore.h"
 #include "withdrawal/Scheme.h"
 
@@ -47,8 +48,18 @@ public:
   // The clock that names stored messages; tests replace it.
   std::function<TDateTime()> Clock = MessageTimeNow;
 
-  // Stores one message as a new entry of the folder (created when missing).
-  void StoreMessage(const TIdMessage& message, const std::string& folder);
+  // The one POP3 client of Get List, made at the end of the withdrawal set-up
+  // and kept for the program's life.
+  std::unique_ptr<TIdPOP3> Pop3;
+  TIdPOP3& CreatePop3Client() {
+    if (!Pop3) Pop3 = std::make_unique<TIdPOP3>();
+    return *Pop3;
+  }
+
+  // Stores one message as a new entry of the folder (created when missing);
+  // the entry's name as the mail list holds it (name and type joined), empty
+  // when nothing was written.
+  std::string StoreMessage(const TIdMessage& message, const std::string& folder);
 
   void LoadMessageIds();
   void SaveMessageIds();
@@ -99,5 +110,7 @@ public:
   // found); delete the listed entries named, then read the list again.
   void ReadMailList();
   std::unique_ptr<TIdMessage> ReadFullMessage(const std::string& entryName) const;
+  // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
+  std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
 };

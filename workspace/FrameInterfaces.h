@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The mailing window (TSendForm).
 class IMailingWindow {
@@ -79,6 +80,17 @@ public:
   virtual std::string PreviewFileName() const = 0;  // "" when none
 };
 
+// The Withdrawal page's commands that the frame and the mailing window start.
+class IWithdrawalPage {
+public:
+  virtual ~IWithdrawalPage() = default;
+  virtual void TabSheet4Show() = 0;             // the page was shown
+  virtual void UpdateWithdrawalControls() = 0;  // its enabling
+  // The account combo refilled with the account names in account order; the
+  // selected scheme's account is selected again.
+  virtual void FillAccountCombo(const std::vector<std::string>& names) = 0;
+};
+
 // Everything the frame is given; each may stay null.
 struct TFrameServices {
   IMailingWindow* Mailing = nullptr;
@@ -89,6 +101,7 @@ struct TFrameServices {
   IHighlightSlots* Highlight = nullptr;
   IReports* Reports = nullptr;
   IMailPreview* Preview = nullptr;
+  IWithdrawalPage* Withdrawal = nullptr;
   // Writes the first run's example project to a path; false when it failed.
   std::function<bool(const std::string& path)> WriteExampleProject;
 };

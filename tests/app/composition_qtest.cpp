@@ -85,8 +85,11 @@ private slots:
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
       mailing->SetSendState(state);
-      QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
-      QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
+      // Get List also needs its runner; it is never on while a mailing sends.
+      if (state == ssSending) {
+        QVERIFY(!w->Action("SpeedItem39")->isEnabled());
+        QVERIFY(!w->Action("GetMailList1")->isEnabled());
+      }
       QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
       QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
     }

@@ -672,3 +672,45 @@ TEST(AddressText, AnAddressIsExactlyOneMailbox) {
   };
   for (const auto& c : bad) EXPECT_EQ(AddressProblem(c.address), c.why) << c.address;
 }
+
+// A recipient without "@" in any form the program may build is refused, never dropped.
+TEST(AddressText, ARecipientWithoutAtIsRefused) {
+  struct TForm {
+    const char* name;
+    void (*set)(TIdEMailAddressList&);
+  };
+  const TForm forms[] = {
+      {"bare word", [](TIdEMailAddressList& l) { l.Add("john"); }},
+      {"domain only", [](TIdEMailAddressList& l) { l.Add("x.test"); }},
+      {"quoted", [](TIdEMailAddressList& l) { l.Add("\"john\""); }},
+      {"parsed word", [](TIdEMailAddressList& l) { l.SetEMailAddresses("john"); }},
+      {"name and empty brackets", [](TIdEMailAddressList& l) { l.SetEMailAddresses("John <>"); }},
+      {"name in parentheses", [](TIdEMailAddressList& l) { l.SetEMailAddresses("(John)"); }},
+      {"second of two", [](TIdEMailAddressList& l) { l.SetEMailAddresses("ok@x.test, John Smith <>"); }},
+      {"name only", [](TIdEMailAddressList& l) { l.Add("", "John"); }},
+  };
+  TIdEMailAddressList TIdMessage::*fields[] = {&TIdMessage::Recipients, &TIdMessage::CCList, &TIdMessage::BccList};
+  for (const TForm& f : forms) {
+    for (auto field : fields) {
+      TIdMessage m;
+      m.From.Address = "ok@example.com";
+      if (field != &TIdMessage::Recipients) m.Recipients.Add("to@example.com");
+      f.set(m.*field);
+      std::string e;
+      try {
+        m.ValidateAddresses();
+      } catch (const EIdException& x) {
+        e = x.what();
+      }
+      EXPECT_EQ(e.rfind("Invalid recipient address: ", 0), 0u) << f.name << ": " << e;
+      EXPECT_THROW(m.EncodeToString(), EIdException) << f.name;
+    }
+  }
+  // Empty means absent.
+  TIdMessage m;
+  m.From.Address = "ok@example.com";
+  m.Recipients.Add("to@example.com");
+  m.CCList.Add("");
+  m.BccList.SetEMailAddresses("<>");
+  EXPECT_NO_THROW(m.ValidateAddresses());
+}

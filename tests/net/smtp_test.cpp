@@ -347,6 +347,14 @@ TEST(Smtp, EveryAddressFieldTakesExactlyOneAddress) {
       EXPECT_THROW(NetEncodeMessage(m, ""), EIdException) << f.name << " " << address;
     }
   }
+  // A recipient named but without an address is refused too, not dropped.
+  {
+    TIdMessage m = SimpleMessage("to@x.test", "named only");
+    m.CCList.SetEMailAddresses("John Smith <>");
+    TIdSMTP c;
+    Configure(c, sink.Port());
+    EXPECT_EQ(ErrorOf([&] { c.Send(m); }).rfind("Invalid recipient address: ", 0), 0u);
+  }
   // Nothing of it reached the sink: no connection at all.
   EXPECT_TRUE(sink.Lines().empty()) << sink.Lines().front();
 
@@ -409,4 +417,45 @@ TEST(Smtp, AfterATimeOutTheConnectionIsDroppedWithoutQuit) {
   c.Connect();
   c.Disconnect();
   EXPECT_TRUE(sink.WaitForLine("QUIT", 5000)) << ::testing::PrintToString(sink.Lines());
+}
+
+// A sender cut from another thread (the run's abort) closes its connection without a
+// word: a server stuck after the message must not hold the cut sender for its time-out.
+TEST(Smtp, ACutSenderClosesWithoutQuit) {
+  struct TCase {
+    const char* name;
+    const char* silentAt;  // where the server stops answering
+    bool busy;             // cut inside the transfer, else between two
+  };
+  for (TCase k : {TCase{"stuck after the data", ".", true}, TCase{"idle, QUIT never answered", "QUIT", false}}) {
+    SCOPED_TRACE(k.name);
+    TFakeMailServer::Options o;
+    o.silentAt = k.silentAt;
+    TFakeMailServer sink(o);
+    ASSERT_TRUE(sink.Ok());
+    TIdSMTP c;
+    Configure(c, sink.Port());
+    c.ReadTimeoutMs = 30000;
+    std::string error;
+    std::thread owner;
+    if (k.busy) {
+      owner = std::thread([&] { error = ErrorOf([&] { c.Send(SimpleMessage("to@x.test", "stuck")); }); });
+      ASSERT_TRUE(sink.WaitForLine(".", 10000)) << ::testing::PrintToString(sink.Lines());
+    } else {
+      std::thread([&] { c.Send(SimpleMessage("to@x.test", "first")); }).join();
+      ASSERT_TRUE(sink.WaitForLine(".", 10000));
+    }
+    c.Disconnect();
+    EXPECT_FALSE(c.Connected());
+    if (k.busy) {
+      owner.join();
+      EXPECT_NE(error.find("Disconnected"), std::string::npos) << error;
+    } else {
+      // The owner's next use opens a new connection; the cut one is closed unspoken.
+      std::thread([&] { error = ErrorOf([&] { c.Send(SimpleMessage("to@x.test", "second")); }); }).join();
+      EXPECT_EQ(error, "(no error)");
+    }
+    ASSERT_TRUE(sink.WaitForLine("*CLOSED", 10000)) << ::testing::PrintToString(sink.Lines());
+    EXPECT_FALSE(sink.Received("QUIT")) << ::testing::PrintToString(sink.Lines());
+  }
 }

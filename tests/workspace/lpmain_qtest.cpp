@@ -159,7 +159,7 @@ private slots:
     QCOMPARE(tabs, QStringList({"Edit", "Source", "Preview", "Attachments"}));
     auto* wd = w.findChild<QTabWidget*>("PageControl3");
     QCOMPARE(wd->count(), 5);
-    QCOMPARE(wd->tabText(wd->currentIndex()), QString("Body"));
+    QCOMPARE(wd->tabText(wd->currentIndex()), QString("Custom Text"));
     QCOMPARE(pages->currentWidget()->objectName(), QString("TabSheet1"));
     for (const char* n : {"RxDBGrid1", "SpeedButton5", "StatusBar2", "Memo1", "CheckBox1", "ColorComboBox1",
                           "CheckBox5", "Memo5", "CheckBox3", "ListBox1", "ComboBox1", "Memo2", "Button8",

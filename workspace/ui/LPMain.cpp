@@ -216,12 +216,10 @@ void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Foun
 }
 
 void TLPMain::LoadSettings() {
-  std::string activeScheme;
-  AppSettings().LoadSettings(activeScheme);
+  // The withdrawal set-up, bound after the frame, selects the scheme named here.
+  activeScheme_.clear();
+  AppSettings().LoadSettings(activeScheme_);
   TAppSettings::ReplaceEmptyFolders(AppDir);
-  QComboBox* schemes = withdrawalPage_->ComboBox3;
-  schemes->setCurrentIndex(schemes->findText(Q(activeScheme), Qt::MatchExactly));
-  if (schemes->count() > 0 && schemes->currentIndex() < 0) schemes->setCurrentIndex(0);
 }
 
 void TLPMain::RunFirstRunSetup() {
@@ -392,8 +390,9 @@ void TLPMain::BuildMenus() {
   const char* wdItems[] = {"Body1", "CustomText1", "ServerOptions1", "Parser1", "Preview2"};
   for (int i = 0; i < 5; ++i)
     on(wdItems[i], [this, i] {
-      withdrawalPage_->PageControl3->setCurrentIndex(i);
+      // The page first: the sub-page shown then (Preview) takes the focus from the message list.
       ShowPage(withdrawalPage_);
+      withdrawalPage_->PageControl3->setCurrentIndex(i);
     });
   on("Descend0", [this] { UpdateControls(); });
   // Tool buttons that forward to a menu command.
@@ -541,6 +540,10 @@ void TLPMain::UpdateControls() {
   mailingPage_->ShowEditorFor(html);
 }
 
+void TLPMain::UpdateWithdrawalControls() {
+  if (services_.Withdrawal) services_.Withdrawal->UpdateWithdrawalControls();
+}
+
 void TLPMain::ShowPage(QWidget* page) {
   if (PageControl1->currentWidget() == page)
     PageControl1Change();
@@ -558,7 +561,10 @@ void TLPMain::PageControl1Change() {
   } else if (page == calcPage_) {
     calcPage_->TabSheet7Show();
     UpdateControls();
-  } else if (page == withdrawalPage_ || page == mailingPage_) {
+  } else if (page == withdrawalPage_) {
+    UpdateControls();
+    if (services_.Withdrawal) services_.Withdrawal->TabSheet4Show();
+  } else if (page == mailingPage_) {
     UpdateControls();
   }
   FormResize();

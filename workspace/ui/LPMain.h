@@ -68,6 +68,11 @@ public:
   void SetModified(bool m) { project_.Modified = m; }
   TFrameState CurrentFrameState() const;
 
+  // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
+  void UpdateWithdrawalControls();
+  // "ActiveScheme" as the settings were read at start-up: the scheme to select first.
+  const std::string& ActiveSchemeSetting() const { return activeScheme_; }
+
   void ExecEditCommand(int Command);
   void UpdateEditCommands();
   void UpdateHtmlMenus();
@@ -161,6 +166,7 @@ private:
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;
   std::vector<QObject*> boundChildren_;
+  std::string activeScheme_;
   bool shown_ = false;
   bool closed_ = false;
 };

@@ -158,7 +158,7 @@ TWithdrawalPage::TWithdrawalPage(QWidget* parent) : QWidget(parent) {
   StatusBar3->addWidget(StatusPanel3b);
   layout->addWidget(StatusBar3);
 
-  PageControl3->setCurrentIndex(0);
+  PageControl3->setCurrentWidget(custom);
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
   connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });

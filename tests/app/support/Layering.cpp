@@ -43,7 +43,8 @@ const std::vector<TLayerRule>& LayerRules() {
   static const std::vector<TLayerRule> rules = [] {
     const std::vector<std::string> workspaceCore = Join({"workspace"}, kBelowWorkspace);
     const std::vector<std::string> workspaceUi = Join({"workspace/ui", "platform/ui"}, workspaceCore);
-    const std::vector<std::string> accounts = {"mailing/Profile.h", "mailing/AccountRules.h"};
+    // Besides the accounts, the withdrawal viewer shows HTML-only mail as text.
+    const std::vector<std::string> accounts = {"mailing/Profile.h", "mailing/AccountRules.h", "mailing/HTMLPars.h"};
     return std::vector<TLayerRule>{
         {"platform", true, {}, {}},
         {"platform/ui", false, {"platform"}, {}},

@@ -1,0 +1,566 @@
+#include "withdrawal/GetList.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <set>
+
+#include "TestServers.h"
+#include "platform/MessageBox.h"
+#include "support/FakePop3Server.h"
+#include "support/WithdrawalTestSupport.h"
+
+namespace {
+
+using TFault = TFakePop3Server::TFault;
+
+std::string Mail(const std::string& id, const std::string& subject, int second = 0,
+                 const std::string& body = "Hello there.") {
+  std::string s = "From: Sender <sender@x.test>\r\nTo: Larkpost <me@y.test>\r\nSubject: " + subject + "\r\n";
+  s += "Date: Mon, 07 Dec 2026 10:00:" + std::string(second < 10 ? "0" : "") + std::to_string(second) + " +0000\r\n";
+  if (!id.empty()) s += "Message-Id: " + id + "\r\n";
+  return s + "\r\n" + body + "\r\n";
+}
+
+class TTestView : public IGetListView {
+public:
+  std::vector<std::string> statuses;
+  std::vector<bool> running;
+  std::vector<int> stored;
+  int pumps = 0;
+  std::function<void(int)> onPump;  // the pump's number, from 1
+  std::function<void(int)> onStored;
+
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+  void SetRunning(bool on) override { running.push_back(on); }
+  void ProcessPendingEvents() override {
+    ++pumps;
+    if (onPump) onPump(pumps);
+  }
+  void MessageStored(int index) override {
+    stored.push_back(index);
+    if (onStored) onStored(index);
+  }
+  std::vector<std::string> Counters() const {
+    std::vector<std::string> out;
+    for (auto& s : statuses)
+      if (s.rfind(" Messsage ", 0) == 0) out.push_back(s);
+    return out;
+  }
+};
+
+class GetListTest : public ::testing::Test {
+protected:
+  GetListTest() {
+    getList.AttachmentFolder = folder.Path() / "Attachments";
+    // Faults must not take the default half-minute.
+    getList.ReplyTimeoutMs = 5000;
+    account.AccountName = "test";
+    account.Pop3Server = "127.0.0.1";
+    account.UserId = "alice";
+    account.Password = "secret";
+  }
+
+  TGetListResult Run() { return getList.Run(*data, &account, view); }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> out;
+    for (auto& b : boxes.shown) out.push_back(b.text);
+    return out;
+  }
+  // The known ids as the store keeps them.
+  TUniqueIds SavedIds() const { return TExtractData(folder.Path()).KnownIds; }
+  std::vector<std::string> StoredSubjects() const {
+    TExtractData d(folder.Path());
+    d.ReadMailList();
+    std::vector<std::string> out;
+    for (auto& m : d.MailList) out.push_back(m.Message->Subject);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  TTempFolder folder;
+  std::unique_ptr<TExtractData> data = std::make_unique<TExtractData>(folder.Path());
+  TGetList getList;
+  TTestView view;
+  TScopedScriptedMessages boxes;
+  TProfile account;
+};
+
+// ---- the boxes before connecting
+
+struct TRefusal {
+  const char* name;
+  std::function<void(TProfile&)> change;
+  std::vector<TMsgResult> answers;
+  std::string box;
+  bool goesOn;
+};
+
+TEST_F(GetListTest, BoxesBeforeConnecting) {
+  TFakePop3Server fake;
+  ASSERT_TRUE(fake.Ok());
+  const std::string noCredentials = "The POP3 Username or Password is absent, do you want to continue?";
+  const std::vector<TRefusal> cases = {
+      {"no server", [](TProfile& p) { p.Pop3Server.clear(); }, {}, "Please, enter POP3 settings", false},
+      {"no port", [](TProfile& p) { p.Pop3Port.clear(); }, {}, "Please, enter POP3 settings", false},
+      {"no user, No", [](TProfile& p) { p.UserId.clear(); }, {TMsgResult::No}, noCredentials, false},
+      {"no password, dismissed", [](TProfile& p) { p.Password.clear(); }, {}, noCredentials, false},
+      {"no user, Yes", [](TProfile& p) { p.UserId.clear(); }, {TMsgResult::Yes}, noCredentials, true},
+  };
+  for (const TRefusal& c : cases) {
+    SCOPED_TRACE(c.name);
+    TProfile p = account;
+    p.Pop3Port = std::to_string(fake.Port());
+    c.change(p);
+    TTestView v;
+    boxes.shown.clear();
+    boxes.answers.assign(c.answers.begin(), c.answers.end());
+    const int sessions = fake.Sessions();
+    TGetListResult r = getList.Run(*data, &p, v);
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown[0].text, c.box);
+    EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Error);
+    if (c.goesOn) {
+      EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+      EXPECT_EQ(v.statuses, (std::vector<std::string>{" Connecting....", " Connected", " No messages"}));
+    } else {
+      EXPECT_EQ(r.Outcome, TGetListOutcome::Refused);
+      EXPECT_EQ(boxes.shown.size(), 1u);
+      EXPECT_TRUE(v.statuses.empty());
+      EXPECT_TRUE(v.running.empty());
+      EXPECT_EQ(fake.Sessions(), sessions);
+    }
+    EXPECT_EQ(boxes.shown[0].buttons, c.box == noCredentials ? TMsgButtons::YesNo : TMsgButtons::OK);
+  }
+}
+
+TEST_F(GetListTest, NoAccountSelectedOnlySays) {
+  TGetListResult r = getList.Run(*data, nullptr, view);
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Refused);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Please, Select an Account"}));
+  EXPECT_TRUE(view.statuses.empty());
+  EXPECT_TRUE(view.running.empty());
+  EXPECT_EQ(data->Pop3, nullptr);
+}
+
+// The window closes while the credentials box is open.
+TEST_F(GetListTest, StopWhileTheBoxIsOpenConnectsNowhere) {
+  struct TClosingBox : IMessageService {
+    TGetList* run;
+    TMsgResult Show(TMsgKind, const std::string&, const std::string&, TMsgButtons) override {
+      run->RequestStop();
+      return TMsgResult::Yes;
+    }
+  } box;
+  box.run = &getList;
+  SetMessageService(&box);
+  TFakePop3Server fake;
+  ASSERT_TRUE(fake.Ok());
+  account.Pop3Port = std::to_string(fake.Port());
+  account.Password.clear();
+  TGetListResult r = Run();
+  SetMessageService(&boxes);
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Stopped);
+  EXPECT_TRUE(view.statuses.empty());
+  EXPECT_EQ(fake.Sessions(), 0);
+  EXPECT_FALSE(getList.Running());
+}
+
+TEST_F(GetListTest, PortNotANumberKeepsConnectingText) {
+  account.Pop3Port = "11o";
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Failed);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{" Connecting...."}));
+  EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
+}
+
+TEST_F(GetListTest, ConnectionFailureSaysNotConnected) {
+  account.Pop3Port = std::to_string(FreePort());
+  data->KnownIds = {"<old@x.test>"};
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::NotConnected);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].text.find("127.0.0.1"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{" Connecting....", " Not connected"}));
+  EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"<old@x.test>"}));
+  EXPECT_FALSE(getList.Running());
+  // The client got the run's bounds.
+  EXPECT_EQ(data->Pop3->ConnectTimeoutMs, getList.ConnectTimeoutMs);
+  EXPECT_EQ(data->Pop3->ReadTimeoutMs, getList.ReplyTimeoutMs);
+  EXPECT_EQ(data->Pop3->MaxMessageSize, GetListMaxMessageSize);
+  EXPECT_LE(TGetList().ReplyTimeoutMs, 30000);
+  EXPECT_LE(TGetList().ConnectTimeoutMs, 30000);
+}
+
+TEST(InsertNewestFirstTest, TakesThePlaceOfANewEntry) {
+  struct TCase {
+    double date;
+    int index;
+  };
+  const double nan = std::nan("");
+  for (TCase c : std::vector<TCase>{{6, 0}, {5, 0}, {4, 1}, {3, 1}, {2, 3}, {1, 3}, {0, 4}, {nan, 4}}) {
+    SCOPED_TRACE(c.date);
+    TPop3MailList list;
+    for (double d : {5.0, 3.0, 3.0, 1.0}) {
+      auto m = std::make_unique<TIdMessage>();
+      m->Date = d;
+      list.push_back({std::to_string(list.size()), std::move(m)});
+    }
+    auto m = std::make_unique<TIdMessage>();
+    m->Date = c.date;
+    EXPECT_EQ(InsertNewestFirst(list, {"new", std::move(m)}), c.index);
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[static_cast<size_t>(c.index)].EntryName, "new");
+  }
+}
+
+// ---- against dovecot
+
+class GetListDovecotTest : public GetListTest {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Ok()) << server.Log();
+    account.Pop3Port = std::to_string(server.Port());
+  }
+  TPop3TestServer server{"alice", "secret"};
+};
+
+TEST_F(GetListDovecotTest, EmptyMailboxLeavesKnownIds) {
+  data->KnownIds = {"<old@x.test>"};
+  data->SaveMessageIds();
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{" Connecting....", " Connected", " No messages"}));
+  EXPECT_EQ(data->MessageCount, 0);
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"<old@x.test>"}));
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>"}));
+  EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(data->Pop3->Connected());
+}
+
+TEST_F(GetListDovecotTest, TwoNewMessagesCountOneByOne) {
+  server.AddMessage("001", Mail("<a@x.test>", "first", 1));
+  server.AddMessage("002", Mail("<b@x.test>", "second", 2));
+  account.LeaveCopyOnServer = true;
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 2);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(view.Counters(), (std::vector<std::string>{" Messsage 1 of 2", " Messsage 2 of 2"}));
+  EXPECT_EQ(view.statuses.back(), " 2 Message(s) received");
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"first", "second"}));
+  // The list grew one message at a time, newest first, as a fresh read has it.
+  EXPECT_EQ(view.stored, (std::vector<int>{0, 0}));
+  TExtractData fresh(folder.Path());
+  fresh.ReadMailList();
+  ASSERT_EQ(data->MailList.size(), fresh.MailList.size());
+  for (size_t i = 0; i < fresh.MailList.size(); ++i) {
+    EXPECT_EQ(data->MailList[i].EntryName, fresh.MailList[i].EntryName);
+    EXPECT_TRUE(data->MailList[i].Message->Body.empty());
+  }
+  auto full = fresh.ReadFullMessage(fresh.MailList[0].EntryName);
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(full->Subject, "second");
+  EXPECT_EQ(full->Body, (TIdStrings{"Hello there."}));
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<a@x.test>", "<b@x.test>"}));
+  EXPECT_EQ(server.MessageFiles(), 2u);
+}
+
+TEST_F(GetListDovecotTest, FirstOfTwoKnownCountsOnlyTheFetched) {
+  server.AddMessage("001", Mail("<a@x.test>", "first", 1));
+  server.AddMessage("002", Mail("<b@x.test>", "second", 2));
+  account.LeaveCopyOnServer = true;
+  data->KnownIds = {"<a@x.test>"};
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Received, 1);
+  EXPECT_EQ(view.Counters(), (std::vector<std::string>{" Messsage 1 of 2"}));
+  EXPECT_EQ(view.statuses.back(), " 1 Message(s) received");
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"second"}));
+}
+
+TEST_F(GetListDovecotTest, LeftOnServerNothingNewKnowsExactlyTheServersIds) {
+  for (int i = 1; i <= 3; ++i)
+    server.AddMessage("00" + std::to_string(i), Mail("<m" + std::to_string(i) + "@x.test>", "m", i));
+  account.LeaveCopyOnServer = true;
+  // One of them gone from the server since: it is dropped from the known list.
+  data->KnownIds = {"<gone@x.test>", "<m3@x.test>", "<m1@x.test>", "<m2@x.test>"};
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 0);
+  EXPECT_TRUE(view.Counters().empty());
+  EXPECT_TRUE(view.stored.empty());
+  EXPECT_EQ(view.statuses.back(), " No messages");
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"<m1@x.test>", "<m2@x.test>", "<m3@x.test>"}));
+  EXPECT_EQ(SavedIds(), data->KnownIds);
+  EXPECT_EQ(server.MessageFiles(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Attachments"));
+}
+
+TEST_F(GetListDovecotTest, NotLeftOnServerDeletesFetchedAndKnown) {
+  server.AddMessage("001", Mail("<a@x.test>", "first", 1));
+  server.AddMessage("002", Mail("<b@x.test>", "second", 2));
+  data->KnownIds = {"<a@x.test>"};
+  data->SaveMessageIds();
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 1);
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"second"}));
+  EXPECT_EQ(server.MessageFiles(), 0u) << server.Log();
+  EXPECT_TRUE(data->KnownIds.empty());
+  EXPECT_TRUE(SavedIds().empty());
+  // The next run finds an empty mailbox.
+  view = TTestView();
+  EXPECT_EQ(Run().Received, 0);
+  EXPECT_EQ(view.statuses.back(), " No messages");
+}
+
+TEST_F(GetListDovecotTest, MessagesWithoutIdCountAsKnownOnceAnEmptyIdIs) {
+  server.AddMessage("001", Mail("", "no id one", 1));
+  server.AddMessage("002", Mail("", "no id two", 2));
+  account.LeaveCopyOnServer = true;
+  EXPECT_EQ(Run().Received, 2);
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"", ""}));
+  server.AddMessage("003", Mail("", "no id three", 3));
+  view = TTestView();
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Received, 0);
+  EXPECT_EQ(view.statuses.back(), " No messages");
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"no id one", "no id two"}));
+}
+
+TEST_F(GetListDovecotTest, SecondRunWhileRunningDoesNothing) {
+  server.AddMessage("001", Mail("<a@x.test>", "first", 1));
+  server.AddMessage("002", Mail("<b@x.test>", "second", 2));
+  account.LeaveCopyOnServer = true;
+  std::vector<TGetListOutcome> nested;
+  view.onPump = [&](int) {
+    TTestView other;
+    nested.push_back(getList.Run(*data, &account, other).Outcome);
+    EXPECT_TRUE(other.statuses.empty());
+    EXPECT_TRUE(other.running.empty());
+  };
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 2);
+  EXPECT_TRUE(boxes.shown.empty());
+  ASSERT_FALSE(nested.empty());
+  for (TGetListOutcome o : nested) EXPECT_EQ(o, TGetListOutcome::Busy);
+  EXPECT_FALSE(getList.Running());
+}
+
+// The window closes while the second message is on its way.
+TEST_F(GetListDovecotTest, StopEndsTheRunAndKeepsWhatWasStored) {
+  for (int i = 1; i <= 3; ++i)
+    server.AddMessage("00" + std::to_string(i), Mail("<m" + std::to_string(i) + "@x.test>", "m" + std::to_string(i), i));
+  data->KnownIds = {"<old@x.test>"};
+  data->SaveMessageIds();
+  view.onStored = [&](int) {
+    if (view.stored.size() == 2) getList.RequestStop();
+  };
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Stopped);
+  EXPECT_EQ(r.Received, 2);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m2"}));
+  EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(data->Pop3->Connected());
+  // Not committed; the two stored were deleted on the server, the third stays.
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>"}));
+  EXPECT_EQ(server.MessageFiles(), 1u);
+  EXPECT_FALSE(getList.Running());
+  // A later run starts afresh.
+  view = TTestView();
+  EXPECT_EQ(Run().Outcome, TGetListOutcome::Completed);
+}
+
+// ---- faults, with the fake server
+
+void AddThree(TFakePop3Server& f, TFault second, TFault secondTop = TFault::None) {
+  f.AddMessage(Mail("<m1@x.test>", "m1", 1));
+  f.AddMessage(Mail("<m2@x.test>", "m2", 2), second, secondTop);
+  f.AddMessage(Mail("<m3@x.test>", "m3", 3));
+}
+
+std::vector<std::string> ServerSubjects(const TFakePop3Server& f) {
+  std::vector<std::string> out;
+  for (auto& m : f.Mailbox()) out.push_back(m.substr(m.find("Subject: ") + 9, 2));
+  return out;
+}
+
+class GetListFaultTest : public GetListTest {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(fake.Ok());
+    account.Pop3Port = std::to_string(fake.Port());
+    data->KnownIds = {"<old@x.test>"};
+    data->SaveMessageIds();
+  }
+  TFakePop3Server fake;
+};
+
+TEST_F(GetListFaultTest, RefusedRetrieveGoesOnWithTheNext) {
+  AddThree(fake, TFault::Refuse);
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 2);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"-ERR refused by the test"}));
+  EXPECT_EQ(view.Counters(), (std::vector<std::string>{" Messsage 1 of 3", " Messsage 2 of 3"}));
+  EXPECT_EQ(view.statuses.back(), " 2 Message(s) received");
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m3"}));
+  EXPECT_EQ(ServerSubjects(fake), (std::vector<std::string>{"m2"}));
+  EXPECT_EQ(fake.CommandCount("DELE 2"), 0);
+  EXPECT_TRUE(SavedIds().empty());
+}
+
+// Left on the server, the failed message is not taken as known: the next run fetches it.
+TEST_F(GetListFaultTest, RefusedRetrieveLeftOnServerIsFetchedNextTime) {
+  AddThree(fake, TFault::Refuse);
+  account.LeaveCopyOnServer = true;
+  EXPECT_EQ(Run().Received, 2);
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<m1@x.test>", "<m3@x.test>"}));
+  EXPECT_EQ(fake.CommandCount("DELE"), 0);
+}
+
+// 200 MB: refused with a clear reason, read past, left on the server; the run goes on.
+TEST_F(GetListFaultTest, HugeMessageIsRefusedAndTheRunGoesOn) {
+  AddThree(fake, TFault::Huge);
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 2);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].text.find("larger than 64 MB"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m3"}));
+  EXPECT_EQ(ServerSubjects(fake), (std::vector<std::string>{"m2"}));
+}
+
+// The MIME layer fails on the message (its attachment cannot be saved): it is stored
+// as its text.
+TEST_F(GetListFaultTest, MessageTheMimeLayerCannotTakeIsStoredAsText) {
+  WriteFileBytes(getList.AttachmentFolder.string(), "a file where the folder should be");
+  const std::string mixed =
+      "From: a@x.test\r\nSubject: mixed\r\nMessage-Id: <mx@x.test>\r\nMIME-Version: 1.0\r\n"
+      "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nthe text\r\n"
+      "--b\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"a.bin\"\r\n"
+      "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n--b--\r\n";
+  fake.AddMessage(mixed);
+  fake.AddMessage(Mail("<m2@x.test>", "m2", 2));
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(r.Received, 2);
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+  TExtractData d(folder.Path());
+  d.ReadMailList();
+  ASSERT_EQ(d.MailList.size(), 2u);
+  for (auto& m : d.MailList) {
+    if (m.Message->Subject != "mixed") continue;
+    auto full = d.ReadFullMessage(m.EntryName);
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(full->MessageParts.Count(), 0);
+    EXPECT_NE(std::find(full->Body.begin(), full->Body.end(), "the text"), full->Body.end());
+  }
+  EXPECT_TRUE(fake.Mailbox().empty());
+}
+
+TEST_F(GetListFaultTest, StoreThatFailsDeletesNothing) {
+  AddThree(fake, TFault::None);
+  // The store's folder is a file: nothing can be written there.
+  std::filesystem::path blocked = folder.Path() / "blocked";
+  WriteFileBytes(blocked.string(), "x");
+  TExtractData d(blocked);
+  TGetListResult r = getList.Run(d, &account, view);
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  ASSERT_EQ(boxes.shown.size(), 3u);
+  EXPECT_NE(boxes.shown[0].text.find("could not be written"), std::string::npos) << boxes.shown[0].text;
+  EXPECT_TRUE(view.stored.empty());
+  EXPECT_EQ(ServerSubjects(fake), (std::vector<std::string>{"m1", "m2", "m3"}));
+  EXPECT_EQ(fake.CommandCount("DELE"), 0);
+}
+
+TEST_F(GetListFaultTest, PageRefreshThatFailsKeepsTheMessageOnTheServer) {
+  AddThree(fake, TFault::None);
+  view.onStored = [&](int) {
+    if (view.stored.size() == 2) throw std::runtime_error("the list is gone");
+  };
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"the list is gone"}));
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m2", "m3"}));
+  EXPECT_EQ(ServerSubjects(fake), (std::vector<std::string>{"m2"}));
+}
+
+struct TRunFault {
+  const char* name;
+  std::function<void(TFakePop3Server&)> arrange;
+  TGetListOutcome outcome;
+  std::vector<std::string> stored;      // in the local store afterwards
+  std::vector<std::string> onServer;    // on the server afterwards
+  std::string boxHolds;
+};
+
+// A fault that ends the run: what was stored stays, the known ids are not committed,
+// and the server deletes only messages that were stored.
+TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
+  getList.ReplyTimeoutMs = 1500;
+  const std::vector<std::string> all = {"m1", "m2", "m3"};
+  const std::vector<TRunFault> cases = {
+      {"garbage greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Garbage); AddThree(f, TFault::None); },
+       TGetListOutcome::NotConnected, {}, all, ""},
+      {"silent greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Silent); AddThree(f, TFault::None); },
+       TGetListOutcome::NotConnected, {}, all, ""},
+      {"garbage to STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Garbage); AddThree(f, TFault::None); },
+       TGetListOutcome::Failed, {}, all, "Unexpected reply"},
+      {"refused STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Refuse); AddThree(f, TFault::None); },
+       TGetListOutcome::Failed, {}, all, "-ERR refused"},
+      {"silent after log-on", [](TFakePop3Server& f) { f.SetStatFault(TFault::Silent); AddThree(f, TFault::None); },
+       TGetListOutcome::Failed, {}, all, "timed out"},
+      {"garbage to RETR", [](TFakePop3Server& f) { AddThree(f, TFault::Garbage); },
+       TGetListOutcome::Failed, {"m1"}, all, "Unexpected reply"},
+      {"closed in the middle of RETR", [](TFakePop3Server& f) { AddThree(f, TFault::CloseMidway); },
+       TGetListOutcome::Failed, {"m1"}, all, "closed"},
+      {"silent RETR", [](TFakePop3Server& f) { AddThree(f, TFault::Silent); },
+       TGetListOutcome::Failed, {"m1"}, all, "timed out"},
+      {"garbage to TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Garbage); },
+       TGetListOutcome::Failed, {"m1"}, all, "Unexpected reply"},
+      {"closed in the middle of TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::CloseMidway); },
+       TGetListOutcome::Failed, {"m1"}, all, "closed"},
+      // The connection stands: QUIT removes the one stored message.
+      {"refused TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Refuse); },
+       TGetListOutcome::Failed, {"m1"}, {"m2", "m3"}, "-ERR refused"},
+  };
+  for (const TRunFault& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFakePop3Server f;
+    ASSERT_TRUE(f.Ok());
+    c.arrange(f);
+    TTempFolder store;
+    TExtractData d(store.Path());
+    d.KnownIds = {"<old@x.test>"};
+    d.SaveMessageIds();
+    TProfile p = account;
+    p.Pop3Port = std::to_string(f.Port());
+    TTestView v;
+    boxes.shown.clear();
+    TGetListResult r = getList.Run(d, &p, v);
+    EXPECT_EQ(r.Outcome, c.outcome);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find(c.boxHolds), std::string::npos) << boxes.shown[0].text;
+    TExtractData after(store.Path());
+    EXPECT_EQ(after.KnownIds, (TUniqueIds{"<old@x.test>"}));
+    after.ReadMailList();
+    std::vector<std::string> stored;
+    for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
+    EXPECT_EQ(stored, c.stored);
+    EXPECT_EQ(ServerSubjects(f), c.onServer);
+    EXPECT_EQ(v.running, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(d.Pop3->Connected());
+    if (c.outcome == TGetListOutcome::NotConnected) {
+      EXPECT_EQ(v.statuses.back(), " Not connected");
+    }
+  }
+}
+
+}  // namespace
