@@ -1,9 +1,11 @@
 #include "app/Composition.h"
 
+#include "mailing/ExampleProject.h"
 #include "mailing/ui/HtmlEditor.h"
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/MailPreview.h"
 #include "mailing/ui/ProForm.h"
+#include "mailing/ui/ProjectUi.h"
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
@@ -17,6 +19,7 @@
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/EditField.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
@@ -74,8 +77,25 @@ TLPMain* CreateWindows() {
   services.Reports = new TReports(*logForm, *repForm, mainWindow);
   services.Editor = editor;
   services.Preview = preview;
+  // The project and its file; its calculated fields answer the row rules and the merge.
+  auto* project = new TProjectUi(*mainWindow);
+  services.Project = project;
+  services.Highlight = &mainWindow->FilterPage();
+  services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
+  RestructForm->RowFilter = &mainWindow->CopyFilter;
+  sendForm->Project = project;
+  sendForm->Merge = &project->Merger;
+  project->Editor = editor;
+  project->Preview = preview;
+  preview->TagValues = &project->TagValues;
   return mainWindow;
 }
+
+TProjectUi& ProjectOf(TLPMain& mainWindow) {
+  return *mainWindow.findChild<TProjectUi*>("ProjectUi", Qt::FindDirectChildrenOnly);
+}
+
+ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).TagValues; }
 
 void DestroyWindows(TLPMain* mainWindow) {
   // The page's window code goes first: it is bound to the main window's controls.

@@ -118,4 +118,6 @@ struct TFrameServices {
   IMailPreview* Preview = nullptr;
   IWithdrawalPage* Withdrawal = nullptr;
   IHtmlEditor* Editor = nullptr;
+  // Writes the first run's example project to a path; false when it failed.
+  std::function<bool(const std::string& path)> WriteExampleProject;
 };

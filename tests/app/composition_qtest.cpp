@@ -14,6 +14,8 @@
 #include "platform/Registry.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/WithdrawalPage.h"
+#include "mailing/ui/ProjectUi.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -71,16 +73,22 @@ private slots:
     QCOMPARE(w->findChildren<QWebEngineView*>().size(), qsizetype(2));
     QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().EmbeddedWB1));
     QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().WebBrowser1));
-    // Not there yet: the frame does nothing for them.
+    // The project and the highlight rules of the Filter page, and the first run's project writer.
+    QVERIFY(s.Project);
+    QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
+    QVERIFY(s.WriteExampleProject);
+    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing);
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
+    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(*w)));
+    QCOMPARE(mailing->Merge, &ProjectOf(*w).Merger);
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
-    QVERIFY(!s.Project && !s.Highlight);
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
       mailing->SetSendState(state);
