@@ -1,7 +1,11 @@
 #include "app/Composition.h"
 
+#include "mailing/ExampleProject.h"
+#include "mailing/ui/HtmlEditor.h"
 #include "mailing/ui/LogForm.h"
+#include "mailing/ui/MailPreview.h"
 #include "mailing/ui/ProForm.h"
+#include "mailing/ui/ProjectUi.h"
 #include "mailing/ui/RepForm.h"
 #include "mailing/ui/Reports.h"
 #include "mailing/ui/SendForm.h"
@@ -15,6 +19,7 @@
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/EditField.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
@@ -41,6 +46,9 @@ TLPMain* CreateWindows() {
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
+  // The Mailing page's editor (with its insert-table window) and preview.
+  auto* editor = new THtmlEditor(*mainWindow);
+  auto* preview = new TMailPreview(*mainWindow, *editor);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
   CopyOptForm = new TCopyOptForm(mainWindow);
@@ -68,8 +76,27 @@ TLPMain* CreateWindows() {
   services.Accounts = proForm;
   services.Mailing = sendForm;
   services.Reports = new TReports(*logForm, *repForm, mainWindow);
+  services.Editor = editor;
+  services.Preview = preview;
+  // The project and its file; its calculated fields answer the row rules and the merge.
+  auto* project = new TProjectUi(*mainWindow);
+  services.Project = project;
+  services.Highlight = &mainWindow->FilterPage();
+  services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
+  RestructForm->RowFilter = &mainWindow->CopyFilter;
+  sendForm->Project = project;
+  sendForm->Merge = &project->Merger;
+  project->Editor = editor;
+  project->Preview = preview;
+  preview->TagValues = &project->TagValues;
   return mainWindow;
 }
+
+TProjectUi& ProjectOf(TLPMain& mainWindow) {
+  return *mainWindow.findChild<TProjectUi*>("ProjectUi", Qt::FindDirectChildrenOnly);
+}
+
+ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).TagValues; }
 
 void DestroyWindows(TLPMain* mainWindow) {
   // The page's window code goes first: it is bound to the main window's controls.

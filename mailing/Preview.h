@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "mailing/MailMode.h"
+
 class IFieldSource;
 class TMerger;
 
-constexpr int32_t MailModeHtml = 1;   // else plain text
 constexpr const char* PreviewFilePrefix = "$lpprev_";
 
 // The To combo's items: the text and memo fields of the open table (none

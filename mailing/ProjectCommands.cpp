@@ -7,7 +7,11 @@
 
 TProjectCommands::TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host,
                                    TAppSettings& settings)
-    : project_(project), slots_(slots), host_(host), settings_(settings) {}
+    : TProjectCommands(project, slots, host, settings, ownFileName_) {}
+
+TProjectCommands::TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host,
+                                   TAppSettings& settings, std::string& fileName)
+    : ProjectFileName(fileName), project_(project), slots_(slots), host_(host), settings_(settings) {}
 
 bool TProjectCommands::AskToSave() {
   if (!host_.ProjectModified()) return true;

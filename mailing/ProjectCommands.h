@@ -35,9 +35,16 @@ public:
 class TProjectCommands {
 public:
   TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host, TAppSettings& settings);
+  // The same, keeping the file name in fileName (the window's own, which its caption shows).
+  TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host, TAppSettings& settings,
+                   std::string& fileName);
 
+private:
+  std::string ownFileName_;
+
+public:
   // As the user gave it, maybe without extension; empty for a new project.
-  std::string ProjectFileName;
+  std::string& ProjectFileName;
 
   void NewMail0Click();
   void OpenMail0Click();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mailing/MailMode.h"
 #include "mailing/Project.h"
 #include "workspace/HighlightSlots.h"
 
@@ -14,8 +15,6 @@ class TAppSettings;
 
 constexpr int32_t DefaultColorIndex = 8;     // silver
 constexpr int32_t DefaultCharsetIndex = 15;  // before the settings' "DefaultCharset"
-constexpr uint8_t MailModeHtml = 1;
-constexpr uint8_t MailModePlain = 0;
 
 // The document of a new project: an empty HTML page, lines joined by CR LF.
 const std::string& DefaultDocument();

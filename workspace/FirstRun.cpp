@@ -149,7 +149,8 @@ std::string ExampleTableBytes() {
 
 void CreateFirstRunFiles(const std::string& appDir, std::string& dataBaseDir, std::string& mailDir,
                          const std::function<void()>& saveDataBaseDir,
-                         const std::function<void()>& saveMailDir) {
+                         const std::function<void()>& saveMailDir,
+                         const std::function<bool(const std::string& path)>& writeExampleProject) {
   try {
     std::error_code ec;
     const std::string d = appDir + "Database/";
@@ -166,7 +167,7 @@ void CreateFirstRunFiles(const std::string& appDir, std::string& dataBaseDir, st
       mailDir = p;
       if (saveMailDir) saveMailDir();
     }
-    if (!fs::exists(p + "example.lkp", ec)) WriteWhole(p + "example.lkp", ExampleProjectBytes());
+    if (writeExampleProject && !fs::exists(p + "example.lkp", ec)) writeExampleProject(p + "example.lkp");
   } catch (...) {
     // The first run's files are a convenience: a failure here must not stop the program.
   }

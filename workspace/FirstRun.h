@@ -5,7 +5,8 @@
 #include <functional>
 #include <string>
 
-// The example project "example.lkp", exactly as the project file stores it.
+// The example project "example.lkp" byte for byte, as the project writer
+// (mailing/) must store it; the first run has that writer make the file.
 std::string ExampleProjectBytes();
 
 // The example table "example.dbf": a dBase III table with the fields the
@@ -14,7 +15,9 @@ std::string ExampleTableBytes();
 
 // appDir ends with "/". dataBaseDir and mailDir are pointed at the new
 // folders when they still equal appDir; the matching save is called then.
-// Every failure is silent.
+// writeExampleProject writes the example project to the path it is given
+// (none: no example project). Every failure is silent.
 void CreateFirstRunFiles(const std::string& appDir, std::string& dataBaseDir, std::string& mailDir,
                          const std::function<void()>& saveDataBaseDir,
-                         const std::function<void()>& saveMailDir);
+                         const std::function<void()>& saveMailDir,
+                         const std::function<bool(const std::string& path)>& writeExampleProject = {});

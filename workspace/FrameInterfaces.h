@@ -82,6 +82,21 @@ public:
   virtual std::string PreviewFileName() const = 0;  // "" when none
 };
 
+// The Mailing page's HTML editor: the Edit commands while its document has
+// the focus, the mail mode, and its document for the project's state.
+class IHtmlEditor {
+public:
+  virtual ~IHtmlEditor() = default;
+  virtual bool HasFocus() const = 0;
+  virtual void ExecEditCommand(int Command) = 0;  // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo, 5 Select All
+  virtual void UpdateEditCommands() = 0;
+  virtual void SetEditorMode(int Mode) = 0;  // 0 plain text, 1 HTML
+  virtual bool DocumentReady() const = 0;
+  virtual std::string GetHtmlStr() = 0;
+  // Pending edits of the document into the Source text (save, preview).
+  virtual void SyncEditedHtml() = 0;
+};
+
 // The Withdrawal page's commands that the frame and the mailing window start.
 class IWithdrawalPage {
 public:
@@ -104,4 +119,7 @@ struct TFrameServices {
   IReports* Reports = nullptr;
   IMailPreview* Preview = nullptr;
   IWithdrawalPage* Withdrawal = nullptr;
+  IHtmlEditor* Editor = nullptr;
+  // Writes the first run's example project to a path; false when it failed.
+  std::function<bool(const std::string& path)> WriteExampleProject;
 };

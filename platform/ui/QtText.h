@@ -13,3 +13,18 @@ inline std::string ToStdString(const QString& s) {
   const QByteArray bytes = s.toUtf8();
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
+
+// A memo's text as the program keeps it: lines joined by CR LF.
+inline std::string FromMemoText(const QString& s) {
+  QString t = s;
+  t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+  return ToStdString(t);
+}
+
+// The program's text for a memo: CR LF and a lone CR become the memo's line breaks.
+inline QString ToMemoText(const std::string& s) {
+  QString t = ToQString(s);
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return t;
+}

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include "app/Composition.h"
@@ -13,6 +14,8 @@
 #include "platform/Registry.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/WithdrawalPage.h"
+#include "mailing/ui/ProjectUi.h"
+#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -21,6 +24,7 @@
 #include "workspace/ui/EditField.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
+#include "workspace/ui/MailingPage.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Restruct.h"
 #include "workspace/ui/Seldir.h"
@@ -51,7 +55,8 @@ private slots:
     // The windows of start-up in their designed order.
     const QObjectList& made = w->children();
     auto at = [&](QObject* o) { return made.indexOf(o); };
-    const std::vector<QObject*> order = {DelForm,     FindForm,   CopyOptForm, AboutBox,  SelTabForm,
+    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    DelForm,      FindForm,
+                                         CopyOptForm,  AboutBox,  SelTabForm,
                                          w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
                                          EditForm,    AddDbfForm};
     for (size_t i = 0; i < order.size(); ++i) {
@@ -62,16 +67,28 @@ private slots:
     TFrameServices& s = w->Services();
     QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
-    // Not there yet: the frame does nothing for them.
+    // The Mailing page's editor and preview, each one view in the page's places.
+    QVERIFY(s.Editor);
+    QVERIFY(s.Preview);
+    QCOMPARE(w->findChildren<QWebEngineView*>().size(), qsizetype(2));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().EmbeddedWB1));
+    QVERIFY(qobject_cast<QWebEngineView*>(w->MailingPage().WebBrowser1));
+    // The project and the highlight rules of the Filter page, and the first run's project writer.
+    QVERIFY(s.Project);
+    QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
+    QVERIFY(s.WriteExampleProject);
+    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing);
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
+    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(*w)));
+    QCOMPARE(mailing->Merge, &ProjectOf(*w).Merger);
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
-    QVERIFY(!s.Project && !s.Highlight && !s.Preview);
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
       mailing->Run().SetSendState(state);

@@ -74,7 +74,7 @@ protected:
   TRecordingSendView view;
   std::unique_ptr<TMailRun> run = std::make_unique<TMailRun>(mailing, view);
   TReader reader;
-  TTableTagSource values;
+  TFakeTableTagSource values;
   TFakeSign sign{'%'};
   TMerger merger{reader, values, sign};
   TDataSet table;

@@ -101,7 +101,7 @@ protected:
   std::string dir;
   TScopedScriptedMessages boxes;
   TDataSet table;
-  TTableTagSource values;
+  TFakeTableTagSource values;
   TReader reader;
   TFakeSign sign{'%'};
   TMerger merge{reader, values, sign};

@@ -50,7 +50,7 @@ public:
   TTableMerge() : merger_(reader_, tags_, sign_) { SetUpMergeReader(reader_); }
   TMerger& Merger() { return merger_; }
 
-  TTableTagSource tags_;
+  TFakeTableTagSource tags_;
 
 private:
   TReader reader_;

@@ -404,7 +404,14 @@ TEST(FirstRun, FoldersFilesAndSettings) {
   const std::string app = t.path.string() + "/";
   std::string db = app, mail = app;
   int dbSaves = 0, mailSaves = 0;
-  CreateFirstRunFiles(app, db, mail, [&] { ++dbSaves; }, [&] { ++mailSaves; });
+  int projectWrites = 0;
+  auto writeProject = [&](const std::string& path) {
+    ++projectWrites;
+    std::ofstream(path, std::ios::binary) << ExampleProjectBytes();
+    return true;
+  };
+  CreateFirstRunFiles(app, db, mail, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
+  EXPECT_EQ(projectWrites, 1);
   EXPECT_TRUE(fs::is_directory(app + "Database"));
   EXPECT_TRUE(fs::is_directory(app + "Projects"));
   EXPECT_EQ(db, app + "Database/");
@@ -419,7 +426,8 @@ TEST(FirstRun, FoldersFilesAndSettings) {
     std::ofstream(app + "Projects/example.lkp", std::ios::trunc) << "mine";
   }
   std::string db2 = "/elsewhere/", mail2 = app;
-  CreateFirstRunFiles(app, db2, mail2, [&] { ++dbSaves; }, [&] { ++mailSaves; });
+  CreateFirstRunFiles(app, db2, mail2, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
+  EXPECT_EQ(projectWrites, 1);
   EXPECT_EQ(db2, "/elsewhere/");
   EXPECT_EQ(dbSaves, 1);
   EXPECT_EQ(mailSaves, 2);

@@ -94,6 +94,11 @@ struct TRecordingMain : TRecorder {
     s.Highlight = this;
     s.Reports = this;
     s.Preview = this;
+    // The project writer is mailing's; here the bytes it must write stand in for it.
+    s.WriteExampleProject = [](const std::string& path) {
+      std::ofstream(path, std::ios::binary) << ExampleProjectBytes();
+      return true;
+    };
   }
 };
 

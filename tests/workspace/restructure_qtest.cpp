@@ -536,12 +536,14 @@ private slots:
     TScopedScriptedMessages boxes;
     QCheckBox* useFilter = w_->FilterPage().CheckBox1;
     useFilter->setChecked(true);
+    // The table's own filter runs from the open on: an empty one would be an error.
+    w_->FilterPage().Memo1->setPlainText("(num < 3) or (num > 7)");
     Open(dir_ + "clients.dbf");
     QVERIFY(Ws().ADOQuery1.Filtered());
-    TRowRules rules(w_->FastEval1);
+    // The window's own rules answer its evaluator.
+    TRowRules& rules = w_->RowRules;
     TRowRulesCopyFilter filter(rules, w_->FastEval1,
                                [this] { return w_->FilterPage().Memo1->toPlainText().toStdString(); });
-    w_->FilterPage().Memo1->setPlainText("(num < 3) or (num > 7)");
     RestructForm->RowFilter = &filter;
     SaveAsReturns(dir_ + "clients.dbf");
     When(RestructForm, [&] {

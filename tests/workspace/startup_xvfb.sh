@@ -18,6 +18,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvane\\Larkpost 3]\r\n"Threads"=dword:0000000f\r\n' \
   > "$LARKPOST_REGISTRY"
 export QT_QPA_PLATFORM=xcb
+# The Mailing page hosts web views: as root (CI) their engine needs the sandbox off.
+if [ "$(id -u)" = 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
+export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 
 "$larkpost" &
 first=$!

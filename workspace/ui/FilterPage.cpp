@@ -8,8 +8,28 @@
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <string>
 
+#include "platform/ui/QtText.h"
+#include "workspace/RowRules.h"
 #include "workspace/ui/PageKit.h"
+
+namespace {
+
+// The caret after the first place bytes of the memo's text, as the evaluator
+// was given it (UTF-8); the memo counts its own units.
+void PlaceCaret(QPlainTextEdit* memo, int place) {
+  memo->setEnabled(true);
+  memo->setFocus();
+  const std::string text = ToStdString(memo->toPlainText());
+  const size_t bytes = place < 0 ? 0 : std::min(static_cast<size_t>(place), text.size());
+  QTextCursor c = memo->textCursor();
+  c.setPosition(static_cast<int>(ToQString(text.substr(0, bytes)).size()));
+  memo->setTextCursor(c);
+}
+
+}  // namespace
 
 TFilterPage::TFilterPage(QWidget* parent) : QWidget(parent) {
   setObjectName("TabSheet9");
@@ -43,7 +63,60 @@ TFilterPage::TFilterPage(QWidget* parent) : QWidget(parent) {
   row->addWidget(highlight, 1);
   layout->addLayout(row, 1);
 
-  connect(Memo1, &QPlainTextEdit::textChanged, this, &TFilterPage::Modified);
+  // A changed filter takes effect at the next open or refresh.
+  connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+    if (!showing_) emit Modified();
+  });
   connect(CheckBox1, &QCheckBox::clicked, this, &TFilterPage::Modified);
-  connect(ColorComboBox1, &QComboBox::activated, this, &TFilterPage::ColorSlotChosen);
+  connect(ColorComboBox1, &QComboBox::activated, this, [this] { ColorComboBox1Click(); });
+  connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
+  connect(CheckBox5, &QCheckBox::clicked, this, [this] { CheckBox5Click(); });
+  connect(Memo5, &QPlainTextEdit::textChanged, this, [this] {
+    if (!showing_) Memo5Change();
+  });
 }
+
+void TFilterPage::CheckBox3Click() {
+  if (rules_) rules_->HighlightChanged();
+  emit Modified();
+  emit RepaintGrid();
+}
+
+void TFilterPage::CheckBox5Click() {
+  if (rules_) rules_->SetSlotEnabled(ColorComboBox1->currentIndex(), CheckBox5->isChecked());
+}
+
+void TFilterPage::ColorComboBox1Click() {
+  if (!rules_) return;
+  rules_->HighlightOn = true;
+  const int i = ColorComboBox1->currentIndex();
+  if (i >= 0 && i < HighlightSlotCount) {
+    showing_ = true;
+    CheckBox5->setChecked(rules_->HighlightSlots[i].Enabled);
+    Memo5->setPlainText(ToQString(rules_->HighlightSlots[i].Expression));
+    showing_ = false;
+  }
+  rules_->CompileHighlightRules();
+  emit RepaintGrid();
+}
+
+void TFilterPage::Memo5Change() {
+  if (rules_) rules_->SetSlotExpression(ColorComboBox1->currentIndex(), ToStdString(Memo5->toPlainText()));
+  emit Modified();
+  emit EditCommandsChanged();
+}
+
+void TFilterPage::PlaceFilterCaret(int place) { PlaceCaret(Memo1, place); }
+
+void TFilterPage::ShowHighlightSlot(int slot, int place) {
+  if (slot < 0 || slot >= HighlightSlotCount) return;
+  ColorComboBox1->setCurrentIndex(slot);
+  if (rules_) {
+    showing_ = true;
+    CheckBox5->setChecked(rules_->HighlightSlots[slot].Enabled);
+    Memo5->setPlainText(ToQString(rules_->HighlightSlots[slot].Expression));
+    showing_ = false;
+  }
+  PlaceCaret(Memo5, place);
+}
+

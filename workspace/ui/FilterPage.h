@@ -1,18 +1,25 @@
 #pragma once
 // The "Filter" page: the filter expression and the highlight rule of the
-// chosen colour slot. The row rules bind to it (IHighlightSlots).
+// chosen colour slot. Bound to the main window's row rules, whose sixteen
+// slots the highlight part edits (IHighlightSlots).
 
 #include <QWidget>
+
+#include "workspace/FrameInterfaces.h"
 
 class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
 class QToolBar;
+class TRowRules;
 
-class TFilterPage : public QWidget {
+class TFilterPage : public QWidget, public IHighlightSlots {
   Q_OBJECT
 public:
   explicit TFilterPage(QWidget* parent = nullptr);
+
+  // The rules the highlight part edits; until bound the handlers only show.
+  void Bind(TRowRules* rules) { rules_ = rules; }
 
   // Controls, by designer name.
   QToolBar* SpeedBar3;
@@ -23,9 +30,25 @@ public:
   QPlainTextEdit* Memo5;      // the highlight rule
   QCheckBox* CheckBox3;       // "Use Filter" of the highlight
 
+  // Handlers.
+  void CheckBox3Click();
+  void CheckBox5Click();
+  // Also after a project was created or opened: the chosen slot shown, every rule compiled.
+  void ColorComboBox1Click() override;
+  void Memo5Change();
+  // The error report's page effects: the caret in a memo, the slot of a rule.
+  void PlaceFilterCaret(int place);
+  void ShowHighlightSlot(int slot, int place);
+
 signals:
   // The user changed what the project stores.
   void Modified();
-  // A colour slot was picked.
-  void ColorSlotChosen();
+  // The rules changed so that the grid shows other colours.
+  void RepaintGrid();
+  // The edit commands follow the memo's text.
+  void EditCommandsChanged();
+
+private:
+  TRowRules* rules_ = nullptr;
+  bool showing_ = false;  // the page shows a slot: no edit of the user
 };

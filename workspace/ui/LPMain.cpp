@@ -1,5 +1,6 @@
 #include "workspace/ui/LPMain.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -29,6 +31,7 @@
 #include "workspace/AppSettings.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/CalcFieldsPage.h"
+#include <QCheckBox>
 #include "workspace/ui/DatabasePage.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/MailingPage.h"
@@ -58,8 +61,23 @@ TLPMain::TLPMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TLPMain::~TLPMain() {
+  // Newest first: a later helper may lean on an earlier one.
+  while (!boundChildren_.empty()) {
+    QObject* c = boundChildren_.back();
+    boundChildren_.pop_back();
+    delete c;
+  }
   // The editor command object belongs to the HTML editor, which frees it with the window.
   if (LPMain == this) LPMain = nullptr;
+}
+
+void TLPMain::AdoptBoundChild(QObject* child) {
+  child->setParent(this);
+  boundChildren_.push_back(child);
+  // Deleted elsewhere: forget it.
+  connect(child, &QObject::destroyed, this, [this, child] {
+    boundChildren_.erase(std::remove(boundChildren_.begin(), boundChildren_.end(), child), boundChildren_.end());
+  });
 }
 
 QAction* TLPMain::Action(const std::string& name) const {
@@ -107,6 +125,8 @@ void TLPMain::FormCreate() {
   IndexPageActions();
   BuildMenus();
   tables_ = WireTableWorkspace(*this);
+  // The table's filter and grid colours call the row rules.
+  AdoptBoundChild(tables_);
   services_.Table = tables_;
 
   // Step 3: the pages shown first; the grid waits for a table (the pages start so).
@@ -133,6 +153,27 @@ void TLPMain::FormCreate() {
   Reader1.AddDelimiter("\r", 0, -1, nullptr);
 
   // Step 10, the editor's font list, is the Mailing page's.
+
+  // The evaluator's language: 'strings' and "comments"; the rules answer its events.
+  FastEval1.SetStringSign(ssApostrophe);
+  FastEval1.SetCommentSign(csQMark);
+  FastEval1.SetCaseSensitivity(false);
+  RowRules.SetView(this);
+  // The sixteen highlight slots start off and empty, with their fixed colours;
+  // rows without a rule keep the grid's default colour.
+  RowRules.HighlightSlots = NewHighlightSlots();
+  filterPage_->Bind(&RowRules);
+  calcPage_->GetModified = [this] { return Modified(); };
+  calcPage_->PutModified = [this](bool on) { SetModified(on); };
+  connect(filterPage_, &TFilterPage::RepaintGrid, this, [this] { databasePage_->RxDBGrid1->viewport()->update(); });
+  connect(filterPage_, &TFilterPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
+  connect(calcPage_, &TCalcFieldsPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
+  connect(calcPage_, &TCalcFieldsPage::CalcFieldsChanged, this, [this] {
+    RowRules.InvalidateRowColors();
+    databasePage_->RxDBGrid1->viewport()->update();
+  });
+  for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
+    connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
 
   // Step 11: the host function "Now".
   FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
@@ -182,7 +223,8 @@ void TLPMain::LoadSettings() {
 }
 
 void TLPMain::RunFirstRunSetup() {
-  CreateFirstRunFiles(AppDir, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); });
+  CreateFirstRunFiles(AppDir, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); },
+                      services_.WriteExampleProject);
 }
 
 void TLPMain::BuildPages() {
@@ -202,9 +244,6 @@ void TLPMain::BuildPages() {
 
   connect(filterPage_, &TFilterPage::Modified, this, [this] { SetModified(true); });
   connect(mailingPage_, &TMailingPage::Modified, this, [this] { SetModified(true); });
-  connect(filterPage_, &TFilterPage::ColorSlotChosen, this, [this] {
-    if (services_.Highlight) services_.Highlight->ColorComboBox1Click();
-  });
   // The edit commands follow these editors.
   for (QWidget* w : {static_cast<QWidget*>(filterPage_->Memo1), static_cast<QWidget*>(filterPage_->Memo5),
                      static_cast<QWidget*>(calcPage_->Memo2), static_cast<QWidget*>(mailingPage_->Edit2),
@@ -400,8 +439,13 @@ void TLPMain::BuildMenus() {
     Action("PlainMode5")->setChecked(mode == mmPlainText);
     UpdateControls();
   };
-  on("HTML1", [setMode] { setMode(mmHtml); });
-  on("PlainText1", [setMode] { setMode(mmPlainText); });
+  auto mode = [this, setMode](int m) {
+    if (!services_.Editor) return setMode(m);
+    SetModified(true);
+    services_.Editor->SetEditorMode(m);
+  };
+  on("HTML1", [mode] { mode(mmHtml); });
+  on("PlainText1", [mode] { mode(mmPlainText); });
 }
 
 void TLPMain::WatchEditor(QWidget* w) { w->installEventFilter(this); }
@@ -520,10 +564,13 @@ void TLPMain::PageControl1Change() {
     UpdateControls();
   } else if (page == filterPage_) {
     TabSheet9Show();
+  } else if (page == calcPage_) {
+    calcPage_->TabSheet7Show();
+    UpdateControls();
   } else if (page == withdrawalPage_) {
     UpdateControls();
     if (services_.Withdrawal) services_.Withdrawal->TabSheet4Show();
-  } else if (page == calcPage_ || page == mailingPage_) {
+  } else if (page == mailingPage_) {
     UpdateControls();
   }
   FormResize();
@@ -532,6 +579,23 @@ void TLPMain::PageControl1Change() {
 void TLPMain::TabSheet9Show() {
   filterPage_->Memo5->setFocus();
   UpdateControls();
+}
+
+// ---------------------------------------------------------------- row rules
+
+void TLPMain::ShowFilterPage() { PageControl1->setCurrentWidget(filterPage_); }
+
+void TLPMain::PlaceFilterCaret(int place) { filterPage_->PlaceFilterCaret(place); }
+
+void TLPMain::ShowHighlightSlot(int slot, int place) { filterPage_->ShowHighlightSlot(slot, place); }
+
+bool TLPMain::HighlightChecked() const { return filterPage_->CheckBox3->isChecked(); }
+
+std::string TLPMain::CopyFilterText() const { return ToStdString(filterPage_->Memo1->toPlainText()); }
+
+void TLPMain::RxDBGrid1TopLeftChanged() {
+  // The rows now in view are worked out afresh, as when the grid paints a new row.
+  RowRules.InvalidateRowColors();
 }
 
 // ---------------------------------------------------------------- edit commands
@@ -547,6 +611,11 @@ QWidget* TLPMain::FocusedEditControl() const {
 }
 
 void TLPMain::ExecEditCommand(int Command) {
+  if (services_.Editor && services_.Editor->HasFocus()) {
+    services_.Editor->ExecEditCommand(Command);
+    services_.Editor->UpdateEditCommands();
+    return;
+  }
   QWidget* w = FocusedEditControl();
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
     switch (Command) {
@@ -575,6 +644,10 @@ void TLPMain::ExecEditCommand(int Command) {
 }
 
 void TLPMain::UpdateEditCommands() {
+  if (services_.Editor && services_.Editor->HasFocus()) {
+    services_.Editor->UpdateEditCommands();
+    return;
+  }
   bool cut = false, paste = false, undo = false, redo = false, all = false;
   QWidget* w = FocusedEditControl();
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
@@ -637,8 +710,9 @@ void TLPMain::SnapshotProject() {
 }
 
 bool TLPMain::IsProjectModified() {
-  // The HTML editor reports no document until it is wired in.
-  return project_.IsModified(false, nullptr, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
+  IHtmlEditor* editor = services_.Editor;
+  return project_.IsModified(editor && editor->DocumentReady(),
+                             [editor] { return editor ? editor->GetHtmlStr() : std::string(); }, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
                              ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
 }
 

@@ -17,6 +17,8 @@
 #include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
+#include "workspace/RowRules.h"
+#include "workspace/RowRulesCopyFilter.h"
 
 class QAction;
 class QMenu;
@@ -35,7 +37,7 @@ enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, 
 // The mail mode of the Edit tab.
 enum TMailMode { mmPlainText = 0, mmHtml = 1 };
 
-class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler {
+class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
 public:
   explicit TLPMain(QWidget* parent = nullptr);
@@ -64,6 +66,8 @@ public:
   void ShowHelpContext(int HelpContext);
   bool Modified() const { return project_.Modified; }
   void SetModified(bool m) { project_.Modified = m; }
+  // The project's snapshot texts (the HTML editor fills its HTML snapshot).
+  TProjectSnapshot& ProjectSnapshot() { return project_; }
   TFrameState CurrentFrameState() const;
 
   // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
@@ -104,11 +108,28 @@ public:
   TFastEval FastEval1;
   // The HTML grammar, compiled once at start-up; no text is run through it.
   TSyntaxBuilder SyntaxBuilder1;
+  // Its answers (fields, calculated fields, error reports) and the filter and
+  // highlight rules of the table query. The calculated fields come from the
+  // project, which app/ connects (RowRules.SetCalcFieldSource).
+  TRowRules RowRules{FastEval1};
+  // IRowRulesView: what an evaluation error does to the Filter page.
+  void ShowFilterPage() override;
+  void PlaceFilterCaret(int place) override;
+  void ShowHighlightSlot(int slot, int place) override;
+  bool HighlightChecked() const override;
+  // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
+  void RxDBGrid1TopLeftChanged();
+  // The same filter text as the filter of a restructuring copy (handle 5).
+  TRowRulesCopyFilter CopyFilter{RowRules, FastEval1, [this] { return CopyFilterText(); }};
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
   int MailMode = mmHtml;
 
   // Menu items and tool buttons by designer name ("SaveMail0", "SpeedItem47").
   QAction* Action(const std::string& name) const;
+
+  // A child object bound to the frame's members (the evaluator, the row
+  // rules, the pages): deleted first when the frame goes, while they exist.
+  void AdoptBoundChild(QObject* child);
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -134,6 +155,7 @@ private:
   void WatchEditor(QWidget* w);
   void PageControl1Change();
   void TabSheet9Show();
+  std::string CopyFilterText() const;
   QWidget* FocusedEditControl() const;
   void SyncEditButtons();
 
@@ -147,6 +169,7 @@ private:
   TTableUi* tables_ = nullptr;
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;
+  std::vector<QObject*> boundChildren_;
   std::string activeScheme_;
   bool shown_ = false;
   bool closed_ = false;

@@ -49,6 +49,7 @@ void TTableModel::Attach() {
   }
   rows_ = view_->RecordCount() + (q.State() == dsInsert ? 1 : 0);
   currentRow_ = q.RecNo() - 1;
+  if (OnRowsChanged) OnRowsChanged();
   endResetModel();
 }
 
@@ -64,8 +65,19 @@ void TTableModel::Detach() {
   endResetModel();
 }
 
+IFieldSource* TTableModel::RowSource(int row) {
+  if (!attached_ || row < 0 || row >= rows_) return nullptr;
+  TDataSet& q = ws_.ADOQuery1;
+  const bool editing = q.State() == dsEdit || q.State() == dsInsert;
+  if (editing && row == currentRow_) return &q;
+  if (!view_ || row >= view_->RecordCount()) return nullptr;
+  if (view_->RecNo() != row + 1) view_->SetRecNo(row + 1);
+  return view_.get();
+}
+
 void TTableModel::Resync() {
   if (!attached_) return;
+  if (OnRowsChanged) OnRowsChanged();
   TDataSet& q = ws_.ADOQuery1;
   if (!q.Active()) {
     Detach();
@@ -100,6 +112,7 @@ void TTableModel::Resync() {
 
 void TTableModel::OnDataEvent(TDataEvent e) {
   TDataSet& q = ws_.ADOQuery1;
+  if (e != deScroll && OnRowsChanged) OnRowsChanged();
   if (e == deDataSetChange) {
     Resync();
     return;

@@ -38,6 +38,13 @@ public:
   // The cell colour callback: field index, the row's record number; sets the background.
   std::function<void(int field, int recNo, QColor& background)> GetCellProps;
   QColor DefaultColor;
+  // The rows' values, order or filter changed: colours worked out per row are stale.
+  std::function<void()> OnRowsChanged;
+
+  // The record shown in row (0-based) as the evaluator reads fields: the
+  // query's edit buffer for the row being edited, else the model's own cursor
+  // moved there. Null for a row that is not there.
+  IFieldSource* RowSource(int row);
 
   // The text a cell shows for a value.
   static QString CellText(const TValue& v, TFieldType type);

@@ -16,6 +16,7 @@
 #include "platform/SysUtils.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
+#include "workspace/HighlightSlots.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
@@ -36,12 +37,13 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
   };
   grid_ = new TTableGrid(Workspace, grid, this);
   grid_->OnDblClick = [this] { RxDBGrid1DblClick(); };
+  // The sorted column's colour; the main window's wiring adds the row rules' colours.
   grid_->Model()->GetCellProps = [this](int field, int, QColor& background) {
     const TSortState& s = Workspace.Sort;
     if (s.SortOn && field < Workspace.ADOQuery1.FieldCount() &&
         Workspace.ADOQuery1.Fields(field).FieldName() == s.SortField) {
-      const unsigned rgb = Opt() ? Opt()->SortColorRgb() : 0x00FFFFu;
-      background = QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+      const TRgb c = SlotColor(SortColorSlot());
+      background = QColor(c.R, c.G, c.B);
     }
   };
   edit_ = new TEditDB(Workspace, window);
@@ -85,6 +87,12 @@ TTableUi::~TTableUi() {
     if (w == SQLForm) SQLForm = nullptr;
     delete w.data();
   }
+}
+
+int TTableUi::SortColorSlot() const {
+  const int slot = Opt() ? Opt()->SortColor() : -1;
+  // Without a choice the sorted column is aqua, as the settings' default.
+  return slot >= 0 && slot < HighlightSlotCount ? slot : TOptionValues{}.SortColor;
 }
 
 TSQLForm* TTableUi::SqlForm() const { return SQLForm; }

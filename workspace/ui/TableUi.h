@@ -72,6 +72,8 @@ public:
   // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
   TOptForm* Options = nullptr;
   std::function<TOptForm*()> OptionsSource;  // asked when Options is not set
+  // The sorted column's colour: an index of the sixteen highlight colours.
+  int SortColorSlot() const;
 
   // Main-window duties, set by the main window; each may stay empty.
   std::function<void()> OnUpdateControls;   // TLPMain.UpdateControls

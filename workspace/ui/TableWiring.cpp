@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QToolButton>
 
 #include "workspace/ui/DatabasePage.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
+#include "platform/ui/QtText.h"
+#include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
 namespace {
@@ -43,6 +46,29 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
   };
   QCheckBox* useFilter = w.FilterPage().CheckBox1;
   t->OnUseFilter = [useFilter] { return useFilter->isChecked(); };
+
+  // The row filter and the highlight rules: compiled before every open, the
+  // filter as the query's record filter, the rules as the grid's row colours.
+  TRowRules& rules = w.RowRules;
+  TDataSet& query = t->Workspace.ADOQuery1;
+  rules.TableQuery = &query;
+  query.OnFilterRecord = rules.FilterCallback(RowFilterHandle);
+  QPlainTextEdit* filterText = w.FilterPage().Memo1;
+  t->OnCompileRowExpressions = [&rules, filterText] {
+    rules.CompileRowExpressions(ToStdString(filterText->toPlainText()));
+  };
+  TTableModel* model = t->Grid()->Model();
+  model->OnRowsChanged = [&rules] { rules.InvalidateRowColors(); };
+  model->GetCellProps = [&rules, t, model](int field, int recNo, QColor& background) {
+    TDataSet& q = t->Workspace.ADOQuery1;
+    if (field < 0 || field >= q.FieldCount()) return;
+    const TSortState& sort = t->Workspace.Sort;
+    const int slot = rules.CellColor(q.Fields(field).FieldName(), sort.SortOn ? sort.SortField : std::string(),
+                                     t->SortColorSlot(), recNo, [model, recNo] { return model->RowSource(recNo - 1); });
+    if (slot == DefaultRowColor) return;
+    const TRgb c = SlotColor(slot);
+    background = QColor(c.R, c.G, c.B);
+  };
 
   auto on = [&w](const char* name, std::function<void()> fn) {
     if (QAction* a = w.Action(name)) QObject::connect(a, &QAction::triggered, &w, std::move(fn));

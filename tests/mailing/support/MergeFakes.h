@@ -114,7 +114,7 @@ public:
 // The table's current record for the real merger; the stop flag and an
 // exception can be raised at a chosen record (the exception for any name
 // but EMAIL).
-class TTableTagSource : public ITagValueSource {
+class TFakeTableTagSource : public ITagValueSource {
 public:
   void SetFieldSource(TDataSet& t) override { table = &t; }
   void ClearEvalStop() override { stop = false; }

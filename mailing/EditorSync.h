@@ -1,0 +1,57 @@
+#pragma once
+// When the HTML editor's document and the Source text are copied into each
+// other. The document is a working copy of the Source text: a change in one
+// marks the other stale, and leaving a tab, a timer or a preview copies the
+// fresh side over. The window supplies the browser and the controls.
+
+#include <string>
+
+class IEditorSyncHost {
+public:
+  virtual ~IEditorSyncHost() = default;
+  // Loads the Source text into the browser and switches design mode on;
+  // returns when the document is complete. May throw.
+  virtual void LoadSourceIntoBrowser() = 0;
+  // The document's HTML with the META tag declaring the project's charset.
+  virtual std::string GetHtmlStr() = 0;
+  virtual void SetSourceText(const std::string& text) = 0;
+  // The window's command states and the Edit commands.
+  virtual void RefreshCommands() = 0;
+  virtual void RefreshEditCommands() = 0;
+  // The first document is there: the View items Source, Preview and
+  // Attachments may be used.
+  virtual void EnableEditorViews() = 0;
+  virtual void StartTimer1() = 0;
+  virtual void TakeProjectSnapshot() = 0;
+  // The project's HTML snapshot (empty after each snapshot until the editor
+  // has its document).
+  virtual bool HtmlSnapshotEmpty() = 0;
+  virtual void SetHtmlSnapshot(const std::string& html) = 0;
+};
+
+class TEditorSync {
+public:
+  explicit TEditorSync(IEditorSyncHost& host) : host_(host) {}
+
+  bool HtmlEdited = false;    // the document may differ from the Source text
+  bool SourceEdited = false;  // the Source text was typed into; the document is stale
+  bool EditorLoading = true;  // until the browser's first document completes
+  bool DocumentReady = false; // false while a document loads
+
+  // Source text into the browser (SourceEdited is cleared even when it throws).
+  void AssignHTML();
+  // Caret moved, text typed, selection changed, a command ran.
+  void UpdateUI();
+  void DocumentComplete();
+  void SourceChanged();   // typed into the Source text
+  void LeaveEditTab();    // the browser's edits go to the Source text
+  void LeaveSourceTab();  // typed Source text goes to the browser
+  void Timer1Fired();     // Source := the document, then a project snapshot
+  void Timer2Fired();     // Source := the document (the charset changed)
+  // Pending browser edits into the Source text (save, preview).
+  void SyncEditedHtml();
+
+private:
+  void CopyDocumentToSource();
+  IEditorSyncHost& host_;
+};

@@ -1,0 +1,304 @@
+#include "mailing/ui/ProjectUi.h"
+
+#include "mailing/Preview.h"
+
+#include "mailing/ui/MailPreview.h"
+
+#include "mailing/ui/HtmlEditor.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "db/FieldKind.h"
+#include "mailing/Attachments.h"
+#include "platform/ui/QtText.h"
+#include "workspace/AppSettings.h"
+#include "workspace/CharsetTable.h"
+#include "workspace/ui/Options.h"
+#include "workspace/ui/CalcFieldsPage.h"
+#include "workspace/ui/FilterPage.h"
+#include "workspace/ui/LPMain.h"
+#include "workspace/ui/MailingPage.h"
+#include "workspace/ui/TableUi.h"
+
+TProjectUi::TProjectUi(TLPMain& w)
+    : QObject(nullptr),
+      TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
+      Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
+      Merger(w.Reader1, TagValues, *this),
+      w_(w) {
+  setObjectName("ProjectUi");
+  w.AdoptBoundChild(this);
+  w.RowRules.SetCalcFieldSource(&Project);
+  w.CalcFieldsPage().Bind(&Project, &w.Reader1);
+
+  OpenDialog = [this](const std::string& dir, std::string& fileName) {
+    const QString f = QFileDialog::getOpenFileName(&w_, "Open Project", ToQString(dir),
+                                                   "Larkpost Files (*.lkp);;All Files (*)");
+    fileName = ToStdString(f);
+    return !f.isEmpty();
+  };
+  SaveDialog = [this](const std::string& dir, const std::string& name, std::string& fileName) {
+    // The name alone when one is given: the dialog starts in the project folder.
+    const std::string start = name.empty() ? dir : name;
+    const QString f = QFileDialog::getSaveFileName(&w_, "Save Project As", ToQString(start), "Larkpost Files (*.lkp)");
+    fileName = ToStdString(f);
+    return !f.isEmpty();
+  };
+  AttachDialog = [this] {
+    std::vector<std::string> files;
+    for (const QString& f : QFileDialog::getOpenFileNames(&w_, "Attach Files", QString(), "All Files (*)"))
+      files.push_back(ToStdString(f));
+    return files;
+  };
+
+  auto on = [this](const char* name, std::function<void()> fn) {
+    if (QAction* a = w_.Action(name)) connect(a, &QAction::triggered, this, std::move(fn));
+  };
+  on("NewMail0", [this] { NewMail0Click(); });
+  on("OpenMail0", [this] { OpenMail0Click(); });
+  on("SaveMail0", [this] { SaveMail0Click(); });
+  on("SaveMailAs0", [this] { SaveMailAs0Click(); });
+
+  TMailingPage& page = w.MailingPage();
+  connect(page.Button19, &QPushButton::clicked, this, [this] { Button19Click(); });
+  connect(page.Button24, &QPushButton::clicked, this, [this] { Button24Click(); });
+  connect(page.ListBox3, &QListWidget::itemClicked, this, [this] { ListBox3Click(); });
+  connect(page.ListBox3, &QListWidget::currentRowChanged, this, [this] { UpdateAttachActions(); });
+  connect(page.PageControl2, &QTabWidget::currentChanged, this, [this, &page] {
+    if (page.PageControl2->currentWidget() == page.TabSheet6) TabSheet6Show();
+  });
+  connect(page.ComboBox2, &QComboBox::activated, this, [this] {
+    if (!Preview) ComboBox2Change();  // the preview's own handler does it otherwise
+  });
+
+  // The To list follows the open table.
+  TTableUi& tables = w.Tables();
+  auto opened = tables.OnTableOpened;
+  tables.OnTableOpened = [this, opened] {
+    if (opened) opened();
+    FillToFieldList();
+  };
+  auto closed = tables.OnTableClosed;
+  tables.OnTableClosed = [this, closed] {
+    if (closed) closed();
+    FillToFieldList();
+  };
+}
+
+TProjectUi::~TProjectUi() {
+  w_.RowRules.SetCalcFieldSource(nullptr);
+  w_.CalcFieldsPage().Bind(nullptr, nullptr);
+  TFrameServices& s = w_.Services();
+  if (s.Project == this) s.Project = nullptr;
+}
+
+void TProjectUi::ListToProject() {
+  ::ListToProject(Project, *this, w_.RowRules.HighlightSlots, AppSettings());
+  // The Filter page shows the rule of the colour the project names.
+  ReapplyHighlight();
+}
+
+// --- the mailing's view of the project ------------------------------------------
+
+TPrepareProject TProjectUi::PrepareProject() const {
+  const TProjectValues v = ProjectValues();
+  TPrepareProject p;
+  p.ProjectFileName = ProjectFileName;
+  p.Charset = CharsetName();
+  p.HtmlMail = v.MailMode == MailModeHtml;
+  p.Subject = v.Subject;
+  p.HtmlSource = v.Document;
+  p.PlainText = v.Plain;
+  p.ToAddr = v.ToAddr;
+  p.Attachments = ::LoadAttachList(Project);
+  return p;
+}
+
+std::string TProjectUi::CharsetName() const { return CharsetMimeName(Charset()); }
+
+int32_t TProjectUi::Charset() const { return Editor ? Editor->CharsetIndex : charsetIndex_; }
+
+void TProjectUi::SetCharset(int32_t index) {
+  if (Editor)
+    Editor->CharsetIndex = index;
+  else
+    charsetIndex_ = index;
+}
+
+std::string TProjectUi::To() const { return Preview ? Preview->ToAddr : toAddr_; }
+
+void TProjectUi::SetTo(const std::string& field) {
+  if (Preview)
+    Preview->ToAddr = field;
+  else
+    toAddr_ = field;
+}
+
+char TProjectUi::TagSign() const {
+  const std::string sign = OptForm ? OptForm->TagSign() : std::string();
+  return sign.empty() ? TagSignOf(0) : sign[0];
+}
+
+// --- IProjectHost --------------------------------------------------------------
+
+bool TProjectUi::OpenProjectDialog(const std::string& dir, std::string& fileName) {
+  return OpenDialog && OpenDialog(dir, fileName);
+}
+
+bool TProjectUi::SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) {
+  return SaveDialog && SaveDialog(dir, name, fileName);
+}
+
+bool TProjectUi::ProjectModified() const { return w_.IsProjectModified(); }
+
+void TProjectUi::SnapshotProject() { w_.SnapshotProject(); }
+
+void TProjectUi::CommitCalcFieldEdit() { w_.CalcFieldsPage().Memo2Exit(); }
+
+void TProjectUi::ProjectReplaced() {
+  if (TCalcFieldPage* rules = w_.CalcFieldsPage().Rules()) rules->ProjectReplaced();
+  LoadAttachList();
+  if (w_.MailingPage().ListBox3->count() > 0) SelectAttachment(0);
+  UpdateAttachActions();
+  // Other fields, other rules: the colours worked out so far are stale.
+  w_.RowRules.InvalidateRowColors();
+}
+
+void TProjectUi::ReapplyHighlight() { w_.FilterPage().ColorComboBox1Click(); }
+
+// --- IProjectView --------------------------------------------------------------
+
+TProjectValues TProjectUi::ProjectValues() const {
+  const TFilterPage& f = w_.FilterPage();
+  const TMailingPage& m = w_.MailingPage();
+  TProjectValues v;
+  v.FilterText = FromMemoText(f.Memo1->toPlainText());
+  v.UseFilter = f.CheckBox1->isChecked();
+  v.UseHighlight = f.CheckBox3->isChecked();
+  v.ColorIndex = f.ColorComboBox1->currentIndex();
+  // The HTML editor keeps its source in the Source view until it takes part itself.
+  v.Document = FromMemoText(m.RxRichEdit1->toPlainText());
+  v.MailMode = w_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
+  v.Subject = ToStdString(m.Edit2->text());
+  v.ToAddr = To();
+  v.Plain = FromMemoText(m.RxRichEdit2->toPlainText());
+  v.CharsetIndex = Charset();
+  v.Report = Report;
+  return v;
+}
+
+void TProjectUi::ShowProjectValues(const TProjectValues& v) {
+  TFilterPage& f = w_.FilterPage();
+  TMailingPage& m = w_.MailingPage();
+  f.Memo1->setPlainText(ToMemoText(v.FilterText));
+  f.CheckBox1->setChecked(v.UseFilter);
+  f.CheckBox3->setChecked(v.UseHighlight);
+  f.ColorComboBox1->setCurrentIndex(v.ColorIndex);
+  if (Editor)
+    Editor->SetSourceText(ToStdString(ToMemoText(v.Document)));  // not typing: no edit mark
+  else
+    m.RxRichEdit1->setPlainText(ToMemoText(v.Document));
+  m.Edit2->setText(ToQString(v.Subject));
+  SetTo(v.ToAddr);
+  m.RxRichEdit2->setPlainText(ToMemoText(v.Plain));
+  SetCharset(v.CharsetIndex);
+  Report = v.Report;
+}
+
+void TProjectUi::ApplyMailMode(uint8_t mode) {
+  // The menu's switch: it marks the project modified, as the designed switch does.
+  if (QAction* a = w_.Action(mode == MailModePlain ? "PlainText1" : "HTML1")) a->trigger();
+}
+
+void TProjectUi::FillToFieldList() {
+  if (Preview) return Preview->FillToFieldList();
+  TDataSet& q = w_.Tables().Workspace.ADOQuery1;
+  const TToFieldList list = ::FillToFieldList(q.Active() ? &q : nullptr, toAddr_);
+  QComboBox* to = w_.MailingPage().ComboBox2;
+  to->clear();
+  for (const std::string& item : list.Items) to->addItem(ToQString(item));
+  to->setCurrentIndex(list.ItemIndex);
+}
+
+void TProjectUi::SyncHtmlEditor() {
+  if (Editor) Editor->SyncEditedHtml();
+}
+
+void TProjectUi::LoadHtmlEditorIfShown() {
+  // The editor loads the Source into its document on its timer; a hidden Edit
+  // tab loads when it is shown.
+  TMailingPage& m = w_.MailingPage();
+  if (Editor && m.isVisible() && m.PageControl2->currentWidget() == m.TabSheet3) Editor->Timer1->start();
+}
+
+void TProjectUi::UpdateCaption() { w_.UpdateCaption(); }
+
+// --- attachments and the To field ----------------------------------------------
+
+void TProjectUi::LoadAttachList() {
+  QListWidget* list = w_.MailingPage().ListBox3;
+  list->clear();
+  for (const std::string& name : ::LoadAttachList(Project)) list->addItem(ToQString(name));
+}
+
+void TProjectUi::SelectAttachment(int index) {
+  QListWidget* list = w_.MailingPage().ListBox3;
+  if (index >= 0 && index < list->count()) list->setCurrentRow(index);
+}
+
+void TProjectUi::UpdateAttachActions() {
+  const QListWidget* list = w_.MailingPage().ListBox3;
+  const QListWidgetItem* item = list->currentItem();
+  w_.MailingPage().Button24->setEnabled(item && item->isSelected());
+}
+
+void TProjectUi::Button19Click() {
+  QListWidget* list = w_.MailingPage().ListBox3;
+  EnsureAttachEntry(Project);
+  const std::vector<std::string> files = AttachDialog ? AttachDialog() : std::vector<std::string>();
+  if (files.empty()) {
+    list->setFocus();
+    return;
+  }
+  w_.SetModified(true);
+  const int last = AddAttachments(Project, files);
+  LoadAttachList();
+  SelectAttachment(last);
+  UpdateAttachActions();
+  list->setFocus();
+}
+
+void TProjectUi::Button24Click() {
+  QListWidget* list = w_.MailingPage().ListBox3;
+  const QListWidgetItem* item = list->currentItem();
+  if (item && item->isSelected()) {
+    bool removed = false;
+    const int next = RemoveAttachment(Project, list->row(item), removed);
+    if (removed) {
+      w_.SetModified(true);
+      LoadAttachList();
+      SelectAttachment(next);
+    }
+  }
+  UpdateAttachActions();
+  list->setFocus();
+}
+
+void TProjectUi::TabSheet6Show() {
+  UpdateAttachActions();
+  w_.MailingPage().ListBox3->setFocus();
+}
+
+void TProjectUi::ComboBox2Change() {
+  w_.SetModified(true);
+  SetTo(ToStdString(w_.MailingPage().ComboBox2->currentText()));
+}
