@@ -59,7 +59,7 @@ TLPMain* CreateWindows() {
   SeldirForm = new TSeldirForm(mainWindow);
   EditForm = new TEditForm(mainWindow);
   RespForm = new TRespForm(mainWindow);
-  // The project and the merge are given to it as they come; the run is its own.
+  // The project and its merge are given once the project exists (below); the run is its own.
   auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
   sendForm->Accounts = &proForm->Profiles();
   OptForm->SetHost(sendForm);
