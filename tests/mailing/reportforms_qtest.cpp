@@ -226,7 +226,7 @@ private slots:
     TSendForm send(dir_, nullptr, nullptr);
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
-    send.SetSendState(ssIdle);
+    send.Run().SetSendState(ssIdle);
     QVERIFY(send.Button6->isEnabled());
     QString title;
     WhenModal([&](QWidget* m) {
