@@ -14,14 +14,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <new>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
+#include "bench/ClientsTable.h"
 #include "db/Connection.h"
-#include "db/Dbf.h"
 #include "mailing/HTMLPars.h"
 #include "mailing/Merge.h"
 #include "tests/mailing/support/MergeFakes.h"
@@ -38,39 +37,9 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 namespace {
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-std::string Pad(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
-void WriteTable(const std::string& path, int rows) {
-  std::vector<TDbfFieldDef> f = {{"NAME", 'C', 30, 0}, {"FIRST", 'C', 20, 0}, {"CITY", 'C', 25, 0},
-                                 {"EMAIL", 'C', 50, 0}, {"AMOUNT", 'N', 12, 2}, {"BORN", 'D', 8, 0}};
-  TDbfHeader h;
-  h.Year = 2026;
-  h.RecordCount = static_cast<uint32_t>(rows);
-  std::ofstream out(path, std::ios::binary);
-  out << DbfEncodeTableHead(h, f);
-  std::mt19937 rng(7);
-  for (int i = 0; i < rows; ++i) {
-    std::string r = " ";
-    r += Pad("Name" + std::to_string(rng() % 100000), 30);
-    r += Pad("First" + std::to_string(i % 977), 20);
-    r += Pad("City" + std::to_string(rng() % 500), 25);
-    r += Pad("person" + std::to_string(i) + "@example.com", 50);
-    std::string amount = std::to_string(rng() % 100000) + ".25";
-    r += std::string(12 - amount.size(), ' ') + amount;
-    r += DbfDateText(1950 + static_cast<int>(rng() % 60), 1 + static_cast<int>(rng() % 12), 1 + static_cast<int>(rng() % 28));
-    out << r;
-  }
-  out << '\x1A';
-}
 
 // Table fields from the open query; the calculated field SALUTATION either
 // from a stand-in for a compiled expression or from a one-shot evaluation.
@@ -99,17 +68,6 @@ private:
   TDataSet& q_;
   TFastEval* eval_;
 };
-
-std::string Body(size_t size) {
-  const std::string filler =
-      "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut labore. ";
-  std::string b = "<html><body><p>%SALUTATION</p>\r\n<p>";
-  while (b.size() < size / 2) b += filler;
-  b += "Your city: %CITY, your address %EMAIL.</p>\r\n<p>";
-  while (b.size() < size - 60) b += filler;
-  b += "Best regards to %FIRST %NAME.</p></body></html>";
-  return b;
-}
 
 void MergeRun(const char* what, TADOQuery& q, TFastEval* oneShot, const std::string& body, int limit) {
   TReader reader;
@@ -158,18 +116,14 @@ int main() {
   const fs::path dir = fs::temp_directory_path() / "lpmerge_bench";
   fs::remove_all(dir);
   fs::create_directories(dir);
-  WriteTable((dir / "clients.dbf").string(), 100000);
+  bench::WriteClientsTable((dir / "clients.dbf").string(), 100000);
   TADOConnection conn;
-  conn.ConnectionString = "Provider=MSDataShape;Extended Properties=\"DBQ=" + dir.string() + "/;DefaultDir=" +
-                          dir.string() + "/;Driver={Microsoft DBase Driver (*.dbf)}\"";
   TADOQuery q;
-  q.SetConnection(&conn);
-  q.SQL = "SELECT * FROM \"clients.dbf\"";
-  q.Open();
+  bench::OpenDbfTable(conn, q, dir.string(), "clients.dbf");
 
-  const std::string body5k = Body(5 * 1024);
+  const std::string body5k = bench::ClientsBody(5 * 1024);
   MergeRun("ExpandTags, five tags", q, nullptr, body5k, 100000);
-  MergeRun("ExpandTags, five tags", q, nullptr, Body(50 * 1024), 100000);
+  MergeRun("ExpandTags, five tags", q, nullptr, bench::ClientsBody(50 * 1024), 100000);
   TFastEval eval;
   eval.DataSet = &q;
   MergeRun("ExpandTags, calculated field one-shot", q, &eval, body5k, 100000);
