@@ -88,6 +88,7 @@ TLPMain* CreateWindows() {
   sendForm->Merge = &project->Merger;
   project->Editor = editor;
   project->Preview = preview;
+  project->ReportFields = logForm;
   preview->TagValues = &project->TagValues;
   return mainWindow;
 }

@@ -8,24 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include "bench/BenchClock.h"
 #include "mailing/MailList.h"
 #include "mailing/MailListFiles.h"
 #include "mailing/MailRunFiles.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-long PeakKb() {
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
 
 void Report(const char* step, int count, double seconds) {
   std::printf("%-28s %8.3f s  %12.0f items/s\n", step, seconds, seconds > 0 ? count / seconds : 0.0);

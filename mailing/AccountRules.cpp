@@ -1,5 +1,7 @@
 #include "mailing/AccountRules.h"
 
+#include <filesystem>
+
 TProfile NewAccount(const std::string& accountName) {
   TProfile p;
   p.AccountName = accountName;
@@ -12,11 +14,18 @@ TProfile NewAccount(const std::string& accountName) {
 std::string TAccountBook::Load(const std::string& fileName) {
   TAccountsLoad r = LoadAccounts(fileName, Profiles);
   Changed = false;
+  loadedDamaged_ = !r.ok;
   return r.ok ? std::string() : r.error;
 }
 
 bool TAccountBook::SaveIfChanged(const std::string& fileName) {
   if (!Changed) return true;
+  if (loadedDamaged_) {
+    std::error_code ec;
+    std::filesystem::copy_file(fileName, DamagedCopyName(fileName), std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) return false;
+    loadedDamaged_ = false;
+  }
   if (!SaveAccounts(fileName, Profiles)) return false;
   Changed = false;
   return true;

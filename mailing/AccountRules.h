@@ -19,10 +19,18 @@ public:
   TProfiles Profiles;
   bool Changed = false;  // an edit, Add or Delete since the last save
 
+private:
+  bool loadedDamaged_ = false;
+
+public:
+
   // Replaces the array from the file; the text of the failure, empty when none.
   std::string Load(const std::string& fileName);
   // Close: writes the file when changed. A file that cannot be written is left unsaved.
+  // A file that was damaged when loaded is first kept beside it as
+  // DamagedCopyName, so the accounts the program could not read are not lost.
   bool SaveIfChanged(const std::string& fileName);
+  static std::string DamagedCopyName(const std::string& fileName) { return fileName + ".damaged"; }
 
   std::vector<std::string> Names() const;  // the account names, for the name dialog's duplicate check
   int Add(const std::string& accountName);  // appended; returns its index

@@ -65,6 +65,7 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMe
   auto& items = MailList.Items;
   size_t k = 0;
   bool first = true;
+  std::string merged;
   while (true) {
     ++k;
     if (k > items.size()) items.resize(items.size() + ItemGrowth);
@@ -79,7 +80,10 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMe
     if (merge.Values().EvalStopFlag()) return false;
     item.Subject = merge.ExpandTags(project.Subject, first);
     if (merge.Values().EvalStopFlag()) return false;
-    item.Body = merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, first);
+    // Merged into one reused buffer, then copied at its exact size: a body
+    // grown in place keeps up to twice its length for the whole list.
+    merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, first, merged);
+    item.Body.assign(merged);
     if (merge.Values().EvalStopFlag()) return false;
     first = false;
     item.ReportText = ReportTextOf(table, project.ReportFields);

@@ -27,34 +27,19 @@ TCalcFieldResult TTableTagSource::CalcFieldValue(const std::string& Name, std::s
   rules_.InHighlightEval = false;
   rules_.CalcFieldStack.push_back(Name);
   rules_.FieldSourceDataSet = Record();
-  bool ok = false;
-  switch (def.TypeIndex) {
-    case cftInteger: {
-      int32_t v = 0;
-      ok = eval_.EvaluateInteger(def.Expression, v, CalcFieldHandle);
-      if (ok) Value = IntToStr(v);
-      break;
+  TValueCell cell;
+  const bool ok = rules_.EvaluateCalcField(Name, def, cell);
+  if (ok) {
+    switch (def.TypeIndex) {
+      case cftInteger: Value = IntToStr(cell.I); break;
+      case cftFloat: Value = FloatToStr(cell.E); break;
+      case cftBoolean: Value = cell.B ? "True" : "False"; break;
+      case cftString: Value = std::move(cell.S); break;
+      case cftDateTime: Value = DateTimeToStr(cell.D); break;
+      default: break;
     }
-    case cftFloat: {
-      Extended v = 0;
-      ok = eval_.EvaluateExtended(def.Expression, v, CalcFieldHandle);
-      if (ok) Value = FloatToStr(v);
-      break;
-    }
-    case cftBoolean: {
-      bool v = false;
-      ok = eval_.EvaluateBoolean(def.Expression, v, CalcFieldHandle);
-      if (ok) Value = v ? "True" : "False";
-      break;
-    }
-    case cftString: ok = eval_.EvaluateString(def.Expression, Value, CalcFieldHandle); break;
-    case cftDateTime: {
-      TDateTime v = 0;
-      ok = eval_.EvaluateDateTime(def.Expression, v, CalcFieldHandle);
-      if (ok) Value = DateTimeToStr(v);
-      break;
-    }
-    default: break;  // a type index from a damaged file: nothing to evaluate as
+  } else if (def.TypeIndex == cftString) {
+    Value.clear();
   }
   rules_.CalcFieldStack.pop_back();
   return ok ? TCalcFieldResult::Evaluated : TCalcFieldResult::Failed;

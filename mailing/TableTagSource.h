@@ -4,10 +4,8 @@
 // rules' evaluator (errors go to its one error report, handle 1), then a field
 // of that record.
 //
-// The evaluator keeps compiled expressions only for Boolean results, under a
-// handle that is also the handle its errors are reported with, so a
-// calculated field is tokenized afresh for each look-up, as the filter's
-// calculated fields are.
+// Each calculated field is compiled once by the row rules and evaluated from
+// that copy for every record, until its expression or type is edited.
 
 #include <string>
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 
 #include "net/NetCurl.h"
 
@@ -18,6 +19,10 @@ struct TPop3Connection {
 };
 
 struct TIdPOP3::Impl : TPop3Connection {};
+
+EIdMessageTooLarge::EIdMessageTooLarge(size_t limit)
+    : EIdException("The message is larger than " + std::to_string(limit >> 20) + " MB (" + std::to_string(limit) +
+                   " bytes)") {}
 
 TIdPOP3::TIdPOP3() : impl_(std::make_unique<Impl>()) {}
 
@@ -93,9 +98,8 @@ size_t ReadUntil(TIdPOP3& c, TPop3Connection& d, const std::string& terminator, 
   }
 }
 
-// One command: its status line ("+OK ..."), and for a multi-line answer the data,
-// dot-stuffing removed, without the final ".".
-std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool multiLine, std::string* data) {
+// Sends one command and reads its status line, whatever it says.
+std::string Exchange(TIdPOP3& c, TPop3Connection& d, const std::string& cmd) {
   if (!d.loggedOn || !d.session.Connected()) {
     d.loggedOn = false;
     throw EIdException("Not connected");
@@ -106,6 +110,13 @@ std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool
   std::string status = d.pending.substr(0, eol);
   d.pending.erase(0, eol + 2);
   d.session.lastReply = status;
+  return status;
+}
+
+// One command: its status line ("+OK ..."), and for a multi-line answer the data,
+// dot-stuffing removed, without the final ".".
+std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool multiLine, std::string* data) {
+  std::string status = Exchange(c, d, cmd);
   if (status.rfind("+OK", 0) != 0) {
     if (status.size() > 1000) status.resize(1000);
     if (status.rfind("-ERR", 0) != 0) Broken(c, d, "Unexpected reply: " + status);
@@ -120,9 +131,7 @@ std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool
     size_t end = ReadUntil(c, d, "\r\n.\r\n", 0, c.MaxMessageSize, &overflow);
     raw = d.pending.substr(0, end + 2);
     d.pending.erase(0, end + 5);
-    if (overflow)
-      throw EIdException("The message is larger than " + std::to_string(c.MaxMessageSize >> 20) + " MB (" +
-                         std::to_string(c.MaxMessageSize) + " bytes)");
+    if (overflow) throw EIdMessageTooLarge(c.MaxMessageSize);
   }
   if (data) {
     data->clear();
@@ -141,6 +150,32 @@ std::string Command(TIdPOP3& c, TPop3Connection& d, const std::string& cmd, bool
 
 void CheckNumber(int n) {
   if (n < 1) throw EIdException("-ERR Invalid message number " + std::to_string(n));
+}
+
+// Decimal digits at P (at least one); moves P past them. Saturates at the type's largest value.
+bool ReadDecimal(const std::string& s, size_t& p, int64_t& value) {
+  const size_t start = p;
+  value = 0;
+  for (; p < s.size() && s[p] >= '0' && s[p] <= '9'; ++p) {
+    const int digit = s[p] - '0';
+    if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) value = std::numeric_limits<int64_t>::max();
+    else value = value * 10 + digit;
+  }
+  return p > start;
+}
+
+// "+OK n size", anything after the size (the standard leaves it open); -1 otherwise.
+int64_t ScanListingSize(const std::string& status, int msgNum) {
+  size_t p = 3;
+  int64_t number = 0, size = 0;
+  if (status.rfind("+OK ", 0) != 0) return -1;
+  while (p < status.size() && status[p] == ' ') ++p;
+  if (!ReadDecimal(status, p, number) || number != msgNum) return -1;
+  if (p >= status.size() || status[p] != ' ') return -1;
+  while (p < status.size() && status[p] == ' ') ++p;
+  if (!ReadDecimal(status, p, size)) return -1;
+  if (p < status.size() && status[p] != ' ') return -1;
+  return size;
 }
 
 }  // namespace
@@ -209,6 +244,13 @@ std::string TIdPOP3::RetrieveRaw(int msgNum) {
   std::string raw;
   Command(*this, *impl_, "RETR " + std::to_string(msgNum), true, &raw);
   return raw;
+}
+
+int64_t TIdPOP3::RetrieveMsgSize(int msgNum) {
+  if (msgNum < 1) return -1;
+  // Not through Command: a reply that is not POP3 is no reason to drop the session here,
+  // since the caller goes on without the size.
+  return ScanListingSize(Exchange(*this, *impl_, "LIST " + std::to_string(msgNum)), msgNum);
 }
 
 bool TIdPOP3::Retrieve(int msgNum, TIdMessage& msg) {

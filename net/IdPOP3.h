@@ -3,10 +3,19 @@
 // Disconnect: a refused command keeps it, and a command on a closed connection throws rather
 // than logging on again, so deletions marked in one session are never lost silently.
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "net/IdMessage.h"
+
+// A message larger than the client takes (TIdPOP3::MaxMessageSize), as the server stated
+// it or as it arrived; the session stays in step.
+class EIdMessageTooLarge : public EIdException {
+public:
+  explicit EIdMessageTooLarge(size_t limit);
+};
 
 class TIdPOP3 {
 public:
@@ -26,7 +35,8 @@ public:
   std::string Password;
   int ConnectTimeoutMs = 30000;
   int ReadTimeoutMs = 60000;
-  // A message larger than this is refused rather than held in memory.
+  // A message larger than this is refused rather than held in memory: Retrieve reads the
+  // rest past and throws EIdMessageTooLarge.
   size_t MaxMessageSize = size_t(256) << 20;
 
   // Opens the connection and logs on. TimeoutMs -1 takes ConnectTimeoutMs.
@@ -41,6 +51,14 @@ public:
   bool Retrieve(int msgNum, TIdMessage& msg);
   // RETR n as received, dot-stuffing removed.
   std::string RetrieveRaw(int msgNum);
+  // LIST n: the size in octets the server states for the message, asked before RETR so
+  // that an over-size message need not cross the link. -1 when the server does not say:
+  // the command refused ("-ERR", an older server), a number below 1, or a reply that does
+  // not read "+OK n size" (taken as the whole answer: the session goes on). A size beyond
+  // the type's range is its largest value. A lost connection or a time-out throws, as for
+  // any command. The size is the server's word only: Retrieve still holds to
+  // MaxMessageSize.
+  int64_t RetrieveMsgSize(int msgNum);
   // DELE n: marks the message; the server removes it at Disconnect.
   bool Delete(int msgNum);
   // QUIT (commits deletions) and close.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/Bytes.h"
 #include "toolkit/FEMsg.h"
@@ -511,15 +512,44 @@ void TFastEval::CompileExpression(const std::string& Text, int Handle) {
   compiled_[Handle] = std::make_shared<TParser>(this, Text, Handle, true);
 }
 
-bool TFastEval::EvaluateCompiledBoolean(bool& Value, int Handle) {
-  Value = false;
+bool TFastEval::EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle,
+                                 std::optional<int> AsHandle) {
+  Value.Clear();
   auto it = compiled_.find(Handle);
   if (it == compiled_.end()) return false;
   std::shared_ptr<TParser> hold = it->second;
+  return hold->Evaluate(Type, Value, nullptr, AsHandle.value_or(Handle));
+}
+
+template <class T>
+bool TFastEval::EvaluateCompiledAs(T& Value, int Handle, std::optional<int> AsHandle, TExprType type) {
   TValueCell cell;
-  bool ok = hold->Evaluate(etBoolean, cell, nullptr);
-  Value = ok && cell.B;
+  bool ok = EvaluateCompiled(type, cell, Handle, AsHandle);
+  if constexpr (std::is_same_v<T, std::string>)
+    Value = ok ? std::move(cell.S) : std::string();
+  else
+    Value = ok ? *static_cast<T*>(cell.Address(type)) : T{};
   return ok;
+}
+
+bool TFastEval::EvaluateCompiledInteger(int32_t& Value, int Handle, std::optional<int> AsHandle) {
+  return EvaluateCompiledAs(Value, Handle, AsHandle, etInteger);
+}
+
+bool TFastEval::EvaluateCompiledExtended(Extended& Value, int Handle, std::optional<int> AsHandle) {
+  return EvaluateCompiledAs(Value, Handle, AsHandle, etExtended);
+}
+
+bool TFastEval::EvaluateCompiledBoolean(bool& Value, int Handle, std::optional<int> AsHandle) {
+  return EvaluateCompiledAs(Value, Handle, AsHandle, etBoolean);
+}
+
+bool TFastEval::EvaluateCompiledString(std::string& Value, int Handle, std::optional<int> AsHandle) {
+  return EvaluateCompiledAs(Value, Handle, AsHandle, etString);
+}
+
+bool TFastEval::EvaluateCompiledDateTime(TDateTime& Value, int Handle, std::optional<int> AsHandle) {
+  return EvaluateCompiledAs(Value, Handle, AsHandle, etDateTime);
 }
 
 void TFastEval::FreeCompiled(int Handle) { compiled_.erase(Handle); }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -189,8 +190,18 @@ public:
 
   // Tokenizes Text and keeps it under Handle, replacing what was there.
   void CompileExpression(const std::string& Text, int Handle);
+  // The expression kept under Handle evaluated as the type; Value is cleared
+  // first. The host events and OnError see AsHandle (Handle when omitted), so
+  // an expression kept under a handle of its own can answer as another one.
   // False without any report when nothing is compiled under Handle.
-  bool EvaluateCompiledBoolean(bool& Value, int Handle);
+  bool EvaluateCompiledInteger(int32_t& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
+  bool EvaluateCompiledExtended(Extended& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
+  bool EvaluateCompiledBoolean(bool& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
+  bool EvaluateCompiledString(std::string& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
+  bool EvaluateCompiledDateTime(TDateTime& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
+  // The same for any type: the cell's member of type counts.
+  bool EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle,
+                        std::optional<int> AsHandle = std::nullopt);
   void FreeCompiled(int Handle);
   bool IsCompiled(int Handle) const;
 
@@ -238,6 +249,8 @@ private:
   void RetokenizeAll();
   void OnRegList(const std::string& Str, int Status, int KeyNum, int Structure, void* Properties);
   void DisposeProperties(int Structure, void* Properties);
+  template <class T>
+  bool EvaluateCompiledAs(T& Value, int Handle, std::optional<int> AsHandle, TExprType type);
   template <class T>
   bool EvaluateOneShot(const std::string& Text, T& Value, int Handle, TExprType type);
 

@@ -70,7 +70,7 @@ struct TDepthGuard {
 
 TParser::TParser(TFastEval* Owner, const std::string& Text, int Handle, bool TokenizeNow)
     : owner_(Owner), scroller_(std::make_unique<TScroller>(Owner->reader_.get())), text_(Text),
-      handle_(Handle) {
+      handle_(Handle), evalHandle_(Handle) {
   symbols_.resize(1);
   if (TokenizeNow)
     Tokenize();
@@ -226,20 +226,26 @@ void TParser::Prepare() {
 }
 
 bool TParser::Evaluate(TExprType type, TValueCell& value, const std::string* formulaName) {
+  return Evaluate(type, value, formulaName, handle_);
+}
+
+bool TParser::Evaluate(TExprType type, TValueCell& value, const std::string* formulaName, int asHandle) {
   if (busy_ > 0) {
     // Re-entered from one of its own handlers: walk a fresh copy instead.
-    TParser copy(owner_, text_, handle_, true);
+    TParser copy(owner_, text_, asHandle, true);
     return copy.Evaluate(type, value, formulaName);
   }
   Prepare();
   value.Clear();
   ++busy_;
+  evalHandle_ = asHandle;
   bool ok = IfThenElse(pcEnd, type, value);
   --busy_;
   if (!ok) {
     Report(formulaName);
     value.Clear();
   }
+  evalHandle_ = handle_;
   return ok;
 }
 
@@ -292,7 +298,7 @@ void TParser::Report(const std::string* formulaName) {
     o.OnFunctError(&o, *formulaName, s.Line, s.Column, s.Position, s.Error, text);
   } else {
     if (!o.OnError) return;
-    o.OnError(&o, s.Line, s.Column, s.Position, s.Error, text, handle_);
+    o.OnError(&o, s.Line, s.Column, s.Position, s.Error, text, evalHandle_);
   }
   o.ErrorReported = true;
 }
@@ -717,7 +723,7 @@ bool TParser::ReadBooleanOperand(bool& Value) {
     if (owner_->OnGetBooleanVar) {
       bool found = false;
       bool v = false;
-      owner_->OnGetBooleanVar(owner_, NormalisedText(s), found, v, handle_);
+      owner_->OnGetBooleanVar(owner_, NormalisedText(s), found, v, evalHandle_);
       if (found) {
         Value = v;
         ++cursor_;
@@ -817,7 +823,7 @@ bool TParser::ReadIntegerOperand(int32_t& Value) {
       if (owner_->OnGetIntegerVar) {
         bool found = false;
         int32_t v = 0;
-        owner_->OnGetIntegerVar(owner_, NormalisedText(s), found, v, handle_);
+        owner_->OnGetIntegerVar(owner_, NormalisedText(s), found, v, evalHandle_);
         if (found) {
           Value = v;
           ++cursor_;
@@ -918,7 +924,7 @@ bool TParser::ReadExtendedOperand(Extended& Value, bool dateTime) {
         if (!o.OnGetExtendedVar) return false;
         bool found = false;
         Extended v = 0;
-        o.OnGetExtendedVar(&o, nm(), found, v, handle_);
+        o.OnGetExtendedVar(&o, nm(), found, v, evalHandle_);
         if (found) Value = v;
         return found;
       };
@@ -926,7 +932,7 @@ bool TParser::ReadExtendedOperand(Extended& Value, bool dateTime) {
         if (!o.OnGetDateTimeVar) return false;
         bool found = false;
         TDateTime v = 0;
-        o.OnGetDateTimeVar(&o, nm(), found, v, handle_);
+        o.OnGetDateTimeVar(&o, nm(), found, v, evalHandle_);
         if (found) Value = v;
         return found;
       };
@@ -934,7 +940,7 @@ bool TParser::ReadExtendedOperand(Extended& Value, bool dateTime) {
         if (!o.OnGetIntegerVar) return false;
         bool found = false;
         int32_t v = 0;
-        o.OnGetIntegerVar(&o, nm(), found, v, handle_);
+        o.OnGetIntegerVar(&o, nm(), found, v, evalHandle_);
         if (found) Value = v;
         return found;
       };
@@ -987,7 +993,7 @@ bool TParser::ReadStringOperand(std::string& Value) {
       if (owner_->OnGetStringVar) {
         bool found = false;
         std::string v;
-        owner_->OnGetStringVar(owner_, NormalisedText(s), found, v, handle_);
+        owner_->OnGetStringVar(owner_, NormalisedText(s), found, v, evalHandle_);
         if (found) {
           Value = std::move(v);
           ++cursor_;
@@ -1127,23 +1133,23 @@ bool TParser::CallFunction(TExprType expected, TValueCell& result, TExprType& re
   switch (f->FunctType) {
     case etInteger:
       if (!o.OnGetIntegerFunct) return false;
-      o.OnGetIntegerFunct(&o, name, active, values, found, result.I, handle_);
+      o.OnGetIntegerFunct(&o, name, active, values, found, result.I, evalHandle_);
       break;
     case etExtended:
       if (!o.OnGetExtendedFunct) return false;
-      o.OnGetExtendedFunct(&o, name, active, values, found, result.E, handle_);
+      o.OnGetExtendedFunct(&o, name, active, values, found, result.E, evalHandle_);
       break;
     case etBoolean:
       if (!o.OnGetBooleanFunct) return false;
-      o.OnGetBooleanFunct(&o, name, active, values, found, result.B, handle_);
+      o.OnGetBooleanFunct(&o, name, active, values, found, result.B, evalHandle_);
       break;
     case etString:
       if (!o.OnGetStringFunct) return false;
-      o.OnGetStringFunct(&o, name, active, values, found, result.S, handle_);
+      o.OnGetStringFunct(&o, name, active, values, found, result.S, evalHandle_);
       break;
     case etDateTime:
       if (!o.OnGetDateTimeFunct) return false;
-      o.OnGetDateTimeFunct(&o, name, active, values, found, result.D, handle_);
+      o.OnGetDateTimeFunct(&o, name, active, values, found, result.D, evalHandle_);
       break;
   }
   return found;

@@ -50,6 +50,8 @@ private:
   void NextToken();
   void Prepare();
   bool Evaluate(TExprType type, TValueCell& value, const std::string* formulaName);
+  // The same with the host events and the error report seeing asHandle.
+  bool Evaluate(TExprType type, TValueCell& value, const std::string* formulaName, int asHandle);
   void Report(const std::string* formulaName);
   void RaiseError(TEvalError code);
   void RecordAt(int index, TEvalError code);
@@ -90,6 +92,7 @@ private:
   std::string text_;
   TCompiledSymbols symbols_;
   int handle_;
+  int evalHandle_;  // the handle the evaluation in progress answers to
   int cursor_ = 0;
   int lineCount_ = 1;
   bool started_ = false;

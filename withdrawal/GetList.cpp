@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <limits>
 #include <thread>
@@ -68,8 +69,13 @@ std::string FinalText(int received) {
 }
 
 // The whole message; one the MIME layer cannot take apart is kept as its raw
-// text, so it is stored and shown rather than lost.
+// text, so it is stored and shown rather than lost. One the server says is
+// over the limit is refused without crossing the link (a slow one would hold
+// the window for the whole transfer); a server that says nothing, or too
+// little, meets the limit while the message arrives.
 void FetchMessage(TIdPOP3& pop3, int number, TIdMessage& msg) {
+  const int64_t stated = pop3.RetrieveMsgSize(number);
+  if (stated > 0 && static_cast<uint64_t>(stated) > pop3.MaxMessageSize) throw EIdMessageTooLarge(pop3.MaxMessageSize);
   std::string raw = pop3.RetrieveRaw(number);
   try {
     msg.LoadFromString(raw, false);

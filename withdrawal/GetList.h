@@ -23,7 +23,8 @@
 // known from an earlier run); the known ids are committed only by a run that
 // reached the end of the mailbox; a message that fails (refused, too large,
 // not storable) is reported and the run goes on with the next one, while a
-// lost connection ends the run.
+// lost connection ends the run. A message's size is asked before it is
+// fetched: one the server says is too large is not fetched at all.
 
 #include <cstddef>
 #include <filesystem>
@@ -72,8 +73,9 @@ inline constexpr int GetListConnectTimeoutMs = 30000;
 inline constexpr int GetListReplyTimeoutMs = 30000;
 // The largest message taken. Common providers accept at most 20-50 MB, and a
 // message is held several times over while it is parsed and stored (raw
-// text, decoded parts and attachments, the record): a larger one is refused,
-// read past on the connection and left on the server.
+// text, decoded parts and attachments, the record): a larger one is refused
+// and left on the server, not fetched when the server states its size, else
+// read past on the connection.
 inline constexpr size_t GetListMaxMessageSize = size_t(64) << 20;
 // Between fetching and storing a message: stored messages are named by the
 // time to the millisecond, so two must not be stored within the same one.

@@ -44,6 +44,17 @@ template <> bool& Member(TValueCell& c) { return c.B; }
 template <> std::string& Member(TValueCell& c) { return c.S; }
 template <> TDateTime& Member(TValueCell& c) { return c.D; }
 
+TExprType ExprTypeOf(TCalcFieldType type) {
+  switch (type) {
+    case cftInteger: return etInteger;
+    case cftFloat: return etExtended;
+    case cftBoolean: return etBoolean;
+    case cftString: return etString;
+    case cftDateTime: return etDateTime;
+  }
+  return etString;
+}
+
 std::string Quoted(const std::string& description) { return "\n\"" + description + "\""; }
 
 }  // namespace
@@ -69,6 +80,7 @@ TRowRules::TRowRules(TFastEval& eval) : eval_(eval) {
 }
 
 TRowRules::~TRowRules() {
+  ForgetCalcFields();
   eval_.OnGetIntegerVar = nullptr;
   eval_.OnGetExtendedVar = nullptr;
   eval_.OnGetBooleanVar = nullptr;
@@ -78,6 +90,43 @@ TRowRules::~TRowRules() {
 }
 
 // ------------------------------------------------------------------ look-up
+
+void TRowRules::SetCalcFieldSource(ICalcFieldSource* source) {
+  if (source != calc_) ForgetCalcFields();
+  calc_ = source;
+}
+
+void TRowRules::ForgetCalcFields() {
+  for (const auto& kv : calcSlots_) eval_.FreeCompiled(kv.second.Handle);
+  calcSlots_.clear();
+  nextCalcSlotHandle_ = FirstCalcFieldSlotHandle;
+}
+
+bool TRowRules::EvaluateCalcField(const std::string& name, const TCalcFieldDef& def, TValueCell& value) {
+  if (def.TypeIndex < 0 || def.TypeIndex >= CalcFieldTypeCount) return false;
+  auto it = calcSlots_.find(name);
+  if (it == calcSlots_.end()) {
+    it = calcSlots_.emplace(name, TCalcFieldSlot{}).first;
+    it->second.Handle = nextCalcSlotHandle_++;
+    it->second.TypeIndex = -1;  // nothing compiled yet
+  }
+  TCalcFieldSlot& slot = it->second;
+  // The signs decide how the text is tokenized, so a change of them counts as an edit.
+  if (slot.TypeIndex != def.TypeIndex || slot.Expression != def.Expression ||
+      slot.StringSign != eval_.StringSign() || slot.CommentSign != eval_.CommentSign() ||
+      slot.CaseSensitive != eval_.CaseSensitivity() || !eval_.IsCompiled(slot.Handle)) {
+    slot.Expression = def.Expression;
+    slot.TypeIndex = def.TypeIndex;
+    slot.StringSign = eval_.StringSign();
+    slot.CommentSign = eval_.CommentSign();
+    slot.CaseSensitive = eval_.CaseSensitivity();
+    eval_.CompileExpression(slot.Expression, slot.Handle);
+    ++calcCompilations_;
+  }
+  const int handle = slot.Handle;  // slot may move when a nested field adds its own
+  return eval_.EvaluateCompiled(ExprTypeOf(static_cast<TCalcFieldType>(def.TypeIndex)), value, handle,
+                                CalcFieldHandle);
+}
 
 bool TRowRules::FindTableField(const std::string& upperName, int& index) {
   IFieldSource* ds = FieldSourceDataSet;
@@ -117,14 +166,7 @@ bool TRowRules::CalcFieldValue(const std::string& upperName, TCalcFieldType type
     ~TPop() { s.pop_back(); }
   } pop{CalcFieldStack};
   if (!def.HasType || def.TypeIndex != type) return false;
-  switch (type) {
-    case cftInteger: return eval_.EvaluateInteger(def.Expression, value.I, CalcFieldHandle);
-    case cftFloat: return eval_.EvaluateExtended(def.Expression, value.E, CalcFieldHandle);
-    case cftBoolean: return eval_.EvaluateBoolean(def.Expression, value.B, CalcFieldHandle);
-    case cftString: return eval_.EvaluateString(def.Expression, value.S, CalcFieldHandle);
-    case cftDateTime: return eval_.EvaluateDateTime(def.Expression, value.D, CalcFieldHandle);
-  }
-  return false;
+  return EvaluateCalcField(upperName, def, value);
 }
 
 bool TRowRules::LookUpVariable(const std::string& VarName, TCalcFieldType type, TValueCell& value) {

@@ -23,11 +23,14 @@
 class TDataSet;
 
 // Handles of the main window's evaluator.
-constexpr int CalcFieldHandle = 1;       // a calculated field, evaluated afresh each time
+constexpr int CalcFieldHandle = 1;       // what a calculated field's evaluation answers as
 constexpr int RowFilterHandle = 2;       // the row filter of the table query
 constexpr int CopyFilterHandle = 5;      // the filtered copy of the Restructure Table window
 constexpr int FirstHighlightHandle = 10; // slot i under 10 + i
 constexpr int LastHighlightHandle = FirstHighlightHandle + HighlightSlotCount - 1;
+// Calculated fields are kept compiled under handles from here on, one per
+// name; their host events and errors still see CalcFieldHandle.
+constexpr int FirstCalcFieldSlotHandle = 1000;
 
 // What an evaluation error does to the Filter page. Every method has a quiet default.
 class IRowRulesView {
@@ -54,7 +57,8 @@ public:
   TRowRules(const TRowRules&) = delete;
   TRowRules& operator=(const TRowRules&) = delete;
 
-  void SetCalcFieldSource(ICalcFieldSource* source) { calc_ = source; }
+  // Another source (another project) forgets the compiled calculated fields.
+  void SetCalcFieldSource(ICalcFieldSource* source);
   void SetView(IRowRulesView* view) { view_ = view ? view : &quiet_; }
   // The table query, whose Filtered decides what a calculated field's error in the filter does.
   TDataSet* TableQuery = nullptr;
@@ -80,6 +84,17 @@ public:
   void GetDateTimeVar(const std::string& VarName, bool& Found, TDateTime& Value);
   // The same for any type (the cell member of type counts).
   bool LookUpVariable(const std::string& VarName, TCalcFieldType type, TValueCell& value);
+
+  // The calculated field name (upper case, already on CalcFieldStack) with
+  // its definition def, evaluated as def's type for FieldSourceDataSet.
+  // The expression is compiled once per name and compiled again only when
+  // the text, the type or the evaluator's signs change; errors are reported
+  // as CalcFieldHandle. False also for a type index out of range.
+  bool EvaluateCalcField(const std::string& name, const TCalcFieldDef& def, TValueCell& value);
+  // Drops every compiled calculated field.
+  void ForgetCalcFields();
+  // How many times a calculated field was compiled so far.
+  size_t CalcFieldCompilations() const { return calcCompilations_; }
 
   // The start of one merge value look-up: a previous stop is forgotten and
   // neither the filter nor the highlight is running.
@@ -135,8 +150,21 @@ private:
   bool FindTableField(const std::string& upperName, int& index);
   bool CalcFieldValue(const std::string& upperName, TCalcFieldType type, TValueCell& value);
 
+  // What a calculated field was last compiled from.
+  struct TCalcFieldSlot {
+    int Handle = 0;
+    std::string Expression;
+    int32_t TypeIndex = cftString;
+    TStringSign StringSign = ssQMark;
+    TCommentSign CommentSign = csApostrophe;
+    bool CaseSensitive = false;
+  };
+
   TFastEval& eval_;
   ICalcFieldSource* calc_ = nullptr;
+  std::unordered_map<std::string, TCalcFieldSlot> calcSlots_;
+  int nextCalcSlotHandle_ = FirstCalcFieldSlotHandle;
+  size_t calcCompilations_ = 0;
   IRowRulesView quiet_;
   IRowRulesView* view_ = &quiet_;
   std::unordered_map<int64_t, int8_t> colorCache_;

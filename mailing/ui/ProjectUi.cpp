@@ -1,5 +1,7 @@
 #include "mailing/ui/ProjectUi.h"
 
+#include "mailing/ReportFieldList.h"
+
 #include "mailing/Preview.h"
 
 #include "mailing/ui/MailPreview.h"
@@ -192,7 +194,7 @@ TProjectValues TProjectUi::ProjectValues() const {
   v.ToAddr = To();
   v.Plain = FromMemoText(m.RxRichEdit2->toPlainText());
   v.CharsetIndex = Charset();
-  v.Report = Report;
+  v.Report = ReportFields ? ReportFields->ReportEntry() : report_;
   return v;
 }
 
@@ -211,7 +213,10 @@ void TProjectUi::ShowProjectValues(const TProjectValues& v) {
   SetTo(v.ToAddr);
   m.RxRichEdit2->setPlainText(ToMemoText(v.Plain));
   SetCharset(v.CharsetIndex);
-  Report = v.Report;
+  if (ReportFields)
+    ReportFields->SetReportEntry(v.Report);
+  else
+    report_ = v.Report;
 }
 
 void TProjectUi::ApplyMailMode(uint8_t mode) {

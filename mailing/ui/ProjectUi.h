@@ -17,6 +17,7 @@
 #include "mailing/TableTagSource.h"
 #include "workspace/FrameInterfaces.h"
 
+class IReportFieldList;
 class THtmlEditor;
 class TLPMain;
 class TMailPreview;
@@ -44,7 +45,8 @@ public:
   void SetCharset(int32_t index);
   std::string To() const;
   void SetTo(const std::string& field);
-  std::string Report;  // the report fields, each followed by CR LF
+  // The Report Configuration window holds the report fields when given.
+  IReportFieldList* ReportFields = nullptr;
 
   // The file choosers (dialogs by default; tests replace them). False when cancelled.
   std::function<bool(const std::string& dir, std::string& fileName)> OpenDialog;
@@ -94,6 +96,7 @@ public:
 private:
   int32_t charsetIndex_ = DefaultCharsetIndex;
   std::string toAddr_;
+  std::string report_;  // the report fields, each followed by CR LF
 
   void SelectAttachment(int index);
 

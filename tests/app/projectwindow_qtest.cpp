@@ -23,6 +23,7 @@
 #include "app/Composition.h"
 #include "mailing/Merge.h"
 #include "mailing/ProjectFile.h"
+#include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProjectUi.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -254,6 +255,10 @@ private slots:
     QVERIFY(!w->IsProjectModified());
     QVERIFY(w->windowTitle().contains("mine"));
     w->MailingPage().Edit2->setText("Hello %FULL");
+    // The report fields chosen in Report Configuration go into the project too.
+    auto* log = w->findChild<TLogForm*>("LogForm");
+    QVERIFY(log);
+    log->SetReportEntry("F_NAME\r\nE_MAIL\r\n");
     w->Action("SaveMail0")->trigger();
     QCOMPARE(FormatOf(mine + ".lkp"), 3);
     QVERIFY(fs::exists(projects + "Backup of mine.lkp"));
@@ -283,6 +288,7 @@ private slots:
     QCOMPARE(again->RowRules.HighlightSlots[9].Expression, std::string("F_NAME = 'John'"));
     QVERIFY(again->RowRules.HighlightSlots[9].Enabled);
     QCOMPARE(again->MailingPage().Edit2->text(), QString("Hello %FULL"));
+    QCOMPARE(again->findChild<TLogForm*>("LogForm")->ReportFields(), (std::vector<std::string>{"F_NAME", "E_MAIL"}));
     QVERIFY(!again->IsProjectModified());
     again->Tables().OpenDBFFile(home_ + "/Database/example.dbf");
     QCOMPARE(again->DatabasePage().RxDBGrid1->model()->rowCount(), 1);

@@ -257,6 +257,25 @@ TEST_F(AccountsTest, CloseSavesOnlyAChangedList) {
   EXPECT_EQ(again.Profiles[0].Password, "abcdnfg");
 }
 
+// A file that could not be read is kept beside the new one at the first save,
+// so the accounts it still holds are not overwritten.
+TEST_F(AccountsTest, SavingOverADamagedFileKeepsItsBytes) {
+  const std::string damaged = Le32(3003) + Le32(2) + std::string(7, 'A');
+  PutFileBytes(file, damaged);
+  TAccountBook book;
+  EXPECT_NE(book.Load(file), "");
+  book.Add("New");
+  EXPECT_TRUE(book.SaveIfChanged(file));
+  EXPECT_EQ(FileBytes(TAccountBook::DamagedCopyName(file)), damaged);
+  TAccountBook again;
+  EXPECT_EQ(again.Load(file), "");
+  ASSERT_EQ(again.Profiles.size(), 1u);
+  // A later save of the now sound file keeps the copy as it was.
+  again.Add("Second");
+  EXPECT_TRUE(again.SaveIfChanged(file));
+  EXPECT_EQ(FileBytes(TAccountBook::DamagedCopyName(file)), damaged);
+}
+
 TEST_F(AccountsTest, DeleteKeepsThePositionOrTakesTheLast) {
   TAccountBook book;
   for (const char* n : {"A", "B", "C"}) book.Add(n);

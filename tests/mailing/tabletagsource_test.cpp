@@ -129,3 +129,102 @@ TEST_F(TableTagSource, ErrorsAreReportedOnceAndTheTagStays) {
   EXPECT_EQ(merger.ExpandTags("%F_NAME", false), "John");
   EXPECT_FALSE(rules.InFilterEval || rules.InHighlightEval);
 }
+
+namespace {
+
+std::unique_ptr<TDataSet> NumberedTable(int rows) {
+  TTableData d;
+  d.Fields = {{"F_NAME", ftString, 20, 0}, {"AGE", ftInteger, 0, 0}};
+  for (int i = 0; i < rows; ++i) d.Rows.push_back(PackRow({std::string("P") + std::to_string(i), int64_t(i)}));
+  auto ds = std::make_unique<TDataSet>();
+  ds->OpenData(std::move(d));
+  return ds;
+}
+
+}  // namespace
+
+TEST_F(TableTagSource, EachCalculatedFieldIsCompiledOnceForAllRecords) {
+  Calc("SALUTATION", cftString, "'Dear ' + F_Name + '!'");
+  Calc("TWICE", cftInteger, "Age * 2");
+  Calc("GREETING", cftString, "Salutation + ' (' + F_Name + ')'");  // another calculated field inside
+  auto many = NumberedTable(1000);
+  source.SetFieldSource(*many);
+  int records = 0;
+  for (many->First(); !many->Eof(); many->Next(), ++records) {
+    const std::string n = std::to_string(records);
+    ASSERT_EQ(merger.ExpandTags("%SALUTATION %TWICE %GREETING", false),
+              "Dear P" + n + "! " + std::to_string(2 * records) + " Dear P" + n + "! (P" + n + ")");
+  }
+  EXPECT_EQ(records, 1000);
+  EXPECT_EQ(rules.CalcFieldCompilations(), 3u);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(rules.CalcFieldStack.empty());
+}
+
+TEST_F(TableTagSource, AnEditedFieldIsCompiledAgain) {
+  Calc("WHO", cftString, "F_Name");
+  EXPECT_EQ(merger.ExpandTags("%WHO", false), "John");
+  EXPECT_EQ(merger.ExpandTags("%WHO", false), "John");
+  EXPECT_EQ(rules.CalcFieldCompilations(), 1u);
+  struct TEdit {
+    const char* expression;
+    TCalcFieldType type;
+    const char* merged;
+    size_t compilations;
+  } edits[] = {
+      {"L_Name", cftString, "Smith", 2},
+      {"L_Name", cftString, "Smith", 2},  // the same text again: kept
+      {"Age + 1", cftString, "%WHO", 3},  // the merge shows the tag after the error box
+      {"Age + 1", cftInteger, "43", 4},
+      {"Age + 1", cftFloat, "43", 5},
+      {"Age > 40", cftBoolean, "True", 6},
+  };
+  for (const auto& e : edits) {
+    project.SetCalcExpression("WHO", e.expression);
+    project.SetCalcType("WHO", e.type);
+    EXPECT_EQ(merger.ExpandTags("%WHO", false), e.merged) << e.expression;
+    EXPECT_EQ(rules.CalcFieldCompilations(), e.compilations) << e.expression;
+  }
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  // Another project of the same field name starts from nothing.
+  TProject other;
+  other.AddCalcField("WHO");
+  other.SetCalcExpression("WHO", "'other'");
+  other.SetCalcType("WHO", cftString);
+  rules.SetCalcFieldSource(&other);
+  TTableTagSource otherSource{rules, eval, other, *table};
+  TMerger otherMerger{reader, otherSource, sign};
+  EXPECT_EQ(otherMerger.ExpandTags("%WHO", false), "other");
+  EXPECT_EQ(rules.CalcFieldCompilations(), 7u);
+  // A project whose text changed behind the same object: compiled again.
+  other.SetCalcExpression("WHO", "'changed'");
+  EXPECT_EQ(otherMerger.ExpandTags("%WHO", false), "changed");
+  EXPECT_EQ(rules.CalcFieldCompilations(), 8u);
+}
+
+TEST_F(TableTagSource, ErrorsOfAKeptFieldShowTheCalculatedFieldBoxOncePerLookUp) {
+  Calc("BAD", cftInteger, "F_Name * 2");
+  Calc("OUTER", cftInteger, "Bad + 1");
+  Calc("SELF", cftString, "SELF + 'x'");
+  const std::string badBox =
+      "Error in expression of Calculated Field \"BAD\" with description:\n\"Line 1, Col 6, Integer type value expected\"";
+  struct TCase {
+    const char* text;
+    const char* merged;
+    std::string box;
+  } cases[] = {
+      {"%BAD", "%BAD", badBox},
+      {"%OUTER", "%OUTER", badBox},  // the inner field's error names the inner field
+      {"%SELF", "%SELF", "Repeated call of identifier \"SELF\""},
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& c : cases) {
+      boxes.shown.clear();
+      EXPECT_EQ(merger.ExpandTags(c.text, false), c.merged) << c.text;
+      ASSERT_EQ(boxes.shown.size(), 1u) << c.text;
+      EXPECT_EQ(boxes.shown[0].text, c.box) << c.text;
+      EXPECT_TRUE(rules.CalcFieldStack.empty());
+    }
+  }
+  EXPECT_EQ(rules.CalcFieldCompilations(), 3u);
+}

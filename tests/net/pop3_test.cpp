@@ -175,3 +175,49 @@ TEST(Pop3, DisconnectSendsOneQuit) {
   const auto lines = fake.Lines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUIT"), 1) << ::testing::PrintToString(lines);
 }
+
+TEST(Pop3, MessageSizeAsTheServerStatesIt) {
+  TPop3TestServer server("box", "pw");
+  ASSERT_TRUE(server.Ok()) << server.Log();
+  server.AddMessage("1000000001.M1.host", Mail(1, "first body\r\n"));
+  server.AddMessage("1000000002.M2.host", Mail(2, std::string(5000, 'y') + "\r\n"));
+  TIdPOP3 c;
+  Configure(c, server.Port());
+  c.Connect();
+  EXPECT_EQ(c.RetrieveMsgSize(1), static_cast<int64_t>(Mail(1, "first body\r\n").size()));
+  EXPECT_EQ(c.RetrieveMsgSize(2), static_cast<int64_t>(c.RetrieveRaw(2).size()));
+  // Not said: no such message, one marked for deletion, a number below 1 (not asked).
+  EXPECT_EQ(c.RetrieveMsgSize(3), -1);
+  EXPECT_TRUE(c.Delete(1));
+  EXPECT_EQ(c.RetrieveMsgSize(1), -1);
+  EXPECT_EQ(c.RetrieveMsgSize(0), -1);
+  EXPECT_EQ(c.RetrieveMsgSize(-4), -1);
+  EXPECT_TRUE(c.Connected());
+  EXPECT_EQ(c.CheckMessages(), 1);
+  c.Disconnect();
+
+  // A server answering "+OK" without a listing: unknown, and the session goes on.
+  TFakeMailServer::Options o;
+  o.proto = "pop3";
+  TFakeMailServer lenient(o);
+  ASSERT_TRUE(lenient.Ok());
+  TIdPOP3 l;
+  Configure(l, lenient.Port());
+  l.Connect();
+  EXPECT_EQ(l.RetrieveMsgSize(1), -1);
+  EXPECT_TRUE(l.Connected());
+  EXPECT_EQ(l.CheckMessages(), 0);
+  l.Disconnect();
+  EXPECT_EQ(ErrorOf([&] { l.RetrieveMsgSize(1); }), "Not connected");
+
+  // Silence is a broken connection, as for any command.
+  o.silentAt = "LIST";
+  TFakeMailServer mute(o);
+  ASSERT_TRUE(mute.Ok());
+  TIdPOP3 m;
+  Configure(m, mute.Port());
+  m.ReadTimeoutMs = 1000;
+  m.Connect();
+  EXPECT_EQ(ErrorOf([&] { m.RetrieveMsgSize(1); }), "127.0.0.1:" + std::to_string(mute.Port()) + ": Read timed out");
+  EXPECT_FALSE(m.Connected());
+}

@@ -706,3 +706,106 @@ TEST(FastEvalCompiled, HandlerEvaluatingTheSameHandleAgain) {
   EXPECT_TRUE(b);
   EXPECT_EQ(depth, 2);
 }
+
+TEST(FastEvalCompiled, TypedResultsAreTheOneShotResults) {
+  TEvalKit kit;
+  struct TCase {
+    const char* text;
+    TExprType type;
+  } cases[] = {
+      {"i * 3 + 1", etInteger},    {"f / 2 + i", etExtended},     {"s + 'def' + name", etString},
+      {"d + 1", etDateTime},       {"i > 3 and b", etBoolean},    {"if i > 3 then 'big' else 'small'", etString},
+      {"s * 2", etInteger},        {"10 div zero", etInteger},    {"'unterminated", etString},
+      {"big + 1.5", etExtended},   {"i +", etDateTime},           {"b and", etBoolean},
+  };
+  for (const auto& c : cases) {
+    TValueCell once;
+    kit.errors.clear();
+    bool okOnce = false;
+    switch (c.type) {
+      case etInteger: okOnce = kit.ev.EvaluateInteger(c.text, once.I, 3); break;
+      case etExtended: okOnce = kit.ev.EvaluateExtended(c.text, once.E, 3); break;
+      case etBoolean: okOnce = kit.ev.EvaluateBoolean(c.text, once.B, 3); break;
+      case etString: okOnce = kit.ev.EvaluateString(c.text, once.S, 3); break;
+      case etDateTime: okOnce = kit.ev.EvaluateDateTime(c.text, once.D, 3); break;
+    }
+    const std::vector<TReportedError> onceErrors = kit.errors;
+    kit.ev.CompileExpression(c.text, 3);
+    // Twice: the second run starts from the same tokens, not from the first run's state.
+    for (int run = 0; run < 2; ++run) {
+      kit.errors.clear();
+      TValueCell compiled;
+      compiled.S = "stale";
+      bool ok = false;
+      switch (c.type) {
+        case etInteger: ok = kit.ev.EvaluateCompiledInteger(compiled.I, 3); break;
+        case etExtended: ok = kit.ev.EvaluateCompiledExtended(compiled.E, 3); break;
+        case etBoolean: ok = kit.ev.EvaluateCompiledBoolean(compiled.B, 3); break;
+        case etString: ok = kit.ev.EvaluateCompiledString(compiled.S, 3); break;
+        case etDateTime: ok = kit.ev.EvaluateCompiledDateTime(compiled.D, 3); break;
+      }
+      EXPECT_EQ(ok, okOnce) << c.text;
+      EXPECT_EQ(compiled.I, once.I) << c.text;
+      EXPECT_EQ(compiled.E, once.E) << c.text;
+      EXPECT_EQ(compiled.B, once.B) << c.text;
+      EXPECT_EQ(c.type == etString ? compiled.S : std::string(), c.type == etString ? once.S : std::string())
+          << c.text;
+      EXPECT_EQ(compiled.D, once.D) << c.text;
+      ASSERT_EQ(kit.errors.size(), onceErrors.size()) << c.text;
+      for (size_t i = 0; i < onceErrors.size(); ++i) {
+        EXPECT_EQ(kit.errors[i].code, onceErrors[i].code) << c.text;
+        EXPECT_EQ(kit.errors[i].place, onceErrors[i].place) << c.text;
+        EXPECT_EQ(kit.errors[i].text, onceErrors[i].text) << c.text;
+      }
+      TValueCell any;
+      kit.errors.clear();
+      EXPECT_EQ(kit.ev.EvaluateCompiled(c.type, any, 3), okOnce) << c.text;
+      if (c.type == etString) {
+        EXPECT_EQ(any.S, once.S) << c.text;
+      }
+    }
+  }
+  // Nothing kept under the handle: false, no report, the value cleared.
+  std::string s = "x";
+  kit.errors.clear();
+  EXPECT_FALSE(kit.ev.EvaluateCompiledString(s, 77));
+  EXPECT_EQ(s, "");
+  EXPECT_TRUE(kit.errors.empty());
+}
+
+TEST(FastEvalCompiled, EvaluatedAsAnotherHandle) {
+  TEvalKit kit;
+  std::vector<int> asked;
+  kit.ev.OnGetIntegerVar = [&](TFastEval* ev, const std::string& name, bool& found, int32_t& v, int handle) {
+    asked.push_back(handle);
+    if (name == "again") {
+      // The running expression evaluated once more from its own handler.
+      int32_t inner = 0;
+      ev->EvaluateCompiledInteger(inner, 1000, 1);
+      found = true;
+      v = 1;
+    } else if (name == "n") {
+      found = true;
+      v = 2;
+    }
+  };
+  kit.ev.CompileExpression("n + missing", 1000);
+  int32_t v = 0;
+  EXPECT_FALSE(kit.ev.EvaluateCompiledInteger(v, 1000, 1));
+  ASSERT_EQ(kit.errors.size(), 1u);
+  EXPECT_EQ(kit.errors[0].handle, 1);
+  EXPECT_EQ(asked, (std::vector<int>{1, 1}));
+  // Without one it answers as its own handle.
+  asked.clear();
+  EXPECT_FALSE(kit.ev.EvaluateCompiledInteger(v, 1000));
+  ASSERT_EQ(kit.errors.size(), 2u);
+  EXPECT_EQ(kit.errors[1].handle, 1000);
+  EXPECT_EQ(asked, (std::vector<int>{1000, 1000}));
+  // A re-entered expression keeps answering as the handle asked for.
+  kit.ev.CompileExpression("again + missing", 1000);
+  asked.clear();
+  EXPECT_FALSE(kit.ev.EvaluateCompiledInteger(v, 1000, 1));
+  for (int h : asked) EXPECT_EQ(h, 1);
+  for (size_t i = 2; i < kit.errors.size(); ++i) EXPECT_EQ(kit.errors[i].handle, 1);
+  EXPECT_GT(kit.errors.size(), 2u);
+}

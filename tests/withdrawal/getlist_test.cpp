@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <set>
@@ -380,9 +381,16 @@ TEST_F(GetListDovecotTest, StopEndsTheRunAndKeepsWhatWasStored) {
 
 // ---- faults, with the fake server
 
-void AddThree(TFakePop3Server& f, TFault second, TFault secondTop = TFault::None) {
+void AddThree(TFakePop3Server& f, TFault second, TFault secondTop = TFault::None, TFault secondList = TFault::None,
+              long long secondStatedSize = -1) {
   f.AddMessage(Mail("<m1@x.test>", "m1", 1));
-  f.AddMessage(Mail("<m2@x.test>", "m2", 2), second, secondTop);
+  TFakePop3Server::TMessage m2;
+  m2.text = Mail("<m2@x.test>", "m2", 2);
+  m2.retr = second;
+  m2.top = secondTop;
+  m2.list = secondList;
+  m2.statedSize = secondStatedSize;
+  f.AddMessage(m2);
   f.AddMessage(Mail("<m3@x.test>", "m3", 3));
 }
 
@@ -426,16 +434,144 @@ TEST_F(GetListFaultTest, RefusedRetrieveLeftOnServerIsFetchedNextTime) {
   EXPECT_EQ(fake.CommandCount("DELE"), 0);
 }
 
-// 200 MB: refused with a clear reason, read past, left on the server; the run goes on.
+struct THugeCase {
+  const char* name;
+  TFault retr;
+  TFault list;
+  long long statedSize;  // negative: the true size
+  bool leaveOnServer;
+  bool transferred;  // RETR sent: the limit is met while the message arrives
+};
+
+// 200 MB: refused with a clear reason and left on the server, the run goes on. When the
+// server states the size the message is not fetched at all; when it understates it or
+// does not say, the limit stops it while it arrives and the rest is read past.
 TEST_F(GetListFaultTest, HugeMessageIsRefusedAndTheRunGoesOn) {
-  AddThree(fake, TFault::Huge);
-  TGetListResult r = Run();
-  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
-  EXPECT_EQ(r.Received, 2);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_NE(boxes.shown[0].text.find("larger than 64 MB"), std::string::npos) << boxes.shown[0].text;
-  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m3"}));
-  EXPECT_EQ(ServerSubjects(fake), (std::vector<std::string>{"m2"}));
+  const std::vector<THugeCase> cases = {
+      {"size stated", TFault::Huge, TFault::None, -1, false, false},
+      {"size stated, left on server", TFault::Huge, TFault::None, -1, true, false},
+      {"size understated", TFault::Huge, TFault::None, 1000, false, true},
+      {"LIST refused", TFault::Huge, TFault::Refuse, -1, false, true},
+      {"garbage to LIST", TFault::Huge, TFault::Garbage, -1, true, true},
+      // The server's word is taken: a small message said to be too large stays there.
+      {"small, size overstated", TFault::None, TFault::None, (64LL << 20) + 1, false, false},
+  };
+  for (const THugeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFakePop3Server f;
+    ASSERT_TRUE(f.Ok());
+    AddThree(f, c.retr, TFault::None, c.list, c.statedSize);
+    TTempFolder store;
+    TExtractData d(store.Path());
+    d.KnownIds = {"<old@x.test>"};
+    d.SaveMessageIds();
+    TProfile p = account;
+    p.Pop3Port = std::to_string(f.Port());
+    p.LeaveCopyOnServer = c.leaveOnServer;
+    TTestView v;
+    boxes.shown.clear();
+    TGetListResult r = getList.Run(d, &p, v);
+    EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+    EXPECT_EQ(r.Received, 2);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "The message is larger than 64 MB (67108864 bytes)");
+    EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Error);
+    EXPECT_EQ(v.Counters(), (std::vector<std::string>{" Messsage 1 of 3", " Messsage 2 of 3"}));
+    TExtractData after(store.Path());
+    after.ReadMailList();
+    std::vector<std::string> stored;
+    for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (std::vector<std::string>{"m1", "m3"}));
+    EXPECT_EQ(ServerSubjects(f), c.leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"})
+                                                 : (std::vector<std::string>{"m2"}));
+    EXPECT_EQ(f.CommandCount("DELE 2"), 0);
+    // Not taken as seen: a later run asks for it again.
+    EXPECT_EQ(after.KnownIds, c.leaveOnServer ? (TUniqueIds{"<m1@x.test>", "<m3@x.test>"}) : TUniqueIds{});
+    // The size is asked before the message is fetched, and only for new messages.
+    const std::vector<std::string> commands = f.Commands();
+    const auto list2 = std::find(commands.begin(), commands.end(), "LIST 2");
+    ASSERT_NE(list2, commands.end()) << ::testing::PrintToString(commands);
+    EXPECT_EQ(f.CommandCount("LIST"), 3);
+    EXPECT_EQ(f.CommandCount("RETR 2"), c.transferred ? 1 : 0) << ::testing::PrintToString(commands);
+    if (c.transferred) {
+      EXPECT_EQ(*(list2 + 1), "RETR 2");
+    }
+    EXPECT_EQ(f.CommandCount("RETR"), c.transferred ? 3 : 2);
+  }
+}
+
+// How a reply to LIST is read: only a listing of the message asked for, with a size
+// over the limit, keeps the message from being fetched.
+TEST_F(GetListFaultTest, ListingsAsTheyAreRead) {
+  struct TCase {
+    const char* reply;
+    bool fetched;
+  };
+  for (const TCase& c : std::vector<TCase>{{"+OK 2 67108865", false},
+                                           {"+OK 2 67108865 more words", false},
+                                           {"+OK  2   67108865", false},
+                                           {"+OK 2 99999999999999999999999999", false},
+                                           {"+OK 2 67108864", true},
+                                           {"+OK 3 67108865", true},
+                                           {"+OK 2 67108865x", true},
+                                           {"+OK 2 -67108865", true},
+                                           {"+OK 2", true},
+                                           {"+OK", true},
+                                           {"+OK2 67108865", true},
+                                           {"2 67108865", true}}) {
+    SCOPED_TRACE(c.reply);
+    TFakePop3Server f;
+    ASSERT_TRUE(f.Ok());
+    f.AddMessage(Mail("<m1@x.test>", "m1", 1));
+    TFakePop3Server::TMessage m2;
+    m2.text = Mail("<m2@x.test>", "m2", 2);
+    m2.listReply = c.reply;
+    f.AddMessage(m2);
+    TTempFolder store;
+    TExtractData d(store.Path());
+    TProfile p = account;
+    p.Pop3Port = std::to_string(f.Port());
+    boxes.shown.clear();
+    TTestView v;
+    TGetListResult r = getList.Run(d, &p, v);
+    EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+    EXPECT_EQ(r.Received, c.fetched ? 2 : 1);
+    EXPECT_EQ(boxes.shown.size(), c.fetched ? 0u : 1u);
+    EXPECT_EQ(f.CommandCount("RETR 2"), c.fetched ? 1 : 0);
+    EXPECT_EQ(ServerSubjects(f), c.fetched ? std::vector<std::string>{} : std::vector<std::string>{"m2"});
+  }
+}
+
+// A size within the limit, or none, and the message is fetched.
+TEST_F(GetListFaultTest, SizeWithinTheLimitOrUnknownFetchesTheMessage) {
+  struct TCase {
+    const char* name;
+    TFault list;
+    long long statedSize;
+  };
+  for (const TCase& c : std::vector<TCase>{{"true size", TFault::None, -1},
+                                           {"overstated within the limit", TFault::None, 60 << 20},
+                                           {"size zero", TFault::None, 0},
+                                           {"refused", TFault::Refuse, -1},
+                                           {"garbage", TFault::Garbage, -1}}) {
+    SCOPED_TRACE(c.name);
+    TFakePop3Server f;
+    ASSERT_TRUE(f.Ok());
+    AddThree(f, TFault::None, TFault::None, c.list, c.statedSize);
+    TTempFolder store;
+    TExtractData d(store.Path());
+    TProfile p = account;
+    p.Pop3Port = std::to_string(f.Port());
+    boxes.shown.clear();
+    TTestView v;
+    TGetListResult r = getList.Run(d, &p, v);
+    EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+    EXPECT_EQ(r.Received, 3);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+    EXPECT_TRUE(f.Mailbox().empty());
+    EXPECT_EQ(f.CommandCount("RETR"), 3);
+  }
 }
 
 // The MIME layer fails on the message (its attachment cannot be saved): it is stored
@@ -523,6 +659,8 @@ TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
       {"closed in the middle of RETR", [](TFakePop3Server& f) { AddThree(f, TFault::CloseMidway); },
        TGetListOutcome::Failed, {"m1"}, all, "closed"},
       {"silent RETR", [](TFakePop3Server& f) { AddThree(f, TFault::Silent); },
+       TGetListOutcome::Failed, {"m1"}, all, "timed out"},
+      {"silent LIST", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::None, TFault::Silent); },
        TGetListOutcome::Failed, {"m1"}, all, "timed out"},
       {"garbage to TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Garbage); },
        TGetListOutcome::Failed, {"m1"}, all, "Unexpected reply"},

@@ -367,6 +367,40 @@ TEST_F(RowRules, CalculatedFieldFailingInsideTheFilter) {
   EXPECT_EQ(table->RecordCount(), 4);
 }
 
+TEST_F(RowRules, CalculatedFieldsInTheFilterAreCompiledOncePerName) {
+  calc.Add("ADULT", cftBoolean, "Age >= 18");
+  calc.Add("SENIOR", cftBoolean, "Adult and (Age > 60)");
+  table->OnFilterRecord = rules.FilterCallback();
+  rules.CompileRowExpressions("Adult xor Senior");
+  table->SetFiltered(true);
+  EXPECT_EQ(table->RecordCount(), 2);  // John and Paul
+  EXPECT_EQ(rules.CalcFieldCompilations(), 2u);
+  // A changed text or type is compiled again, an unchanged one is not.
+  calc.Add("SENIOR", cftBoolean, "Adult and (Age > 40)");
+  table->SetFiltered(false);
+  table->SetFiltered(true);
+  EXPECT_EQ(table->RecordCount(), 1);  // Paul
+  EXPECT_EQ(rules.CalcFieldCompilations(), 3u);
+  EXPECT_TRUE(Boxes().empty());
+  calc.Add("ADULT", cftInteger, "Age");  // no Boolean any more: the filter fails
+  table->SetFiltered(false);
+  table->SetFiltered(true);
+  EXPECT_EQ(Boxes().size(), 1u);
+  // Asked as a number for a comparison that never comes: compiled for its new type.
+  EXPECT_EQ(rules.CalcFieldCompilations(), 4u);
+  // Forgotten fields free their handles.
+  rules.ForgetCalcFields();
+  for (int h = FirstCalcFieldSlotHandle; h < FirstCalcFieldSlotHandle + 2; ++h) EXPECT_FALSE(ev.IsCompiled(h)) << h;
+  TValueCell v;
+  table->SetFiltered(false);
+  table->First();
+  rules.FieldSourceDataSet = table.get();
+  EXPECT_TRUE(rules.LookUpVariable("adult", cftInteger, v));
+  EXPECT_EQ(v.I, 42);
+  EXPECT_EQ(rules.CalcFieldCompilations(), 5u);
+  EXPECT_TRUE(ev.IsCompiled(FirstCalcFieldSlotHandle));
+}
+
 // ------------------------------------------------------------------ highlight
 
 TEST(HighlightSlots, FixedColoursAndNames) {

@@ -1,5 +1,7 @@
 #include "workspace/ui/LPMain.h"
 
+#include "workspace/MergeReader.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -144,13 +146,7 @@ void TLPMain::FormCreate() {
   ProjectFileName.clear();
 
   // Step 9: the merge tokenizer. Line ends are delimiters, "_" belongs to names.
-  Reader1.SetDefaultBlanks();
-  Reader1.RemoveBlankChar('\n');
-  Reader1.RemoveBlankChar('\r');
-  Reader1.SetStandardDelimiters();
-  Reader1.DeleteWord("_");
-  Reader1.AddDelimiter("\n", 0, -1, nullptr);
-  Reader1.AddDelimiter("\r", 0, -1, nullptr);
+  SetUpMergeReader(Reader1);
 
   // Step 10, the editor's font list, is the Mailing page's.
 

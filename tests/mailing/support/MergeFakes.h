@@ -1,7 +1,6 @@
 #pragma once
-// Small stand-ins for what the merge asks of the main window: the merge
-// reader set up as the main window sets up Reader1, one in-memory record, a
-// tag-value source over it with scripted calculated fields, and a tag sign.
+// Small stand-ins for what the merge asks of the main window: one in-memory
+// record, a tag-value source over it with scripted calculated fields, and a tag sign.
 
 #include <map>
 #include <stdexcept>
@@ -15,19 +14,7 @@
 #include "platform/FieldTypes.h"
 #include "toolkit/FieldSource.h"
 #include "toolkit/Reader.h"
-
-inline void SetUpMergeReader(TReader& reader) {
-  reader.WildCardEnabled = false;
-  reader.SetNumericFormat(nfPeriod);
-  reader.ScientificNumber = true;
-  reader.SetDefaultBlanks();
-  reader.RemoveBlankChar('\n');
-  reader.RemoveBlankChar('\r');
-  reader.SetStandardDelimiters();
-  reader.DeleteWord("_");
-  reader.AddDelimiter("\n", 0, -1, nullptr);
-  reader.AddDelimiter("\r", 0, -1, nullptr);
-}
+#include "workspace/MergeReader.h"
 
 // One record; values are text, number, boolean or date-time by the field's type.
 class TFakeRecord : public IFieldSource {

@@ -55,6 +55,15 @@ std::string HeaderOf(const std::string& text) {
   return p == std::string::npos ? t : t.substr(0, p + 2);
 }
 
+// What RETR sends of a huge message: its header, a blank line, then lines of x.
+constexpr size_t HugeLineBytes = 64;
+constexpr size_t HugeChunkLines = 1024;
+std::string HugeChunk() {
+  std::string chunk;
+  for (size_t i = 0; i < HugeChunkLines; ++i) chunk += std::string(HugeLineBytes - 2, 'x') + "\r\n";
+  return chunk;
+}
+
 }  // namespace
 
 TFakePop3Server::TFakePop3Server() {
@@ -82,8 +91,16 @@ TFakePop3Server::~TFakePop3Server() {
 }
 
 void TFakePop3Server::AddMessage(const std::string& text, TFault retr, TFault top) {
+  TMessage m;
+  m.text = text;
+  m.retr = retr;
+  m.top = top;
+  AddMessage(m);
+}
+
+void TFakePop3Server::AddMessage(const TMessage& m) {
   std::lock_guard<std::mutex> g(lock_);
-  mailbox_.push_back({text, retr, top});
+  mailbox_.push_back(m);
 }
 
 void TFakePop3Server::SetGreetingFault(TFault f) {
@@ -230,8 +247,7 @@ void TFakePop3Server::Session(int fd) {
       }
       if (f == TFault::Huge) {
         SendAll(fd, "+OK\r\n" + CrLf(HeaderOf(m.text)) + "\r\n");
-        std::string chunk;
-        for (int i = 0; i < 1024; ++i) chunk += std::string(62, 'x') + "\r\n";
+        const std::string chunk = HugeChunk();
         for (size_t sent = 0; sent < HugeBytes; sent += chunk.size())
           if (stop_ || !SendAll(fd, chunk)) return;
         SendAll(fd, ".\r\n");
@@ -239,6 +255,38 @@ void TFakePop3Server::Session(int fd) {
       }
       reply("+OK");
       SendAll(fd, MultiLine(verb == "TOP" ? HeaderOf(m.text) : m.text));
+    } else if (verb == "LIST") {
+      // The size of the message as RETR sends it (before dot-stuffing), or the one it is
+      // told to state.
+      auto sizeOf = [&](const TMessage& m) -> long long {
+        if (m.statedSize >= 0) return m.statedSize;
+        if (m.retr == TFault::Huge) {
+          const size_t chunk = HugeLineBytes * HugeChunkLines;
+          return static_cast<long long>(CrLf(HeaderOf(m.text)).size() + 2 + (HugeBytes + chunk - 1) / chunk * chunk);
+        }
+        std::string t = CrLf(m.text);
+        if (!t.empty() && t.back() != '\n') t += "\r\n";
+        return static_cast<long long>(t.size());
+      };
+      if (arg.empty()) {
+        reply("+OK scan listing follows");
+        for (size_t i = 0; i < box.size(); ++i)
+          if (!marked.count(i)) reply(std::to_string(i + 1) + " " + std::to_string(sizeOf(box[i])));
+        reply(".");
+        continue;
+      }
+      int n = number();
+      if (!n) {
+        reply("-ERR no such message");
+        continue;
+      }
+      const TMessage& m = box[static_cast<size_t>(n - 1)];
+      if (fault(m.list)) continue;
+      if (!m.listReply.empty()) {
+        reply(m.listReply);
+        continue;
+      }
+      reply("+OK " + std::to_string(n) + " " + std::to_string(sizeOf(m)));
     } else if (verb == "DELE") {
       int n = number();
       if (!n) {

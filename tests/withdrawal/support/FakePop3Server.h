@@ -3,6 +3,7 @@
 // real server does not make: garbage replies, a connection closed in the
 // middle of a message, a huge message, silence. One connection at a time;
 // the mailbox is taken at log-on and deletions apply at QUIT, as RFC 1939 has it.
+// LIST states sizes (true ones unless told otherwise).
 
 #include <atomic>
 #include <mutex>
@@ -24,6 +25,11 @@ public:
     std::string text;  // "\n" or "\r\n" line ends
     TFault retr = TFault::None;
     TFault top = TFault::None;
+    // LIST n: Refuse, Garbage or Silent; otherwise "+OK n size" with StatedSize, or
+    // when that is negative the size of what RETR sends.
+    TFault list = TFault::None;
+    long long statedSize = -1;
+    std::string listReply;  // when not empty, the line LIST n answers instead
   };
 
   TFakePop3Server();
@@ -35,6 +41,7 @@ public:
   bool Ok() const { return port_ > 0; }
 
   void AddMessage(const std::string& text, TFault retr = TFault::None, TFault top = TFault::None);
+  void AddMessage(const TMessage& m);
   // Faults of the greeting and of STAT (None, Garbage, Silent, Refuse).
   void SetGreetingFault(TFault f);
   void SetStatFault(TFault f);
