@@ -2,6 +2,7 @@
 
 void TEditorSync::AssignHTML() {
   DocumentReady = false;
+  DocumentHoldsSource = false;
   try {
     host_.LoadSourceIntoBrowser();
   } catch (...) {
@@ -9,6 +10,7 @@ void TEditorSync::AssignHTML() {
     throw;
   }
   SourceEdited = false;
+  DocumentHoldsSource = true;
 }
 
 void TEditorSync::UpdateUI() {
@@ -32,12 +34,23 @@ void TEditorSync::DocumentComplete() {
 
 void TEditorSync::SourceChanged() {
   SourceEdited = true;
+  DocumentHoldsSource = false;
   HtmlEdited = false;
   host_.RefreshEditCommands();
 }
 
-void TEditorSync::CopyDocumentToSource() {
+void TEditorSync::SourceReplaced() { DocumentHoldsSource = false; }
+
+bool TEditorSync::CopyDocumentIfItHoldsSource() {
+  // A document that never held this Source text would replace it with another text.
+  if (!DocumentHoldsSource) return false;
   host_.SetSourceText(host_.GetHtmlStr());
+  DocumentHoldsSource = true;
+  return true;
+}
+
+void TEditorSync::CopyDocumentToSource() {
+  CopyDocumentIfItHoldsSource();
   HtmlEdited = false;
   SourceEdited = false;
 }
@@ -54,11 +67,11 @@ void TEditorSync::LeaveSourceTab() {
 }
 
 void TEditorSync::Timer1Fired() {
-  host_.SetSourceText(host_.GetHtmlStr());
+  if (!CopyDocumentIfItHoldsSource()) AssignHTML();
   host_.TakeProjectSnapshot();
 }
 
-void TEditorSync::Timer2Fired() { host_.SetSourceText(host_.GetHtmlStr()); }
+void TEditorSync::Timer2Fired() { CopyDocumentIfItHoldsSource(); }
 
 void TEditorSync::SyncEditedHtml() {
   if (HtmlEdited) CopyDocumentToSource();

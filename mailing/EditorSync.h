@@ -37,6 +37,9 @@ public:
   bool SourceEdited = false;  // the Source text was typed into; the document is stale
   bool EditorLoading = true;  // until the browser's first document completes
   bool DocumentReady = false; // false while a document loads
+  // The document was loaded from the Source text as it is now (or copied into
+  // it): only such a document may be copied over the Source text.
+  bool DocumentHoldsSource = false;
 
   // Source text into the browser (SourceEdited is cleared even when it throws).
   void AssignHTML();
@@ -44,14 +47,18 @@ public:
   void UpdateUI();
   void DocumentComplete();
   void SourceChanged();   // typed into the Source text
+  void SourceReplaced();  // the Source text set from elsewhere (a project)
   void LeaveEditTab();    // the browser's edits go to the Source text
   void LeaveSourceTab();  // typed Source text goes to the browser
-  void Timer1Fired();     // Source := the document, then a project snapshot
+  // Source := the document (or, when the Source text was replaced, the
+  // document := the Source), then a project snapshot.
+  void Timer1Fired();
   void Timer2Fired();     // Source := the document (the charset changed)
   // Pending browser edits into the Source text (save, preview).
   void SyncEditedHtml();
 
 private:
   void CopyDocumentToSource();
+  bool CopyDocumentIfItHoldsSource();
   IEditorSyncHost& host_;
 };

@@ -262,6 +262,19 @@ void THtmlEditor::LoadSourceIntoBrowser() {
   const QString base = ProjectFileName.empty() ? QDir::tempPath()
                                                : QFileInfo(ToQString(ProjectFileName)).absolutePath();
   const QByteArray utf8 = html.toUtf8();
+  // A page whose view was never shown (the Mailing page behind another one)
+  // is hidden to the engine, and a hidden page's load never reports finished.
+  struct TShownWhileLoading {
+    QWebEnginePage& page;
+    const QWidget& view;
+    const bool hidden;
+    TShownWhileLoading(QWebEnginePage& p, const QWidget& v) : page(p), view(v), hidden(!p.isVisible()) {
+      if (hidden) page.setVisible(true);
+    }
+    ~TShownWhileLoading() {
+      if (hidden && !view.isVisible()) page.setVisible(false);
+    }
+  } shown(wb, *EmbeddedWB1);
   bool loaded = false;
   if (utf8.size() <= kMaxInlineHtml) {
     loaded = LoadAndWait(wb, [&] { wb.LoadHtml(html, QUrl::fromLocalFile(base + "/")); });
@@ -288,6 +301,7 @@ std::string THtmlEditor::GetHtmlStr() {
 }
 
 void THtmlEditor::SetSourceText(const std::string& text) {
+  Sync.SourceReplaced();
   settingSource_ = true;
   page_.RxRichEdit1->setPlainText(ToQString(text));
   settingSource_ = false;

@@ -30,6 +30,7 @@
 #include "platform/Routines.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/CharsetForm.h"
+#include "workspace/ui/DatabasePage.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 
@@ -80,10 +81,15 @@ private slots:
     editor_ = new THtmlEditor(*main_);
     main_->Services().Editor = editor_;
     page_ = &main_->MailingPage();
+    // The first document comes while the Mailing page is behind another one,
+    // as at the program's start: the view has never been shown.
+    main_->ShowPage(&main_->DatabasePage());
     main_->show();
-    main_->ShowPage(page_);
     QTRY_VERIFY_WITH_TIMEOUT(!editor_->Sync.EditorLoading, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!editor_->Timer1->isActive(), kWait);
+    QVERIFY(!editor_->EmbeddedWB1->isVisible());
+    QCOMPARE(boxes_->shown.size(), size_t(0));
+    QVERIFY(editor_->Sync.DocumentReady);
     QVERIFY(A("Source1")->isEnabled());
     QVERIFY(A("Preview1")->isEnabled());
   }
@@ -92,10 +98,39 @@ private slots:
     delete boxes_;
   }
   void init() {
+    if (QTest::currentTestFunction() != QByteArray("projectDocumentBeforeTheViewIsShown")) main_->ShowPage(page_);
     boxes_->shown.clear();
     editor_->CharsetIndex = 14;
     page_->PageControl2->setCurrentWidget(page_->TabSheet3);
     main_->UpdateHtmlMenus();  // the Mailing page shows the Edit tab in HTML mode
+  }
+
+  // A project's body while the view was never shown: the document is loaded
+  // from it, and the older document never replaces it.
+  void projectDocumentBeforeTheViewIsShown() {
+    QVERIFY(!editor_->EmbeddedWB1->isVisible());
+    const QString body = "<html><head></head><body><p id=t>project body</p></body></html>";
+    editor_->SetSourceText(ToStdString(body));  // as a project's values are shown
+    QVERIFY(!editor_->Sync.DocumentHoldsSource);
+    editor_->Sync.HtmlEdited = true;
+    editor_->SyncEditedHtml();  // saving now keeps the project's body
+    QCOMPARE(page_->RxRichEdit1->toPlainText(), body);
+    editor_->Timer1->start();  // the first document's timer, still pending
+    QTRY_VERIFY_WITH_TIMEOUT(!editor_->Timer1->isActive(), kWait);
+    QVERIFY(editor_->Sync.DocumentHoldsSource);
+    QVERIFY(editor_->Sync.DocumentReady);
+    QVERIFY(!editor_->EmbeddedWB1->isVisible());
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("project body"));
+    QCOMPARE(Js("document.designMode").toString(), QString("on"));
+    QVERIFY(page_->RxRichEdit1->toPlainText().contains("<p id=t>project body</p>"));
+    main_->ShowPage(page_);
+    QTRY_VERIFY_WITH_TIMEOUT(editor_->EmbeddedWB1->isVisible(), kWait);
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("project body"));
+    editor_->Timer1->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!editor_->Timer1->isActive(), kWait);
+    QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("project body"));
+    QVERIFY(page_->RxRichEdit1->toPlainText().contains("project body"));
+    QCOMPARE(boxes_->shown.size(), size_t(0));
   }
 
   void viewTakesThePlaceInDesignMode() {

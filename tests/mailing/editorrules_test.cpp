@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -232,6 +233,7 @@ TEST(EditorSync, LeavingEditCopiesOnlyEditedDocument) {
   TEditorSync s(host);
   s.EditorLoading = false;
   s.DocumentReady = true;
+  s.DocumentHoldsSource = true;
   s.LeaveEditTab();
   EXPECT_EQ(host.source, "<p>src</p>");
   host.snapshot = "x";
@@ -290,6 +292,7 @@ TEST(EditorSync, FailedLoadClearsSourceEditedAndRaises) {
 TEST(EditorSync, PreviewAndTimer2CopyTheDocument) {
   TFakeHost host;
   TEditorSync s(host);
+  s.DocumentHoldsSource = true;
   s.SyncEditedHtml();
   EXPECT_EQ(host.source, "<p>src</p>");
   s.HtmlEdited = true;
@@ -301,6 +304,49 @@ TEST(EditorSync, PreviewAndTimer2CopyTheDocument) {
   s.Timer2Fired();
   EXPECT_EQ(host.source, "<p>charset</p>");
   EXPECT_EQ(host.calls, (std::vector<std::string>{"get", "set"}));
+}
+
+// A Source text set from a project while the document still holds an older
+// one: no copy may put that older document over it; Timer1 loads it instead.
+TEST(EditorSync, StaleDocumentNeverReplacesTheSource) {
+  TFakeHost host;
+  TEditorSync s(host);
+  host.sync = &s;
+  s.DocumentComplete();
+  ASSERT_TRUE(s.DocumentHoldsSource);
+  host.document = "<p>old</p>";
+  host.SetSourceText("<p>project</p>");
+  s.SourceReplaced();
+  const std::vector<std::function<void()>> copies = {
+      [&] {
+        s.HtmlEdited = true;
+        s.LeaveEditTab();
+      },
+      [&] {
+        s.HtmlEdited = true;
+        s.SyncEditedHtml();
+      },
+      [&] { s.Timer2Fired(); }};
+  for (const auto& copy : copies) {
+    copy();
+    EXPECT_EQ(host.source, "<p>project</p>");
+  }
+  host.calls.clear();
+  s.Timer1Fired();
+  EXPECT_EQ(host.source, "<p>project</p>");
+  EXPECT_EQ(host.document, "<p>project</p>");
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"load", "snapshot"}));
+  EXPECT_TRUE(s.DocumentHoldsSource);
+  // Typing into the Source makes the document stale too.
+  s.SourceChanged();
+  host.source = "<p>typed</p>";
+  s.Timer2Fired();
+  EXPECT_EQ(host.source, "<p>typed</p>");
+  // Once loaded, the document is copied again.
+  s.AssignHTML();
+  host.document = "<p>edited</p>";
+  s.Timer2Fired();
+  EXPECT_EQ(host.source, "<p>edited</p>");
 }
 
 }  // namespace
