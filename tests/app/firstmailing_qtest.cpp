@@ -31,7 +31,7 @@
 #include "platform/Dispatcher.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/QtDispatcher.h"
-#include "support/QtModal.h"
+#include "tests/support/QtModal.h"
 #include "support/RunServers.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"

@@ -39,27 +39,12 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
+#include "tests/support/QtModal.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// Runs fn once the next modal dialog is up, then closes whatever is left open.
-void WhenModal(std::function<void(QWidget*)> fn) {
-  auto tries = std::make_shared<int>(0);
-  auto step = std::make_shared<std::function<void()>>();
-  *step = [fn = std::move(fn), tries, step] {
-    QWidget* m = QApplication::activeModalWidget();
-    if (!m && ++*tries < 200) {
-      QTimer::singleShot(10, *step);
-      return;
-    }
-    if (m) fn(m);
-    if (QWidget* still = QApplication::activeModalWidget())
-      if (auto* d = qobject_cast<QDialog*>(still); d && still == m) d->reject();
-    *step = nullptr;
-  };
-  QTimer::singleShot(0, *step);
-}
 
 // Closes the next n modal dialogs, one after the other.
 void CloseModals(int n) {

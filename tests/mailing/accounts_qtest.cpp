@@ -16,7 +16,7 @@
 #include "platform/MessageBox.h"
 #include "support/MailTestSupport.h"
 #include "support/MergeFakes.h"
-#include "support/QtModal.h"
+#include "tests/support/QtModal.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/WithdrawalPage.h"

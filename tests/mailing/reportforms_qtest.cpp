@@ -25,7 +25,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "support/MailTestSupport.h"
-#include "support/QtModal.h"
+#include "tests/support/QtModal.h"
 #include "workspace/AppSettings.h"
 
 namespace fs = std::filesystem;

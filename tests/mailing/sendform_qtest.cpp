@@ -31,7 +31,7 @@
 #include "platform/ui/QtDispatcher.h"
 #include "support/MailTestSupport.h"
 #include "support/MergeFakes.h"
-#include "support/QtModal.h"
+#include "tests/support/QtModal.h"
 #include "support/RunServers.h"
 #include "support/RunTestKit.h"
 #include "workspace/FirstRun.h"

@@ -22,34 +22,8 @@
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
 
-namespace {
-
-// Runs action on the modal dialog once it is showing.
-void WhenModal(std::function<void(QWidget*)> action) {
-  QTimer::singleShot(0, [action] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w) {
-      WhenModal(action);
-      return;
-    }
-    action(w);
-    // A failed check returns early: close the dialog so the test ends instead of hanging.
-    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-  });
-}
-
-// The main window's reader.
-void SetUpMainReader(TReader& r) {
-  r.SetDefaultBlanks();
-  r.RemoveBlankChar('\n');
-  r.RemoveBlankChar('\r');
-  r.SetStandardDelimiters();
-  r.DeleteWord("_");
-  r.AddDelimiter("\n", 0, -1, nullptr);
-  r.AddDelimiter("\r", 0, -1, nullptr);
-}
-
-}  // namespace
+#include "tests/support/QtModal.h"
+#include "workspace/MergeReader.h"
 
 class DialogsTest : public QObject {
   Q_OBJECT
@@ -71,7 +45,7 @@ class DialogsTest : public QObject {
   }
 
 private slots:
-  void initTestCase() { SetUpMainReader(reader_); }
+  void initTestCase() { SetUpMergeReader(reader_); }
 
   void inputNameAcceptAndRefuse() {
     TAddWordForm form;

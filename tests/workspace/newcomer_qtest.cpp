@@ -32,28 +32,12 @@
 #include "workspace/ui/TableWiring.h"
 #include "workspace/ui/edb.h"
 
+#include "tests/support/QtModal.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// Runs fn once the next modal dialog is up (at most two seconds of waiting),
-// then closes whatever modal dialog is still open so no test can hang.
-void WhenModal(std::function<void(QWidget*)> fn) {
-  auto tries = std::make_shared<int>(0);
-  auto step = std::make_shared<std::function<void()>>();
-  *step = [fn = std::move(fn), tries, step] {
-    QWidget* m = QApplication::activeModalWidget();
-    if (!m && ++*tries < 200) {
-      QTimer::singleShot(10, *step);
-      return;
-    }
-    if (m) fn(m);
-    if (QWidget* still = QApplication::activeModalWidget())
-      if (auto* d = qobject_cast<QDialog*>(still); d && still == m) d->reject();
-    *step = nullptr;  // breaks the cycle
-  };
-  QTimer::singleShot(0, *step);
-}
 
 QString Cell(QTableView* g, int row, int col) { return g->model()->data(g->model()->index(row, col)).toString(); }
 
