@@ -215,6 +215,7 @@ void TMailRun::RecordSuccess(int index) {
   {
     std::lock_guard<std::mutex> g(sendLock_);
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
+    if (item.Sent) return;  // counted once, whatever sent it again
     if (!aborting_) status = "Success: " + item.To;
     ++mailing_.SentCount;
     item.SentTime = clock_.Now();
@@ -267,8 +268,12 @@ void TMailRun::HandleFailure(TMailSender& s) {
     s.Start();
   } else if (MessageService().Show(TMsgKind::Error, "No connection to Internet", "Error", TMsgButtons::AbortRetry) ==
              TMsgResult::Retry) {
+    // Only the senders stopped on a failure go again. One still in its attempt
+    // finishes it; one that has just recorded a success must take its next
+    // item, never its last one again.
     for (auto& other : senders_) {
       if (!other) continue;
+      if (other.get() != &s && !(other->Idle() && other->Status == asError)) continue;
       other->Retries = 1;
       other->Working = true;
       other->Start();

@@ -4,15 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "mailing/MailRun.h"
 #include "mailing/MailSender.h"
+#include "mailing/Report.h"
 #include "net/IdMessage.h"
 #include "platform/MessageBox.h"
 #include "support/MailTestSupport.h"
@@ -29,6 +34,41 @@ TSinkServer::Options Sink(const std::function<void(TSinkServer::Options&)>& set)
   return o;
 }
 
+// Holds the first worker thread that posts to the main thread after Arm
+// (a sender inside RecordSuccess, once its result is recorded) until Release.
+class TPausingDispatcher : public TDispatcher {
+public:
+  void Arm() {
+    std::lock_guard<std::mutex> g(m_);
+    armed_ = true;
+  }
+  bool WaitPaused(int timeoutMs) {
+    std::unique_lock<std::mutex> g(m_);
+    return cv_.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return paused_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> g(m_);
+    released_ = true;
+    cv_.notify_all();
+  }
+
+protected:
+  void Wake() override {
+    if (IsMainThread()) return;
+    std::unique_lock<std::mutex> g(m_);
+    if (!armed_) return;
+    armed_ = false;
+    paused_ = true;
+    cv_.notify_all();
+    cv_.wait(g, [&] { return released_; });
+  }
+
+private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool armed_ = false, paused_ = false, released_ = false;
+};
+
 class MailRunTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -37,6 +77,7 @@ protected:
     run = std::make_unique<TMailRun>(mailing, view, clock);
   }
   void TearDown() override {
+    dispatcher.Release();
     run.reset();
     fs::remove_all(dir);
   }
@@ -51,7 +92,7 @@ protected:
     return {b.at(at), b.at(at + 1)};
   }
 
-  TManualDispatcher dispatcher;
+  TPausingDispatcher dispatcher;
   TScopedDispatcher scoped{&dispatcher};
   TScopedScriptedMessages boxes;
   std::string dir = FreshDir("mailrun");
@@ -239,6 +280,31 @@ TEST_F(MailRunTest, AFailingItemIsTriedSixTimesThenRecorded) {
   EXPECT_TRUE(boxes.shown.empty());
 }
 
+// A refusal of several lines is kept whole: every line, CR LF between them,
+// in "Failed.dat"; in memory and in the report without the line ends.
+TEST_F(MailRunTest, ARefusalOfSeveralLinesIsRecordedWhole) {
+  const std::string reply = "550-5.1.1 first line\r\n550 5.1.1 second line";
+  TSinkServer sink(Sink([&](auto& o) {
+    o.reject = "FAILME";
+    o.reply = reply;
+  }));
+  ASSERT_TRUE(sink.Ok());
+  TMailList list = RunList(2);
+  list.Items[0].Body = "FAILME";
+  PutList(mailing, list);
+  ASSERT_TRUE(run->Start(ServerAccount(sink.Port()), 1));
+  ASSERT_TRUE(Finish());
+  EXPECT_EQ(mailing.FailedCount, 1);
+  const TMailItem& failed = mailing.MailList.Items[0];
+  EXPECT_EQ(failed.ErrorText, "550-5.1.1 first line550 5.1.1 second line");
+  EXPECT_EQ(ReportItemLine(1, failed).substr(ReportItemLine(1, failed).find(" - ")),
+            " - \"550-5.1.1 first line550 5.1.1 second line\"");
+  EXPECT_EQ(FileBytes(dir + FailedListFileName), FailedRecord(0, reply));
+  TMailList back = RunList(2);
+  LoadFailedList(dir + FailedListFileName, back);
+  EXPECT_EQ(back.Items[0].ErrorText, reply);
+}
+
 // Every sender stalled inside DATA: after Stop nothing moves until 15 s have
 // passed on the run's clock; then the cut frees them one by one. Both
 // delivery modes.
@@ -394,6 +460,54 @@ TEST_F(MailRunTest, NoConnectionToInternetAnsweredRetryThenAbort) {
   EXPECT_EQ(IndexFlags(0), std::make_pair(0, 0));
 }
 
+// Retry while another sender has recorded its success and not yet taken its
+// next item (held there): only the failed sender goes again; the held one
+// takes its next item, so every item goes once and counts once, and the
+// counters agree with "Maillist.ind".
+TEST_F(MailRunTest, RetryLeavesASenderThatHasJustSucceededAlone) {
+  TSinkServer sink(Sink([](auto& o) { o.reject = "FAILME"; }));
+  ASSERT_TRUE(sink.Ok());
+  TMxServer dns({"--mx-host=sink.test,127.0.0.1,10"});
+  ASSERT_TRUE(dns.Ok());
+  TMailList list = RunList(2);
+  list.Items[1].Body = "FAILME";
+  PutList(mailing, list);
+  TProfile account = ServerAccount(sink.Port());
+  account.DirectDelivery = true;  // no connector: the first success is the first post
+  account.DnsServer = dns.Address();
+  int checks = 0;
+  bool heldAtCheck = false;
+  run->InternetCheck = [&] {
+    if (checks++ > 0) return true;
+    heldAtCheck = dispatcher.WaitPaused(30000);
+    return false;
+  };
+  boxes.Answer(TMsgResult::Retry);
+  dispatcher.Arm();
+  ASSERT_TRUE(run->Start(account, 2));
+  ASSERT_TRUE(Drive(*run, dispatcher, [&] { return !boxes.shown.empty(); }));
+  EXPECT_TRUE(heldAtCheck);
+  dispatcher.Release();
+  ASSERT_TRUE(Finish());
+  EXPECT_EQ(view.status, "Mailing Completed");
+  EXPECT_EQ(sink.Counts("delivered"), (std::map<std::string, int>{{"r0@sink.test", 1}}));
+  EXPECT_EQ(sink.Counts("rejected").at("r1@sink.test"), 6 + 5);
+  EXPECT_EQ(mailing.SentCount, 1);
+  EXPECT_EQ(mailing.FailedCount, 1);
+  EXPECT_EQ(view.counters.Sent, "1 Sent of 2");
+  TMailList onDisk = RunList(2);
+  int sent = -1, failed = -1;
+  LoadMailIndex(dir + MailIndexFileName, onDisk, sent, failed);
+  EXPECT_EQ(sent, mailing.SentCount);
+  EXPECT_EQ(failed, mailing.FailedCount);
+  EXPECT_EQ(IndexFlags(0), std::make_pair(1, 0));
+  EXPECT_EQ(IndexFlags(1), std::make_pair(0, 1));
+  // A success reported again for a sent item changes nothing.
+  run->RecordSuccess(0);
+  EXPECT_EQ(mailing.SentCount, 1);
+  EXPECT_EQ(run->Counters().Sent, "1 Sent of 2");
+}
+
 // Loading the list goes through the run's state machine like Prepare does.
 TEST_F(MailRunTest, TheListsOperationsDriveTheSameState) {
   TMailList list = RunList(3);
@@ -407,6 +521,18 @@ TEST_F(MailRunTest, TheListsOperationsDriveTheSameState) {
   EXPECT_EQ(view.position, 33);
   EXPECT_EQ(view.caption, "33% Completed");
   EXPECT_EQ(view.status, "The list is loaded successfully");
+
+  // Send Current on its way: the load leaves its state alone.
+  mailing.MailList = TMailList{};
+  run->SetSendState(ssSending);
+  view.states.clear();
+  mailing.LoadList(*run);
+  EXPECT_EQ(mailing.MailList.Items.size(), 3u);
+  EXPECT_EQ(run->SendState(), ssSending);
+  for (int s : view.states) EXPECT_EQ(s, ssSending);
+  EXPECT_EQ(view.controls, SendControls(ssSending, 3, 1, 0));
+  run->SetSendState(ssIdle);
+  EXPECT_EQ(view.controls.StartCaption, "Continue");
 }
 
 TEST_F(MailRunTest, ResetFailedItemsRewritesBothFiles) {
