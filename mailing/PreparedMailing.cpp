@@ -186,7 +186,10 @@ void TPreparedMailing::ClearList(const std::string& charset, IMailingView& view)
 
 void TPreparedMailing::LoadList(IMailingView& view) {
   ListLoaded = true;
-  view.SetSendState(ssPreparing);
+  // Send Current may be on its way when the window is first shown: its state
+  // stays, or a run could be started over it.
+  const bool idle = view.SendState() == ssIdle;
+  if (idle) view.SetSendState(ssPreparing);
   view.SetWaitCursor(true);
   SentCount = FailedCount = 0;
   MailList.Items.clear();
@@ -217,5 +220,6 @@ void TPreparedMailing::LoadList(IMailingView& view) {
   view.ShowProgress(SentCount + FailedCount, static_cast<int>(MailList.Items.size()));
   view.UpdateCaption();
   view.SetWaitCursor(false);
-  view.SetSendState(ssIdle);
+  // Not idle: the same state again, so the controls see the loaded list.
+  view.SetSendState(idle ? ssIdle : view.SendState());
 }

@@ -66,7 +66,8 @@ public:
   bool Prepare(TDataSet* table, const TPrepareProject& project, TMerger& merge, IMailingView& view);
   // The Clear List button: only when idle, after "Clear the List?" is answered Yes.
   void ClearList(const std::string& charset, IMailingView& view);
-  // The one-shot load when the window is first shown.
+  // The one-shot load when the window is first shown. Busy (1) while it
+  // loads, unless the window is not idle: that state is left as it is.
   void LoadList(IMailingView& view);
 
 private:

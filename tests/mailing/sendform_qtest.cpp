@@ -701,6 +701,53 @@ private slots:
     project_.project.Attachments = attachments;
   }
 
+  // The window shown for the first time while Send Current waits for the
+  // server: the list is loaded, and the window stays in Send Current's state
+  // until it ends, so no run can start over it.
+  void firstShowWhileSendCurrentIsOnItsWay() {
+    TScopedScriptedMessages boxes;
+    SaveListFiles(AppDir, RunList(2));
+    TDataSet people;
+    {
+      TTableData d;
+      d.Fields = {{"E_MAIL", ftString, 40, 0}, {"F_NAME", ftString, 20, 0}, {"L_NAME", ftString, 20, 0}};
+      d.Rows.push_back(PackRow({std::string("ann@sink.test"), std::string("Ann"), std::string("Lee")}));
+      people.OpenData(std::move(d));
+    }
+    auto form = NewForm();
+    form->TableSource = [&] { return &people; };
+    // Declared after the window: on a failed check it goes first and ends Send Current.
+    TSinkServer::Options o;
+    o.stall = true;
+    auto sink = std::make_unique<TSinkServer>(o);
+    QVERIFY(sink->Ok());
+    UseAccount(ServerAccount(sink->Port()), 15);
+    const auto attachments = project_.project.Attachments;
+    project_.project.Attachments.clear();
+    w_->Action("SendCurrent1")->trigger();
+    QCOMPARE(form->SendState(), 2);
+    QVERIFY(sink->WaitFor("stalled", 1, RunTimeoutMs));
+
+    form->show();
+    QTRY_COMPARE(form->Mailing().MailList.Items.size(), size_t(2));
+    QCOMPARE(form->Panel1->text(), QString("The list is loaded successfully"));
+    QCOMPARE(form->SendState(), 2);
+    QVERIFY(!form->Button1->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Stop"));
+    QVERIFY(!w_->Action("SendCurrent1")->isEnabled());
+
+    sink.reset();  // the server goes: Send Current ends with its error
+    QVERIFY(WaitIdle(*form));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Information);
+    QVERIFY(form->Button2->isEnabled());
+    QCOMPARE(form->Button2->text(), QString("Start"));
+    QVERIFY(form->Button1->isEnabled());
+    form->hide();
+    form->TableSource = nullptr;
+    project_.project.Attachments = attachments;
+  }
+
   void mailingCommandNeedsAnAccountAndShowsTheWindow() {
     TScopedScriptedMessages boxes;
     auto form = NewForm();
