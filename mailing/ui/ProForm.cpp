@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -23,6 +24,16 @@
 #include "workspace/ui/WithdrawalPage.h"
 
 namespace {
+
+// The password shows as "*", whatever the style's own mask character.
+class TStarMaskStyle : public QProxyStyle {
+public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return '*';
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
 
 void Fill(QListWidget* list, const std::vector<std::string>& names) {
   list->clear();
@@ -46,6 +57,9 @@ TProForm::TProForm(const std::string& appDir, TOptForm* options, TWithdrawalPage
   Edit4 = edit("Edit4");
   Edit5 = edit("Edit5");
   Edit5->setEchoMode(QLineEdit::Password);
+  auto* mask = new TStarMaskStyle;
+  mask->setParent(Edit5);
+  Edit5->setStyle(mask);
   Edit6 = edit("Edit6");
   Edit7 = edit("Edit7");
   Edit8 = edit("Edit8");

@@ -118,6 +118,7 @@ private slots:
     // Edits reach the account at once.
     QTest::keyClicks(Find<QLineEdit>(form.get(), "Edit2"), "me@example.com");
     QTest::keyClicks(Find<QLineEdit>(form.get(), "Edit5"), "abcdnfg");
+    QCOMPARE(Find<QLineEdit>(form.get(), "Edit5")->displayText(), QString("*******"));
     Find<QRadioButton>(form.get(), "RadioButton1")->click();
     QVERIFY(Find<QLineEdit>(form.get(), "Edit6")->isEnabled());
     QVERIFY(Find<QCheckBox>(form.get(), "CheckBox1")->isEnabled());
