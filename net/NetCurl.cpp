@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,36 +23,41 @@ CURL* TCurlSession::Handle() {
     if (closePending_ && curl_) {
       curl_easy_cleanup(curl_);
       curl_ = nullptr;
+      liveSocket_ = CURL_SOCKET_BAD;
     }
     closePending_ = false;
     owner_ = std::this_thread::get_id();
   }
+  // Only the owning thread sets the handle, and only under the lock: another thread's
+  // Close reads the pointer under it.
   if (curl_) return curl_;
-  curl_ = curl_easy_init();
-  if (!curl_) throw EIdException("Out of memory");
+  CURL* h = curl_easy_init();
+  if (!h) throw EIdException("Out of memory");
   // Worker threads: no signals (curl would use SIGALRM for name look-up time-outs).
-  curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errbuf_);
-  curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &TCurlSession::OnHeader);
-  curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &TCurlSession::OnWrite);
-  curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &TCurlSession::OnRead);
-  curl_easy_setopt(curl_, CURLOPT_READDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &TCurlSession::OnProgress);
-  curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
-  curl_easy_setopt(curl_, CURLOPT_MAXCONNECTS, 1L);
-  curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,smtps,pop3,pop3s");
-  curl_easy_setopt(curl_, CURLOPT_TCP_KEEPALIVE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf_);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &TCurlSession::OnHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TCurlSession::OnWrite);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, &TCurlSession::OnRead);
+  curl_easy_setopt(h, CURLOPT_READDATA, this);
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TCurlSession::OnProgress);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(h, CURLOPT_MAXCONNECTS, 1L);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps,pop3,pop3s");
+  curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
   char* caFile = nullptr;
   char* caPath = nullptr;
-  if (curl_easy_getinfo(curl_, CURLINFO_CAINFO, &caFile) == CURLE_OK && caFile) defaultCaFile_ = caFile;
-  if (curl_easy_getinfo(curl_, CURLINFO_CAPATH, &caPath) == CURLE_OK && caPath) defaultCaPath_ = caPath;
-  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &TCurlSession::OnOpenSocket);
-  curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &TCurlSession::OnCloseSocket);
-  curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
+  if (curl_easy_getinfo(h, CURLINFO_CAINFO, &caFile) == CURLE_OK && caFile) defaultCaFile_ = caFile;
+  if (curl_easy_getinfo(h, CURLINFO_CAPATH, &caPath) == CURLE_OK && caPath) defaultCaPath_ = caPath;
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &TCurlSession::OnOpenSocket);
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, this);
+  curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &TCurlSession::OnCloseSocket);
+  curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this);
+  std::lock_guard<std::mutex> g(lock_);
+  curl_ = h;
   return curl_;
 }
 
@@ -125,10 +131,21 @@ size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
   std::string line(data, len);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
   if (line.size() > 1000) line.resize(1000);
-  if (!line.empty()) {
-    s->lastReply = line;
-    if (line[0] == '4' || line[0] == '5' || line.rfind("-ERR", 0) == 0) s->lastError = line;
+  if (line.empty()) return len;
+  s->lastReply = line;
+  // An SMTP reply of several lines ("550-..." up to "550 ..."): its error keeps them all,
+  // joined as the server sent them.
+  const bool more = line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                    std::isdigit(static_cast<unsigned char>(line[1])) &&
+                    std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == '-';
+  if (more || !s->replyLines_.empty()) {
+    if (!s->replyLines_.empty()) s->replyLines_ += "\r\n";
+    if (s->replyLines_.size() < kMaxReplyLines) s->replyLines_ += line;
+    if (more) return len;
+    line = std::move(s->replyLines_);
+    s->replyLines_.clear();
   }
+  if (line[0] == '4' || line[0] == '5' || line.rfind("-ERR", 0) == 0) s->lastError = std::move(line);
   return len;
 }
 
@@ -180,6 +197,7 @@ int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t down, curl_off_t, c
 CURLcode TCurlSession::Perform() {
   lastReply.clear();
   lastError.clear();
+  replyLines_.clear();
   headerLines.clear();
   body.clear();
   bodyTooLarge = false;
@@ -190,6 +208,7 @@ CURLcode TCurlSession::Perform() {
     if (closePending_ || !curl_) {
       if (curl_) curl_easy_cleanup(curl_);
       curl_ = nullptr;
+      liveSocket_ = CURL_SOCKET_BAD;
       closePending_ = false;
       cut_ = true;
       return CURLE_ABORTED_BY_CALLBACK;
@@ -212,24 +231,29 @@ CURLcode TCurlSession::Perform() {
     ShutDownSocket();
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
+    liveSocket_ = CURL_SOCKET_BAD;
     return CURLE_ABORTED_BY_CALLBACK;
   }
+  // What Connected asks from any thread, noted here by the owner.
+  if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &liveSocket_) != CURLE_OK) liveSocket_ = CURL_SOCKET_BAD;
   if (readTimedOut_) rc = CURLE_OPERATION_TIMEDOUT;
   // A failure without a server reply is the transport's: the connection takes nothing more.
   if (rc != CURLE_OK && (readTimedOut_ || lastError.empty())) ShutDownSocket();
   return rc;
 }
 
+// Any thread may ask: the answer comes from what the owner noted and from the socket,
+// never from the handle, which the owner may be using at this moment.
 bool TCurlSession::Connected() {
   std::lock_guard<std::mutex> g(lock_);
   if (busy_) return !abort_.load();
-  if (!curl_ || closePending_ || dead_) return false;
-  curl_socket_t sock = CURL_SOCKET_BAD;
-  if (curl_easy_getinfo(curl_, CURLINFO_ACTIVESOCKET, &sock) != CURLE_OK) return false;
-  if (sock == CURL_SOCKET_BAD) return false;
+  if (!curl_ || closePending_ || dead_ || liveSocket_ == CURL_SOCKET_BAD) return false;
+  // Curl still holds the socket (it closes them through OnCloseSocket, under this lock).
+  std::lock_guard<std::mutex> gs(socketsLock_);
+  if (std::find(sockets_.begin(), sockets_.end(), liveSocket_) == sockets_.end()) return false;
   // An idle session's server says nothing: anything to read (a 421, or the end of the
   // stream) means the connection is closing.
-  pollfd p{sock, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  pollfd p{liveSocket_, static_cast<short>(POLLIN | POLLRDHUP), 0};
   if (poll(&p, 1, 0) < 0) return false;
   return (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
 }
@@ -251,6 +275,7 @@ void TCurlSession::Close() {
   if (curl_) {
     curl_easy_cleanup(curl_);
     curl_ = nullptr;
+    liveSocket_ = CURL_SOCKET_BAD;
   }
 }
 

@@ -16,7 +16,8 @@ public:
   TCurlSession();
   ~TCurlSession();
 
-  // Server reply lines of the last request, the last 4xx/5xx (SMTP) or "-ERR" (POP3) line.
+  // Server reply lines of the last request: the last line, and the last 4xx/5xx (SMTP)
+  // reply with all its lines (CR LF between them) or "-ERR" (POP3) line.
   std::string lastReply;
   std::string lastError;
   std::string headerLines;  // every reply line of the last request, CR LF kept
@@ -44,7 +45,8 @@ public:
   // Runs the request on the owning thread. Returns the curl code; a Cut from another
   // thread makes it CURLE_ABORTED_BY_CALLBACK and closes the handle.
   CURLcode Perform();
-  // True while a live connection is kept in the handle (or a request is running).
+  // True while a live connection is kept in the handle (or a request is running). Any
+  // thread may ask; the handle is not touched.
   bool Connected();
   // Closes the handle (the protocol's QUIT on a live connection). From another thread it
   // cuts: the connection's socket is shut down at once, without QUIT; while a request runs
@@ -73,7 +75,10 @@ private:
   void ShutDownSocket();
   void Touch() { lastActivity_ = std::chrono::steady_clock::now(); }
 
-  CURL* curl_ = nullptr;
+  CURL* curl_ = nullptr;  // set by the owning thread under lock_
+  curl_socket_t liveSocket_ = CURL_SOCKET_BAD;  // the connection after the last request (lock_)
+  std::string replyLines_;  // the lines of a reply still coming (SMTP "250-...")
+  static constexpr size_t kMaxReplyLines = 65536;
   char errbuf_[CURL_ERROR_SIZE] = {0};
   std::mutex lock_;
   bool busy_ = false;
