@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "net/IdSMTP.h"
@@ -298,6 +299,34 @@ TEST(Smtp, DisconnectFromAnotherThreadWhileIdle) {
   std::thread([&] { error = ErrorOf([&] { c.Send(SimpleMessage("a@example.org", "after")); }); }).join();
   EXPECT_EQ(error, "(no error)");
   ASSERT_TRUE(server.WaitForMessages(1, 5000));
+}
+
+// The mailing run's supervisor asks a sender's client whether it is connected at any
+// moment, also while the sender makes its handle or sets it up between requests. Under
+// ThreadSanitizer (LARKPOST_TSAN) this shows that the question never races the owner.
+TEST(Smtp, AnotherThreadMayAskConnectedWhileTheOwnerWorks) {
+  TSmtpTestServer server;
+  ASSERT_TRUE(server.Ok());
+  constexpr int kRounds = 10, kMessages = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    TIdSMTP c;
+    Configure(c, server.Port());
+    std::atomic<bool> done{false};
+    std::string error;
+    std::thread owner([&] {
+      error = ErrorOf([&] {
+        c.Connect();
+        for (int i = 0; i < kMessages; ++i) c.Send(SimpleMessage("a@example.org", "round " + std::to_string(round)));
+        c.Disconnect();
+      });
+      done = true;
+    });
+    while (!done) c.Connected();
+    owner.join();
+    EXPECT_EQ(error, "(no error)");
+    EXPECT_FALSE(c.Connected());
+  }
+  EXPECT_TRUE(server.WaitForMessages(kRounds * kMessages, 10000));
 }
 
 namespace {
