@@ -266,6 +266,7 @@ TTableWorkspace::~TTableWorkspace() {
   ADOQuery1.AfterClose = nullptr;
   ADOQuery1.AfterPost = nullptr;
   ADOQuery1.AfterScroll = nullptr;
+  ADOQuery1.AfterCancel = nullptr;
   ADOQuery1.Close();
 }
 
@@ -293,6 +294,8 @@ void TTableWorkspace::HookEvents() {
   ADOQuery1.AfterScroll = [this](TDataSet& ds) {
     host_->ShowRecordCounter(RecordCounterText(ds.RecNo(), ds.RecordCount()));
   };
+  // A new record given up: the counter shows the record the cursor is back on.
+  ADOQuery1.AfterCancel = ADOQuery1.AfterScroll;
 }
 
 std::vector<std::string> TTableWorkspace::FieldNames() {

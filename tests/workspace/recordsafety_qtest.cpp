@@ -223,6 +223,7 @@ private slots:
       QVERIFY2(boxes.shown.empty(), command);
       QVERIFY(!e->isVisible());
       QCOMPARE(Ws().ADOQuery1.State(), dsBrowse);
+      QCOMPARE(w_->findChild<QLabel*>("StatusBar2Panel0")->text(), QString("Record 1 of 3"));
     }
     w_->Tables().CloseTable0Click();
     QCOMPARE(ReadBack(path).size(), size_t(3));
