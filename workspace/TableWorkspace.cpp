@@ -642,6 +642,8 @@ void TTableWorkspace::ApplySortOrder() {
       Sort = TSortState{};
       ADOQuery1.SetSort({});
     }
+    // The record stays; its number in the new order does not.
+    host_->ShowRecordCounter(RecordCounterText(ADOQuery1.RecNo(), ADOQuery1.RecordCount()));
   }
   host_->UpdateControls();
 }

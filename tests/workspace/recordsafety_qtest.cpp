@@ -238,13 +238,18 @@ private slots:
     WritePeople(sorted);
     WritePeople(plain, 5);
     // AGE DESC into the sorted table's view configuration.
+    QLabel* counter = w_->findChild<QLabel*>("StatusBar2Panel0");
+    QVERIFY(counter);
     Open(sorted);
+    Ws().ADOQuery1.SetRecNo(3);
     const int age = Ws().ADOQuery1.FieldIndex("AGE");
     w_->Tables().RxDBGrid1TitleBtnClick(age);
     w_->Tables().Descend0Click();
+    // Sorting keeps the record and counts it where the new order puts it.
+    QCOMPARE(Ws().ADOQuery1.FieldByName("NAME").AsString(), std::string("Carl"));
+    QCOMPARE(counter->text(), QString::fromStdString(RecordCounterText(Ws().ADOQuery1.RecNo(), 10)));
+    QVERIFY(Ws().ADOQuery1.RecNo() != 3);
     w_->Tables().CloseTable0Click();
-    QLabel* counter = w_->findChild<QLabel*>("StatusBar2Panel0");
-    QVERIFY(counter);
 
     Open(sorted);
     QCOMPARE(w_->Tables().SortText(), std::string("AGE DESC"));
