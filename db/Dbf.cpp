@@ -214,6 +214,7 @@ void TDbfMemoFile::Close() { file_.Close(); }
 
 bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
   bytes.clear();
+  cut_ = false;
   if (!file_.IsOpen() || block == 0) return false;
   const int64_t size = file_.Size();
   const int64_t start = static_cast<int64_t>(block) * blockSize_;
@@ -237,6 +238,7 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
     const int64_t stored = static_cast<int64_t>(GetLEU32(head + 4)) - 8;
     const bool fits = stored <= avail;
     const int64_t want = fits ? std::min<int64_t>(std::max<int64_t>(stored, 0) + 9, avail) : avail;
+    cut_ = !fits;
     if (want <= 0) return true;
     std::string data(static_cast<size_t>(want), '\0');
     file_.Seek(dataStart);
@@ -250,6 +252,7 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
     return true;
   }
   if (length >= 0) {
+    cut_ = length > size - dataStart;
     length = std::min<int64_t>(length, size - dataStart);
     if (length <= 0) return true;
     bytes.resize(static_cast<size_t>(length));
@@ -265,7 +268,10 @@ bool TDbfMemoFile::Read(uint32_t block, std::string& bytes) {
   char buf[4096];
   for (;;) {
     int64_t n = file_.Read(buf, sizeof buf);
-    if (n <= 0) break;
+    if (n <= 0) {
+      cut_ = true;  // the file ended before the mark
+      break;
+    }
     const char* end = static_cast<const char*>(std::memchr(buf, 0x1A, static_cast<size_t>(n)));
     if (end) {
       bytes.append(buf, static_cast<size_t>(end - buf));
@@ -372,6 +378,7 @@ void TDbfFile::Open(const std::string& path, bool writable) {
 
 void TDbfFile::Close() {
   memoMissing_ = false;
+  memoDamaged_ = false;
   file_.Close();
   memo_.Close();
   fields_.clear();
@@ -381,7 +388,7 @@ void TDbfFile::Close() {
 
 void TDbfFile::ReadHeader() {
   const int64_t size = file_.Size();
-  auto damaged = [&](const std::string& why) { return EDatabaseError("The table is damaged (" + why + "): " + path_); };
+  auto damaged = [&](const std::string& why) { return EDatabaseError("The table is damaged: " + why + ": " + path_); };
   unsigned char h[32];
   if (size < 32 || !file_.ReadExact(h, 32)) throw damaged("file too short");
   header_.Version = h[0];
@@ -401,9 +408,13 @@ void TDbfFile::ReadHeader() {
   std::string desc(static_cast<size_t>(header_.HeaderLength - 32), '\0');
   if (!file_.ReadExact(desc.data(), static_cast<int64_t>(desc.size()))) throw damaged("truncated field descriptors");
   fields_.clear();
+  bool ended = false;
   for (int i = 0; i < maxFields; ++i) {
     const unsigned char* d = reinterpret_cast<const unsigned char*>(desc.data()) + 32 * i;
-    if (d[0] == 0x0D) break;
+    if (d[0] == 0x0D) {
+      ended = true;
+      break;
+    }
     TDbfFieldDef f;
     size_t n = 0;
     while (n < 11 && d[n] != 0) ++n;
@@ -413,15 +424,22 @@ void TDbfFile::ReadHeader() {
     f.Length = d[16];
     f.Decimals = d[17];
     f.Flags = d[18];
+    // Every later field would be read from the wrong bytes, and written there too.
+    if (f.Length == 0) throw damaged("the field " + f.Name + " has the length 0");
     fields_.push_back(f);
   }
+  // What follows the last whole descriptor inside the header must end the list: a
+  // descriptor cut by the header's end leaves the header length short of the fields.
+  const size_t rest = desc.size() - 32 * static_cast<size_t>(maxFields);
+  if (!ended && rest > 0 && desc[32 * static_cast<size_t>(maxFields)] != '\x0D')
+    throw damaged("a field descriptor runs past the end of the header");
   if (fields_.empty()) throw damaged("no field descriptors");
   int offset = 1;
   for (auto& f : fields_) {
     f.Offset = offset;
     offset += f.Length;
   }
-  if (offset > header_.RecordLength) throw damaged("record length does not fit the fields");
+  if (offset > header_.RecordLength) throw damaged("the fields do not fit the record length");
   const uint64_t inFile = static_cast<uint64_t>(size - header_.HeaderLength) / header_.RecordLength;
   usable_ = static_cast<uint32_t>(std::min<uint64_t>(header_.RecordCount, inFile));
   visible_.clear();
@@ -496,7 +514,7 @@ void TDbfFile::OpenMemo(bool writable) {
     // Records that point at memos have lost them: say so, and never make up a memo
     // file whose blocks would collide with theirs. A table that never held a memo
     // gets one, in its own format, when a memo is first written.
-    if (AnyMemoReferenced()) {
+    if (HighestMemoBlock() > 0) {
       memoMissing_ = true;
       return;
     }
@@ -504,32 +522,48 @@ void TDbfFile::OpenMemo(bool writable) {
     flavour = DbfMemoFlavour(header_.Version);
     if (!TDbfMemoFile::CreateFor(memoPath_, flavour)) return;
   }
-  memo_.Open(memoPath_, flavour, writable);
+  if (memo_.Open(memoPath_, flavour, writable)) CheckMemoLength();
 }
 
-bool TDbfFile::AnyMemoReferenced() {
+void TDbfFile::CheckMemoLength() {
+  // A memo file cut short: the last memo named must start inside it and end there.
+  const uint32_t highest = HighestMemoBlock();
+  if (highest == 0) return;
+  std::string bytes;
+  if (static_cast<int64_t>(highest) * memo_.BlockSize() >= memo_.Size() || !memo_.Read(highest, bytes) ||
+      memo_.LastReadCut())
+    memoDamaged_ = true;
+}
+
+uint32_t TDbfFile::MemoBlockOf(const TDbfFieldDef& f, const char* record) const {
+  const char* raw = record + f.Offset;
+  if (f.Length == 4) return GetLEU32(reinterpret_cast<const unsigned char*>(raw));
+  const std::string s = TrimSpaces(raw, f.Length, true);
+  uint32_t block = 0;
+  if (s.empty() || std::from_chars(s.data(), s.data() + s.size(), block).ec != std::errc()) return 0;
+  return block;
+}
+
+uint32_t TDbfFile::HighestMemoBlock() {
   const uint32_t recLen = header_.RecordLength;
   const uint32_t chunk = std::max<uint32_t>(1, (1u << 20) / recLen);
+  std::vector<const TDbfFieldDef*> memos;
+  for (const auto& f : fields_) {
+    const TFieldType t = DataSetField(f).DataType;
+    if (t == ftMemo || t == ftBlob) memos.push_back(&f);
+  }
+  uint32_t highest = 0;
   std::string buf;
-  for (uint32_t first = 0; first < usable_; first += chunk) {
+  for (uint32_t first = 0; first < usable_ && !memos.empty(); first += chunk) {
     const uint32_t count = std::min(chunk, usable_ - first);
-    if (!ReadRecords(first, count, buf)) return false;
+    if (!ReadRecords(first, count, buf)) break;
     for (uint32_t r = 0; r < count; ++r) {
       const char* rec = buf.data() + static_cast<size_t>(r) * recLen;
-      for (const auto& f : fields_) {
-        const TFieldType t = DataSetField(f).DataType;
-        if (t != ftMemo && t != ftBlob) continue;
-        const char* raw = rec + f.Offset;
-        if (f.Length == 4) {
-          if (GetLEU32(reinterpret_cast<const unsigned char*>(raw)) != 0) return true;
-          continue;
-        }
-        for (size_t i = 0; i < f.Length; ++i)
-          if (raw[i] >= '1' && raw[i] <= '9') return true;
-      }
+      for (const TDbfFieldDef* f : memos)
+        if (!NullFlagSet(*f, rec)) highest = std::max(highest, MemoBlockOf(*f, rec));
     }
   }
-  return false;
+  return highest;
 }
 
 std::vector<std::string> TDbfFile::OpenWarnings() const {
@@ -538,6 +572,8 @@ std::vector<std::string> TDbfFile::OpenWarnings() const {
     out.push_back("The table is damaged: " + std::to_string(header_.RecordCount) + " records declared, " +
                   std::to_string(usable_) + " could be read: " + path_);
   if (memoMissing_) out.push_back("The memo file is missing: " + memoPath_);
+  if (memoDamaged_)
+    out.push_back("The table is damaged: its memo file ends before the memos its records name: " + memoPath_);
   return out;
 }
 
@@ -667,17 +703,13 @@ TValue TDbfFile::DecodeField(const TDbfFieldDef& f, const char* record) {
     }
     case ftMemo:
     case ftBlob: {
-      uint32_t block = 0;
-      if (n == 4) {
-        block = GetLEU32(u);
-      } else {
-        std::string s = TrimSpaces(raw, n, true);
-        if (s.empty()) return {};
-        auto r = std::from_chars(s.data(), s.data() + s.size(), block);
-        if (r.ec != std::errc()) return {};
-      }
+      const uint32_t block = MemoBlockOf(f, record);
+      if (block == 0) return {};
       std::string bytes;
-      if (block == 0 || !memo_.Read(block, bytes) || bytes.empty()) return {};
+      const bool read = memo_.Read(block, bytes);
+      // A memo the memo file does not hold (whole) is damage to tell, not an empty memo.
+      if (memo_.IsOpen() && (!read || memo_.LastReadCut())) memoDamaged_ = true;
+      if (!read || bytes.empty()) return {};
       if (type == ftMemo) return ToUtf8(bytes);
       return bytes;
     }
@@ -783,6 +815,9 @@ void TDbfFile::EncodeField(const TDbfFieldDef& f, const TValue& v, char* record)
         return;
       }
       if (memoMissing_) throw EDatabaseError("The memo file is missing: " + memoPath_);
+      if (memoDamaged_)
+        throw EDatabaseError("The memo file is damaged: no memo can be written into it before it is mended: " +
+                             memoPath_);
       if (!memo_.IsOpen()) throw EDatabaseError("Cannot write the memo file: " + memoPath_);
       std::string bytes = type == ftMemo ? (codePage_ ? Utf8ToCodePage(text, codePage_) : text) : text;
       uint32_t block = 0;

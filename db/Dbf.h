@@ -82,8 +82,11 @@ public:
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
   // The bytes of the memo that starts at block; false when the block lies outside
-  // the file. Never reads past the end of the file.
+  // the file. Never reads past the end of the file: a memo the file ends inside is
+  // read as far as it goes, and LastReadCut says so.
   bool Read(uint32_t block, std::string& bytes);
+  bool LastReadCut() const { return cut_; }
+  int64_t Size() const { return file_.IsOpen() ? file_.Size() : 0; }
   // Appends the memo at the next free block and updates the header. On failure the
   // file is put back as it was and false is returned.
   bool Append(const std::string& bytes, uint32_t& block);
@@ -102,6 +105,7 @@ private:
   TFlavour flavour_ = mfDBase3;
   uint32_t blockSize_ = 512;
   mutable std::string header_;  // the first bytes as they were at the mark (empty: no append since)
+  bool cut_ = false;
 };
 
 // The memo format that belongs to a table of this version byte.
@@ -125,6 +129,9 @@ public:
   const std::string& MemoPath() const { return memoPath_; }
   // True when records point at memos but the memo file is not there.
   bool MemoMissing() const { return memoMissing_; }
+  // True when the memo file ends before the memos its records name: nothing is
+  // written into it then (its next blocks are still named by records).
+  bool MemoDamaged() const { return memoDamaged_; }
   // What is wrong with a table that still opened: fewer records than declared, a
   // missing memo file. One message each, for the user.
   std::vector<std::string> OpenWarnings() const;
@@ -158,7 +165,11 @@ private:
   bool NullFlagSet(const TDbfFieldDef& f, const char* record) const;
   void SetNullFlag(const TDbfFieldDef& f, char* record, bool on) const;
   void OpenMemo(bool writable);
-  bool AnyMemoReferenced();
+  // The memo block a memo field of the record names (0: none).
+  uint32_t MemoBlockOf(const TDbfFieldDef& f, const char* record) const;
+  // The highest memo block any record names, 0 when none.
+  uint32_t HighestMemoBlock();
+  void CheckMemoLength();
 
   std::string path_, memoPath_;
   TFileHandle file_;
@@ -168,6 +179,7 @@ private:
   std::vector<int> visible_;
   int nullFlags_ = -1;  // index of the null-flags field
   bool memoMissing_ = false;
+  bool memoDamaged_ = false;
   uint32_t usable_ = 0;
   int codePage_ = 0;
   TDbfMemoFile memo_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "db/DataSet.h"
+#include "platform/Dispatcher.h"
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
@@ -155,7 +156,7 @@ bool TRowRules::CalcFieldValue(const std::string& upperName, TCalcFieldType type
   TCalcFieldDef def;
   if (!calc_->FindCalcField(upperName, def)) return false;
   if (std::find(CalcFieldStack.begin(), CalcFieldStack.end(), upperName) != CalcFieldStack.end()) {
-    ErrorBox("Repeated call of identifier \"" + upperName + "\"");
+    Tell("Repeated call of identifier \"" + upperName + "\"");
     EvalStopFlag = true;
     return false;
   }
@@ -235,7 +236,7 @@ void TRowRules::ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, in
     } else if (InHighlightEval) {
       const bool wasOn = HighlightOn;
       HighlightOn = false;
-      if (wasOn) ErrorBox(text);
+      if (wasOn) Tell(text);
     } else {
       EvalStopFlag = true;
       ErrorBox(text);
@@ -252,10 +253,36 @@ void TRowRules::ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, in
     if (!HighlightOn) return;
     HighlightOn = false;
     const int slot = Handle - FirstHighlightHandle;
-    view_->ShowFilterPage();
-    view_->ShowHighlightSlot(slot, ErrorPlace);
-    ErrorBox("Error in Expression of " + HighlightColorNames()[slot] + " color with Description:" +
-             Quoted(description));
+    Tell("Error in Expression of " + HighlightColorNames()[slot] + " color with Description:" + Quoted(description),
+         slot, ErrorPlace);
+  }
+}
+
+void TRowRules::Tell(const std::string& text, int slot, int place) {
+  const bool first = pendingReports_.empty();
+  pendingReports_.push_back({text, slot, place});
+  if (!colouringRow_) {
+    ShowPendingReports();
+    return;
+  }
+  // The rules run while the grid paints: a box (or a page switch) there would paint
+  // again from inside the paint. Noted now, shown once the paint is over.
+  if (!first) return;
+  std::weak_ptr<bool> alive = alive_;
+  PostToMainThread([this, alive] {
+    if (!alive.expired()) ShowPendingReports();
+  });
+}
+
+void TRowRules::ShowPendingReports() {
+  const std::vector<TPendingReport> reports = std::move(pendingReports_);
+  pendingReports_.clear();
+  for (const TPendingReport& r : reports) {
+    if (r.Slot >= 0) {
+      view_->ShowFilterPage();
+      view_->ShowHighlightSlot(r.Slot, r.Place);
+    }
+    ErrorBox(r.Text);
   }
 }
 
@@ -294,6 +321,12 @@ int TRowRules::EvaluateRowColor(IFieldSource& row) {
   InHighlightEval = true;
   FieldSourceDataSet = &row;
   if (!HighlightOn || !view_->HighlightChecked()) return DefaultRowColor;
+  struct TColouring {
+    bool& on;
+    const bool was = on;
+    ~TColouring() { on = was; }
+  } colouring{colouringRow_};
+  colouringRow_ = true;
   for (int i = 0; i < HighlightSlotCount; ++i) {
     if (!HighlightSlots[i].Enabled) continue;
     bool result = false;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -149,6 +150,19 @@ private:
   void TypedLookUp(const std::string& VarName, TCalcFieldType type, bool& Found, T& Value);
   bool FindTableField(const std::string& upperName, int& index);
   bool CalcFieldValue(const std::string& upperName, TCalcFieldType type, TValueCell& value);
+  // An error box, with the Filter page on the rule's slot when slot is one. While a
+  // row's colour is worked out it is shown after the paint, through the main-thread
+  // dispatcher.
+  void Tell(const std::string& text, int slot = -1, int place = 0);
+  void ShowPendingReports();
+  struct TPendingReport {
+    std::string Text;
+    int Slot = -1;
+    int Place = 0;
+  };
+  std::vector<TPendingReport> pendingReports_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for what was posted
+  bool colouringRow_ = false;  // a row's colour is being worked out (the grid paints)
 
   // What a calculated field was last compiled from.
   struct TCalcFieldSlot {

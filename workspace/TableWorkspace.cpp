@@ -108,6 +108,12 @@ void AddRecentValue(std::vector<std::string>& list, const std::string& text) {
   while (static_cast<int>(list.size()) > PickListLimit) list.pop_back();
 }
 
+bool AllFieldsNull(TDataSet& ds) {
+  for (int i = 0; i < ds.FieldCount(); ++i)
+    if (!ds.Fields(i).IsNull()) return false;
+  return true;
+}
+
 std::string RecordCounterText(int recNo, int recordCount) {
   return "Record " + std::to_string(recNo) + " of " + std::to_string(recordCount);
 }
@@ -260,6 +266,7 @@ TTableWorkspace::~TTableWorkspace() {
   ADOQuery1.AfterClose = nullptr;
   ADOQuery1.AfterPost = nullptr;
   ADOQuery1.AfterScroll = nullptr;
+  ADOQuery1.AfterCancel = nullptr;
   ADOQuery1.Close();
 }
 
@@ -287,6 +294,8 @@ void TTableWorkspace::HookEvents() {
   ADOQuery1.AfterScroll = [this](TDataSet& ds) {
     host_->ShowRecordCounter(RecordCounterText(ds.RecNo(), ds.RecordCount()));
   };
+  // A new record given up: the counter shows the record the cursor is back on.
+  ADOQuery1.AfterCancel = ADOQuery1.AfterScroll;
 }
 
 std::vector<std::string> TTableWorkspace::FieldNames() {
@@ -325,6 +334,8 @@ void TTableWorkspace::AfterClose() {
   SQLQueryMode = false;
   TableName.clear();
   Sort = TSortState{};
+  // The next table opens in its own order, not this one's.
+  ADOQuery1.SetSort({});
   ADOQuery1.SetFiltered(false);
   host_->DropRowFilter();
   host_->ShowRecordCounter({});
@@ -399,6 +410,12 @@ void TTableWorkspace::OpenTableQuery() {
   if (!damage.empty()) MessageService().Show(TMsgKind::Warning, damage, "Warning", TMsgButtons::OK);
   host_->UpdateControls();
   ApplyColumnWidths();
+  GoToFirstRecord();
+}
+
+void TTableWorkspace::GoToFirstRecord() {
+  // The stored sort is applied after the open: start at the first record of that order.
+  if (IsOpen() && ADOQuery1.State() == dsBrowse) ADOQuery1.First();
 }
 
 void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std::string& sql) {
@@ -421,21 +438,24 @@ void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std:
     throw;
   }
   ApplyColumnWidths();
+  GoToFirstRecord();
   host_->UpdateControls();
 }
 
 // --- records ------------------------------------------------------------------
 
 bool TTableWorkspace::PostPending() {
-  if (!IsOpen() || (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert)) return true;
+  if (!IsOpen()) return true;
+  const bool typed = host_->FinishCellEdit();
+  if (ADOQuery1.State() != dsEdit && ADOQuery1.State() != dsInsert) return typed;
   // A cell typed into the grid is shown as changed: closing must not drop it
   // silently. An untouched new or edited record is simply left.
   if (!ADOQuery1.Modified()) {
     ADOQuery1.Cancel();
-    return true;
+    return typed;
   }
   try {
-    return PostRecord();
+    return PostRecord() && typed;
   } catch (const std::exception& e) {
     ErrorBox(e.what());
     return false;
@@ -457,6 +477,11 @@ bool TTableWorkspace::PostRecord() {
     FreeTableState();
     return false;
   }
+  if (ADOQuery1.State() == dsInsert && AllFieldsNull(ADOQuery1)) {
+    // Nothing to write: a blank record never reaches the file.
+    CancelRecord();
+    return true;
+  }
   ADOQuery1.Post();  // the AfterPost event writes the batch
   return true;
 }
@@ -470,8 +495,9 @@ void TTableWorkspace::CancelRecord() {
 }
 
 void TTableWorkspace::AppendRecord() {
-  if (!IsOpen()) return;
+  if (!IsOpen() || !host_->FinishCellEdit()) return;
   if (ADOQuery1.State() != dsBrowse && !PostRecord()) return;
+  if (ADOQuery1.State() != dsBrowse) return;  // the post was refused: the record stays
   ADOQuery1.Append();
 }
 
@@ -547,7 +573,7 @@ void TTableWorkspace::DeleteCurrent() {
 }
 
 void TTableWorkspace::DeleteRecords() {
-  if (!IsOpen()) return;
+  if (!IsOpen() || !host_->FinishCellEdit()) return;
   std::vector<int> rows = host_->SelectedRows();
   const bool multi = rows.size() > 1;
   if (host_->ConfirmDeleteOption()) {
@@ -616,6 +642,8 @@ void TTableWorkspace::ApplySortOrder() {
       Sort = TSortState{};
       ADOQuery1.SetSort({});
     }
+    // The record stays; its number in the new order does not.
+    host_->ShowRecordCounter(RecordCounterText(ADOQuery1.RecNo(), ADOQuery1.RecordCount()));
   }
   host_->UpdateControls();
 }

@@ -65,6 +65,9 @@ void AddRecentValue(std::vector<std::string>& list, const std::string& text);
 // "Record 3 of 120".
 std::string RecordCounterText(int recNo, int recordCount);
 
+// The current record (the edit buffer while editing) holds no value at all.
+bool AllFieldsNull(TDataSet& ds);
+
 struct TRecordActions {
   bool Apply = false, Restore = false, New = false, Delete = false;
   bool operator==(const TRecordActions&) const = default;
@@ -145,6 +148,10 @@ public:
   virtual void ClearSelection() {}
   virtual void SelectRows(const std::vector<int>& /*recNos*/) {}
   virtual void ProcessOneMessage() {}
+  // A value typed into a grid cell and not yet handed to the record goes in now,
+  // before anything moves or adds a record. False when it was refused (the user
+  // was told; what was typed stays to be mended).
+  virtual bool FinishCellEdit() { return true; }
   virtual void ShowDatabasePage() { UpdateControls(); }
   // The delete confirmation: true for Yes; dontAsk gets the check box.
   virtual bool ConfirmDelete(const std::string& /*question*/, bool& dontAsk) {
@@ -216,12 +223,14 @@ public:
   void CloseConnection();
 
   // Record operations of the grid and the record editor; errors of a read-only table
-  // or of a failed batch update are handled here (false then).
+  // or of a failed batch update are handled here (false then). A new record whose
+  // fields are all null is not posted: it is dropped.
   bool PostRecord();
   // Before the table closes or reopens: posts a changed record, cancels an
   // unchanged one. False when the post failed (the user was told).
   bool PostPending();
   void CancelRecord();
+  // Posts or drops the pending record first; stays put when that fails.
   void AppendRecord();
   void EditRecord();
   void DeleteRecords();
@@ -262,6 +271,7 @@ private:
   void AfterPost();
   void AfterDelete();
   void OpenQuery();
+  void GoToFirstRecord();
   void ReportUnsaved(const std::vector<TValue>& values);
   std::string CurrentConfigPath() const;
   // Where the open table's view configuration was read from, and goes back to.

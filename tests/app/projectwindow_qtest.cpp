@@ -426,6 +426,38 @@ private slots:
     DestroyWindows(w);
   }
 
+  // A field picked with the mouse shows its type and expression and can be
+  // deleted, as one picked with the arrow keys.
+  void calculatedFieldPickedWithTheMouse() {
+    TScopedScriptedMessages boxes;
+    TLPMain* w = Start();
+    TProjectUi& p = ProjectOf(*w);
+    TCalcFieldsPage& page = w->CalcFieldsPage();
+    w->Action("NewMail0")->trigger();
+    AddField(*w, "AGE2");
+    AddField(*w, "FULL");
+    p.Project.SetCalcExpression("AGE2", "Age * 2");
+    p.Project.SetCalcType("AGE2", cftInteger);
+    p.Project.SetCalcExpression("FULL", "F_Name + L_Name");
+    w->findChild<QTabWidget*>("PageControl1")->setCurrentWidget(&page);
+    QListWidget* list = page.ListBox1;
+    QCOMPARE(list->currentRow(), 1);  // the field added last
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(page.Memo2->toPlainText(), QString("Age * 2"));
+    QCOMPARE(page.ComboBox1->currentText(), QString("Integer"));
+    QVERIFY(page.Button14->isEnabled() && page.Memo2->isEnabled() && page.ComboBox1->isEnabled());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    QCOMPARE(page.Memo2->toPlainText(), QString("F_Name + L_Name"));
+    QCOMPARE(page.ComboBox1->currentText(), QString("String"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(page.Memo2->toPlainText(), QString("Age * 2"));
+    QVERIFY(page.Button14->isEnabled());
+    QVERIFY(boxes.shown.empty());
+    w->SetModified(false);
+    DestroyWindows(w);
+  }
+
   // Grid colours: the sorted column in the Options colour, the rules' colours
   // per record, the default colour without the highlight, and a sideways
   // scroll working the rows out again.

@@ -158,3 +158,102 @@ TEST(DbfFormat, MemoFlavoursRoundTrip) {
   EXPECT_EQ(bytes[0], 3);  // next free block
   fs::remove_all(dir);
 }
+
+// A header whose fields cannot be where it says is a damaged table: it does not
+// open, and nothing is written into it.
+TEST(DamagedTables, HeaderFieldsThatDoNotFitAreDamage) {
+  const std::string dir = MakeTempDir("damagedhead");
+  const std::string good = Slurp(TestDataDir() + "/dbf/dbase3plus_cars_del.dbf");
+  const uint16_t head = static_cast<uint16_t>(static_cast<unsigned char>(good[8]) | static_cast<unsigned char>(good[9]) << 8);
+  struct TCase {
+    const char* what;
+    std::function<void(std::string&)> damage;
+    const char* why;
+  } cases[] = {
+      {"a field of length 0", [](std::string& b) { b[32 + 16] = 0; }, "the field NAME has the length 0"},
+      {"a later field of length 0", [](std::string& b) { b[64 + 16] = 0; }, "the field YEAR has the length 0"},
+      {"fields longer than the record", [](std::string& b) { b[32 + 16] = static_cast<char>(200); },
+       "the fields do not fit the record length"},
+      {"the last descriptor past the header's end", [head](std::string& b) { Put16(b, 8, head - 32); },
+       "a field descriptor runs past the end of the header"},
+      {"a descriptor cut by the header's end", [head](std::string& b) { Put16(b, 8, head - 16); },
+       "a field descriptor runs past the end of the header"},
+  };
+  for (const auto& c : cases) {
+    std::string b = good;
+    c.damage(b);
+    Spit(dir + "/t.dbf", b);
+    fs::copy_file(TestDataDir() + "/dbf/dbase3plus_cars_del.dbt", dir + "/t.dbt", fs::copy_options::overwrite_existing);
+    TADOConnection conn;
+    conn.ConnectionString = DbfConnectionString(dir);
+    TADOQuery q;
+    q.SetConnection(&conn);
+    q.SQL = "SELECT * FROM \"t.dbf\"";
+    std::string message;
+    try {
+      q.Open();
+    } catch (const EDatabaseError& e) {
+      message = e.what();
+    }
+    EXPECT_FALSE(q.Active()) << c.what;
+    EXPECT_EQ(message, "The table is damaged: " + std::string(c.why) + ": " + dir + "/t.dbf") << c.what;
+    EXPECT_EQ(Slurp(dir + "/t.dbf"), b) << c.what;
+  }
+  fs::remove_all(dir);
+}
+
+// A memo file cut short: said once at the open, the table still reads, and no memo
+// is written into blocks that records still name.
+TEST(DamagedTables, MemoFileCutShort) {
+  const std::string dir = MakeTempDir("memocut");
+  const std::string table = Slurp(TestDataDir() + "/dbf/dbase3plus_cars_del.dbf");
+  const std::string memos = Slurp(TestDataDir() + "/dbf/dbase3plus_cars_del.dbt");
+  const std::string warning =
+      "The table is damaged: its memo file ends before the memos its records name: " + dir + "/t.dbt";
+  for (size_t size : {size_t(0), size_t(2), size_t(300), size_t(600), memos.size() - 6}) {
+    Spit(dir + "/t.dbf", table);
+    const std::string cut = memos.substr(0, size);
+    Spit(dir + "/t.dbt", cut);
+    TADOConnection conn;
+    conn.ConnectionString = DbfConnectionString(dir);
+    {
+      TADOQuery q;
+      OpenTable(conn, q, "t");
+      EXPECT_EQ(q.OpenWarnings(), std::vector<std::string>{warning}) << size;
+      ASSERT_EQ(q.RecordCount(), 3) << size;
+      EXPECT_EQ(q.FieldByName("NAME").AsString(), "PASSAT");
+      q.Last();
+      q.Edit();
+      q.FieldByName("DESCR").SetAsString("a new memo");
+      q.Post();
+      try {
+        q.UpdateBatch();
+        ADD_FAILURE() << size << ": a memo was written";
+      } catch (const EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.what()), "The memo file is damaged: no memo can be written into it before it is "
+                                         "mended: " + dir + "/t.dbt");
+      }
+    }
+    EXPECT_EQ(Slurp(dir + "/t.dbt"), cut) << size;
+    EXPECT_EQ(Slurp(dir + "/t.dbf"), table) << size;
+    // The other fields are still written.
+    TADOQuery q;
+    OpenTable(conn, q, "t");
+    q.Edit();
+    q.FieldByName("NAME").SetAsString("GOLF");
+    q.Post();
+    q.UpdateBatch();
+    q.Close();
+    q.Open();
+    EXPECT_EQ(q.FieldByName("NAME").AsString(), "GOLF") << size;
+    EXPECT_EQ(Slurp(dir + "/t.dbt"), cut) << size;
+  }
+  // Whole again: no word.
+  Spit(dir + "/t.dbt", memos);
+  TADOConnection conn;
+  conn.ConnectionString = DbfConnectionString(dir);
+  TADOQuery q;
+  OpenTable(conn, q, "t");
+  EXPECT_TRUE(q.OpenWarnings().empty());
+  fs::remove_all(dir);
+}

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "db/DataSet.h"
+#include "platform/Dispatcher.h"
 #include "platform/MessageBox.h"
 #include "workspace/RowRules.h"
 
@@ -463,6 +464,48 @@ TEST_F(RowRules, FirstTrueRuleWinsAndFailingRulesAreSkipped) {
   EXPECT_EQ(view.calls, (std::vector<std::string>{"page", "slot 0 caret 4"}));
   table->Next();
   EXPECT_EQ(rules.EvaluateRowColor(*table), DefaultRowColor);
+  EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// The rules run while the grid paints: their errors (a rule's own, a calculated
+// field's, a repeated name) wait for the paint to end, then show once.
+TEST_F(RowRules, ErrorsWhileColouringAreShownAfterThePaint) {
+  calc.Add("LOOP", cftBoolean, "LOOP");
+  calc.Add("BAD", cftBoolean, "Nope");
+  const struct {
+    const char* rule;
+    int colour;  // a repeated name stops the evaluation of the rest
+    std::vector<std::string> view;
+    const char* text;
+  } cases[] = {
+      {"Nope", 7, {"page", "slot 2 caret 4"}, "Error in Expression of Green color with Description:"},
+      {"BAD", 7, {}, "Error in expression of Calculated Field \"BAD\" with description:"},
+      {"LOOP", DefaultRowColor, {}, "Repeated call of identifier \"LOOP\""},
+  };
+  for (const auto& c : cases) {
+    TManualDispatcher dispatcher;
+    TScopedDispatcher installed(&dispatcher);
+    boxes.shown.clear();
+    view.calls.clear();
+    rules.HighlightSlots[2] = {true, c.rule, rules.HighlightSlots[2].Color};
+    rules.HighlightSlots[7] = {true, "Age > 10", rules.HighlightSlots[7].Color};
+    rules.CompileRowExpressions("");
+    table->First();
+    EXPECT_EQ(rules.EvaluateRowColor(*table), c.colour) << c.rule;
+    table->Next();
+    rules.EvaluateRowColor(*table);
+    EXPECT_TRUE(Boxes().empty()) << c.rule;
+    EXPECT_TRUE(view.calls.empty()) << c.rule;
+    EXPECT_EQ(dispatcher.ProcessPending(), 1) << c.rule;
+    ASSERT_EQ(Boxes().size(), 1u) << c.rule;
+    EXPECT_EQ(Boxes()[0].rfind(c.text, 0), 0u) << Boxes()[0];
+    EXPECT_EQ(view.calls, c.view) << c.rule;
+    EXPECT_EQ(dispatcher.ProcessPending(), 0) << c.rule;
+  }
+  // Outside the colouring a rule's error is shown at once, as before.
+  rules.CompileRowExpressions("");
+  boxes.shown.clear();
+  rules.ReportError(1, 7, 9, 3, "x", FirstHighlightHandle);
   EXPECT_EQ(Boxes().size(), 1u);
 }
 

@@ -47,7 +47,9 @@ TCalcFieldsPage::TCalcFieldsPage(QWidget* parent) : QWidget(parent) {
 
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
   connect(Button14, &QPushButton::clicked, this, [this] { Button14Click(); });
-  connect(ListBox1, &QListWidget::currentRowChanged, this, [this] {
+  // A mouse click makes the row current before it selects it: the field shows once selected,
+  // by the mouse or by the keys.
+  connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
     if (!showing_) ListBox1Click();
   });
   connect(Memo2, &QPlainTextEdit::textChanged, this, [this] { Memo2Change(); });

@@ -63,6 +63,8 @@ TLPMain::TLPMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TLPMain::~TLPMain() {
+  // Children handing the focus on while they are destroyed must not reach the pages already gone.
+  disconnect(focusWatch_);
   // Newest first: a later helper may lean on an earlier one.
   while (!boundChildren_.empty()) {
     QObject* c = boundChildren_.back();
@@ -195,7 +197,7 @@ void TLPMain::FormCreate() {
   SyntaxBuilder1.Build(errorPos);
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
+  focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
 
   UpdateCaption();
   UpdateControls();

@@ -170,6 +170,7 @@ private:
   std::map<std::string, QAction*> actions_;
   TProjectSnapshot project_;
   std::vector<QObject*> boundChildren_;
+  QMetaObject::Connection focusWatch_;
   std::string activeScheme_;
   bool shown_ = false;
   bool closed_ = false;

@@ -52,6 +52,8 @@ QAction* ToolAction(QToolBar* bar, const char* name, const QString& caption) {
   auto* a = new QAction(caption, bar);
   a->setObjectName(name);
   a->setToolTip(caption);
+  // A tool button shows the icon text, which would lose a trailing "...".
+  a->setIconText(caption);
   bar->addAction(a);
   if (QWidget* w = bar->widgetForAction(a)) w->setObjectName(name);
   return a;

@@ -6,7 +6,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 
@@ -195,11 +197,22 @@ Qt::ItemFlags TTableModel::flags(const QModelIndex& index) const {
 }
 
 bool TTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  rejected_ = false;
   if (role != Qt::EditRole || !attached_ || !index.isValid()) return false;
   TDataSet& q = ws_.ADOQuery1;
   const bool inserting = q.State() == dsInsert;
   if (!(inserting && index.row() == currentRow_) && q.RecNo() != index.row() + 1) {
-    if (!ws_.PostRecord()) return false;
+    try {
+      if (!ws_.PostRecord() || q.State() != dsBrowse) {
+        rejected_ = true;
+        return false;
+      }
+    } catch (const std::exception& e) {
+      ErrorBox(e.what());
+      rejected_ = true;
+      return false;
+    }
+    if (index.row() >= q.RecordCount()) return false;
     q.SetRecNo(index.row() + 1);
   }
   const std::string text = ToStdString(value.toString());
@@ -216,21 +229,44 @@ bool TTableModel::setData(const QModelIndex& index, const QVariant& value, int r
       f.SetAsString(text);
   } catch (const std::exception& e) {
     ErrorBox(e.what());
+    rejected_ = true;
     return false;
   }
   emit dataChanged(index, index);
   return true;
 }
 
+// --- the cell editor -------------------------------------------------------------
+
+// Knows the cell editor that is open, so that a command can finish it first.
+class TCellDelegate : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* e = QStyledItemDelegate::createEditor(parent, option, index);
+    editor_ = e;
+    return e;
+  }
+  void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+    if (editor_ == editor) editor_ = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+  }
+  QWidget* OpenEditor() const { return editor_; }
+
+private:
+  mutable QPointer<QWidget> editor_;
+};
+
 // --- the grid ------------------------------------------------------------------
 
 TTableGrid::TTableGrid(TTableWorkspace& ws, QTableView* view, QObject* parent)
-    : QObject(parent), ws_(ws), view_(view), model_(new TTableModel(ws, this)) {
+    : QObject(parent), ws_(ws), view_(view), model_(new TTableModel(ws, this)), delegate_(new TCellDelegate(this)) {
   view_->setModel(model_);
+  view_->setItemDelegate(delegate_);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
+  // A double-click opens the record editor: it must not leave a cell editor behind it.
+  view_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   view_->setWordWrap(false);
   view_->setShowGrid(true);
   view_->setCornerButtonEnabled(false);
@@ -307,6 +343,18 @@ void TTableGrid::CurrentChanged(const QModelIndex& current, const QModelIndex& p
     q.SetRecNo(current.row() + 1);
   following_ = false;
   if (!ok) FollowCursor();
+}
+
+bool TTableGrid::FinishCellEdit() {
+  QWidget* editor = delegate_->OpenEditor();
+  if (!editor) return true;
+  emit delegate_->commitData(editor);
+  if (model_->EditRejected()) {
+    editor->setFocus();
+    return false;
+  }
+  emit delegate_->closeEditor(editor, QAbstractItemDelegate::NoHint);
+  return true;
 }
 
 void TTableGrid::ReportError(const std::string& text) {
@@ -398,7 +446,7 @@ void TTableGrid::SetDatabaseFont(const std::string& family) {
 }
 
 void TTableGrid::RxDBGrid1TitleBtnClick(int fieldIndex) {
-  if (!ws_.IsOpen()) return;
+  if (!ws_.IsOpen() || !FinishCellEdit()) return;
   if (ws_.ADOQuery1.State() == dsEdit || ws_.ADOQuery1.State() == dsInsert) {
     try {
       if (!ws_.PostRecord()) return;

@@ -52,6 +52,9 @@ public:
   // Tells the view that the query changed (rows, order, values).
   void Resync();
 
+  // The last value handed in by the grid's cell editor was refused (the user was told).
+  bool EditRejected() const { return rejected_; }
+
 private:
   const TValue& CellValue(int row, int field) const;
   void OnDataEvent(TDataEvent e);
@@ -64,7 +67,10 @@ private:
   std::string sort_;
   bool filtered_ = false;
   int currentRow_ = -1;
+  bool rejected_ = false;
 };
+
+class TCellDelegate;
 
 class TTableGrid : public QObject {
   Q_OBJECT
@@ -91,7 +97,12 @@ public:
   void SelectRecNos(const std::vector<int>& recNos);
   void SetDatabaseFont(const std::string& family);
 
-  // RxDBGrid1TitleBtnClick, and the double-click of the grid.
+  // A cell editor that is open hands its text to the record and closes. False when
+  // the value was refused: the editor stays open with what was typed.
+  bool FinishCellEdit();
+
+  // RxDBGrid1TitleBtnClick, and the double-click of the grid (which opens the
+  // record editor, not a cell editor).
   void RxDBGrid1TitleBtnClick(int fieldIndex);
   std::function<void()> OnDblClick;
   // Tell about a failure of a post started by the grid (the error box by default).
@@ -108,6 +119,7 @@ private:
   TTableWorkspace& ws_;
   QTableView* view_;
   TTableModel* model_;
+  TCellDelegate* delegate_;
   int linkId_ = 0;
   bool following_ = false;
 };

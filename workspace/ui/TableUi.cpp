@@ -152,7 +152,8 @@ void TTableUi::AddRec0Click() {
 }
 
 void TTableUi::EditRec0Click() {
-  if (!Workspace.IsOpen()) return;
+  // What was typed into a cell shows in the record editor.
+  if (!Workspace.IsOpen() || !grid_->FinishCellEdit()) return;
   UpdateRecordActions();
   edit_->exec();
 }
@@ -170,16 +171,19 @@ void TTableUi::RxDBGrid1DblClick() {
 void TTableUi::RxDBGrid1TitleBtnClick(int field) { grid_->RxDBGrid1TitleBtnClick(field); }
 
 void TTableUi::Descend0Click() {
+  if (!grid_->FinishCellEdit()) return;
   Workspace.Descend();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Unsort0Click() {
+  if (!grid_->FinishCellEdit()) return;
   Workspace.Unsort();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Find0Click() {
+  if (!grid_->FinishCellEdit()) return;
   if (!Workspace.IsOpen()) return;
   Shared(FindForm);
   TDataSet& q = Workspace.ADOQuery1;
@@ -203,6 +207,7 @@ void TTableUi::Find0Click() {
 }
 
 void TTableUi::Unique0Click() {
+  if (!grid_->FinishCellEdit()) return;
   bool found = false;
   if (!Workspace.FindDuplicates(found)) return;
   ShowDatabasePage();
@@ -211,6 +216,7 @@ void TTableUi::Unique0Click() {
 }
 
 void TTableUi::SelectDublicates1Click() {
+  if (!grid_->FinishCellEdit()) return;
   if (!Workspace.SelectDuplicates()) return;
   ShowDatabasePage();
   if (view_->isVisible()) view_->setFocus();
@@ -326,6 +332,7 @@ std::vector<int> TTableUi::SelectedRows() const { return grid_->SelectedRecNos()
 void TTableUi::ClearSelection() { grid_->ClearSelection(); }
 void TTableUi::SelectRows(const std::vector<int>& recNos) { grid_->SelectRecNos(recNos); }
 void TTableUi::ProcessOneMessage() { QCoreApplication::processEvents(); }
+bool TTableUi::FinishCellEdit() { return grid_->FinishCellEdit(); }
 
 void TTableUi::ShowDatabasePage() {
   if (OnShowDatabasePage)

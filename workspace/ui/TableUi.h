@@ -117,6 +117,7 @@ public:
   void ClearSelection() override;
   void SelectRows(const std::vector<int>& recNos) override;
   void ProcessOneMessage() override;
+  bool FinishCellEdit() override;
   void ShowDatabasePage() override;
   bool ConfirmDelete(const std::string& question, bool& dontAsk) override;
   bool ConfirmDeleteOption() const override;

@@ -149,7 +149,11 @@ void TEditDB::BuildEditors(TFormFieldsArray& fields) {
         EditorChanged(idx);
         Complete(box, idx);
       });
-      connect(box, &QComboBox::activated, this, [this, idx] { EditorChanged(idx); });
+      // An editable combo box also says "activated" when it loses the focus: only a
+      // value other than the record's is a change.
+      connect(box, &QComboBox::activated, this, [this, idx] {
+        if (EditorDiffers(static_cast<size_t>(idx))) EditorChanged(idx);
+      });
       editor = box;
       c.FieldLabel = new QLabel(name, ScrollInner);
     }
@@ -202,20 +206,46 @@ void TEditDB::RefreshPickLists() {
   loading_ = false;
 }
 
+QString TEditDB::RecordText(size_t field) const {
+  TDataSet& q = ws_.ADOQuery1;
+  if (!ws_.IsOpen() || (q.IsEmpty() && q.State() != dsInsert)) return {};
+  TField& f = q.Fields(static_cast<int>(field));
+  return f.IsNull() ? QString() : ToQString(f.AsString());
+}
+
+bool TEditDB::RecordChecked(size_t field) const {
+  TDataSet& q = ws_.ADOQuery1;
+  if (!ws_.IsOpen() || (q.IsEmpty() && q.State() != dsInsert)) return false;
+  return q.Fields(static_cast<int>(field)).AsBoolean();
+}
+
+bool TEditDB::EditorDiffers(size_t field) const {
+  if (!fields_ || !ws_.IsOpen() || field >= fields_->size()) return false;
+  if (auto* box = qobject_cast<QComboBox*>(EditorOf(field))) return box->currentText() != RecordText(field);
+  if (auto* check = qobject_cast<QCheckBox*>(EditorOf(field))) return check->isChecked() != RecordChecked(field);
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(EditorOf(field))) return memo->toPlainText() != RecordText(field);
+  return false;
+}
+
+bool TEditDB::HasChanges() const {
+  if (!ws_.IsOpen()) return false;
+  if (ws_.ADOQuery1.Modified()) return true;
+  for (size_t i = 0; i < dirty_.size(); ++i)
+    if (dirty_[i] && EditorDiffers(i)) return true;
+  return false;
+}
+
 void TEditDB::RefreshEditors() {
   if (!fields_ || !ws_.IsOpen()) return;
-  TDataSet& q = ws_.ADOQuery1;
   loading_ = true;
   for (size_t i = 0; i < fields_->size(); ++i) {
     if (i < dirty_.size() && dirty_[i]) continue;
-    TField& f = q.Fields(static_cast<int>(i));
-    const bool none = q.IsEmpty() && q.State() != dsInsert;
     if (auto* box = qobject_cast<QComboBox*>(EditorOf(i))) {
-      box->setEditText(none || f.IsNull() ? QString() : ToQString(f.AsString()));
+      box->setEditText(RecordText(i));
     } else if (auto* check = qobject_cast<QCheckBox*>(EditorOf(i))) {
-      check->setChecked(!none && f.AsBoolean());
+      check->setChecked(RecordChecked(i));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(EditorOf(i))) {
-      memo->setPlainText(none ? QString() : ToQString(f.AsString()));
+      memo->setPlainText(RecordText(i));
     }
   }
   loading_ = false;
@@ -342,9 +372,7 @@ void TEditDB::Button2Click() {
     TDataSet& q = ws_.ADOQuery1;
     try {
       UpdateRecord();
-      bool any = false;
-      for (int i = 0; i < q.FieldCount() && !any; ++i) any = !q.Fields(i).IsNull();
-      if (any) {
+      if (!AllFieldsNull(q)) {
         ws_.PostRecord();
         UpdateRecordActions();
       }
@@ -420,6 +448,11 @@ void TEditDB::Button1Click() { close(); }
 
 bool TEditDB::FormCloseQuery() {
   if (!Button2->isEnabled()) return true;
+  if (!HasChanges()) {
+    // Nothing was changed: nothing to ask, and a new record nothing went into is dropped.
+    Button3Click();
+    return true;
+  }
   switch (ConfirmBox("Save Changes?", TMsgButtons::YesNoCancel)) {
     case TMsgResult::Yes: Button2Click(); return true;
     case TMsgResult::No: Button3Click(); return true;

@@ -51,6 +51,8 @@ public:
   void Autocomplete1Click();
   void FocusLastEditor();
   bool FormCloseQuery();
+  // A value of the window differs from the record's.
+  bool HasChanges() const;
 
   QWidget* LastEditor() const { return lastEditor_; }
   int PopupField() const { return popupField_; }
@@ -87,6 +89,10 @@ protected:
 
 private:
   void EditorChanged(int field);
+  // What the record holds for a field as its editor shows it.
+  QString RecordText(size_t field) const;
+  bool RecordChecked(size_t field) const;
+  bool EditorDiffers(size_t field) const;
   void Complete(QComboBox* box, int field);
   void Navigate(int how);
   void ShowError(const std::exception& e);
