@@ -21,9 +21,7 @@ std::string TAccountBook::Load(const std::string& fileName) {
 bool TAccountBook::SaveIfChanged(const std::string& fileName) {
   if (!Changed) return true;
   if (loadedDamaged_) {
-    std::error_code ec;
-    std::filesystem::copy_file(fileName, DamagedCopyName(fileName), std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) return false;
+    if (!KeepDamagedCopy(fileName)) return false;
     loadedDamaged_ = false;
   }
   if (!SaveAccounts(fileName, Profiles)) return false;

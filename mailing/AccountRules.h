@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mailing/Profile.h"
+#include "platform/Paths.h"
 
 enum class TAccountField { Name, Email, ReplyTo, UserId, Password, SmtpServer, SmtpPort, DnsServer, Pop3Server, Pop3Port };
 
@@ -30,7 +31,7 @@ public:
   // A file that was damaged when loaded is first kept beside it as
   // DamagedCopyName, so the accounts the program could not read are not lost.
   bool SaveIfChanged(const std::string& fileName);
-  static std::string DamagedCopyName(const std::string& fileName) { return fileName + ".damaged"; }
+  static std::string DamagedCopyName(const std::string& fileName) { return ::DamagedCopyName(fileName); }
 
   std::vector<std::string> Names() const;  // the account names, for the name dialog's duplicate check
   int Add(const std::string& accountName);  // appended; returns its index

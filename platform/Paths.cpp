@@ -28,3 +28,12 @@ std::string SystemTempDir() {
   if (const char* t = std::getenv("TMPDIR"); t && *t) return IncludeTrailingSlash(t);
   return "/tmp/";
 }
+
+std::string DamagedCopyName(const std::string& fileName) { return fileName + ".damaged"; }
+
+bool KeepDamagedCopy(const std::string& fileName) {
+  std::error_code ec;
+  std::filesystem::copy_file(fileName, DamagedCopyName(fileName), std::filesystem::copy_options::overwrite_existing,
+                             ec);
+  return !ec;
+}

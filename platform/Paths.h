@@ -13,3 +13,9 @@ std::string SystemTempDir();
 
 // Adds a trailing "/" unless the text is empty or ends with one.
 std::string IncludeTrailingSlash(const std::string& dir);
+
+// Where a file that could not be read whole is kept before it is first saved
+// over: its name followed by ".damaged".
+std::string DamagedCopyName(const std::string& fileName);
+// Copies the file there, replacing an older copy; false when that fails.
+bool KeepDamagedCopy(const std::string& fileName);

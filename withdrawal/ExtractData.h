@@ -70,16 +70,21 @@ public:
 
   // The schemes in file and display order.
   TSchemes Schemes;
+  // The damaged file last loaded, until its copy is kept; empty when none.
+  std::string DamagedSchemesFile;
   // The character set of a new scheme; by default the "DefaultCharset"
   // setting, else 15. Tests replace it.
   std::function<int32_t()> DefaultCharset = DefaultSchemeCharset;
 
-  // A file that does not open, or whose format is 0 or less, gives no scheme;
-  // a damaged one keeps the schemes read before the damage.
-  void LoadSchemes(const std::string& fileName);
+  // A file that does not open, or whose format is 0 or less, gives no scheme.
+  // A damaged one keeps the schemes read before the damage and returns the
+  // text that says so for the user; empty otherwise.
+  std::string LoadSchemes(const std::string& fileName);
   // Writes every scheme through a temporary file; false (schemes kept in
-  // memory, the old file untouched) when that fails.
-  bool SaveSchemes(const std::string& fileName) const;
+  // memory, the old file untouched) when that fails. The first save after a
+  // damaged file was loaded first keeps that file as its DamagedCopyName, so
+  // the schemes it holds past the damage are not written over.
+  bool SaveSchemes(const std::string& fileName);
 
   // A scheme or rule index outside the list makes these do nothing.
   void AddScheme(const std::string& name);

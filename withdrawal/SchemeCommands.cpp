@@ -25,6 +25,11 @@ TSchemeCommands::TSchemeCommands(TExtractData& data, std::string fileName)
   if (fileName_.empty()) fileName_ = (std::filesystem::path(ResolveAppDir()) / SchemesFileName).string();
 }
 
+void TSchemeCommands::Load() {
+  const std::string damaged = data_.LoadSchemes(fileName_);
+  if (!damaged.empty()) ErrorBox(damaged);
+}
+
 bool TSchemeCommands::Save() { return data_.SaveSchemes(fileName_); }
 
 int TSchemeCommands::AddScheme(const std::string& name) {

@@ -23,6 +23,10 @@ public:
 
   const std::string& FileName() const { return fileName_; }
 
+  // Reads the schemes from the file; a damaged file is reported once, with
+  // what was kept.
+  void Load();
+
   // The name as the dialog returned it (upper-cased); the new scheme's index.
   int AddScheme(const std::string& name);
   // Asks for confirmation. Nothing on No; on Yes the index to select next

@@ -1,6 +1,9 @@
 // The withdrawal object's scheme table: adding, deleting and editing schemes,
 // markers and value rules, and loading and saving them.
 
+#include <algorithm>
+
+#include "platform/Paths.h"
 #include "withdrawal/ExtractData.h"
 #include "withdrawal/SchemesFile.h"
 #include "withdrawal/ValueParser.h"
@@ -10,9 +13,26 @@ std::string ValueRuleCaption(int ruleIndex) { return "Value-" + std::to_string(r
 
 int32_t DefaultSchemeCharset() { return AppSettings().ReadDefaultCharset(DefaultSchemeCharsetRow); }
 
-void TExtractData::LoadSchemes(const std::string& fileName) { ReadSchemesFile(fileName, Schemes); }
+std::string TExtractData::LoadSchemes(const std::string& fileName) {
+  TSchemesDamage damage;
+  ReadSchemesFile(fileName, Schemes, &damage);
+  DamagedSchemesFile.clear();
+  if (!damage.Damaged) return std::string();
+  DamagedSchemesFile = fileName;
+  std::string text = "The schemes file " + fileName + " is damaged: " + std::to_string(Schemes.size()) + " of " +
+                     std::to_string(std::max(damage.Declared, 0)) + " schemes could be read";
+  for (size_t i = 0; i < Schemes.size(); ++i) text += (i == 0 ? " (" : ", ") + Schemes[i].Name;
+  text += Schemes.empty() ? "." : ").";
+  return text + " The file is kept as " + DamagedCopyName(fileName) + " when the schemes are next saved.";
+}
 
-bool TExtractData::SaveSchemes(const std::string& fileName) const { return WriteSchemesFile(fileName, Schemes); }
+bool TExtractData::SaveSchemes(const std::string& fileName) {
+  if (!DamagedSchemesFile.empty()) {
+    if (!KeepDamagedCopy(DamagedSchemesFile)) return false;
+    DamagedSchemesFile.clear();
+  }
+  return WriteSchemesFile(fileName, Schemes);
+}
 
 TScheme* TExtractData::SchemeAt(int schemeIndex) {
   if (schemeIndex < 0 || static_cast<size_t>(schemeIndex) >= Schemes.size()) return nullptr;

@@ -38,11 +38,12 @@ public:
     if (zero != std::string::npos) s.resize(zero);
     return s;
   }
-  // Every string takes at least its 4-byte length, so a count beyond a quarter
-  // of what is left cannot be right.
+  // A count of 0 or less is an empty list. Every item takes at least
+  // minItemBytes, so a count beyond what is left cannot be right.
   int32_t Count(size_t minItemBytes) {
     int32_t n = Int32();
-    if (!ok_ || n < 0 || static_cast<size_t>(n) > Left() / minItemBytes) return Fail(), 0;
+    if (!ok_ || n <= 0) return 0;
+    if (static_cast<size_t>(n) > Left() / minItemBytes) return Fail(), 0;
     return n;
   }
 
@@ -83,14 +84,21 @@ std::string EncodeSchemes(const TSchemes& schemes) {
   return out;
 }
 
-TSchemes DecodeSchemes(const std::string& bytes) {
+TSchemes DecodeSchemes(const std::string& bytes, TSchemesDamage* damage) {
   TSchemes schemes;
   TSchemeReader r(bytes);
   int32_t format = r.Int32();
-  if (!r.Ok() || format <= 0) return schemes;
+  int32_t count = 0;
+  auto report = [&] {
+    if (damage) *damage = {!r.Ok(), count};
+  };
+  if (!r.Ok() || format <= 0) {
+    report();
+    return schemes;
+  }
   // Not sized from the count: every scheme read consumes bytes or fails, so
   // the loop ends with the file whatever the count says.
-  int32_t count = r.Int32();
+  count = r.Int32();
   for (int32_t i = 0; i < count && r.Ok(); ++i) {
     TScheme s;
     s.Name = r.Str();
@@ -125,18 +133,20 @@ TSchemes DecodeSchemes(const std::string& bytes) {
     }
     if (r.Ok()) schemes.push_back(std::move(s));
   }
+  report();
   return schemes;
 }
 
-bool ReadSchemesFile(const std::string& fileName, TSchemes& schemes) {
+bool ReadSchemesFile(const std::string& fileName, TSchemes& schemes, TSchemesDamage* damage) {
   schemes.clear();
+  if (damage) *damage = {};
   TFileHandle h;
   if (!h.Open(fileName, TFileAccess::Read)) return false;
   int64_t size = h.Size();
   if (size < 0) return false;
   std::string bytes(static_cast<size_t>(size), '\0');
   if (size > 0 && !h.ReadExact(bytes.data(), size)) return false;
-  schemes = DecodeSchemes(bytes);
+  if (size > 0) schemes = DecodeSchemes(bytes, damage);
   return true;
 }
 

@@ -23,12 +23,20 @@ inline constexpr int32_t SchemesFileFormat = 2;
 inline const std::string SchemesFileName = "Schemes.dat";
 
 std::string EncodeSchemes(const TSchemes& schemes);
-// Every length and count is checked against what is left: a damaged file
-// gives the schemes complete before the damage.
-TSchemes DecodeSchemes(const std::string& bytes);
 
-// The whole file; false when it cannot be read.
-bool ReadSchemesFile(const std::string& fileName, TSchemes& schemes);
+// Whether the reading stopped at damage, and the scheme count the file gave.
+struct TSchemesDamage {
+  bool Damaged = false;
+  int32_t Declared = 0;
+};
+
+// Every length and count is checked against what is left: a damaged file
+// gives the schemes complete before the damage. A marker or rule count of 0
+// or less is an empty list; bytes after the last scheme are not read.
+TSchemes DecodeSchemes(const std::string& bytes, TSchemesDamage* damage = nullptr);
+
+// The whole file; false when it cannot be read. An empty file holds no scheme.
+bool ReadSchemesFile(const std::string& fileName, TSchemes& schemes, TSchemesDamage* damage = nullptr);
 // Written to a temporary file in the same folder, then renamed over the old
 // one; false (the old file untouched) when any step fails.
 bool WriteSchemesFile(const std::string& fileName, const TSchemes& schemes);

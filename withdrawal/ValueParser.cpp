@@ -23,10 +23,14 @@ bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
 // match only from a character start to a character start.
 struct TFoldedText {
   std::string Text;
-  std::vector<uint32_t> Origin;    // folded byte -> original byte; empty while the lengths agree
+  std::vector<uint32_t> Origin;    // folded byte -> original byte, once Shifted
   std::vector<uint8_t> CharStart;  // one more than Text (its end is a start); empty: every byte is one
+  // Set at the first character whose length changed; until then every byte
+  // keeps its place. Origin alone cannot tell: it is still empty when the
+  // first character of the text is the one that changed.
+  bool Shifted = false;
 
-  size_t OriginOf(size_t folded) const { return Origin.empty() ? folded : Origin[folded]; }
+  size_t OriginOf(size_t folded) const { return Shifted ? Origin[folded] : folded; }
   bool IsCharStart(size_t folded) const { return CharStart.empty() || CharStart[folded] != 0; }
 };
 
@@ -58,13 +62,14 @@ TFoldedText Fold(const std::string& s, bool keepPositions) {
         AppendUtf8(encoded, Utf8LowerChar(cp));
     }
     if (keepPositions) {
-      if (encoded.size() != n && f.Origin.empty()) {
+      if (encoded.size() != n && !f.Shifted) {
+        f.Shifted = true;
         f.Origin.resize(f.Text.size());
         for (size_t k = 0; k < f.Origin.size(); ++k) f.Origin[k] = static_cast<uint32_t>(k);
       }
       for (size_t k = 0; k < encoded.size(); ++k) {
         f.CharStart.push_back(k == 0 ? 1 : 0);
-        if (!f.Origin.empty()) f.Origin.push_back(static_cast<uint32_t>(i));
+        if (f.Shifted) f.Origin.push_back(static_cast<uint32_t>(i));
       }
     }
     f.Text += encoded;
@@ -72,7 +77,7 @@ TFoldedText Fold(const std::string& s, bool keepPositions) {
   }
   if (keepPositions) {
     f.CharStart.push_back(1);
-    if (!f.Origin.empty()) f.Origin.push_back(static_cast<uint32_t>(s.size()));
+    if (f.Shifted) f.Origin.push_back(static_cast<uint32_t>(s.size()));
   }
   return f;
 }

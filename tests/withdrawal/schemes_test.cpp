@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 
 #include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "support/WithdrawalTestSupport.h"
 #include "withdrawal/ExtractData.h"
@@ -155,6 +157,90 @@ TEST_F(SchemesTest, DamagedFilesKeepTheSchemesBeforeTheDamage) {
     for (int k = 0; k < 4; ++k) bad[rng() % bad.size()] = static_cast<char>(rng());
     bad.resize(rng() % (bad.size() + 1));
     EXPECT_LE(DecodeSchemes(bad).size(), 3u);
+  }
+}
+
+// A marker or rule count of 0 or less is an empty list, and the schemes
+// after it are read as usual.
+TEST_F(SchemesTest, CountsOfZeroOrLessAreEmptyLists) {
+  TScheme bare = Sample("BARE");
+  bare.Markers.clear();
+  bare.Values.clear();
+  const TSchemes three = {bare, Sample("TWO"), Sample("SIX")};
+  const size_t bareEnd = EncodeSchemes({bare}).size();  // its marker and rule counts are the last 8 bytes
+  for (int32_t count : {-1, INT32_MIN}) {
+    for (size_t at : {bareEnd - 8, bareEnd - 4}) {
+      SCOPED_TRACE(std::to_string(count) + " at " + std::to_string(at));
+      std::string bytes = EncodeSchemes(three);
+      PutInt32At(bytes, at, count);
+      TSchemesDamage damage;
+      EXPECT_EQ(DecodeSchemes(bytes, &damage), three);
+      EXPECT_FALSE(damage.Damaged);
+    }
+  }
+}
+
+// A damaged file says once what was kept; the first save keeps the file as
+// it was beside the new one, so the schemes past the damage are not lost.
+TEST_F(SchemesTest, DamagedFileIsReportedAndKeptBeforeTheFirstSave) {
+  TScheme bare = Sample("ONE");
+  bare.Markers.clear();
+  bare.Values.clear();
+  const TSchemes three = {bare, Sample("TWO"), Sample("SIX")};
+  const std::string good = EncodeSchemes(three);
+  const size_t second = EncodeSchemes({bare}).size();
+  std::string negativeMarkers = good;
+  PutInt32At(negativeMarkers, second - 8, -1);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> kept;
+    std::string message;  // empty: not damaged
+  };
+  const std::string name = File();
+  const Case cases[] = {
+      {"a negative marker count is an empty list", negativeMarkers, {"ONE", "TWO", "SIX"}, ""},
+      {"cut inside the second scheme", good.substr(0, second + 30), {"ONE"},
+       "The schemes file " + name + " is damaged: 1 of 3 schemes could be read (ONE). The file is kept as " + name +
+           ".damaged when the schemes are next saved."},
+      {"cut inside the count", good.substr(0, 6), {},
+       "The schemes file " + name + " is damaged: 0 of 0 schemes could be read. The file is kept as " + name +
+           ".damaged when the schemes are next saved."},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    std::filesystem::remove(DamagedCopyName(name));
+    WriteFileBytes(name, k.bytes);
+    TExtractData loaded(temp.Path());
+    loaded.DefaultCharset = [] { return DefaultSchemeCharsetRow; };
+    TScopedScriptedMessages boxes;
+    TSchemeCommands commands{loaded, name};
+    commands.Load();
+    std::vector<std::string> names;
+    for (const TScheme& s : loaded.Schemes) names.push_back(s.Name);
+    EXPECT_EQ(names, k.kept);
+    if (k.message.empty()) {
+      EXPECT_TRUE(boxes.shown.empty());
+    } else {
+      ASSERT_EQ(boxes.shown.size(), 1u);
+      EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Error);
+      EXPECT_EQ(boxes.shown[0].text, k.message);
+    }
+    // The first edit saves: the unread file first goes beside the new one.
+    commands.AddScheme("NEW");
+    TSchemes expected = loaded.Schemes;
+    EXPECT_EQ(DecodeSchemes(ReadFileBytes(name)), expected);
+    if (k.message.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(DamagedCopyName(name)));
+      EXPECT_EQ(expected.size(), 4u);
+      continue;
+    }
+    EXPECT_EQ(ReadFileBytes(DamagedCopyName(name)), k.bytes);
+    // Later saves leave the copy alone and say nothing more.
+    commands.AddMarker(0, "Zip:");
+    EXPECT_EQ(ReadFileBytes(DamagedCopyName(name)), k.bytes);
+    EXPECT_EQ(DecodeSchemes(ReadFileBytes(name)), loaded.Schemes);
+    EXPECT_EQ(boxes.shown.size(), 1u);
   }
 }
 

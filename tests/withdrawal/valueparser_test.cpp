@@ -7,6 +7,9 @@
 
 #include <random>
 
+#include "platform/SysUtils.h"
+#include "platform/Utf8.h"
+
 namespace {
 
 struct TRule {
@@ -24,16 +27,17 @@ std::vector<std::string> Parse(const std::vector<std::string>& markers, const st
   return values;
 }
 
+struct Case {
+  const char* what;
+  std::vector<std::string> markers;
+  std::string text;
+  std::vector<TRule> rules;
+  std::vector<std::string> values;
+};
+
 const std::string BOT = BeginningOfTextMarker, EOL = EndOfLineMarker, ANY = AnyMarkerMarker, EOT = EndOfTextMarker;
 
 TEST(ValueParser, Cases) {
-  struct Case {
-    const char* what;
-    std::vector<std::string> markers;
-    std::string text;
-    std::vector<TRule> rules;
-    std::vector<std::string> values;
-  };
   const std::string nameCity = "Name: John Smith\r\nCity: Paris";
   const Case cases[] = {
       {"the three up-to kinds", {"Name:", "City:"}, nameCity, {{"Name:", EOL}, {"Name:", ANY}, {"City:", EOT}},
@@ -73,15 +77,33 @@ TEST(ValueParser, Cases) {
   }
 }
 
-// The steps read literally, positions 1-based, on ASCII text (where
-// lower-casing keeps every position).
+// The steps read literally, positions 1-based, one position per character
+// (code point) of valid UTF-8 text, each lower-cased on its own; the value is
+// the original characters V..E.
+std::u32string CodePoints(const std::string& s) {
+  std::u32string out;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp;
+    i += Utf8DecodeAt(s, i, cp);
+    out.push_back(cp);
+  }
+  return out;
+}
+
+std::string Utf8Of(const std::u32string& s) {
+  std::string out;
+  for (char32_t c : s) AppendUtf8(out, c);
+  return out;
+}
+
 std::vector<std::string> Reference(const std::vector<std::string>& markers, const std::vector<TRule>& rules,
-                                   const std::string& T) {
-  auto lower = [](std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                                   const std::string& text) {
+  auto lower = [](std::u32string s) {
+    for (char32_t& c : s) c = Utf8LowerChar(c);
     return s;
   };
-  auto blank = [&](int i) { return static_cast<unsigned char>(T[size_t(i - 1)]) < 14 || T[size_t(i - 1)] == ' '; };
+  const std::u32string T = CodePoints(text);
+  auto blank = [&](int i) { return T[size_t(i - 1)] < 14 || T[size_t(i - 1)] == ' '; };
   auto lineBreak = [&](int i) { return T[size_t(i - 1)] == '\n' || T[size_t(i - 1)] == '\r'; };
   const int L = static_cast<int>(T.size());
   struct Occ {
@@ -90,14 +112,15 @@ std::vector<std::string> Reference(const std::vector<std::string>& markers, cons
     bool LineBreak;
   };
   std::vector<Occ> occ;
-  const std::string lt = lower(T);
+  const std::u32string lt = lower(T);
   for (const std::string& m : markers) {
     if (m.empty()) continue;
+    const std::u32string lm = lower(CodePoints(m));
     int p = 0;
     for (;;) {
-      size_t f = p < L ? lt.find(lower(m), size_t(p)) : std::string::npos;  // from position p + 1
-      if (f == std::string::npos) break;
-      int start = int(f) + 1, vs = start + int(m.size());
+      size_t f = p < L ? lt.find(lm, size_t(p)) : std::u32string::npos;  // from position p + 1
+      if (f == std::u32string::npos) break;
+      int start = int(f) + 1, vs = start + int(lm.size());
       bool lb = false;
       while (vs <= L && blank(vs)) {
         if (lineBreak(vs)) lb = true;
@@ -136,25 +159,39 @@ std::vector<std::string> Reference(const std::vector<std::string>& markers, cons
           while (E + 1 <= L && !lineBreak(E + 1)) ++E;
       } else {
         E = L;
+        const std::u32string upTo = lower(CodePoints(r.UpTo));
         for (const Occ& o : occ)
-          if ((r.UpTo == ANY || lower(o.Marker) == lower(r.UpTo)) && V <= o.Start && o.Start <= E) E = o.Start - 1;
+          if ((r.UpTo == ANY || lower(CodePoints(o.Marker)) == upTo) && V <= o.Start && o.Start <= E)
+            E = o.Start - 1;
       }
       while (E >= V && blank(E)) --E;
       while (V <= E && blank(V)) ++V;
-      if (V <= E) value = T.substr(size_t(V - 1), size_t(E - V + 1));
+      if (V <= E) value = Utf8Of(T.substr(size_t(V - 1), size_t(E - V + 1)));
     }
     out.push_back(value);
   }
   return out;
 }
 
-TEST(ValueParser, AgreesWithTheStepsReadLiterally) {
-  std::mt19937 rng(11);
-  const std::string alphabet = "aAbB: \r\n\t";
-  const std::vector<std::string> pool = {"a:", "A:", "b", "ab", "B:", "a", ":", "bA"};
-  for (int round = 0; round < 3000; ++round) {
-    std::string text(rng() % 60, ' ');
-    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+bool ValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp;
+    size_t n = Utf8DecodeAt(s, i, cp);
+    if (n == 1 && static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// Random rules over random texts drawn from an alphabet and a marker pool.
+void CheckAgainstReference(unsigned seed, int rounds, const std::vector<std::string>& alphabet,
+                           const std::vector<std::string>& pool, const std::vector<std::string>& edges) {
+  std::mt19937 rng(seed);
+  for (int round = 0; round < rounds; ++round) {
+    std::string text;
+    if (!edges.empty()) text += edges[rng() % edges.size()];
+    for (int n = int(rng() % 60); n > 0; --n) text += alphabet[rng() % alphabet.size()];
+    if (!edges.empty()) text += edges[rng() % edges.size()];
     std::vector<std::string> markers;
     for (int k = int(rng() % 4); k > 0; --k) markers.push_back(pool[rng() % pool.size()]);
     std::vector<std::string> places = markers;
@@ -167,8 +204,38 @@ TEST(ValueParser, AgreesWithTheStepsReadLiterally) {
       if (upTo == BOT) upTo = EOL;
       rules.push_back({after, upTo});
     }
-    ASSERT_EQ(Parse(markers, rules, text), Reference(markers, rules, text))
-        << "round " << round << " text [" << text << "]";
+    const std::vector<std::string> values = Parse(markers, rules, text);
+    ASSERT_EQ(values, Reference(markers, rules, text)) << "round " << round << " text [" << text << "]";
+    for (const std::string& v : values) ASSERT_TRUE(ValidUtf8(v)) << "round " << round << " value [" << v << "]";
+  }
+}
+
+TEST(ValueParser, AgreesWithTheStepsReadLiterally) {
+  CheckAgainstReference(11, 3000, {"a", "A", "b", "B", ":", " ", "\r", "\n", "\t"},
+                        {"a:", "A:", "b", "ab", "B:", "a", ":", "bA"}, {});
+}
+
+// Characters whose lower case is shorter ("İ" 2 bytes -> "i", "ẞ" 3 -> "ß",
+// the Kelvin sign 3 -> "k") or longer ("Ⱥ" 2 -> "ⱥ" 3), also as the text's
+// first and last character, where the byte positions shift from the start.
+TEST(ValueParser, AgreesWithTheStepsOnCharactersThatChangeLength) {
+  const std::vector<std::string> changing = {"İ", "ẞ", "\u212A", "Ⱥ"};
+  std::vector<std::string> alphabet = {"a", "A", "i", "ß", "k", ":", " ", "\r", "\n", "é"};
+  alphabet.insert(alphabet.end(), changing.begin(), changing.end());
+  CheckAgainstReference(29, 3000, alphabet, {"i:", "İ:", "ß", "ẞa", "k", "a:", "ⱥ", ":", "Ai"}, changing);
+}
+
+TEST(ValueParser, ATextStartingWithACharacterThatChangesLength) {
+  const Case cases[] = {
+      {"İ first, value on the next line", {"Name:"}, "İstanbul office\r\nName: Ali", {{"Name:", EOL}}, {"Ali"}},
+      {"İ first, marker right after it", {"→"}, "İ→ Ali", {{"→", EOT}}, {"Ali"}},
+      {"ẞ first", {"Name:"}, "ẞtraße\r\nNAME: Ali\r\n", {{"Name:", EOL}, {BOT, EOL}}, {"Ali", "ẞtraße"}},
+      {"Ⱥ first (longer in lower case)", {"Name:"}, "Ⱥ\nName: Ali", {{"Name:", EOT}}, {"Ali"}},
+      {"the changed character ends the value", {"x:"}, "İ x: aİ", {{"x:", EOT}, {BOT, "x:"}}, {"aİ", "İ"}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    EXPECT_EQ(Parse(k.markers, k.rules, k.text), k.values);
   }
 }
 

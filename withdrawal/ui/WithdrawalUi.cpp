@@ -84,7 +84,7 @@ TWithdrawalUi::TWithdrawalUi(TLPMain& main, TTableUi& tables, const fs::path& fo
       tables_(tables),
       page_(main.WithdrawalPage()),
       folder_(FolderOr(folder)) {
-  Data.LoadSchemes(Commands.FileName());
+  Commands.Load();
   Bind();
   FillSchemeCombo();
   LoadAccountNames();
