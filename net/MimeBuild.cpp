@@ -52,6 +52,9 @@ GMimeTextPart* MakeTextPart(const TIdStrings& lines, const std::string& contentT
   // into CR LF.
   const char* eol = enc == GMIME_CONTENT_ENCODING_BASE64 ? "\r\n" : "\n";
   std::string text;
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  text.reserve(size);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i) text += eol;
     text += lines[i];
