@@ -50,6 +50,26 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 }  // namespace
 
 
+// ---- body
+
+// A mailing run sets a new body of about the same shape for every item: assigning into the
+// strings already there spares an allocation per line.
+void TIdMessage::SetBodyText(const std::string& text) {
+  size_t count = 0;
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    size_t j = text.find_first_of("\r\n", i);
+    if (j == std::string::npos) j = n;
+    if (count < Body.size()) Body[count].assign(text, i, j - i);
+    else Body.emplace_back(text, i, j - i);
+    ++count;
+    if (j < n && text[j] == '\r' && j + 1 < n && text[j + 1] == '\n') ++j;
+    i = j + 1;
+  }
+  Body.resize(count);
+}
+
 // ---- addresses
 
 std::string TIdEMailAddressItem::Text() const {

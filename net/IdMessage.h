@@ -202,7 +202,8 @@ public:
   void Clear();
   // Body as one text with CR LF line ends, and its inverse.
   std::string BodyText() const { return JoinLines(Body); }
-  void SetBodyText(const std::string& text) { Body = SplitLines(text); }
+  // The lines as SplitLines gives them; the strings Body already holds are reused.
+  void SetBodyText(const std::string& text);
 
   // The message as it goes on the wire before dot-stuffing: CR LF line ends, encoded and
   // folded headers, the body converted to CharSet. Throws EIdException for an address with

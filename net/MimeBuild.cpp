@@ -52,6 +52,9 @@ GMimeTextPart* MakeTextPart(const TIdStrings& lines, const std::string& contentT
   // into CR LF.
   const char* eol = enc == GMIME_CONTENT_ENCODING_BASE64 ? "\r\n" : "\n";
   std::string text;
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  text.reserve(size);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i) text += eol;
     text += lines[i];
@@ -133,7 +136,7 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
     std::string domain = "localhost";
     size_t at = msg.From.Address.rfind('@');
     if (at != std::string::npos && at + 1 < msg.From.Address.size()) domain = msg.From.Address.substr(at + 1);
-    id = GFree(g_mime_utils_generate_message_id(domain.c_str()));
+    id = NewMessageId(domain);
   }
   w.Add("Message-Id", {"<" + id + ">"});
 
@@ -205,21 +208,21 @@ std::string NetEncodeMessage(const TIdMessage& msg, const std::string& mailAgent
   g_mime_object_write_to_stream(top, fo, out.get());
   g_mime_format_options_free(fo);
   GByteArray* arr = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-  std::string text = w.out;
+  std::string text = std::move(w.out);
   text.append(reinterpret_cast<const char*>(arr->data), arr->len);
   // Every line break CR LF, whatever a part's content held.
   std::string fixed;
-  fixed.reserve(text.size() + 64);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r') {
-      fixed += "\r\n";
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      fixed += "\r\n";
-    } else {
-      fixed += c;
+  fixed.reserve(text.size() + text.size() / 16 + 64);
+  for (size_t i = 0; i < text.size();) {
+    const size_t brk = text.find_first_of("\r\n", i);
+    if (brk == std::string::npos) {
+      fixed.append(text, i, std::string::npos);
+      break;
     }
+    fixed.append(text, i, brk - i);
+    fixed += "\r\n";
+    i = brk + 1;
+    if (text[brk] == '\r' && i < text.size() && text[i] == '\n') ++i;
   }
   if (fixed.size() < 2 || fixed.compare(fixed.size() - 2, 2, "\r\n") != 0) fixed += "\r\n";
   return fixed;

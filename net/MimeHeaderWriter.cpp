@@ -1,6 +1,12 @@
 // Header writing: encoded words, folding, address and date values.
 
+#include <sys/random.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
 
 #include "net/MimeInternal.h"
 
@@ -187,7 +193,61 @@ std::vector<const TIdEMailAddressItem*> NonEmpty(const TIdEMailAddressList& l) {
   return v;
 }
 
+namespace {
+
+// Base 36, least significant digit first, as GMime writes its message ids.
+void AppendBase36(std::string& out, uint64_t v) {
+  static const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  do {
+    out += digits[v % 36];
+    v /= 36;
+  } while (v);
+}
+
+// The current local time in GMime's date format. GLib would load the zone file again for
+// every message; the C library keeps the zone it loaded.
+std::string NowRfcDate() {
+  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const time_t t = ::time(nullptr);
+  tm local{};
+  if (!::localtime_r(&t, &local)) return {};
+  const long offset = local.tm_gmtoff / 60;
+  const long absOffset = offset < 0 ? -offset : offset;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%04ld", days[local.tm_wday % 7], local.tm_mday,
+                months[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
+                offset < 0 ? '-' : '+', absOffset / 60 * 100 + absOffset % 60);
+  return buf;
+}
+
+}  // namespace
+
+std::string NewMessageId(const std::string& domain) {
+  const bool ascii = std::all_of(domain.begin(), domain.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  // A name beyond ASCII goes through GMime for its IDN form; an ASCII one only turns lower case.
+  if (!ascii) return GFree(g_mime_utils_generate_message_id(domain.c_str()));
+  uint64_t random = 0;
+  if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    std::random_device device;
+    random = (static_cast<uint64_t>(device()) << 32) ^ device() ^
+             static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  }
+  std::string id;
+  AppendBase36(id, static_cast<uint64_t>(::time(nullptr)));
+  id += '.';
+  AppendBase36(id, random);
+  id += '@';
+  id += Lower(domain);
+  return id;
+}
+
 std::string RfcDate(TDateTime when, bool now) {
+  if (now) {
+    std::string date = NowRfcDate();
+    if (!date.empty()) return date;
+  }
   GDateTime* dt = now ? g_date_time_new_now_local() : ToGDateTime(when);
   std::string s = GFree(g_mime_utils_header_format_date(dt));
   g_date_time_unref(dt);

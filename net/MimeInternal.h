@@ -77,5 +77,7 @@ void AddAddressHeader(THeaderWriter& w, const std::string& name, const std::vect
 std::vector<const TIdEMailAddressItem*> NonEmpty(const TIdEMailAddressList& l);
 // The Date header's value: Now, or When.
 std::string RfcDate(TDateTime when, bool now);
+// A new, unique message id (without the angle brackets) at Domain.
+std::string NewMessageId(const std::string& domain);
 
 }  // namespace netmime

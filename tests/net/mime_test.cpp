@@ -96,6 +96,56 @@ TEST(Lines, SplitAndJoin) {
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb");
 }
 
+// A message whose body is set again and again (a mailing run) holds the lines of the last text.
+TEST(Lines, BodySetAgainHoldsTheLastTextOnly) {
+  TIdMessage m;
+  for (const char* text : {"one\r\ntwo\r\nthree\r\nfour", "a\r\n", "", "x\ny\rz\r\n\r\n", "long line\r\n\r\nb\r\nc\r\nd\r\ne"}) {
+    m.SetBodyText(text);
+    EXPECT_EQ(m.Body, SplitLines(text)) << text;
+  }
+}
+
+// Date is the current local time in RFC 5322 form; the id is unique, at the sender's domain
+// (lower case), its IDN form for a name beyond ASCII.
+TEST(Building, DateAndMessageIdOfANewMessage) {
+  struct Case {
+    const char* from;
+    const char* domain;
+  } cases[] = {{"a@EXAMPLE.Com", "example.com"}, {"a@b\xc3\xbc" "cher.de", "xn--bcher-kva.de"}};
+  for (const char* tz : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30"}) {
+    ::setenv("TZ", tz, 1);
+    ::tzset();
+    for (const Case& c : cases) {
+      TIdMessage m;
+      m.From.Address = c.from;
+      m.Recipients.Add("b@example.com");
+      const time_t before = ::time(nullptr);
+      const std::string text = m.EncodeToString();
+      const time_t after = ::time(nullptr);
+      TIdMessage back;
+      back.LoadFromString(text);
+      const std::string date = back.Headers.Values("Date");
+      const size_t at = back.MsgId.find('@');
+      ASSERT_NE(at, std::string::npos) << back.MsgId;
+      EXPECT_EQ(back.MsgId.substr(at + 1), std::string(c.domain) + ">") << tz;
+      EXPECT_EQ(back.MsgId.find_first_not_of("<0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ."), at) << back.MsgId;
+      TIdMessage again;
+      again.LoadFromString(m.EncodeToString());
+      EXPECT_NE(again.MsgId, back.MsgId);
+      char expected[2][64];
+      for (int k = 0; k < 2; ++k) {
+        const time_t t = k ? after : before;
+        tm local{};
+        ::localtime_r(&t, &local);
+        ::strftime(expected[k], sizeof expected[k], "%a, %d %b %Y %H:%M:%S %z", &local);
+      }
+      EXPECT_TRUE(date == expected[0] || date == expected[1]) << date << " / " << expected[0] << " / " << tz;
+    }
+  }
+  ::unsetenv("TZ");
+  ::tzset();
+}
+
 TEST(Building, Windows1252HtmlWithHeadersEncodedAndCrLfThroughout) {
   TTempDir dir;
   WriteFile(dir.Path() / "Prix été.txt", "line one\nline two\n");
