@@ -98,3 +98,14 @@ bool RunCloseQuery(ICloseQueryHost& host) {
   host.SnapshotProject();
   return true;
 }
+
+std::vector<std::string> EditorFontNames(const std::vector<std::string>& families) {
+  std::vector<std::string> names;
+  for (std::string name : families) {
+    if (const auto open = name.rfind(" ["); open != std::string::npos && name.back() == ']')
+      name.erase(open);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+      names.push_back(std::move(name));
+  }
+  return names;
+}

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // "Larkpost - " + project part + table part.
 std::string BuildCaption(const std::string& projectFileName, const std::string& tableName,
@@ -47,6 +48,10 @@ TCommandStates ComputeCommandStates(const TFrameState& s);
 int SubjectEditWidth(int panelWidth, int left);                     // also the "To" list
 int PreviewStatusWidth(int panelWidth, int navigatorWidth);
 int CloseButtonLeft(int windowWidth);
+
+// The editor's font names: the toolkit names a family offered by two foundries "C059 [urw]",
+// which the browser engine does not know; each family is offered once, by its plain name.
+std::vector<std::string> EditorFontNames(const std::vector<std::string>& families);
 
 // The project-modified flag with the three snapshots of the editors' texts.
 class TProjectSnapshot {

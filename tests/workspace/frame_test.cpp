@@ -461,3 +461,10 @@ TEST(SysInfo, OsRelease) {
   EXPECT_EQ(info.ProductName(), "Test OS 1");
   EXPECT_FALSE(info.IsNT());
 }
+
+TEST(EditorFonts, FoundryDroppedAndEachFamilyOnce) {
+  const std::vector<std::string> families = {"C059 [UKWN]", "C059 [urw]", "DejaVu Sans", "Z003 [urw]",
+                                             "Odd [name] Sans", "Z003 [UKWN]", "DejaVu Sans"};
+  const std::vector<std::string> expected = {"C059", "DejaVu Sans", "Z003", "Odd [name] Sans"};
+  EXPECT_EQ(EditorFontNames(families), expected);
+}

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/ui/QtText.h"
 #include "workspace/FrameRules.h"
 #include "workspace/ui/PageKit.h"
 
@@ -63,7 +64,9 @@ TMailingPage::TMailingPage(QWidget* parent) : QWidget(parent) {
                          "Heading 4", "Heading 5", "Heading 6", "Numbered List", "Bulleted List",
                          "Directory List", "Menu List", "Definition Term", "Definition", "Paragraph"});
   auto* fontName = Combo(FormatBar, "ComboBox8", false);
-  fontName->addItems(QFontDatabase::families());
+  std::vector<std::string> families;
+  for (const QString& f : QFontDatabase::families()) families.push_back(ToStdString(f));
+  for (const std::string& name : EditorFontNames(families)) fontName->addItem(ToQString(name));
   auto* fontSize = Combo(FormatBar, "ComboBox9", false);
   fontSize->addItems({"1", "2", "3", "4", "5", "6", "7"});
   FormatBar->addWidget(blockFormat);
