@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QThread>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,10 +20,16 @@
 #include "platform/ui/QtText.h"
 #include "platform/ui/SingleInstance.h"
 #include "app/Composition.h"
+#include "app/StartupEnvironment.h"
+#include "platform/CommandLine.h"
 #include "workspace/ui/CapForm.h"
 #include "workspace/ui/LPMain.h"
 
 int main(int argc, char** argv) {
+  // The engine reads the variable when it starts, so it is set before anything of Qt.
+  if (const std::string notice = DisableEngineSandboxForRoot(RunningAsRoot()); !notice.empty())
+    std::fprintf(stderr, "%s\n", notice.c_str());
+
   // The browser views of the mailing windows share the GL contexts of the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
@@ -29,7 +37,14 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> params;
   for (const QString& a : QApplication::arguments()) params.push_back(ToStdString(a));
-  const std::vector<std::string> arguments(params.begin() + (params.empty() ? 0 : 1), params.end());
+  // Names are made absolute here, where they were given: a running copy that
+  // receives them works in another folder.
+  std::error_code cwdError;
+  const std::string here = std::filesystem::current_path(cwdError).string();
+  const std::vector<std::string> arguments = AbsoluteArguments(
+      std::vector<std::string>(params.begin() + (params.empty() ? 0 : 1), params.end()), cwdError ? "" : here);
+  if (!params.empty()) params.resize(1);
+  params.insert(params.end(), arguments.begin(), arguments.end());
 
   TSingleInstance instance;
   try {

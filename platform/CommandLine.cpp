@@ -1,5 +1,7 @@
 #include "platform/CommandLine.h"
 
+#include <filesystem>
+
 #include "platform/SysUtils.h"
 
 namespace {
@@ -31,6 +33,19 @@ TCommandLineFiles ClassifyCommandLine(const std::vector<std::string>& ParamList)
     }
   }
   return r;
+}
+
+std::vector<std::string> AbsoluteArguments(const std::vector<std::string>& arguments, const std::string& folder) {
+  std::vector<std::string> out;
+  out.reserve(arguments.size());
+  for (const std::string& a : arguments) {
+    const std::filesystem::path p(a);
+    if (a.empty() || p.is_absolute() || folder.empty())
+      out.push_back(a);
+    else
+      out.push_back((std::filesystem::path(folder) / p).lexically_normal().string());
+  }
+  return out;
 }
 
 std::string CutToChars(const std::string& text, int maxChars) {

@@ -31,5 +31,10 @@ TCommandLineFiles ClassifyCommandLine(const std::vector<std::string>& ParamList)
 // empty argument is produced. An empty text gives no arguments.
 std::vector<std::string> SplitOpenFilesText(const std::string& text);
 
+// The arguments with every relative name made absolute against folder (the
+// folder the program was started in), so that they mean the same in a copy
+// running elsewhere. Absolute and empty names stay as they are.
+std::vector<std::string> AbsoluteArguments(const std::vector<std::string>& arguments, const std::string& folder);
+
 // Cuts UTF-8 text to at most maxChars characters without splitting one.
 std::string CutToChars(const std::string& text, int maxChars);

@@ -1,7 +1,6 @@
 #include "workspace/FirstRun.h"
 
 #include <cstdint>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -95,53 +94,22 @@ std::string ExampleProjectBytes() {
   return out;
 }
 
-std::string ExampleTableBytes() {
-  struct TField {
-    const char* name;
-    int length;
-  };
-  const std::vector<TField> fields = {{"F_NAME", 20}, {"L_NAME", 20}, {"E_MAIL", 50}};
+std::string ExampleTableBytes(const TDbfDate& date) {
+  TCopyFieldDefs fields = {{"F_NAME", "", fkText, 20}, {"L_NAME", "", fkText, 20}, {"E_MAIL", "", fkText, 50}};
   const std::vector<std::vector<std::string>> records = {
       {"John", "Smith", "john.smith@example.com"},
       {"Mary", "Jones", "mary.jones@example.com"},
   };
-
-  int recordSize = 1;
-  for (const auto& f : fields) recordSize += f.length;
-  const int headerSize = 32 + 32 * static_cast<int>(fields.size()) + 1;
-
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-
-  std::string out(32, '\0');
-  out[0] = 0x03;  // dBase III without memo
-  out[1] = static_cast<char>(tm.tm_year % 100);
-  out[2] = static_cast<char>(tm.tm_mon + 1);
-  out[3] = static_cast<char>(tm.tm_mday);
-  const auto count = static_cast<uint32_t>(records.size());
-  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>((count >> (8 * i)) & 0xFF);
-  out[8] = static_cast<char>(headerSize & 0xFF);
-  out[9] = static_cast<char>(headerSize >> 8);
-  out[10] = static_cast<char>(recordSize & 0xFF);
-  out[11] = static_cast<char>(recordSize >> 8);
-
-  for (const auto& f : fields) {
-    std::string d(32, '\0');
-    for (size_t i = 0; f.name[i] && i < 10; ++i) d[i] = f.name[i];
-    d[11] = 'C';
-    d[16] = static_cast<char>(f.length);
-    out += d;
-  }
-  out += '\x0D';
-
+  // The header as the program's dBase writer makes it, then the records.
+  std::string out = DbfTableHeadBytes(fields, date, static_cast<uint32_t>(records.size()));
   for (const auto& rec : records) {
-    out += ' ';
+    std::string record(1, ' ');
     for (size_t i = 0; i < fields.size(); ++i) {
-      std::string v = rec[i].substr(0, fields[i].length);
-      v.resize(fields[i].length, ' ');
-      out += v;
+      std::string field(static_cast<size_t>(fields[i].Size), ' ');
+      PlaceFieldText(fields[i].Kind, rec[i], field.data(), fields[i].Size);
+      record += field;
     }
+    out += record;
   }
   out += '\x1A';
   return out;

@@ -5,13 +5,16 @@
 #include <functional>
 #include <string>
 
+#include "workspace/TableCopy.h"
+
 // The example project "example.lkp" byte for byte, as the project writer
 // (mailing/) must store it; the first run has that writer make the file.
 std::string ExampleProjectBytes();
 
 // The example table "example.dbf": a dBase III table with the fields the
-// example project uses (F_NAME, L_NAME, E_MAIL) and two sample records.
-std::string ExampleTableBytes();
+// example project uses (F_NAME, L_NAME, E_MAIL) and two sample records, its
+// header dated date.
+std::string ExampleTableBytes(const TDbfDate& date = TodayForDbf());
 
 // appDir ends with "/". dataBaseDir and mailDir are pointed at the new
 // folders when they still equal appDir; the matching save is called then.

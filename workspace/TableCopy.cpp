@@ -183,7 +183,7 @@ bool WriteDbfHeader(const std::string& tableFile, TCopyFieldDefs& defs) {
   return WriteDbfHeader(tableFile, defs, TodayForDbf());
 }
 
-bool WriteDbfHeader(const std::string& tableFile, TCopyFieldDefs& defs, const TDbfDate& date) {
+std::string DbfTableHeadBytes(TCopyFieldDefs& defs, const TDbfDate& date, uint32_t recordCount) {
   bool memo = false;
   std::vector<TDbfFieldDef> fields;
   for (TCopyFieldDef& d : defs) {
@@ -201,7 +201,14 @@ bool WriteDbfHeader(const std::string& tableFile, TCopyFieldDefs& defs, const TD
   h.Year = date.Year;
   h.Month = date.Month;
   h.Day = date.Day;
-  const std::string bytes = DbfEncodeTableHead(h, fields) + '\x1A';
+  h.RecordCount = recordCount;
+  return DbfEncodeTableHead(h, fields);
+}
+
+bool WriteDbfHeader(const std::string& tableFile, TCopyFieldDefs& defs, const TDbfDate& date) {
+  bool memo = false;
+  for (const TCopyFieldDef& d : defs) memo = memo || d.Kind == fkMemo;
+  const std::string bytes = DbfTableHeadBytes(defs, date) + '\x1A';
 
   // Written beside the target under a name of our own, then renamed into place.
   const std::string fresh = MakeTempFileName(FolderWithSlash(tableFile), "~lp", "dbf");

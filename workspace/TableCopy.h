@@ -53,6 +53,11 @@ struct TDbfDate {
 };
 TDbfDate TodayForDbf();
 
+// The table file's head as the writer stores it: the 32-byte header with
+// recordCount, the descriptors and 0x0D. Names are cut and upper-cased in defs
+// as in the file.
+std::string DbfTableHeadBytes(TCopyFieldDefs& defs, const TDbfDate& date, uint32_t recordCount = 0);
+
 // Creates the empty table (and memo file) under tableFile: written under other
 // names first and renamed into place, replacing the old table's companion files
 // and nothing else. Names are cut and upper-cased in defs as in the file. False

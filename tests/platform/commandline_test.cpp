@@ -74,6 +74,27 @@ TEST(SplitOpenFilesText, TextIsCutAt1024Characters) {
   EXPECT_EQ(r[0].size(), 2048u);
 }
 
+TEST(AbsoluteArguments, RelativeNamesTakeTheFolderTheyWereGivenIn) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"clients.dbf", "/home/u/tables/clients.dbf"},
+      {"mine/clients.dbf", "/home/u/tables/mine/clients.dbf"},
+      {"./news.lkp", "/home/u/tables/news.lkp"},
+      {"../Projects/news", "/home/u/Projects/news"},
+      {"My Projects/a b.lkp", "/home/u/tables/My Projects/a b.lkp"},
+      {"/srv/x.mdb", "/srv/x.mdb"},
+      {"", ""},
+  };
+  std::vector<std::string> given, expected;
+  for (const auto& [in, out] : cases) {
+    given.push_back(in);
+    expected.push_back(out);
+  }
+  EXPECT_EQ(AbsoluteArguments(given, "/home/u/tables"), expected);
+  EXPECT_EQ(AbsoluteArguments(given, "/home/u/tables/"), expected);
+  // Without a folder to go by, the names stay as given.
+  EXPECT_EQ(AbsoluteArguments(given, ""), given);
+}
+
 TEST(CutToChars, NeverSplitsACharacter) {
   EXPECT_EQ(CutToChars("abc", 2), "ab");
   EXPECT_EQ(CutToChars("abc", 5), "abc");

@@ -399,6 +399,45 @@ TEST(FirstRun, ExampleTableLayout) {
   EXPECT_NE(b.find("john.smith@example.com"), std::string::npos);
 }
 
+// The example table written by a first run dates its header the way the
+// program's dBase writer does (the year counted from 1900) and has the
+// header that writer gives the same fields.
+TEST(FirstRun, ExampleTableHeaderIsTheDbaseWritersHeader) {
+  struct Case {
+    TDbfDate date;
+    unsigned char year;
+  } cases[] = {{{2026, 5, 9}, 0x7E}, {{2026, 12, 10}, 0x7E}, {{2051, 1, 1}, 151}};
+  for (const auto& c : cases) {
+    const std::string b = ExampleTableBytes(c.date);
+    EXPECT_EQ(static_cast<unsigned char>(b[1]), c.year) << c.date.Year;
+    EXPECT_EQ(b[2], c.date.Month);
+    EXPECT_EQ(b[3], c.date.Day);
+  }
+
+  TempDir t;
+  const std::string app = t.path.string() + "/";
+  std::string db = app, mail = app;
+  const TDbfDate before = TodayForDbf();
+  CreateFirstRunFiles(app, db, mail, nullptr, nullptr);
+  const TDbfDate after = TodayForDbf();
+  const std::string example = ReadAll(app + "Database/example.dbf");
+  ASSERT_GT(example.size(), 32u + 3 * 32 + 1);
+
+  TCopyFieldDefs defs = {{"F_NAME", "", fkText, 20}, {"L_NAME", "", fkText, 20}, {"E_MAIL", "", fkText, 50}};
+  ASSERT_TRUE(WriteDbfHeader(app + "written.dbf", defs, before));
+  const std::string written = ReadAll(app + "written.dbf");
+  const size_t head = 32 + 3 * 32 + 1;
+  ASSERT_EQ(written.size(), head + 1);
+  if (before.Day == after.Day) {
+    const int year = before.Year;
+    EXPECT_EQ(static_cast<unsigned char>(example[1]), year % 100 + (year > 1950 ? 100 : 0));
+    EXPECT_EQ(example.substr(0, 4), written.substr(0, 4));  // version and date
+  }
+  EXPECT_EQ(Int32At(example, 4), 2);
+  EXPECT_EQ(Int32At(written, 4), 0);
+  EXPECT_EQ(example.substr(8, head - 8), written.substr(8, head - 8));  // lengths and fields
+}
+
 TEST(FirstRun, FoldersFilesAndSettings) {
   TempDir t;
   const std::string app = t.path.string() + "/";
