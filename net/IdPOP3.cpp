@@ -50,10 +50,9 @@ curl_socket_t Socket(TCurlSession& s) {
   return sock;
 }
 
-bool WaitSocket(curl_socket_t sock, short events, int timeoutMs) {
-  pollfd p{sock, events, 0};
-  return poll(&p, 1, timeoutMs) > 0;
-}
+// Waits up to TimeoutMs for the socket; in slices, asking the caller's OnWait between
+// them. False on a time-out; a stop asked through OnWait breaks the connection.
+bool WaitSocket(TIdPOP3& c, TPop3Connection& d, short events, int timeoutMs);
 
 void SendLine(TIdPOP3& c, TPop3Connection& d, const std::string& line) {
   std::string data = line + "\r\n";
@@ -64,11 +63,25 @@ void SendLine(TIdPOP3& c, TPop3Connection& d, const std::string& line) {
     CURLcode rc = curl_easy_send(d.session.Handle(), data.data() + off, data.size() - off, &n);
     if (rc == CURLE_AGAIN) {
       int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-      if (left <= 0 || !WaitSocket(Socket(d.session), POLLOUT, left)) Broken(c, d, "Write timed out");
+      if (left <= 0 || !WaitSocket(c, d, POLLOUT, left)) Broken(c, d, "Write timed out");
       continue;
     }
     if (rc != CURLE_OK) Broken(c, d, "Connection closed gracefully");
     off += n;
+  }
+}
+
+bool WaitSocket(TIdPOP3& c, TPop3Connection& d, short events, int timeoutMs) {
+  const curl_socket_t sock = Socket(d.session);
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (left <= 0) return false;
+    int slice = static_cast<int>(left);
+    if (c.OnWait && c.WaitSliceMs > 0 && slice > c.WaitSliceMs) slice = c.WaitSliceMs;
+    pollfd p{sock, events, 0};
+    if (poll(&p, 1, slice) > 0) return true;
+    if (c.OnWait && !c.OnWait()) Broken(c, d, "Disconnected");
   }
 }
 
@@ -90,7 +103,7 @@ size_t ReadUntil(TIdPOP3& c, TPop3Connection& d, const std::string& terminator, 
     size_t n = 0;
     CURLcode rc = curl_easy_recv(d.session.Handle(), buf, sizeof buf, &n);
     if (rc == CURLE_AGAIN) {
-      if (!WaitSocket(Socket(d.session), POLLIN, c.ReadTimeoutMs)) Broken(c, d, "Read timed out");
+      if (!WaitSocket(c, d, POLLIN, c.ReadTimeoutMs)) Broken(c, d, "Read timed out");
       continue;
     }
     if (rc != CURLE_OK || n == 0) Broken(c, d, "Connection closed gracefully");
@@ -203,9 +216,14 @@ void TIdPOP3::Connect(int timeoutMs) {
   curl_easy_setopt(h, CURLOPT_PASSWORD, nullptr);
   curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
   s.maxBody = 0;
-  CURLcode rc = s.Perform();
+  s.firstLinePrefix = "+OK";
+  CURLcode rc = s.Perform(OnWait, WaitSliceMs);
+  s.firstLinePrefix.clear();
   if (rc != CURLE_OK) {
-    std::string text = !s.lastError.empty() ? s.lastError : s.Describe(rc, Host, Port);
+    std::string text = !s.lastError.empty()      ? s.lastError
+                       : !s.badFirstLine.empty() ? Host + ":" + std::to_string(Port) + ": Not a POP3 server (it said \"" +
+                                                      s.badFirstLine + "\")"
+                                                 : s.Describe(rc, Host, Port);
     s.Drop();
     throw EIdException(text);
   }

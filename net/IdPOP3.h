@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,8 +39,14 @@ public:
   // A message larger than this is refused rather than held in memory: Retrieve reads the
   // rest past and throws EIdMessageTooLarge.
   size_t MaxMessageSize = size_t(256) << 20;
+  // Called about every WaitSliceMs while a call waits for the server (connecting, a reply,
+  // a message on its way), on the calling thread: a UI thread's caller keeps its window
+  // painting. False ends the wait: the connection is dropped (no QUIT) and the call throws.
+  std::function<bool()> OnWait;
+  int WaitSliceMs = 50;
 
-  // Opens the connection and logs on. TimeoutMs -1 takes ConnectTimeoutMs.
+  // Opens the connection and logs on. TimeoutMs -1 takes ConnectTimeoutMs. A greeting
+  // that does not start with "+OK" fails at once.
   void Connect(int timeoutMs = -1);
   bool Connected();
   // STAT: the number of messages.

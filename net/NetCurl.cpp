@@ -14,17 +14,23 @@
 TCurlSession::TCurlSession() { InitMailLibraries(); }
 
 TCurlSession::~TCurlSession() {
-  if (curl_) curl_easy_cleanup(curl_);
+  FreeHandle();
+  if (multi_) curl_multi_cleanup(multi_);
+}
+
+void TCurlSession::FreeHandle() {
+  if (!curl_) return;
+  if (inMulti_) curl_multi_remove_handle(multi_, curl_);
+  inMulti_ = false;
+  curl_easy_cleanup(curl_);
+  curl_ = nullptr;
+  liveSocket_ = CURL_SOCKET_BAD;
 }
 
 CURL* TCurlSession::Handle() {
   {
     std::lock_guard<std::mutex> g(lock_);
-    if (closePending_ && curl_) {
-      curl_easy_cleanup(curl_);
-      curl_ = nullptr;
-      liveSocket_ = CURL_SOCKET_BAD;
-    }
+    if (closePending_ && curl_) FreeHandle();
     closePending_ = false;
     owner_ = std::this_thread::get_id();
   }
@@ -145,7 +151,14 @@ size_t TCurlSession::OnHeader(char* data, size_t size, size_t n, void* p) {
     line = std::move(s->replyLines_);
     s->replyLines_.clear();
   }
-  if (line[0] == '4' || line[0] == '5' || line.rfind("-ERR", 0) == 0) s->lastError = std::move(line);
+  if (line[0] == '4' || line[0] == '5' || line.rfind("-ERR", 0) == 0) s->lastError = line;
+  if (!s->firstLinePrefix.empty() && !s->firstLineSeen_) {
+    s->firstLineSeen_ = true;
+    if (line.rfind(s->firstLinePrefix, 0) != 0) {
+      s->badFirstLine = line.empty() ? std::string(" ") : line;
+      return 0;  // ends the request
+    }
+  }
   return len;
 }
 
@@ -194,24 +207,24 @@ int TCurlSession::OnProgress(void* p, curl_off_t, curl_off_t down, curl_off_t, c
   return 1;
 }
 
-CURLcode TCurlSession::Perform() {
+bool TCurlSession::BeginPerform() {
   lastReply.clear();
   lastError.clear();
   replyLines_.clear();
   headerLines.clear();
   body.clear();
   bodyTooLarge = false;
+  badFirstLine.clear();
+  firstLineSeen_ = false;
   {
     std::lock_guard<std::mutex> g(lock_);
     // A cut from another thread after the caller set its options up: this request is the
     // one cut (a fresh handle here would run without them).
     if (closePending_ || !curl_) {
-      if (curl_) curl_easy_cleanup(curl_);
-      curl_ = nullptr;
-      liveSocket_ = CURL_SOCKET_BAD;
+      FreeHandle();
       closePending_ = false;
       cut_ = true;
-      return CURLE_ABORTED_BY_CALLBACK;
+      return false;
     }
     owner_ = std::this_thread::get_id();
     busy_ = true;
@@ -223,15 +236,16 @@ CURLcode TCurlSession::Perform() {
   }
   Touch();
   errbuf_[0] = 0;
-  CURLcode rc = curl_easy_perform(curl_);
+  return true;
+}
+
+CURLcode TCurlSession::EndPerform(CURLcode rc) {
   std::lock_guard<std::mutex> g(lock_);
   busy_ = false;
   if (abort_.exchange(false)) {
     cut_ = true;
     ShutDownSocket();
-    curl_easy_cleanup(curl_);
-    curl_ = nullptr;
-    liveSocket_ = CURL_SOCKET_BAD;
+    FreeHandle();
     return CURLE_ABORTED_BY_CALLBACK;
   }
   // What Connected asks from any thread, noted here by the owner.
@@ -240,6 +254,54 @@ CURLcode TCurlSession::Perform() {
   // A failure without a server reply is the transport's: the connection takes nothing more.
   if (rc != CURLE_OK && (readTimedOut_ || lastError.empty())) ShutDownSocket();
   return rc;
+}
+
+CURLcode TCurlSession::Perform() {
+  if (!BeginPerform()) return CURLE_ABORTED_BY_CALLBACK;
+  // A handle left in the multi handle cannot run on its own.
+  if (inMulti_) {
+    curl_multi_remove_handle(multi_, curl_);
+    inMulti_ = false;
+  }
+  return EndPerform(curl_easy_perform(curl_));
+}
+
+CURLcode TCurlSession::Perform(const std::function<bool()>& onWait, int sliceMs) {
+  if (!onWait) return Perform();
+  if (!BeginPerform()) return CURLE_ABORTED_BY_CALLBACK;
+  if (!multi_) multi_ = curl_multi_init();
+  if (!multi_) return EndPerform(CURLE_OUT_OF_MEMORY);
+  if (!inMulti_) {
+    if (curl_multi_add_handle(multi_, curl_) != CURLM_OK) return EndPerform(CURLE_FAILED_INIT);
+    inMulti_ = true;
+  }
+  CURLcode rc = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+    bool done = false;
+    int queued = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi_, &queued))
+      if (m->msg == CURLMSG_DONE && m->easy_handle == curl_) {
+        rc = m->data.result;
+        done = true;
+      }
+    if (done) break;
+    if (!onWait()) {
+      abort_.store(true);
+      break;
+    }
+    curl_multi_poll(multi_, nullptr, 0, sliceMs, nullptr);
+  }
+  // A failed request leaves no connection to keep.
+  if (rc != CURLE_OK || abort_.load()) {
+    curl_multi_remove_handle(multi_, curl_);
+    inMulti_ = false;
+  }
+  return EndPerform(rc);
 }
 
 // Any thread may ask: the answer comes from what the owner noted and from the socket,
@@ -272,11 +334,7 @@ void TCurlSession::Close() {
     ShutDownSocket();
     return;
   }
-  if (curl_) {
-    curl_easy_cleanup(curl_);
-    curl_ = nullptr;
-    liveSocket_ = CURL_SOCKET_BAD;
-  }
+  FreeHandle();
 }
 
 void TCurlSession::Drop() {

@@ -45,6 +45,15 @@ public:
   // Runs the request on the owning thread. Returns the curl code; a Cut from another
   // thread makes it CURLE_ABORTED_BY_CALLBACK and closes the handle.
   CURLcode Perform();
+  // The same, calling OnWait about every SliceMs while the request waits (the caller's
+  // window keeps painting); OnWait false ends the request with CURLE_ABORTED_BY_CALLBACK
+  // and drops the connection.
+  CURLcode Perform(const std::function<bool()>& onWait, int sliceMs);
+  // When set, the first reply line of a request must start with it: any other ends the
+  // request at once (rather than waiting out the time-out for a line that never comes),
+  // with the line in badFirstLine.
+  std::string firstLinePrefix;
+  std::string badFirstLine;
   // True while a live connection is kept in the handle (or a request is running). Any
   // thread may ask; the handle is not touched.
   bool Connected();
@@ -74,11 +83,21 @@ private:
   // Safe from any thread.
   void ShutDownSocket();
   void Touch() { lastActivity_ = std::chrono::steady_clock::now(); }
+  // Before and after a request, under either way of running it.
+  bool BeginPerform();
+  CURLcode EndPerform(CURLcode rc);
+  // Frees the handle (taking it out of the multi handle first).
+  void FreeHandle();
 
   CURL* curl_ = nullptr;  // set by the owning thread under lock_
   curl_socket_t liveSocket_ = CURL_SOCKET_BAD;  // the connection after the last request (lock_)
   std::string replyLines_;  // the lines of a reply still coming (SMTP "250-...")
   static constexpr size_t kMaxReplyLines = 65536;
+  // For requests that wait in slices; a connect-only handle stays added to it for as long
+  // as its connection is used.
+  CURLM* multi_ = nullptr;
+  bool inMulti_ = false;
+  bool firstLineSeen_ = false;
   char errbuf_[CURL_ERROR_SIZE] = {0};
   std::mutex lock_;
   bool busy_ = false;

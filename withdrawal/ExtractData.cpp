@@ -118,7 +118,7 @@ void TExtractData::LoadMessageIds() {
   for (int32_t i = 0; i < count && DiskIoResult == 0 && !DiskEof(cursor); ++i) {
     std::string id;
     DiskReadStr(cursor, false, id);
-    if (DiskIoResult == 0 && !DiskEof(cursor)) KnownIds.push_back(std::move(id));
+    if (DiskIoResult == 0 && !DiskEof(cursor) && !id.empty()) KnownIds.push_back(std::move(id));
   }
 }
 
@@ -135,12 +135,20 @@ void TExtractData::SaveMessageIds() {
 }
 
 bool TExtractData::IsKnownMessageId(const std::string& id) const {
-  return std::find(KnownIds.begin(), KnownIds.end(), id) != KnownIds.end();
+  return !id.empty() && std::find(KnownIds.begin(), KnownIds.end(), id) != KnownIds.end();
 }
 
 void TExtractData::CommitMessageIds() {
-  KnownIds = SeenIds;
+  KnownIds.clear();
+  for (std::string& id : SeenIds)
+    if (!id.empty()) KnownIds.push_back(std::move(id));
   SeenIds.clear();
+  SaveMessageIds();
+}
+
+void TExtractData::AddKnownMessageIds(const TUniqueIds& ids) {
+  for (const std::string& id : ids)
+    if (!IsKnownMessageId(id) && !id.empty()) KnownIds.push_back(id);
   SaveMessageIds();
 }
 

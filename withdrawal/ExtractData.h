@@ -63,9 +63,16 @@ public:
 
   void LoadMessageIds();
   void SaveMessageIds();
+  // An empty id (a message without a "Message-Id") is never known: it would
+  // stand for every such message.
   bool IsKnownMessageId(const std::string& id) const;
-  // The known ids become exactly the ids seen in this run, then are saved.
+  // The known ids become exactly the ids seen in this run (empty ones left
+  // out), then are saved.
   void CommitMessageIds();
+  // A run that ended early: the ids of the messages it stored join the known
+  // ids (the server may still hold them, its deletions not committed), then
+  // are saved.
+  void AddKnownMessageIds(const TUniqueIds& ids);
   void SortMessagesByDate() { ::SortMessagesByDate(MailList); }
 
   // The schemes in file and display order.

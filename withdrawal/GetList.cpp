@@ -42,6 +42,8 @@ class TCleanUp {
 public:
   TCleanUp(IGetListView& view, TIdPOP3& pop3) : view_(view), pop3_(pop3) { view_.SetRunning(true); }
   ~TCleanUp() {
+    // The client outlives the run: it must not call back into it.
+    pop3_.OnWait = nullptr;
     try {
       view_.SetRunning(false);
     } catch (...) {
@@ -129,6 +131,23 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
 
   TIdPOP3& pop3 = data.CreatePop3Client();
   result.Outcome = TGetListOutcome::Failed;
+  // The ids of the messages this run stored. A run that ends early still makes
+  // them known: its deletions may never reach the server (a lost connection),
+  // and the next run must not store them again.
+  TUniqueIds storedIds;
+  bool completed = false;
+  struct TKeepStored {
+    TExtractData& data;
+    const TUniqueIds& ids;
+    const bool& completed;
+    ~TKeepStored() {
+      if (completed || ids.empty()) return;
+      try {
+        data.AddKnownMessageIds(ids);
+      } catch (...) {
+      }
+    }
+  } keepStored{data, storedIds, completed};
   TCleanUp cleanUp(view, pop3);
   // A stop asked for while events were processed ends the run there.
   auto pump = [&] {
@@ -136,8 +155,19 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
     if (stopRequested_) result.Outcome = TGetListOutcome::Stopped;
     return !stopRequested_;
   };
+  // The window keeps painting while a POP3 call waits; closing it ends the wait.
+  pop3.OnWait = pump;
+  // A failure that comes of the stop is no news to the user.
+  auto report = [&](const std::exception& e) {
+    if (stopRequested_)
+      result.Outcome = TGetListOutcome::Stopped;
+    else
+      ErrorBox(e.what());
+  };
   try {
     view.ShowStatus(" Connecting....");
+    // Shown before the steps that may wait for the server.
+    if (!pump()) return result;
     if (pop3.Connected()) pop3.Disconnect();
     pop3.Host = profile.Pop3Server;
     pop3.Port = StrToInt(profile.Pop3Port);
@@ -149,9 +179,9 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
     try {
       pop3.Connect();
     } catch (const std::exception& e) {
-      ErrorBox(e.what());
+      report(e);
       view.ShowStatus(" Not connected");
-      result.Outcome = TGetListOutcome::NotConnected;
+      if (!stopRequested_) result.Outcome = TGetListOutcome::NotConnected;
       return result;
     }
     view.ShowStatus(" Connected");
@@ -170,6 +200,8 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
         // Outside the message's own handling: a header that cannot be read ends the run.
         pop3.RetrieveHeader(i, msg);
         const std::string id = msg.MsgId;
+        // Never true for a message without an id: it is fetched before it may
+        // be deleted, and left on the server it is fetched by every run.
         const bool known = data.IsKnownMessageId(id);
         // A new message's id counts as seen once it is stored: one that failed is
         // fetched again by the next run instead of being taken as known.
@@ -185,7 +217,8 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
             const std::string entry = data.StoreMessage(msg, InboxFolderName);
             if (entry.empty())
               throw EIdException("The message could not be written to \"" + data.StoreFileName() + "\"");
-            if (leaveOnServer) data.SeenIds.push_back(id);
+            if (!id.empty()) storedIds.push_back(id);
+            if (leaveOnServer && !id.empty()) data.SeenIds.push_back(id);
             int index = InsertMailNewestFirst(data.MailList, {entry, ListCopy(msg)});
             msg = TIdMessage();
             msg.AttachmentFolder = AttachmentFolder;
@@ -193,9 +226,9 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
           }
           if (!leaveOnServer) pop3.Delete(i);
         } catch (const std::exception& e) {
-          ErrorBox(e.what());
+          report(e);
           // Nothing more can come over a lost connection.
-          if (!pop3.Connected()) return result;
+          if (stopRequested_ || !pop3.Connected()) return result;
         }
         if (stopRequested_) {
           result.Outcome = TGetListOutcome::Stopped;
@@ -204,10 +237,11 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
       }
       data.CommitMessageIds();
     }
+    completed = true;
     view.ShowStatus(FinalText(result.Received));
     result.Outcome = TGetListOutcome::Completed;
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    report(e);
   }
   return result;
 }

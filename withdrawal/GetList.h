@@ -6,8 +6,9 @@
 //
 // It runs on the UI thread inside the command's handler. The window stays
 // responsive because the run asks the view to process pending events between
-// its steps; every POP3 call is bounded by the connect and reply time-outs,
-// so a silent server holds the window for at most about 30 seconds.
+// its steps and while a POP3 call waits for the server; every POP3 call is
+// bounded by the connect and reply time-outs, and a greeting that is not
+// POP3's fails at once.
 //
 // Whatever the user does while events are processed cannot break the run: a
 // second Run returns at once, the account is copied at the start, and a stop
@@ -20,8 +21,10 @@
 // RequestStop, refuses the close, and closes itself once Run has returned.
 //
 // Safety: a message is deleted on the server only after it was stored (or was
-// known from an earlier run); the known ids are committed only by a run that
-// reached the end of the mailbox; a message that fails (refused, too large,
+// known from an earlier run); a message without a Message-Id is never taken as
+// known. The known ids are replaced only by a run that reached the end of the
+// mailbox; a run that ends early adds the ids of what it stored, so the next
+// run does not store them again. A message that fails (refused, too large,
 // not storable) is reported and the run goes on with the next one, while a
 // lost connection ends the run. A message's size is asked before it is
 // fetched: one the server says is too large is not fetched at all.
@@ -58,8 +61,8 @@ enum class TGetListOutcome {
   Busy,          // a run was going on: nothing done
   Refused,       // a box before connecting stopped it
   NotConnected,  // connecting or logging on failed
-  Failed,        // ended by an error after connecting (known ids untouched)
-  Stopped,       // ended by RequestStop (known ids untouched)
+  Failed,        // ended by an error after connecting (stored ids added to the known)
+  Stopped,       // ended by RequestStop (stored ids added to the known)
   Completed,     // went through the whole mailbox
 };
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "mailing/HTMLPars.h"
+#include "platform/SysUtils.h"
 
 namespace {
 
@@ -18,6 +19,25 @@ bool LooksLikeHtml(const std::string& text) {
   return !text.empty() && text.back() == '<';
 }
 
+// The text items of an HTML text, one per line; the text as it is when that
+// gives nothing (or the conversion fails).
+std::string HtmlAsText(const std::string& raw) {
+  std::string converted;
+  try {
+    HtmlToTextLines(raw, converted);
+  } catch (const std::exception&) {
+    converted.clear();
+  }
+  return converted.empty() ? raw : converted;
+}
+
+// A single-part message declared as HTML (the usual reply from web mail).
+bool IsHtmlMessage(const TIdMessage& message) {
+  std::string type = LowerCase(Trim(message.ContentType));
+  type = Trim(type.substr(0, type.find(';')));
+  return type == "text/html";
+}
+
 double DateKey(const TPop3Mail& item) {
   double d = item.Message ? item.Message->Date : 0;
   return std::isnan(d) ? -std::numeric_limits<double>::infinity() : d;
@@ -27,7 +47,7 @@ double DateKey(const TPop3Mail& item) {
 
 std::string MessageViewerText(const TIdMessage& message) {
   const TIdMessageParts& parts = message.MessageParts;
-  if (parts.Count() == 0) return message.BodyText();
+  if (parts.Count() == 0) return IsHtmlMessage(message) ? HtmlAsText(message.BodyText()) : message.BodyText();
   const TIdText* last = nullptr;
   for (int i = 0; i < parts.Count(); ++i) {
     if (parts[i].Kind() != TIdPartKind::Text) continue;
@@ -36,14 +56,7 @@ std::string MessageViewerText(const TIdMessage& message) {
     if (!text.empty() && !LooksLikeHtml(text)) return text;
   }
   if (!last) return {};
-  std::string raw = JoinLines(last->Body);
-  std::string converted;
-  try {
-    HtmlToTextLines(raw, converted);
-  } catch (const std::exception&) {
-    converted.clear();
-  }
-  return converted.empty() ? raw : converted;
+  return HtmlAsText(JoinLines(last->Body));
 }
 
 int InsertMailNewestFirst(TPop3MailList& list, TPop3Mail item) {

@@ -7,7 +7,8 @@
 
 #include "withdrawal/ExtractData.h"
 
-// No parts: the message body. Otherwise the first text part that is not
+// No parts: the message body, converted from HTML to text lines when the
+// message is declared "text/html" (as it is when that gives nothing). Otherwise the first text part that is not
 // empty and does not start with "<" after its leading blanks; failing that,
 // the last text part converted from HTML to text lines, or that part as it
 // is when the conversion gives nothing (empty without any text part).

@@ -320,18 +320,41 @@ TEST_F(GetListDovecotTest, NotLeftOnServerDeletesFetchedAndKnown) {
   EXPECT_EQ(view.statuses.back(), " No messages");
 }
 
-TEST_F(GetListDovecotTest, MessagesWithoutIdCountAsKnownOnceAnEmptyIdIs) {
+// A reply without a Message-Id has an empty id, which would stand for every
+// such reply: it never joins the known ids, so each one is fetched before the
+// server may delete it (left on the server, it is fetched by every run).
+TEST_F(GetListDovecotTest, RepliesWithoutIdAreNeverTakenAsKnown) {
+  // An earlier version left an empty id in the store: it does not count.
+  data->KnownIds = {"", "<old@x.test>"};
+  data->SaveMessageIds();
+  data = std::make_unique<TExtractData>(folder.Path());
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"<old@x.test>"}));
+  data->KnownIds.push_back("");
+  EXPECT_FALSE(data->IsKnownMessageId(""));
+  data->KnownIds.pop_back();
+
   server.AddMessage("001", Mail("", "no id one", 1));
-  server.AddMessage("002", Mail("", "no id two", 2));
+  server.AddMessage("002", Mail("<a@x.test>", "with id", 2));
+  server.AddMessage("003", Mail("", "no id two", 3));
   account.LeaveCopyOnServer = true;
-  EXPECT_EQ(Run().Received, 2);
-  EXPECT_EQ(data->KnownIds, (TUniqueIds{"", ""}));
-  server.AddMessage("003", Mail("", "no id three", 3));
+  EXPECT_EQ(Run().Received, 3);
+  EXPECT_EQ(data->KnownIds, (TUniqueIds{"<a@x.test>"}));
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<a@x.test>"}));
+  EXPECT_EQ(server.MessageFiles(), 3u);
+
+  // A new reply without an id, then a run that does not leave mail on the
+  // server: every reply it deletes has been fetched, in this run or the first.
+  server.AddMessage("004", Mail("", "no id three", 4));
+  account.LeaveCopyOnServer = false;
   view = TTestView();
   TGetListResult r = Run();
-  EXPECT_EQ(r.Received, 0);
-  EXPECT_EQ(view.statuses.back(), " No messages");
-  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"no id one", "no id two"}));
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(r.Received, 3);
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"no id one", "no id one", "no id three", "no id two",
+                                                        "no id two", "with id"}));
+  EXPECT_EQ(server.MessageFiles(), 0u) << server.Log();
+  EXPECT_TRUE(SavedIds().empty());
 }
 
 TEST_F(GetListDovecotTest, SecondRunWhileRunningDoesNothing) {
@@ -370,8 +393,9 @@ TEST_F(GetListDovecotTest, StopEndsTheRunAndKeepsWhatWasStored) {
   EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1", "m2"}));
   EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
   EXPECT_FALSE(data->Pop3->Connected());
-  // Not committed; the two stored were deleted on the server, the third stays.
-  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>"}));
+  // Not replaced: the two stored join the known ids; they were deleted on the
+  // server, the third stays.
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>", "<m1@x.test>", "<m2@x.test>"}));
   EXPECT_EQ(server.MessageFiles(), 1u);
   EXPECT_FALSE(getList.Running());
   // A later run starts afresh.
@@ -638,16 +662,17 @@ struct TRunFault {
   std::string boxHolds;
 };
 
-// A fault that ends the run: what was stored stays, the known ids are not committed,
-// and the server deletes only messages that were stored.
+// A fault that ends the run: what was stored stays and its ids join the known ids
+// (which are not replaced), and the server deletes only messages that were stored.
+// A greeting that is not POP3's fails at once, not after the time-out.
 TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
   getList.ReplyTimeoutMs = 1500;
   const std::vector<std::string> all = {"m1", "m2", "m3"};
   const std::vector<TRunFault> cases = {
       {"garbage greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Garbage); AddThree(f, TFault::None); },
-       TGetListOutcome::NotConnected, {}, all, ""},
+       TGetListOutcome::NotConnected, {}, all, "Not a POP3 server"},
       {"silent greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Silent); AddThree(f, TFault::None); },
-       TGetListOutcome::NotConnected, {}, all, ""},
+       TGetListOutcome::NotConnected, {}, all, "timed out"},
       {"garbage to STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Garbage); AddThree(f, TFault::None); },
        TGetListOutcome::Failed, {}, all, "Unexpected reply"},
       {"refused STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Refuse); AddThree(f, TFault::None); },
@@ -688,7 +713,9 @@ TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find(c.boxHolds), std::string::npos) << boxes.shown[0].text;
     TExtractData after(store.Path());
-    EXPECT_EQ(after.KnownIds, (TUniqueIds{"<old@x.test>"}));
+    TUniqueIds known = {"<old@x.test>"};
+    for (const std::string& subject : c.stored) known.push_back("<" + subject + "@x.test>");
+    EXPECT_EQ(after.KnownIds, known);
     after.ReadMailList();
     std::vector<std::string> stored;
     for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
@@ -700,6 +727,94 @@ TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
       EXPECT_EQ(v.statuses.back(), " Not connected");
     }
   }
+}
+
+// The connection is lost while the second message arrives; the next run on the
+// same mailbox (the lost session's deletions never reached the server) must not
+// store the first one again.
+TEST_F(GetListFaultTest, RunCutInsideRetrieveThenASecondRunStoresNothingTwice) {
+  for (bool leaveOnServer : {false, true}) {
+    SCOPED_TRACE(leaveOnServer ? "left on server" : "deleted on the server");
+    TTempFolder store;
+    TExtractData d(store.Path());
+    TProfile p = account;
+    p.LeaveCopyOnServer = leaveOnServer;
+    {
+      TFakePop3Server cut;
+      ASSERT_TRUE(cut.Ok());
+      AddThree(cut, TFault::CloseMidway);
+      p.Pop3Port = std::to_string(cut.Port());
+      TTestView v;
+      boxes.shown.clear();
+      TGetListResult r = getList.Run(d, &p, v);
+      EXPECT_EQ(r.Outcome, TGetListOutcome::Failed);
+      EXPECT_EQ(r.Received, 1);
+      ASSERT_EQ(boxes.shown.size(), 1u);
+      EXPECT_EQ(ServerSubjects(cut), (std::vector<std::string>{"m1", "m2", "m3"}));
+    }
+    EXPECT_EQ(TExtractData(store.Path()).KnownIds, (TUniqueIds{"<m1@x.test>"}));
+    TFakePop3Server again;
+    ASSERT_TRUE(again.Ok());
+    AddThree(again, TFault::None);
+    p.Pop3Port = std::to_string(again.Port());
+    TTestView v;
+    boxes.shown.clear();
+    TGetListResult r = getList.Run(d, &p, v);
+    EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(r.Received, 2);
+    EXPECT_EQ(again.CommandCount("RETR 1"), 0);
+    TExtractData after(store.Path());
+    after.ReadMailList();
+    std::vector<std::string> stored;
+    for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (std::vector<std::string>{"m1", "m2", "m3"}));
+    EXPECT_EQ(ServerSubjects(again), leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"})
+                                                   : std::vector<std::string>{});
+    EXPECT_EQ(after.KnownIds, leaveOnServer ? (TUniqueIds{"<m1@x.test>", "<m2@x.test>", "<m3@x.test>"})
+                                            : TUniqueIds{});
+  }
+}
+
+// A server that says nothing: " Connecting...." is shown before the wait, the
+// window's events are processed while it lasts, and closing the window ends it
+// at once, without a box.
+TEST_F(GetListFaultTest, SilentGreetingKeepsTheWindowAliveAndAStopEndsTheWait) {
+  fake.SetGreetingFault(TFault::Silent);
+  getList.ReplyTimeoutMs = 20000;
+  std::vector<std::string> shownAtPump;
+  view.onPump = [&](int n) {
+    shownAtPump.push_back(view.statuses.empty() ? std::string() : view.statuses.back());
+    // Well into the wait for the greeting.
+    if (n == 20) getList.RequestStop();
+  };
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Stopped);
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+  ASSERT_GE(shownAtPump.size(), 20u);
+  for (const std::string& s : shownAtPump) EXPECT_EQ(s, " Connecting....");
+  EXPECT_EQ(fake.Sessions(), 1);
+  EXPECT_FALSE(data->Pop3->Connected());
+  EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>"}));
+}
+
+// The same while a message is on its way.
+TEST_F(GetListFaultTest, SilentRetrieveKeepsTheWindowAlive) {
+  AddThree(fake, TFault::Silent);
+  getList.ReplyTimeoutMs = 20000;
+  int pumpsInRetrieve = 0;
+  view.onPump = [&](int) {
+    if (fake.CommandCount("RETR 2") == 1 && ++pumpsInRetrieve == 10) getList.RequestStop();
+  };
+  TGetListResult r = Run();
+  EXPECT_EQ(r.Outcome, TGetListOutcome::Stopped);
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+  EXPECT_EQ(pumpsInRetrieve, 10);
+  EXPECT_EQ(r.Received, 1);
+  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"m1"}));
+  EXPECT_EQ(SavedIds(), (TUniqueIds{"<old@x.test>", "<m1@x.test>"}));
 }
 
 }  // namespace

@@ -60,6 +60,35 @@ TEST(MessageViewerText, ChoosesThePartToShow) {
   }
 }
 
+// A single-part message: its body, converted when the message is declared HTML
+// (the usual reply from web mail), as the mail layer reads it from the wire.
+TEST(MessageViewerText, SinglePartHtmlIsConverted) {
+  struct TCase {
+    const char* Name;
+    std::string ContentType;
+    std::string Body;
+    std::string Expected;
+  };
+  const TCase cases[] = {
+      {"text/html", "text/html; charset=utf-8", "<html><body><p>Name: Jane Doe<br>City: Lyon</p></body></html>",
+       "Name: Jane Doe\r\nCity: Lyon\r\n"},
+      {"upper case type", "TEXT/HTML", "<html><body><p>Jane</p></body></html>", "Jane\r\n"},
+      {"html without text: as it is", "text/html", "<html><br></html>", "<html><br></html>"},
+      {"plain text that starts with <", "text/plain", "<Jane> wrote:\r\nhi", "<Jane> wrote:\r\nhi"},
+      {"no type given", "", "<p>Jane</p>", "<p>Jane</p>"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string raw = "From: Jane <jane@x.test>\r\nSubject: reply\r\nMIME-Version: 1.0\r\n";
+    if (!c.ContentType.empty()) raw += "Content-Type: " + c.ContentType + "\r\n";
+    raw += "\r\n" + c.Body + "\r\n";
+    TIdMessage m;
+    m.LoadFromString(raw);
+    ASSERT_EQ(m.MessageParts.Count(), 0);
+    EXPECT_EQ(MessageViewerText(m), c.Expected);
+  }
+}
+
 TPop3Mail Mail(const std::string& name, double date) {
   TPop3Mail m{name, std::make_unique<TIdMessage>()};
   m.Message->Date = date;

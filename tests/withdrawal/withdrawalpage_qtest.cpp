@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -94,6 +96,22 @@ public:
     ++Calls;
     if (Run) Run();
   }
+};
+
+// The texts a label shows each time it is painted.
+class TPaintSpy : public QObject {
+public:
+  explicit TPaintSpy(QLabel* label) : label_(label) { label->installEventFilter(this); }
+  QStringList Texts;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched == label_ && e->type() == QEvent::Paint) Texts << label_->text();
+    return QObject::eventFilter(watched, e);
+  }
+
+private:
+  QLabel* label_;
 };
 
 class TFakeMailing : public IMailingWindow {
@@ -185,6 +203,35 @@ private:
   }
 
   bool On(const char* action) const { return w_->Action(action)->isEnabled(); }
+
+  // A scheme that reads "Name:" and "City:" up to the end of the line into
+  // NAME and CITY.
+  void MakeNameCityScheme() {
+    AnswerName("replies");
+    w_->Action("AddScheme1")->trigger();
+    AnswerName("Name:");
+    p_->Button1->click();
+    AnswerName("City:");
+    p_->Button1->click();
+    p_->Button3->click();
+    p_->Button3->click();
+    p_->ListBox4->setCurrentRow(0);
+    Choose(p_->ComboBox6, "Name:");
+    TypeInto(p_->ComboBox11, "NAME");
+    p_->ListBox4->setCurrentRow(1);
+    Choose(p_->ComboBox6, "City:");
+    TypeInto(p_->ComboBox11, "CITY");
+  }
+
+  TProfile Account(int port) const {
+    TProfile account;
+    account.AccountName = "Replies";
+    account.Pop3Server = "127.0.0.1";
+    account.Pop3Port = std::to_string(port);
+    account.UserId = "me";
+    account.Password = "secret";
+    return account;
+  }
 
 private slots:
   void initTestCase() { SetFormatSettings(TFormatSettings::Default()); }
@@ -403,6 +450,154 @@ private slots:
     QCOMPARE(StoredSchemes()[0].Response, expected);
   }
 
+  // The Response dialog is reached as a user expects: "Response..." in the
+  // Withdrawal menu and the tool bar's "Response", both under the page's rule.
+  void responseOpensFromTheMenuAndTheToolBar() {
+    TScopedScriptedMessages boxes;
+    QAction* item = w_->Action("Response1");
+    QVERIFY(item);
+    QCOMPARE(item->text(), QString("Response..."));
+    auto* menu = w_->findChild<QMenu*>("Withdrawal1");
+    QVERIFY(menu);
+    QVERIFY(menu->actions().contains(item));
+    w_->Action("Body1")->trigger();
+    QAction* bar = w_->Action("SpeedItem45");
+    QVERIFY(bar->isVisible());
+    auto* button = qobject_cast<QToolButton*>(p_->SpeedBar2->widgetForAction(bar));
+    QVERIFY(button);
+    QVERIFY(button->isVisible());
+    QCOMPARE(button->text(), QString("Response"));
+
+    QVERIFY(!item->isEnabled());  // no scheme
+    QVERIFY(!bar->isEnabled());
+    AnswerName("R");
+    w_->Action("AddScheme1")->trigger();
+    QVERIFY(item->isEnabled());
+    QVERIFY(bar->isEnabled());
+    ui_->SetGetListRunning(true);
+    QVERIFY(!item->isEnabled());
+    QVERIFY(!bar->isEnabled());
+    ui_->SetGetListRunning(false);
+    QVERIFY(item->isEnabled());
+
+    int opened = 0;
+    WhenModal([&](QWidget* m) {
+      auto* f = qobject_cast<TRespForm*>(m);
+      QVERIFY(f);
+      ++opened;
+      f->Edit2->setText("from the menu");
+      f->OkBtn->click();
+    });
+    item->trigger();
+    QCOMPARE(opened, 1);
+    QCOMPARE(StoredSchemes()[0].Response.ResponseSubject, std::string("from the menu"));
+    WhenModal([&](QWidget* m) {
+      auto* f = qobject_cast<TRespForm*>(m);
+      QVERIFY(f);
+      ++opened;
+      QCOMPARE(f->Edit2->text(), QString("from the menu"));
+      f->Edit2->setText("from the tool bar");
+      f->OkBtn->click();
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(opened, 2);
+    QCOMPARE(StoredSchemes()[0].Response.ResponseSubject, std::string("from the tool bar"));
+    QVERIFY(boxes.shown.empty());
+  }
+
+  // A reply whose only body is HTML (single-part text/html, as web mail sends
+  // it) is shown as text and extracted as text; the table's record counter
+  // then names the new record.
+  void htmlOnlyReplyIsShownAndExtractedAsText() {
+    TScopedScriptedMessages boxes;
+    MakeNameCityScheme();
+    TIdMessage reply;
+    reply.LoadFromString(
+        "From: Jane Doe <jane@example.com>\r\nSubject: Re: your order\r\nDate: Tue, 8 Dec 2026 10:00:00 +0000\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+        "<html><body><p>Name: Jane Doe<br>\r\nCity: Lyon</p>\r\n<p>Thanks</p></body></html>\r\n");
+    QCOMPARE(reply.MessageParts.Count(), 0);
+    QVERIFY(!ui_->Data.StoreMessage(reply, InboxFolderName).empty());
+    w_->Action("Body1")->trigger();
+    ClickRow(0);
+    const QString shown = Memo(p_->Memo3);
+    QVERIFY2(!shown.contains('<'), qPrintable(shown));
+    QVERIFY2(shown.contains("Name: Jane Doe"), qPrintable(shown));
+    QVERIFY2(shown.contains("City: Lyon"), qPrintable(shown));
+    QVERIFY2(shown.contains("Thanks"), qPrintable(shown));
+
+    const std::string table = MakeTable("Replies");
+    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
+      return table;
+    };
+    auto* counter = w_->findChild<QLabel*>("StatusBar2Panel0");
+    QVERIFY(counter);
+    TDataSet& q = w_->Tables().Workspace.ADOQuery1;
+    for (int n = 1; n <= 2; ++n) {
+      w_->Action("Body1")->trigger();
+      ClickRow(0);
+      w_->Action("Extract1")->trigger();
+      QVERIFY(boxes.shown.empty());
+      QCOMPARE(q.RecordCount(), n);
+      QCOMPARE(counter->text(), QString("Record %1 of %1").arg(n));
+      QCOMPARE(q.FieldByName("NAME").AsString(), std::string("Jane Doe"));
+      QCOMPARE(q.FieldByName("CITY").AsString(), std::string("Lyon"));
+    }
+    w_->Tables().CloseTable0Click();
+    w_->Tables().OpenDBFFile(table);
+    QCOMPARE(q.RecordCount(), 2);
+    q.First();
+    QCOMPARE(q.FieldByName("NAME").AsString(), std::string("Jane Doe"));
+    QCOMPARE(q.FieldByName("CITY").AsString(), std::string("Lyon"));
+  }
+
+  // A greeting that is not POP3's fails at once with a clear message; a
+  // silent server leaves " Connecting...." painted and the window alive (a
+  // close during the wait ends it without a box).
+  void getListOnAServerThatIsNotPop3() {
+    TScopedScriptedMessages boxes;
+    w_->Action("Body1")->trigger();
+    TPaintSpy spy(p_->StatusPanel3a);
+    {
+      TFakePop3Server garbage;
+      QVERIFY(garbage.Ok());
+      garbage.SetGreetingFault(TFakePop3Server::TFault::Garbage);
+      const TProfile account = Account(garbage.Port());
+      TGetListBinding binding(*ui_, *w_, [&](int) -> const TProfile* { return &account; });
+      binding.Run().ReplyTimeoutMs = 5000;
+      w_->Action("SpeedItem39")->trigger();
+      QCOMPARE(boxes.shown.size(), size_t(1));
+      QVERIFY2(QString::fromStdString(boxes.shown[0].text).contains("Not a POP3 server"),
+               boxes.shown[0].text.c_str());
+      QCOMPARE(p_->StatusPanel3a->text(), QString(" Not connected"));
+      QVERIFY(spy.Texts.contains(" Connecting...."));
+      QVERIFY(On("SpeedItem39"));
+    }
+    boxes.shown.clear();
+    spy.Texts.clear();
+    TFakePop3Server silent;
+    QVERIFY(silent.Ok());
+    silent.SetGreetingFault(TFakePop3Server::TFault::Silent);
+    const TProfile account = Account(silent.Port());
+    TGetListBinding binding(*ui_, *w_, [&](int) -> const TProfile* { return &account; });
+    binding.Run().ReplyTimeoutMs = 20000;
+    QString statusWhileWaiting;
+    bool runningWhileWaiting = false;
+    QTimer::singleShot(300, [&] {
+      runningWhileWaiting = binding.Run().Running();
+      statusWhileWaiting = p_->StatusPanel3a->text();
+      w_->close();
+    });
+    w_->Action("SpeedItem39")->trigger();
+    QVERIFY(runningWhileWaiting);
+    QCOMPARE(statusWhileWaiting, QString(" Connecting...."));
+    QVERIFY(spy.Texts.contains(" Connecting...."));
+    QVERIFY2(boxes.shown.empty(), boxes.shown.empty() ? "" : boxes.shown[0].text.c_str());
+    QVERIFY(!binding.Run().Running());
+    QTRY_VERIFY(!w_->isVisible());
+    QCOMPARE(silent.Sessions(), 1);
+  }
+
   void viewerChoosesThePartToShow() {
     Store("plain then html", 46001, [](TIdMessage& m) {
       m.MessageParts.AddText({"Plain body"});
@@ -592,7 +787,8 @@ private slots:
     auto schemeCommands = [&](bool on) {
       QCOMPARE(On("DeleteScheme1"), on);
       QCOMPARE(On("SpeedItem44"), on);
-      // "Response" (SpeedItem45) is hidden on the tool bar, and a hidden action reads as disabled.
+      QCOMPARE(On("SpeedItem45"), on);
+      QCOMPARE(On("Response1"), on);
       QCOMPARE(On("SpeedItem46"), on);
       QCOMPARE(On("Extract1"), on);
       QCOMPARE(p_->ComboBox12->isEnabled(), on);

@@ -115,7 +115,7 @@ void TWithdrawalUi::Bind() {
   action("GetMailList1", &TWithdrawalUi::SpeedItem39Click);
   action("DeleteMail1", &TWithdrawalUi::SpeedItem41Click);
   action("Extract1", &TWithdrawalUi::SpeedItem46Click);
-  action("SpeedItem45", &TWithdrawalUi::SpeedItem45Click);
+  action("Response1", &TWithdrawalUi::SpeedItem45Click);
 
   auto user = [this](auto* sender, auto signal, void (TWithdrawalUi::*fn)()) {
     connect(sender, signal, this, [this, fn] {
@@ -246,6 +246,7 @@ void TWithdrawalUi::UpdateWithdrawalControls() {
   en("SpeedItem44", e.SchemeCommands);
   p.ComboBox12->setEnabled(e.SchemeCommands);
   en("SpeedItem45", e.Response);
+  en("Response1", e.Response);
   en("SpeedItem46", e.Extract);
   en("Extract1", e.Extract);
   p.Button1->setEnabled(e.SchemeCommands);
@@ -578,6 +579,8 @@ void TWithdrawalUi::SpeedItem46Click() {
   if (posted > 0) {
     tables_.ShowDatabasePage();
     tables_.UpdateRecordActions();
+    // The counter was last set when the new record was appended (not yet counted, no number).
+    tables_.ShowRecordCounter(RecordCounterText(table.RecNo(), table.RecordCount()));
   }
 }
 

@@ -350,6 +350,7 @@ void TLPMain::BuildMenus() {
   wd->addSeparator();
   AddAction(wd, "DeleteMail1", "Delete Mail");
   AddAction(wd, "Extract1", "Extract");
+  AddAction(wd, "Response1", "Response...");
 
   QMenu* help = Named(mb->addMenu("Help"), "Help2");
   AddAction(help, "Help1", "Help", QKeySequence("F1"));
@@ -415,6 +416,7 @@ void TLPMain::BuildMenus() {
   forward("SpeedItem39", "GetMailList1");
   forward("SpeedItem41", "DeleteMail1");
   forward("SpeedItem46", "Extract1");
+  forward("SpeedItem45", "Response1");
   forward("SpeedItem43", "AddScheme1");
   forward("SpeedItem44", "DeleteScheme1");
   forward("HtmlMode5", "HTML1");

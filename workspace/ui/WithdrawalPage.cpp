@@ -27,7 +27,7 @@ TWithdrawalPage::TWithdrawalPage(QWidget* parent) : QWidget(parent) {
   SpeedBar2 = Named(new QToolBar(this), "SpeedBar2");
   ToolAction(SpeedBar2, "SpeedItem39", "Get List");
   ToolAction(SpeedBar2, "SpeedItem41", "Delete");
-  ToolAction(SpeedBar2, "SpeedItem45", "Response")->setVisible(false);
+  ToolAction(SpeedBar2, "SpeedItem45", "Response");
   ToolAction(SpeedBar2, "SpeedItem46", "Extract");
   SpeedBar2->addSeparator();
   ToolAction(SpeedBar2, "SpeedItem43", "Add Scheme");
