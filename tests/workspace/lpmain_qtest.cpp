@@ -173,7 +173,7 @@ private slots:
                           "SpeedButton2", "SpeedButton3", "SpeedButton4", "Label13", "Memo4"})
       QVERIFY2(w.findChild<QWidget*>(n), n);
     QVERIFY(w.findChild<QAction*>("SpeedItem23"));
-    QVERIFY(!w.findChild<QAction*>("SpeedItem45")->isVisible());
+    QVERIFY(w.findChild<QAction*>("SpeedItem45")->isVisible());  // Response is reachable
     QCOMPARE(w.findChild<QComboBox*>("ColorComboBox1")->count(), 16);
     QVERIFY(Ctl<QTableView>(w, "RxDBGrid1")->isHidden());
     QVERIFY(Ctl<QToolButton>(w, "SpeedButton5")->isHidden());
@@ -209,7 +209,7 @@ private slots:
     QCOMPARE(items(2), QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Select All",
                                     "Report Configuration...", "Options..."}));
     QCOMPARE(items(6), QStringList({"Add Scheme...", "Delete Scheme...", "Get Mail List", "Delete Mail",
-                                    "Extract"}));
+                                    "Extract", "Response..."}));
     QCOMPARE(items(7), QStringList({"Help", "About..."}));
     struct {
       const char* name;
