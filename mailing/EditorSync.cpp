@@ -39,7 +39,22 @@ void TEditorSync::SourceChanged() {
   host_.RefreshEditCommands();
 }
 
-void TEditorSync::SourceReplaced() { DocumentHoldsSource = false; }
+void TEditorSync::SourceReplaced() {
+  // The document's edits belonged to the text that was replaced.
+  DocumentHoldsSource = false;
+  HtmlEdited = false;
+}
+
+void TEditorSync::EnsureDocument() {
+  if (EditorLoading || DocumentHoldsSource) return;
+  AssignHTML();
+  HtmlEdited = false;
+}
+
+void TEditorSync::BeforeUserChange() {
+  EnsureDocument();
+  if (DocumentReady && DocumentHoldsSource && host_.HtmlSnapshotEmpty()) host_.SetHtmlSnapshot(host_.GetHtmlStr());
+}
 
 bool TEditorSync::CopyDocumentIfItHoldsSource() {
   // A document that never held this Source text would replace it with another text.

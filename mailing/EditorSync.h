@@ -48,6 +48,13 @@ public:
   void DocumentComplete();
   void SourceChanged();   // typed into the Source text
   void SourceReplaced();  // the Source text set from elsewhere (a project)
+  // The document is about to be shown or used: one that does not hold the
+  // Source text (a project replaced it while the view was hidden) is loaded.
+  void EnsureDocument();
+  // A key, click or command is about to change the document: it first holds
+  // the Source text, and the HTML snapshot is taken before the change, so
+  // that the change counts as a modification of the project.
+  void BeforeUserChange();
   void LeaveEditTab();    // the browser's edits go to the Source text
   void LeaveSourceTab();  // typed Source text goes to the browser
   // Source := the document (or, when the Source text was replaced, the

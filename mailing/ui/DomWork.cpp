@@ -25,6 +25,11 @@ bool TDomWork::DocumentReady() const { return sync_.DocumentReady; }
 
 void TDomWork::Run(const QString& script) { RunScriptSync(*Browser->page(), script); }
 
+void TDomWork::Change(const QString& script) {
+  if (BeforeChange) BeforeChange();
+  Run(script);
+}
+
 std::string TDomWork::QueryCommandValue(const std::string& Command) {
   if (!DocumentReady()) return std::string();
   const QVariant v =
@@ -34,7 +39,7 @@ std::string TDomWork::QueryCommandValue(const std::string& Command) {
 
 void TDomWork::ExecCommand(const std::string& Command, const std::string& Value) {
   if (!DocumentReady()) return;
-  Run("(function(c, v) { if (String(document.queryCommandValue(c)) !== v)"
+  Change("(function(c, v) { if (String(document.queryCommandValue(c)) !== v)"
       " document.execCommand(c, false, v); })(" +
       Js(Command) + ", " + Js(Value) + ")");
 }
@@ -66,13 +71,13 @@ bool TDomWork::Exec(int Id, bool Prompt, const std::string& Value) {
     if (!font.Size.isEmpty()) script += "document.execCommand('fontSize', false, " + JsString(font.Size) + ");";
     if (font.Color.isValid())
       script += "document.execCommand('foreColor', false, " + JsString(font.Color.name()) + ");";
-    Run(script + "})()");
+    Change(script + "})()");
     return true;
   }
   if (Prompt && (Id == hcImage || Id == hcHyperlink)) {
     if (!AskUrl || !AskUrl(Id == hcImage ? "Image" : "Hyperlink", value) || value.isEmpty()) return false;
   }
-  Run("document.execCommand(" + JsString(name) + ", false, " + JsString(value) + ")");
+  Change("document.execCommand(" + JsString(name) + ", false, " + JsString(value) + ")");
   return true;
 }
 
@@ -82,13 +87,13 @@ void TDomWork::FormatBlock(const std::string& Name) {
   if (a.Tag)
     Exec(hcBlockFormat, false, a.Tag);
   else
-    Run("document.execCommand(" + JsString(a.Command) + ", false, null)");
+    Change("document.execCommand(" + JsString(a.Command) + ", false, null)");
 }
 
 void TDomWork::ExecCommandById(int Number) {
   const char* name = DomCommandName(Number);
   if (!name) return;
-  Run("(function(c) { if (document.queryCommandEnabled(c)) document.execCommand(c); })(" + JsString(name) + ")");
+  Change("(function(c) { if (document.queryCommandEnabled(c)) document.execCommand(c); })(" + JsString(name) + ")");
 }
 
 void TDomWork::InsertTable(int Rows, int Cols, const std::string& Border, const std::string& Padding,
@@ -98,7 +103,7 @@ void TDomWork::InsertTable(int Rows, int Cols, const std::string& Border, const 
   if (m.Html.empty()) return;
   // A range's own insertion keeps the markup as built; without a selection
   // in the document the table goes at the end of the body.
-  Run("(function(html) {"
+  Change("(function(html) {"
       " var d = document, s = d.getSelection(), r;"
       " if (s && s.rangeCount > 0 && d.body.contains(s.getRangeAt(0).commonAncestorContainer)) {"
       "   r = s.getRangeAt(0); r.deleteContents();"

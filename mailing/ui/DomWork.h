@@ -28,6 +28,8 @@ public:
   // The dialogs of the prompting commands (image, hyperlink, font); tests replace them.
   std::function<bool(const QString& caption, QString& url)> AskUrl;
   std::function<bool(TFontChoice& font)> AskFont;
+  // Called before a command changes the document.
+  std::function<void()> BeforeChange;
 
   std::string QueryCommandValue(const std::string& Command);
   // Runs the command only when its current value differs from Value.
@@ -49,5 +51,6 @@ public:
 
 private:
   void Run(const QString& script);
+  void Change(const QString& script);
   const TEditorSync& sync_;
 };

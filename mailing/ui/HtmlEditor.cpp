@@ -76,7 +76,25 @@ bool TEditorView::event(QEvent* e) {
 }
 
 bool TEditorView::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::KeyRelease || e->type() == QEvent::MouseButtonRelease) emit UserInput();
+  switch (e->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::DragEnter:
+      emit InputStarting();
+      break;
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+      // No key release follows composed text or a drop.
+      emit InputStarting();
+      emit UserInput();
+      break;
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonRelease:
+      emit UserInput();
+      break;
+    default:
+      break;
+  }
   return QWebEngineView::eventFilter(watched, e);
 }
 
@@ -98,6 +116,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   if (shown) page_.EditorStack->setCurrentWidget(EmbeddedWB1);
 
   domWork_ = std::make_unique<TDomWork>(EmbeddedWB1, Sync);
+  domWork_->BeforeChange = [this] { BeforeUserChange(); };
   AskColor = [this](QColor& c) {
     const QColor chosen = QColorDialog::getColor(c.isValid() ? c : QColor(Qt::black), &main_);
     if (!chosen.isValid()) return false;
@@ -156,6 +175,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   });
   // The user's keys and clicks in the document; a load's own selection changes are none.
   connect(EmbeddedWB1, &TEditorView::UserInput, this, [this] { EmbeddedWB1UpdateUI(); });
+  connect(EmbeddedWB1, &TEditorView::InputStarting, this, [this] { BeforeUserChange(); });
 
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
     if (LPMain != &main_) return;  // the frame is being destroyed
@@ -320,6 +340,15 @@ void THtmlEditor::EmbeddedWB1UpdateUI() {
   inUpdateUI_ = false;
 }
 
+void THtmlEditor::BeforeUserChange() {
+  if (inBeforeChange_) return;
+  inBeforeChange_ = true;
+  Guarded([this] { Sync.BeforeUserChange(); });
+  inBeforeChange_ = false;
+}
+
+void THtmlEditor::EnsureDocument() { Guarded([this] { Sync.EnsureDocument(); }); }
+
 void THtmlEditor::EmbeddedWB1DocumentComplete() { Guarded([this] { Sync.DocumentComplete(); }); }
 
 void THtmlEditor::RxRichEdit1Change() {
@@ -382,10 +411,13 @@ void THtmlEditor::TabSheet2Show() {
   } else if (tab == page_.TabSheet8) {
     page_.RxRichEdit1->setFocus();
   } else if (tab == page_.TabSheet3) {
-    if (main_.MailMode == mmHtml)
+    if (main_.MailMode == mmHtml) {
+      // A project opened while the page was hidden is not in the document yet.
+      EnsureDocument();
       domWork_->FocusDocument();
-    else
+    } else {
       page_.RxRichEdit2->setFocus();
+    }
   } else if (tab == page_.TabSheet6) {
     page_.ListBox3->setFocus();
   }
@@ -404,10 +436,12 @@ void THtmlEditor::SetEditorMode(int Mode) {
     QWidget* tab = page_.PageControl2->currentWidget();
     if (tab == page_.TabSheet5 && OnRebuildPreview) OnRebuildPreview();
     if (tab == page_.TabSheet3) {
-      if (Mode == mmHtml)
+      if (Mode == mmHtml) {
+        EnsureDocument();
         domWork_->FocusDocument();
-      else
+      } else {
         page_.RxRichEdit2->setFocus();
+      }
     }
   }
   main_.UpdateEditCommands();

@@ -34,6 +34,8 @@ public:
 
 signals:
   void ContextMenuAt(const QPoint& globalPos);
+  // A key or click is about to reach the document.
+  void InputStarting();
   void UserInput();
 
 protected:
@@ -93,6 +95,9 @@ public:
   void ShowPopup(QWidget* target, const QPoint& globalPos);
 
   bool PreviewTabShown() const;
+  // Before the document is used or changed (EditorSync's rules, errors shown).
+  void EnsureDocument();
+  void BeforeUserChange();
 
 private:
   // IEditorSyncHost
@@ -119,5 +124,6 @@ private:
   QWidget* currentTab_ = nullptr;
   bool settingSource_ = false;
   bool inUpdateUI_ = false;
+  bool inBeforeChange_ = false;
   bool rebuildPreviewAfterTimer2_ = false;
 };

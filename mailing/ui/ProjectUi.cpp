@@ -112,6 +112,8 @@ void TProjectUi::ListToProject() {
 // --- the mailing's view of the project ------------------------------------------
 
 TPrepareProject TProjectUi::PrepareProject() const {
+  // The mailing takes what was typed into the editor, not the last copy of it.
+  if (Editor) Editor->SyncEditedHtml();
   const TProjectValues v = ProjectValues();
   TPrepareProject p;
   p.ProjectFileName = ProjectFileName;

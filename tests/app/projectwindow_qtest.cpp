@@ -23,10 +23,13 @@
 #include "app/Composition.h"
 #include "mailing/Merge.h"
 #include "mailing/ProjectFile.h"
+#include "mailing/ui/WebScript.h"
+#include "mailing/ui/HtmlEditor.h"
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProjectUi.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/FirstRun.h"
 #include "workspace/ui/AddWord.h"
@@ -559,6 +562,109 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), w->Tables().Grid()->Model()->DefaultColor);
     QCOMPARE(boxes.shown.size(), size_t(1));
     w->SetModified(false);
+    DestroyWindows(w);
+  }
+
+  // What is typed into the HTML editor is the project's: on a first run whose
+  // Mailing page was never shown, and after Open Project from the Database
+  // page, real keys reach the document, the Source, Prepare, the question
+  // before Exit and the saved file.
+  void typedTextIsKept_data() {
+    QTest::addColumn<bool>("firstRun");
+    QTest::addColumn<QString>("opened");  // the body of a project opened from the Database page
+    QTest::newRow("first run") << true << QString();
+    QTest::newRow("opened from the Database page") << false << QString("project body");
+  }
+  void typedTextIsKept() {
+    QFETCH(bool, firstRun);
+    QFETCH(QString, opened);
+    const std::string folder = dir_.path().toStdString() + "/typed/";
+    fs::create_directories(folder);
+    TScopedScriptedMessages boxes;
+    if (firstRun) {
+      SettingsRegistry().CloseKey();
+      SettingsRegistry().DeleteKey(RegKeyPath);
+    }
+    TLPMain* w = Start();
+    QCOMPARE(FirstRun, firstRun);
+    THtmlEditor& editor = *w->findChild<THtmlEditor*>("HtmlEditor");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.Sync.EditorLoading && !editor.Timer1->isActive(), 30000);
+    auto text = [&] {
+      return RunScriptSync(*editor.EmbeddedWB1->page(), "document.body ? document.body.textContent : ''").toString();
+    };
+    // The text of the document that the Source view holds.
+    auto sourceText = [&] {
+      return RunScriptSync(*editor.EmbeddedWB1->page(),
+                           "new DOMParser().parseFromString(" + JsString(w->MailingPage().RxRichEdit1->toPlainText()) +
+                               ", 'text/html').body.textContent")
+          .toString();
+    };
+    auto pages = w->findChild<QTabWidget*>("PageControl1");
+    TProjectUi& p = ProjectOf(*w);
+    if (!opened.isEmpty()) {
+      pages->setCurrentWidget(&w->DatabasePage());
+      const std::string file = folder + "opened.lkp";
+      TProject o;
+      o.SetString(KeyDocument, pcDocument, "<html><head></head><body><p>" + ToStdString(opened) + "</p></body></html>");
+      QVERIFY(o.SaveToFile(file, ProjectFormatSave));
+      p.OpenDialog = [&](const std::string&, std::string& f) {
+        f = file;
+        return true;
+      };
+      w->Action("OpenMail0")->trigger();
+      QVERIFY(w->MailingPage().RxRichEdit1->toPlainText().contains(opened));
+    }
+    QVERIFY(!w->IsProjectModified());
+    TMailingPage& m = w->MailingPage();
+    QCOMPARE(m.PageControl2->currentWidget(), m.TabSheet3);
+    pages->setCurrentWidget(&m);
+    QTRY_VERIFY_WITH_TIMEOUT(editor.EmbeddedWB1->isVisible() && editor.Sync.DocumentReady, 30000);
+    // The editor shows the project's document.
+    QTRY_COMPARE_WITH_TIMEOUT(text(), sourceText(), 30000);
+    if (!opened.isEmpty()) QCOMPARE(text(), opened);
+
+    w->activateWindow();
+    QWidget* input = editor.EmbeddedWB1->focusProxy();
+    QVERIFY(input);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(30, 12));
+    QTest::keyClick(input, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(input, "typed ABC");
+    QTRY_VERIFY_WITH_TIMEOUT(text().contains("typed ABC"), 30000);
+    QVERIFY(text().contains(opened));
+    QVERIFY(editor.Sync.HtmlEdited);
+    // Exit asks, and the answer Cancel keeps everything.
+    boxes.Answer(TMsgResult::Cancel);
+    QVERIFY(!w->FormCloseQuery());
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, std::string("Save Project?"));
+    // Leaving the Edit tab and coming back.
+    m.PageControl2->setCurrentWidget(m.TabSheet8);
+    QVERIFY(m.RxRichEdit1->toPlainText().contains("typed ABC"));
+    m.PageControl2->setCurrentWidget(m.TabSheet3);
+    QTRY_VERIFY_WITH_TIMEOUT(text().contains("typed ABC"), 30000);
+    QCOMPARE(text(), sourceText());
+    QVERIFY(text().contains(opened));
+    // More keys, then Prepare's view of the project and Save without leaving the tab.
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(30, 12));
+    QTest::keyClick(input, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(input, " more DEF");
+    QTRY_VERIFY_WITH_TIMEOUT(text().contains("more DEF"), 30000);
+    QVERIFY(p.PrepareProject().HtmlSource.find("more DEF") != std::string::npos);
+    const std::string saved = folder + (firstRun ? "first" : "again");
+    p.SaveDialog = [&](const std::string&, const std::string&, std::string& f) {
+      f = saved;
+      return true;
+    };
+    w->Action("SaveMail0")->trigger();  // a new project asks for its name
+    QVERIFY(!w->IsProjectModified());
+    QCOMPARE(ProjectFileName, opened.isEmpty() ? saved : folder + "opened.lkp");
+    TProject back;
+    QVERIFY(back.LoadFromFile(opened.isEmpty() ? saved + ".lkp" : ProjectFileName) == TProjectLoad::Loaded);
+    std::string doc;
+    QVERIFY(back.GetString(KeyDocument, doc));
+    for (const char* piece : {"typed ABC", "more DEF"}) QVERIFY2(doc.find(piece) != std::string::npos, doc.c_str());
+    if (!opened.isEmpty()) QVERIFY2(doc.find(ToStdString(opened)) != std::string::npos, doc.c_str());
+    QCOMPARE(boxes.shown.size(), size_t(1));
     DestroyWindows(w);
   }
 

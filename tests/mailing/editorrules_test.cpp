@@ -349,4 +349,41 @@ TEST(EditorSync, StaleDocumentNeverReplacesTheSource) {
   EXPECT_EQ(host.source, "<p>edited</p>");
 }
 
+// A project's text set while the view was hidden reaches the document before
+// the document is shown or changed, and the HTML snapshot is taken before the
+// first change, so that a typed key counts as a modification.
+TEST(EditorSync, DocumentHoldsTheSourceBeforeUse) {
+  TFakeHost host;
+  TEditorSync s(host);
+  host.sync = &s;
+  s.EnsureDocument();  // before the first document: the first document loads it
+  EXPECT_TRUE(host.calls.empty());
+  s.DocumentComplete();
+  host.calls.clear();
+  s.EnsureDocument();  // already there
+  EXPECT_TRUE(host.calls.empty());
+  host.document = "<p>old, edited</p>";
+  s.HtmlEdited = true;
+  host.SetSourceText("<p>project</p>");
+  s.SourceReplaced();
+  EXPECT_FALSE(s.HtmlEdited);  // the edits were the old text's
+  host.calls.clear();
+  s.BeforeUserChange();
+  EXPECT_EQ(host.document, "<p>project</p>");
+  EXPECT_EQ(host.snapshot, "<p>project</p>");
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"load", "get"}));
+  // The snapshot is kept until the project's next snapshot empties it.
+  host.document = "<p>project, typed</p>";
+  host.calls.clear();
+  s.BeforeUserChange();
+  EXPECT_TRUE(host.calls.empty());
+  EXPECT_EQ(host.snapshot, "<p>project</p>");
+  // A failed load is shown by the caller; no snapshot of a stale document.
+  host.snapshot.clear();
+  s.SourceReplaced();
+  host.throwOnLoad = true;
+  EXPECT_THROW(s.BeforeUserChange(), std::runtime_error);
+  EXPECT_TRUE(host.snapshot.empty());
+}
+
 }  // namespace
