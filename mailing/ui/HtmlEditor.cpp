@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -76,6 +78,14 @@ bool TEditorView::event(QEvent* e) {
 }
 
 bool TEditorView::eventFilter(QObject* watched, QEvent* e) {
+  // The engine has bindings of its own for keys the menus use (Ctrl+K deletes,
+  // Ctrl+U underlines): it is told the key is its own, and then never gets it.
+  if (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress)
+    if (QAction* a = MenuShortcut ? MenuShortcut(*static_cast<QKeyEvent*>(e)) : nullptr) {
+      e->accept();
+      if (e->type() == QEvent::KeyPress) emit MenuShortcutPressed(a);
+      return true;
+    }
   switch (e->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
@@ -176,6 +186,12 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   // The user's keys and clicks in the document; a load's own selection changes are none.
   connect(EmbeddedWB1, &TEditorView::UserInput, this, [this] { EmbeddedWB1UpdateUI(); });
   connect(EmbeddedWB1, &TEditorView::InputStarting, this, [this] { BeforeUserChange(); });
+  EmbeddedWB1->MenuShortcut = [this](const QKeyEvent& e) { return MenuAction(QKeySequence(e.keyCombination())); };
+  connect(EmbeddedWB1, &TEditorView::MenuShortcutPressed, this, [this](QAction* a) {
+    // The states as the menu would show them now.
+    main_.UpdateEditCommands();
+    if (a->isEnabled()) a->trigger();
+  });
 
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
     if (LPMain != &main_) return;  // the frame is being destroyed
@@ -206,6 +222,19 @@ THtmlEditor::THtmlEditor(TLPMain& main)
 THtmlEditor::~THtmlEditor() = default;
 
 QAction* THtmlEditor::Action(const char* name) const { return main_.Action(name); }
+
+QAction* THtmlEditor::MenuAction(const QKeySequence& key) const {
+  if (key.isEmpty()) return nullptr;
+  const std::function<QAction*(const QList<QAction*>&)> find = [&](const QList<QAction*>& actions) -> QAction* {
+    for (QAction* a : actions) {
+      if (QMenu* sub = a->menu())
+        if (QAction* found = find(sub->actions())) return found;
+      if (a->shortcuts().contains(key)) return a;
+    }
+    return nullptr;
+  };
+  return find(main_.menuBar()->actions());
+}
 
 void THtmlEditor::Guarded(const std::function<void()>& fn) {
   try {

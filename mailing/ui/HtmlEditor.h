@@ -16,6 +16,8 @@
 #include "workspace/CharsetTable.h"
 #include "workspace/FrameInterfaces.h"
 
+class QAction;
+class QKeyEvent;
 class QMenu;
 class QTimer;
 class TDomWork;
@@ -31,12 +33,16 @@ class TEditorView : public QWebEngineView {
 public:
   explicit TEditorView(QWidget* parent = nullptr);
   TSafeWebPage* Page() const { return page_; }
+  // The window's menu command a key stands for (nullptr: the document's key).
+  std::function<QAction*(const QKeyEvent&)> MenuShortcut;
 
 signals:
   void ContextMenuAt(const QPoint& globalPos);
   // A key or click is about to reach the document.
   void InputStarting();
   void UserInput();
+  // A menu's shortcut pressed in the document; the engine never sees the key.
+  void MenuShortcutPressed(QAction* action);
 
 protected:
   void contextMenuEvent(QContextMenuEvent* e) override;
@@ -117,6 +123,7 @@ private:
   // After a formatting command: the document changed, focus back into it.
   void Formatted();
   QAction* Action(const char* name) const;
+  QAction* MenuAction(const QKeySequence& key) const;
 
   TLPMain& main_;
   TMailingPage& page_;

@@ -377,6 +377,39 @@ private slots:
     QVERIFY(A("SelectAll1")->isEnabled());
   }
 
+  // With the caret in the document the menus' shortcuts run the menu items,
+  // never the engine's own bindings for the same keys: Ctrl+K asks for the
+  // link (and keeps the text), Ctrl+U undoes (and does not underline).
+  void menuShortcutsInTheDocument() {
+    Load("<p id=t>word</p>");
+    main_->activateWindow();
+    QWidget* input = editor_->EmbeddedWB1->focusProxy();
+    QVERIFY(input);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 12));
+    QTRY_VERIFY_WITH_TIMEOUT(editor_->HasFocus(), kWait);
+    QTest::keyClick(input, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(input, "abc");
+    QTRY_VERIFY_WITH_TIMEOUT(Body().contains("abc"), kWait);
+    QTest::keyClick(input, Qt::Key_U, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(!Body().contains("abc"), kWait);
+    QVERIFY2(!Body().contains("<u>"), qPrintable(Body()));
+    QVERIFY(Body().contains("word"));
+
+    QStringList asked;
+    const auto ownDialog = editor_->DomWork().AskUrl;
+    editor_->DomWork().AskUrl = [&asked](const QString& caption, QString& url) {
+      asked << caption;
+      url = "https://example.org/k";
+      return true;
+    };
+    Select();
+    QTest::keyClick(input, Qt::Key_K, Qt::ControlModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(asked, QStringList{"Hyperlink"}, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Body().contains("<a href=\"https://example.org/k\">word</a>"), kWait);
+    QVERIFY(editor_->Sync.HtmlEdited);
+    editor_->DomWork().AskUrl = ownDialog;
+  }
+
   void toolBarWorkLandsInTheSource() {
     Load("<p id=t>word</p>");
     editor_->UpdateEditCommands();
