@@ -16,6 +16,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include "mailing/PreparedMailing.h"
 #include "platform/MessageBox.h"
@@ -179,9 +180,21 @@ void TRepForm::CreateViewer() {
   bodyLayout_->insertWidget(place, WebBrowser1, 1);
 }
 
-void TRepForm::ShowReport(const TPreparedMailing& mailing) {
+void TRepForm::ShowReport(const TPreparedMailing& mailing, QWidget* over) {
   SetList(mailing);
+  // The viewer is made before the window is: made while the window shows, it
+  // re-creates the window, which then comes up beneath the one it was opened
+  // from and without input.
+  if (!mailing.MailList.Items.empty()) CreateViewer();
+  // The window belongs to the main window, but stands over the one it is opened from.
+  QWidget* owner = over ? over->window() : nullptr;
+  if (owner && owner->windowHandle()) {
+    winId();
+    windowHandle()->setTransientParent(owner->windowHandle());
+  }
   exec();
+  if (owner && windowHandle())
+    windowHandle()->setTransientParent(parentWidget() ? parentWidget()->window()->windowHandle() : nullptr);
 }
 
 void TRepForm::showEvent(QShowEvent* event) {

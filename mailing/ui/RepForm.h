@@ -26,8 +26,8 @@ public:
   explicit TRepForm(QWidget* parent = nullptr);
   ~TRepForm() override;
 
-  // Modal, over the mailing window's list.
-  void ShowReport(const TPreparedMailing& mailing);
+  // Modal, over the window it is opened from (the mailing window).
+  void ShowReport(const TPreparedMailing& mailing, QWidget* over = nullptr);
   // The list the window shows when it is shown next.
   void SetList(const TPreparedMailing& mailing) { mailing_ = &mailing; }
   // The last body file written for the viewer; "" when none.

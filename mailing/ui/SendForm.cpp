@@ -277,7 +277,7 @@ void TSendForm::SendCurrent1Click() {
 }
 
 void TSendForm::Button6Click() {
-  if (ReportForm && SendState() == ssIdle) ReportForm->ShowReport(mailing_);
+  if (ReportForm && SendState() == ssIdle) ReportForm->ShowReport(mailing_, this);
 }
 
 void TSendForm::Button4Click() {

@@ -10,6 +10,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -61,6 +62,7 @@ class ReportFormsQTest : public QObject {
   Q_OBJECT
 
   std::string dir_;
+  std::unique_ptr<QWidget> main_;  // the main window the forms belong to, as composed
   std::unique_ptr<TRepForm> rep_;  // the one browser view of this binary
   std::unique_ptr<TPreparedMailing> mailing_;
 
@@ -90,14 +92,63 @@ class ReportFormsQTest : public QObject {
 private slots:
   void initTestCase() {
     dir_ = FreshDir("reportforms");
-    rep_ = std::make_unique<TRepForm>();
+    main_ = std::make_unique<QWidget>();
+    main_->resize(800, 600);
+    main_->show();
+    rep_ = std::make_unique<TRepForm>(main_.get());
   }
   void cleanupTestCase() {
     rep_->RemoveTempFile();
     rep_.reset();
+    main_.reset();
     fs::remove_all(dir_);
   }
   void cleanup() { rep_->hide(); }
+
+  // The first "Report..." of the run, from the mailing window shown over the
+  // main window: the report comes up over the mailing window, and its own
+  // buttons, clicked as a person clicks them, work at once.
+  void theReportOverTheMailingWindowTheFirstTime() {
+    TScopedScriptedMessages boxes;
+    FillList();
+    QVERIFY(!rep_->findChild<QWebEngineView*>("WebBrowser1"));  // never shown before
+    TSendForm send(dir_, nullptr, nullptr, main_.get());
+    send.ReportForm = rep_.get();
+    send.Mailing().MailList = mailing_->MailList;
+    send.Run().SetSendState(ssIdle);
+    // A click at the middle of a button, through the window it is in.
+    auto click = [](QPushButton* b) {
+      QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {},
+                        b->mapTo(b->window(), b->rect().center()));
+    };
+    bool over = false, active = false, saveAsked = false, closed = false;
+    rep_->ChooseSaveFile = [&](const std::string&) {
+      saveAsked = true;
+      return dir_ + "first.txt";
+    };
+    WhenModal([&](QWidget* m) {
+      QCOMPARE(m, static_cast<QWidget*>(&send));
+      WhenModal([&](QWidget* r) {
+        QCOMPARE(r, static_cast<QWidget*>(rep_.get()));
+        QVERIFY(rep_->findChild<QWebEngineView*>("WebBrowser1"));
+        QWindow* w = rep_->windowHandle();
+        over = w && w->transientParent() == send.windowHandle();
+        active = QTest::qWaitForWindowActive(rep_.get());
+        click(rep_->Button2);
+        click(rep_->Button1);
+        closed = !rep_->isVisible();
+      });
+      send.Button6->click();
+      send.reject();
+    });
+    send.exec();
+    QVERIFY(over);
+    QVERIFY(active);
+    QVERIFY(saveAsked);
+    QVERIFY(fs::exists(dir_ + "first.txt"));
+    QVERIFY(closed);
+    QVERIFY(boxes.shown.empty());
+  }
 
   void reportShowsHeaderLinesAndTheSelectedItem() {
     TScopedScriptedMessages boxes;
