@@ -108,7 +108,7 @@ std::string TExtractData::StoreMessage(const TIdMessage& message, const std::str
   std::string name, type;
   SplitEntryName(text, name, type);
   std::string fileName = StoreFileName();
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":" + folder, name, type);
   bool written = false;
@@ -136,7 +136,7 @@ void TExtractData::LoadMessageIds() {
   KnownIds.clear();
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return;
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
   TDiskCloser closer{disk};
@@ -153,7 +153,7 @@ void TExtractData::LoadMessageIds() {
 
 void TExtractData::SaveMessageIds() {
   std::string fileName = StoreFileName();
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
   TDiskCloser closer{disk};
@@ -185,7 +185,7 @@ void TExtractData::ReadMailList() {
   MailList.clear();
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return;
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, InboxPath(), InboxFolderName, "");
   {
@@ -220,7 +220,7 @@ std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& e
   if (!FileExists(fileName)) return nullptr;
   std::string name, type;
   SplitEntryName(entryName, name, type);
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, InboxPath(), name, type);
   TDiskCloser closer{disk};
@@ -237,7 +237,7 @@ void TExtractData::DeleteMessages(const std::vector<std::string>& entryNames) {
   if (!FileExists(fileName)) return;
   std::vector<std::filesystem::path> files;
   {
-    diskfile disk;
+    diskfile& disk = store_;
     DiskAssign(disk, fileName);
     TDiskCloser closer{disk};
     DiskOpen(disk, 2, 3);

@@ -130,4 +130,10 @@ public:
   // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
   std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
+
+private:
+  // The store's container, kept between the operations (each opens and
+  // closes the file) so that its folder indexes spare reading the whole
+  // folder for every message stored.
+  mutable diskfile store_;
 };
