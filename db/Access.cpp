@@ -38,7 +38,12 @@ public:
     mdb_set_date_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb_, "%Y-%m-%d");
     mdb_set_boolean_fmt_numbers(mdb_);
-    mdb_set_bind_size(mdb_, kBindSize);
+    // A value, once turned into UTF-8 text, is at most a few times the bytes
+    // of the file it comes from: a small file needs small buffers.
+    std::error_code ec;
+    const auto fileSize = std::filesystem::file_size(path, ec);
+    bindSize_ = ec || fileSize >= kBindSize / kUtf8Growth ? kBindSize : static_cast<size_t>(fileSize) * kUtf8Growth;
+    mdb_set_bind_size(mdb_, bindSize_);
     if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
       mdb_close(mdb_);
       mdb_ = nullptr;
@@ -48,10 +53,16 @@ public:
     if (mdb_) mdb_close(mdb_);
   }
   MdbHandle* get() const { return mdb_; }
+  // What one value of a column can take.
+  size_t BindSize() const { return bindSize_; }
   static constexpr size_t kBindSize = 256 * 1024;
+  static constexpr size_t kUtf8Growth = 4;
+  // Access holds at most this many columns in a table; a larger count is a damaged file.
+  static constexpr unsigned kMaxColumns = 255;
 
 private:
   MdbHandle* mdb_;
+  size_t bindSize_ = kBindSize;
 };
 
 class TAccessDriver : public TDbDriver {
@@ -110,6 +121,9 @@ private:
     if (!mdb_read_columns(table)) throw EDatabaseError("Cannot read the columns of " + std::string(table->name));
     const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
     const unsigned ncols = table->num_cols;
+    // Each column sets a buffer aside: a count from a damaged file must not size that.
+    if (ncols > TMdbHandle::kMaxColumns || ncols > table->columns->len)
+      throw EDatabaseError("The table " + std::string(table->name) + " of " + path_ + " is damaged.");
     std::vector<std::vector<char>> bufs(ncols);
     std::vector<int> lens(ncols, 0);
     std::vector<MdbColumn*> cols(ncols);
@@ -135,7 +149,7 @@ private:
         default: f.DataType = ftUnknown; break;
       }
       data.Fields.push_back(f);
-      bufs[i].assign(TMdbHandle::kBindSize + 16, '\0');
+      bufs[i].assign(mdb_.BindSize() + 16, '\0');
       mdb_bind_column(table, static_cast<int>(i) + 1, bufs[i].data(), &lens[i]);
     }
     mdb_rewind_table(table);
@@ -143,7 +157,7 @@ private:
     while (mdb_fetch_row(table)) {
       for (unsigned i = 0; i < ncols; ++i) {
         const char* s = bufs[i].data();
-        const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), TMdbHandle::kBindSize) : 0;
+        const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), mdb_.BindSize()) : 0;
         TValue v;
         switch (data.Fields[i].DataType) {
           case ftBoolean:
