@@ -44,7 +44,7 @@ public:
     const auto fileSize = std::filesystem::file_size(path, ec);
     bindSize_ = ec || fileSize >= kBindSize / kUtf8Growth ? kBindSize : static_cast<size_t>(fileSize) * kUtf8Growth;
     mdb_set_bind_size(mdb_, bindSize_);
-    if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
+    if (!ReadCatalog()) {
       mdb_close(mdb_);
       mdb_ = nullptr;
     }
@@ -61,6 +61,50 @@ public:
   static constexpr unsigned kMaxColumns = 255;
 
 private:
+  // The objects of the database from its system table MSysObjects, without
+  // their property blocks: mdbtools' reader of those loops for ever on a
+  // record of length 0, and nothing here needs them.
+  bool ReadCatalog() {
+    mdb_free_catalog(mdb_);
+    mdb_->catalog = g_ptr_array_new();
+    mdb_->num_catalog = 0;
+    MdbCatalogEntry system{};
+    system.mdb = mdb_;
+    system.object_type = MDB_TABLE;
+    system.table_pg = kSystemTablePage;
+    std::strcpy(system.object_name, "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&system);
+    if (!table) return false;
+    bool ok = mdb_read_columns(table) != nullptr;
+    char id[kCatalogText] = {}, name[kCatalogText] = {}, type[kCatalogText] = {}, flags[kCatalogText] = {};
+    const size_t saved = mdb_->bind_size;
+    mdb_->bind_size = kCatalogText - 1;
+    ok = ok && mdb_bind_column_by_name(table, const_cast<gchar*>("Id"), id, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Name"), name, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Type"), type, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Flags"), flags, nullptr) != -1;
+    if (ok) {
+      mdb_rewind_table(table);
+      while (mdb_fetch_row(table)) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb_;
+        g_strlcpy(entry->object_name, name, sizeof entry->object_name);
+        entry->object_type = static_cast<int>(std::atol(type) & 0x7F);
+        entry->table_pg = static_cast<unsigned long>(std::atol(id) & 0x00FFFFFF);
+        entry->flags = static_cast<int>(std::atol(flags));
+        g_ptr_array_add(mdb_->catalog, entry);
+        id[0] = name[0] = type[0] = flags[0] = '\0';
+      }
+      mdb_->num_catalog = mdb_->catalog->len;
+    }
+    mdb_->bind_size = saved;
+    mdb_free_tabledef(table);
+    return ok;
+  }
+
+  static constexpr unsigned long kSystemTablePage = 2;
+  static constexpr size_t kCatalogText = MDB_MAX_OBJ_NAME + 1;
+
   MdbHandle* mdb_;
   size_t bindSize_ = kBindSize;
 };

@@ -198,6 +198,21 @@ TEST(AccessSources, MoreColumnsThanAccessHoldsIsADamagedTable) {
   }
 }
 
+// The objects' property blocks are damaged in many files and hold nothing
+// the tables need: one with a record of length 0 still opens, and soon.
+TEST(AccessSources, PropertyBlockWithARecordOfLength0StillOpens) {
+  const std::string dir = MakeTempDir("mdbprops");
+  std::string bytes = Slurp(Mdb("testV1997.mdb"));
+  // The property block of one of the catalog's objects.
+  constexpr size_t block = 41672;
+  ASSERT_EQ(bytes.compare(block, 4, std::string("KKD\0", 4)), 0);
+  bytes.replace(block + 4, 4, std::string(4, '\0'));
+  Spit(dir + "/t.mdb", bytes);
+  auto driver = MakeAccessDriver(dir + "/t.mdb");
+  EXPECT_EQ(driver->TableNames(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_EQ(driver->OpenTable("Table1").Rows.size(), 2u);
+}
+
 TEST(AccessSources, ProjectTableMemoOleAndCodePageText) {
   TADOConnection c;
   c.ConnectionString = MdbConnectionString(Mdb("test2V1997.mdb"));
