@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Bytes.h"
@@ -119,6 +120,34 @@ bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
   return true;
 }
 
+void DropFolderIndex(diskfile& d, int32_t first) {
+  auto it = d.Folders.find(first);
+  if (it == d.Folders.end()) return;
+  for (const TDiskExtent& b : it->second.Blocks) {
+    auto owner = d.FolderBlocks.find(b.Position);
+    if (owner != d.FolderBlocks.end() && owner->second.second == first) d.FolderBlocks.erase(owner);
+  }
+  d.Folders.erase(it);
+}
+
+void DropFolderIndexes(diskfile& d) {
+  d.Folders.clear();
+  d.FolderBlocks.clear();
+}
+
+// A write into a folder's block by anything but that folder's own slot
+// writes (only a damaged free table hands such a block out) makes its index
+// stale.
+void ForgetFoldersAt(diskfile& d, int64_t pos, int64_t count) {
+  if (d.FolderBlocks.empty() || count <= 0) return;
+  auto it = d.FolderBlocks.upper_bound(static_cast<int32_t>(std::min<int64_t>(pos, INT32_MAX)));
+  if (it != d.FolderBlocks.begin()) --it;
+  std::vector<int32_t> stale;
+  for (; it != d.FolderBlocks.end() && it->first < pos + count; ++it)
+    if (it->second.first > pos && it->second.second != d.WritingFolder) stale.push_back(it->second.second);
+  for (int32_t folder : stale) DropFolderIndex(d, folder);
+}
+
 bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
   if (!Ok()) return false;
   if (!d.File.IsOpen()) {
@@ -129,6 +158,7 @@ bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
     DiskError(dioWriteError);
     return false;
   }
+  ForgetFoldersAt(d, pos, count);
   const auto* p = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
@@ -136,6 +166,7 @@ bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       DropPages(d);
+      DropFolderIndexes(d);
       DiskError(dioWriteError);
       return false;
     }
@@ -368,16 +399,218 @@ void CopyFolderHeader(logdisk& c, const TFolderHeader& h) {
   c.FolderCount = h.Count;
 }
 
-// Writes at a record offset of the folder's record, growing it as needed.
-void WriteFolderRecord(diskfile& d, int32_t first, int32_t offset, const void* buffer, int32_t count) {
+std::string SlotKey(const std::string& name, const std::string& type) {
+  return std::string(1, static_cast<char>(name.size())) + name + type;
+}
+
+const std::string kFreeType = "free";
+
+void IndexSlot(TDiskFolderIndex& ix, int32_t i) {
+  const TDiskSlot& s = ix.Slots[size_t(i)];
+  ix.ByKey[SlotKey(s.Name, s.Type)].insert(i);
+  if (s.Type == kFreeType) ix.Free.insert(i);
+}
+
+void UnindexSlot(TDiskFolderIndex& ix, int32_t i) {
+  const TDiskSlot& s = ix.Slots[size_t(i)];
+  auto it = ix.ByKey.find(SlotKey(s.Name, s.Type));
+  if (it != ix.ByKey.end()) {
+    it->second.erase(i);
+    if (it->second.empty()) ix.ByKey.erase(it);
+  }
+  ix.Free.erase(i);
+}
+
+// The slots the count and the record hold, as a read of the folder gives them.
+int32_t HeldSlots(const TDiskFolderIndex& ix) {
+  if (ix.Capacity < DiskFolderHeaderSize) return 0;
+  int64_t room = (ix.Capacity - DiskFolderHeaderSize) / DiskSlotSize;
+  return static_cast<int32_t>(std::clamp<int64_t>(ix.Count, 0, room));
+}
+
+bool Complete(const TDiskFolderIndex& ix) {
+  return ix.Capacity >= DiskFolderHeaderSize && ix.Count >= 0 &&
+         ix.Count <= (ix.Capacity - DiskFolderHeaderSize) / DiskSlotSize;
+}
+
+// A cursor on the folder's record at a record offset, placed from the index
+// the way DiskSeek walks the chain; false past the capacity.
+bool IndexCursor(diskfile& d, int32_t first, const TDiskFolderIndex& ix, int64_t offset, logdisk& f) {
+  if (offset < 0 || offset > ix.Capacity || ix.Blocks.empty()) return false;
+  size_t lo = 0, hi = ix.Blocks.size() - 1;
+  while (lo < hi) {  // the first block whose data end reaches offset
+    size_t mid = (lo + hi) / 2;
+    if (ix.Starts[mid] + ix.Blocks[mid].Size >= offset) hi = mid;
+    else lo = mid + 1;
+  }
+  f = logdisk{};
+  f.Disk = &d;
+  f.First = first;
+  f.Position = ix.Blocks[lo].Position;
+  f.BlockSize = ix.Blocks[lo].Size;
+  f.BlockNext = lo + 1 < ix.Blocks.size() ? ix.Blocks[lo + 1].Position : DiskNoBlock;
+  f.Offset = static_cast<int32_t>(offset - ix.Starts[lo]);
+  f.RecordOffset = static_cast<int32_t>(offset);
+  f.Capacity = static_cast<int32_t>(ix.Capacity);
+  return true;
+}
+
+void RegisterBlock(diskfile& d, int32_t folder, const TDiskExtent& b) {
+  auto it = d.FolderBlocks.find(b.Position);
+  if (it != d.FolderBlocks.end() && it->second.second != folder) DropFolderIndex(d, it->second.second);
+  d.FolderBlocks[b.Position] = {int64_t(b.Position) + DiskBlockHeaderSize + b.Size, folder};
+}
+
+// Follows the chain on from the index's last block (which may have grown).
+bool ExtendIndexChain(diskfile& d, int32_t first, TDiskFolderIndex& ix) {
+  size_t k = ix.Blocks.size() - 1;
+  int32_t size, next;
+  if (!ReadHeader(d, ix.Blocks[k].Position, size, next)) return false;
+  ix.Blocks[k].Size = size;
+  ix.Capacity = ix.Starts[k] + size;
+  RegisterBlock(d, first, ix.Blocks[k]);
+  int64_t steps = MaxChainSteps(d);
+  while (next != DiskNoBlock) {
+    if (--steps <= 0 || static_cast<int64_t>(ix.Blocks.size()) > MaxChainSteps(d)) {
+      DiskError(dioReadError);
+      return false;
+    }
+    int32_t pos = next;
+    if (!ReadHeader(d, pos, size, next)) return false;
+    ix.Blocks.push_back({pos, size});
+    ix.Starts.push_back(ix.Capacity);
+    ix.Capacity += size;
+    if (ix.Capacity > d.FileSize) {
+      DiskError(dioReadError);
+      return false;
+    }
+    RegisterBlock(d, first, ix.Blocks.back());
+  }
+  return true;
+}
+
+bool ReadIndexed(diskfile& d, int32_t first, const TDiskFolderIndex& ix, int64_t offset, void* buffer, int32_t count) {
   logdisk f;
-  if (!OpenFolderRecord(d, first, f)) return;
-  DiskSeek(f, offset);
-  if (f.Eof) {
+  if (!IndexCursor(d, first, ix, offset, f)) return false;
+  DiskRead(f, buffer, count);
+  return Ok() && !f.Eof;
+}
+
+// Brings the header and the slots in [from, to) of the record, and the
+// slots the count now takes in or leaves out, up to date from the file.
+bool RefreshIndex(diskfile& d, int32_t first, TDiskFolderIndex& ix, int64_t from, int64_t to) {
+  if (from < DiskFolderHeaderSize) {
+    unsigned char hb[DiskFolderHeaderSize] = {};
+    if (ix.Capacity >= DiskFolderHeaderSize && !ReadIndexed(d, first, ix, 0, hb, DiskFolderHeaderSize)) return false;
+    ix.Parent = GetLE32(hb);
+    ix.Self = GetLE32(hb + 4);
+    ix.Count = GetLE32(hb + 8);
+  }
+  const int32_t held = HeldSlots(ix);
+  while (static_cast<int32_t>(ix.Slots.size()) > held) {
+    UnindexSlot(ix, static_cast<int32_t>(ix.Slots.size()) - 1);
+    ix.Slots.pop_back();
+  }
+  auto load = [&](int32_t i) {
+    unsigned char b[DiskSlotSize];
+    if (!ReadIndexed(d, first, ix, DiskFolderHeaderSize + int64_t(DiskSlotSize) * i, b, DiskSlotSize)) return false;
+    if (i < static_cast<int32_t>(ix.Slots.size())) {
+      UnindexSlot(ix, i);
+      ix.Slots[size_t(i)] = DecodeSlot(b);
+    } else {
+      ix.Slots.push_back(DecodeSlot(b));
+    }
+    IndexSlot(ix, i);
+    return true;
+  };
+  const int32_t old = static_cast<int32_t>(ix.Slots.size());
+  if (to > DiskFolderHeaderSize && old > 0) {
+    int64_t lo = std::max<int64_t>(from - DiskFolderHeaderSize, 0) / DiskSlotSize;
+    int64_t hi = std::min<int64_t>((to - DiskFolderHeaderSize + DiskSlotSize - 1) / DiskSlotSize, old);
+    for (int64_t i = lo; i < hi; ++i)
+      if (!load(static_cast<int32_t>(i))) return false;
+  }
+  for (int32_t i = old; i < held; ++i)
+    if (!load(i)) return false;
+  return true;
+}
+
+// Whether the index still describes the file: its first and last block
+// headers and the folder header as stored.
+bool IndexMatchesFile(diskfile& d, int32_t first, const TDiskFolderIndex& ix) {
+  for (size_t k : {size_t(0), ix.Blocks.size() - 1}) {
+    const TDiskExtent& b = ix.Blocks[k];
+    int32_t next = k + 1 < ix.Blocks.size() ? ix.Blocks[k + 1].Position : DiskNoBlock;
+    unsigned char h[8];
+    if (int64_t(b.Position) + DiskBlockHeaderSize + b.Size > d.FileSize || !ReadAt(d, b.Position, h, 8)) return false;
+    if (GetLE32(h) != b.Size || GetLE32(h + 4) != next) return false;
+  }
+  if (ix.Capacity < DiskFolderHeaderSize) return true;
+  unsigned char hb[DiskFolderHeaderSize];
+  if (!ReadIndexed(d, first, ix, 0, hb, DiskFolderHeaderSize)) return false;
+  return GetLE32(hb) == ix.Parent && GetLE32(hb + 4) == ix.Self && GetLE32(hb + 8) == ix.Count;
+}
+
+// The index of the folder whose record starts at first, made from the file
+// when there is none (or the one kept no longer matches); null on a failure.
+TDiskFolderIndex* FolderIndex(diskfile& d, int32_t first) {
+  if (!Ok()) return nullptr;
+  auto it = d.Folders.find(first);
+  if (it != d.Folders.end()) {
+    if (!it->second.Checked && IndexMatchesFile(d, first, it->second)) it->second.Checked = true;
+    if (it->second.Checked) return &it->second;
+    DropFolderIndex(d, first);
+    if (!Ok()) return nullptr;
+  }
+  TFolderHeader h;
+  std::vector<unsigned char> bytes;
+  int32_t n;
+  bool complete;
+  if (!ReadRawFolder(d, first, h, bytes, n, complete)) return nullptr;
+  TDiskFolderIndex ix;
+  // The chain was found sound by the read.
+  for (int32_t pos = first; pos != DiskNoBlock && Ok();) {
+    int32_t size, next;
+    if (!ReadHeader(d, pos, size, next)) return nullptr;
+    ix.Blocks.push_back({pos, size});
+    ix.Starts.push_back(ix.Capacity);
+    ix.Capacity += size;
+    pos = next;
+  }
+  ix.Parent = h.Parent;
+  ix.Self = h.Self;
+  ix.Count = h.Count;
+  ix.Slots.reserve(size_t(n));
+  for (int32_t i = 0; i < n; ++i) {
+    ix.Slots.push_back(DecodeSlot(bytes.data() + size_t(i) * DiskSlotSize));
+    IndexSlot(ix, i);
+  }
+  ix.Checked = true;
+  TDiskFolderIndex& kept = d.Folders[first] = std::move(ix);
+  for (const TDiskExtent& b : kept.Blocks) RegisterBlock(d, first, b);
+  auto found = d.Folders.find(first);  // a damaged file may make two folders share a block
+  return found == d.Folders.end() ? nullptr : &found->second;
+}
+
+// Writes at a record offset of the folder's record, growing it as needed,
+// and keeps the folder's index in step.
+void WriteFolderRecord(diskfile& d, int32_t first, int32_t offset, const void* buffer, int32_t count) {
+  TDiskFolderIndex* ix = FolderIndex(d, first);
+  if (!ix) return;
+  logdisk f;
+  if (!IndexCursor(d, first, *ix, offset, f)) {
     DiskError(dioReadError);
     return;
   }
+  const int64_t capacity = ix->Capacity;
+  d.WritingFolder = first;
   DiskWrite(f, buffer, count, true, 512);
+  d.WritingFolder = -1;
+  ix = Ok() ? FolderIndex(d, first) : nullptr;
+  if (!ix || (f.Capacity != capacity && !ExtendIndexChain(d, first, *ix)) ||
+      !RefreshIndex(d, first, *ix, offset, int64_t(offset) + count)) {
+    DropFolderIndex(d, first);
+  }
 }
 
 void WriteSlot(diskfile& d, int32_t folder, int32_t index, const std::string& name, const std::string& type,
@@ -397,62 +630,49 @@ void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
     WriteSlot(d, d.CurrentFolder, knownIndex, c.Name, c.Type, c.First);
     return;
   }
-  TFolderHeader h;
-  std::vector<unsigned char> bytes;
-  int32_t n;
-  bool complete;
-  if (!ReadRawFolder(d, d.CurrentFolder, h, bytes, n, complete)) return;
-  if (!complete) {  // a damaged count would grow the folder without bound
+  const int32_t folder = d.CurrentFolder;
+  TDiskFolderIndex* ix = FolderIndex(d, folder);
+  if (!ix) return;
+  if (!Complete(*ix)) {  // a damaged count would grow the folder without bound
     DiskError(dioReadError);
     return;
   }
-  static const std::string kFree = "free";
-  int32_t same = -1, nameFree = -1, anyFree = -1;
-  for (int32_t i = 0; i < n; ++i) {
-    const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
-    bool nameMatches = ShortIs(slot, c.Name);
-    if (nameMatches && ShortIs(slot + 10, c.Type)) same = i;
-    if (ShortIs(slot + 10, kFree)) {
-      anyFree = i;
-      if (nameMatches) nameFree = i;
-    }
-  }
+  auto last = [&](const std::string& type) {
+    auto it = ix->ByKey.find(SlotKey(c.Name, type));
+    return it == ix->ByKey.end() ? -1 : *it->second.rbegin();
+  };
+  int32_t same = last(c.Type), nameFree = last(kFreeType);
+  int32_t anyFree = ix->Free.empty() ? -1 : *ix->Free.rbegin();
   int32_t index = same >= 0 ? same : nameFree >= 0 ? nameFree : anyFree;
   if (index < 0) {
-    if (h.Count == INT32_MAX) {
+    if (ix->Count == INT32_MAX) {
       DiskError(dioWriteError);
       return;
     }
-    index = h.Count;
-    h.Count += 1;
+    index = ix->Count;
     unsigned char b[4];
-    PutLE32(b, h.Count);
-    WriteFolderRecord(d, d.CurrentFolder, 8, b, 4);
+    PutLE32(b, ix->Count + 1);
+    WriteFolderRecord(d, folder, 8, b, 4);
   }
-  WriteSlot(d, d.CurrentFolder, index, c.Name, c.Type, c.First);
-  if (Ok()) {
-    CopyFolderHeader(c, h);
-    c.LastSlot = index;
-  }
+  WriteSlot(d, folder, index, c.Name, c.Type, c.First);
+  if (!Ok()) return;
+  ix = FolderIndex(d, folder);
+  if (!ix) return;
+  CopyFolderHeader(c, TFolderHeader{ix->Parent, ix->Self, ix->Count});
+  c.LastSlot = index;
 }
 
 // Finds the cursor's entry in the current folder; its slot index or -1.
 int32_t FindSlot(logdisk& c, TDiskSlot* found = nullptr) {
   diskfile& d = *c.Disk;
-  TFolderHeader h;
-  std::vector<unsigned char> bytes;
-  int32_t n;
-  bool complete;
-  if (!ReadRawFolder(d, d.CurrentFolder, h, bytes, n, complete)) return -1;
-  CopyFolderHeader(c, h);
-  for (int32_t i = 0; i < n; ++i) {
-    const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
-    if (ShortIs(slot, c.Name) && ShortIs(slot + 10, c.Type)) {
-      if (found) *found = DecodeSlot(slot);
-      return i;
-    }
-  }
-  return -1;
+  TDiskFolderIndex* ix = FolderIndex(d, d.CurrentFolder);
+  if (!ix) return -1;
+  CopyFolderHeader(c, TFolderHeader{ix->Parent, ix->Self, ix->Count});
+  auto it = ix->ByKey.find(SlotKey(c.Name, c.Type));
+  if (it == ix->ByKey.end()) return -1;
+  int32_t i = *it->second.begin();
+  if (found) *found = ix->Slots[size_t(i)];
+  return i;
 }
 
 // Frees the record of the cursor's entry in the current folder and marks its
@@ -504,8 +724,33 @@ bool WriteFreeTable(diskfile& d, logdisk& t, bool onlyUsed) {
   return Ok();
 }
 
+bool ReadStamp(diskfile& d, TDiskFileStamp& stamp) {
+  struct stat st {};
+  if (::fstat(d.File.Descriptor(), &st) != 0) return false;
+  stamp.Valid = true;
+  stamp.FileName = d.FileName;
+  stamp.Device = static_cast<int64_t>(st.st_dev);
+  stamp.Inode = static_cast<int64_t>(st.st_ino);
+  stamp.Size = static_cast<int64_t>(st.st_size);
+  stamp.ModifiedSec = st.st_mtim.tv_sec;
+  stamp.ModifiedNsec = st.st_mtim.tv_nsec;
+  stamp.ChangedSec = st.st_ctim.tv_sec;
+  stamp.ChangedNsec = st.st_ctim.tv_nsec;
+  return true;
+}
+
+// The folder indexes are kept only for the file exactly as the last close
+// left it, and each is compared with the file again before its first use.
+void CheckFolderIndexes(diskfile& d, bool opened, bool created) {
+  TDiskFileStamp now;
+  if (!opened || created || !d.Stamp.Valid || !ReadStamp(d, now) || !(now == d.Stamp)) DropFolderIndexes(d);
+  d.Stamp = TDiskFileStamp{};
+  for (auto& [first, ix] : d.Folders) ix.Checked = false;
+}
+
 void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   d.File.Close();
+  d.WritingFolder = -1;
   DropPages(d);
   d.FreeTable.clear();
   d.FreeLoaded = false;
@@ -514,6 +759,7 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   d.FileSize = 0;
   if (!SetFileModeFor(access, share)) {
     DiskIoResult = dioInvalidAccess;
+    CheckFolderIndexes(d, false, create);
     return;
   }
   TFileAccess fa = (DiskFileMode & 0x0F) == 0   ? TFileAccess::Read
@@ -531,6 +777,7 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
     bool opened = create ? d.File.Create(d.FileName, fs) : d.File.Open(d.FileName, fa, fs);
     DiskIoResult = opened ? dioOk : ErrnoToResult(d.File.LastError(), create);
     if (opened) {
+      CheckFolderIndexes(d, true, create);
       int64_t size = d.File.Size();
       d.FileSize = std::clamp<int64_t>(size, 0, MaxFileSize);
       if (create) {
@@ -549,9 +796,15 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
       }
       break;
     }
-    if (DiskIoResult != dioAccessDenied) break;
+    if (DiskIoResult != dioAccessDenied) {
+      CheckFolderIndexes(d, false, create);
+      break;
+    }
     int32_t elapsed = (TimeOfDaySeconds() - t0 + 86400) % 86400;
-    if (elapsed >= OpenRetrySeconds) break;
+    if (elapsed >= OpenRetrySeconds) {
+      CheckFolderIndexes(d, false, create);
+      break;
+    }
     Delay(OpenRetryDelayMs);
   }
   DiskFileMode = DiskModeReadWriteShared;
@@ -559,7 +812,10 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
 
 }  // namespace
 
-void DiskAssign(diskfile& disk, const std::string& fileName) { disk.FileName = fileName; }
+void DiskAssign(diskfile& disk, const std::string& fileName) {
+  if (disk.FileName != fileName) DropFolderIndexes(disk);
+  disk.FileName = fileName;
+}
 
 void DiskOpenEntry(diskfile& disk, logdisk& cursor, const std::string& path, const std::string& name,
                    const std::string& type) {
@@ -602,6 +858,12 @@ void DiskClose(diskfile& disk) {
     }
     if (failed != 0) DiskIoResult = failed;
   }
+  // The indexes outlive the close only when every step went through.
+  if (!disk.File.IsOpen() || DiskIoResult != 0 || !ReadStamp(disk, disk.Stamp)) {
+    disk.Stamp = TDiskFileStamp{};
+    DropFolderIndexes(disk);
+  }
+  disk.WritingFolder = -1;
   disk.FreeTable.clear();
   disk.FreeTable.shrink_to_fit();
   disk.FreeLoaded = false;
@@ -713,11 +975,11 @@ void DiskFindFolder(logdisk& cursor) {
     const unsigned char* slot = bytes.data() + size_t(i) * DiskSlotSize;
     if (!ShortIs(slot, cursor.Name) || slot[10] < 3 || std::memcmp(slot + 11, "dir", 3) != 0) continue;
     TDiskSlot s = DecodeSlot(slot);
-    // Entering a folder needs only its header, not its slots.
-    TFolderHeader sub;
-    if (!ReadFolderHeader(d, s.First, sub)) return;
+    // Entering a folder needs only its header, which its index keeps.
+    TDiskFolderIndex* sub = FolderIndex(d, s.First);
+    if (!sub) return;
     d.CurrentFolder = s.First;
-    CopyFolderHeader(cursor, sub);
+    CopyFolderHeader(cursor, TFolderHeader{sub->Parent, sub->Self, sub->Count});
     cursor.FolderName = s.Name;
     cursor.Position = s.First;
     return;

@@ -18,6 +18,8 @@
 // file size.
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -59,7 +61,34 @@ struct TDiskSlot {
   int32_t First = 0;
 };
 
-// One open container.
+// What a folder record holds, kept so that finding or choosing a slot does
+// not read the whole folder again: its chain, its header and its slots.
+struct TDiskFolderIndex {
+  std::vector<TDiskExtent> Blocks;  // position and data size of each block, in chain order
+  std::vector<int64_t> Starts;      // record offset of each block's data
+  int64_t Capacity = 0;
+  int32_t Parent = 0;
+  int32_t Self = 0;
+  int32_t Count = 0;
+  std::vector<TDiskSlot> Slots;     // as many as the count and the record hold
+  std::unordered_map<std::string, std::set<int32_t>> ByKey;  // name and type -> slot indexes
+  std::set<int32_t> Free;           // indexes of the slots of type "free"
+  bool Checked = false;             // compared with the file since it was opened
+};
+
+// The file as the last close left it; an open that finds it otherwise
+// forgets the folder indexes.
+struct TDiskFileStamp {
+  bool Valid = false;
+  std::string FileName;
+  int64_t Device = 0, Inode = 0, Size = 0;
+  int64_t ModifiedSec = 0, ModifiedNsec = 0, ChangedSec = 0, ChangedNsec = 0;
+  bool operator==(const TDiskFileStamp&) const = default;
+};
+
+// One open container. Its folder indexes outlive a close, so keeping the
+// object between opens of the same file makes adding an entry cost the same
+// however many entries the folder holds.
 struct diskfile {
   std::string FileName;
   TFileHandle File;
@@ -74,6 +103,13 @@ struct diskfile {
   // many small reads of a folder scan or a record cost few system calls.
   std::unordered_map<int64_t, std::string> Pages;
   int64_t PageBytes = 0;
+  // Folder indexes by the folder's first block, and the blocks they cover
+  // (position -> {end, folder}). A write into such a block from anywhere but
+  // the folder's own slot writes forgets that folder's index.
+  std::unordered_map<int32_t, TDiskFolderIndex> Folders;
+  std::map<int32_t, std::pair<int64_t, int32_t>> FolderBlocks;
+  int32_t WritingFolder = -1;
+  TDiskFileStamp Stamp;
 };
 
 // A cursor on one entry; several may share one diskfile.

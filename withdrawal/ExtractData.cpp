@@ -44,6 +44,35 @@ void SplitEntryName(const std::string& entryName, std::string& name, std::string
   type = entryName.size() > 8 ? entryName.substr(8, 8) : std::string();
 }
 
+// The attachment files the record says were saved on receipt.
+std::vector<std::filesystem::path> ReceivedFiles(const TIdMessage& message) {
+  std::vector<std::filesystem::path> files;
+  for (int i = 0; i < message.MessageParts.Count(); ++i) {
+    const TIdMessagePart& part = message.MessageParts[i];
+    if (part.Kind() == TIdPartKind::Attachment && part.FileIsTempFile && !part.StoredPathName.empty())
+      files.push_back(part.StoredPathName);
+  }
+  return files;
+}
+
+// Removes each file that lies in a message's own folder directly below the
+// attachments folder, then that folder once empty. A path that leads
+// anywhere else (a damaged record, "..", a link out) is left alone.
+void RemoveReceivedFiles(const std::vector<std::filesystem::path>& files, const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(folder, ec);
+  if (ec || root.empty() || root == root.root_path()) return;
+  for (const fs::path& file : files) {
+    const fs::path real = fs::weakly_canonical(file, ec);
+    if (ec) continue;
+    const fs::path messageFolder = real.parent_path();
+    if (messageFolder.parent_path() != root || !fs::is_regular_file(fs::symlink_status(real, ec))) continue;
+    fs::remove(real, ec);
+    fs::remove(messageFolder, ec);  // only when nothing else is left in it
+  }
+}
+
 }  // namespace
 
 void SortMessagesByDate(TPop3MailList& list) {
@@ -79,7 +108,7 @@ std::string TExtractData::StoreMessage(const TIdMessage& message, const std::str
   std::string name, type;
   SplitEntryName(text, name, type);
   std::string fileName = StoreFileName();
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":" + folder, name, type);
   bool written = false;
@@ -107,7 +136,7 @@ void TExtractData::LoadMessageIds() {
   KnownIds.clear();
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return;
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
   TDiskCloser closer{disk};
@@ -124,7 +153,7 @@ void TExtractData::LoadMessageIds() {
 
 void TExtractData::SaveMessageIds() {
   std::string fileName = StoreFileName();
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, ":", "Ids", "dat");
   TDiskCloser closer{disk};
@@ -156,7 +185,7 @@ void TExtractData::ReadMailList() {
   MailList.clear();
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return;
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, InboxPath(), InboxFolderName, "");
   {
@@ -191,7 +220,7 @@ std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& e
   if (!FileExists(fileName)) return nullptr;
   std::string name, type;
   SplitEntryName(entryName, name, type);
-  diskfile disk;
+  diskfile& disk = store_;
   logdisk cursor;
   DiskInit(disk, fileName, cursor, InboxPath(), name, type);
   TDiskCloser closer{disk};
@@ -206,8 +235,9 @@ std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& e
 void TExtractData::DeleteMessages(const std::vector<std::string>& entryNames) {
   std::string fileName = StoreFileName();
   if (!FileExists(fileName)) return;
+  std::vector<std::filesystem::path> files;
   {
-    diskfile disk;
+    diskfile& disk = store_;
     DiskAssign(disk, fileName);
     TDiskCloser closer{disk};
     DiskOpen(disk, 2, 3);
@@ -216,8 +246,20 @@ void TExtractData::DeleteMessages(const std::vector<std::string>& entryNames) {
       SplitEntryName(entryName, name, type);
       logdisk cursor;
       DiskOpenEntry(disk, cursor, InboxPath(), name, type);
+      // The record names the attachment files; read it while it is there.
+      TIdMessage message;
+      logdisk reader = cursor;
+      DiskOpenNamed(reader);
+      if (DiskIoResult == 0 && !DiskEof(reader)) ReadMessage(reader, message, true);
+      // A damaged record gives what it holds up to the damage and does not stop the delete.
+      DiskIoResult = 0;
       DiskDeleteEntry(cursor);
+      if (DiskIoResult != 0) break;
+      if (!DiskEof(cursor))
+        for (auto& file : ReceivedFiles(message)) files.push_back(std::move(file));
     }
   }
+  // The files go only once their entries are gone: a failed delete keeps both.
+  RemoveReceivedFiles(files, AttachmentFolder.empty() ? DefaultAttachmentFolder() : AttachmentFolder);
   ReadMailList();
 }

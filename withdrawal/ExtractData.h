@@ -45,6 +45,10 @@ public:
   // Where "Popmail.dat" lives, and its full name.
   std::filesystem::path StoreFolder;
   std::string StoreFileName() const;
+  // Where received attachments were saved (a folder per message below it);
+  // empty: the mail layer's default folder. Deleting a message removes the
+  // files saved for it there, and nothing outside it.
+  std::filesystem::path AttachmentFolder;
   // The clock that names stored messages; tests replace it.
   std::function<TDateTime()> Clock = MessageTimeNow;
 
@@ -119,10 +123,17 @@ public:
 
   // The page's operations: read every message of "Inbox" into MailList (bodies
   // skipped, newest first); read one list item in full (null when it cannot be
-  // found); delete the listed entries named, then read the list again.
+  // found); delete the listed entries named with the attachment files
+  // received for them, then read the list again.
   void ReadMailList();
   std::unique_ptr<TIdMessage> ReadFullMessage(const std::string& entryName) const;
   // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
   std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
+
+private:
+  // The store's container, kept between the operations (each opens and
+  // closes the file) so that its folder indexes spare reading the whole
+  // folder for every message stored.
+  mutable diskfile store_;
 };

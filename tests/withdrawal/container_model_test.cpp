@@ -1,5 +1,7 @@
 // Random adds, rewrites and deletes over four folders, several per open,
-// checked against an in-memory model and against the file's own layout.
+// checked against an in-memory model and against the file's own layout; the
+// folder indexes the container keeps between opens are checked against the
+// file, also after another writer changed it.
 
 #include "withdrawal/Container.h"
 
@@ -115,6 +117,36 @@ std::string CheckLayout(const std::string& file, const std::map<std::pair<int, s
   return err.str();
 }
 
+// Every folder index a container kept over its close must say what the file says.
+std::string CheckIndexes(const std::string& file, const diskfile& disk) {
+  std::ostringstream err;
+  for (const auto& [first, ix] : disk.Folders) {
+    TChain c = ReadChain(file, first);
+    if (!c.Sound) {
+      err << "indexed folder at " << first << " has no sound chain\n";
+      continue;
+    }
+    std::vector<TDiskExtent> blocks;
+    for (const TDiskExtent& b : ix.Blocks) blocks.push_back({b.Position, b.Size + DiskBlockHeaderSize});
+    if (blocks != c.Blocks) err << "folder at " << first << ": other blocks than the file\n";
+    if (ix.Capacity != int64_t(c.Data.size())) err << "folder at " << first << ": other capacity\n";
+    if (c.Data.size() >= 12 && ix.Count != Int32At(c.Data, 8)) err << "folder at " << first << ": other count\n";
+    std::vector<TRawSlot> slots = FolderSlots(c.Data);
+    if (slots.size() != ix.Slots.size()) {
+      err << "folder at " << first << ": " << ix.Slots.size() << " slots, the file " << slots.size() << "\n";
+      continue;
+    }
+    for (size_t i = 0; i < slots.size(); ++i)
+      if (slots[i].Name != ix.Slots[i].Name || slots[i].Type != ix.Slots[i].Type || slots[i].First != ix.Slots[i].First)
+        err << "folder at " << first << ": slot " << i << " differs\n";
+    size_t keyed = 0, free = 0;
+    for (const auto& [key, indexes] : ix.ByKey) keyed += indexes.size();
+    for (const TRawSlot& slot : slots) free += slot.Type == "free";
+    if (keyed != slots.size() || free != ix.Free.size()) err << "folder at " << first << ": look-ups out of step\n";
+  }
+  return err.str();
+}
+
 // The table in memory: ascending, no empty entries, no overlaps.
 std::string CheckFreeTable(const std::vector<TDiskExtent>& t) {
   std::ostringstream err;
@@ -140,7 +172,8 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
   std::map<std::pair<int, std::string>, std::string> model;
   int nextName = 0;
 
-  diskfile disk;
+  diskfile kept;
+  diskfile& disk = kept;
   DiskAssign(disk, file);
   DiskCreate(disk, 2, 3);
   for (int f = 0; f < kFolders; ++f) {
@@ -153,6 +186,11 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
 
   int operations = 0;
   for (int batch = 0; operations < 500; ++batch) {
+    // Now and then another writer changes the file between two opens of
+    // the container that keeps its folder indexes.
+    const bool outsider = batch % 7 == 6;
+    diskfile other;
+    diskfile& disk = outsider ? other : kept;
     DiskAssign(disk, file);
     DiskOpen(disk, 2, 3);
     ASSERT_EQ(DiskIoResult, 0);
@@ -189,16 +227,37 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
       ASSERT_EQ(DiskIoResult, 0) << done.str();
       ASSERT_EQ(CheckFreeTable(disk.FreeTable), "") << "batch " << batch << ": " << done.str();
     }
+    if (outsider) {
+      // More than all free space: the file grows, which the kept container
+      // must notice (a change of the same size within the clock's step would
+      // go unseen by the file's times; only the folder headers catch it).
+      int64_t freeBytes = 0;
+      for (const TDiskExtent& e : disk.FreeTable) freeBytes += e.Size;
+      int f = pick(0, kFolders - 1);
+      std::string name = "G" + std::to_string(nextName++);
+      std::string data(size_t(freeBytes + 1), static_cast<char>(batch));
+      logdisk c;
+      DiskOpenEntry(disk, c, FolderPath(f), name, "dat");
+      DiskBeginWrite(c, 512);
+      DiskWrite(c, data.data(), static_cast<int32_t>(data.size()), true, 512);
+      done << "outside add " << FolderPath(f) << "/" << name << " " << data.size() << "; ";
+      model[{f, name}] = std::move(data);
+    }
     DiskClose(disk);
     ASSERT_EQ(DiskIoResult, 0);
 
-    std::string problems = CheckLayout(ReadFileBytes(file), model);
+    std::string bytes = ReadFileBytes(file);
+    std::string problems = CheckLayout(bytes, model);
     ASSERT_EQ(problems, "") << "batch " << batch << ": " << done.str();
-    DiskAssign(disk, file);
-    DiskOpen(disk, 0, 3);
+    if (!outsider) {
+      ASSERT_EQ(CheckIndexes(bytes, kept), "") << "batch " << batch << ": " << done.str();
+    }
+    diskfile& reader = kept;
+    DiskAssign(reader, file);
+    DiskOpen(reader, 0, 3);
     for (const auto& [key, data] : model) {
       logdisk c;
-      DiskOpenEntry(disk, c, FolderPath(key.first), key.second, "dat");
+      DiskOpenEntry(reader, c, FolderPath(key.first), key.second, "dat");
       DiskOpenNamed(c);
       ASSERT_FALSE(DiskEof(c)) << key.second << " is missing after batch " << batch;
       std::string back(data.size(), '\0');
@@ -207,8 +266,9 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
       ASSERT_TRUE(back == data) << key.second << " reads back other bytes after batch " << batch << ": "
                                 << done.str();
     }
-    DiskClose(disk);
+    DiskClose(reader);
     ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(CheckIndexes(bytes, kept), "") << "after reading, batch " << batch << ": " << done.str();
   }
 }
 

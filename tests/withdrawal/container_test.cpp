@@ -750,3 +750,68 @@ TEST_F(ContainerTest, TruncatedStringsSetTheEndFlag) {
 }
 
 }  // namespace
+
+// A folder index kept across operations must give the same file as reading
+// the folder afresh for each one, also when a damaged free table hands out
+// the block of another folder's record.
+TEST_F(ContainerTest, KeptFolderIndexFollowsAFolderBlockOverwrittenThroughADamagedFreeTable) {
+  Create();
+  AddFolder(":", "Inbox");
+  AddFolder(":", "Other");
+  for (int i = 0; i < 4; ++i) Write(":Inbox", "E" + std::to_string(i), "dat", std::string(100, 'e'));
+  for (int i = 0; i < 3; ++i) Write(":Other", "F" + std::to_string(i), "dat", std::string(100, 'f'));
+  ASSERT_EQ(DiskIoResult, 0);
+  logdisk folder;
+  DiskOpenEntry(disk, folder, ":Other", "", "");
+  DiskFindEntry(folder);
+  const int32_t other = disk.CurrentFolder;
+  ASSERT_GT(other, 0);
+  std::string bytes = ReadFileBytes(file);
+  ASSERT_EQ(Int32At(bytes, size_t(other) + 4), DiskNoBlock);
+  const TDiskExtent otherBlock{other, Int32At(bytes, size_t(other)) + DiskBlockHeaderSize};
+  Close();
+  ASSERT_EQ(DiskIoResult, 0);
+  bytes = ReadFileBytes(file);
+  const std::string reference = temp.File("Reference.dat");
+  WriteFileBytes(reference, bytes);
+
+  struct Step {
+    const char* path;
+    const char* entry;
+    int size;  // 0 deletes
+  };
+  const Step steps[] = {{":Other", "F9", 40},   {":Inbox", "X1", 600}, {":Other", "F1", 0},
+                        {":Other", "F8", 40},   {":Inbox", "E2", 0},   {":Inbox", "X2", 50}};
+  auto run = [&](const std::string& name, bool forgetBetween) {
+    diskfile d;
+    DiskAssign(d, name);
+    DiskOpen(d, 2, 3);
+    std::vector<int32_t> results;
+    for (const Step& s : steps) {
+      // Damage after the first step: the table lists the other folder's record as free.
+      if (&s == &steps[1]) d.FreeTable = {otherBlock};
+      if (forgetBetween) {
+        d.Folders.clear();
+        d.FolderBlocks.clear();
+      }
+      logdisk c;
+      DiskOpenEntry(d, c, s.path, s.entry, "dat");
+      if (s.size == 0) {
+        DiskDeleteEntry(c);
+      } else {
+        std::string data(size_t(s.size), 'x');
+        DiskBeginWrite(c, 512);
+        DiskWrite(c, data.data(), s.size, true, 512);
+      }
+      results.push_back(DiskIoResult);
+      DiskIoResult = 0;
+    }
+    DiskClose(d);
+    DiskIoResult = 0;
+    return std::make_pair(results, ReadFileBytes(name));
+  };
+  auto kept = run(file, false);
+  auto fresh = run(reference, true);
+  EXPECT_EQ(kept.first, fresh.first);
+  EXPECT_TRUE(kept.second == fresh.second) << "the kept index wrote another file";
+}

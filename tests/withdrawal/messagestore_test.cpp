@@ -456,3 +456,87 @@ TEST_F(MessageStoreTest, DamagedEntryDoesNotHideTheOthers) {
 }
 
 }  // namespace
+
+TEST_F(MessageStoreTest, DeletingAMessageRemovesOnlyTheFilesReceivedForIt) {
+  namespace fs = std::filesystem;
+  const fs::path attachments = temp.Path() / "Attachments";
+  auto received = [&](const std::string& tag, int files) {
+    std::string raw =
+        "From: a@example.org\r\nSubject: " + tag +
+        "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+        "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+    for (int i = 0; i < files; ++i)
+      raw += "--b\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" + tag +
+             std::to_string(i) + ".bin\"\r\n\r\ncontent " + tag + "\r\n";
+    raw += "--b--\r\n";
+    TIdMessage m;
+    m.AttachmentFolder = attachments;
+    m.LoadFromString(raw);
+    return m;
+  };
+  auto storedFiles = [](const TIdMessage& m) {
+    std::vector<fs::path> files;
+    for (int i = 0; i < m.MessageParts.Count(); ++i)
+      if (m.MessageParts[i].Kind() == TIdPartKind::Attachment) files.push_back(m.MessageParts[i].StoredPathName);
+    return files;
+  };
+  auto d = Data();
+  d->AttachmentFolder = attachments;
+
+  TIdMessage deleted = received("gone", 2);
+  const std::vector<fs::path> deletedFiles = storedFiles(deleted);
+  ASSERT_EQ(deletedFiles.size(), 2u);
+  d->StoreMessage(deleted, "Inbox");
+  clock += 1.0 / 86400000.0;
+
+  TIdMessage kept = received("kept", 1);
+  const std::vector<fs::path> keptFiles = storedFiles(kept);
+  ASSERT_EQ(keptFiles.size(), 1u);
+  d->StoreMessage(kept, "Inbox");
+  clock += 1.0 / 86400000.0;
+
+  // A damaged record naming files that the store did not write for it.
+  const fs::path ownFolder = attachments / "00112233aabbccdd";
+  fs::create_directories(ownFolder);
+  WriteFileBytes(temp.File("outside.txt"), "outside");
+  WriteFileBytes((ownFolder / "not-received.txt").string(), "mine");
+  WriteFileBytes(temp.File("target.txt"), "target");
+  fs::create_symlink(temp.Path() / "target.txt", ownFolder / "link.txt");
+  TIdMessage forged;
+  forged.Subject = "forged";
+  struct Named {
+    fs::path path;
+    bool received;
+  };
+  const Named named[] = {
+      {temp.Path() / "outside.txt", true},
+      {ownFolder / ".." / ".." / "outside.txt", true},
+      {attachments / ".." / "outside.txt", true},
+      {ownFolder / "not-received.txt", false},
+      {ownFolder / "link.txt", true},
+      {attachments, true},
+  };
+  for (const Named& n : named) {
+    TIdAttachment& a = forged.MessageParts.AddAttachment(n.path.filename().string());
+    a.FileIsTempFile = n.received;
+    a.StoredPathName = n.path;
+  }
+  d->StoreMessage(forged, "Inbox");
+
+  d->ReadMailList();
+  ASSERT_EQ(d->MailList.size(), 3u);
+  std::vector<std::string> names;
+  for (const auto& mail : d->MailList)
+    if (mail.Message->Subject != "kept") names.push_back(mail.EntryName);
+  d->DeleteMessages(names);
+  ASSERT_EQ(d->MailList.size(), 1u);
+  EXPECT_EQ(d->MailList[0].Message->Subject, "kept");
+
+  for (const fs::path& f : deletedFiles) EXPECT_FALSE(fs::exists(f)) << f;
+  EXPECT_FALSE(fs::exists(deletedFiles[0].parent_path()));
+  EXPECT_EQ(ReadFileBytes(keptFiles[0].string()), "content kept");
+  EXPECT_EQ(ReadFileBytes(temp.File("outside.txt")), "outside");
+  EXPECT_EQ(ReadFileBytes((ownFolder / "not-received.txt").string()), "mine");
+  EXPECT_EQ(ReadFileBytes(temp.File("target.txt")), "target");
+  EXPECT_TRUE(fs::is_directory(attachments));
+}
