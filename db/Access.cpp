@@ -38,8 +38,13 @@ public:
     mdb_set_date_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb_, "%Y-%m-%d");
     mdb_set_boolean_fmt_numbers(mdb_);
-    mdb_set_bind_size(mdb_, kBindSize);
-    if (!mdb_read_catalog(mdb_, MDB_TABLE)) {
+    // A value, once turned into UTF-8 text, is at most a few times the bytes
+    // of the file it comes from: a small file needs small buffers.
+    std::error_code ec;
+    const auto fileSize = std::filesystem::file_size(path, ec);
+    bindSize_ = ec || fileSize >= kBindSize / kUtf8Growth ? kBindSize : static_cast<size_t>(fileSize) * kUtf8Growth;
+    mdb_set_bind_size(mdb_, bindSize_);
+    if (!ReadCatalog()) {
       mdb_close(mdb_);
       mdb_ = nullptr;
     }
@@ -48,10 +53,60 @@ public:
     if (mdb_) mdb_close(mdb_);
   }
   MdbHandle* get() const { return mdb_; }
+  // What one value of a column can take.
+  size_t BindSize() const { return bindSize_; }
   static constexpr size_t kBindSize = 256 * 1024;
+  static constexpr size_t kUtf8Growth = 4;
+  // Access holds at most this many columns in a table; a larger count is a damaged file.
+  static constexpr unsigned kMaxColumns = 255;
 
 private:
+  // The objects of the database from its system table MSysObjects, without
+  // their property blocks: mdbtools' reader of those loops for ever on a
+  // record of length 0, and nothing here needs them.
+  bool ReadCatalog() {
+    mdb_free_catalog(mdb_);
+    mdb_->catalog = g_ptr_array_new();
+    mdb_->num_catalog = 0;
+    MdbCatalogEntry system{};
+    system.mdb = mdb_;
+    system.object_type = MDB_TABLE;
+    system.table_pg = kSystemTablePage;
+    std::strcpy(system.object_name, "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&system);
+    if (!table) return false;
+    bool ok = mdb_read_columns(table) != nullptr;
+    char id[kCatalogText] = {}, name[kCatalogText] = {}, type[kCatalogText] = {}, flags[kCatalogText] = {};
+    const size_t saved = mdb_->bind_size;
+    mdb_->bind_size = kCatalogText - 1;
+    ok = ok && mdb_bind_column_by_name(table, const_cast<gchar*>("Id"), id, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Name"), name, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Type"), type, nullptr) != -1 &&
+         mdb_bind_column_by_name(table, const_cast<gchar*>("Flags"), flags, nullptr) != -1;
+    if (ok) {
+      mdb_rewind_table(table);
+      while (mdb_fetch_row(table)) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb_;
+        g_strlcpy(entry->object_name, name, sizeof entry->object_name);
+        entry->object_type = static_cast<int>(std::atol(type) & 0x7F);
+        entry->table_pg = static_cast<unsigned long>(std::atol(id) & 0x00FFFFFF);
+        entry->flags = static_cast<int>(std::atol(flags));
+        g_ptr_array_add(mdb_->catalog, entry);
+        id[0] = name[0] = type[0] = flags[0] = '\0';
+      }
+      mdb_->num_catalog = mdb_->catalog->len;
+    }
+    mdb_->bind_size = saved;
+    mdb_free_tabledef(table);
+    return ok;
+  }
+
+  static constexpr unsigned long kSystemTablePage = 2;
+  static constexpr size_t kCatalogText = MDB_MAX_OBJ_NAME + 1;
+
   MdbHandle* mdb_;
+  size_t bindSize_ = kBindSize;
 };
 
 class TAccessDriver : public TDbDriver {
@@ -110,6 +165,9 @@ private:
     if (!mdb_read_columns(table)) throw EDatabaseError("Cannot read the columns of " + std::string(table->name));
     const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
     const unsigned ncols = table->num_cols;
+    // Each column sets a buffer aside: a count from a damaged file must not size that.
+    if (ncols > TMdbHandle::kMaxColumns || ncols > table->columns->len)
+      throw EDatabaseError("The table " + std::string(table->name) + " of " + path_ + " is damaged.");
     std::vector<std::vector<char>> bufs(ncols);
     std::vector<int> lens(ncols, 0);
     std::vector<MdbColumn*> cols(ncols);
@@ -135,7 +193,7 @@ private:
         default: f.DataType = ftUnknown; break;
       }
       data.Fields.push_back(f);
-      bufs[i].assign(TMdbHandle::kBindSize + 16, '\0');
+      bufs[i].assign(mdb_.BindSize() + 16, '\0');
       mdb_bind_column(table, static_cast<int>(i) + 1, bufs[i].data(), &lens[i]);
     }
     mdb_rewind_table(table);
@@ -143,7 +201,7 @@ private:
     while (mdb_fetch_row(table)) {
       for (unsigned i = 0; i < ncols; ++i) {
         const char* s = bufs[i].data();
-        const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), TMdbHandle::kBindSize) : 0;
+        const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), mdb_.BindSize()) : 0;
         TValue v;
         switch (data.Fields[i].DataType) {
           case ftBoolean:

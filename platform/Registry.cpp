@@ -357,7 +357,8 @@ std::vector<TRegistry::TKey> ParseRegistryText(const std::string& raw) {
       std::string path = line.substr(1, close - 1);
       if (path[0] == '-') continue;  // a deleted key: its values are skipped
       path = NormalizePath(path);
-      if (path.empty()) continue;
+      // "[\-x]" names a key that would be written back as the deletion "[-x]".
+      if (path.empty() || path[0] == '-') continue;
       auto [found, added] = keyIndex.try_emplace(LowerName(path), keys.size());
       if (added) {
         keys.push_back({path, {}});

@@ -14,26 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/CommandLine.h"
+#include "platform/InstanceFrames.h"
 #include "platform/ui/QtText.h"
 
 namespace {
 
-// A frame is the message number and the text length (both little-endian
-// 32-bit) followed by the UTF-8 text; the answer is the message number.
-constexpr qint64 HeaderBytes = 8;
-constexpr uint32_t MaxTextBytes = MaxOpenFilesText * 4;
 constexpr int ConnectTimeoutMs = 2000;
-
-void PutU32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t GetU32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
 
 bool WaitForBytes(QLocalSocket& s, qint64 count, int timeoutMs) {
   while (s.bytesAvailable() < count) {
@@ -45,17 +31,14 @@ bool WaitForBytes(QLocalSocket& s, qint64 count, int timeoutMs) {
 
 // Sends one message and waits for the receiver to have handled it.
 bool SendMessageTo(QLocalSocket& s, int message, const std::string& text, int ackTimeoutMs) {
-  const std::string body = CutToChars(text, MaxOpenFilesText);
-  QByteArray frame(HeaderBytes, '\0');
-  PutU32(frame.data(), static_cast<uint32_t>(message));
-  PutU32(frame.data() + 4, static_cast<uint32_t>(body.size()));
-  frame.append(body.data(), static_cast<qsizetype>(body.size()));
-  if (s.write(frame) != frame.size()) return false;
+  const std::string frame = EncodeInstanceFrame(static_cast<uint32_t>(message), text);
+  const auto frameSize = static_cast<qint64>(frame.size());
+  if (s.write(frame.data(), frameSize) != frameSize) return false;
   if (!s.waitForBytesWritten(ackTimeoutMs < 0 ? 30000 : ackTimeoutMs) && s.bytesToWrite() > 0) return false;
-  if (!WaitForBytes(s, 4, ackTimeoutMs)) return false;
-  char ack[4];
-  if (s.read(ack, 4) != 4) return false;
-  return GetU32(ack) == static_cast<uint32_t>(message);
+  if (!WaitForBytes(s, InstanceAckBytes, ackTimeoutMs)) return false;
+  char ack[InstanceAckBytes];
+  if (s.read(ack, InstanceAckBytes) != static_cast<qint64>(InstanceAckBytes)) return false;
+  return DecodeInstanceAck(ack) == static_cast<uint32_t>(message);
 }
 
 // An exclusive lock on a folder, held for its scope.
@@ -196,34 +179,30 @@ void TSingleInstance::OnReadyRead(QLocalSocket* socket) {
   // A handler may run a modal loop; the frames that arrive meanwhile wait their turn.
   if (s->property("lpBusy").toBool()) return;
   s->setProperty("lpBusy", true);
-  while (s && s->bytesAvailable() >= HeaderBytes) {
-    char header[HeaderBytes];
-    s->peek(header, HeaderBytes);
-    const uint32_t message = GetU32(header);
-    const uint32_t length = GetU32(header + 4);
-    if (length > MaxTextBytes) {
+  while (s && s->bytesAvailable() >= static_cast<qint64>(InstanceFrameHeaderBytes)) {
+    char header[InstanceFrameHeaderBytes];
+    s->peek(header, InstanceFrameHeaderBytes);
+    const int64_t size = InstanceFrameSize(header, InstanceFrameHeaderBytes);
+    if (size < 0) {
       s->abort();
       break;
     }
-    if (s->bytesAvailable() < HeaderBytes + static_cast<qint64>(length)) break;
-    s->read(header, HeaderBytes);
-    const QByteArray body = s->read(length);
-    const std::string text = CutToChars(std::string(body.constData(), static_cast<size_t>(body.size())),
-                                        MaxOpenFilesText);
+    if (s->bytesAvailable() < size) break;
+    const QByteArray bytes = s->read(size);
+    const TInstanceFrame frame = DecodeInstanceFrame(bytes.constData(), static_cast<size_t>(bytes.size()));
     if (handler_) {
       try {
-        if (message == LP_ACTIVATE_MESSAGE)
+        if (frame.Message == LP_ACTIVATE_MESSAGE)
           handler_->OnActivateMessage();
-        else if (message == LP_OPEN_FILES_MESSAGE)
-          handler_->OnOpenFilesMessage(text);
+        else if (frame.Message == LP_OPEN_FILES_MESSAGE)
+          handler_->OnOpenFilesMessage(frame.Text);
       } catch (...) {
         // The sender only waits for the answer; a failed request is dropped.
       }
     }
     if (!s) break;
-    char ack[4];
-    PutU32(ack, message);
-    s->write(ack, 4);
+    const std::string ack = EncodeInstanceAck(frame.Message);
+    s->write(ack.data(), static_cast<qint64>(ack.size()));
     s->flush();
   }
   if (s) s->setProperty("lpBusy", false);

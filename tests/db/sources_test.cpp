@@ -5,6 +5,7 @@
 
 #include "support/DbTestSupport.h"
 #include "db/DateParts.h"
+#include "db/Driver.h"
 #include "db/FieldKind.h"
 #include "platform/TextCodec.h"
 
@@ -171,6 +172,45 @@ TEST(AccessSources, Jet3TablesAndTypes) {
   q.Close();
   OpenTable(c, q, "Table4");
   EXPECT_EQ(q.FieldByName("data").DataType(), ftGuid);
+}
+
+// Every column sets a value buffer aside, so a column count from a damaged
+// table definition must not decide how much is set aside.
+TEST(AccessSources, MoreColumnsThanAccessHoldsIsADamagedTable) {
+  const std::string dir = MakeTempDir("mdbcols");
+  std::string bytes = Slurp(Mdb("testV1997.mdb"));
+  // Table2's definition is page 34 of 2 KiB; its column count sits at offset 25.
+  constexpr size_t countAt = 34 * 2048 + 25;
+  for (const int columns : {255, 300}) {
+    bytes[countAt] = static_cast<char>(columns & 0xFF);
+    bytes[countAt + 1] = static_cast<char>(columns >> 8);
+    Spit(dir + "/t.mdb", bytes);
+    auto driver = MakeAccessDriver(dir + "/t.mdb");
+    EXPECT_NO_THROW(driver->OpenTable("Table1")) << columns;
+    if (columns <= 255) continue;
+    try {
+      driver->OpenTable("Table2");
+      ADD_FAILURE() << "a table of " << columns << " columns opened";
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.what()).find("Table2"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+    }
+  }
+}
+
+// The objects' property blocks are damaged in many files and hold nothing
+// the tables need: one with a record of length 0 still opens, and soon.
+TEST(AccessSources, PropertyBlockWithARecordOfLength0StillOpens) {
+  const std::string dir = MakeTempDir("mdbprops");
+  std::string bytes = Slurp(Mdb("testV1997.mdb"));
+  // The property block of one of the catalog's objects.
+  constexpr size_t block = 41672;
+  ASSERT_EQ(bytes.compare(block, 4, std::string("KKD\0", 4)), 0);
+  bytes.replace(block + 4, 4, std::string(4, '\0'));
+  Spit(dir + "/t.mdb", bytes);
+  auto driver = MakeAccessDriver(dir + "/t.mdb");
+  EXPECT_EQ(driver->TableNames(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_EQ(driver->OpenTable("Table1").Rows.size(), 2u);
 }
 
 TEST(AccessSources, ProjectTableMemoOleAndCodePageText) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/CommandLine.h"
+#include "platform/InstanceFrames.h"
 
 namespace {
 
@@ -93,6 +94,26 @@ TEST(AbsoluteArguments, RelativeNamesTakeTheFolderTheyWereGivenIn) {
   EXPECT_EQ(AbsoluteArguments(given, "/home/u/tables/"), expected);
   // Without a folder to go by, the names stay as given.
   EXPECT_EQ(AbsoluteArguments(given, ""), given);
+}
+
+TEST(InstanceFrames, EncodedFramesReadBackAndOversizedOnesAreRefused) {
+  const std::string frame = EncodeInstanceFrame(1026, "/home/u/My Projects/news.lkp");
+  ASSERT_EQ(frame.size(), 8u + 28);
+  EXPECT_EQ(frame.substr(0, 8), std::string("\x02\x04\0\0\x1c\0\0\0", 8));
+  // Nothing to go by until the header is whole; then the whole frame's size.
+  for (size_t n = 0; n < 8; ++n) EXPECT_EQ(InstanceFrameSize(frame.data(), n), 0) << n;
+  EXPECT_EQ(InstanceFrameSize(frame.data(), 8), static_cast<int64_t>(frame.size()));
+  const TInstanceFrame f = DecodeInstanceFrame(frame.data(), frame.size());
+  EXPECT_EQ(f.Message, 1026u);
+  EXPECT_EQ(f.Text, "/home/u/My Projects/news.lkp");
+  EXPECT_EQ(DecodeInstanceAck(EncodeInstanceAck(1025).data()), 1025u);
+
+  // A text of 1100 two-byte characters goes as 1024 of them; a longer length is no frame of ours.
+  std::string wide;
+  for (int i = 0; i < 1100; ++i) wide += "\xC3\xA9";
+  EXPECT_EQ(EncodeInstanceFrame(1026, wide).size(), 8u + 2048);
+  const std::string hostile("\x02\x04\0\0\0\0\0\x7f", 8);
+  EXPECT_EQ(InstanceFrameSize(hostile.data(), hostile.size()), -1);
 }
 
 TEST(CutToChars, NeverSplitsACharacter) {

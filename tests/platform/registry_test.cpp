@@ -174,6 +174,25 @@ TEST_F(RegistryTest, HandEditedFileIsReadAsFarAsItIsSound) {
   EXPECT_EQ(again.ReadString("DataBaseDir"), "C:\\Data\\");
 }
 
+// What is read writes back to a text that reads the same, whatever the file held.
+TEST(RegistryText, WhatIsReadWritesBackAsTheSameKeys) {
+  const char* texts[] = {
+      "REGEDIT4\n[\\-]\n\"A\"=\"x\"\n",
+      "REGEDIT4\n[\\\\-Stuff\\Sub]\n\"A\"=\"x\"\n[HKEY_LOCAL_MACHINE\\Kept]\n\"B\"=dword:00000001\n",
+      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\-Dash]\n\"A\"=\"x\"\n",
+  };
+  for (const char* text : texts) {
+    const auto keys = ParseRegistryText(text);
+    const std::string written = FormatRegistryText(keys);
+    const auto again = ParseRegistryText(written);
+    ASSERT_EQ(again.size(), keys.size()) << text << "\n" << written;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      EXPECT_EQ(again[i].path, keys[i].path) << text;
+      EXPECT_EQ(again[i].values.size(), keys[i].values.size()) << text;
+    }
+  }
+}
+
 TEST_F(RegistryTest, Utf16FileOfANewerEditorIsRead) {
   const std::string text =
       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=\"\xC3\xA9\"\r\n";
