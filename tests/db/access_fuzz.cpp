@@ -10,17 +10,13 @@
 #include <string>
 
 #include "db/Driver.h"
+#include "tests/support/FuzzScratch.h"
 
 namespace fs = std::filesystem;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = [] {
-    fs::path d = fs::temp_directory_path() / ("lpmdb_fuzz_" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return (d / "f.mdb").string();
-  }();
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  static const std::string path = (FuzzScratchDir("lpmdb_fuzz") / "f.mdb").string();
+  WriteFuzzInput(path, data, size);
   try {
     auto driver = MakeAccessDriver(path);
     for (const std::string& name : driver->TableNames()) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "mailing/Profile.h"
+#include "tests/support/FuzzScratch.h"
 
 namespace fs = std::filesystem;
 
@@ -27,14 +28,9 @@ bool Same(const TProfile& a, const TProfile& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("lpprof_fuzz_" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
+  static const fs::path dir = FuzzScratchDir("lpprof_fuzz");
   const std::string in = (dir / "in.dat").string(), out = (dir / "out.dat").string();
-  std::ofstream(in, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  WriteFuzzInput(in, data, size);
   TProfiles profiles;
   const TAccountsLoad load = LoadAccounts(in, profiles);
   if (!load.ok) {

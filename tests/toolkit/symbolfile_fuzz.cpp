@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "toolkit/FastEval.h"
+#include "tests/support/FuzzScratch.h"
 
 namespace fs = std::filesystem;
 
@@ -78,16 +79,9 @@ void Evaluate(TFastEval& ev, TExprType type, const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("lpsym_fuzz_" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
+  static const fs::path dir = FuzzScratchDir("lpsym_fuzz");
   const std::string in = (dir / "in.sym").string(), out = (dir / "out.sym").string();
-  {
-    std::ofstream f(in, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  WriteFuzzInput(in, data, size);
   TFastEval ev;
   SetUp(ev);
   ev.LoadSymbolFile(in);

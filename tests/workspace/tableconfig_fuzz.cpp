@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "workspace/TableWorkspace.h"
+#include "tests/support/FuzzScratch.h"
 
 namespace fs = std::filesystem;
 
@@ -43,16 +44,9 @@ bool SameView(const TSortState& a, const TFormFieldsArray& fa, const TSortState&
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("lpcfg_fuzz_" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
+  static const fs::path dir = FuzzScratchDir("lpcfg_fuzz");
   const std::string path = (dir / "t.cfg").string();
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  WriteFuzzInput(path, data, size);
   TSortState sort;
   TFormFieldsArray fields = FreshFields();
   ReadTableConfig(path, sort, FieldNames, fields);
