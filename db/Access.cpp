@@ -14,6 +14,10 @@
 
 namespace {
 
+// mdbtools walks a table's pages through its usage map without checking it:
+// a map too short for its type byte and first page number is a damaged table.
+bool UsageMapReadable(const MdbTableDef* table) { return table->usage_map && table->map_sz >= 5; }
+
 bool ParseNumber(const char* s, size_t n, double& out) {
   auto r = std::from_chars(s, s + n, out);
   return r.ec == std::errc() && r.ptr != s;
@@ -75,7 +79,7 @@ private:
     std::strcpy(system.object_name, "MSysObjects");
     MdbTableDef* table = mdb_read_table(&system);
     if (!table) return false;
-    bool ok = mdb_read_columns(table) != nullptr;
+    bool ok = UsageMapReadable(table) && mdb_read_columns(table) != nullptr;
     char id[kCatalogText] = {}, name[kCatalogText] = {}, type[kCatalogText] = {}, flags[kCatalogText] = {};
     const size_t saved = mdb_->bind_size;
     mdb_->bind_size = kCatalogText - 1;
@@ -137,6 +141,10 @@ public:
     MdbHandle* mdb = mdb_.get();
     MdbTableDef* table = mdb_read_table(entry);
     if (!table) throw EDatabaseError("Cannot read the table " + name + " of " + path_);
+    if (!UsageMapReadable(table)) {
+      mdb_free_tabledef(table);
+      throw EDatabaseError("The table " + name + " of " + path_ + " is damaged.");
+    }
     TTableData data;
     try {
       Read(mdb, table, data);

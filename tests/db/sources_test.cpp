@@ -198,6 +198,31 @@ TEST(AccessSources, MoreColumnsThanAccessHoldsIsADamagedTable) {
   }
 }
 
+// mdbtools follows a table's usage map unchecked: an empty one is a damaged
+// table, said as such, and the other tables still open.
+TEST(AccessSources, EmptyUsageMapIsADamagedTable) {
+  const std::string dir = MakeTempDir("mdbmap");
+  std::string bytes = Slurp(Mdb("testV1997.mdb"));
+  // Table2's definition (page 34) names its usage map at offset 35 as page 35, row 0. Point it at row 1
+  // and start row 1 where row 0 starts: a row of 0 bytes.
+  constexpr size_t mapRowAt = 34 * 2048 + 35, row1StartAt = 35 * 2048 + 12;
+  ASSERT_EQ(bytes.compare(mapRowAt, 4, std::string("\x00\x23\x00\x00", 4)), 0);
+  ASSERT_EQ(bytes.compare(row1StartAt - 2, 4, std::string("\x7b\x07\xf6\x06", 4)), 0);
+  bytes[mapRowAt] = 0x01;
+  bytes[row1StartAt] = 0x7b;
+  bytes[row1StartAt + 1] = 0x07;
+  Spit(dir + "/t.mdb", bytes);
+  auto driver = MakeAccessDriver(dir + "/t.mdb");
+  EXPECT_EQ(driver->OpenTable("Table1").Rows.size(), 2u);
+  try {
+    driver->OpenTable("Table2");
+    ADD_FAILURE() << "a table without a usage map opened";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("Table2"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+  }
+}
+
 // The objects' property blocks are damaged in many files and hold nothing
 // the tables need: one with a record of length 0 still opens, and soon.
 TEST(AccessSources, PropertyBlockWithARecordOfLength0StillOpens) {
