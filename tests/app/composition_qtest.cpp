@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <QWebEngineView>
@@ -43,11 +44,12 @@ private slots:
   }
 
   void everyWindowOnceAndTheFrameWired() {
-    TLPMain* w = CreateWindows();
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TWindows& ws = *windows;
+    TLPMain* w = ws.Main;
     QVERIFY(w);
-    QCOMPARE(LPMain, w);
-    for (QWidget* d : std::initializer_list<QWidget*>{AddWordForm, OptForm, DelForm, FindForm, AboutBox,
-                                                      SelTabForm, SeldirForm}) {
+    for (QWidget* d : std::initializer_list<QWidget*>{ws.AddWord, ws.Options, ws.Delete, ws.Find, ws.About,
+                                                      ws.SelectTable, ws.SelectFolder}) {
       QVERIFY(d);
       QCOMPARE(d->parentWidget(), static_cast<QWidget*>(w));
     }
@@ -55,17 +57,17 @@ private slots:
     // The windows of start-up in their designed order.
     const QObjectList& made = w->children();
     auto at = [&](QObject* o) { return made.indexOf(o); };
-    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    DelForm,      FindForm,
-                                         CopyOptForm,  AboutBox,  SelTabForm,
-                                         w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
-                                         EditForm,    AddDbfForm};
+    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    ws.Delete,      ws.Find,
+                                         ws.CopyOptions,  ws.About,  ws.SelectTable,
+                                         w->findChild<QWidget*>("CharSetForm"), ws.Restructure, ws.SelectFolder,
+                                         ws.EditField,    ws.AddTable};
     for (size_t i = 0; i < order.size(); ++i) {
       QVERIFY(order[i]);
       QCOMPARE(static_cast<QWidget*>(order[i])->parentWidget(), static_cast<QWidget*>(w));
       if (i > 0) QVERIFY2(at(order[i - 1]) < at(order[i]), qPrintable(order[i]->objectName()));
     }
     TFrameServices& s = w->Services();
-    QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
+    QCOMPARE(s.Options, static_cast<IOptionsDialog*>(ws.Options));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
     // The Mailing page's editor and preview, each one view in the page's places.
     QVERIFY(s.Editor);
@@ -77,16 +79,16 @@ private slots:
     QVERIFY(s.Project);
     QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
     QVERIFY(s.WriteExampleProject);
-    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
-    QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
+    QCOMPARE(ws.Restructure->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(&TagValues(ws), static_cast<ITagValueSource*>(&ProjectOf(ws).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing);
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
-    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(*w)));
-    QCOMPARE(mailing->Merge, &ProjectOf(*w).Merger);
+    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(ws)));
+    QCOMPARE(mailing->Merge, &ProjectOf(ws).Merger);
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
@@ -97,10 +99,14 @@ private slots:
       QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
       QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
     }
-    DestroyWindows(w);
-    QVERIFY(!LPMain);
-    QVERIFY(!OptForm);
-    QVERIFY(!CopyOptForm && !RestructForm && !EditForm && !AddDbfForm);
+    const QPointer<TLPMain> mainWindow = w;
+    const QPointer<TOptForm> options = ws.Options;
+    const QPointer<QWidget> copyOptions = ws.CopyOptions, restructure = ws.Restructure, editField = ws.EditField,
+                            addTable = ws.AddTable;
+    DestroyWindows(ws);
+    QVERIFY(!mainWindow && !ws.Main);
+    QVERIFY(!options && !ws.Options);
+    QVERIFY(!copyOptions && !restructure && !editField && !addTable);
   }
 
   // The accounts are listed before the options are loaded, so the stored
@@ -116,14 +122,15 @@ private slots:
     QVERIFY(reg.OpenKey(RegKeyPath, true));
     reg.WriteString("ActiveProfile", "OFFICE");
     reg.CloseKey();
-    TLPMain* w = CreateWindows();
-    QCOMPARE(OptForm->ActiveProfileIndex(), 1);
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* w = windows->Main;
+    QCOMPARE(windows->Options->ActiveProfileIndex(), 1);
     // The mailing window sends through that account.
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing && mailing->ActiveAccount());
     QCOMPARE(mailing->ActiveAccount()->AccountName, std::string("OFFICE"));
     QCOMPARE(w->WithdrawalPage().ComboBox12->count(), 2);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 };
 
