@@ -85,6 +85,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   w.Restructure->CopyDialog = w.CopyOptions;
   w.Restructure->RowFilter = &mainWindow->CopyFilter;
   mainWindow->SetAboutDialog(w.About);
+  editor->CharsetDialog = w.Charset;
   mainWindow->CalcFieldsPage().NameDialog = addWord;
   proForm->NameDialog = addWord;
   withdrawal->SetNameDialog(addWord);

@@ -544,7 +544,7 @@ void THtmlEditor::Table5Click() {
 }
 
 void THtmlEditor::Encoding0Click() {
-  auto* form = main_.findChild<TCharSetForm*>();
+  TCharSetForm* form = CharsetDialog;
   if (!form) return;
   form->SetItemIndex(CharsetIndex);
   if (form->exec() != QDialog::Accepted || form->ItemIndex() < 0) return;

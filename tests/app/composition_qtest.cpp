@@ -10,6 +10,8 @@
 #include <QtTest>
 
 #include "app/Composition.h"
+#include "mailing/ui/HtmlEditor.h"
+#include "mailing/ui/MailPreview.h"
 #include "mailing/ui/ProForm.h"
 #include "mailing/ui/SendForm.h"
 #include "platform/Registry.h"
@@ -20,6 +22,7 @@
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/EditField.h"
@@ -107,6 +110,32 @@ private slots:
     QVERIFY(!mainWindow && !ws.Main);
     QVERIFY(!options && !ws.Options);
     QVERIFY(!copyOptions && !restructure && !editField && !addTable);
+  }
+
+  // A window its user was not given leaves that user's command without effect.
+  void eachWindowIsHandedToItsUsers() {
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    const TWindows& ws = *windows;
+    const TTableUi& tables = ws.Main->Tables();
+    const std::vector<std::pair<const void*, const void*>> handed = {
+        {tables.Options, ws.Options},
+        {tables.Dialogs.Delete, ws.Delete},
+        {tables.Dialogs.Find, ws.Find},
+        {tables.Dialogs.SelectTable, ws.SelectTable},
+        {tables.Dialogs.Restructure, ws.Restructure},
+        {tables.Dialogs.AddTable, ws.AddTable},
+        {ws.Restructure->FieldDialog, ws.EditField},
+        {ws.Restructure->CopyDialog, ws.CopyOptions},
+        {ws.Main->CalcFieldsPage().NameDialog, ws.AddWord},
+        {ws.Accounts->NameDialog, ws.AddWord},
+        {ws.Editor->CharsetDialog, ws.Charset},
+        {ws.Project->Options, ws.Options},
+        {ws.Preview->Options, ws.Options},
+    };
+    for (size_t i = 0; i < handed.size(); ++i) {
+      QVERIFY2(handed[i].second, qPrintable(QString::number(i)));
+      QVERIFY2(handed[i].first == handed[i].second, qPrintable(QString::number(i)));
+    }
   }
 
   // The accounts are listed before the options are loaded, so the stored
