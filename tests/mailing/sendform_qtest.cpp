@@ -166,6 +166,7 @@ private slots:
     w_ = new TLPMain;
     options_ = new TOptForm(w_);
     w_->Services().Options = options_;
+    w_->Tables().Options = options_;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     project_.project.Subject = "Test message for %F_NAME %L_NAME";
     project_.project.HtmlSource = "<p>Dear %F_NAME</p>";
