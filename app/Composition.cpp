@@ -15,6 +15,7 @@
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/CharsetForm.h"
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
@@ -24,85 +25,139 @@
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/Restruct.h"
+#include "workspace/ui/SQL.h"
 #include "workspace/ui/Seldir.h"
 #include "workspace/ui/Seltab.h"
 #include "workspace/ui/TableUi.h"
 
-TLPMain* CreateWindows() {
-  auto* mainWindow = new TLPMain;
+std::unique_ptr<TWindows> CreateWindows() {
+  auto windows = std::make_unique<TWindows>();
+  TWindows& w = *windows;
+  auto* mainWindow = w.Main = new TLPMain;
   // The withdrawal set-up belongs to the main window's creation.
-  auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
-  AddWordForm = new TAddWordForm(mainWindow);
-  OptForm = new TOptForm(mainWindow);
+  auto* withdrawal = w.Withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
+  auto* addWord = w.AddWord = new TAddWordForm(mainWindow);
+  auto* options = w.Options = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
-  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+  auto* proForm = w.Accounts =
+      new TProForm(mainWindow->AppDir(), options, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
-  new TGetListBinding(*withdrawal, *mainWindow, [proForm](int index) -> const TProfile* {
+  w.GetList = new TGetListBinding(*withdrawal, *mainWindow, [proForm](int index) -> const TProfile* {
     const TProfiles& accounts = proForm->Profiles();
     return index >= 0 && static_cast<size_t>(index) < accounts.size() ? &accounts[static_cast<size_t>(index)] : nullptr;
   });
-  OptForm->LoadOptions();
-  auto* logForm = new TLogForm(
+  options->LoadOptions();
+  auto* logForm = w.Log = new TLogForm(
       [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
   // The Mailing page's editor (with its insert-table window) and preview.
-  auto* editor = new THtmlEditor(*mainWindow);
-  auto* preview = new TMailPreview(*mainWindow, *editor);
-  DelForm = new TDelForm(mainWindow);
-  FindForm = new TFindForm(mainWindow);
-  CopyOptForm = new TCopyOptForm(mainWindow);
-  AboutBox = new TAboutBox(mainWindow);
-  SelTabForm = new TSelTabForm(mainWindow);
-  new TCharSetForm(mainWindow);
-  RestructForm = new TRestructForm(mainWindow);
-  SeldirForm = new TSeldirForm(mainWindow);
-  EditForm = new TEditForm(mainWindow);
-  RespForm = new TRespForm(mainWindow);
+  auto* editor = w.Editor = new THtmlEditor(*mainWindow);
+  auto* preview = w.Preview = new TMailPreview(*mainWindow, *editor);
+  w.Delete = new TDelForm(mainWindow);
+  w.Find = new TFindForm(mainWindow);
+  w.CopyOptions = new TCopyOptForm(mainWindow);
+  w.About = new TAboutBox(mainWindow);
+  w.SelectTable = new TSelTabForm(mainWindow);
+  w.Charset = new TCharSetForm(mainWindow);
+  w.Restructure = new TRestructForm(mainWindow);
+  w.SelectFolder = new TSeldirForm(mainWindow);
+  w.EditField = new TEditForm(mainWindow);
+  w.Response = new TRespForm(mainWindow);
   // The project and its merge are given once the project exists (below); the run is its own.
-  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  auto* sendForm = w.Mailing = new TSendForm(mainWindow->AppDir(), mainWindow, options, mainWindow);
   sendForm->Accounts = &proForm->Profiles();
-  OptForm->SetHost(sendForm);
+  options->SetHost(sendForm);
   sendForm->ReportFields = logForm;
   // Get List and the page's other commands follow the mailing window's state.
   sendForm->OnUpdateWithdrawalControls = [mainWindow] { mainWindow->UpdateWithdrawalControls(); };
-  auto* repForm = new TRepForm(mainWindow);
+  auto* repForm = w.Report = new TRepForm(mainWindow);
   sendForm->ReportForm = repForm;
   // The last window of start-up.
-  AddDbfForm = new TAddDbfForm(mainWindow);
+  w.AddTable = new TAddDbfForm(mainWindow);
+
+  // Each window's users get it.
+  TTableUi& tables = mainWindow->Tables();
+  tables.Options = options;
+  tables.Dialogs = {w.Delete, w.Find, w.SelectTable, w.Restructure, w.AddTable};
+  tables.SqlForm()->SetFolderDialog(*w.SelectFolder);
+  w.Restructure->FieldDialog = w.EditField;
+  w.Restructure->CopyDialog = w.CopyOptions;
+  w.Restructure->RowFilter = &mainWindow->CopyFilter;
+  mainWindow->SetAboutDialog(w.About);
+  editor->CharsetDialog = w.Charset;
+  mainWindow->CalcFieldsPage().NameDialog = addWord;
+  proForm->NameDialog = addWord;
+  withdrawal->SetNameDialog(addWord);
+  withdrawal->SetRespForm(w.Response);
 
   TFrameServices& services = mainWindow->Services();
-  services.Options = OptForm;
+  services.Options = options;
   services.Accounts = proForm;
   services.Mailing = sendForm;
-  services.Reports = new TReports(*logForm, *repForm, mainWindow);
+  services.Reports = w.Reports = new TReports(*logForm, *repForm, mainWindow);
   services.Editor = editor;
   services.Preview = preview;
   // The project and its file; its calculated fields answer the row rules and the merge.
-  auto* project = new TProjectUi(*mainWindow);
+  auto* project = w.Project = new TProjectUi(*mainWindow);
   services.Project = project;
   services.Highlight = &mainWindow->FilterPage();
   services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
-  RestructForm->RowFilter = &mainWindow->CopyFilter;
   sendForm->Project = project;
   sendForm->Merge = &project->Merger;
   project->Editor = editor;
   project->Preview = preview;
   project->ReportFields = logForm;
+  project->Options = options;
   preview->TagValues = &project->TagValues;
-  return mainWindow;
+  preview->Options = options;
+  return windows;
 }
 
-TProjectUi& ProjectOf(TLPMain& mainWindow) {
-  return *mainWindow.findChild<TProjectUi*>("ProjectUi", Qt::FindDirectChildrenOnly);
+TProjectUi& ProjectOf(const TWindows& windows) { return *windows.Project; }
+
+ITagValueSource& TagValues(const TWindows& windows) { return ProjectOf(windows).TagValues; }
+
+namespace {
+
+template <class T> void Destroy(T*& window) {
+  delete window;
+  window = nullptr;
 }
 
-ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).TagValues; }
+}  // namespace
 
-void DestroyWindows(TLPMain* mainWindow) {
-  // The page's window code goes first: it is bound to the main window's controls.
-  delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
-  delete mainWindow;
-  RespForm = nullptr;
-  OptForm = nullptr;
+void DestroyWindows(TWindows& w) {
+  if (!w.Main) return;
+  // The frame stops reaching the subsystems before they go; its table commands are its own.
+  TFrameServices& services = w.Main->Services();
+  ITableAccess* table = services.Table;
+  services = TFrameServices{};
+  services.Table = table;
+  Destroy(w.Project);
+  Destroy(w.Reports);
+  Destroy(w.AddTable);
+  Destroy(w.Report);
+  Destroy(w.Mailing);
+  Destroy(w.Response);
+  Destroy(w.EditField);
+  Destroy(w.SelectFolder);
+  Destroy(w.Restructure);
+  Destroy(w.Charset);
+  Destroy(w.SelectTable);
+  Destroy(w.About);
+  Destroy(w.CopyOptions);
+  Destroy(w.Find);
+  Destroy(w.Delete);
+  Destroy(w.Preview);
+  Destroy(w.Editor);
+  Destroy(w.Log);
+  Destroy(w.GetList);
+  Destroy(w.Accounts);
+  Destroy(w.Options);
+  Destroy(w.AddWord);
+  Destroy(w.Withdrawal);
+  Destroy(w.Main);
 }
+
+TWindows::~TWindows() { DestroyWindows(*this); }

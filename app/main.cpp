@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     SetHelpService(&help);
 
     // Every window is created once and lives until the end.
-    TLPMain* mainWindow = CreateWindows();
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* mainWindow = windows->Main;
     messages.SetOwner(mainWindow);
 
     // The splash stays at least one second, without handling messages.
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
     instance.StopListening();
     SetHelpService(nullptr);
     SetMessageService(nullptr);
-    DestroyWindows(mainWindow);
+    DestroyWindows(*windows);
   } catch (...) {
     result = 1;
   }

@@ -193,8 +193,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
     if (a->isEnabled()) a->trigger();
   });
 
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-    if (LPMain != &main_) return;  // the frame is being destroyed
+  const auto focusLink = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
     if (IsInside(now, EmbeddedWB1) && main_.MailMode == mmPlainText) {
       // In plain mode the browser passes its focus on.
       page_.RxRichEdit2->setFocus();
@@ -202,6 +201,8 @@ THtmlEditor::THtmlEditor(TLPMain& main)
     }
     if (IsInside(old, EmbeddedWB1) && !IsInside(now, EmbeddedWB1)) main_.UpdateHtmlMenus();
   });
+  // The frame's own destruction moves the focus too; its pages are going then.
+  connect(&main_, &TLPMain::PagesClosing, this, [focusLink] { disconnect(focusLink); });
 
   currentTab_ = page_.PageControl2->currentWidget();
   connect(page_.PageControl2, &QTabWidget::currentChanged, this, [this] { PageControl2Change(); });
@@ -543,7 +544,7 @@ void THtmlEditor::Table5Click() {
 }
 
 void THtmlEditor::Encoding0Click() {
-  auto* form = main_.findChild<TCharSetForm*>();
+  TCharSetForm* form = CharsetDialog;
   if (!form) return;
   form->SetItemIndex(CharsetIndex);
   if (form->exec() != QDialog::Accepted || form->ItemIndex() < 0) return;

@@ -20,6 +20,7 @@ class QAction;
 class QKeyEvent;
 class QMenu;
 class QTimer;
+class TCharSetForm;
 class TDomWork;
 class TLPMain;
 class TMailingPage;
@@ -65,6 +66,8 @@ public:
   QTimer* Timer1;
   QTimer* Timer2;
   TTabForm* TabForm;
+  // The dialog of "Encoding"; none: the command does nothing.
+  TCharSetForm* CharsetDialog = nullptr;
   QMenu* PopupMenu1;
   // The project's character set (a row of CharsetTable).
   int CharsetIndex = UserDefinedCharset;

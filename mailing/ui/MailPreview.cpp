@@ -43,6 +43,8 @@ TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
   }
   connect(page_.ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
   page_.Edit2->installEventFilter(this);
+  // The frame's own destruction moves the focus too; its pages are going then.
+  connect(&main_, &TLPMain::PagesClosing, this, [this] { page_.Edit2->removeEventFilter(this); });
 
   editor_.OnPreviewTabShown = [this] { TabSheet5Show(); };
   editor_.OnRebuildPreview = [this] { BuildPreview(); };
@@ -63,8 +65,6 @@ TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
 }
 
 bool TMailPreview::eventFilter(QObject* watched, QEvent* e) {
-  // The frame's own destruction moves the focus too; the frame is gone then.
-  if (LPMain != &main_) return QObject::eventFilter(watched, e);
   if (watched == page_.Edit2 && e->type() == QEvent::FocusOut &&
       static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason)
     Edit2Exit();
@@ -88,7 +88,7 @@ bool TMailPreview::Navigate(const std::string& fileName) {
   return true;
 }
 
-char TMailPreview::TagSign() const { return OptForm ? TagSignOf(OptForm->TagSignIndex()) : TagSignOf(0); }
+char TMailPreview::TagSign() const { return Options ? TagSignOf(Options->TagSignIndex()) : TagSignOf(0); }
 
 // ---------------------------------------------------------------- operations
 

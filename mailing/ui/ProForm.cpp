@@ -249,9 +249,9 @@ void TProForm::ListBox1Click() {
 }
 
 void TProForm::Button1Click() {
-  if (!AddWordForm) return;
+  if (!NameDialog) return;
   std::string name;
-  AddWordForm->InputName("Add Account", "Account \"%s\" already exists", name, true, book_.Names(), reader_);
+  NameDialog->InputName("Add Account", "Account \"%s\" already exists", name, true, book_.Names(), reader_);
   if (name.empty()) return;
   const int index = book_.Add(name);
   RefreshAccountLists();

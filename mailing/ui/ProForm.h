@@ -17,6 +17,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class TAddWordForm;
 class TOptForm;
 class TReader;
 class TWithdrawalPage;
@@ -33,6 +34,8 @@ public:
   // The account of the withdrawal page's selected scheme; none (or unset)
   // when no scheme is selected.
   std::function<std::optional<std::string>()> SchemeAccount;
+  // The name dialog of "Add"; none: no account can be added.
+  TAddWordForm* NameDialog = nullptr;
 
   TAccountBook& Book() { return book_; }
   const TProfiles& Profiles() const { return book_.Profiles; }

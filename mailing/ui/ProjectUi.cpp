@@ -148,7 +148,7 @@ void TProjectUi::SetTo(const std::string& field) {
 }
 
 char TProjectUi::TagSign() const {
-  const std::string sign = OptForm ? OptForm->TagSign() : std::string();
+  const std::string sign = Options ? Options->TagSign() : std::string();
   return sign.empty() ? TagSignOf(0) : sign[0];
 }
 

@@ -3,12 +3,15 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <QWebEngineView>
 #include <QtTest>
 
 #include "app/Composition.h"
+#include "mailing/ui/HtmlEditor.h"
+#include "mailing/ui/MailPreview.h"
 #include "mailing/ui/ProForm.h"
 #include "mailing/ui/SendForm.h"
 #include "platform/Registry.h"
@@ -19,6 +22,7 @@
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/CopyOpt.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/EditField.h"
@@ -43,11 +47,12 @@ private slots:
   }
 
   void everyWindowOnceAndTheFrameWired() {
-    TLPMain* w = CreateWindows();
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TWindows& ws = *windows;
+    TLPMain* w = ws.Main;
     QVERIFY(w);
-    QCOMPARE(LPMain, w);
-    for (QWidget* d : std::initializer_list<QWidget*>{AddWordForm, OptForm, DelForm, FindForm, AboutBox,
-                                                      SelTabForm, SeldirForm}) {
+    for (QWidget* d : std::initializer_list<QWidget*>{ws.AddWord, ws.Options, ws.Delete, ws.Find, ws.About,
+                                                      ws.SelectTable, ws.SelectFolder}) {
       QVERIFY(d);
       QCOMPARE(d->parentWidget(), static_cast<QWidget*>(w));
     }
@@ -55,17 +60,17 @@ private slots:
     // The windows of start-up in their designed order.
     const QObjectList& made = w->children();
     auto at = [&](QObject* o) { return made.indexOf(o); };
-    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    DelForm,      FindForm,
-                                         CopyOptForm,  AboutBox,  SelTabForm,
-                                         w->findChild<QWidget*>("CharSetForm"), RestructForm, SeldirForm,
-                                         EditForm,    AddDbfForm};
+    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    ws.Delete,      ws.Find,
+                                         ws.CopyOptions,  ws.About,  ws.SelectTable,
+                                         w->findChild<QWidget*>("CharSetForm"), ws.Restructure, ws.SelectFolder,
+                                         ws.EditField,    ws.AddTable};
     for (size_t i = 0; i < order.size(); ++i) {
       QVERIFY(order[i]);
       QCOMPARE(static_cast<QWidget*>(order[i])->parentWidget(), static_cast<QWidget*>(w));
       if (i > 0) QVERIFY2(at(order[i - 1]) < at(order[i]), qPrintable(order[i]->objectName()));
     }
     TFrameServices& s = w->Services();
-    QCOMPARE(s.Options, static_cast<IOptionsDialog*>(OptForm));
+    QCOMPARE(s.Options, static_cast<IOptionsDialog*>(ws.Options));
     QCOMPARE(s.Table, static_cast<ITableAccess*>(&w->Tables()));
     // The Mailing page's editor and preview, each one view in the page's places.
     QVERIFY(s.Editor);
@@ -77,16 +82,16 @@ private slots:
     QVERIFY(s.Project);
     QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
     QVERIFY(s.WriteExampleProject);
-    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
-    QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
+    QCOMPARE(ws.Restructure->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(&TagValues(ws), static_cast<ITagValueSource*>(&ProjectOf(ws).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     QCOMPARE(s.Accounts, static_cast<IAccounts*>(accounts));
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing);
     QCOMPARE(s.Mailing, static_cast<IMailingWindow*>(mailing));
-    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(*w)));
-    QCOMPARE(mailing->Merge, &ProjectOf(*w).Merger);
+    QCOMPARE(mailing->Project, static_cast<IMailingProject*>(&ProjectOf(ws)));
+    QCOMPARE(mailing->Merge, &ProjectOf(ws).Merger);
     QVERIFY(s.Reports);
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
@@ -97,10 +102,40 @@ private slots:
       QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);
       QCOMPARE(w->Action("Accounts1")->isEnabled(), state != ssSending);
     }
-    DestroyWindows(w);
-    QVERIFY(!LPMain);
-    QVERIFY(!OptForm);
-    QVERIFY(!CopyOptForm && !RestructForm && !EditForm && !AddDbfForm);
+    const QPointer<TLPMain> mainWindow = w;
+    const QPointer<TOptForm> options = ws.Options;
+    const QPointer<QWidget> copyOptions = ws.CopyOptions, restructure = ws.Restructure, editField = ws.EditField,
+                            addTable = ws.AddTable;
+    DestroyWindows(ws);
+    QVERIFY(!mainWindow && !ws.Main);
+    QVERIFY(!options && !ws.Options);
+    QVERIFY(!copyOptions && !restructure && !editField && !addTable);
+  }
+
+  // A window its user was not given leaves that user's command without effect.
+  void eachWindowIsHandedToItsUsers() {
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    const TWindows& ws = *windows;
+    const TTableUi& tables = ws.Main->Tables();
+    const std::vector<std::pair<const void*, const void*>> handed = {
+        {tables.Options, ws.Options},
+        {tables.Dialogs.Delete, ws.Delete},
+        {tables.Dialogs.Find, ws.Find},
+        {tables.Dialogs.SelectTable, ws.SelectTable},
+        {tables.Dialogs.Restructure, ws.Restructure},
+        {tables.Dialogs.AddTable, ws.AddTable},
+        {ws.Restructure->FieldDialog, ws.EditField},
+        {ws.Restructure->CopyDialog, ws.CopyOptions},
+        {ws.Main->CalcFieldsPage().NameDialog, ws.AddWord},
+        {ws.Accounts->NameDialog, ws.AddWord},
+        {ws.Editor->CharsetDialog, ws.Charset},
+        {ws.Project->Options, ws.Options},
+        {ws.Preview->Options, ws.Options},
+    };
+    for (size_t i = 0; i < handed.size(); ++i) {
+      QVERIFY2(handed[i].second, qPrintable(QString::number(i)));
+      QVERIFY2(handed[i].first == handed[i].second, qPrintable(QString::number(i)));
+    }
   }
 
   // The accounts are listed before the options are loaded, so the stored
@@ -116,14 +151,15 @@ private slots:
     QVERIFY(reg.OpenKey(RegKeyPath, true));
     reg.WriteString("ActiveProfile", "OFFICE");
     reg.CloseKey();
-    TLPMain* w = CreateWindows();
-    QCOMPARE(OptForm->ActiveProfileIndex(), 1);
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* w = windows->Main;
+    QCOMPARE(windows->Options->ActiveProfileIndex(), 1);
     // The mailing window sends through that account.
     auto* mailing = w->findChild<TSendForm*>("SendForm");
     QVERIFY(mailing && mailing->ActiveAccount());
     QCOMPARE(mailing->ActiveAccount()->AccountName, std::string("OFFICE"));
     QCOMPARE(w->WithdrawalPage().ComboBox12->count(), 2);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 };
 

@@ -97,9 +97,9 @@ private slots:
     TSinkServer sink(o);
     QVERIFY(sink.Ok());
 
-    ParamList.clear();
-    TLPMain* w = CreateWindows();
-    QVERIFY(FirstRun);
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* w = windows->Main;
+    QVERIFY(w->FirstRun());
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);
     // The first start: the account in the Accounts dialog, then chosen in the Options.
@@ -116,22 +116,22 @@ private slots:
       accounts->RefreshAccountLists();
       QTimer::singleShot(0, [&] {
         WhenModal([&](QWidget* m2) {
-          optionsShown = m2 == OptForm;
-          OptForm->ComboBox2->setCurrentIndex(0);
-          emit OptForm->ComboBox2->activated(0);  // as the user's choice does
-          OptForm->OKBtn->click();
+          optionsShown = m2 == windows->Options;
+          windows->Options->ComboBox2->setCurrentIndex(0);
+          emit windows->Options->ComboBox2->activated(0);  // as the user's choice does
+          windows->Options->OKBtn->click();
         });
       });
     });
     w->show();
     QTRY_VERIFY(accountsShown && optionsShown);
-    QCOMPARE(OptForm->ActiveProfile(), std::string("Sink"));
+    QCOMPARE(windows->Options->ActiveProfile(), std::string("Sink"));
     // The HTML editor's first page comes up on its own time; the rest waits for it.
     QVERIFY(w->Services().Editor);
     QTRY_VERIFY_WITH_TIMEOUT(w->Services().Editor->DocumentReady(), RunTimeoutMs);
 
     // The example project and table, and a file to attach.
-    TProjectUi& project = ProjectOf(*w);
+    TProjectUi& project = ProjectOf(*windows);
     project.OpenDialog = [&](const std::string&, std::string& file) {
       file = home_ + "/Projects/example.lkp";
       return true;
@@ -234,7 +234,7 @@ private slots:
     QCOMPARE(MailingBoxes(boxes), std::vector<std::string>{"Email is Sent Successfully"});
     QCOMPARE(sink.Counts("delivered")["john.smith@example.com"], 2);
     QCOMPARE(sink.Counts("delivered")["mary.jones@example.com"], 1);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 };
 

@@ -112,14 +112,14 @@ class ProjectWindowQTest : public QObject {
   std::string home_;
 
   // A main window as the program composes it; the first start answers the Options dialog.
-  TLPMain* Start() {
-    ParamList.clear();
-    TLPMain* w = CreateWindows();
+  std::unique_ptr<TWindows> Start() {
+    std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* w = windows->Main;
     // The first start shows the Accounts and the Options dialogs.
-    if (FirstRun) CloseModals(2);
+    if (w->FirstRun()) CloseModals(2);
     w->show();
     QTest::qWait(0);
-    return w;
+    return windows;
   }
 
   // The example table in a folder of its own: John Smith, Mary Jones.
@@ -142,14 +142,15 @@ private slots:
 
   void newUserFromFirstRunToRestart() {
     TScopedScriptedMessages boxes;
-    TLPMain* w = Start();
-    QVERIFY(FirstRun);
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
+    QVERIFY(w->FirstRun());
     const std::string projects = home_ + "/Projects/";
     const std::string example = projects + "example.lkp";
     // The project writer made the example, byte for byte.
     QCOMPARE(ReadAll(example), ExampleProjectBytes());
 
-    TProjectUi& p = ProjectOf(*w);
+    TProjectUi& p = ProjectOf(*windows);
     std::string openDir;
     p.OpenDialog = [&](const std::string& dir, std::string& file) {
       openDir = dir;
@@ -174,7 +175,7 @@ private slots:
     QCOMPARE(w->MailingPage().ComboBox2->currentText(), QString("E_MAIL"));
     // The salutation is evaluated for the current record ('strings', merge look-up).
     const TPercentSign sign;
-    TMerger merger(w->Reader1, TagValues(*w), sign);
+    TMerger merger(w->Reader1, TagValues(*windows), sign);
     std::string v;
     QVERIFY(merger.GetTagValue("Salutation", v, true));
     QCOMPARE(v, std::string("Dear John Smith!"));
@@ -254,12 +255,13 @@ private slots:
     QVERIFY(r.OpenKey(RegKeyPath, false));
     QCOMPARE(r.ReadString("MailDir"), projects);
     r.CloseKey();
-    DestroyWindows(w);
+    DestroyWindows(*windows);
 
     // The next start: open the project and the table, everything is back.
-    TLPMain* again = Start();
-    QVERIFY(!FirstRun);
-    TProjectUi& q = ProjectOf(*again);
+    const std::unique_ptr<TWindows> againWindows = Start();
+    TLPMain* again = againWindows->Main;
+    QVERIFY(!again->FirstRun());
+    TProjectUi& q = ProjectOf(*againWindows);
     q.OpenDialog = [&](const std::string&, std::string& file) {
       file = mine + ".lkp";
       return true;
@@ -281,11 +283,11 @@ private slots:
     again->Tables().OpenDBFFile(home_ + "/Database/example.dbf");
     QCOMPARE(again->DatabasePage().RxDBGrid1->model()->rowCount(), 1);
     QCOMPARE(Background(*again, 0, 0), SlotQColor(9));
-    TMerger merger2(again->Reader1, TagValues(*again), sign);
+    TMerger merger2(again->Reader1, TagValues(*againWindows), sign);
     QCOMPARE(merger2.ExpandTags(again->MailingPage().Edit2->text().toStdString(), true),
              std::string("Hello John Smith"));
     QVERIFY(boxes.shown.empty());
-    DestroyWindows(again);
+    DestroyWindows(*againWindows);
   }
 
   // "Save Project?" before New and Open: Yes saves first (a cancelled Save As
@@ -313,8 +315,9 @@ private slots:
     };
     const std::string folder = dir_.path().toStdString() + "/question/";
     fs::create_directories(folder);
-    TLPMain* w = Start();
-    TProjectUi& p = ProjectOf(*w);
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
+    TProjectUi& p = ProjectOf(*windows);
     const std::string other = folder + "other.lkp";
     {
       TProject o;
@@ -364,15 +367,16 @@ private slots:
     QVERIFY(boxes.shown.empty());
     QVERIFY(w->Modified());
     w->SetModified(false);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // The page's rules: names in character-code order, a shown field is no edit,
   // the type is stored at once, Delete selects the same place or the new last.
   void calculatedFieldPage() {
     TScopedScriptedMessages boxes;
-    TLPMain* w = Start();
-    TProjectUi& p = ProjectOf(*w);
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
+    TProjectUi& p = ProjectOf(*windows);
     TCalcFieldsPage& page = w->CalcFieldsPage();
     w->Action("NewMail0")->trigger();
     QCOMPARE(page.ListBox1->count(), 0);
@@ -426,15 +430,16 @@ private slots:
     QVERIFY(!page.Button14->isEnabled());
     QVERIFY(!p.Project.HasCalcField("BA") && !p.Project.HasCalcField("B2"));
     w->SetModified(false);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // A field picked with the mouse shows its type and expression and can be
   // deleted, as one picked with the arrow keys.
   void calculatedFieldPickedWithTheMouse() {
     TScopedScriptedMessages boxes;
-    TLPMain* w = Start();
-    TProjectUi& p = ProjectOf(*w);
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
+    TProjectUi& p = ProjectOf(*windows);
     TCalcFieldsPage& page = w->CalcFieldsPage();
     w->Action("NewMail0")->trigger();
     AddField(*w, "AGE2");
@@ -458,7 +463,7 @@ private slots:
     QVERIFY(page.Button14->isEnabled());
     QVERIFY(boxes.shown.empty());
     w->SetModified(false);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // Grid colours: the sorted column in the Options colour, the rules' colours
@@ -466,9 +471,10 @@ private slots:
   // scroll working the rows out again.
   void gridColours() {
     TScopedScriptedMessages boxes;
-    TLPMain* w = Start();
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
     w->resize(320, 300);
-    TProjectUi& p = ProjectOf(*w);
+    TProjectUi& p = ProjectOf(*windows);
     w->Action("NewMail0")->trigger();
     p.Project.AddCalcField("FULL");
     p.Project.SetCalcExpression("FULL", "F_Name + ' ' + L_Name");
@@ -487,7 +493,7 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), plain);
 
     // The sorted column always has the Options colour.
-    OptForm->ColorComboBox1->setCurrentIndex(6);
+    windows->Options->ColorComboBox1->setCurrentIndex(6);
     emit grid->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w->Tables().Workspace.ADOQuery1.Sort(), std::string("L_NAME ASC"));
     // Jones before Smith now.
@@ -507,14 +513,15 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), plain);
     QVERIFY(boxes.shown.empty());
     w->SetModified(false);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // An expression that fails shows one box per open, then stays silent: the
   // filter lets every record through, a failing rule is skipped.
   void failingExpressions() {
     TScopedScriptedMessages boxes;
-    TLPMain* w = Start();
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
     w->Action("NewMail0")->trigger();
     TFilterPage& f = w->FilterPage();
     f.Memo1->setPlainText("L_NAME");
@@ -562,7 +569,7 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), w->Tables().Grid()->Model()->DefaultColor);
     QCOMPARE(boxes.shown.size(), size_t(1));
     w->SetModified(false);
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // What is typed into the HTML editor is the project's: on a first run whose
@@ -585,8 +592,9 @@ private slots:
       SettingsRegistry().CloseKey();
       SettingsRegistry().DeleteKey(RegKeyPath);
     }
-    TLPMain* w = Start();
-    QCOMPARE(FirstRun, firstRun);
+    const std::unique_ptr<TWindows> windows = Start();
+    TLPMain* w = windows->Main;
+    QCOMPARE(w->FirstRun(), firstRun);
     THtmlEditor& editor = *w->findChild<THtmlEditor*>("HtmlEditor");
     QTRY_VERIFY_WITH_TIMEOUT(!editor.Sync.EditorLoading && !editor.Timer1->isActive(), 30000);
     auto text = [&] {
@@ -600,7 +608,7 @@ private slots:
           .toString();
     };
     auto pages = w->findChild<QTabWidget*>("PageControl1");
-    TProjectUi& p = ProjectOf(*w);
+    TProjectUi& p = ProjectOf(*windows);
     if (!opened.isEmpty()) {
       pages->setCurrentWidget(&w->DatabasePage());
       const std::string file = folder + "opened.lkp";
@@ -665,7 +673,7 @@ private slots:
     for (const char* piece : {"typed ABC", "more DEF"}) QVERIFY2(doc.find(piece) != std::string::npos, doc.c_str());
     if (!opened.isEmpty()) QVERIFY2(doc.find(ToStdString(opened)) != std::string::npos, doc.c_str());
     QCOMPARE(boxes.shown.size(), size_t(1));
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 
   // A project named on the command line or handed over by a second copy opens
@@ -684,8 +692,8 @@ private slots:
       o.SetString(KeySubject, pcSubject, "handed over");
       QVERIFY(o.SaveToFile(file, ProjectFormatSave));
     }
-    ParamList.clear();
-    TLPMain* w = CreateWindows();
+    const std::unique_ptr<TWindows> windows = CreateWindows();
+    TLPMain* w = windows->Main;
     w->SetCommandLine({"larkpost", file});
     w->show();
     QTest::qWait(0);
@@ -703,7 +711,7 @@ private slots:
     QCOMPARE(w->MailingPage().Edit2->text(), QString("handed over"));
     QVERIFY(boxes.shown.empty());
     QVERIFY(!w->IsProjectModified());
-    DestroyWindows(w);
+    DestroyWindows(*windows);
   }
 };
 

@@ -50,19 +50,23 @@ class AccountsQTest : public QObject {
   TReader reader_;
   std::unique_ptr<TOptForm> options_;
   std::unique_ptr<TWithdrawalPage> withdrawal_;
+  std::unique_ptr<TAddWordForm> nameDialog_;
   std::string dir_;
 
   std::unique_ptr<TProForm> NewForm() {
-    return std::make_unique<TProForm>(dir_, options_.get(), withdrawal_.get(), reader_);
+    auto form = std::make_unique<TProForm>(dir_, options_.get(), withdrawal_.get(), reader_);
+    form->NameDialog = nameDialog_.get();
+    return form;
   }
 
   // The name dialog answered with text.
   void Add(TProForm& form, const QString& text) {
-    WhenModal([text](QWidget* m) {
-      QCOMPARE(m, static_cast<QWidget*>(AddWordForm));
+    TAddWordForm* names = nameDialog_.get();
+    WhenModal([text, names](QWidget* m) {
+      QCOMPARE(m, static_cast<QWidget*>(names));
       QCOMPARE(m->windowTitle(), QString("Add Account"));
-      AddWordForm->Edit1->setText(text);
-      AddWordForm->OKBtn->click();
+      names->Edit1->setText(text);
+      names->OKBtn->click();
     });
     Find<QPushButton>(&form, "Button1")->click();
   }
@@ -76,12 +80,9 @@ class AccountsQTest : public QObject {
 private slots:
   void initTestCase() {
     SetUpMergeReader(reader_);
-    AddWordForm = new TAddWordForm;
+    nameDialog_ = std::make_unique<TAddWordForm>();
   }
-  void cleanupTestCase() {
-    delete AddWordForm;
-    AddWordForm = nullptr;
-  }
+  void cleanupTestCase() { nameDialog_.reset(); }
   void init() {
     dir_ = FreshDir("proform");
     options_ = std::make_unique<TOptForm>();

@@ -77,8 +77,9 @@ private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
     main_ = new TLPMain;
-    new TCharSetForm(main_);
+    auto* charsets = new TCharSetForm(main_);
     editor_ = new THtmlEditor(*main_);
+    editor_->CharsetDialog = charsets;
     main_->Services().Editor = editor_;
     page_ = &main_->MailingPage();
     // The first document comes while the Mailing page is behind another one,

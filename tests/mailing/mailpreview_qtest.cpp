@@ -64,8 +64,9 @@ private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
     main_ = new TLPMain;
-    new TCharSetForm(main_);
+    auto* charsets = new TCharSetForm(main_);
     editor_ = new THtmlEditor(*main_);
+    editor_->CharsetDialog = charsets;
     preview_ = new TMailPreview(*main_, *editor_);
     main_->Services().Editor = editor_;
     main_->Services().Preview = preview_;

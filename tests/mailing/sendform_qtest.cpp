@@ -34,6 +34,7 @@
 #include "tests/support/QtModal.h"
 #include "support/RunServers.h"
 #include "support/RunTestKit.h"
+#include "platform/Paths.h"
 #include "workspace/FirstRun.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
@@ -94,7 +95,7 @@ public:
 
 // A record flags of "Maillist.ind": {Sent, Failed}.
 std::pair<int, int> IndexFlags(int i) {
-  const std::string b = FileBytes(AppDir + MailIndexFileName);
+  const std::string b = FileBytes(ResolveAppDir() + MailIndexFileName);
   const size_t at = 4 + 10 * static_cast<size_t>(i) + 8;
   if (b.size() < at + 2) return {-1, -1};
   return {b[at], b[at + 1]};
@@ -109,6 +110,7 @@ class SendFormQTest : public QObject {
 
   std::string dir_;
   TLPMain* w_ = nullptr;
+  TOptForm* options_ = nullptr;
   TTableMerge merge_;
   TFakeProject project_;
   TFakeReportFields reports_;
@@ -119,7 +121,7 @@ class SendFormQTest : public QObject {
 
   std::unique_ptr<TRecordingSendForm> NewForm() {
     w_->Services().Mailing = nullptr;
-    auto f = std::make_unique<TRecordingSendForm>(AppDir, w_, OptForm, nullptr, clock_);
+    auto f = std::make_unique<TRecordingSendForm>(w_->AppDir(), w_, options_, nullptr, clock_);
     f->Project = &project_;
     f->Merge = &merge_.Merger();
     f->ReportFields = &reports_;
@@ -132,9 +134,9 @@ class SendFormQTest : public QObject {
   void UseAccount(const TProfile& account, int threads) {
     accounts_ = {account};
     accounts_[0].AccountName = "Sink";
-    OptForm->SetAccountNames({"Sink"});
-    OptForm->ComboBox2->setCurrentIndex(0);
-    OptForm->UpDown1->setValue(threads);
+    options_->SetAccountNames({"Sink"});
+    options_->ComboBox2->setCurrentIndex(0);
+    options_->UpDown1->setValue(threads);
   }
 
   // The event loop until the window is idle and Send Current's thread is done.
@@ -148,7 +150,7 @@ class SendFormQTest : public QObject {
   }
 
   void RemoveListFiles() {
-    for (const char* n : {MailListFileName, MailIndexFileName, FailedListFileName}) fs::remove(AppDir + n);
+    for (const char* n : {MailListFileName, MailIndexFileName, FailedListFileName}) fs::remove(w_->AppDir() + n);
   }
 
   TTableWorkspace& Ws() { return w_->Tables().Workspace; }
@@ -162,8 +164,9 @@ private slots:
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
-    w_->Services().Options = OptForm;
+    options_ = new TOptForm(w_);
+    w_->Services().Options = options_;
+    w_->Tables().Options = options_;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     project_.project.Subject = "Test message for %F_NAME %L_NAME";
     project_.project.HtmlSource = "<p>Dear %F_NAME</p>";
@@ -174,7 +177,7 @@ private slots:
   void cleanupTestCase() {
     w_->Services().Mailing = nullptr;
     delete w_;
-    OptForm = nullptr;
+    options_ = nullptr;
     scopedDispatcher_.reset();
     dispatcher_.reset();
     fs::remove_all(dir_);
@@ -182,7 +185,7 @@ private slots:
   void init() {
     RemoveListFiles();
     accounts_.clear();
-    OptForm->SetAccountNames({});
+    options_->SetAccountNames({});
     reports_.fields.clear();
     w_->Tables().CloseTable0Click();
   }
@@ -250,7 +253,7 @@ private slots:
     QCOMPARE(form->SendState(), 0);
     QVERIFY(form->Button3->isEnabled() && form->Button6->isEnabled() && form->Button2->isEnabled());
     QVERIFY(w_->Action("SendCurrent1")->isEnabled());
-    QVERIFY(fs::exists(AppDir + MailListFileName) && fs::exists(AppDir + MailIndexFileName));
+    QVERIFY(fs::exists(w_->AppDir() + MailListFileName) && fs::exists(w_->AppDir() + MailIndexFileName));
 
     Ws().ADOQuery1.SetRecNo(1);
     form->Button1Click();
@@ -275,7 +278,7 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(2));
     QVERIFY(boxes.shown[1].text.find("project") != std::string::npos);
     QCOMPARE(form->SendState(), 0);
-    QVERIFY(!fs::exists(AppDir + MailListFileName));
+    QVERIFY(!fs::exists(w_->AppDir() + MailListFileName));
 
     // And the table's own checks.
     form->Project = &project_;
@@ -306,7 +309,7 @@ private slots:
     QCOMPARE(form->Panel2->text(), QString("0 Sent of 0"));
     QVERIFY(!form->Button3->isEnabled() && !form->Button6->isEnabled() && !form->Button2->isEnabled());
     TMailList onDisk;
-    LoadMailList(AppDir + MailListFileName, onDisk);
+    LoadMailList(w_->AppDir() + MailListFileName, onDisk);
     QVERIFY(onDisk.Items.empty());
     QCOMPARE(onDisk.Charset, std::string("utf-8"));
   }
@@ -333,7 +336,7 @@ private slots:
     form->hide();
 
     // A damaged list says so.
-    PutFileBytes(AppDir + MailListFileName, std::string(20, '\x7f'));
+    PutFileBytes(w_->AppDir() + MailListFileName, std::string(20, '\x7f'));
     auto damaged = NewForm();
     damaged->show();
     QTRY_COMPARE(damaged->Panel1->text(), QString("The list is not loaded"));
@@ -658,7 +661,7 @@ private slots:
         UseAccount(*c.account, 15);
       else {
         accounts_.clear();
-        OptForm->SetAccountNames({});
+        options_->SetAccountNames({});
       }
       project_.project.ToAddr = c.toField;
       QVERIFY(sendCurrent(++n % 2 == 0));
@@ -706,7 +709,7 @@ private slots:
   // until it ends, so no run can start over it.
   void firstShowWhileSendCurrentIsOnItsWay() {
     TScopedScriptedMessages boxes;
-    SaveListFiles(AppDir, RunList(2));
+    SaveListFiles(w_->AppDir(), RunList(2));
     TDataSet people;
     {
       TTableData d;
@@ -751,7 +754,7 @@ private slots:
   void mailingCommandNeedsAnAccountAndShowsTheWindow() {
     TScopedScriptedMessages boxes;
     auto form = NewForm();
-    OptForm->SetAccountNames({});
+    options_->SetAccountNames({});
     w_->Action("Mailing1")->trigger();
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Account is not selected"));
@@ -759,8 +762,8 @@ private slots:
     TProfile home;
     home.AccountName = "HOME";
     accounts_ = {home};
-    OptForm->SetAccountNames({"HOME"});
-    OptForm->ComboBox2->setCurrentIndex(0);
+    options_->SetAccountNames({"HOME"});
+    options_->ComboBox2->setCurrentIndex(0);
     QCOMPARE(form->ActiveAccount(), &accounts_[0]);
     QString account;
     WhenModal([&](QWidget* m) {

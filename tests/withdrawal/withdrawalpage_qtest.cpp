@@ -138,8 +138,9 @@ private:
   // The main window as the program creates it, over the test's home folder.
   void Start() {
     w_ = new TLPMain;
-    AddWordForm = new TAddWordForm(w_);
     ui_ = new TWithdrawalUi(*w_, w_->Tables());
+    ui_->SetNameDialog(new TAddWordForm(w_));
+    ui_->SetRespForm(new TRespForm(w_));
     ui_->Data.Clock = [this] { return clock_ += 0.001; };
     p_ = &w_->WithdrawalPage();
     w_->resize(1000, 700);
@@ -153,7 +154,6 @@ private:
     ui_ = nullptr;
     w_ = nullptr;
     p_ = nullptr;
-    AddWordForm = nullptr;
   }
 
   TSchemes StoredSchemes() const {

@@ -144,7 +144,6 @@ private slots:
   void init() {
     PrepareSettings(true);
     ProjectFileName.clear();
-    ParamList.clear();
   }
 
   void pagesAndControls() {
@@ -372,8 +371,8 @@ private slots:
   void firstRun() {
     PrepareSettings(false);
     TRecordingMain m;
-    QVERIFY(FirstRun);
-    const std::string app = AppDir;
+    QVERIFY(m.w.FirstRun());
+    const std::string app = m.w.AppDir();
     QCOMPARE(app, home_ + "/");
     m.w.show();
     QCOMPARE(m.calls.size() >= 2, true);
@@ -393,7 +392,7 @@ private slots:
 
     // The next start is no first run.
     TRecordingMain again;
-    QVERIFY(!FirstRun);
+    QVERIFY(!again.w.FirstRun());
     again.w.show();
     QCOMPARE(std::count(again.calls.begin(), again.calls.end(), "options"), 0);
     QCOMPARE(DataBaseDir, app + "Database/");
@@ -445,8 +444,8 @@ private slots:
 
     w.OnOpenFilesMessage("/home/me/My Projects/a.lkp");
     QCOMPARE(calls, std::vector<std::string>({"project /home/me/My Projects/a.lkp", "colors"}));
-    QCOMPARE(ParamList.size(), size_t(2));
-    QCOMPARE(ParamList[0], std::string("/bin/larkpost"));
+    QCOMPARE(w.ParamList().size(), size_t(2));
+    QCOMPARE(w.ParamList()[0], std::string("/bin/larkpost"));
     calls.clear();
     w.OnOpenFilesMessage("b.dbf");
     QTRY_COMPARE(calls, std::vector<std::string>({"dbf b.dbf"}));

@@ -61,10 +61,12 @@ class NewcomerQTest : public QObject {
 private:
   std::string dir_;
   TLPMain* w_ = nullptr;
+  TOptForm* options_ = nullptr;
+  TTableDialogs dialogs_;
   QTableView* grid_ = nullptr;
 
   TTableWorkspace& Ws() { return w_->Tables().Workspace; }
-  std::string Example() const { return AppDir + "Database/example.dbf"; }
+  std::string Example() const { return w_->AppDir() + "Database/example.dbf"; }
 
   void Open(const std::string& file) {
     w_->Tables().CloseTable0Click();
@@ -78,14 +80,18 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
-    OptForm->LoadOptions();
-    w_->Services().Options = OptForm;
+    options_ = new TOptForm(w_);
+    options_->LoadOptions();
+    w_->Services().Options = options_;
+    w_->Tables().Options = options_;
+    // The table dialogs of start-up this test uses.
+    dialogs_ = {new TDelForm(w_), new TFindForm(w_), new TSelTabForm(w_)};
+    w_->Tables().Dialogs = dialogs_;
     // The first run shows the Options: the newcomer closes it.
     WhenModal([](QWidget*) {});
     w_->resize(900, 600);
     w_->show();
-    QVERIFY(FirstRun);
+    QVERIFY(w_->FirstRun());
     QVERIFY(fs::exists(Example()));
     grid_ = w_->findChild<QTableView*>("RxDBGrid1");
     QVERIFY(grid_);
@@ -93,7 +99,7 @@ private slots:
 
   void cleanupTestCase() {
     delete w_;
-    OptForm = nullptr;
+    options_ = nullptr;
     fs::remove_all(dir_);
   }
 
@@ -134,10 +140,10 @@ private slots:
     // Delete the second record, confirming.
     w_->Tables().Grid()->SelectRecNos({2});
     Ws().ADOQuery1.SetRecNo(2);
-    if (OptForm->ConfirmDel())
-      WhenModal([](QWidget* m) {
-        QCOMPARE(m, static_cast<QWidget*>(DelForm));
-        DelForm->YesBtn->click();
+    if (options_->ConfirmDel())
+      WhenModal([this](QWidget* m) {
+        QCOMPARE(m, static_cast<QWidget*>(dialogs_.Delete));
+        dialogs_.Delete->YesBtn->click();
       });
     w_->Action("DeleteRec0")->trigger();
     QCOMPARE(grid_->model()->rowCount(), 2);
@@ -179,10 +185,10 @@ private slots:
     QVERIFY(grid_->model()->setData(grid_->model()->index(0, last), QString("Found")));
     const QString second = Cell(grid_, 1, Column(grid_, "F_NAME"));
     WhenModal([&](QWidget*) {
-      FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText("F_NAME"));
-      FindForm->Edit1->setText(second);
-      FindForm->ExactlyBtn->setChecked(true);
-      FindForm->OKBtn->click();
+      dialogs_.Find->ComboBox1->setCurrentIndex(dialogs_.Find->ComboBox1->findText("F_NAME"));
+      dialogs_.Find->Edit1->setText(second);
+      dialogs_.Find->ExactlyBtn->setChecked(true);
+      dialogs_.Find->OKBtn->click();
     });
     w_->Action("Find0")->trigger();
     QCOMPARE(Ws().ADOQuery1.RecNo(), 2);
@@ -250,10 +256,10 @@ private slots:
     const QString wanted = Cell(grid_, 40, name);
     Ws().ADOQuery1.First();
     WhenModal([&](QWidget*) {
-      FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText("NAME"));
-      FindForm->Edit1->setText(wanted);
-      FindForm->ExactlyBtn->setChecked(true);
-      FindForm->OKBtn->click();
+      dialogs_.Find->ComboBox1->setCurrentIndex(dialogs_.Find->ComboBox1->findText("NAME"));
+      dialogs_.Find->Edit1->setText(wanted);
+      dialogs_.Find->ExactlyBtn->setChecked(true);
+      dialogs_.Find->OKBtn->click();
     });
     w_->Action("Find0")->trigger();
     QVERIFY(boxes.shown.empty());
@@ -280,7 +286,7 @@ private slots:
 
   void sqlSelectOverADBaseFolder() {
     TScopedScriptedMessages boxes;
-    const std::string folder = AppDir + "Database/";
+    const std::string folder = w_->AppDir() + "Database/";
     WhenModal([&](QWidget* m) {
       QCOMPARE(m, static_cast<QWidget*>(w_->Tables().SqlForm()));
       TSQLForm* f = w_->Tables().SqlForm();
@@ -312,11 +318,11 @@ private slots:
     w_->Tables().CloseTable0Click();
     QString chosen;
     WhenModal([&](QWidget* m) {
-      QCOMPARE(m, static_cast<QWidget*>(SelTabForm));
-      QVERIFY(SelTabForm->ListBox1->count() > 0);
-      SelTabForm->ListBox1->setCurrentRow(0);
-      chosen = SelTabForm->ListBox1->item(0)->text();
-      SelTabForm->SelectBtn->click();
+      QCOMPARE(m, static_cast<QWidget*>(dialogs_.SelectTable));
+      QVERIFY(dialogs_.SelectTable->ListBox1->count() > 0);
+      dialogs_.SelectTable->ListBox1->setCurrentRow(0);
+      chosen = dialogs_.SelectTable->ListBox1->item(0)->text();
+      dialogs_.SelectTable->SelectBtn->click();
     });
     w_->OpenAccessFile(mdb);
     QTRY_VERIFY(w_->Tables().TableOpen());

@@ -65,6 +65,7 @@ class RecordSafetyQTest : public QObject {
 private:
   std::string dir_;
   TLPMain* w_ = nullptr;
+  TOptForm* options_ = nullptr;
   QTableView* grid_ = nullptr;
 
   TTableWorkspace& Ws() { return w_->Tables().Workspace; }
@@ -94,9 +95,10 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
-    OptForm->LoadOptions();
-    w_->Services().Options = OptForm;
+    options_ = new TOptForm(w_);
+    options_->LoadOptions();
+    w_->Services().Options = options_;
+    w_->Tables().Options = options_;
     WhenModal([](QWidget*) {});  // the first run's Options
     w_->resize(900, 600);
     w_->show();
@@ -108,7 +110,7 @@ private slots:
 
   void cleanupTestCase() {
     delete w_;
-    OptForm = nullptr;
+    options_ = nullptr;
     fs::remove_all(dir_);
   }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -77,39 +78,6 @@ std::vector<QString> GridNames(QTableWidget* g) {
   return names;
 }
 
-void Select(int row) {
-  QTableWidget* g = RestructForm->StringGrid1;
-  g->setCurrentCell(row, 0);
-  g->selectRow(row);
-}
-
-// Add... (or Edit... with no row selected) with the Edit Field dialog answered.
-void AddField(const QString& name, int type, const QString& size, QPushButton* button = nullptr) {
-  When(EditForm, [=] {
-    QCOMPARE(EditForm->windowTitle(), QString("Add field"));
-    QCOMPARE(EditForm->Edit1->text(), QString());
-    QCOMPARE(EditForm->ComboBox1->currentText(), QString("Character"));
-    QTest::keyClicks(EditForm->Edit1, name);
-    EditForm->ComboBox1->setCurrentIndex(type);
-    EditForm->Edit2->setText(size);
-    EditForm->OKBtn->click();
-    QVERIFY(!EditForm->isVisible());
-  });
-  (button ? button : RestructForm->Button1)->click();
-}
-
-// The selected row through Edit..., with new values.
-void EditField(int row, const QString& name, const QString& size) {
-  Select(row);
-  When(EditForm, [=] {
-    QCOMPARE(EditForm->windowTitle(), QString("Edit field"));
-    EditForm->Edit1->setText(name);
-    EditForm->Edit2->setText(size);
-    EditForm->OKBtn->click();
-  });
-  RestructForm->Button2->click();
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -141,8 +109,48 @@ private:
   std::string dir_;
   TLPMain* w_ = nullptr;
   QTableView* grid_ = nullptr;
+  TOptForm* options_ = nullptr;
+  // The windows of start-up this test uses.
+  QPointer<TCopyOptForm> copyOpt_;
+  QPointer<TRestructForm> restruct_;
+  QPointer<TEditForm> editField_;
+  QPointer<TAddDbfForm> addDbf_;
 
   TTableUi& Tables() { return w_->Tables(); }
+
+  void Select(int row) {
+    QTableWidget* g = restruct_->StringGrid1;
+    g->setCurrentCell(row, 0);
+    g->selectRow(row);
+  }
+
+  // Add... (or Edit... with no row selected) with the Edit Field dialog answered.
+  void AddField(const QString& name, int type, const QString& size, QPushButton* button = nullptr) {
+    When(editField_, [=, this] {
+      QCOMPARE(editField_->windowTitle(), QString("Add field"));
+      QCOMPARE(editField_->Edit1->text(), QString());
+      QCOMPARE(editField_->ComboBox1->currentText(), QString("Character"));
+      QTest::keyClicks(editField_->Edit1, name);
+      editField_->ComboBox1->setCurrentIndex(type);
+      editField_->Edit2->setText(size);
+      editField_->OKBtn->click();
+      QVERIFY(!editField_->isVisible());
+    });
+    (button ? button : restruct_->Button1)->click();
+  }
+
+  // The selected row through Edit..., with new values.
+  void EditField(int row, const QString& name, const QString& size) {
+    Select(row);
+    When(editField_, [=, this] {
+      QCOMPARE(editField_->windowTitle(), QString("Edit field"));
+      editField_->Edit1->setText(name);
+      editField_->Edit2->setText(size);
+      editField_->OKBtn->click();
+    });
+    restruct_->Button2->click();
+  }
+
   TTableWorkspace& Ws() { return w_->Tables().Workspace; }
 
   void Open(const std::string& file) {
@@ -152,7 +160,7 @@ private:
   }
 
   void SaveAsReturns(const std::string& file, std::string* caption = nullptr, std::string* filter = nullptr) {
-    RestructForm->GetSaveFileName = [=](const std::string& c, const std::string& f, const std::string&) {
+    restruct_->GetSaveFileName = [=](const std::string& c, const std::string& f, const std::string&) {
       if (caption) *caption = c;
       if (filter) *filter = f;
       return file;
@@ -171,9 +179,9 @@ private:
   }
 
   void TypeRecord(const QString& name, const QString& amount, const QString& born, bool paid, const QString& notes) {
-    When(EditDB, [=] {
-      auto type = [](const char* field, const QString& text) {
-        auto* box = EditDB->findChild<QComboBox*>(field);
+    When(Tables().EditForm(), [=, this] {
+      auto type = [this](const char* field, const QString& text) {
+        auto* box = Tables().EditForm()->findChild<QComboBox*>(field);
         QVERIFY2(box, field);
         box->lineEdit()->clear();
         QTest::keyClicks(box->lineEdit(), text);
@@ -181,14 +189,14 @@ private:
       type("NAME", name);
       type("AMOUNT", amount);
       type("BORN", born);
-      auto* check = EditDB->findChild<QCheckBox*>("PAID");
+      auto* check = Tables().EditForm()->findChild<QCheckBox*>("PAID");
       QVERIFY(check);
       check->setChecked(paid);
-      auto* memo = EditDB->findChild<QPlainTextEdit*>("NOTES");
+      auto* memo = Tables().EditForm()->findChild<QPlainTextEdit*>("NOTES");
       QVERIFY(memo);
       memo->setPlainText(notes);
-      EditDB->Button2Click();
-      EditDB->Button1->click();
+      Tables().EditForm()->Button2Click();
+      Tables().EditForm()->Button1->click();
     });
     w_->Action("AddRec0")->trigger();
   }
@@ -199,14 +207,19 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
-    OptForm->LoadOptions();
-    w_->Services().Options = OptForm;
+    options_ = new TOptForm(w_);
+    options_->LoadOptions();
+    w_->Services().Options = options_;
+    w_->Tables().Options = options_;
     // The windows of start-up this test uses, in their order.
-    CopyOptForm = new TCopyOptForm(w_);
-    RestructForm = new TRestructForm(w_);
-    EditForm = new TEditForm(w_);
-    AddDbfForm = new TAddDbfForm(w_);
+    copyOpt_ = new TCopyOptForm(w_);
+    restruct_ = new TRestructForm(w_);
+    editField_ = new TEditForm(w_);
+    addDbf_ = new TAddDbfForm(w_);
+    restruct_->FieldDialog = editField_;
+    restruct_->CopyDialog = copyOpt_;
+    w_->Tables().Dialogs.Restructure = restruct_;
+    w_->Tables().Dialogs.AddTable = addDbf_;
     // The first run shows the Options: closed at once.
     auto tries = std::make_shared<int>(0);
     auto closer = std::make_shared<std::function<void()>>();
@@ -231,14 +244,14 @@ private slots:
 
   void cleanupTestCase() {
     delete w_;
-    OptForm = nullptr;
-    QVERIFY(!RestructForm && !EditForm && !CopyOptForm && !AddDbfForm);
+    options_ = nullptr;
+    QVERIFY(!restruct_ && !editField_ && !copyOpt_ && !addDbf_);
     fs::remove_all(dir_);
   }
 
   void cleanup() {
     SetFormatSettings(TFormatSettings{});
-    RestructForm->RowFilter = nullptr;
+    restruct_->RowFilter = nullptr;
   }
 
   // Create DBF with one field of each kind, two records typed in the record
@@ -248,15 +261,15 @@ private slots:
     Tables().CloseTable0Click();
     std::string caption, filter;
     SaveAsReturns(dir_ + "people", &caption, &filter);
-    When(RestructForm, [&] {
-      QCOMPARE(RestructForm->windowTitle(), QString("Create DBF"));
-      QTableWidget* g = RestructForm->StringGrid1;
+    When(restruct_, [&] {
+      QCOMPARE(restruct_->windowTitle(), QString("Create DBF"));
+      QTableWidget* g = restruct_->StringGrid1;
       QCOMPARE(g->rowCount(), 0);
       QCOMPARE(g->horizontalHeaderItem(0)->text(), QString("Name"));
       QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Type"));
       QCOMPARE(g->horizontalHeaderItem(2)->text(), QString("Size"));
       // Saving nothing: one message, no save dialog.
-      RestructForm->Button3->click();
+      restruct_->Button3->click();
       QCOMPARE(boxes.shown.size(), size_t(1));
       QCOMPARE(boxes.shown[0].text, std::string("At least one field is required"));
       QVERIFY(caption.empty());
@@ -271,23 +284,23 @@ private slots:
       QCOMPARE(GridText(g, 1, 2), QString("30"));
       QCOMPARE(GridText(g, 2, 1), QString("N"));
       QCOMPARE(GridText(g, 2, 2), QString());
-      QCOMPARE(RestructForm->SelectedRow(), 4);  // the added row
+      QCOMPARE(restruct_->SelectedRow(), 4);  // the added row
       // The memo goes to the end: down from the first row, four times.
       Select(0);
-      for (int i = 0; i < 5; ++i) RestructForm->SpeedButton2->click();
-      QCOMPARE(RestructForm->SelectedRow(), 4);
-      RestructForm->SpeedButton1->click();
-      RestructForm->SpeedButton2->click();
+      for (int i = 0; i < 5; ++i) restruct_->SpeedButton2->click();
+      QCOMPARE(restruct_->SelectedRow(), 4);
+      restruct_->SpeedButton1->click();
+      restruct_->SpeedButton2->click();
       QCOMPARE(GridNames(g), (std::vector<QString>{"NAME", "AMOUNT", "BORN", "PAID", "NOTES"}));
       QCOMPARE(GridText(g, 4, 1), QString("M"));
 
-      RestructForm->Button3->click();
+      restruct_->Button3->click();
       QCOMPARE(caption, std::string("Save Database As"));
       QCOMPARE(filter, std::string("DBase files (*.dbf)"));
-      QVERIFY(RestructForm->isVisible());  // stays open on the saved table
+      QVERIFY(restruct_->isVisible());  // stays open on the saved table
       QCOMPARE(GridNames(g), (std::vector<QString>{"NAME", "AMOUNT", "BORN", "PAID", "NOTES"}));
-      QVERIFY(!CopyOptForm->isVisible());
-      RestructForm->CloseBtn->click();
+      QVERIFY(!copyOpt_->isVisible());
+      restruct_->CloseBtn->click();
     });
     w_->Action("SpeedItem23")->trigger();
     QCOMPARE(boxes.shown.size(), size_t(1));
@@ -354,68 +367,68 @@ private slots:
         {"name", fkText, "254", "Duplicate Field Name - \"name\""},
         {"Name", fkMemo, "", "Duplicate Field Name - \"Name\""},
     };
-    When(RestructForm, [&] {
-      QTableWidget* g = RestructForm->StringGrid1;
+    When(restruct_, [&] {
+      QTableWidget* g = restruct_->StringGrid1;
       AddField("name", fkText, "20");
       AddField("age", fkNumber, "");
       QCOMPARE(g->rowCount(), 2);
-      When(EditForm, [&] {
+      When(editField_, [&] {
         for (const TCase& c : cases) {
           const size_t before = boxes.shown.size();
-          EditForm->Edit1->setText(c.name);
-          EditForm->ComboBox1->setCurrentIndex(c.type);
-          EditForm->Edit2->setText(c.size);
-          EditForm->OKBtn->click();
+          editField_->Edit1->setText(c.name);
+          editField_->ComboBox1->setCurrentIndex(c.type);
+          editField_->Edit2->setText(c.size);
+          editField_->OKBtn->click();
           QCOMPARE(boxes.shown.size(), before + 1);
           QCOMPARE(boxes.shown.back().text, c.message);
           QVERIFY(boxes.shown.back().kind == TMsgKind::Error);
           QVERIFY(boxes.shown.back().buttons == TMsgButtons::OK);
-          QVERIFY(EditForm->isVisible());
+          QVERIFY(editField_->isVisible());
         }
         // The added row shows empty while the dialog is open.
         QCOMPARE(g->rowCount(), 3);
-        EditForm->CancelBtn->click();
+        editField_->CancelBtn->click();
       });
-      RestructForm->Button1->click();
+      restruct_->Button1->click();
       QCOMPARE(GridNames(g), (std::vector<QString>{"NAME", "AGE"}));
-      QCOMPARE(RestructForm->Structure().size(), size_t(2));
+      QCOMPARE(restruct_->Structure().size(), size_t(2));
 
       // An existing field shows its row; its own name is no duplicate; the
       // size of a number is ignored, even when it is no number.
       Select(0);
-      When(EditForm, [&] {
-        QCOMPARE(EditForm->Edit1->text(), QString("NAME"));
-        QCOMPARE(EditForm->ComboBox1->currentIndex(), static_cast<int>(fkText));
-        QCOMPARE(EditForm->Edit2->text(), QString("20"));
-        EditForm->Edit1->setText("name");
-        EditForm->ComboBox1->setCurrentIndex(fkNumber);
-        EditForm->Edit2->setText("abc");
-        EditForm->OKBtn->click();
+      When(editField_, [&] {
+        QCOMPARE(editField_->Edit1->text(), QString("NAME"));
+        QCOMPARE(editField_->ComboBox1->currentIndex(), static_cast<int>(fkText));
+        QCOMPARE(editField_->Edit2->text(), QString("20"));
+        editField_->Edit1->setText("name");
+        editField_->ComboBox1->setCurrentIndex(fkNumber);
+        editField_->Edit2->setText("abc");
+        editField_->OKBtn->click();
       });
       emit g->cellDoubleClicked(0, 0);
       QCOMPARE(GridText(g, 0, 0), QString("NAME"));
       QCOMPARE(GridText(g, 0, 1), QString("N"));
-      QCOMPARE(RestructForm->Structure()[0].Size, 15);
-      QCOMPARE(RestructForm->Structure()[0].SourceName, std::string());
+      QCOMPARE(restruct_->Structure()[0].Size, 15);
+      QCOMPARE(restruct_->Structure()[0].SourceName, std::string());
 
       // Delete without asking; Edit with nothing selected adds.
-      RestructForm->Button4->click();
+      restruct_->Button4->click();
       QCOMPARE(GridNames(g), (std::vector<QString>{"AGE"}));
       g->clearSelection();
-      AddField("zip", fkText, "5", RestructForm->Button2);
+      AddField("zip", fkText, "5", restruct_->Button2);
       QCOMPARE(GridNames(g), (std::vector<QString>{"AGE", "ZIP"}));
-      RestructForm->CloseBtn->click();
+      restruct_->CloseBtn->click();
     });
     w_->Action("NewDatabase1")->trigger();
     QCOMPARE(boxes.shown.size(), cases.size());
     // Help: F1 and the button.
     THelpLog help;
     SetHelpService(&help);
-    When(RestructForm, [&] {
-      QCOMPARE(RestructForm->StringGrid1->rowCount(), 0);  // each show starts afresh
-      QTest::keyClick(RestructForm, Qt::Key_F1);
-      RestructForm->Button5->click();
-      RestructForm->CloseBtn->click();
+    When(restruct_, [&] {
+      QCOMPARE(restruct_->StringGrid1->rowCount(), 0);  // each show starts afresh
+      QTest::keyClick(restruct_, Qt::Key_F1);
+      restruct_->Button5->click();
+      restruct_->CloseBtn->click();
     });
     w_->Action("NewDatabase1")->trigger();
     SetHelpService(nullptr);
@@ -442,58 +455,58 @@ private slots:
 
     SaveAsReturns(dir_ + "bakery2.dbf");
     bool optionsSeen = false;
-    When(RestructForm, [&] {
-      QCOMPARE(RestructForm->windowTitle(), QString("Restructure/Save As DBF"));
-      QTableWidget* g = RestructForm->StringGrid1;
+    When(restruct_, [&] {
+      QCOMPARE(restruct_->windowTitle(), QString("Restructure/Save As DBF"));
+      QTableWidget* g = restruct_->StringGrid1;
       QCOMPARE(g->rowCount(), 15);
-      QCOMPARE(RestructForm->SelectedRow(), 0);
+      QCOMPARE(restruct_->SelectedRow(), 0);
       QCOMPARE(GridText(g, 5, 0), QString("CODE"));
       QCOMPARE(GridText(g, 6, 2), QString("100"));
       QCOMPARE(GridText(g, 11, 1), QString("M"));
       EditField(5, "prodcode", "20");  // renamed and shrunk
       EditField(6, "NAME", "40");      // shrunk
       Select(7);
-      RestructForm->Button4->click();  // THUMBNAIL
+      restruct_->Button4->click();  // THUMBNAIL
       AddField("remark", fkText, "12");
       QCOMPARE(GridText(g, 5, 0), QString("PRODCODE"));
       QCOMPARE(GridText(g, 7, 0), QString("IMAGE"));
       QCOMPARE(GridText(g, 14, 0), QString("REMARK"));
 
-      When(CopyOptForm, [&] {
+      When(copyOpt_, [&] {
         optionsSeen = true;
-        QCOMPARE(CopyOptForm->windowTitle(), QString("Data"));
-        QVERIFY(CopyOptForm->CheckBox1->isChecked());
-        QVERIFY(!CopyOptForm->CheckBox2->isEnabled());  // the table is not filtered
-        QVERIFY(!CopyOptForm->CheckBox2->isChecked());
-        QVERIFY(CopyOptForm->CheckBox3->isEnabled());
+        QCOMPARE(copyOpt_->windowTitle(), QString("Data"));
+        QVERIFY(copyOpt_->CheckBox1->isChecked());
+        QVERIFY(!copyOpt_->CheckBox2->isEnabled());  // the table is not filtered
+        QVERIFY(!copyOpt_->CheckBox2->isChecked());
+        QVERIFY(copyOpt_->CheckBox3->isEnabled());
         // Only "Ok" closes it.
-        CopyOptForm->close();
-        QVERIFY(CopyOptForm->isVisible());
-        QTest::keyClick(CopyOptForm, Qt::Key_Escape);
-        QVERIFY(CopyOptForm->isVisible());
-        CopyOptForm->CheckBox1->click();  // off: the other two cannot be used
-        QVERIFY(!CopyOptForm->CheckBox3->isEnabled());
-        CopyOptForm->CheckBox1->click();
-        QVERIFY(CopyOptForm->CheckBox3->isEnabled());
-        CopyOptForm->CheckBox3->setChecked(true);
-        CopyOptForm->OKBtn->click();
-        QVERIFY(!CopyOptForm->isVisible());
+        copyOpt_->close();
+        QVERIFY(copyOpt_->isVisible());
+        QTest::keyClick(copyOpt_, Qt::Key_Escape);
+        QVERIFY(copyOpt_->isVisible());
+        copyOpt_->CheckBox1->click();  // off: the other two cannot be used
+        QVERIFY(!copyOpt_->CheckBox3->isEnabled());
+        copyOpt_->CheckBox1->click();
+        QVERIFY(copyOpt_->CheckBox3->isEnabled());
+        copyOpt_->CheckBox3->setChecked(true);
+        copyOpt_->OKBtn->click();
+        QVERIFY(!copyOpt_->isVisible());
       });
-      RestructForm->Button3->click();
-      QVERIFY(RestructForm->isVisible());
+      restruct_->Button3->click();
+      QVERIFY(restruct_->isVisible());
       // The layout of the reopened table.
       QCOMPARE(g->rowCount(), 15);
       QCOMPARE(GridText(g, 5, 0), QString("PRODCODE"));
       QCOMPARE(GridText(g, 5, 2), QString("20"));
       QCOMPARE(GridText(g, 6, 2), QString("40"));
-      QCOMPARE(RestructForm->Structure()[5].SourceName, std::string("PRODCODE"));
-      RestructForm->CloseBtn->click();
+      QCOMPARE(restruct_->Structure()[5].SourceName, std::string("PRODCODE"));
+      restruct_->CloseBtn->click();
     });
     w_->Action("Restructure0")->trigger();
     QVERIFY(optionsSeen);
     QVERIFY(boxes.shown.empty());
-    QVERIFY(!RestructForm->isVisible());
-    QVERIFY(RestructForm->Structure().empty());  // released with the window
+    QVERIFY(!restruct_->isVisible());
+    QVERIFY(restruct_->Structure().empty());  // released with the window
 
     // The new table is open, sorted as before, the marks given back.
     QCOMPARE(Tables().TableName(), std::string("bakery2.dbf"));
@@ -544,19 +557,19 @@ private slots:
     TRowRules& rules = w_->RowRules;
     TRowRulesCopyFilter filter(rules, w_->FastEval1,
                                [this] { return w_->FilterPage().Memo1->toPlainText().toStdString(); });
-    RestructForm->RowFilter = &filter;
+    restruct_->RowFilter = &filter;
     SaveAsReturns(dir_ + "clients.dbf");
-    When(RestructForm, [&] {
+    When(restruct_, [&] {
       AddField("added", fkDateTime, "");
-      When(CopyOptForm, [&] {
-        QVERIFY(CopyOptForm->CheckBox2->isEnabled());
-        QVERIFY(!CopyOptForm->CheckBox3->isEnabled());  // not sorted
-        CopyOptForm->CheckBox2->setChecked(true);
-        CopyOptForm->OKBtn->click();
+      When(copyOpt_, [&] {
+        QVERIFY(copyOpt_->CheckBox2->isEnabled());
+        QVERIFY(!copyOpt_->CheckBox3->isEnabled());  // not sorted
+        copyOpt_->CheckBox2->setChecked(true);
+        copyOpt_->OKBtn->click();
       });
-      RestructForm->Button3->click();
-      QCOMPARE(GridNames(RestructForm->StringGrid1), (std::vector<QString>{"NAME", "NUM", "ADDED"}));
-      RestructForm->CloseBtn->click();
+      restruct_->Button3->click();
+      QCOMPARE(GridNames(restruct_->StringGrid1), (std::vector<QString>{"NAME", "NUM", "ADDED"}));
+      restruct_->CloseBtn->click();
     });
     w_->Action("Restructure0")->trigger();
     QVERIFY(boxes.shown.empty());
@@ -575,17 +588,17 @@ private slots:
     }
 
     // Without row rules the choice copies every row.
-    RestructForm->RowFilter = nullptr;
+    restruct_->RowFilter = nullptr;
     w_->Action("Reopen0")->trigger();
     QVERIFY(Ws().ADOQuery1.Filtered());
     SaveAsReturns(dir_ + "all.dbf");
-    When(RestructForm, [&] {
-      When(CopyOptForm, [&] {
-        QVERIFY(CopyOptForm->CheckBox2->isChecked());  // kept from the last copy
-        CopyOptForm->OKBtn->click();
+    When(restruct_, [&] {
+      When(copyOpt_, [&] {
+        QVERIFY(copyOpt_->CheckBox2->isChecked());  // kept from the last copy
+        copyOpt_->OKBtn->click();
       });
-      RestructForm->Button3->click();
-      RestructForm->CloseBtn->click();
+      restruct_->Button3->click();
+      restruct_->CloseBtn->click();
     });
     w_->Action("Restructure0")->trigger();
     QCOMPARE(Tables().TableName(), std::string("all.dbf"));
@@ -593,18 +606,18 @@ private slots:
 
     // "Copy Data" off: the structure alone.
     SaveAsReturns(dir_ + "empty.dbf");
-    When(RestructForm, [&] {
-      When(CopyOptForm, [&] {
-        CopyOptForm->CheckBox1->setChecked(false);
-        CopyOptForm->OKBtn->click();
+    When(restruct_, [&] {
+      When(copyOpt_, [&] {
+        copyOpt_->CheckBox1->setChecked(false);
+        copyOpt_->OKBtn->click();
       });
-      RestructForm->Button3->click();
-      RestructForm->CloseBtn->click();
+      restruct_->Button3->click();
+      restruct_->CloseBtn->click();
     });
     w_->Action("Restructure0")->trigger();
     QCOMPARE(Tables().TableName(), std::string("empty.dbf"));
     QCOMPARE(grid_->model()->rowCount(), 0);
-    CopyOptForm->CheckBox1->setChecked(true);
+    copyOpt_->CheckBox1->setChecked(true);
     useFilter->setChecked(false);
     w_->FilterPage().Memo1->clear();
     QVERIFY(boxes.shown.empty());
@@ -617,12 +630,12 @@ private slots:
     TScopedScriptedMessages boxes;
     Open(dir_ + "kept.dbf");
     SaveAsReturns(dir_ + "no/such/folder/new.dbf");
-    When(RestructForm, [&] {
-      When(CopyOptForm, [&] { CopyOptForm->OKBtn->click(); });
-      RestructForm->Button3->click();
-      QVERIFY(RestructForm->isVisible());
-      QCOMPARE(GridNames(RestructForm->StringGrid1), (std::vector<QString>{"NAME"}));
-      RestructForm->CloseBtn->click();
+    When(restruct_, [&] {
+      When(copyOpt_, [&] { copyOpt_->OKBtn->click(); });
+      restruct_->Button3->click();
+      QVERIFY(restruct_->isVisible());
+      QCOMPARE(GridNames(restruct_->StringGrid1), (std::vector<QString>{"NAME"}));
+      restruct_->CloseBtn->click();
     });
     w_->Action("Restructure0")->trigger();
     QCOMPARE(boxes.shown.size(), size_t(1));
@@ -649,34 +662,34 @@ private slots:
     Open(dir_ + "orders.dbf");
     AddTableSource(mdb, "Table1");
     bool shown = false;
-    When(AddDbfForm, [&] {
+    When(addDbf_, [&] {
       shown = true;
-      QCOMPARE(AddDbfForm->windowTitle(), QString("Add Table"));
+      QCOMPARE(addDbf_->windowTitle(), QString("Add Table"));
       QVERIFY(Ws().BulkUpdate);
-      QCOMPARE(AddDbfForm->FieldArray().size(), size_t(6));
-      QCOMPARE(AddDbfForm->ProgressBar1->value(), 0);
-      auto combo = [](const char* field) { return AddDbfForm->findChild<QComboBox*>(field); };
+      QCOMPARE(addDbf_->FieldArray().size(), size_t(6));
+      QCOMPARE(addDbf_->ProgressBar1->value(), 0);
+      auto combo = [this](const char* field) { return addDbf_->findChild<QComboBox*>(field); };
       QVERIFY(combo("A") && combo("NOTE") && combo("AMOUNT") && combo("WHEN") && combo("I") && combo("SPARE"));
       QCOMPARE(combo("A")->currentText(), QString("A"));
       QCOMPARE(combo("I")->currentText(), QString("I"));
       QCOMPARE(combo("NOTE")->currentIndex(), 0);
       QCOMPARE(combo("NOTE")->itemText(0), QString());
       QCOMPARE(combo("NOTE")->count(), 10);  // the empty item and the nine fields
-      QCOMPARE(AddDbfForm->FieldArray()[1].NameLabel->text(), QString("NOTE"));
-      QCOMPARE(AddDbfForm->FieldArray()[1].Source->pos(), QPoint(150, 36));
+      QCOMPARE(addDbf_->FieldArray()[1].NameLabel->text(), QString("NOTE"));
+      QCOMPARE(addDbf_->FieldArray()[1].Source->pos(), QPoint(150, 36));
       combo("NOTE")->setCurrentIndex(combo("NOTE")->findText("B"));
       combo("AMOUNT")->setCurrentIndex(combo("AMOUNT")->findText("F"));
       combo("WHEN")->setCurrentIndex(combo("WHEN")->findText("G"));
-      AddDbfForm->Button3->click();
-      QVERIFY(!AddDbfForm->isVisible());
+      addDbf_->Button3->click();
+      QVERIFY(!addDbf_->isVisible());
     });
     w_->Action("AddDBF1")->trigger();
     QVERIFY(shown);
     QVERIFY(boxes.shown.empty());
     QVERIFY(!Ws().BulkUpdate);
-    QVERIFY(!AddDbfForm->Session.Source().Active());
-    QVERIFY(AddDbfForm->FieldArray().empty());
-    QCOMPARE(AddDbfForm->Panel1->text(), QString());
+    QVERIFY(!addDbf_->Session.Source().Active());
+    QVERIFY(addDbf_->FieldArray().empty());
+    QCOMPARE(addDbf_->Panel1->text(), QString());
     QCOMPARE(grid_->model()->rowCount(), 3);
 
     w_->Action("CloseTable1")->trigger();
@@ -708,19 +721,19 @@ private slots:
     bool shown = false;
     THelpLog help;
     SetHelpService(&help);
-    When(AddDbfForm, [&] {
+    When(addDbf_, [&] {
       shown = true;
-      QCOMPARE(AddDbfForm->findChild<QComboBox*>("NAME")->currentText(), QString("NAME"));
-      QTest::keyClick(AddDbfForm, Qt::Key_F1);
-      AddDbfForm->Button1->click();
-      AddDbfForm->CloseBtn->click();
+      QCOMPARE(addDbf_->findChild<QComboBox*>("NAME")->currentText(), QString("NAME"));
+      QTest::keyClick(addDbf_, Qt::Key_F1);
+      addDbf_->Button1->click();
+      addDbf_->CloseBtn->click();
     });
     w_->Action("AddDBF1")->trigger();
     SetHelpService(nullptr);
     QVERIFY(shown);
     QCOMPARE(help.asked, (std::vector<std::pair<int, int>>{{HH_HELP_CONTEXT, 3}, {HH_HELP_CONTEXT, 3}}));
     QCOMPARE(grid_->model()->rowCount(), 1);
-    QVERIFY(!AddDbfForm->Session.Source().Active());
+    QVERIFY(!addDbf_->Session.Source().Active());
     QVERIFY(!Ws().BulkUpdate);
 
     AddTableSource(dir_ + "nothing.dbf");
@@ -728,7 +741,7 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Table is Empty"));
     QVERIFY(boxes.shown[0].kind == TMsgKind::Error);
-    QVERIFY(!AddDbfForm->Session.Source().Active());
+    QVERIFY(!addDbf_->Session.Source().Active());
 
     AddTableSource(dir_ + "notes.txt");
     w_->Action("AddDBF1")->trigger();
@@ -758,17 +771,17 @@ private slots:
         return false;
       }
     } watch(&painted);
-    AddDbfForm->Panel1->installEventFilter(&watch);
-    const auto link = connect(AddDbfForm->ProgressBar1, &QProgressBar::valueChanged, this,
+    addDbf_->Panel1->installEventFilter(&watch);
+    const auto link = connect(addDbf_->ProgressBar1, &QProgressBar::valueChanged, this,
                               [&](int v) { positions.push_back(v); });
-    When(AddDbfForm, [&] {
-      QVERIFY(QTest::qWaitForWindowExposed(AddDbfForm));
+    When(addDbf_, [&] {
+      QVERIFY(QTest::qWaitForWindowExposed(addDbf_));
       positions.clear();
-      AddDbfForm->Button3->click();
+      addDbf_->Button3->click();
     });
     w_->Action("AddDBF1")->trigger();
     disconnect(link);
-    AddDbfForm->Panel1->removeEventFilter(&watch);
+    addDbf_->Panel1->removeEventFilter(&watch);
     QVERIFY(boxes.shown.empty());
     QCOMPARE(grid_->model()->rowCount(), 1000);
     QVERIFY(w_->findChild<QLabel*>("StatusBar2Panel0")->text().endsWith(" of 1000"));
@@ -804,9 +817,9 @@ private slots:
     QCOMPARE(Ws().ADOQuery1.RecordCount(), 2);
     AddTableSource(dir_ + "letters.dbf");
     bool stayed = false;
-    When(AddDbfForm, [&] {
-      AddDbfForm->Button3->click();
-      stayed = AddDbfForm->isVisible();
+    When(addDbf_, [&] {
+      addDbf_->Button3->click();
+      stayed = addDbf_->isVisible();
     });
     w_->Action("AddDBF1")->trigger();
     QVERIFY(stayed);

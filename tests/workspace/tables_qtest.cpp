@@ -52,6 +52,8 @@ private:
   QLabel* status_ = nullptr;
   TTableUi* ui_ = nullptr;
   TOptForm* options_ = nullptr;
+  TDelForm* delForm_ = nullptr;
+  TFindForm* findForm_ = nullptr;
 
   void WriteTable(const std::vector<std::string>& cities) {
     std::vector<std::vector<std::string>> rows;
@@ -74,6 +76,10 @@ private slots:
     options_ = new TOptForm(window_);
     ui_ = new TTableUi(window_, grid_, status_);
     ui_->Options = options_;
+    delForm_ = new TDelForm(window_);
+    findForm_ = new TFindForm(window_);
+    ui_->Dialogs.Delete = delForm_;
+    ui_->Dialogs.Find = findForm_;
     window_->show();
   }
 
@@ -168,8 +174,8 @@ private slots:
     QString question;
     Later([&] {
       ++asked;
-      question = DelForm->Label1->text();
-      DelForm->NoBtn->click();
+      question = delForm_->Label1->text();
+      delForm_->NoBtn->click();
     });
     ui_->DeleteRec0Click();
     QCOMPARE(w.ADOQuery1.RecordCount(), 5);  // No deletes nothing
@@ -179,8 +185,8 @@ private slots:
     ui_->Grid()->SelectRecNos({1, 2, 3});
     Later([&] {
       ++asked;
-      DelForm->CheckBox1->setChecked(true);
-      DelForm->YesBtn->click();
+      delForm_->CheckBox1->setChecked(true);
+      delForm_->YesBtn->click();
     });
     ui_->DeleteRec0Click();
     QCOMPARE(asked, 2);
@@ -250,13 +256,13 @@ private slots:
     ui_->OpenDBFFile(path_);
     TTableWorkspace& w = ui_->Workspace;
     std::vector<int> offered;  // the field chosen when each dialog opens
-    auto answer = [&offered](const QString& field, const QString& value, bool exactly) {
-      Later([=, &offered] {
-        offered.push_back(FindForm->ComboBox1->currentIndex());
-        FindForm->ComboBox1->setCurrentIndex(FindForm->ComboBox1->findText(field));
-        FindForm->Edit1->setText(value);
-        (exactly ? FindForm->ExactlyBtn : FindForm->IncludingBtn)->setChecked(true);
-        FindForm->OKBtn->click();
+    auto answer = [this, &offered](const QString& field, const QString& value, bool exactly) {
+      Later([=, this, &offered] {
+        offered.push_back(findForm_->ComboBox1->currentIndex());
+        findForm_->ComboBox1->setCurrentIndex(findForm_->ComboBox1->findText(field));
+        findForm_->Edit1->setText(value);
+        (exactly ? findForm_->ExactlyBtn : findForm_->IncludingBtn)->setChecked(true);
+        findForm_->OKBtn->click();
       });
     };
     w.ADOQuery1.SetRecNo(3);
@@ -264,12 +270,12 @@ private slots:
     ui_->Find0Click();
     QCOMPARE(w.ADOQuery1.RecNo(), 1);
     QCOMPARE(ui_->Grid()->Col(), 2);
-    QCOMPARE(FindForm->ComboBox1->count(), 3);  // the boolean field is not offered
+    QCOMPARE(findForm_->ComboBox1->count(), 3);  // the boolean field is not offered
     answer("CITY", "Sm", true);
     ui_->Find0Click();
     QCOMPARE(w.ADOQuery1.RecNo(), 2);
     // Nothing remembered on the first use: no field chosen; then the last choice.
-    QCOMPARE(offered, (std::vector<int>{-1, FindForm->ComboBox1->findText("CITY")}));
+    QCOMPARE(offered, (std::vector<int>{-1, findForm_->ComboBox1->findText("CITY")}));
     QVERIFY(boxes.shown.empty());
     answer("CITY", "smith", false);
     ui_->Find0Click();

@@ -17,8 +17,6 @@
 #include "workspace/CharsetTable.h"
 #include "workspace/ui/PageKit.h"
 
-TRespForm* RespForm = nullptr;
-
 TRespForm::TRespForm(QWidget* parent) : QDialog(parent) {
   setObjectName("RespForm");
   setWindowTitle("Response");

@@ -44,5 +44,3 @@ public:
 protected:
   void showEvent(QShowEvent* e) override;
 };
-
-extern TRespForm* RespForm;

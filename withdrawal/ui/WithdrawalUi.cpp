@@ -394,9 +394,9 @@ void TWithdrawalUi::ShowValueRule() {
 }
 
 void TWithdrawalUi::SpeedItem43Click() {
-  if (!AddWordForm) return;
+  if (!nameDialog_) return;
   std::string name;
-  AddWordForm->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
+  nameDialog_->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
                          main_.Reader1);
   if (name.empty()) return;
   const int index = Commands.AddScheme(name);
@@ -439,9 +439,9 @@ void TWithdrawalUi::ComboBox3Click() {
 
 void TWithdrawalUi::Button1Click() {
   const int s = SelectedScheme();
-  if (s < 0 || !AddWordForm) return;
+  if (s < 0 || !nameDialog_) return;
   std::string marker;
-  AddWordForm->InputName(AddMarkerCaption, MarkerExistsFormat, marker, false, ListItems(page_.TextListBox1),
+  nameDialog_->InputName(AddMarkerCaption, MarkerExistsFormat, marker, false, ListItems(page_.TextListBox1),
                          main_.Reader1);
   if (marker.empty()) return;
   const int index = Commands.AddMarker(s, marker);
@@ -528,8 +528,7 @@ void TWithdrawalUi::ComboBox12Click() {
 
 void TWithdrawalUi::SpeedItem45Click() {
   const int s = SelectedScheme();
-  if (s < 0) return;
-  if (!respForm_) respForm_ = RespForm ? RespForm : new TRespForm(&main_);
+  if (s < 0 || !respForm_) return;
   respForm_->ShowResponse(Data.Schemes[static_cast<size_t>(s)].Response);
   if (respForm_->exec() == QDialog::Accepted) Commands.SetResponse(s, respForm_->Response());
 }

@@ -17,6 +17,7 @@
 class IGetListRunner;
 class QComboBox;
 class QTreeWidgetItem;
+class TAddWordForm;
 class TLPMain;
 class TRespForm;
 class TTableUi;
@@ -38,8 +39,10 @@ public:
 
   // Null: Get List is disabled.
   void SetGetListRunner(IGetListRunner* runner);
-  // The Response dialog (created on first use when not set).
+  // The Response dialog and the name dialog of the schemes and markers; none:
+  // their commands do nothing.
   void SetRespForm(TRespForm* form) { respForm_ = form; }
+  void SetNameDialog(TAddWordForm* form) { nameDialog_ = form; }
 
   // IWithdrawalPage
   void TabSheet4Show() override;
@@ -140,6 +143,7 @@ private:
   std::filesystem::path folder_;
   IGetListRunner* runner_ = nullptr;
   TRespForm* respForm_ = nullptr;
+  TAddWordForm* nameDialog_ = nullptr;
   std::string viewerText_;
   std::string viewerEntry_;  // the store entry the viewer shows
   bool getListRunning_ = false;

@@ -8,8 +8,6 @@
 #include "workspace/ui/Grlink.h"
 #include "workspace/ui/Pictures.h"
 
-TAboutBox* AboutBox = nullptr;
-
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setObjectName("AboutBox");
   setWindowTitle("About");

@@ -10,5 +10,3 @@ public:
   explicit TAboutBox(QWidget* parent = nullptr);
   TGrlink* Grlink1;
 };
-
-extern TAboutBox* AboutBox;

@@ -16,8 +16,6 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
-TAddDbfForm* AddDbfForm = nullptr;
-
 namespace {
 
 constexpr int ComboWidth = 180;
@@ -63,9 +61,7 @@ TAddDbfForm::TAddDbfForm(QWidget* parent) : QDialog(parent) {
   resize(420, 420);
 }
 
-TAddDbfForm::~TAddDbfForm() {
-  if (AddDbfForm == this) AddDbfForm = nullptr;
-}
+TAddDbfForm::~TAddDbfForm() = default;
 
 void TAddDbfForm::FormShow() {
   ProgressBar1->setValue(0);

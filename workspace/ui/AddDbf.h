@@ -60,5 +60,3 @@ private:
 
   std::vector<TFieldRow> fieldArray_;
 };
-
-extern TAddDbfForm* AddDbfForm;

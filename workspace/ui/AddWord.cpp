@@ -10,8 +10,6 @@
 #include "platform/ui/QtText.h"
 #include "workspace/NameCheck.h"
 
-TAddWordForm* AddWordForm = nullptr;
-
 TAddWordForm::TAddWordForm(QWidget* parent) : QDialog(parent) {
   setObjectName("AddWordForm");
   setWindowTitle("Add");

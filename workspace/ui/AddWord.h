@@ -29,5 +29,3 @@ public:
 protected:
   void showEvent(QShowEvent* e) override;
 };
-
-extern TAddWordForm* AddWordForm;

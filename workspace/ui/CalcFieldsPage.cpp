@@ -159,7 +159,7 @@ void TCalcFieldsPage::EnableFieldControls(bool on) {
 void TCalcFieldsPage::FocusList() { ListBox1->setFocus(); }
 
 bool TCalcFieldsPage::AskNewFieldName(const std::vector<std::string>& existing, std::string& name) {
-  if (!AddWordForm || !reader_) return false;
-  AddWordForm->InputName("Add Field", "Field \"%s\" already exists", name, true, existing, *reader_);
+  if (!NameDialog || !reader_) return false;
+  NameDialog->InputName("Add Field", "Field \"%s\" already exists", name, true, existing, *reader_);
   return !name.empty();
 }

@@ -13,6 +13,7 @@ class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class TAddWordForm;
 class TReader;
 
 class TCalcFieldsPage : public QWidget, public ICalcFieldPageView {
@@ -31,6 +32,9 @@ public:
   QPlainTextEdit* Memo2;  // "Expression"
   QPushButton* Button8;   // "Add"
   QPushButton* Button14;  // "Delete"
+
+  // The name dialog of "Add"; none: no field can be added.
+  TAddWordForm* NameDialog = nullptr;
 
   // The frame's project-modified flag.
   std::function<bool()> GetModified;

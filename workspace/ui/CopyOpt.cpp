@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TCopyOptForm* CopyOptForm = nullptr;
-
 TCopyOptForm::TCopyOptForm(QWidget* parent) : QDialog(parent) {
   setObjectName("CopyOptForm");
   setWindowTitle("Data");
@@ -42,9 +40,7 @@ TCopyOptForm::TCopyOptForm(QWidget* parent) : QDialog(parent) {
   setMinimumWidth(260);
 }
 
-TCopyOptForm::~TCopyOptForm() {
-  if (CopyOptForm == this) CopyOptForm = nullptr;
-}
+TCopyOptForm::~TCopyOptForm() = default;
 
 TCopyOptions TCopyOptForm::Options() const {
   return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()};

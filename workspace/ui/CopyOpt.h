@@ -36,5 +36,3 @@ private:
   bool gridSorted_ = false;
   bool leaving_ = false;
 };
-
-extern TCopyOptForm* CopyOptForm;

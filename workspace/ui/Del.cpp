@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TDelForm* DelForm = nullptr;
-
 TDelForm::TDelForm(QWidget* parent) : QDialog(parent) {
   setObjectName("DelForm");
   setWindowTitle("Delete Record");

@@ -20,5 +20,3 @@ public:
 protected:
   void showEvent(QShowEvent* e) override;
 };
-
-extern TDelForm* DelForm;

@@ -10,8 +10,6 @@
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 
-TEditForm* EditForm = nullptr;
-
 TEditForm::TEditForm(QWidget* parent) : QDialog(parent) {
   setObjectName("EditForm");
   setWindowTitle("Edit Field");
@@ -45,9 +43,7 @@ TEditForm::TEditForm(QWidget* parent) : QDialog(parent) {
   setMinimumWidth(280);
 }
 
-TEditForm::~TEditForm() {
-  if (EditForm == this) EditForm = nullptr;
-}
+TEditForm::~TEditForm() = default;
 
 TEditFieldInput TEditForm::Input() const {
   return {ToStdString(Edit1->text()), ComboBox1->currentIndex(), ToStdString(Edit2->text())};

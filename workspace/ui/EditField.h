@@ -36,5 +36,3 @@ public:
 protected:
   void showEvent(QShowEvent* e) override;
 };
-
-extern TEditForm* EditForm;

@@ -12,8 +12,6 @@
 
 #include "platform/Help.h"
 
-TFindForm* FindForm = nullptr;
-
 TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   setObjectName("FindForm");
   setWindowTitle("Find");

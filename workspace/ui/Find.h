@@ -31,5 +31,3 @@ protected:
   void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
 };
-
-extern TFindForm* FindForm;

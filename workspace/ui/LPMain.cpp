@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -28,7 +29,6 @@
 #include "platform/Registry.h"
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
-#include "workspace/ui/About.h"
 #include "workspace/ui/PageKit.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/Options.h"
@@ -41,11 +41,6 @@
 #include "workspace/ui/TableWiring.h"
 #include "workspace/ui/WithdrawalPage.h"
 
-TLPMain* LPMain = nullptr;
-TOptForm* OptForm = nullptr;
-std::string AppDir;
-std::vector<std::string> ParamList;
-bool FirstRun = false;
 std::string ProjectFileName;
 
 namespace {
@@ -58,7 +53,6 @@ QString Q(const std::string& s) { return ToQString(s); }
 
 TLPMain::TLPMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName("LPMain");
-  LPMain = this;
   FormCreate();
 }
 
@@ -72,7 +66,8 @@ TLPMain::~TLPMain() {
     delete c;
   }
   // The editor command object belongs to the HTML editor, which frees it with the window.
-  if (LPMain == this) LPMain = nullptr;
+  // Window code still bound to the pages lets go of them now.
+  emit PagesClosing();
 }
 
 void TLPMain::AdoptBoundChild(QObject* child) {
@@ -140,10 +135,10 @@ void TLPMain::FormCreate() {
   Action("Descend0")->setChecked(false);
 
   // Step 5: the program's folder.
-  AppDir = ResolveAppDir();
+  appDir_ = ResolveAppDir();
 
   // Step 7: the folder settings. A first run is one that finds no settings key yet.
-  FirstRun = !SettingsRegistry().KeyExists(RegKeyPath);
+  firstRun_ = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
   ProjectFileName.clear();
 
@@ -217,11 +212,11 @@ void TLPMain::LoadSettings() {
   // The withdrawal set-up, bound after the frame, selects the scheme named here.
   activeScheme_.clear();
   AppSettings().LoadSettings(activeScheme_);
-  TAppSettings::ReplaceEmptyFolders(AppDir);
+  TAppSettings::ReplaceEmptyFolders(appDir_);
 }
 
 void TLPMain::RunFirstRunSetup() {
-  CreateFirstRunFiles(AppDir, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); },
+  CreateFirstRunFiles(appDir_, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); },
                       services_.WriteExampleProject);
 }
 
@@ -752,15 +747,15 @@ void TLPMain::showEvent(QShowEvent* e) {
   }
 }
 
-void TLPMain::SetCommandLine(const std::vector<std::string>& args) { ParamList = args; }
+void TLPMain::SetCommandLine(const std::vector<std::string>& args) { paramList_ = args; }
 
 void TLPMain::FormShow() {
-  if (FirstRun) {
+  if (firstRun_) {
     if (services_.Accounts) services_.Accounts->ShowAccounts();
     Options1Click();
     RunFirstRunSetup();  // folders and example files
   }
-  if (ParamList.empty()) ParamList.push_back(ToStdString(QApplication::applicationFilePath()));
+  if (paramList_.empty()) paramList_.push_back(ToStdString(QApplication::applicationFilePath()));
   OpenCommandLineFiles();
   if (services_.Project) services_.Project->ListToProject();
   UpdateCaption();
@@ -777,9 +772,9 @@ void TLPMain::OnActivateMessage() {
 
 void TLPMain::OnOpenFilesMessage(const std::string& text) {
   if (text.empty()) return;
-  const std::string program = ParamList.empty() ? std::string() : ParamList[0];
-  ParamList.assign(1, program);
-  for (const auto& a : SplitOpenFilesText(text)) ParamList.push_back(a);
+  const std::string program = paramList_.empty() ? std::string() : paramList_[0];
+  paramList_.assign(1, program);
+  for (const auto& a : SplitOpenFilesText(text)) paramList_.push_back(a);
   if (IsProjectModified()) {
     switch (ConfirmBox("Save Project?", TMsgButtons::YesNoCancel)) {
       case TMsgResult::Yes:
@@ -798,8 +793,8 @@ void TLPMain::OnOpenFilesMessage(const std::string& text) {
 }
 
 void TLPMain::OpenCommandLineFiles() {
-  if (ParamList.size() <= 1) return;
-  const TCommandLineFiles files = ClassifyCommandLine(ParamList);
+  if (paramList_.size() <= 1) return;
+  const TCommandLineFiles files = ClassifyCommandLine(paramList_);
   if (!files.Project.empty()) {
     if (services_.Project) services_.Project->OpenMailFile(files.Project);
     if (services_.Highlight) services_.Highlight->ColorComboBox1Click();
@@ -831,7 +826,7 @@ void TLPMain::SpeedButton6Click() { SendCurrent1Click(); }
 void TLPMain::Exit1Click() { close(); }
 
 void TLPMain::About1Click() {
-  if (AboutBox) AboutBox->exec();
+  if (aboutDialog_) aboutDialog_->exec();
 }
 
 void TLPMain::Help1Click() { ShowHelpContents(); }

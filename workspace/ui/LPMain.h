@@ -21,6 +21,7 @@
 #include "workspace/RowRulesCopyFilter.h"
 
 class QAction;
+class QDialog;
 class QMenu;
 class QTabWidget;
 class QToolBar;
@@ -87,6 +88,14 @@ public:
   void OpenCommandLineFiles();
   // Fills ParamList from a command line (element 0 the program path).
   void SetCommandLine(const std::vector<std::string>& args);
+  // 0: the program path, 1..: files to open.
+  const std::vector<std::string>& ParamList() const { return paramList_; }
+  // The program's data folder, with a trailing "/".
+  const std::string& AppDir() const { return appDir_; }
+  // Start-up found no settings key.
+  bool FirstRun() const { return firstRun_; }
+  // The dialog of "About"; none: the command does nothing.
+  void SetAboutDialog(QDialog* dialog) { aboutDialog_ = dialog; }
 
   // --- commands of the frame ---
   void Mailing1Click();
@@ -131,6 +140,10 @@ public:
   // rules, the pages): deleted first when the frame goes, while they exist.
   void AdoptBoundChild(QObject* child);
 
+signals:
+  // The frame is being destroyed: its pages go next.
+  void PagesClosing();
+
 protected:
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
@@ -172,15 +185,12 @@ private:
   std::vector<QObject*> boundChildren_;
   QMetaObject::Connection focusWatch_;
   std::string activeScheme_;
+  std::string appDir_;
+  std::vector<std::string> paramList_;
+  bool firstRun_ = false;
+  QDialog* aboutDialog_ = nullptr;
   bool shown_ = false;
   bool closed_ = false;
 };
 
-// The one main window, and the globals its unit shares.
-extern TLPMain* LPMain;
-class TOptForm;
-extern TOptForm* OptForm;    // the Options dialog, created at start-up
-extern std::string AppDir;   // the program's data folder, with a trailing "/"
-extern std::vector<std::string> ParamList;  // 0: the program path, 1..: files to open
-extern bool FirstRun;
 extern std::string ProjectFileName;

@@ -19,15 +19,7 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
-TRestructForm* RestructForm = nullptr;
-
 namespace {
-
-// The dialogs are created at start-up; a window used on its own makes its own.
-template <class T> T* DialogOf(T*& global, QWidget* owner) {
-  if (!global) global = new T(owner);
-  return global;
-}
 
 // Drops the copy's filter when the copy is over, however it ends.
 struct TCopyFilterScope {
@@ -110,9 +102,7 @@ TRestructForm::TRestructForm(QWidget* parent) : QDialog(parent) {
   resize(460, 380);
 }
 
-TRestructForm::~TRestructForm() {
-  if (RestructForm == this) RestructForm = nullptr;
-}
+TRestructForm::~TRestructForm() = default;
 
 int TRestructForm::SelectedRow() const {
   const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
@@ -175,7 +165,8 @@ void TRestructForm::keyPressEvent(QKeyEvent* e) {
 bool TRestructForm::EditSelected(const char* caption, bool isNew) {
   const int row = SelectedRow();
   if (row < 0 || static_cast<size_t>(row) >= structure_.size()) return false;
-  TEditForm* f = DialogOf(EditForm, this);
+  TEditForm* f = FieldDialog;
+  if (!f) return false;
   f->setWindowTitle(caption);
   f->Rows = StructureGridRows(structure_);
   f->SelectedRow = row;
@@ -246,7 +237,9 @@ void TRestructForm::Button3Click() {
   rq.Copy.Restructure = restructure;
   TCopyFilterScope filterScope;
   rq.Copy.AskOptions = [&] {
-    const TCopyOptions o = DialogOf(CopyOptForm, this)->Execute(ws.ADOQuery1.Filtered(), ws.Sort.SortOn);
+    // Without the dialog, the choices it starts with.
+    const TCopyOptions o =
+        CopyDialog ? CopyDialog->Execute(ws.ADOQuery1.Filtered(), ws.Sort.SortOn) : TCopyOptions{};
     if (o.CopyData && RowFilter) {
       RowFilter->CompileCopyFilter();
       filterScope.filter = RowFilter;

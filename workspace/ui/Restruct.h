@@ -15,6 +15,8 @@
 class QPushButton;
 class QTableWidget;
 class QToolButton;
+class TCopyOptForm;
+class TEditForm;
 class TTableUi;
 
 enum TRestructMode { rmCreate = 0, rmRestructure = 1 };
@@ -42,6 +44,9 @@ public:
   TRestructMode Mode = rmCreate;
   // The row filter of "Copy Only Filtered Records"; none: that choice copies every row.
   ICopyRowFilter* RowFilter = nullptr;
+  // "Edit Field" (none: no field can be added or edited) and the copy's choices.
+  TEditForm* FieldDialog = nullptr;
+  TCopyOptForm* CopyDialog = nullptr;
   // The save dialog ("" when cancelled); tests replace it.
   std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
       GetSaveFileName;
@@ -70,5 +75,3 @@ private:
 
   TTableStructure structure_;
 };
-
-extern TRestructForm* RestructForm;

@@ -20,8 +20,6 @@
 #include "workspace/AppSettings.h"
 #include "workspace/ui/Seldir.h"
 
-TSQLForm* SQLForm = nullptr;
-
 TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SQLForm");
   setWindowTitle("Execute SQL");
@@ -81,17 +79,15 @@ TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   GetSaveFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getSaveFileName(this, ToQString(caption), ToQString(dir), ToQString(filter)));
   };
-  SelectDirectory = [this](const std::string& start) -> std::string {
-    if (!SeldirForm) SeldirForm = new TSeldirForm(this);
-    if (!start.empty()) SeldirForm->SetDirectory(start);
-    if (SeldirForm->exec() != QDialog::Accepted) return {};
-    return SeldirForm->Directory();
-  };
+  // Until a folder chooser is given, Browse chooses nothing.
+  SelectDirectory = [](const std::string&) { return std::string(); };
   OnSQLFileDirChanged = [] { SaveSQLFileDir(); };
 }
 
-TSQLForm::~TSQLForm() {
-  if (SQLForm == this) SQLForm = nullptr;
+TSQLForm::~TSQLForm() = default;
+
+void TSQLForm::SetFolderDialog(TSeldirForm& dialog) {
+  SelectDirectory = [&dialog](const std::string& start) { return dialog.Choose(start); };
 }
 
 std::string TSQLForm::SQLText() const { return ToStdString(Memo1->toPlainText()); }

@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
+class TSeldirForm;
 
 class TSQLForm : public QDialog {
   Q_OBJECT
@@ -39,6 +40,8 @@ public:
   std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
       GetSaveFileName;
   std::function<std::string(const std::string& start)> SelectDirectory;
+  // The folder chooser Browse opens; it must outlive this window.
+  void SetFolderDialog(TSeldirForm& dialog);
   // Writes SQLFileDir to the settings.
   std::function<void()> OnSQLFileDirChanged;
 
@@ -58,5 +61,3 @@ protected:
   void resizeEvent(QResizeEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
 };
-
-extern TSQLForm* SQLForm;

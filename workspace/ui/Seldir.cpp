@@ -11,9 +11,6 @@
 
 #include "platform/ui/QtText.h"
 
-
-TSeldirForm* SeldirForm = nullptr;
-
 TSeldirForm::TSeldirForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SeldirForm");
   setWindowTitle("Select Folder");
@@ -82,4 +79,10 @@ void TSeldirForm::SetDirectory(const std::string& dir) {
   QModelIndex idx = model_->index(path);
   DirectoryListBox1->setCurrentIndex(idx);
   DirectoryListBox1->scrollTo(idx);
+}
+
+std::string TSeldirForm::Choose(const std::string& start) {
+  if (!start.empty()) SetDirectory(start);
+  if (exec() != QDialog::Accepted) return {};
+  return Directory();
 }

@@ -22,10 +22,10 @@ public:
   // The folder the list shows; kept from one use to the next.
   std::string Directory() const;
   void SetDirectory(const std::string& dir);
+  // Modal, from start (the last folder when empty); "" when cancelled.
+  std::string Choose(const std::string& start);
 
 private:
   QFileSystemModel* model_;
   void SetRoot(const QString& root);
 };
-
-extern TSeldirForm* SeldirForm;

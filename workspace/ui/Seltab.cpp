@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TSelTabForm* SelTabForm = nullptr;
-
 TSelTabForm::TSelTabForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SelTabForm");
   setWindowTitle("Select Table");

@@ -22,5 +22,3 @@ public:
 protected:
   void showEvent(QShowEvent* e) override;
 };
-
-extern TSelTabForm* SelTabForm;

@@ -47,30 +47,22 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
     }
   };
   edit_ = new TEditDB(Workspace, window);
-  if (!EditDB) EditDB = edit_;
   edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
-  Shared(SQLForm);
+  sql_ = new TSQLForm(window);
   GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
   };
   PickTable = [this](const std::vector<std::string>& tables, std::string& chosen) {
-    Shared(SelTabForm);
-    SelTabForm->ListBox1->clear();
-    for (const std::string& t : tables) SelTabForm->ListBox1->addItem(ToQString(t));
-    SelTabForm->ListBox1->setCurrentRow(-1);
-    if (SelTabForm->exec() != QDialog::Accepted) return false;
-    chosen = ToStdString(SelTabForm->SelectedTable());
+    TSelTabForm* f = Dialogs.SelectTable;
+    if (!f) return false;
+    f->ListBox1->clear();
+    for (const std::string& t : tables) f->ListBox1->addItem(ToQString(t));
+    f->ListBox1->setCurrentRow(-1);
+    if (f->exec() != QDialog::Accepted) return false;
+    chosen = ToStdString(f->SelectedTable());
     return !chosen.empty();
   };
   UpdateRecordActions();
-}
-
-template <class T> T* TTableUi::Shared(T*& global) {
-  if (!global) {
-    global = new T(window_);
-    created_.push_back(global);
-  }
-  return global;
 }
 
 TTableUi::~TTableUi() {
@@ -79,23 +71,16 @@ TTableUi::~TTableUi() {
   // Both hold links to the workspace, which goes before our children do.
   delete grid_;
   delete edit_.data();
-  for (QPointer<QWidget>& w : created_) {
-    if (!w) continue;
-    if (w == DelForm) DelForm = nullptr;
-    if (w == FindForm) FindForm = nullptr;
-    if (w == SelTabForm) SelTabForm = nullptr;
-    if (w == SQLForm) SQLForm = nullptr;
-    delete w.data();
-  }
+  delete sql_.data();
 }
 
 int TTableUi::SortColorSlot() const {
-  const int slot = Opt() ? Opt()->SortColor() : -1;
+  const int slot = Options ? Options->SortColor() : -1;
   // Without a choice the sorted column is aqua, as the settings' default.
   return slot >= 0 && slot < HighlightSlotCount ? slot : TOptionValues{}.SortColor;
 }
 
-TSQLForm* TTableUi::SqlForm() const { return SQLForm; }
+TSQLForm* TTableUi::SqlForm() const { return sql_.data(); }
 TEditDB* TTableUi::EditForm() const { return edit_.data(); }
 
 void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
@@ -130,9 +115,9 @@ void TTableUi::OpenAccessFile(const std::string& FileName) {
 }
 
 void TTableUi::ExecSQL0Click() {
-  if (SQLForm->exec() != QDialog::Accepted) return;
+  if (sql_->exec() != QDialog::Accepted) return;
   try {
-    Workspace.OpenSQL(SQLForm->DatabaseType(), SQLForm->DatabasePath(), SQLForm->SQLText());
+    Workspace.OpenSQL(sql_->DatabaseType(), sql_->DatabasePath(), sql_->SQLText());
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -184,23 +169,23 @@ void TTableUi::Unsort0Click() {
 
 void TTableUi::Find0Click() {
   if (!grid_->FinishCellEdit()) return;
-  if (!Workspace.IsOpen()) return;
-  Shared(FindForm);
+  TFindForm* f = Dialogs.Find;
+  if (!Workspace.IsOpen() || !f) return;
   TDataSet& q = Workspace.ADOQuery1;
-  const QString remembered = FindForm->ComboBox1->currentText();
-  FindForm->ComboBox1->clear();
-  for (int i : FindableFields(q)) FindForm->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
+  const QString remembered = f->ComboBox1->currentText();
+  f->ComboBox1->clear();
+  for (int i : FindableFields(q)) f->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
   // Filling the list picks its first field; with nothing remembered, none is chosen.
-  FindForm->ComboBox1->setCurrentIndex(remembered.isEmpty() ? -1 : FindForm->ComboBox1->findText(remembered));
-  if (FindForm->ComboBox1->currentIndex() < 0) FindForm->Edit1->clear();
-  if (FindForm->ComboBox1->count() == 0) return;
-  if (FindForm->exec() != QDialog::Accepted) return;
-  const std::string fieldName = ToStdString(FindForm->ComboBox1->currentText());
-  const std::string value = ToStdString(FindForm->Edit1->text());
-  TField* f = q.FindField(fieldName);
-  if (!f || value.empty()) return;
+  f->ComboBox1->setCurrentIndex(remembered.isEmpty() ? -1 : f->ComboBox1->findText(remembered));
+  if (f->ComboBox1->currentIndex() < 0) f->Edit1->clear();
+  if (f->ComboBox1->count() == 0) return;
+  if (f->exec() != QDialog::Accepted) return;
+  const std::string fieldName = ToStdString(f->ComboBox1->currentText());
+  const std::string value = ToStdString(f->Edit1->text());
+  TField* field = q.FindField(fieldName);
+  if (!field || value.empty()) return;
   try {
-    if (!Workspace.Find(f->Index(), value, FindForm->Including())) InfoBox("Searched text not found");
+    if (!Workspace.Find(field->Index(), value, f->Including())) InfoBox("Searched text not found");
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -233,7 +218,8 @@ void TTableUi::Reopen0Click() {
 }
 
 void TTableUi::NewDatabase1Click() {
-  TRestructForm* f = Shared(RestructForm);
+  TRestructForm* f = Dialogs.Restructure;
+  if (!f) return;
   f->Tables = this;
   f->setWindowTitle("Create DBF");
   f->Mode = rmCreate;
@@ -241,8 +227,8 @@ void TTableUi::NewDatabase1Click() {
 }
 
 void TTableUi::Restructure0Click() {
-  if (!Workspace.IsOpen()) return;
-  TRestructForm* f = Shared(RestructForm);
+  TRestructForm* f = Dialogs.Restructure;
+  if (!Workspace.IsOpen() || !f) return;
   f->Tables = this;
   f->setWindowTitle("Restructure/Save As DBF");
   f->Mode = rmRestructure;
@@ -250,13 +236,13 @@ void TTableUi::Restructure0Click() {
 }
 
 void TTableUi::AddDBF1Click() {
-  if (!Workspace.IsOpen()) return;
+  TAddDbfForm* f = Dialogs.AddTable;
+  if (!Workspace.IsOpen() || !f) return;
   const std::string file =
       GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
   if (!Workspace.PostPending()) return;
-  TAddDbfForm* f = Shared(AddDbfForm);
   f->Tables = this;
   TAddTableSession& source = f->Session;
   try {
@@ -306,7 +292,7 @@ void TTableUi::EndBusy() {
 
 void TTableUi::TableOpened() {
   grid_->TableOpened();
-  if (Opt()) grid_->SetDatabaseFont(Opt()->DBFont());
+  if (Options) grid_->SetDatabaseFont(Options->DBFont());
   view_->show();
   if (view_->isVisible()) view_->setFocus();
   if (OnTableOpened) OnTableOpened();
@@ -342,18 +328,19 @@ void TTableUi::ShowDatabasePage() {
 }
 
 bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
-  Shared(DelForm);
-  DelForm->Label1->setText(ToQString(question));
-  DelForm->CheckBox1->setChecked(false);
-  const int r = DelForm->exec();
-  dontAsk = DelForm->CheckBox1->isChecked();
+  TDelForm* f = Dialogs.Delete;
+  if (!f) return false;
+  f->Label1->setText(ToQString(question));
+  f->CheckBox1->setChecked(false);
+  const int r = f->exec();
+  dontAsk = f->CheckBox1->isChecked();
   return r == QDialog::Accepted;
 }
 
-bool TTableUi::ConfirmDeleteOption() const { return Opt() && Opt()->ConfirmDel(); }
+bool TTableUi::ConfirmDeleteOption() const { return Options && Options->ConfirmDel(); }
 
 void TTableUi::SwitchOffDeleteConfirmation() {
-  if (Opt()) Opt()->SetConfirmDel(false);
+  if (Options) Options->SetConfirmDel(false);
   AppSettings().SaveConfirmDel(false);
 }
 

@@ -18,10 +18,25 @@
 class QLabel;
 class QTableView;
 class QWidget;
+class TAddDbfForm;
+class TDelForm;
 class TEditDB;
-class TSQLForm;
-class TTableGrid;
+class TFindForm;
 class TOptForm;
+class TRestructForm;
+class TSQLForm;
+class TSelTabForm;
+class TTableGrid;
+
+// The table commands' dialogs, made by app/; a command whose dialog is not
+// given does nothing.
+struct TTableDialogs {
+  TDelForm* Delete = nullptr;
+  TFindForm* Find = nullptr;
+  TSelTabForm* SelectTable = nullptr;  // an Access file's table
+  TRestructForm* Restructure = nullptr;
+  TAddDbfForm* AddTable = nullptr;
+};
 
 class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
@@ -71,7 +86,7 @@ public:
 
   // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
   TOptForm* Options = nullptr;
-  std::function<TOptForm*()> OptionsSource;  // asked when Options is not set
+  TTableDialogs Dialogs;
   // The sorted column's colour: an index of the sixteen highlight colours.
   int SortColorSlot() const;
 
@@ -127,15 +142,12 @@ public:
 
 private:
   void Report(const std::exception& e);
-  TOptForm* Opt() const { return Options ? Options : OptionsSource ? OptionsSource() : nullptr; }
 
   QWidget* window_;
   QTableView* view_;
   QLabel* status_;
   TTableGrid* grid_;
   QPointer<TEditDB> edit_;
-  // The shared dialogs this object had to create itself; freed with it.
-  std::vector<QPointer<QWidget>> created_;
-  template <class T> T* Shared(T*& global);
+  QPointer<TSQLForm> sql_;
   int busy_ = 0;
 };

@@ -22,8 +22,6 @@
 #include "platform/SysUtils.h"
 #include "platform/ui/QtText.h"
 
-TEditDB* EditDB = nullptr;
-
 namespace {
 
 QToolButton* NavButton(QWidget* parent, const char* name, const QString& text, const QString& tip) {
@@ -109,7 +107,6 @@ TEditDB::TEditDB(TTableWorkspace& ws, QWidget* parent) : QDialog(parent), ws_(ws
 
 TEditDB::~TEditDB() {
   if (linkId_) ws_.ADOQuery1.RemoveDataLink(linkId_);
-  if (EditDB == this) EditDB = nullptr;
 }
 
 void TEditDB::ShowError(const std::exception& e) { ErrorBox(e.what()); }

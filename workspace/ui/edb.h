@@ -115,5 +115,3 @@ private:
   bool closing_ = false;
   int linkId_ = 0;
 };
-
-extern TEditDB* EditDB;
