@@ -33,7 +33,7 @@ TLPMain* CreateWindows() {
   // The withdrawal set-up belongs to the main window's creation.
   auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
-  OptForm = new TOptForm(mainWindow);
+  OptForm = new TOptForm(AppSettings(), mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.

@@ -18,6 +18,7 @@
 #include "workspace/ui/MailingPage.h"
 #include "workspace/ui/Options.h"
 #include "workspace/ui/TableUi.h"
+#include "workspace/AppSettings.h"
 
 TPreviewView::TPreviewView(QWidget* parent) : QWebEngineView(parent) {
   page_ = new TSafeWebPage(this);
@@ -88,7 +89,7 @@ bool TMailPreview::Navigate(const std::string& fileName) {
   return true;
 }
 
-char TMailPreview::TagSign() const { return OptForm ? TagSignOf(OptForm->TagSignIndex()) : TagSignOf(0); }
+char TMailPreview::TagSign() const { return TagSignOf(AppSettings().Values().TagSign); }
 
 // ---------------------------------------------------------------- operations
 

@@ -148,8 +148,7 @@ void TProjectUi::SetTo(const std::string& field) {
 }
 
 char TProjectUi::TagSign() const {
-  const std::string sign = OptForm ? OptForm->TagSign() : std::string();
-  return sign.empty() ? TagSignOf(0) : sign[0];
+  return TagSignOf(AppSettings().Values().TagSign);
 }
 
 // --- IProjectHost --------------------------------------------------------------

@@ -133,8 +133,8 @@ class SendFormQTest : public QObject {
     accounts_ = {account};
     accounts_[0].AccountName = "Sink";
     OptForm->SetAccountNames({"Sink"});
-    OptForm->ComboBox2->setCurrentIndex(0);
-    OptForm->UpDown1->setValue(threads);
+    AppSettings().Set(stActiveProfile, std::string("Sink"));
+    AppSettings().Set(stThreads, threads);
   }
 
   // The event loop until the window is idle and Send Current's thread is done.
@@ -162,7 +162,7 @@ private slots:
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
+    OptForm = new TOptForm(AppSettings(), w_);
     w_->Services().Options = OptForm;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     project_.project.Subject = "Test message for %F_NAME %L_NAME";
@@ -760,7 +760,7 @@ private slots:
     home.AccountName = "HOME";
     accounts_ = {home};
     OptForm->SetAccountNames({"HOME"});
-    OptForm->ComboBox2->setCurrentIndex(0);
+    AppSettings().Set(stActiveProfile, std::string("HOME"));
     QCOMPARE(form->ActiveAccount(), &accounts_[0]);
     QString account;
     WhenModal([&](QWidget* m) {

@@ -78,7 +78,7 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
+    OptForm = new TOptForm(AppSettings(), w_);
     OptForm->LoadOptions();
     w_->Services().Options = OptForm;
     // The first run shows the Options: the newcomer closes it.
@@ -134,7 +134,7 @@ private slots:
     // Delete the second record, confirming.
     w_->Tables().Grid()->SelectRecNos({2});
     Ws().ADOQuery1.SetRecNo(2);
-    if (OptForm->ConfirmDel())
+    if (AppSettings().Values().ConfirmDel)
       WhenModal([](QWidget* m) {
         QCOMPARE(m, static_cast<QWidget*>(DelForm));
         DelForm->YesBtn->click();

@@ -94,7 +94,7 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
+    OptForm = new TOptForm(AppSettings(), w_);
     OptForm->LoadOptions();
     w_->Services().Options = OptForm;
     WhenModal([](QWidget*) {});  // the first run's Options

@@ -199,7 +199,7 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    OptForm = new TOptForm(w_);
+    OptForm = new TOptForm(AppSettings(), w_);
     OptForm->LoadOptions();
     w_->Services().Options = OptForm;
     // The windows of start-up this test uses, in their order.
@@ -294,7 +294,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("people.dbf"));
     QVERIFY(w_->windowTitle().contains("people"));
-    QCOMPARE(DataBaseDir, dir_);
+    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
     QCOMPARE(Ws().ADOConnection1.ConnectionString, SavedTableConnectionString(dir_));
     QCOMPARE(grid_->model()->rowCount(), 0);
     const std::string dbf = ReadFile(dir_ + "people.dbf");
@@ -630,7 +630,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("kept.dbf"));
     QCOMPARE(grid_->model()->rowCount(), 2);
-    QCOMPARE(DataBaseDir, dir_);
+    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
     QVERIFY(!fs::exists(dir_ + "no"));
   }
 

@@ -18,7 +18,6 @@ protected:
     char tmpl[] = "/tmp/lp-set-XXXXXX";
     dir = mkdtemp(tmpl);
     reg.SetFileName(dir + "/registry.reg");
-    DataBaseDir = MailDir = SQLFileDir = SQLDataBase = ReportDir = "";
   }
   void TearDown() override { fs::remove_all(dir); }
 
@@ -39,18 +38,21 @@ protected:
     reg.SetFileName(dir + "/blocker/registry.reg");
   }
 
+  const TSettingValues& Now() const { return settings.Values(); }
+
   std::string dir;
   TRegistry reg;
   TAppSettings settings{reg};
 };
 
 TEST_F(SettingsTest, MissingFolderValuesBecomeTheProgramFolder) {
-  std::string scheme = "old";
-  ASSERT_TRUE(settings.LoadSettings(scheme));
-  EXPECT_EQ(scheme, "");
-  EXPECT_EQ(DataBaseDir, "");
-  TAppSettings::ReplaceEmptyFolders("/app/");
-  for (const std::string* s : {&DataBaseDir, &MailDir, &SQLFileDir, &SQLDataBase, &ReportDir}) EXPECT_EQ(*s, "/app/");
+  settings.Set(stActiveScheme, std::string("old"));
+  ASSERT_TRUE(settings.LoadSettings());
+  EXPECT_EQ(Now().ActiveScheme, "");
+  EXPECT_EQ(Now().DataBaseDir, "");
+  settings.ReplaceEmptyFolders("/app/");
+  for (const std::string* s : {&Now().DataBaseDir, &Now().MailDir, &Now().SQLFileDir, &Now().SQLDataBase, &Now().ReportDir})
+    EXPECT_EQ(*s, "/app/");
 }
 
 TEST_F(SettingsTest, FolderValuesAreReadAndWrittenOneAtATime) {
@@ -61,79 +63,77 @@ TEST_F(SettingsTest, FolderValuesAreReadAndWrittenOneAtATime) {
   reg.WriteString("ReportDir", "/r/");
   reg.WriteString("ActiveScheme", "Replies");
   reg.CloseKey();
-  std::string scheme;
-  ASSERT_TRUE(settings.LoadSettings(scheme));
-  EXPECT_EQ(DataBaseDir, "/d/");
-  EXPECT_EQ(MailDir, "/m/");
-  EXPECT_EQ(SQLFileDir, "/s/");
-  EXPECT_EQ(SQLDataBase, "/s/db.mdb");
-  EXPECT_EQ(ReportDir, "/r/");
-  EXPECT_EQ(scheme, "Replies");
-  TAppSettings::ReplaceEmptyFolders("/app/");
-  EXPECT_EQ(DataBaseDir, "/d/");
+  ASSERT_TRUE(settings.LoadSettings());
+  EXPECT_EQ(Now().DataBaseDir, "/d/");
+  EXPECT_EQ(Now().MailDir, "/m/");
+  EXPECT_EQ(Now().SQLFileDir, "/s/");
+  EXPECT_EQ(Now().SQLDataBase, "/s/db.mdb");
+  EXPECT_EQ(Now().ReportDir, "/r/");
+  EXPECT_EQ(Now().ActiveScheme, "Replies");
+  settings.ReplaceEmptyFolders("/app/");
+  EXPECT_EQ(Now().DataBaseDir, "/d/");
   EXPECT_FALSE(reg.HasCurrentKey()) << "the key is closed after every group";
 
   struct TWriter {
-    void (TAppSettings::*save)();
-    std::string* global;
+    TSetting key;
+    const std::string* value;
     const char* name;
   };
   const TWriter writers[] = {
-      {&TAppSettings::SaveDataBaseDir, &DataBaseDir, "DataBaseDir"},
-      {&TAppSettings::SaveMailDir, &MailDir, "MailDir"},
-      {&TAppSettings::SaveSQLFileDir, &SQLFileDir, "SQLFileDir"},
-      {&TAppSettings::SaveSQLDataBase, &SQLDataBase, "SQLDataBase"},
-      {&TAppSettings::SaveReportDir, &ReportDir, "ReportDir"},
+      {stDataBaseDir, &Now().DataBaseDir, "DataBaseDir"},
+      {stMailDir, &Now().MailDir, "MailDir"},
+      {stSQLFileDir, &Now().SQLFileDir, "SQLFileDir"},
+      {stSQLDataBase, &Now().SQLDataBase, "SQLDataBase"},
+      {stReportDir, &Now().ReportDir, "ReportDir"},
   };
   for (const auto& w : writers) {
-    *w.global = std::string("/new/") + w.name;
-    (settings.*w.save)();
+    settings.Set(w.key, std::string("/new/") + w.name);
+    settings.Save(w.key);
     EXPECT_FALSE(reg.HasCurrentKey());
     TRegistry r(reg.FileName());
     ASSERT_TRUE(r.OpenKey("\\" + RegKeyPath, false));
-    EXPECT_EQ(r.ReadString(w.name), *w.global);
+    EXPECT_EQ(r.ReadString(w.name), *w.value);
   }
-  settings.SaveActiveScheme("Orders");
-  settings.LoadSettings(scheme);
-  EXPECT_EQ(scheme, "Orders");
+  settings.SetAndSave(stActiveScheme, "Orders");
+  settings.Set(stActiveScheme, std::string());
+  settings.LoadSettings();
+  EXPECT_EQ(Now().ActiveScheme, "Orders");
 }
 
 TEST_F(SettingsTest, MistypedStringReadsAsEmptyAndStartUpGoesOn) {
   Key().WriteInteger("DataBaseDir", 5);
   reg.WriteBinaryData("MailDir", {1, 2});
   reg.CloseKey();
-  std::string scheme;
-  EXPECT_TRUE(settings.LoadSettings(scheme));
-  EXPECT_EQ(DataBaseDir, "");
-  EXPECT_EQ(MailDir, "");
+  EXPECT_TRUE(settings.LoadSettings());
+  EXPECT_EQ(Now().DataBaseDir, "");
+  EXPECT_EQ(Now().MailDir, "");
 }
 
 TEST_F(SettingsTest, KeyThatCannotBeOpenedSkipsTheGroup) {
-  SQLFileDir = "/kept/";
-  DataBaseDir = "/cleared/";
+  settings.Set(stSQLFileDir, std::string("/kept/"));
+  settings.Set(stDataBaseDir, std::string("/cleared/"));
   BreakTheFile();
-  std::string scheme = "kept";
-  EXPECT_FALSE(settings.LoadSettings(scheme));
-  EXPECT_EQ(scheme, "kept");
-  EXPECT_EQ(SQLFileDir, "/kept/");
-  EXPECT_EQ(DataBaseDir, "");  // cleared before the key is opened
-  TOptionValues v;
-  v.Threads = 42;
-  EXPECT_FALSE(settings.LoadOptions(v));
-  EXPECT_EQ(v.Threads, 42);
-  settings.SaveMailDir();  // silent
-  TOptionMarks marks{};
-  marks[omThreads] = true;
-  EXPECT_FALSE(settings.WriteMarkedOptions(v, marks));
+  settings.Set(stActiveScheme, std::string("kept"));
+  EXPECT_FALSE(settings.LoadSettings());
+  EXPECT_EQ(Now().ActiveScheme, "kept");
+  EXPECT_EQ(Now().SQLFileDir, "/kept/");
+  EXPECT_EQ(Now().DataBaseDir, "");  // cleared before the key is opened
+  settings.Set(stThreads, 42);
+  EXPECT_FALSE(settings.LoadOptions());
+  EXPECT_EQ(Now().Threads, 42);
+  settings.Save(stMailDir);  // silent
+  TSettingMarks marks{};
+  marks[stThreads] = true;
+  EXPECT_FALSE(settings.WriteMarkedOptions(marks));
   EXPECT_EQ(settings.ReadDefaultCharset(), 15);
 }
 
 TEST_F(SettingsTest, OptionsWithoutStoredValuesReadAsTheInitialState) {
-  TOptionValues v;
-  v.Threads = 99;
-  v.ActiveProfile = "x";
-  ASSERT_TRUE(settings.LoadOptions(v));
-  EXPECT_EQ(v, TOptionValues());
+  settings.Set(stThreads, 99);
+  settings.Set(stActiveProfile, std::string("x"));
+  ASSERT_TRUE(settings.LoadOptions());
+  const TSettingValues& v = Now();
+  EXPECT_EQ(v, TSettingValues());
   EXPECT_FALSE(v.ConfirmDel);
   EXPECT_EQ(v.Threads, 15);
   EXPECT_EQ(v.DefaultCharset, -1);
@@ -150,8 +150,8 @@ TEST_F(SettingsTest, StoredOptionsAreReadAndOddOnesFallBack) {
   reg.WriteString("DBFont", "DejaVu Sans");
   reg.WriteInteger("TagSign", 2);
   reg.CloseKey();
-  TOptionValues v;
-  ASSERT_TRUE(settings.LoadOptions(v));
+  const TSettingValues& v = Now();
+  ASSERT_TRUE(settings.LoadOptions());
   EXPECT_TRUE(v.ConfirmDel);
   EXPECT_EQ(v.Threads, 40);
   EXPECT_EQ(v.DefaultCharset, 18);
@@ -169,7 +169,7 @@ TEST_F(SettingsTest, StoredOptionsAreReadAndOddOnesFallBack) {
   reg.WriteString("DBFont", "");
   reg.WriteString("TagSign", "2");
   reg.CloseKey();
-  ASSERT_TRUE(settings.LoadOptions(v));
+  ASSERT_TRUE(settings.LoadOptions());
   EXPECT_TRUE(v.ConfirmDel);
   EXPECT_EQ(v.Threads, 15);
   EXPECT_EQ(v.DefaultCharset, -1);
@@ -179,30 +179,30 @@ TEST_F(SettingsTest, StoredOptionsAreReadAndOddOnesFallBack) {
   EXPECT_EQ(v.TagSign, 0);
   Key().WriteInteger("Threads", 101);
   reg.CloseKey();
-  ASSERT_TRUE(settings.LoadOptions(v));
+  ASSERT_TRUE(settings.LoadOptions());
   EXPECT_EQ(v.Threads, 15);
 }
 
 TEST_F(SettingsTest, OnlyMarkedOptionsAreWrittenWithTheirTypes) {
-  TOptionValues v;
-  v.ConfirmDel = true;
-  v.Threads = 7;
-  v.DefaultCharset = 14;
-  v.ActiveProfile = "Home";
-  v.SortColor = 9;
-  v.DBFont = "Mono";
-  v.TagSign = 3;
-  TOptionMarks none{};
-  ASSERT_TRUE(settings.WriteMarkedOptions(v, none));
+  settings.Set(stConfirmDel, true);
+  settings.Set(stThreads, 7);
+  settings.Set(stDefaultCharset, 14);
+  settings.Set(stActiveProfile, std::string("Home"));
+  settings.Set(stSortColor, 9);
+  settings.Set(stDBFont, std::string("Mono"));
+  settings.Set(stTagSign, 3);
+  const TSettingValues v = Now();
+  TSettingMarks none{};
+  ASSERT_TRUE(settings.WriteMarkedOptions(none));
   EXPECT_FALSE(fs::exists(reg.FileName())) << "nothing to write: the key is not even opened";
 
-  TOptionMarks marks{};
-  marks[omThreads] = true;
-  ASSERT_TRUE(settings.WriteMarkedOptions(v, marks));
+  TSettingMarks marks{};
+  marks[stThreads] = true;
+  ASSERT_TRUE(settings.WriteMarkedOptions(marks));
   EXPECT_EQ(StoredNames(), std::vector<std::string>{"Threads"});
 
   marks.fill(true);
-  ASSERT_TRUE(settings.WriteMarkedOptions(v, marks));
+  ASSERT_TRUE(settings.WriteMarkedOptions(marks));
   TRegistry r(reg.FileName());
   ASSERT_TRUE(r.OpenKey("\\" + RegKeyPath, false));
   EXPECT_EQ(r.GetDataType("ConfirmDel"), TRegDataType::Integer);
@@ -212,29 +212,29 @@ TEST_F(SettingsTest, OnlyMarkedOptionsAreWrittenWithTheirTypes) {
   EXPECT_EQ(r.ReadInteger("SortColor"), 9);
   EXPECT_EQ(r.ReadString("DBFont"), "Mono");
   EXPECT_EQ(r.ReadInteger("TagSign"), 3);
-  TOptionValues back;
-  ASSERT_TRUE(settings.LoadOptions(back));
-  EXPECT_EQ(back, v);
+  TAppSettings fresh(reg);
+  ASSERT_TRUE(fresh.LoadOptions());
+  EXPECT_EQ(fresh.Values(), v);
 
   settings.SaveConfirmDel(false);
-  ASSERT_TRUE(settings.LoadOptions(back));
-  EXPECT_FALSE(back.ConfirmDel);
+  ASSERT_TRUE(fresh.LoadOptions());
+  EXPECT_FALSE(fresh.Values().ConfirmDel);
 }
 
 // A dialog stand-in: ShowModal applies the user's edits and answers.
 class TFakeView : public IOptionsView {
 public:
-  TOptionValues Values() const override { return shown; }
-  void ShowValues(const TOptionValues& v) override { shown = v; ++showCount; }
+  TSettingValues Values() const override { return shown; }
+  void ShowValues(const TSettingValues& v) override { shown = v; ++showCount; }
   bool ShowModal() override {
     marks = {};
     if (edit) edit(*this);
     return ok;
   }
-  TOptionMarks Marks() const override { return marks; }
+  TSettingMarks Marks() const override { return marks; }
 
-  TOptionValues shown;
-  TOptionMarks marks{};
+  TSettingValues shown;
+  TSettingMarks marks{};
   bool ok = true;
   std::function<void(TFakeView&)> edit;
   int showCount = 0;
@@ -243,14 +243,16 @@ public:
 TEST_F(SettingsTest, Options1ClickWritesOnlyTheChangedOption) {
   Key().WriteInteger("SortColor", 2);
   reg.CloseKey();
+  settings.LoadOptions();  // as at start-up
   TFakeView view;
   view.edit = [](TFakeView& v) {
     v.shown.Threads = 33;
-    v.marks[omThreads] = true;
+    v.marks[stThreads] = true;
     v.shown.SortColor = 5;  // changed without its mark: not written
   };
   int repaints = 0;
-  EXPECT_TRUE(settings.Options1Click(view, [&] { ++repaints; }));
+  const auto repaint = settings.Subscribe(stSortColor, [&] { ++repaints; });
+  EXPECT_TRUE(settings.Options1Click(view));
   EXPECT_EQ(StoredNames(), (std::vector<std::string>{"SortColor", "Threads"}));
   EXPECT_EQ(repaints, 0);
   EXPECT_EQ(view.shown.Threads, 33);
@@ -259,9 +261,9 @@ TEST_F(SettingsTest, Options1ClickWritesOnlyTheChangedOption) {
 
   view.edit = [](TFakeView& v) {
     v.shown.SortColor = 5;
-    v.marks[omSortColor] = true;
+    v.marks[stSortColor] = true;
   };
-  settings.Options1Click(view, [&] { ++repaints; });
+  settings.Options1Click(view);
   EXPECT_EQ(repaints, 1);
   EXPECT_EQ(view.shown.SortColor, 5);
 }

@@ -214,15 +214,17 @@ void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Foun
 }
 
 void TLPMain::LoadSettings() {
-  // The withdrawal set-up, bound after the frame, selects the scheme named here.
-  activeScheme_.clear();
-  AppSettings().LoadSettings(activeScheme_);
-  TAppSettings::ReplaceEmptyFolders(AppDir);
+  AppSettings().LoadSettings();
+  AppSettings().ReplaceEmptyFolders(AppDir);
 }
 
 void TLPMain::RunFirstRunSetup() {
-  CreateFirstRunFiles(AppDir, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); },
-                      services_.WriteExampleProject);
+  TAppSettings& settings = AppSettings();
+  std::string dataBaseDir = settings.Values().DataBaseDir;
+  std::string mailDir = settings.Values().MailDir;
+  CreateFirstRunFiles(
+      AppDir, dataBaseDir, mailDir, [&] { settings.SetAndSave(stDataBaseDir, dataBaseDir); },
+      [&] { settings.SetAndSave(stMailDir, mailDir); }, services_.WriteExampleProject);
 }
 
 void TLPMain::BuildPages() {
@@ -814,7 +816,7 @@ void TLPMain::OpenCommandLineFiles() {
 // ---------------------------------------------------------------- commands
 
 void TLPMain::Mailing1Click() {
-  if (!services_.Options || services_.Options->ActiveProfileIndex() < 0) {
+  if (AppSettings().Values().ActiveProfile.empty()) {
     ErrorBox("Account is not selected");
     return;
   }
@@ -839,8 +841,7 @@ void TLPMain::Help1Click() { ShowHelpContents(); }
 void TLPMain::ShowHelpContext(int HelpContext) { ::ShowHelpContext(HelpContext); }
 
 void TLPMain::Options1Click() {
-  if (services_.Options)
-    services_.Options->ShowOptions([this] { databasePage_->RxDBGrid1->viewport()->update(); });
+  if (services_.Options) services_.Options->ShowOptions();
 }
 
 void TLPMain::OpenDBFFile(const std::string& FileName) {

@@ -20,7 +20,6 @@
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/Restruct.h"
 #include "workspace/ui/SQL.h"
 #include "workspace/ui/Seltab.h"
@@ -28,7 +27,7 @@
 #include "workspace/ui/edb.h"
 
 TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
-    : QObject(parent), window_(window), view_(grid), status_(statusPanel) {
+    : QObject(parent), settings_(AppSettings()), window_(window), view_(grid), status_(statusPanel) {
   Workspace.SetHost(this);
   InitMainSQLSet(SQLSet1);
   Workspace.BuildTableSQL = [this](const std::string& name) {
@@ -46,6 +45,7 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
       background = QColor(c.R, c.G, c.B);
     }
   };
+  sortColorChanged_ = settings_.Subscribe(stSortColor, [this] { view_->viewport()->update(); });
   edit_ = new TEditDB(Workspace, window);
   if (!EditDB) EditDB = edit_;
   edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
@@ -90,9 +90,9 @@ TTableUi::~TTableUi() {
 }
 
 int TTableUi::SortColorSlot() const {
-  const int slot = Opt() ? Opt()->SortColor() : -1;
+  const int slot = settings_.Values().SortColor;
   // Without a choice the sorted column is aqua, as the settings' default.
-  return slot >= 0 && slot < HighlightSlotCount ? slot : TOptionValues{}.SortColor;
+  return slot >= 0 && slot < HighlightSlotCount ? slot : TSettingValues{}.SortColor;
 }
 
 TSQLForm* TTableUi::SqlForm() const { return SQLForm; }
@@ -104,7 +104,7 @@ void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
 
 void TTableUi::OpenDB0Click() {
   const std::string file =
-      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", settings_.Values().DataBaseDir);
   if (file.empty()) return;
   const std::string ext = LowerCase(std::filesystem::path(file).extension().string());
   if (ext == ".mdb")
@@ -252,7 +252,7 @@ void TTableUi::Restructure0Click() {
 void TTableUi::AddDBF1Click() {
   if (!Workspace.IsOpen()) return;
   const std::string file =
-      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", settings_.Values().DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
   if (!Workspace.PostPending()) return;
@@ -306,7 +306,7 @@ void TTableUi::EndBusy() {
 
 void TTableUi::TableOpened() {
   grid_->TableOpened();
-  if (Opt()) grid_->SetDatabaseFont(Opt()->DBFont());
+  grid_->SetDatabaseFont(settings_.Values().DBFont);
   view_->show();
   if (view_->isVisible()) view_->setFocus();
   if (OnTableOpened) OnTableOpened();
@@ -350,19 +350,16 @@ bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
   return r == QDialog::Accepted;
 }
 
-bool TTableUi::ConfirmDeleteOption() const { return Opt() && Opt()->ConfirmDel(); }
+bool TTableUi::ConfirmDeleteOption() const { return settings_.Values().ConfirmDel; }
 
 void TTableUi::SwitchOffDeleteConfirmation() {
-  if (Opt()) Opt()->SetConfirmDel(false);
-  AppSettings().SaveConfirmDel(false);
+  settings_.SaveConfirmDel(false);
 }
 
 void TTableUi::SaveDataBaseDir(const std::string& dir) {
-  ::DataBaseDir = dir;
-  ::SaveDataBaseDir();
+  settings_.SetAndSave(stDataBaseDir, dir);
 }
 
 void TTableUi::SaveSQLDataBase(const std::string& path) {
-  ::SQLDataBase = path;
-  ::SaveSQLDataBase();
+  settings_.SetAndSave(stSQLDataBase, path);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "workspace/AppSettings.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/TableWorkspace.h"
 #include "workspace/sqlset.h"
@@ -21,7 +22,6 @@ class QWidget;
 class TEditDB;
 class TSQLForm;
 class TTableGrid;
-class TOptForm;
 
 class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
@@ -69,9 +69,6 @@ public:
   std::string TableName() const override { return Workspace.TableName; }
   bool SQLQueryMode() const override { return Workspace.SQLQueryMode; }
 
-  // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
-  TOptForm* Options = nullptr;
-  std::function<TOptForm*()> OptionsSource;  // asked when Options is not set
   // The sorted column's colour: an index of the sixteen highlight colours.
   int SortColorSlot() const;
 
@@ -127,8 +124,10 @@ public:
 
 private:
   void Report(const std::exception& e);
-  TOptForm* Opt() const { return Options ? Options : OptionsSource ? OptionsSource() : nullptr; }
 
+  // The options the table reads: confirmation, sort colour, font.
+  TAppSettings& settings_;
+  TAppSettings::TSubscription sortColorChanged_;
   QWidget* window_;
   QTableView* view_;
   QLabel* status_;

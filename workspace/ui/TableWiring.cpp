@@ -25,7 +25,6 @@ void ShowSortDirection(TLPMain& w, const TTableUi& t) {
 TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
   auto* t = new TTableUi(&w, page.RxDBGrid1, page.StatusPanel2, &w);
-  t->OptionsSource = [] { return OptForm; };  // created after the main window
   t->OnUpdateControls = [&w, t] {
     ShowSortDirection(w, *t);
     w.UpdateControls();
