@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <variant>
+#include <vector>
 
 #include "workspace/AppSettings.h"
 #include "workspace/CharsetTable.h"
@@ -296,6 +298,142 @@ TEST_F(SettingsTest, DefaultCharsetForProjectsAndSchemes) {
   Key().WriteString("DefaultCharset", "18");
   reg.CloseKey();
   EXPECT_EQ(settings.ReadDefaultCharset(3), 3);
+}
+
+// Every registry value the program keeps: its type, its default, and what a
+// stored, missing, mistyped or out-of-range value reads as.
+using TValue = std::variant<std::string, int32_t, bool>;
+
+struct TValueCase {
+  TSetting key;
+  const char* name;
+  TRegDataType type;
+  TValue initial;
+  TValue stored;
+  std::vector<int32_t> outOfRange;
+};
+
+const TValueCase ValueCases[] = {
+    {stDataBaseDir, "DataBaseDir", TRegDataType::String, std::string(), std::string("/d/"), {}},
+    {stMailDir, "MailDir", TRegDataType::String, std::string(), std::string("/m/"), {}},
+    {stSQLFileDir, "SQLFileDir", TRegDataType::String, std::string(), std::string("/s/"), {}},
+    {stSQLDataBase, "SQLDataBase", TRegDataType::String, std::string(), std::string("/s/db.mdb"), {}},
+    {stReportDir, "ReportDir", TRegDataType::String, std::string(), std::string("/r/"), {}},
+    {stActiveScheme, "ActiveScheme", TRegDataType::String, std::string(), std::string("Replies"), {}},
+    {stConfirmDel, "ConfirmDel", TRegDataType::Integer, false, true, {}},
+    {stThreads, "Threads", TRegDataType::Integer, int32_t{15}, int32_t{100}, {0, 101}},
+    {stDefaultCharset, "DefaultCharset", TRegDataType::Integer, int32_t{-1}, int32_t{18}, {-1, 19}},
+    {stActiveProfile, "ActiveProfile", TRegDataType::String, std::string(), std::string("Office"), {}},
+    {stSortColor, "SortColor", TRegDataType::Integer, int32_t{14}, int32_t{0}, {-1, 16}},
+    {stDBFont, "DBFont", TRegDataType::String, std::string(), std::string("DejaVu Sans"), {}},
+    {stTagSign, "TagSign", TRegDataType::Integer, int32_t{0}, int32_t{3}, {-1, 4}},
+};
+
+TValue ValueOf(const TAppSettings& s, TSetting key) {
+  const TSettingValues& v = s.Values();
+  switch (key) {
+    case stDataBaseDir: return v.DataBaseDir;
+    case stMailDir: return v.MailDir;
+    case stSQLFileDir: return v.SQLFileDir;
+    case stSQLDataBase: return v.SQLDataBase;
+    case stReportDir: return v.ReportDir;
+    case stActiveScheme: return v.ActiveScheme;
+    case stConfirmDel: return v.ConfirmDel;
+    case stThreads: return v.Threads;
+    case stDefaultCharset: return v.DefaultCharset;
+    case stActiveProfile: return v.ActiveProfile;
+    case stSortColor: return v.SortColor;
+    case stDBFont: return v.DBFont;
+    case stTagSign: return v.TagSign;
+    case stCount: break;
+  }
+  return {};
+}
+
+void LoadAll(TAppSettings& s) {
+  ASSERT_TRUE(s.LoadSettings());
+  ASSERT_TRUE(s.LoadOptions());
+}
+
+TEST_F(SettingsTest, EveryValueHasItsTypeDefaultAndRoundTrip) {
+  ASSERT_EQ(std::size(ValueCases), size_t(stCount));
+  for (const auto& c : ValueCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_STREQ(SettingDef(c.key).Name, c.name);
+    EXPECT_EQ(SettingRegType(c.key), c.type);
+    EXPECT_EQ(ValueOf(TAppSettings(reg), c.key), c.initial) << "a new store holds the default";
+
+    // Missing: the default.
+    fs::remove(reg.FileName());
+    TAppSettings missing(reg);
+    std::visit([&](const auto& v) { missing.Set(c.key, v); }, c.stored);
+    LoadAll(missing);
+    EXPECT_EQ(ValueOf(missing, c.key), c.initial);
+
+    // Stored and read back by a store of the next run, with its registry type.
+    TAppSettings writer(reg);
+    std::visit([&](const auto& v) { writer.Set(c.key, v); }, c.stored);
+    writer.Save(c.key);
+    EXPECT_EQ(StoredNames(), std::vector<std::string>{c.name});
+    {
+      TRegistry r(reg.FileName());
+      ASSERT_TRUE(r.OpenKey("\\" + RegKeyPath, false));
+      EXPECT_EQ(r.GetDataType(c.name), c.type);
+    }
+    TAppSettings reader(reg);
+    LoadAll(reader);
+    EXPECT_EQ(ValueOf(reader, c.key), c.stored);
+
+    // Of the other type: the default, never a failure.
+    if (c.type == TRegDataType::String)
+      Key().WriteInteger(c.name, 1);
+    else
+      Key().WriteString(c.name, "1");
+    reg.CloseKey();
+    LoadAll(reader);
+    EXPECT_EQ(ValueOf(reader, c.key), c.initial);
+
+    for (int32_t odd : c.outOfRange) {
+      Key().WriteInteger(c.name, odd);
+      reg.CloseKey();
+      reader.Set(c.key, std::get<int32_t>(c.stored));
+      LoadAll(reader);
+      EXPECT_EQ(ValueOf(reader, c.key), c.initial) << odd;
+    }
+  }
+}
+
+TEST_F(SettingsTest, ListenersHearOfTheirValueOnly) {
+  int threads = 0, folders = 0;
+  auto a = settings.Subscribe(stThreads, [&] { ++threads; });
+  {
+    auto b = settings.Subscribe(stMailDir, [&] { ++folders; });
+    settings.Set(stThreads, 30);
+    settings.Set(stThreads, 30);  // no change
+    settings.Set(stMailDir, std::string("/m/"));
+  }
+  settings.Set(stMailDir, std::string("/n/"));  // no longer listened to
+  EXPECT_EQ(threads, 1);
+  EXPECT_EQ(folders, 1);
+  Key().WriteInteger("Threads", 40);
+  reg.CloseKey();
+  ASSERT_TRUE(settings.LoadOptions());
+  EXPECT_EQ(threads, 2) << "a load that changes the value is a change";
+}
+
+TEST_F(SettingsTest, ATextWithChoicesReadsAsNoneWhenNotAmongThem) {
+  settings.Set(stActiveProfile, std::string("Home"));
+  settings.SetChoices(stActiveProfile, {"Home", "Office"});
+  EXPECT_EQ(Now().ActiveProfile, "Home");
+  settings.Set(stActiveProfile, std::string("home"));
+  EXPECT_EQ(Now().ActiveProfile, "");
+  settings.Set(stActiveProfile, std::string("Office"));
+  settings.SetChoices(stActiveProfile, {"Home"});
+  EXPECT_EQ(Now().ActiveProfile, "");
+  Key().WriteString("ActiveProfile", "Other");
+  reg.CloseKey();
+  ASSERT_TRUE(settings.LoadOptions());
+  EXPECT_EQ(Now().ActiveProfile, "");
 }
 
 TEST(CharsetTable, NineteenRowsInDescriptionOrder) {
