@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -16,7 +15,7 @@
 #include "platform/Help.h"
 #include "platform/ui/QtText.h"
 #include "workspace/CharsetTable.h"
-#include "workspace/HighlightSlots.h"
+#include "workspace/ui/PageKit.h"
 
 namespace {
 
@@ -46,18 +45,9 @@ TOptForm::TOptForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), s
   FontComboBox1->setObjectName("FontComboBox1");
   FontComboBox1->setEditable(false);
   FontComboBox1->setFontFilters(QFontComboBox::ScalableFonts);
-  ColorComboBox1 = new QComboBox(this);
-  ColorComboBox1->setObjectName("ColorComboBox1");
+  ColorComboBox1 = ColorCombo(this, "ColorComboBox1");
   ComboBox2 = new QComboBox(this);
   ComboBox2->setObjectName("ComboBox2");
-  OKBtn = new QPushButton("Ok", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  HelpBtn = new QPushButton("Help", this);
-  HelpBtn->setObjectName("HelpBtn");
-  HelpBtn->setAutoDefault(false);
 
   auto* form = new QFormLayout;
   form->addRow(CheckBox2);
@@ -67,22 +57,13 @@ TOptForm::TOptForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), s
   form->addRow("DataBase Font", FontComboBox1);
   form->addRow("Color of Sorted Colum", ColorComboBox1);
   form->addRow("Active Account for Mailing", ComboBox2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  buttons->addWidget(HelpBtn);
+  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  HelpBtn->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addLayout(buttons);
 
   for (const char* sign : TagSigns) ComboBox3->addItem(sign);
-  for (int i = 0; i < HighlightSlotCount; ++i) {
-    const TRgb c = HighlightColors()[static_cast<size_t>(i)];
-    QPixmap swatch(16, 16);
-    swatch.fill(QColor(c.R, c.G, c.B));
-    ColorComboBox1->addItem(QIcon(swatch), ToQString(HighlightColorNames()[static_cast<size_t>(i)]));
-  }
 
   // User changes only: the values shown by LoadOptions are not changes.
   connect(CheckBox2, &QCheckBox::clicked, this, [this] { Mark(stConfirmDel); });
