@@ -12,6 +12,7 @@
 #include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/RespForm.h"
 #include "withdrawal/ui/WithdrawalUi.h"
+#include "workspace/AppSettings.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -60,7 +61,7 @@ TLPMain* CreateWindows() {
   EditForm = new TEditForm(mainWindow);
   RespForm = new TRespForm(mainWindow);
   // The project and its merge are given once the project exists (below); the run is its own.
-  auto* sendForm = new TSendForm(AppDir, mainWindow, OptForm, mainWindow);
+  auto* sendForm = new TSendForm(AppDir, mainWindow, AppSettings(), mainWindow);
   sendForm->Accounts = &proForm->Profiles();
   OptForm->SetHost(sendForm);
   sendForm->ReportFields = logForm;

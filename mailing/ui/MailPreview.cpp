@@ -16,7 +16,6 @@
 #include "platform/ui/QtText.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/TableUi.h"
 #include "workspace/AppSettings.h"
 

@@ -24,7 +24,6 @@
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/CharsetTable.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"

@@ -40,12 +40,12 @@ void ProcessPendingMessages() { QCoreApplication::processEvents(QEventLoop::Excl
 
 }  // namespace
 
-TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent,
+TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, const TAppSettings& settings, QWidget* parent,
                      const IRunClock& clock)
     : QDialog(parent),
       mailing_(appDir),
       frame_(frame),
-      options_(options),
+      settings_(settings),
       run_(std::make_unique<TMailRun>(mailing_, *this, clock)) {
   setObjectName("SendForm");
   setWindowTitle("Mailing");
@@ -116,14 +116,14 @@ TSendForm::~TSendForm() {
 }
 
 const TProfile* TSendForm::ActiveAccount() const {
-  const std::string& name = AppSettings().Values().ActiveProfile;
+  const std::string& name = settings_.Values().ActiveProfile;
   if (!Accounts || name.empty()) return nullptr;
   for (const TProfile& p : *Accounts)
     if (p.AccountName == name) return &p;
   return nullptr;
 }
 
-int TSendForm::Threads() const { return AppSettings().Values().Threads; }
+int TSendForm::Threads() const { return settings_.Values().Threads; }
 
 std::string TSendForm::ProjectCharset() const { return Project ? Project->CharsetName() : std::string(); }
 
@@ -204,7 +204,7 @@ void TSendForm::showEvent(QShowEvent* event) {
 }
 
 void TSendForm::FormShow() {
-  const std::string& account = AppSettings().Values().ActiveProfile;
+  const std::string& account = settings_.Values().ActiveProfile;
   Panel6->setText(ToQString("Active Account - \"" + account + "\""));
   if (!mailing_.ListLoaded) Timer1->start();
 }

@@ -112,7 +112,7 @@ private slots:
     TScopedScriptedMessages boxes;
     FillList();
     QVERIFY(!rep_->findChild<QWebEngineView*>("WebBrowser1"));  // never shown before
-    TSendForm send(dir_, nullptr, nullptr, main_.get());
+    TSendForm send(dir_, nullptr, AppSettings(), main_.get());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.Run().SetSendState(ssIdle);
@@ -274,7 +274,7 @@ private slots:
 
   void theMailingWindowOpensTheReportModally() {
     FillList();
-    TSendForm send(dir_, nullptr, nullptr);
+    TSendForm send(dir_, nullptr, AppSettings());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.Run().SetSendState(ssIdle);

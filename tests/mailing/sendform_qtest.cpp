@@ -119,7 +119,7 @@ class SendFormQTest : public QObject {
 
   std::unique_ptr<TRecordingSendForm> NewForm() {
     w_->Services().Mailing = nullptr;
-    auto f = std::make_unique<TRecordingSendForm>(AppDir, w_, OptForm, nullptr, clock_);
+    auto f = std::make_unique<TRecordingSendForm>(AppDir, w_, AppSettings(), nullptr, clock_);
     f->Project = &project_;
     f->Merge = &merge_.Merger();
     f->ReportFields = &reports_;
