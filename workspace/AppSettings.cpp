@@ -31,7 +31,7 @@ private:
 
 }  // namespace
 
-const std::array<TSettingDef, stCount> SettingTable{{
+constinit const std::array<TSettingDef, stCount> SettingTable{{
     {stDataBaseDir, "DataBaseDir", sgFolders, M(&TSettingValues::DataBaseDir), 0, NoRange, NoRange},
     {stMailDir, "MailDir", sgFolders, M(&TSettingValues::MailDir), 0, NoRange, NoRange},
     {stSQLFileDir, "SQLFileDir", sgFolders, M(&TSettingValues::SQLFileDir), 0, NoRange, NoRange},

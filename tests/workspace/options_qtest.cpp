@@ -167,7 +167,8 @@ private slots:
       pick(form.ColorComboBox1, 0);
       pick(form.FontComboBox1, 0);
       pick(form.ComboBox3, 3);
-      for (int m = stConfirmDel; m <= stTagSign; ++m) QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
+      for (int m = stConfirmDel; m <= stTagSign; ++m)
+        QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
       form.OKBtn->click();
     }, &repainted));
     QVERIFY(repainted);

@@ -53,7 +53,8 @@ TEST_F(SettingsTest, MissingFolderValuesBecomeTheProgramFolder) {
   EXPECT_EQ(Now().ActiveScheme, "");
   EXPECT_EQ(Now().DataBaseDir, "");
   settings.ReplaceEmptyFolders("/app/");
-  for (const std::string* s : {&Now().DataBaseDir, &Now().MailDir, &Now().SQLFileDir, &Now().SQLDataBase, &Now().ReportDir})
+  const TSettingValues& v = Now();
+  for (const std::string* s : {&v.DataBaseDir, &v.MailDir, &v.SQLFileDir, &v.SQLDataBase, &v.ReportDir})
     EXPECT_EQ(*s, "/app/");
 }
 

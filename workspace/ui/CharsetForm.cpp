@@ -18,7 +18,8 @@ TCharSetForm::TCharSetForm(QWidget* parent) : QDialog(parent) {
   ListBox1->setObjectName("ListBox1");
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
 
-  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
   HelpBtn->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ListBox1);

@@ -34,7 +34,8 @@ TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   modes->addWidget(ExactlyBtn);
   modes->addWidget(IncludingBtn);
 
-  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "OK"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "OK"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpContext(HelpContext); });

@@ -57,7 +57,8 @@ TOptForm::TOptForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), s
   form->addRow("DataBase Font", FontComboBox1);
   form->addRow("Color of Sorted Colum", ColorComboBox1);
   form->addRow("Active Account for Mailing", ComboBox2);
-  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
   HelpBtn->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -104,7 +104,8 @@ void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
 
 void TTableUi::OpenDB0Click() {
   const std::string file =
-      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", settings_.Values().DataBaseDir);
+      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                      settings_.Values().DataBaseDir);
   if (file.empty()) return;
   const std::string ext = LowerCase(std::filesystem::path(file).extension().string());
   if (ext == ".mdb")
@@ -252,7 +253,8 @@ void TTableUi::Restructure0Click() {
 void TTableUi::AddDBF1Click() {
   if (!Workspace.IsOpen()) return;
   const std::string file =
-      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", settings_.Values().DataBaseDir);
+      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                      settings_.Values().DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
   if (!Workspace.PostPending()) return;
