@@ -12,6 +12,7 @@
 #include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/RespForm.h"
 #include "withdrawal/ui/WithdrawalUi.h"
+#include "workspace/AppSettings.h"
 #include "workspace/ui/About.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/AddWord.h"
@@ -37,7 +38,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   // The withdrawal set-up belongs to the main window's creation.
   auto* withdrawal = w.Withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   auto* addWord = w.AddWord = new TAddWordForm(mainWindow);
-  auto* options = w.Options = new TOptForm(mainWindow);
+  auto* options = w.Options = new TOptForm(AppSettings(), mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = w.Accounts =
       new TProForm(mainWindow->AppDir(), options, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
@@ -65,7 +66,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   w.EditField = new TEditForm(mainWindow);
   w.Response = new TRespForm(mainWindow);
   // The project and its merge are given once the project exists (below); the run is its own.
-  auto* sendForm = w.Mailing = new TSendForm(mainWindow->AppDir(), mainWindow, options, mainWindow);
+  auto* sendForm = w.Mailing = new TSendForm(mainWindow->AppDir(), mainWindow, AppSettings(), mainWindow);
   sendForm->Accounts = &proForm->Profiles();
   options->SetHost(sendForm);
   sendForm->ReportFields = logForm;
@@ -78,7 +79,6 @@ std::unique_ptr<TWindows> CreateWindows() {
 
   // Each window's users get it.
   TTableUi& tables = mainWindow->Tables();
-  tables.Options = options;
   tables.Dialogs = {w.Delete, w.Find, w.SelectTable, w.Restructure, w.AddTable};
   tables.SqlForm()->SetFolderDialog(*w.SelectFolder);
   w.Restructure->FieldDialog = w.EditField;
@@ -108,9 +108,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   project->Editor = editor;
   project->Preview = preview;
   project->ReportFields = logForm;
-  project->Options = options;
   preview->TagValues = &project->TagValues;
-  preview->Options = options;
   return windows;
 }
 

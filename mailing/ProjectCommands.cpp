@@ -33,8 +33,7 @@ void TProjectCommands::Write(int format, bool updateCaption) {
 }
 
 void TProjectCommands::OpenMailFile(const std::string& fileName) {
-  MailDir = FolderOfFile(fileName);
-  settings_.SaveMailDir();
+  settings_.SetAndSave(stMailDir, FolderOfFile(fileName));
   ProjectFileName = fileName;
   // A file that cannot be read, or only in part, gives what could be read and defaults.
   project_.LoadFromFile(fileName);
@@ -56,7 +55,7 @@ void TProjectCommands::NewMail0Click() {
 
 void TProjectCommands::OpenMail0Click() {
   std::string fileName;
-  if (!host_.OpenProjectDialog(MailDir, fileName)) return;
+  if (!host_.OpenProjectDialog(settings_.Values().MailDir, fileName)) return;
   if (!AskToSave()) return;
   OpenMailFile(fileName);
   host_.ReapplyHighlight();
@@ -75,11 +74,11 @@ void TProjectCommands::SaveMail0Click() {
 
 void TProjectCommands::SaveMailAs0Click() {
   std::string fileName;
-  if (!host_.SaveProjectDialog(MailDir, ProjectFileName, fileName)) return;
+  if (!host_.SaveProjectDialog(settings_.Values().MailDir, ProjectFileName, fileName)) return;
   host_.CommitCalcFieldEdit();
   host_.SyncHtmlEditor();
-  MailDir = FolderOfFile(fileName);
+  settings_.Set(stMailDir, FolderOfFile(fileName));
   ProjectFileName = fileName;
-  settings_.SaveMailDir();
+  settings_.Save(stMailDir);
   Write(ProjectFormatSaveAs, true);
 }

@@ -1,14 +1,23 @@
 #include "workspace/AppSettings.h"
 
-#include "workspace/CharsetTable.h"
+#include <algorithm>
+#include <cassert>
+#include <climits>
 
-std::string DataBaseDir;
-std::string MailDir;
-std::string SQLFileDir;
-std::string SQLDataBase;
-std::string ReportDir;
+#include "workspace/CharsetTable.h"
+#include "workspace/HighlightSlots.h"
 
 namespace {
+
+constexpr int32_t NoRange = 0;
+constexpr int32_t LastCharset = static_cast<int32_t>(CharsetTable.size()) - 1;
+constexpr int32_t LastTagSign = static_cast<int32_t>(TagSigns.size()) - 1;
+constexpr int32_t AquaSlot = 14;
+
+template <class T>
+constexpr TSettingMember M(T TSettingValues::*member) {
+  return member;
+}
 
 // The key is never held open: each group of reads or writes opens and closes it.
 class TKeyGuard {
@@ -20,12 +29,46 @@ private:
   TRegistry& reg_;
 };
 
-void ReadInRange(const TRegistry& reg, const char* name, int32_t& value, int32_t lo, int32_t hi, int32_t initial) {
-  int32_t v = 0;
-  value = (reg.TryReadInteger(name, v) && v >= lo && v <= hi) ? v : initial;
+}  // namespace
+
+constinit const std::array<TSettingDef, stCount> SettingTable{{
+    {stDataBaseDir, "DataBaseDir", sgFolders, M(&TSettingValues::DataBaseDir), 0, NoRange, NoRange},
+    {stMailDir, "MailDir", sgFolders, M(&TSettingValues::MailDir), 0, NoRange, NoRange},
+    {stSQLFileDir, "SQLFileDir", sgFolders, M(&TSettingValues::SQLFileDir), 0, NoRange, NoRange},
+    {stSQLDataBase, "SQLDataBase", sgFolders, M(&TSettingValues::SQLDataBase), 0, NoRange, NoRange},
+    {stReportDir, "ReportDir", sgFolders, M(&TSettingValues::ReportDir), 0, NoRange, NoRange},
+    {stActiveScheme, "ActiveScheme", sgFolders, M(&TSettingValues::ActiveScheme), 0, NoRange, NoRange},
+    {stConfirmDel, "ConfirmDel", sgOptions, M(&TSettingValues::ConfirmDel), false, NoRange, NoRange},
+    {stThreads, "Threads", sgOptions, M(&TSettingValues::Threads), 15, MinThreads, MaxThreads},
+    {stDefaultCharset, "DefaultCharset", sgOptions, M(&TSettingValues::DefaultCharset), -1, 0, LastCharset},
+    {stActiveProfile, "ActiveProfile", sgOptions, M(&TSettingValues::ActiveProfile), 0, NoRange, NoRange},
+    {stSortColor, "SortColor", sgOptions, M(&TSettingValues::SortColor), AquaSlot, 0, HighlightSlotCount - 1},
+    {stDBFont, "DBFont", sgOptions, M(&TSettingValues::DBFont), 0, NoRange, NoRange},
+    {stTagSign, "TagSign", sgOptions, M(&TSettingValues::TagSign), 0, 0, LastTagSign},
+}};
+
+const TSettingDef& SettingDef(TSetting key) {
+  assert(key >= 0 && key < stCount && SettingTable[key].Key == key);
+  return SettingTable[key];
 }
 
-}  // namespace
+TRegDataType SettingRegType(TSetting key) {
+  return std::holds_alternative<std::string TSettingValues::*>(SettingDef(key).Member) ? TRegDataType::String
+                                                                                      : TRegDataType::Integer;
+}
+
+TSettingValues::TSettingValues() {
+  for (const TSettingDef& def : SettingTable)
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_reference_t<decltype(this->*member)>;
+          if constexpr (std::is_same_v<T, std::string>)
+            this->*member = std::string();
+          else
+            this->*member = static_cast<T>(def.Default);
+        },
+        def.Member);
+}
 
 TAppSettings::TAppSettings(TRegistry& registry) : reg_(registry) {}
 
@@ -34,89 +77,129 @@ bool TAppSettings::Open() {
   return reg_.OpenKey("\\" + RegKeyPath, true);
 }
 
-bool TAppSettings::LoadSettings(std::string& activeScheme) {
-  DataBaseDir.clear();
-  MailDir.clear();
+template <class T>
+void TAppSettings::Assign(TSetting key, const T& value) {
+  auto* member = std::get_if<T TSettingValues::*>(&SettingDef(key).Member);
+  assert(member && "a setting is set with its own type");
+  if (!member) return;
+  T v = value;
+  if constexpr (std::is_same_v<T, std::string>) {
+    const auto& names = choices_[key];
+    if (names && std::find(names->begin(), names->end(), v) == names->end()) v.clear();
+  }
+  if (values_.*(*member) == v) return;
+  values_.*(*member) = std::move(v);
+  Changed(key);
+}
+
+void TAppSettings::Set(TSetting key, const std::string& value) { Assign(key, value); }
+void TAppSettings::Set(TSetting key, int32_t value) { Assign(key, value); }
+void TAppSettings::Set(TSetting key, bool value) { Assign(key, value); }
+
+void TAppSettings::SetChoices(TSetting key, std::vector<std::string> names) {
+  choices_[key] = std::move(names);
+  Assign(key, values_.*std::get<std::string TSettingValues::*>(SettingDef(key).Member));
+}
+
+TAppSettings::TSubscription TAppSettings::Subscribe(TSetting key, TListener listener) {
+  auto it = listeners_->insert(listeners_->end(), {key, std::move(listener)});
+  std::weak_ptr<std::list<TListenerEntry>> list = listeners_;
+  return TSubscription(nullptr, [list, it](void*) {
+    if (auto l = list.lock()) l->erase(it);
+  });
+}
+
+void TAppSettings::Changed(TSetting key) {
+  // A listener may subscribe or leave while it is told.
+  std::vector<TListener> told;
+  for (const auto& e : *listeners_)
+    if (e.Key == key) told.push_back(e.Listener);
+  for (const auto& l : told) l();
+}
+
+void TAppSettings::Read(const TSettingDef& def) {
+  std::visit(
+      [&](auto member) {
+        using T = std::remove_reference_t<decltype(values_.*member)>;
+        T v{};
+        if constexpr (std::is_same_v<T, std::string>) {
+          // A value of another type is as good as missing: start-up must go on.
+          if (!reg_.TryReadString(def.Name, v)) v.clear();
+        } else if constexpr (std::is_same_v<T, bool>) {
+          if (!reg_.TryReadBool(def.Name, v)) v = def.Default != 0;
+        } else {
+          if (!reg_.TryReadInteger(def.Name, v) || v < def.Min || v > def.Max) v = def.Default;
+        }
+        Assign(def.Key, v);
+      },
+      def.Member);
+}
+
+void TAppSettings::Write(const TSettingDef& def) {
+  std::visit(
+      [&](auto member) {
+        using T = std::remove_reference_t<decltype(values_.*member)>;
+        if constexpr (std::is_same_v<T, std::string>)
+          reg_.WriteString(def.Name, values_.*member);
+        else if constexpr (std::is_same_v<T, bool>)
+          reg_.WriteBool(def.Name, values_.*member);
+        else
+          reg_.WriteInteger(def.Name, values_.*member);
+      },
+      def.Member);
+}
+
+bool TAppSettings::LoadSettings() {
+  Set(stDataBaseDir, std::string());
+  Set(stMailDir, std::string());
   if (!Open()) return false;
   TKeyGuard guard(reg_);
-  // A value of another type is as good as missing: start-up must go on.
-  auto read = [&](const char* name) {
-    std::string s;
-    reg_.TryReadString(name, s);
-    return s;
-  };
-  DataBaseDir = read("DataBaseDir");
-  MailDir = read("MailDir");
-  SQLFileDir = read("SQLFileDir");
-  SQLDataBase = read("SQLDataBase");
-  ReportDir = read("ReportDir");
-  activeScheme = read("ActiveScheme");
+  for (const TSettingDef& def : SettingTable)
+    if (def.Group == sgFolders) Read(def);
   return true;
 }
 
 void TAppSettings::ReplaceEmptyFolders(const std::string& appDir) {
-  for (std::string* s : {&DataBaseDir, &MailDir, &SQLDataBase, &SQLFileDir, &ReportDir})
-    if (s->empty()) *s = appDir;
+  for (TSetting key : {stDataBaseDir, stMailDir, stSQLDataBase, stSQLFileDir, stReportDir})
+    if ((values_.*std::get<std::string TSettingValues::*>(SettingDef(key).Member)).empty()) Set(key, appDir);
 }
 
-void TAppSettings::WriteOne(const std::string& name, const std::string& value) {
+void TAppSettings::Save(TSetting key) {
   if (!Open()) return;
   TKeyGuard guard(reg_);
   try {
-    reg_.WriteString(name, value);
+    Write(SettingDef(key));
   } catch (const ERegistryException&) {
-    // A settings file that cannot be written costs the remembered folder, nothing more.
+    // A settings file that cannot be written costs the remembered value, nothing more.
   }
 }
 
-void TAppSettings::SaveDataBaseDir() { WriteOne("DataBaseDir", DataBaseDir); }
-void TAppSettings::SaveMailDir() { WriteOne("MailDir", MailDir); }
-void TAppSettings::SaveSQLFileDir() { WriteOne("SQLFileDir", SQLFileDir); }
-void TAppSettings::SaveSQLDataBase() { WriteOne("SQLDataBase", SQLDataBase); }
-void TAppSettings::SaveReportDir() { WriteOne("ReportDir", ReportDir); }
-void TAppSettings::SaveActiveScheme(const std::string& schemeListText) { WriteOne("ActiveScheme", schemeListText); }
+void TAppSettings::SetAndSave(TSetting key, const std::string& value) {
+  Set(key, value);
+  Save(key);
+}
 
 void TAppSettings::SaveConfirmDel(bool value) {
-  if (!Open()) return;
-  TKeyGuard guard(reg_);
-  try {
-    reg_.WriteBool("ConfirmDel", value);
-  } catch (const ERegistryException&) {
-  }
+  Set(stConfirmDel, value);
+  Save(stConfirmDel);
 }
 
-bool TAppSettings::LoadOptions(TOptionValues& values) {
+bool TAppSettings::LoadOptions() {
   if (!Open()) return false;
   TKeyGuard guard(reg_);
-  const TOptionValues initial;
-  TOptionValues v;
-  bool b = false;
-  v.ConfirmDel = reg_.TryReadBool("ConfirmDel", b) ? b : initial.ConfirmDel;
-  ReadInRange(reg_, "Threads", v.Threads, MinThreads, MaxThreads, initial.Threads);
-  ReadInRange(reg_, "DefaultCharset", v.DefaultCharset, 0, static_cast<int32_t>(CharsetTable.size()) - 1,
-              initial.DefaultCharset);
-  if (!reg_.TryReadString("ActiveProfile", v.ActiveProfile)) v.ActiveProfile.clear();
-  ReadInRange(reg_, "SortColor", v.SortColor, 0, 15, initial.SortColor);
-  if (!reg_.TryReadString("DBFont", v.DBFont)) v.DBFont.clear();
-  ReadInRange(reg_, "TagSign", v.TagSign, 0, static_cast<int32_t>(TagSigns.size()) - 1, initial.TagSign);
-  values = v;
+  for (const TSettingDef& def : SettingTable)
+    if (def.Group == sgOptions) Read(def);
   return true;
 }
 
-bool TAppSettings::WriteMarkedOptions(const TOptionValues& values, const TOptionMarks& marks) {
-  bool any = false;
-  for (bool m : marks) any = any || m;
-  if (!any) return true;
+bool TAppSettings::WriteMarkedOptions(const TSettingMarks& marks) {
+  auto marked = [&](const TSettingDef& def) { return def.Group == sgOptions && marks[def.Key]; };
+  if (std::none_of(SettingTable.begin(), SettingTable.end(), marked)) return true;
   if (!Open()) return false;
   TKeyGuard guard(reg_);
   try {
-    if (marks[omConfirmDel]) reg_.WriteBool("ConfirmDel", values.ConfirmDel);
-    if (marks[omThreads]) reg_.WriteInteger("Threads", values.Threads);
-    if (marks[omDefaultCharset]) reg_.WriteInteger("DefaultCharset", values.DefaultCharset);
-    if (marks[omActiveProfile]) reg_.WriteString("ActiveProfile", values.ActiveProfile);
-    if (marks[omSortColor]) reg_.WriteInteger("SortColor", values.SortColor);
-    if (marks[omDBFont]) reg_.WriteString("DBFont", values.DBFont);
-    if (marks[omTagSign]) reg_.WriteInteger("TagSign", values.TagSign);
+    for (const TSettingDef& def : SettingTable)
+      if (marked(def)) Write(def);
   } catch (const ERegistryException&) {
     return false;
   }
@@ -131,19 +214,20 @@ int32_t TAppSettings::ReadDefaultCharset(int32_t fallback) {
   return fallback;
 }
 
-void TAppSettings::LoadOptions(IOptionsView& view) {
-  TOptionValues v = view.Values();
-  if (LoadOptions(v)) view.ShowValues(v);
-}
-
-bool TAppSettings::Options1Click(IOptionsView& view, const std::function<void()>& onSortColorWritten) {
-  LoadOptions(view);
+bool TAppSettings::Options1Click(IOptionsView& view) {
+  LoadOptions();
+  view.ShowValues(values_);
   const bool ok = view.ShowModal();
   if (ok) {
-    const TOptionMarks marks = view.Marks();
-    if (WriteMarkedOptions(view.Values(), marks) && marks[omSortColor] && onSortColorWritten) onSortColorWritten();
+    const TSettingMarks marks = view.Marks();
+    const TSettingValues edited = view.Values();
+    for (const TSettingDef& def : SettingTable)
+      if (def.Group == sgOptions && marks[def.Key])
+        std::visit([&](auto member) { Assign(def.Key, edited.*member); }, def.Member);
+    WriteMarkedOptions(marks);
   }
-  LoadOptions(view);
+  LoadOptions();
+  view.ShowValues(values_);
   return ok;
 }
 
@@ -151,9 +235,3 @@ TAppSettings& AppSettings() {
   static TAppSettings settings(SettingsRegistry());
   return settings;
 }
-
-void SaveDataBaseDir() { AppSettings().SaveDataBaseDir(); }
-void SaveMailDir() { AppSettings().SaveMailDir(); }
-void SaveSQLFileDir() { AppSettings().SaveSQLFileDir(); }
-void SaveSQLDataBase() { AppSettings().SaveSQLDataBase(); }
-void SaveReportDir() { AppSettings().SaveReportDir(); }

@@ -1,105 +1,168 @@
 #pragma once
-// The program's settings in the registry key RegKeyPath: six strings read
-// once at start-up and written through on every change, and the seven
-// options of the Options dialog. The key is opened (created when missing)
-// around each group of reads or writes and closed again; a key that cannot
-// be opened skips the group silently.
+// The program's settings in the registry key RegKeyPath, held for the whole
+// run: six strings read once at start-up and written through on every
+// change, and the seven options of the Options dialog. The key is opened
+// (created when missing) around each group of reads or writes and closed
+// again; a key that cannot be opened skips the group silently.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <list>
+#include <memory>
+#include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "platform/Registry.h"
 
-// Folder settings (globals of the main unit).
-extern std::string DataBaseDir;  // folder of the last table
-extern std::string MailDir;      // folder of the last project
-extern std::string SQLFileDir;   // folder of SQL statement files
-extern std::string SQLDataBase;  // database path of the last SQL statement
-extern std::string ReportDir;    // folder of saved reports
+// One per registry value, in the order of SettingTable (which is also the
+// order the options are written in).
+enum TSetting {
+  stDataBaseDir,   // folder of the last table
+  stMailDir,       // folder of the last project
+  stSQLFileDir,    // folder of SQL statement files
+  stSQLDataBase,   // database path of the last SQL statement
+  stReportDir,     // folder of saved reports
+  stActiveScheme,  // the withdrawal page's scheme
+  stConfirmDel,
+  stThreads,
+  stDefaultCharset,  // row of CharsetTable, -1 no selection
+  stActiveProfile,   // account name, "" no selection
+  stSortColor,       // index in the 16 colours
+  stDBFont,          // font name, "" no selection
+  stTagSign,         // index into TagSigns
+  stCount
+};
 
-// The seven options as the Options dialog holds them. The defaults are the
-// dialog's initial state, which is also what a missing or mistyped value reads as.
-struct TOptionValues {
-  bool ConfirmDel = false;
-  int32_t Threads = 15;         // 1 .. 100
-  int32_t DefaultCharset = -1;  // row of CharsetTable, -1 no selection
-  std::string ActiveProfile;    // account name, "" no selection
-  int32_t SortColor = 14;       // index in the 16 colours, aqua
-  std::string DBFont;           // font name, "" no selection
-  int32_t TagSign = 0;          // index into TagSigns
-  bool operator==(const TOptionValues&) const = default;
+// The current value of every setting. A default-made one holds the table's
+// defaults, which are also what a missing or mistyped value reads as.
+struct TSettingValues {
+  TSettingValues();
+  std::string DataBaseDir;
+  std::string MailDir;
+  std::string SQLFileDir;
+  std::string SQLDataBase;
+  std::string ReportDir;
+  std::string ActiveScheme;
+  bool ConfirmDel;
+  int32_t Threads;
+  int32_t DefaultCharset;
+  std::string ActiveProfile;
+  int32_t SortColor;
+  std::string DBFont;
+  int32_t TagSign;
+  bool operator==(const TSettingValues&) const = default;
 };
 
 inline constexpr std::array<const char*, 4> TagSigns{"%", "~", "$", "#"};
 constexpr int32_t MinThreads = 1;
 constexpr int32_t MaxThreads = 100;
 
-// One change mark per option, in the order the values are written.
-enum TOptionMark { omConfirmDel, omThreads, omDefaultCharset, omActiveProfile, omSortColor, omDBFont, omTagSign };
-using TOptionMarks = std::array<bool, 7>;
+// Read at start-up, or by the Options command.
+enum TSettingGroup { sgFolders, sgOptions };
+
+// A value's member in TSettingValues: its kind is its type in the registry
+// (a string, or a 4-byte integer; a flag is an integer read as "not 0").
+using TSettingMember =
+    std::variant<std::string TSettingValues::*, int32_t TSettingValues::*, bool TSettingValues::*>;
+
+struct TSettingDef {
+  TSetting Key;
+  const char* Name;  // the registry value name
+  TSettingGroup Group;
+  TSettingMember Member;
+  int32_t Default;   // integers and flags; strings default to ""
+  int32_t Min, Max;  // integers: a stored value outside reads as the default
+};
+
+extern const std::array<TSettingDef, stCount> SettingTable;
+const TSettingDef& SettingDef(TSetting key);
+// The registry type a value is stored with.
+TRegDataType SettingRegType(TSetting key);
+
+// One change mark per setting; the Options command writes the marked options.
+using TSettingMarks = std::array<bool, stCount>;
 
 // What the Options command needs from its dialog.
 class IOptionsView {
 public:
   virtual ~IOptionsView() = default;
-  virtual TOptionValues Values() const = 0;
-  virtual void ShowValues(const TOptionValues& values) = 0;
+  // The options as the dialog's controls hold them (the folder values are not its own).
+  virtual TSettingValues Values() const = 0;
+  virtual void ShowValues(const TSettingValues& values) = 0;
   // Shows the dialog modally; true when closed with OK.
   virtual bool ShowModal() = 0;
-  virtual TOptionMarks Marks() const = 0;
+  virtual TSettingMarks Marks() const = 0;
 };
 
 class TAppSettings {
 public:
+  using TListener = std::function<void()>;
+  // Ends its listener's calls when destroyed.
+  using TSubscription = std::shared_ptr<void>;
+
   explicit TAppSettings(TRegistry& registry);
 
-  // Clears DataBaseDir and MailDir, then reads the five folder values and
-  // "ActiveScheme" (activeScheme untouched when the key cannot be opened; a
-  // missing value reads as ""). False when the key cannot be opened.
-  bool LoadSettings(std::string& activeScheme);
-  // Puts appDir into every empty folder value.
-  static void ReplaceEmptyFolders(const std::string& appDir);
+  const TSettingValues& Values() const { return values_; }
+  // Sets a value of that type; listeners hear of a change. A text value
+  // with choices that is not among them reads as "".
+  void Set(TSetting key, const std::string& value);
+  void Set(TSetting key, int32_t value);
+  void Set(TSetting key, bool value);
+  // The names a text value may take (the listed accounts, the installed
+  // fonts); the current value is cleared when it is no longer among them.
+  void SetChoices(TSetting key, std::vector<std::string> names);
+  // listener runs after key's value changed.
+  [[nodiscard]] TSubscription Subscribe(TSetting key, TListener listener);
 
-  void SaveDataBaseDir();
-  void SaveMailDir();
-  void SaveSQLFileDir();
-  void SaveSQLDataBase();
-  void SaveReportDir();
-  void SaveActiveScheme(const std::string& schemeListText);
+  // Clears DataBaseDir and MailDir, then reads the five folder values and
+  // "ActiveScheme" (ActiveScheme untouched when the key cannot be opened; a
+  // missing value reads as ""). False when the key cannot be opened.
+  bool LoadSettings();
+  // Puts appDir into every empty folder value.
+  void ReplaceEmptyFolders(const std::string& appDir);
+  // Writes one value, silently skipped when the key cannot be opened or written.
+  void Save(TSetting key);
+  // Sets a value and writes it through.
+  void SetAndSave(TSetting key, const std::string& value);
   // The deletion dialog's "Do not perform this confirmation".
   void SaveConfirmDel(bool value);
 
-  // Reads the seven options; values out of their range read as the initial
-  // state. False, with values untouched, when the key cannot be opened.
-  bool LoadOptions(TOptionValues& values);
-  // Writes the values whose mark is set, in mark order. False when the key
+  // Reads the seven options; values out of their range read as the default.
+  // False, with the values untouched, when the key cannot be opened.
+  bool LoadOptions();
+  // Writes the options whose mark is set, in table order. False when the key
   // cannot be opened or a write fails.
-  bool WriteMarkedOptions(const TOptionValues& values, const TOptionMarks& marks);
+  bool WriteMarkedOptions(const TSettingMarks& marks);
   // "DefaultCharset" read directly from the key: fallback when it cannot be read.
   int32_t ReadDefaultCharset(int32_t fallback = 15);
 
-  // The Options command: load, show, write the marked values on OK, load
-  // again (a cancelled dialog returns to the stored values).
-  // onSortColorWritten runs when "SortColor" was written (repaint the grid).
-  bool Options1Click(IOptionsView& view, const std::function<void()>& onSortColorWritten = {});
-  // Loads the stored options into the view (kept as they are when the key cannot be opened).
-  void LoadOptions(IOptionsView& view);
+  // The Options command: load, show, take and write the marked values on OK,
+  // load again (a cancelled dialog returns to the stored values).
+  bool Options1Click(IOptionsView& view);
 
 private:
+  struct TListenerEntry {
+    TSetting Key;
+    TListener Listener;
+  };
+
   bool Open();
-  void WriteOne(const std::string& name, const std::string& value);
+  // Reads one value from the open key; a missing, mistyped or out-of-range value reads as the default.
+  void Read(const TSettingDef& def);
+  void Write(const TSettingDef& def);
+  template <class T>
+  void Assign(TSetting key, const T& value);
+  void Changed(TSetting key);
 
   TRegistry& reg_;
+  TSettingValues values_;
+  std::array<std::optional<std::vector<std::string>>, stCount> choices_;
+  std::shared_ptr<std::list<TListenerEntry>> listeners_ = std::make_shared<std::list<TListenerEntry>>();
 };
 
 // The program's settings over SettingsRegistry().
 TAppSettings& AppSettings();
-
-// Shortcuts over AppSettings().
-void SaveDataBaseDir();
-void SaveMailDir();
-void SaveSQLFileDir();
-void SaveSQLDataBase();
-void SaveReportDir();

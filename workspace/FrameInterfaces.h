@@ -55,9 +55,8 @@ public:
 class IOptionsDialog {
 public:
   virtual ~IOptionsDialog() = default;
-  // Modal; onSortColorWritten runs when the grid's sort colour changed.
-  virtual void ShowOptions(const std::function<void()>& onSortColorWritten) = 0;
-  virtual int ActiveProfileIndex() const = 0;  // -1 when no account is selected
+  // Modal; the settings tell their readers what changed.
+  virtual void ShowOptions() = 0;
 };
 
 // The highlight rules of the Filter page: shows the rule of the chosen colour slot.

@@ -16,8 +16,8 @@
 #include "platform/ui/QtText.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/TableUi.h"
+#include "workspace/AppSettings.h"
 
 TPreviewView::TPreviewView(QWidget* parent) : QWebEngineView(parent) {
   page_ = new TSafeWebPage(this);
@@ -88,7 +88,7 @@ bool TMailPreview::Navigate(const std::string& fileName) {
   return true;
 }
 
-char TMailPreview::TagSign() const { return Options ? TagSignOf(Options->TagSignIndex()) : TagSignOf(0); }
+char TMailPreview::TagSign() const { return TagSignOf(AppSettings().Values().TagSign); }
 
 // ---------------------------------------------------------------- operations
 

@@ -14,7 +14,6 @@
 
 class TLPMain;
 class TMailingPage;
-class TOptForm;
 class THtmlEditor;
 class TSafeWebPage;
 
@@ -37,8 +36,6 @@ public:
   TPreview Preview;
   // The merge's values for the current record; set by app/ (null: the preview fails).
   ITagValueSource* TagValues = nullptr;
-  // The Options dialog of the merge's tag sign; none: the default sign.
-  const TOptForm* Options = nullptr;
   // The project's To field.
   std::string ToAddr;
 

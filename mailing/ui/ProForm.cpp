@@ -22,6 +22,7 @@
 #include "workspace/ui/Options.h"
 #include "workspace/ui/PageKit.h"
 #include "workspace/ui/WithdrawalPage.h"
+#include "workspace/AppSettings.h"
 
 namespace {
 
@@ -192,7 +193,7 @@ void TProForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TProForm::RefreshAccountLists() {
-  const std::string optionsText = options_ ? options_->ActiveProfile() : std::string();
+  const std::string optionsText = AppSettings().Values().ActiveProfile;
   const std::optional<std::string> scheme = SchemeAccount ? SchemeAccount() : std::nullopt;
   const TAccountLists lists = ::RefreshAccountLists(book_.Profiles, optionsText, scheme);
   {

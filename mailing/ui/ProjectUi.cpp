@@ -24,7 +24,6 @@
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/CharsetTable.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
@@ -148,8 +147,7 @@ void TProjectUi::SetTo(const std::string& field) {
 }
 
 char TProjectUi::TagSign() const {
-  const std::string sign = Options ? Options->TagSign() : std::string();
-  return sign.empty() ? TagSignOf(0) : sign[0];
+  return TagSignOf(AppSettings().Values().TagSign);
 }
 
 // --- IProjectHost --------------------------------------------------------------

@@ -21,7 +21,6 @@ class IReportFieldList;
 class THtmlEditor;
 class TLPMain;
 class TMailPreview;
-class TOptForm;
 class TTableUi;
 
 class TProjectUi : public QObject, public IProjectHost, public IProjectFile, public IMailingProject,
@@ -38,8 +37,6 @@ public:
   TProjectCommands Commands;
   // Merges texts with TagValues and the Options' tag sign (the mailing window's merge).
   TMerger Merger;
-  // The Options dialog of that tag sign; none: the default sign.
-  const TOptForm* Options = nullptr;
   // The HTML editor owns the character set and the preview the To field; until
   // they are given (tests without them), the project holds both itself.
   THtmlEditor* Editor = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QColorDialog>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -10,19 +9,14 @@
 #include <QVBoxLayout>
 
 #include "mailing/ui/DomWork.h"
+#include "workspace/ui/PageKit.h"
 
 namespace {
 
 void AddButtons(QDialog* d, QVBoxLayout* layout, QPushButton*& ok, QPushButton*& cancel) {
-  auto* box = new QDialogButtonBox(d);
-  ok = box->addButton("Ok", QDialogButtonBox::AcceptRole);
-  cancel = box->addButton("Cancel", QDialogButtonBox::RejectRole);
-  ok->setObjectName("OKBtn");
-  cancel->setObjectName("CancelBtn");
-  ok->setDefault(true);
-  QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
-  QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
-  layout->addWidget(box);
+  layout->addLayout(ButtonRow(d, {{ok, "OKBtn", "Ok"}, {cancel, "CancelBtn", "Cancel"}}));
+  QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
 }
 
 }  // namespace

@@ -247,10 +247,10 @@ void TRepForm::TextListBox1Click() {
 }
 
 void TRepForm::Button2Click() {
-  const std::string chosen = ChooseSaveFile ? ChooseSaveFile(ReportDir) : std::string();
+  TAppSettings& settings = AppSettings();
+  const std::string chosen = ChooseSaveFile ? ChooseSaveFile(settings.Values().ReportDir) : std::string();
   if (chosen.empty()) return;
-  ReportDir = ReportFolderOf(chosen);
-  SaveReportDir();
+  settings.SetAndSave(stReportDir, ReportFolderOf(chosen));
   const std::string error = SaveTextLines(ReportSaveFileName(chosen), ReportFileLines(header_, lines_));
   if (!error.empty()) ErrorBox(error);
 }

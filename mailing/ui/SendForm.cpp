@@ -22,6 +22,7 @@
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/PageKit.h"
 #include "workspace/ui/TableUi.h"
+#include "workspace/AppSettings.h"
 
 namespace {
 
@@ -39,12 +40,12 @@ void ProcessPendingMessages() { QCoreApplication::processEvents(QEventLoop::Excl
 
 }  // namespace
 
-TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent,
+TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, const TAppSettings& settings, QWidget* parent,
                      const IRunClock& clock)
     : QDialog(parent),
       mailing_(appDir),
       frame_(frame),
-      options_(options),
+      settings_(settings),
       run_(std::make_unique<TMailRun>(mailing_, *this, clock)) {
   setObjectName("SendForm");
   setWindowTitle("Mailing");
@@ -115,12 +116,14 @@ TSendForm::~TSendForm() {
 }
 
 const TProfile* TSendForm::ActiveAccount() const {
-  const int i = options_ ? options_->ActiveProfileIndex() : -1;
-  if (!Accounts || i < 0 || i >= static_cast<int>(Accounts->size())) return nullptr;
-  return &(*Accounts)[static_cast<size_t>(i)];
+  const std::string& name = settings_.Values().ActiveProfile;
+  if (!Accounts || name.empty()) return nullptr;
+  for (const TProfile& p : *Accounts)
+    if (p.AccountName == name) return &p;
+  return nullptr;
 }
 
-int TSendForm::Threads() const { return options_ ? options_->Threads() : TOptionValues{}.Threads; }
+int TSendForm::Threads() const { return settings_.Values().Threads; }
 
 std::string TSendForm::ProjectCharset() const { return Project ? Project->CharsetName() : std::string(); }
 
@@ -201,7 +204,7 @@ void TSendForm::showEvent(QShowEvent* event) {
 }
 
 void TSendForm::FormShow() {
-  const std::string account = options_ ? options_->ActiveProfile() : std::string();
+  const std::string& account = settings_.Values().ActiveProfile;
   Panel6->setText(ToQString("Active Account - \"" + account + "\""));
   if (!mailing_.ListLoaded) Timer1->start();
 }

@@ -30,10 +30,10 @@ class TRepForm;
 class TSendForm : public QDialog, public IMailingWindow, public IOptionsHost, public ISendView {
   Q_OBJECT
 public:
-  // frame: the main window (its controls, caption, table and help); options:
-  // the active account and the thread count. Either may be null in tests.
+  // frame: the main window (its controls, caption, table and help), null in
+  // tests; settings: the active account and the thread count.
   // clock: where the run reads the time.
-  TSendForm(const std::string& appDir, TLPMain* frame, TOptForm* options, QWidget* parent = nullptr,
+  TSendForm(const std::string& appDir, TLPMain* frame, const TAppSettings& settings, QWidget* parent = nullptr,
             const IRunClock& clock = SystemRunClock());
   ~TSendForm() override;
 
@@ -119,7 +119,7 @@ private:
 
   TPreparedMailing mailing_;
   TLPMain* frame_;
-  TOptForm* options_;
+  const TAppSettings& settings_;
   bool waiting_ = false;
   std::unique_ptr<TMailRun> run_;  // after mailing_: it works on it
 };

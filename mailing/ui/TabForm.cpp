@@ -1,7 +1,6 @@
 #include "mailing/ui/TabForm.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +12,7 @@
 
 #include "mailing/TableMarkup.h"
 #include "platform/ui/QtText.h"
+#include "workspace/ui/PageKit.h"
 
 namespace {
 
@@ -73,15 +73,9 @@ TTabForm::TTabForm(QWidget* parent) : QDialog(parent) {
   wl->addWidget(RadioButton2, 2, 1);
   layout->addWidget(width);
 
-  auto* box = new QDialogButtonBox(this);
-  OKBtn = box->addButton("Ok", QDialogButtonBox::AcceptRole);
-  CancelBtn = box->addButton("Cancel", QDialogButtonBox::RejectRole);
-  OKBtn->setObjectName("OKBtn");
-  CancelBtn->setObjectName("CancelBtn");
-  OKBtn->setDefault(true);
-  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  layout->addWidget(box);
+  layout->addLayout(ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}}));
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 std::string TTabForm::WidthText() const {

@@ -118,7 +118,6 @@ private slots:
     const TWindows& ws = *windows;
     const TTableUi& tables = ws.Main->Tables();
     const std::vector<std::pair<const void*, const void*>> handed = {
-        {tables.Options, ws.Options},
         {tables.Dialogs.Delete, ws.Delete},
         {tables.Dialogs.Find, ws.Find},
         {tables.Dialogs.SelectTable, ws.SelectTable},
@@ -129,8 +128,6 @@ private slots:
         {ws.Main->CalcFieldsPage().NameDialog, ws.AddWord},
         {ws.Accounts->NameDialog, ws.AddWord},
         {ws.Editor->CharsetDialog, ws.Charset},
-        {ws.Project->Options, ws.Options},
-        {ws.Preview->Options, ws.Options},
     };
     for (size_t i = 0; i < handed.size(); ++i) {
       QVERIFY2(handed[i].second, qPrintable(QString::number(i)));

@@ -493,7 +493,7 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), plain);
 
     // The sorted column always has the Options colour.
-    windows->Options->ColorComboBox1->setCurrentIndex(6);
+    AppSettings().Set(stSortColor, 6);
     emit grid->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w->Tables().Workspace.ADOQuery1.Sort(), std::string("L_NAME ASC"));
     // Jones before Smith now.

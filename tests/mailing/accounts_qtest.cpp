@@ -85,7 +85,7 @@ private slots:
   void cleanupTestCase() { nameDialog_.reset(); }
   void init() {
     dir_ = FreshDir("proform");
-    options_ = std::make_unique<TOptForm>();
+    options_ = std::make_unique<TOptForm>(AppSettings());
     withdrawal_ = std::make_unique<TWithdrawalPage>();
   }
   void cleanup() {
@@ -150,7 +150,7 @@ private slots:
     QVERIFY(Find<QRadioButton>(form.get(), "RadioButton1")->isChecked());
 
     // The Options choice follows its name through a delete.
-    options_->ComboBox2->setCurrentIndex(1);
+    AppSettings().Set(stActiveProfile, options_->ComboBox2->itemText(1).toStdString());
     Find<QPushButton>(form.get(), "Button2")->click();  // deletes HOME, no question
     ExpectLists(*form, {"OFFICE"});
     QCOMPARE(options_->ComboBox2->currentText(), QString("OFFICE"));
@@ -191,7 +191,7 @@ private slots:
     auto form = NewForm();
     form->show();
     Add(*form, "only");
-    options_->ComboBox2->setCurrentIndex(0);
+    AppSettings().Set(stActiveProfile, options_->ComboBox2->itemText(0).toStdString());
     QTest::keyClicks(Find<QLineEdit>(form.get(), "Edit1"), "Someone");
     Find<QPushButton>(form.get(), "Button2")->click();
     ExpectLists(*form, {});

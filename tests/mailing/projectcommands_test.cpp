@@ -76,7 +76,7 @@ protected:
     dir = (fs::temp_directory_path() / ("lp_cmds_" + std::to_string(::getpid()) + "_" + std::to_string(rd()))).string() + "/";
     fs::create_directories(dir);
     reg.SetFileName(dir + "registry.reg");
-    MailDir = dir;
+    settings.Set(stMailDir, dir);
   }
   ~ProjectCommands() override {
     std::error_code ec;
@@ -113,7 +113,7 @@ TEST_F(ProjectCommands, SaveWritesFormat3AndSaveAsFormat1) {
   cmds.SaveMail0Click();  // no name yet: Save As
   EXPECT_EQ(host.lastSaveDir, dir);
   EXPECT_EQ(cmds.ProjectFileName, dir + "Sub/letter");
-  EXPECT_EQ(MailDir, dir + "Sub/");
+  EXPECT_EQ(settings.Values().MailDir, dir + "Sub/");
   EXPECT_EQ(StoredMailDir(), dir + "Sub/");
   EXPECT_EQ(ReadAll(dir + "Sub/letter.lkp").substr(0, 4), std::string("\1\0\0\0", 4));
   EXPECT_FALSE(host.modified);
@@ -132,7 +132,7 @@ TEST_F(ProjectCommands, CancelledSaveAsChangesNothing) {
   cmds.SaveMailAs0Click();
   EXPECT_EQ(host.lastSaveName, "kept");
   EXPECT_EQ(cmds.ProjectFileName, "kept");
-  EXPECT_EQ(MailDir, dir);
+  EXPECT_EQ(settings.Values().MailDir, dir);
   EXPECT_TRUE(host.modified);
   EXPECT_FALSE(project.Has(KeySubject));
 }
@@ -159,7 +159,7 @@ TEST_F(ProjectCommands, OpenAsksSaveProjectOnlyAfterAFileWasChosen) {
   for (const auto& c : cases) {
     project.Clear();
     cmds.ProjectFileName.clear();
-    MailDir = dir;
+    settings.Set(stMailDir, dir);
     host.Edit("unsaved");
     boxes.shown.clear();
     boxes.Answer(c.answer);

@@ -112,7 +112,7 @@ private slots:
     TScopedScriptedMessages boxes;
     FillList();
     QVERIFY(!rep_->findChild<QWebEngineView*>("WebBrowser1"));  // never shown before
-    TSendForm send(dir_, nullptr, nullptr, main_.get());
+    TSendForm send(dir_, nullptr, AppSettings(), main_.get());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.Run().SetSendState(ssIdle);
@@ -228,10 +228,10 @@ private slots:
       startedIn = start;
       return folder + "report";
     };
-    ReportDir = dir_;
+    AppSettings().Set(stReportDir, dir_);
     rep_->findChild<QPushButton*>("Button2")->click();
     QCOMPARE(startedIn, dir_);
-    QCOMPARE(ReportDir, folder);
+    QCOMPARE(AppSettings().Values().ReportDir, folder);
     const std::string text = FileBytes(folder + "report.txt");
     std::vector<std::string> expected = {"Report - \"letter\" Using \"clients\"", "",
                                          "Prepared - " + DateTimeToStr(mailing_->MailList.Prepared),
@@ -244,7 +244,7 @@ private slots:
     // Cancelled: nothing written, the folder stays.
     rep_->ChooseSaveFile = [](const std::string&) { return std::string(); };
     rep_->Button2Click();
-    QCOMPARE(ReportDir, folder);
+    QCOMPARE(AppSettings().Values().ReportDir, folder);
 
     // A folder that cannot be written to: the error's own box.
     rep_->ChooseSaveFile = [&](const std::string&) { return dir_ + "missing/sub/r.txt"; };
@@ -274,7 +274,7 @@ private slots:
 
   void theMailingWindowOpensTheReportModally() {
     FillList();
-    TSendForm send(dir_, nullptr, nullptr);
+    TSendForm send(dir_, nullptr, AppSettings());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.Run().SetSendState(ssIdle);

@@ -121,7 +121,7 @@ class SendFormQTest : public QObject {
 
   std::unique_ptr<TRecordingSendForm> NewForm() {
     w_->Services().Mailing = nullptr;
-    auto f = std::make_unique<TRecordingSendForm>(w_->AppDir(), w_, options_, nullptr, clock_);
+    auto f = std::make_unique<TRecordingSendForm>(w_->AppDir(), w_, AppSettings(), nullptr, clock_);
     f->Project = &project_;
     f->Merge = &merge_.Merger();
     f->ReportFields = &reports_;
@@ -135,8 +135,8 @@ class SendFormQTest : public QObject {
     accounts_ = {account};
     accounts_[0].AccountName = "Sink";
     options_->SetAccountNames({"Sink"});
-    options_->ComboBox2->setCurrentIndex(0);
-    options_->UpDown1->setValue(threads);
+    AppSettings().Set(stActiveProfile, std::string("Sink"));
+    AppSettings().Set(stThreads, threads);
   }
 
   // The event loop until the window is idle and Send Current's thread is done.
@@ -164,9 +164,8 @@ private slots:
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
     w_ = new TLPMain;
-    options_ = new TOptForm(w_);
+    options_ = new TOptForm(AppSettings(), w_);
     w_->Services().Options = options_;
-    w_->Tables().Options = options_;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     project_.project.Subject = "Test message for %F_NAME %L_NAME";
     project_.project.HtmlSource = "<p>Dear %F_NAME</p>";
@@ -763,7 +762,7 @@ private slots:
     home.AccountName = "HOME";
     accounts_ = {home};
     options_->SetAccountNames({"HOME"});
-    options_->ComboBox2->setCurrentIndex(0);
+    AppSettings().Set(stActiveProfile, std::string("HOME"));
     QCOMPARE(form->ActiveAccount(), &accounts_[0]);
     QString account;
     WhenModal([&](QWidget* m) {

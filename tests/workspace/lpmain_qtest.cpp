@@ -72,8 +72,7 @@ struct TRecorder : IProjectFile, IAccounts, IOptionsDialog, IHighlightSlots, IRe
   }
   void ListToProject() override {}
   void ShowAccounts() override { calls.push_back("accounts"); }
-  void ShowOptions(const std::function<void()>&) override { calls.push_back("options"); }
-  int ActiveProfileIndex() const override { return -1; }
+  void ShowOptions() override { calls.push_back("options"); }
   void ColorComboBox1Click() override { calls.push_back("colors"); }
   void ReportConfiguration1Click() override {}
   std::string ReportViewerFileName() const override { return viewer; }
@@ -382,8 +381,8 @@ private slots:
     QVERIFY(fs::is_directory(app + "Projects"));
     QCOMPARE(ReadAll(app + "Projects/example.lkp"), ExampleProjectBytes());
     QVERIFY(fs::file_size(app + "Database/example.dbf") > 0);
-    QCOMPARE(DataBaseDir, app + "Database/");
-    QCOMPARE(MailDir, app + "Projects/");
+    QCOMPARE(AppSettings().Values().DataBaseDir, app + "Database/");
+    QCOMPARE(AppSettings().Values().MailDir, app + "Projects/");
     TRegistry& r = SettingsRegistry();
     QVERIFY(r.OpenKey(RegKeyPath, false));
     QCOMPARE(r.ReadString("DataBaseDir"), app + "Database/");
@@ -395,7 +394,7 @@ private slots:
     QVERIFY(!again.w.FirstRun());
     again.w.show();
     QCOMPARE(std::count(again.calls.begin(), again.calls.end(), "options"), 0);
-    QCOMPARE(DataBaseDir, app + "Database/");
+    QCOMPARE(AppSettings().Values().DataBaseDir, app + "Database/");
   }
 
   void commandLineAtShow() {

@@ -80,10 +80,9 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    options_ = new TOptForm(w_);
+    options_ = new TOptForm(AppSettings(), w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
-    w_->Tables().Options = options_;
     // The table dialogs of start-up this test uses.
     dialogs_ = {new TDelForm(w_), new TFindForm(w_), new TSelTabForm(w_)};
     w_->Tables().Dialogs = dialogs_;
@@ -140,7 +139,7 @@ private slots:
     // Delete the second record, confirming.
     w_->Tables().Grid()->SelectRecNos({2});
     Ws().ADOQuery1.SetRecNo(2);
-    if (options_->ConfirmDel())
+    if (AppSettings().Values().ConfirmDel)
       WhenModal([this](QWidget* m) {
         QCOMPARE(m, static_cast<QWidget*>(dialogs_.Delete));
         dialogs_.Delete->YesBtn->click();

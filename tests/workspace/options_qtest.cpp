@@ -8,10 +8,12 @@
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
+#include <memory>
 
 #include "platform/Help.h"
 #include "platform/Registry.h"
 #include "workspace/AppSettings.h"
+#include "workspace/HighlightSlots.h"
 #include "workspace/ui/Options.h"
 
 namespace {
@@ -29,6 +31,7 @@ class OptionsTest : public QObject {
 
   QTemporaryDir tmp;
   std::string file;
+  std::unique_ptr<TAppSettings> settings;
 
   TRegistry Key() {
     TRegistry r(file);
@@ -49,9 +52,11 @@ class OptionsTest : public QObject {
       if (form.isVisible()) act();
       if (form.isVisible()) form.reject();
     });
-    return form.Options1Click([sortRepainted] {
+    settings->LoadOptions();  // as at start-up
+    const auto repaint = settings->Subscribe(stSortColor, [sortRepainted] {
       if (sortRepainted) *sortRepainted = true;
     });
+    return form.Options1Click();
   }
 
 private slots:
@@ -59,10 +64,11 @@ private slots:
     file = tmp.filePath("registry.reg").toStdString();
     QFile::remove(QString::fromStdString(file));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(file));
+    settings = std::make_unique<TAppSettings>(SettingsRegistry());
   }
 
   void initialState() {
-    TOptForm form;
+    TOptForm form(*settings);
     QCOMPARE(form.windowTitle(), QString("Options"));
     auto* check = form.findChild<QCheckBox*>("CheckBox2");
     QVERIFY(check);
@@ -87,7 +93,7 @@ private slots:
     QCOMPARE(form.findChild<QComboBox*>("ComboBox2")->currentIndex(), -1);
     for (const char* b : {"OKBtn", "CancelBtn", "HelpBtn"}) QVERIFY(form.findChild<QPushButton*>(b));
     QCOMPARE(form.TagSign(), std::string("%"));
-    QCOMPARE(form.SortColorRgb(), 0x00FFFFu);
+    QCOMPARE(SlotColor(form.SortColor()), (TRgb{0x00, 0xFF, 0xFF}));
   }
 
   void loadOptionsShowsStoredValues() {
@@ -100,7 +106,7 @@ private slots:
       r.WriteInteger("SortColor", 9);
       r.WriteInteger("TagSign", 2);
     }
-    TOptForm form;
+    TOptForm form(*settings);
     form.SetAccountNames({"Home", "Office"});
     form.LoadOptions();
     QVERIFY(form.ConfirmDel());
@@ -127,7 +133,7 @@ private slots:
 
   void onlyTheChangedThreadsAreWritten() {
     { Key().WriteInteger("SortColor", 3); }
-    TOptForm form;
+    TOptForm form(*settings);
     bool repainted = false;
     const bool ok = RunOptions(form, [&form] {
       auto* edit = form.findChild<QLineEdit*>("Edit1");
@@ -146,7 +152,7 @@ private slots:
   }
 
   void everyMarkWritesItsValue() {
-    TOptForm form;
+    TOptForm form(*settings);
     form.SetAccountNames({"Home", "Office"});
     bool repainted = false;
     QVERIFY(RunOptions(form, [&form] {
@@ -161,7 +167,8 @@ private slots:
       pick(form.ColorComboBox1, 0);
       pick(form.FontComboBox1, 0);
       pick(form.ComboBox3, 3);
-      for (int m = 0; m < 7; ++m) QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
+      for (int m = stConfirmDel; m <= stTagSign; ++m)
+        QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
       form.OKBtn->click();
     }, &repainted));
     QVERIFY(repainted);
@@ -185,7 +192,7 @@ private slots:
       f.open(QIODevice::ReadOnly);
       return f.readAll();
     }();
-    TOptForm form;
+    TOptForm form(*settings);
     QVERIFY(!RunOptions(form, [&form] {
       form.CheckBox2->click();
       form.UpDown1->setValue(99);
@@ -202,7 +209,7 @@ private slots:
   }
 
   void marksAreClearedWhenShown() {
-    TOptForm form;
+    TOptForm form(*settings);
     form.UpDown1->setValue(50);  // a change before the dialog is shown
     QVERIFY(RunOptions(form, [&form] {
       for (bool m : form.Marks()) QVERIFY(!m);
@@ -212,7 +219,7 @@ private slots:
   }
 
   void sendingDisablesAccountAndThreads() {
-    TOptForm form;
+    TOptForm form(*settings);
     TFakeHost host;
     form.SetHost(&host);
     host.state = 2;
@@ -236,7 +243,7 @@ private slots:
 
   void helpShowsContextEight() {
     TScopedRecordingHelp help;
-    TOptForm form;
+    TOptForm form(*settings);
     RunOptions(form, [&form] {
       form.HelpBtn->click();
       QTest::keyClick(form.Edit1, Qt::Key_F1);
@@ -250,7 +257,7 @@ private slots:
   }
 
   void unreadableKeyKeepsTheControls() {
-    TOptForm form;
+    TOptForm form(*settings);
     form.UpDown1->setValue(33);
     QFile blocker(tmp.filePath("blocker"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));

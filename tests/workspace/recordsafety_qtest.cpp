@@ -95,10 +95,9 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    options_ = new TOptForm(w_);
+    options_ = new TOptForm(AppSettings(), w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
-    w_->Tables().Options = options_;
     WhenModal([](QWidget*) {});  // the first run's Options
     w_->resize(900, 600);
     w_->show();

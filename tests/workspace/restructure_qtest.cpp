@@ -207,10 +207,9 @@ private slots:
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
     w_ = new TLPMain;
-    options_ = new TOptForm(w_);
+    options_ = new TOptForm(AppSettings(), w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
-    w_->Tables().Options = options_;
     // The windows of start-up this test uses, in their order.
     copyOpt_ = new TCopyOptForm(w_);
     restruct_ = new TRestructForm(w_);
@@ -307,7 +306,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("people.dbf"));
     QVERIFY(w_->windowTitle().contains("people"));
-    QCOMPARE(DataBaseDir, dir_);
+    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
     QCOMPARE(Ws().ADOConnection1.ConnectionString, SavedTableConnectionString(dir_));
     QCOMPARE(grid_->model()->rowCount(), 0);
     const std::string dbf = ReadFile(dir_ + "people.dbf");
@@ -643,7 +642,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("kept.dbf"));
     QCOMPARE(grid_->model()->rowCount(), 2);
-    QCOMPARE(DataBaseDir, dir_);
+    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
     QVERIFY(!fs::exists(dir_ + "no"));
   }
 

@@ -20,9 +20,9 @@
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
 #include "workspace/ui/LPMain.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/SQL.h"
 #include "workspace/AppSettings.h"
+#include "workspace/HighlightSlots.h"
 #include <QPlainTextEdit>
 #include <fstream>
 #include "workspace/ui/TableGrid.h"
@@ -51,7 +51,6 @@ private:
   QTableView* grid_ = nullptr;
   QLabel* status_ = nullptr;
   TTableUi* ui_ = nullptr;
-  TOptForm* options_ = nullptr;
   TDelForm* delForm_ = nullptr;
   TFindForm* findForm_ = nullptr;
 
@@ -73,9 +72,9 @@ private slots:
     grid_->setObjectName("RxDBGrid1");
     grid_->resize(600, 400);
     status_ = new QLabel(window_);
-    options_ = new TOptForm(window_);
+    // Each test starts from the initial options.
+    AppSettings().Set(stConfirmDel, false);
     ui_ = new TTableUi(window_, grid_, status_);
-    ui_->Options = options_;
     delForm_ = new TDelForm(window_);
     findForm_ = new TFindForm(window_);
     ui_->Dialogs.Delete = delForm_;
@@ -152,8 +151,8 @@ private slots:
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Berlin"));
     QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Rome"));
     const QColor sorted = grid_->model()->data(grid_->model()->index(0, 1), Qt::BackgroundRole).value<QColor>();
-    const unsigned rgb = options_->SortColorRgb();
-    QCOMPARE(sorted, QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    const TRgb rgb = SlotColor(ui_->SortColorSlot());
+    QCOMPARE(sorted, QColor(rgb.R, rgb.G, rgb.B));
     QVERIFY(grid_->model()->data(grid_->model()->index(0, 0), Qt::BackgroundRole).value<QColor>() != sorted);
     ui_->Descend0Click();
     QCOMPARE(w.ADOQuery1.Sort(), std::string("CITY DESC"));
@@ -166,7 +165,7 @@ private slots:
 
   void multiRowDeleteAsksOnce() {
     TScopedScriptedMessages boxes;
-    options_->SetConfirmDel(true);
+    AppSettings().Set(stConfirmDel, true);
     ui_->OpenDBFFile(path_);
     TTableWorkspace& w = ui_->Workspace;
     ui_->Grid()->SelectRecNos({1, 2, 3});
@@ -180,7 +179,7 @@ private slots:
     ui_->DeleteRec0Click();
     QCOMPARE(w.ADOQuery1.RecordCount(), 5);  // No deletes nothing
     QCOMPARE(question, QString("Delete all selected records?"));
-    QVERIFY(options_->ConfirmDel());
+    QVERIFY(AppSettings().Values().ConfirmDel);
 
     ui_->Grid()->SelectRecNos({1, 2, 3});
     Later([&] {
@@ -191,7 +190,7 @@ private slots:
     ui_->DeleteRec0Click();
     QCOMPARE(asked, 2);
     QCOMPARE(w.ADOQuery1.RecordCount(), 2);
-    QVERIFY(!options_->ConfirmDel());  // ticked and Yes: no more asking
+    QVERIFY(!AppSettings().Values().ConfirmDel);  // ticked and Yes: no more asking
     ui_->DeleteRec0Click();            // no dialog now
     QCOMPARE(w.ADOQuery1.RecordCount(), 1);
     QVERIFY(boxes.shown.empty());
@@ -350,13 +349,13 @@ private slots:
     QVERIFY(f);
     int written = 0;
     f->OnSQLFileDirChanged = [&] { ++written; };
-    SQLDataBase = dir_;
+    AppSettings().Set(stSQLDataBase, dir_);
     f->show();
     QCOMPARE(f->ComboBox1->currentIndex(), 1);  // a folder: "DBase Directory"
     QCOMPARE(f->Edit1->text().toStdString(), dir_);
     QVERIFY(f->ComboBox1->width() >= 170);
     f->hide();
-    SQLDataBase = dir_ + "shop.mdb";
+    AppSettings().Set(stSQLDataBase, dir_ + "shop.mdb");
     f->show();
     QCOMPARE(f->ComboBox1->currentIndex(), 0);
     f->hide();
@@ -370,7 +369,7 @@ private slots:
     f->SaveAsClick();
     QCOMPARE(asked, std::string("Save Query As"));
     QVERIFY(std::filesystem::exists(dir_ + "query1.sql"));
-    QCOMPARE(SQLFileDir, dir_);
+    QCOMPARE(AppSettings().Values().SQLFileDir, dir_);
     f->Memo1->clear();
     f->GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
       return dir_ + "query1.sql";

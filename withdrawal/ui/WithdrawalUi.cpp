@@ -91,7 +91,7 @@ TWithdrawalUi::TWithdrawalUi(TLPMain& main, TTableUi& tables, const fs::path& fo
   {
     TFilling f(filling_);
     QComboBox* schemes = page_.ComboBox3;
-    schemes->setCurrentIndex(FindExact(schemes, main.ActiveSchemeSetting()));
+    schemes->setCurrentIndex(FindExact(schemes, AppSettings().Values().ActiveScheme));
     if (schemes->count() > 0 && schemes->currentIndex() < 0) schemes->setCurrentIndex(0);
   }
   ClearParserLists();
@@ -275,7 +275,9 @@ void TWithdrawalUi::FillSchemeCombo() {
   for (const TScheme& s : Data.Schemes) page_.ComboBox3->addItem(Q(s.Name));
 }
 
-void TWithdrawalUi::SaveActiveScheme() { AppSettings().SaveActiveScheme(ToStdString(page_.ComboBox3->currentText())); }
+void TWithdrawalUi::SaveActiveScheme() {
+  AppSettings().SetAndSave(stActiveScheme, ToStdString(page_.ComboBox3->currentText()));
+}
 
 void TWithdrawalUi::ClearParserLists() {
   TFilling f(filling_);

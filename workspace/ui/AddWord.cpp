@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/NameCheck.h"
+#include "workspace/ui/PageKit.h"
 
 TAddWordForm::TAddWordForm(QWidget* parent) : QDialog(parent) {
   setObjectName("AddWordForm");
@@ -17,18 +18,10 @@ TAddWordForm::TAddWordForm(QWidget* parent) : QDialog(parent) {
   Label1->setObjectName("Label1");
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
-  OKBtn = new QPushButton("OK", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
+  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "OK"}, {CancelBtn, "CancelBtn", "Cancel"}});
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Label1);
   layout->addWidget(Edit1);

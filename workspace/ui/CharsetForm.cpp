@@ -9,6 +9,7 @@
 #include "platform/Help.h"
 #include "platform/ui/QtText.h"
 #include "workspace/CharsetTable.h"
+#include "workspace/ui/PageKit.h"
 
 TCharSetForm::TCharSetForm(QWidget* parent) : QDialog(parent) {
   setObjectName("CharSetForm");
@@ -16,20 +17,10 @@ TCharSetForm::TCharSetForm(QWidget* parent) : QDialog(parent) {
   ListBox1 = new QListWidget(this);
   ListBox1->setObjectName("ListBox1");
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-  OKBtn = new QPushButton("Ok", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  HelpBtn = new QPushButton("Help", this);
-  HelpBtn->setObjectName("HelpBtn");
-  HelpBtn->setAutoDefault(false);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  buttons->addWidget(HelpBtn);
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  HelpBtn->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ListBox1);
   layout->addLayout(buttons);

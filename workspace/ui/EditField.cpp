@@ -9,6 +9,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
+#include "workspace/ui/PageKit.h"
 
 TEditForm::TEditForm(QWidget* parent) : QDialog(parent) {
   setObjectName("EditForm");
@@ -21,11 +22,7 @@ TEditForm::TEditForm(QWidget* parent) : QDialog(parent) {
   for (const std::string& t : FieldTypeNames()) ComboBox1->addItem(ToQString(t));
   Edit2 = new QLineEdit(this);
   Edit2->setObjectName("Edit2");
-  OKBtn = new QPushButton("OK", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
+  auto* buttons = ButtonRow(this, {{OKBtn, "OKBtn", "OK"}, {CancelBtn, "CancelBtn", "Cancel"}});
   connect(OKBtn, &QPushButton::clicked, this, &TEditForm::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -33,10 +30,6 @@ TEditForm::TEditForm(QWidget* parent) : QDialog(parent) {
   form->addRow("Name", Edit1);
   form->addRow("Type", ComboBox1);
   form->addRow("Size", Edit2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addLayout(buttons);

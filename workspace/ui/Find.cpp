@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Help.h"
+#include "workspace/ui/PageKit.h"
 
 TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   setObjectName("FindForm");
@@ -31,13 +32,8 @@ TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   modes->addWidget(ExactlyBtn);
   modes->addWidget(IncludingBtn);
 
-  OKBtn = new QPushButton("OK", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  HelpBtn = new QPushButton("Help", this);
-  HelpBtn->setObjectName("HelpBtn");
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "OK"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpContext(HelpContext); });
@@ -45,11 +41,6 @@ TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   auto* form = new QFormLayout;
   form->addRow("Field", ComboBox1);
   form->addRow("Value", Edit1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  buttons->addWidget(HelpBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(RadioGroup1);

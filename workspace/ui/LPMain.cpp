@@ -209,15 +209,17 @@ void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Foun
 }
 
 void TLPMain::LoadSettings() {
-  // The withdrawal set-up, bound after the frame, selects the scheme named here.
-  activeScheme_.clear();
-  AppSettings().LoadSettings(activeScheme_);
-  TAppSettings::ReplaceEmptyFolders(appDir_);
+  AppSettings().LoadSettings();
+  AppSettings().ReplaceEmptyFolders(appDir_);
 }
 
 void TLPMain::RunFirstRunSetup() {
-  CreateFirstRunFiles(appDir_, DataBaseDir, MailDir, [] { SaveDataBaseDir(); }, [] { SaveMailDir(); },
-                      services_.WriteExampleProject);
+  TAppSettings& settings = AppSettings();
+  std::string dataBaseDir = settings.Values().DataBaseDir;
+  std::string mailDir = settings.Values().MailDir;
+  CreateFirstRunFiles(
+      appDir_, dataBaseDir, mailDir, [&] { settings.SetAndSave(stDataBaseDir, dataBaseDir); },
+      [&] { settings.SetAndSave(stMailDir, mailDir); }, services_.WriteExampleProject);
 }
 
 void TLPMain::BuildPages() {
@@ -809,7 +811,7 @@ void TLPMain::OpenCommandLineFiles() {
 // ---------------------------------------------------------------- commands
 
 void TLPMain::Mailing1Click() {
-  if (!services_.Options || services_.Options->ActiveProfileIndex() < 0) {
+  if (AppSettings().Values().ActiveProfile.empty()) {
     ErrorBox("Account is not selected");
     return;
   }
@@ -834,8 +836,7 @@ void TLPMain::Help1Click() { ShowHelpContents(); }
 void TLPMain::ShowHelpContext(int HelpContext) { ::ShowHelpContext(HelpContext); }
 
 void TLPMain::Options1Click() {
-  if (services_.Options)
-    services_.Options->ShowOptions([this] { databasePage_->RxDBGrid1->viewport()->update(); });
+  if (services_.Options) services_.Options->ShowOptions();
 }
 
 void TLPMain::OpenDBFFile(const std::string& FileName) {

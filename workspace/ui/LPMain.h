@@ -73,8 +73,6 @@ public:
 
   // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
   void UpdateWithdrawalControls();
-  // "ActiveScheme" as the settings were read at start-up: the scheme to select first.
-  const std::string& ActiveSchemeSetting() const { return activeScheme_; }
 
   void ExecEditCommand(int Command);
   void UpdateEditCommands();
@@ -184,7 +182,6 @@ private:
   TProjectSnapshot project_;
   std::vector<QObject*> boundChildren_;
   QMetaObject::Connection focusWatch_;
-  std::string activeScheme_;
   std::string appDir_;
   std::vector<std::string> paramList_;
   bool firstRun_ = false;

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -16,13 +15,7 @@
 #include "platform/Help.h"
 #include "platform/ui/QtText.h"
 #include "workspace/CharsetTable.h"
-
-const std::array<unsigned, 16> SortColors{0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
-                                          0x008080, 0x808080, 0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                          0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-const std::array<const char*, 16> SortColorNames{"Black", "Maroon", "Green", "Olive",  "Navy",   "Purple",
-                                                 "Teal",  "Gray",   "Silver", "Red",   "Lime",   "Yellow",
-                                                 "Blue",  "Fuchsia", "Aqua",  "White"};
+#include "workspace/ui/PageKit.h"
 
 namespace {
 
@@ -33,7 +26,7 @@ int FindExact(const QComboBox* box, const std::string& text) {
 
 }  // namespace
 
-TOptForm::TOptForm(QWidget* parent) : QDialog(parent) {
+TOptForm::TOptForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setObjectName("OptForm");
   setWindowTitle("Options");
 
@@ -52,18 +45,9 @@ TOptForm::TOptForm(QWidget* parent) : QDialog(parent) {
   FontComboBox1->setObjectName("FontComboBox1");
   FontComboBox1->setEditable(false);
   FontComboBox1->setFontFilters(QFontComboBox::ScalableFonts);
-  ColorComboBox1 = new QComboBox(this);
-  ColorComboBox1->setObjectName("ColorComboBox1");
+  ColorComboBox1 = ColorCombo(this, "ColorComboBox1");
   ComboBox2 = new QComboBox(this);
   ComboBox2->setObjectName("ComboBox2");
-  OKBtn = new QPushButton("Ok", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  HelpBtn = new QPushButton("Help", this);
-  HelpBtn->setObjectName("HelpBtn");
-  HelpBtn->setAutoDefault(false);
 
   auto* form = new QFormLayout;
   form->addRow(CheckBox2);
@@ -73,36 +57,35 @@ TOptForm::TOptForm(QWidget* parent) : QDialog(parent) {
   form->addRow("DataBase Font", FontComboBox1);
   form->addRow("Color of Sorted Colum", ColorComboBox1);
   form->addRow("Active Account for Mailing", ComboBox2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  buttons->addWidget(HelpBtn);
+  auto* buttons =
+      ButtonRow(this, {{OKBtn, "OKBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}, {HelpBtn, "HelpBtn", "Help"}});
+  HelpBtn->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addLayout(buttons);
 
   for (const char* sign : TagSigns) ComboBox3->addItem(sign);
-  for (size_t i = 0; i < SortColors.size(); ++i) {
-    QPixmap swatch(16, 16);
-    swatch.fill(QColor::fromRgb(SortColors[i]));
-    ColorComboBox1->addItem(QIcon(swatch), SortColorNames[i]);
-  }
 
   // User changes only: the values shown by LoadOptions are not changes.
-  connect(CheckBox2, &QCheckBox::clicked, this, [this] { Mark(omConfirmDel); });
-  connect(UpDown1, &QSpinBox::valueChanged, this, [this] { Mark(omThreads); });
-  connect(ComboBox1, &QComboBox::activated, this, [this] { Mark(omDefaultCharset); });
-  connect(ComboBox2, &QComboBox::activated, this, [this] { Mark(omActiveProfile); });
-  connect(ColorComboBox1, &QComboBox::activated, this, [this] { Mark(omSortColor); });
-  connect(FontComboBox1, &QComboBox::activated, this, [this] { Mark(omDBFont); });
-  connect(ComboBox3, &QComboBox::activated, this, [this] { Mark(omTagSign); });
+  connect(CheckBox2, &QCheckBox::clicked, this, [this] { Mark(stConfirmDel); });
+  connect(UpDown1, &QSpinBox::valueChanged, this, [this] { Mark(stThreads); });
+  connect(ComboBox1, &QComboBox::activated, this, [this] { Mark(stDefaultCharset); });
+  connect(ComboBox2, &QComboBox::activated, this, [this] { Mark(stActiveProfile); });
+  connect(ColorComboBox1, &QComboBox::activated, this, [this] { Mark(stSortColor); });
+  connect(FontComboBox1, &QComboBox::activated, this, [this] { Mark(stDBFont); });
+  connect(ComboBox3, &QComboBox::activated, this, [this] { Mark(stTagSign); });
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpBtn, &QPushButton::clicked, this, &TOptForm::HelpBtnClick);
 
   FormCreate();
-  ShowValues(TOptionValues());
+  // A value the dialog cannot show (an account no longer listed, a font not
+  // installed) reads as none.
+  std::vector<std::string> fonts;
+  for (int i = 0; i < FontComboBox1->count(); ++i) fonts.push_back(ToStdString(FontComboBox1->itemText(i)));
+  settings_.SetChoices(stDBFont, std::move(fonts));
+  settings_.SetChoices(stActiveProfile, {});
+  ShowValues(TSettingValues());
   marks_ = {};
 }
 
@@ -138,23 +121,24 @@ void TOptForm::keyPressEvent(QKeyEvent* event) {
 void TOptForm::HelpBtnClick() { ShowHelpContext(HelpContext); }
 
 void TOptForm::SetAccountNames(const std::vector<std::string>& names) {
-  const std::string selected = ActiveProfile();
+  settings_.SetChoices(stActiveProfile, names);
   QSignalBlocker block(ComboBox2);
   ComboBox2->clear();
   for (const auto& n : names) ComboBox2->addItem(ToQString(n));
-  ComboBox2->setCurrentIndex(FindExact(ComboBox2, selected));
+  ComboBox2->setCurrentIndex(FindExact(ComboBox2, settings_.Values().ActiveProfile));
 }
 
-void TOptForm::LoadOptions() { AppSettings().LoadOptions(*this); }
-
-bool TOptForm::Options1Click(const std::function<void()>& onSortColorWritten) {
-  return AppSettings().Options1Click(*this, onSortColorWritten);
+// The controls keep what they show when the key cannot be opened.
+void TOptForm::LoadOptions() {
+  if (settings_.LoadOptions()) ShowValues(settings_.Values());
 }
+
+bool TOptForm::Options1Click() { return settings_.Options1Click(*this); }
 
 bool TOptForm::ShowModal() { return exec() == QDialog::Accepted; }
 
-TOptionValues TOptForm::Values() const {
-  TOptionValues v;
+TSettingValues TOptForm::Values() const {
+  TSettingValues v;
   v.ConfirmDel = ConfirmDel();
   v.Threads = Threads();
   v.DefaultCharset = DefaultCharset();
@@ -165,7 +149,7 @@ TOptionValues TOptForm::Values() const {
   return v;
 }
 
-void TOptForm::ShowValues(const TOptionValues& v) {
+void TOptForm::ShowValues(const TSettingValues& v) {
   const QSignalBlocker b1(CheckBox2), b2(UpDown1), b3(ComboBox1), b4(ComboBox2), b5(ColorComboBox1),
       b6(FontComboBox1), b7(ComboBox3);
   CheckBox2->setChecked(v.ConfirmDel);
@@ -179,11 +163,6 @@ void TOptForm::ShowValues(const TOptionValues& v) {
 
 bool TOptForm::ConfirmDel() const { return CheckBox2->isChecked(); }
 
-void TOptForm::SetConfirmDel(bool value) {
-  const QSignalBlocker block(CheckBox2);
-  CheckBox2->setChecked(value);
-}
-
 int TOptForm::Threads() const { return UpDown1->value(); }
 int TOptForm::DefaultCharset() const { return ComboBox1->currentIndex(); }
 int TOptForm::ActiveProfileIndex() const { return ComboBox2->currentIndex(); }
@@ -193,11 +172,6 @@ std::string TOptForm::ActiveProfile() const {
 }
 
 int TOptForm::SortColor() const { return ColorComboBox1->currentIndex(); }
-
-unsigned TOptForm::SortColorRgb() const {
-  const int i = SortColor();
-  return (i >= 0 && i < static_cast<int>(SortColors.size())) ? SortColors[static_cast<size_t>(i)] : SortColors[14];
-}
 
 std::string TOptForm::DBFont() const {
   return FontComboBox1->currentIndex() >= 0 ? ToStdString(FontComboBox1->currentText()) : std::string();

@@ -1,10 +1,9 @@
 #pragma once
-// The Options dialog. Its controls hold the current options for the whole
-// run; every other part reads an option from here, not from the registry.
+// The Options dialog, bound to the settings: it shows their options when
+// opened and gives the changed ones back on OK. Other parts read the options
+// from the settings, not from here.
 
 #include <QDialog>
-#include <array>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,43 +25,38 @@ public:
   virtual int SendState() const = 0;
 };
 
-// The 16 colours of "Color of Sorted Colum", black .. white, as 0xRRGGBB.
-extern const std::array<unsigned, 16> SortColors;
-extern const std::array<const char*, 16> SortColorNames;
-
 class TOptForm : public QDialog, public IOptionsView, public IOptionsDialog {
   Q_OBJECT
 public:
-  explicit TOptForm(QWidget* parent = nullptr);
+  explicit TOptForm(TAppSettings& settings, QWidget* parent = nullptr);
 
   void SetHost(IOptionsHost* host) { host_ = host; }
-  // Fills "Active Account for Mailing"; the selected name stays selected when still listed.
+  // Fills "Active Account for Mailing", the names the setting may take; the
+  // selected name stays selected when still listed.
   void SetAccountNames(const std::vector<std::string>& names);
 
-  // TLPMain.LoadOptions and TLPMain.Options1Click over AppSettings().
+  // TLPMain.LoadOptions and TLPMain.Options1Click over the settings.
   void LoadOptions();
-  bool Options1Click(const std::function<void()>& onSortColorWritten = {});
+  bool Options1Click();
   // IOptionsDialog: the main window's "Options..." command.
-  void ShowOptions(const std::function<void()>& onSortColorWritten) override { Options1Click(onSortColorWritten); }
+  void ShowOptions() override { Options1Click(); }
 
-  // The current options, as every part reads them.
+  // The options as the controls show them.
   bool ConfirmDel() const;
-  void SetConfirmDel(bool value);  // the deletion dialog's check box
   int Threads() const;
   int DefaultCharset() const;       // -1 when none
-  int ActiveProfileIndex() const override;   // -1 when none
+  int ActiveProfileIndex() const;   // -1 when none
   std::string ActiveProfile() const;
   int SortColor() const;            // index, -1 when none
-  unsigned SortColorRgb() const;    // 0xRRGGBB, aqua when none
   std::string DBFont() const;       // "" when none
   int TagSignIndex() const;
   std::string TagSign() const;      // "%" when none
 
   // IOptionsView
-  TOptionValues Values() const override;
-  void ShowValues(const TOptionValues& values) override;
+  TSettingValues Values() const override;
+  void ShowValues(const TSettingValues& values) override;
   bool ShowModal() override;
-  TOptionMarks Marks() const override { return marks_; }
+  TSettingMarks Marks() const override { return marks_; }
 
   // Dialog events under their designed names.
   void FormCreate();
@@ -88,8 +82,9 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
-  void Mark(TOptionMark m) { marks_[m] = true; }
+  void Mark(TSetting key) { marks_[key] = true; }
 
-  TOptionMarks marks_{};
+  TAppSettings& settings_;
+  TSettingMarks marks_{};
   IOptionsHost* host_ = nullptr;
 };

@@ -2,28 +2,23 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 
-namespace {
-
-const char* kColorNames[16] = {"Black", "Maroon", "Green", "Olive", "Navy", "Purple", "Teal", "Gray",
-                               "Silver", "Red", "Lime", "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
-const QColor kColors[16] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},   {128, 128, 0},
-                            {0, 0, 128},     {128, 0, 128},   {0, 128, 128}, {128, 128, 128},
-                            {192, 192, 192}, {255, 0, 0},     {0, 255, 0},   {255, 255, 0},
-                            {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
-
-}  // namespace
+#include "platform/ui/QtText.h"
+#include "workspace/HighlightSlots.h"
 
 QComboBox* ColorCombo(QWidget* parent, const char* name) {
   auto* c = Named(new QComboBox(parent), name);
-  for (int i = 0; i < 16; ++i) {
+  for (size_t i = 0; i < HighlightColors().size(); ++i) {
+    const TRgb rgb = HighlightColors()[i];
     QPixmap swatch(16, 12);
-    swatch.fill(kColors[i]);
-    c->addItem(QIcon(swatch), kColorNames[i]);
+    swatch.fill(QColor(rgb.R, rgb.G, rgb.B));
+    c->addItem(QIcon(swatch), ToQString(HighlightColorNames()[i]));
   }
   return c;
 }
@@ -57,4 +52,17 @@ QAction* ToolAction(QToolBar* bar, const char* name, const QString& caption) {
   bar->addAction(a);
   if (QWidget* w = bar->widgetForAction(a)) w->setObjectName(name);
   return a;
+}
+
+QHBoxLayout* ButtonRow(QWidget* parent, std::initializer_list<TRowButton> buttons) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  bool first = true;
+  for (const TRowButton& b : buttons) {
+    b.Button = Named(new QPushButton(b.Caption, parent), b.Name);
+    if (first) b.Button->setDefault(true);
+    first = false;
+    row->addWidget(b.Button);
+  }
+  return row;
 }

@@ -224,7 +224,8 @@ void TRestructForm::Button3Click() {
     return;
   }
   if (!Tables) return;
-  const std::string chosen = GetSaveFileName("Save Database As", "DBase files (*.dbf)", DataBaseDir);
+  const std::string chosen =
+      GetSaveFileName("Save Database As", "DBase files (*.dbf)", AppSettings().Values().DataBaseDir);
   if (chosen.empty()) return;
   TTableWorkspace& ws = Tables->Workspace;
   const bool restructure = Mode == rmRestructure && ws.IsOpen();

@@ -81,7 +81,7 @@ TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   };
   // Until a folder chooser is given, Browse chooses nothing.
   SelectDirectory = [](const std::string&) { return std::string(); };
-  OnSQLFileDirChanged = [] { SaveSQLFileDir(); };
+  OnSQLFileDirChanged = [] { AppSettings().Save(stSQLFileDir); };
 }
 
 TSQLForm::~TSQLForm() = default;
@@ -95,8 +95,9 @@ std::string TSQLForm::DatabasePath() const { return ToStdString(Edit1->text()); 
 int TSQLForm::DatabaseType() const { return ComboBox1->currentIndex(); }
 
 void TSQLForm::FormShow() {
-  Edit1->setText(ToQString(SQLDataBase));
-  ComboBox1->setCurrentIndex(SqlDatabaseTypeFor(SQLDataBase));
+  const std::string& database = AppSettings().Values().SQLDataBase;
+  Edit1->setText(ToQString(database));
+  ComboBox1->setCurrentIndex(SqlDatabaseTypeFor(database));
   FormResize();
   Memo1->setFocus();
 }
@@ -137,9 +138,10 @@ std::string FolderWithSlash(const std::string& file) {
 }  // namespace
 
 void TSQLForm::LoadClick() {
-  const std::string file = GetOpenFileName("Open Query", "SQL Files (*.sql);;All Files (*)", SQLFileDir);
+  const std::string file =
+      GetOpenFileName("Open Query", "SQL Files (*.sql);;All Files (*)", AppSettings().Values().SQLFileDir);
   if (file.empty()) return;
-  SQLFileDir = FolderWithSlash(file);
+  AppSettings().Set(stSQLFileDir, FolderWithSlash(file));
   if (OnSQLFileDirChanged) OnSQLFileDirChanged();
   std::ifstream in(file, std::ios::binary);
   if (!in) {
@@ -157,9 +159,9 @@ void TSQLForm::LoadClick() {
 }
 
 void TSQLForm::SaveAsClick() {
-  const std::string chosen = GetSaveFileName("Save Query As", "SQL Files (*.sql)", SQLFileDir);
+  const std::string chosen = GetSaveFileName("Save Query As", "SQL Files (*.sql)", AppSettings().Values().SQLFileDir);
   if (chosen.empty()) return;
-  SQLFileDir = FolderWithSlash(chosen);
+  AppSettings().Set(stSQLFileDir, FolderWithSlash(chosen));
   if (OnSQLFileDirChanged) OnSQLFileDirChanged();
   const std::string file = SqlSaveFileName(chosen);
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

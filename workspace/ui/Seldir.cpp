@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/QtText.h"
+#include "workspace/ui/PageKit.h"
 
 TSeldirForm::TSeldirForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SeldirForm");
@@ -29,19 +30,11 @@ TSeldirForm::TSeldirForm(QWidget* parent) : QDialog(parent) {
   for (int c = 1; c < model_->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
   DirectoryListBox1->header()->hide();
 
-  OkBtn = new QPushButton("Ok", this);
-  OkBtn->setObjectName("OkBtn");
-  OkBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
+  auto* buttons = ButtonRow(this, {{OkBtn, "OkBtn", "Ok"}, {CancelBtn, "CancelBtn", "Cancel"}});
   connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(DriveComboBox1, &QComboBox::currentTextChanged, this, &TSeldirForm::SetRoot);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OkBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(DirectoryListBox1);
   layout->addWidget(DriveComboBox1);

@@ -5,17 +5,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "workspace/ui/PageKit.h"
+
 TSelTabForm::TSelTabForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SelTabForm");
   setWindowTitle("Select Table");
   ListBox1 = new QListWidget(this);
   ListBox1->setObjectName("ListBox1");
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-  SelectBtn = new QPushButton("Select", this);
-  SelectBtn->setObjectName("SelectBtn");
-  SelectBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
+  auto* buttons = ButtonRow(this, {{SelectBtn, "SelectBtn", "Select"}, {CancelBtn, "CancelBtn", "Cancel"}});
   connect(SelectBtn, &QPushButton::clicked, this, [this] {
     if (SelectBtn->isEnabled()) accept();
   });
@@ -26,10 +24,6 @@ TSelTabForm::TSelTabForm(QWidget* parent) : QDialog(parent) {
     if (SelectBtn->isEnabled()) accept();
   });
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(SelectBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ListBox1);
   layout->addLayout(buttons);

@@ -20,7 +20,6 @@
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/Del.h"
 #include "workspace/ui/Find.h"
-#include "workspace/ui/Options.h"
 #include "workspace/ui/Restruct.h"
 #include "workspace/ui/SQL.h"
 #include "workspace/ui/Seltab.h"
@@ -28,7 +27,7 @@
 #include "workspace/ui/edb.h"
 
 TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
-    : QObject(parent), window_(window), view_(grid), status_(statusPanel) {
+    : QObject(parent), settings_(AppSettings()), window_(window), view_(grid), status_(statusPanel) {
   Workspace.SetHost(this);
   InitMainSQLSet(SQLSet1);
   Workspace.BuildTableSQL = [this](const std::string& name) {
@@ -46,6 +45,7 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
       background = QColor(c.R, c.G, c.B);
     }
   };
+  sortColorChanged_ = settings_.Subscribe(stSortColor, [this] { view_->viewport()->update(); });
   edit_ = new TEditDB(Workspace, window);
   edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
   sql_ = new TSQLForm(window);
@@ -75,9 +75,9 @@ TTableUi::~TTableUi() {
 }
 
 int TTableUi::SortColorSlot() const {
-  const int slot = Options ? Options->SortColor() : -1;
+  const int slot = settings_.Values().SortColor;
   // Without a choice the sorted column is aqua, as the settings' default.
-  return slot >= 0 && slot < HighlightSlotCount ? slot : TOptionValues{}.SortColor;
+  return slot >= 0 && slot < HighlightSlotCount ? slot : TSettingValues{}.SortColor;
 }
 
 TSQLForm* TTableUi::SqlForm() const { return sql_.data(); }
@@ -89,7 +89,8 @@ void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
 
 void TTableUi::OpenDB0Click() {
   const std::string file =
-      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                      settings_.Values().DataBaseDir);
   if (file.empty()) return;
   const std::string ext = LowerCase(std::filesystem::path(file).extension().string());
   if (ext == ".mdb")
@@ -239,7 +240,8 @@ void TTableUi::AddDBF1Click() {
   TAddDbfForm* f = Dialogs.AddTable;
   if (!Workspace.IsOpen() || !f) return;
   const std::string file =
-      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
+      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                      settings_.Values().DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
   if (!Workspace.PostPending()) return;
@@ -292,7 +294,7 @@ void TTableUi::EndBusy() {
 
 void TTableUi::TableOpened() {
   grid_->TableOpened();
-  if (Options) grid_->SetDatabaseFont(Options->DBFont());
+  grid_->SetDatabaseFont(settings_.Values().DBFont);
   view_->show();
   if (view_->isVisible()) view_->setFocus();
   if (OnTableOpened) OnTableOpened();
@@ -337,19 +339,16 @@ bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
   return r == QDialog::Accepted;
 }
 
-bool TTableUi::ConfirmDeleteOption() const { return Options && Options->ConfirmDel(); }
+bool TTableUi::ConfirmDeleteOption() const { return settings_.Values().ConfirmDel; }
 
 void TTableUi::SwitchOffDeleteConfirmation() {
-  if (Options) Options->SetConfirmDel(false);
-  AppSettings().SaveConfirmDel(false);
+  settings_.SaveConfirmDel(false);
 }
 
 void TTableUi::SaveDataBaseDir(const std::string& dir) {
-  ::DataBaseDir = dir;
-  ::SaveDataBaseDir();
+  settings_.SetAndSave(stDataBaseDir, dir);
 }
 
 void TTableUi::SaveSQLDataBase(const std::string& path) {
-  ::SQLDataBase = path;
-  ::SaveSQLDataBase();
+  settings_.SetAndSave(stSQLDataBase, path);
 }

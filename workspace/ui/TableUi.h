@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "workspace/AppSettings.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/TableWorkspace.h"
 #include "workspace/sqlset.h"
@@ -22,7 +23,6 @@ class TAddDbfForm;
 class TDelForm;
 class TEditDB;
 class TFindForm;
-class TOptForm;
 class TRestructForm;
 class TSQLForm;
 class TSelTabForm;
@@ -84,8 +84,6 @@ public:
   std::string TableName() const override { return Workspace.TableName; }
   bool SQLQueryMode() const override { return Workspace.SQLQueryMode; }
 
-  // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
-  TOptForm* Options = nullptr;
   TTableDialogs Dialogs;
   // The sorted column's colour: an index of the sixteen highlight colours.
   int SortColorSlot() const;
@@ -143,6 +141,9 @@ public:
 private:
   void Report(const std::exception& e);
 
+  // The options the table reads: confirmation, sort colour, font.
+  TAppSettings& settings_;
+  TAppSettings::TSubscription sortColorChanged_;
   QWidget* window_;
   QTableView* view_;
   QLabel* status_;
