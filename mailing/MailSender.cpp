@@ -50,27 +50,17 @@ void TMailSender::SendDirect(int index) {
     Failed("No response from DNS server");
     return;
   }
-  for (const auto& host : MXList) {
-    SMTP.Host = host;  // the port stays the account's
-    try {
-      SMTP.Connect();
-      SMTP.Send(Msg);
-    } catch (const std::exception& e) {
-      DisconnectQuietly(SMTP);
-      Failed(e.what());
-      // A cut while aborting ends the attempt: no further exchanger is tried.
-      if (run_.Aborting()) return;
-      continue;
-    }
-    DisconnectQuietly(SMTP);
-    // Given up by the supervisor meanwhile: the item stays neither sent nor failed.
-    if (Retries < MaxRetries) {
-      Status = asSent;
-      ErrorText.clear();
-      Retries = 0;
-      run_.RecordSuccess(index);
-    }
-    return;
+  const bool sent = DeliverToExchangers(SMTP, Msg, MXList, [this](const std::string& error) {
+    Failed(error);
+    // A cut while aborting ends the attempt: no further exchanger is tried.
+    return !run_.Aborting();
+  });
+  // Given up by the supervisor meanwhile: the item stays neither sent nor failed.
+  if (sent && Retries < MaxRetries) {
+    Status = asSent;
+    ErrorText.clear();
+    Retries = 0;
+    run_.RecordSuccess(index);
   }
 }
 

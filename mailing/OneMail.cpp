@@ -76,20 +76,11 @@ void TOneMail::DeliverDirect() {
     ShowResult();
     return;
   }
-  for (const auto& host : MXList) {
-    SMTP.Host = host;  // the port stays the account's
-    try {
-      SMTP.Connect();
-      SMTP.Send(Msg);
-    } catch (const std::exception& e) {
-      run_.ResultText = e.what();
-      DisconnectQuietly(SMTP);
-      continue;
-    }
-    DisconnectQuietly(SMTP);
+  if (DeliverToExchangers(SMTP, Msg, MXList, [this](const std::string& error) {
+        run_.ResultText = error;
+        return true;
+      }))
     run_.ResultText = SentText;
-    break;
-  }
   ShowResult();
 }
 
