@@ -260,7 +260,8 @@ int main(int argc, char** argv) {
   account.SmtpPort = std::to_string(port);
   double seconds = 0, cpu = 0;
   {
-    TMailRun run(mailing, view);
+    TSendStateOwner state(mailing, view);
+    TMailRun run(mailing, state, view);
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     const auto t = Clock::now();
     if (!run.Start(account, threads)) {
@@ -268,7 +269,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     auto nextPass = Clock::now();
-    while (run.SendState() != ssIdle) {
+    while (state.State() != ssIdle) {
       dispatcher.ProcessPending();
       if (run.Timer3Enabled() && Clock::now() >= nextPass) {
         run.Timer3Timer();

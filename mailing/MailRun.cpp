@@ -5,7 +5,6 @@
 #include "mailing/Internet.h"
 #include "mailing/MailClient.h"
 #include "mailing/MailSender.h"
-#include "mailing/OneMail.h"
 #include "platform/MessageBox.h"
 #include "workspace/AppSettings.h"
 
@@ -33,9 +32,10 @@ const IRunClock& SystemRunClock() {
   return clock;
 }
 
-TMailRun::TMailRun(TPreparedMailing& mailing, ISendView& view, const IRunClock& clock)
+TMailRun::TMailRun(TPreparedMailing& mailing, TSendStateOwner& state, ISendView& view, const IRunClock& clock)
     : InternetCheck([] { return IsInternetReachable(ConnectionCheckHost()); }),
       mailing_(mailing),
+      state_(state),
       view_(view),
       clock_(clock),
       self_(std::make_shared<TMailRun*>(this)),
@@ -50,36 +50,24 @@ TMailRun::~TMailRun() {
   for (auto& s : senders_)
     if (s) s->SMTP.Disconnect();  // a sender blocked in a transfer returns at once
   FreeSenders();
-  OneMail.reset();
   files_.Close();
 }
 
 // ---- window state
 
-void TMailRun::SetSendState(TSendState state) {
-  state_ = state;
-  view_.SendStateChanged(state, Controls());
-}
-
-TSendControls TMailRun::Controls() const {
-  std::lock_guard<std::mutex> g(sendLock_);
-  return SendControls(state_.load(), static_cast<int>(mailing_.MailList.Items.size()), mailing_.SentCount,
-                      mailing_.FailedCount);
-}
-
 TSendCounters TMailRun::Counters() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return SendCounters(mailing_.SentCount, mailing_.FailedCount, static_cast<int>(mailing_.MailList.Items.size()),
                       activeThreads_);
 }
 
 int TMailRun::SentCount() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return mailing_.SentCount;
 }
 
 int TMailRun::FailedCount() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return mailing_.FailedCount;
 }
 
@@ -100,7 +88,7 @@ void TMailRun::DisplayRunState() {
   ShowCounters();
   int done = 0, items = 0;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     done = mailing_.SentCount + mailing_.FailedCount;
     items = static_cast<int>(mailing_.MailList.Items.size());
   }
@@ -116,7 +104,7 @@ void TMailRun::FlushDisplay(bool force) {
   }
   std::string error;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     if (!fileError_.empty() && !fileErrorShown_) {
       fileErrorShown_ = true;
       error = fileError_;
@@ -134,7 +122,7 @@ void TMailRun::SetTimer3(bool on) {
 // ---- Start and Stop
 
 void TMailRun::Button2Click(const TProfile* account, int threads) {
-  if (state_ == ssSending) {
+  if (state_.State() == ssSending) {
     Stop();
     return;
   }
@@ -146,7 +134,7 @@ void TMailRun::Button2Click(const TProfile* account, int threads) {
 }
 
 bool TMailRun::Start(const TProfile& account, int threads) {
-  if (state_ != ssIdle) return false;
+  if (state_.State() != ssIdle) return false;
   const int items = static_cast<int>(mailing_.MailList.Items.size());
   const int pending = items - mailing_.SentCount - mailing_.FailedCount;
   if (pending <= 0) return false;
@@ -201,7 +189,7 @@ void TMailRun::CloseRunFiles() { files_.Close(); }
 // ---- the senders' items
 
 int TMailRun::NextPendingItem() {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   const auto& items = mailing_.MailList.Items;
   while (itemCursor_ < static_cast<int>(items.size())) {
     const int i = itemCursor_++;
@@ -213,7 +201,7 @@ int TMailRun::NextPendingItem() {
 void TMailRun::RecordSuccess(int index) {
   std::string status;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
     if (item.Sent) return;  // counted once, whatever sent it again
     if (!aborting_) status = "Success: " + item.To;
@@ -231,7 +219,7 @@ void TMailRun::RecordSuccess(int index) {
 void TMailRun::RecordFailure(int index, const std::string& message) {
   std::string status;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
     if (!aborting_) status = "Failure: " + item.To;
     ++mailing_.FailedCount;
@@ -246,7 +234,7 @@ void TMailRun::RecordFailure(int index, const std::string& message) {
   FlushDisplay(true);
 }
 
-// Under SendLock: the first failed write is shown once by the main thread.
+// Under the state's lock: the first failed write is shown once by the main thread.
 void TMailRun::NoteFileError(int index) {
   if (!fileError_.empty()) return;
   fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1) : files_.Error();
@@ -323,7 +311,7 @@ void TMailRun::Timer3Timer() {
         ShowStatus("Aborting...");
       }
       DisplayRunState();
-      UpdateCaption();
+      view_.UpdateCaption();
     } else {
       s->Start();
     }
@@ -334,9 +322,9 @@ void TMailRun::Timer3Timer() {
 // ---- Reset Failed Items
 
 void TMailRun::ResetFailedItems() {
-  if (state_ != ssIdle) return;
+  if (state_.State() != ssIdle) return;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     for (auto& item : mailing_.MailList.Items) {
       if (!item.Failed) continue;
       item.Failed = false;
@@ -354,5 +342,5 @@ void TMailRun::ResetFailedItems() {
   }
   SetSendState(ssIdle);
   DisplayRunState();
-  UpdateCaption();
+  view_.UpdateCaption();
 }

@@ -4,7 +4,6 @@
 
 #include "db/DataSet.h"
 #include "mailing/MailClient.h"
-#include "mailing/MailRun.h"
 #include "mailing/Merge.h"
 #include "net/IdDNS.h"
 #include "platform/MessageBox.h"
@@ -13,11 +12,10 @@ namespace {
 const char* const SentText = "Email is Sent Successfully";
 }
 
-TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrepareProject& project,
-                   TMerger& merge, TDataSet& table)
-    : run_(run), account_(account) {
+TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfile& account, int port,
+                   const TPrepareProject& project, TMerger& merge, TDataSet& table)
+    : state_(state), view_(view), account_(account) {
   StopMode = smSuspend;
-  run_.ResultText.clear();
   SetUpClient(SMTP, account_, port);
   SetUpMessage(Msg, account_, project.HtmlMail ? "text/html" : "text/plain", project.Charset, project.Attachments);
   Msg.Recipients.Clear();
@@ -41,11 +39,11 @@ TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrep
 TOneMail::~TOneMail() { TerminateAndWaitFor(); }
 
 void TOneMail::ShowResult() {
-  Synchronize([this] { InfoBox(run_.ResultText); });
+  Synchronize([this, text = result_] { view_.ShowSendResult(text); });
 }
 
 void TOneMail::SetIdle() {
-  Synchronize([this] { run_.SetSendState(ssIdle); });
+  Synchronize([this] { state_.Set(ssIdle); });
 }
 
 void TOneMail::Deliver() {
@@ -53,9 +51,9 @@ void TOneMail::Deliver() {
     SMTP.Connect();
     SMTP.Send(Msg);
     DisconnectQuietly(SMTP);
-    run_.ResultText = SentText;
+    result_ = SentText;
   } catch (const std::exception& e) {
-    run_.ResultText = e.what();
+    result_ = e.what();
     DisconnectQuietly(SMTP);
   }
   ShowResult();
@@ -66,26 +64,26 @@ void TOneMail::DeliverDirect() {
   MXList.clear();
   // No recipient, no domain to ask for: the same words as the mail layer's.
   if (Msg.Recipients.Count() == 0 || Msg.Recipients[0].Address.empty()) {
-    run_.ResultText = "No recipient address";
+    result_ = "No recipient address";
     ShowResult();
     return;
   }
   const std::string domain = RecipientDomain(Msg.Recipients[0].Address);
   if (!GetMailServers(account_.DnsServer, domain, MXList) || MXList.empty()) {
-    run_.ResultText = "Mail Server not found";
+    result_ = "Mail Server not found";
     ShowResult();
     return;
   }
   if (DeliverToExchangers(SMTP, Msg, MXList, [this](const std::string& error) {
-        run_.ResultText = error;
+        result_ = error;
         return true;
       }))
-    run_.ResultText = SentText;
+    result_ = SentText;
   ShowResult();
 }
 
 void TOneMail::Run() {
-  if (run_.SendState() == ssSending) {
+  if (state_.State() == ssSending) {
     if (account_.DirectDelivery)
       DeliverDirect();
     else
@@ -95,9 +93,11 @@ void TOneMail::Run() {
   SetIdle();
 }
 
-void SendCurrent1Click(TMailRun& run, TDataSet* table, const TPrepareProject& project, const TProfile* account,
-                       TMerger& merge) {
-  if (run.SendState() != ssIdle) return;
+TSendCurrent::~TSendCurrent() { mail_.reset(); }
+
+void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const TProfile* account,
+                         TMerger& merge) {
+  if (state_.State() != ssIdle) return;
   if (!table || !table->Active()) {
     ErrorBox("Table is Closed");
     return;
@@ -116,12 +116,12 @@ void SendCurrent1Click(TMailRun& run, TDataSet* table, const TPrepareProject& pr
     ErrorBox(error);
     return;
   }
-  run.SetSendState(ssSending);
-  run.OneMail.reset();
+  state_.Set(ssSending);
+  mail_.reset();
   try {
-    run.OneMail = std::make_unique<TOneMail>(run, *account, port, project, merge, *table);
+    mail_ = std::make_unique<TOneMail>(state_, view_, *account, port, project, merge, *table);
   } catch (const std::exception& e) {
     ErrorBox(e.what());
   }
-  if (!run.OneMail || !run.OneMail->Started()) run.SetSendState(ssIdle);
+  if (!mail_ || !mail_->Started()) state_.Set(ssIdle);
 }

@@ -115,7 +115,7 @@ private slots:
     TSendForm send(dir_, nullptr, nullptr, main_.get());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
-    send.Run().SetSendState(ssIdle);
+    send.State().Set(ssIdle);
     // A click at the middle of a button, through the window it is in.
     auto click = [](QPushButton* b) {
       QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {},
@@ -277,7 +277,7 @@ private slots:
     TSendForm send(dir_, nullptr, nullptr);
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
-    send.Run().SetSendState(ssIdle);
+    send.State().Set(ssIdle);
     QVERIFY(send.Button6->isEnabled());
     QString title;
     WhenModal([&](QWidget* m) {

@@ -141,7 +141,7 @@ class SendFormQTest : public QObject {
   static bool WaitIdle(TSendForm& form) {
     return QTest::qWaitFor(
         [&] {
-          const TOneMail* one = form.Run().OneMail.get();
+          const TOneMail* one = form.CurrentMail();
           return form.SendState() == 0 && (!one || !one->Started() || one->Stopped());
         },
         RunTimeoutMs);
@@ -212,7 +212,7 @@ private slots:
     form->Mailing().MailList.Items.resize(static_cast<size_t>(items));
     form->Mailing().SentCount = sent;
     form->Mailing().FailedCount = failed;
-    form->Run().SetSendState(static_cast<TSendState>(state));
+    form->State().Set(static_cast<TSendState>(state));
     QCOMPARE(form->SendState(), state);
     auto b = [&](const char* name) { return form->findChild<QPushButton*>(name); };
     auto on = [](bool e) { return QString(e ? "1" : "0"); };
@@ -222,7 +222,7 @@ private slots:
                              on(b("CancelBtn")->isEnabled()), on(w_->Action("SendCurrent1")->isEnabled())};
     QCOMPARE(got.join(' '), expected);
     QCOMPARE(w_->MailingPage().SpeedButton6->isEnabled(), w_->Action("SendCurrent1")->isEnabled());
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
   }
 
   void prepareWalksFromTheCurrentRecordAndLeavesTheTableThere() {
@@ -367,7 +367,7 @@ private slots:
     list.Items[1].Failed = true;
     list.Items[1].ErrorText = "550 refused";
     PutList(form->Mailing(), list);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     QVERIFY(form->Button5->isEnabled());
     QCOMPARE(form->Button2->text(), QString("Continue"));
     form->findChild<QPushButton*>("Button5")->click();
@@ -396,14 +396,14 @@ private slots:
     // While sending the button stops, and Reset waits.
     form->Mailing().MailList.Items[2].Failed = true;
     form->Mailing().FailedCount = 1;
-    form->Run().SetSendState(ssSending);
+    form->State().Set(ssSending);
     QCOMPARE(form->Button2->text(), QString("Stop"));
     form->findChild<QPushButton*>("Button2")->click();
     QVERIFY(form->Run().Aborting());
     QVERIFY(!form->Button2->isEnabled());
     form->Button5Click();
     QCOMPARE(form->Mailing().FailedCount, 1);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
   }
 
   void startSendsTheListThroughTheWindow() {
@@ -416,7 +416,7 @@ private slots:
     PutList(form->Mailing(), RunList(2));
     form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->show();
     QCOMPARE(form->Button2->text(), QString("Start"));
     form->findChild<QPushButton*>("Button2")->click();
@@ -467,7 +467,7 @@ private slots:
     project_.project = saved;
     QCOMPARE(form->Mailing().MailList.Items.size(), size_t(2));
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->Button2->click();
     QTRY_COMPARE_WITH_TIMEOUT(form->SendState(), 0, RunTimeoutMs);
     QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
@@ -518,7 +518,7 @@ private slots:
     PutList(form->Mailing(), RunList(2));
     form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->show();
     form->Button2->click();
     QTRY_COMPARE_WITH_TIMEOUT(sink.Log("stalled").size(), size_t(2), RunTimeoutMs);
@@ -568,7 +568,7 @@ private slots:
       ++checks;
       return online;
     };
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     boxes.Answer(TMsgResult::Retry);
     boxes.Answer(TMsgResult::Abort);
     form->Button2->click();
@@ -692,11 +692,11 @@ private slots:
     QCOMPARE(form->SendState(), 0);
 
     // While a run sends, the command does nothing.
-    form->Run().SetSendState(ssSending);
+    form->State().Set(ssSending);
     boxes.shown.clear();
     form->SendCurrent1Click();
     QVERIFY(boxes.shown.empty());
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->TableSource = nullptr;
     project_.project.Attachments = attachments;
   }

@@ -13,10 +13,12 @@
 
 #include "mailing/MailListFiles.h"
 #include "mailing/MailRun.h"
+#include "mailing/OneMail.h"
 #include "mailing/PreparedMailing.h"
 #include "platform/Dispatcher.h"
+#include "platform/MessageBox.h"
 
-class TRecordingSendView : public ISendView {
+class TRecordingSendView : public ISendView, public ISendCurrentView {
 public:
   void SendStateChanged(TSendState s, const TSendControls& c) override {
     state = s;
@@ -38,6 +40,8 @@ public:
   void DisableStartButton() override { ++startDisabled; }
   void SetTimer3(bool on) override { timer3 = on; }
   void BringToFront() override { ++broughtToFront; }
+  // As the window shows it.
+  void ShowSendResult(const std::string& t) override { InfoBox(t); }
 
   // The statuses shown that are not per-item results.
   std::vector<std::string> RunStatuses() const {
