@@ -43,6 +43,8 @@ public:
   void ResetProgress() override {}
   void ShowProgress(int, int) override {}
   void UpdateCaption() override {}
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
 
 private:
   TSendState state_ = ssIdle;

@@ -35,6 +35,7 @@
 #include "mailing/MailRun.h"
 #include "net/IdMessage.h"
 #include "platform/Dispatcher.h"
+#include "platform/MessageBox.h"
 
 namespace {
 
@@ -160,6 +161,11 @@ public:
   void DisableStartButton() override {}
   void SetTimer3(bool) override {}
   void BringToFront() override {}
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
+  bool AskRetry(const std::string& t) override {
+    return MessageService().Show(TMsgKind::Error, t, "Error", TMsgButtons::AbortRetry) == TMsgResult::Retry;
+  }
   long updates = 0;
 };
 

@@ -5,7 +5,6 @@
 #include "mailing/Internet.h"
 #include "mailing/MailClient.h"
 #include "mailing/MailSender.h"
-#include "platform/MessageBox.h"
 #include "workspace/AppSettings.h"
 
 namespace {
@@ -110,7 +109,7 @@ void TMailRun::FlushDisplay(bool force) {
       error = fileError_;
     }
   }
-  if (!error.empty()) ErrorBox(error);
+  if (!error.empty()) ShowError(error);
 }
 
 void TMailRun::SetTimer3(bool on) {
@@ -127,7 +126,7 @@ void TMailRun::Button2Click(const TProfile* account, int threads) {
     return;
   }
   if (!account) {
-    ErrorBox("Account is not selected");
+    ShowError("Account is not selected");
     return;
   }
   Start(*account, threads);
@@ -141,11 +140,11 @@ bool TMailRun::Start(const TProfile& account, int threads) {
   int port = 0;
   std::string error;
   if (!SmtpPortOf(account, port, error)) {
-    ErrorBox(error);
+    ShowError(error);
     return false;
   }
   if (!files_.Open(mailing_.Dir())) {
-    ErrorBox(files_.Error());
+    ShowError(files_.Error());
     return false;
   }
   account_ = account;
@@ -254,8 +253,7 @@ void TMailRun::HandleFailure(TMailSender& s) {
     s.Retries = 0;
     RecordFailure(s.ItemIndex, s.ErrorText);
     s.Start();
-  } else if (MessageService().Show(TMsgKind::Error, "No connection to Internet", "Error", TMsgButtons::AbortRetry) ==
-             TMsgResult::Retry) {
+  } else if (view_.AskRetry("No connection to Internet")) {
     // Only the senders stopped on a failure go again. One still in its attempt
     // finishes it; one that has just recorded a success must take its next
     // item, never its last one again.
@@ -338,7 +336,7 @@ void TMailRun::ResetFailedItems() {
     SaveMailIndex(mailing_.Dir() + MailIndexFileName, mailing_.MailList);
     SaveFailedList(mailing_.Dir() + FailedListFileName, mailing_.MailList);
   } catch (const EMailFileError& e) {
-    ErrorBox(e.what());
+    ShowError(e.what());
   }
   SetSendState(ssIdle);
   DisplayRunState();

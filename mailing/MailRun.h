@@ -47,6 +47,12 @@ public:
   virtual void DisableStartButton() = 0;  // Stop pressed or Abort chosen
   virtual void SetTimer3(bool on) = 0;    // the 100 ms supervision timer
   virtual void BringToFront() = 0;        // the application restored and in front
+  // An error box.
+  virtual void ShowError(const std::string& text) = 0;
+  // A Yes/No question: true for Yes.
+  virtual bool Confirm(const std::string& question) = 0;
+  // An Abort/Retry error box: true for Retry.
+  virtual bool AskRetry(const std::string& text) = 0;
 };
 
 // Seconds a sender may stay on one item once the run is aborting.
@@ -117,6 +123,7 @@ private:
   friend class TConnector;
   void SetSendState(TSendState state) { state_.Set(state); }
   void ShowStatus(const std::string& text) { view_.ShowStatus(text); }
+  void ShowError(const std::string& text) { view_.ShowError(text); }
   void FreeSenders();
   void SetTimer3(bool on);
   void CloseRunFiles();
@@ -163,6 +170,8 @@ public:
   void ResetProgress() override { run_.ResetProgress(); }
   void ShowProgress(int done, int total) override { run_.ShowProgress(done, total); }
   void UpdateCaption() override { view_.UpdateCaption(); }
+  void ShowError(const std::string& text) override { view_.ShowError(text); }
+  bool Confirm(const std::string& question) override { return view_.Confirm(question); }
 
 private:
   TSendStateOwner& state_;

@@ -5,7 +5,6 @@
 #include "mailing/MailClient.h"
 #include "mailing/MailRun.h"
 #include "net/IdDNS.h"
-#include "platform/MessageBox.h"
 
 TMailSender::TMailSender(TMailRun& run, int slotIndex) : SlotIndex(slotIndex), run_(run) {
   StopMode = smSuspend;
@@ -119,7 +118,7 @@ void TConnector::Run() {
       run_.CloseRunFiles();
       ErrorText = text;
       run_.FlushDisplay(true);
-      ErrorBox(text);
+      run_.ShowError(text);
       run_.ShowStatus("failure of Connection to SMTP Server");
       run_.SetSendState(ssIdle);
       run_.FreeSenders();

@@ -6,7 +6,6 @@
 #include "mailing/MailClient.h"
 #include "mailing/Merge.h"
 #include "net/IdDNS.h"
-#include "platform/MessageBox.h"
 
 namespace {
 const char* const SentText = "Email is Sent Successfully";
@@ -20,7 +19,7 @@ TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfil
   SetUpMessage(Msg, account_, project.HtmlMail ? "text/html" : "text/plain", project.Charset, project.Attachments);
   Msg.Recipients.Clear();
   if (project.ToAddr.empty()) {
-    ErrorBox("Email address not found");
+    view_.ShowError("Email address not found");
     return;
   }
   ITagValueSource& values = merge.Values();
@@ -99,21 +98,21 @@ void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const 
                          TMerger& merge) {
   if (state_.State() != ssIdle) return;
   if (!table || !table->Active()) {
-    ErrorBox("Table is Closed");
+    view_.ShowError("Table is Closed");
     return;
   }
   if (table->IsEmpty()) {
-    ErrorBox("Table is Empty");
+    view_.ShowError("Table is Empty");
     return;
   }
   if (!account) {
-    ErrorBox("Account is not selected");
+    view_.ShowError("Account is not selected");
     return;
   }
   int port = 0;
   std::string error;
   if (!SmtpPortOf(*account, port, error)) {
-    ErrorBox(error);
+    view_.ShowError(error);
     return;
   }
   state_.Set(ssSending);
@@ -121,7 +120,7 @@ void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const 
   try {
     mail_ = std::make_unique<TOneMail>(state_, view_, *account, port, project, merge, *table);
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    view_.ShowError(e.what());
   }
   if (!mail_ || !mail_->Started()) state_.Set(ssIdle);
 }

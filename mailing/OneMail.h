@@ -23,8 +23,10 @@ class TMerger;
 class ISendCurrentView {
 public:
   virtual ~ISendCurrentView() = default;
-  // "Email is Sent Successfully" or what failed.
+  // "Email is Sent Successfully" or what failed, in an information box.
   virtual void ShowSendResult(const std::string& text) = 0;
+  // What stops it before the message goes, in an error box.
+  virtual void ShowError(const std::string& text) = 0;
 };
 
 class TOneMail final : public TIdThread {

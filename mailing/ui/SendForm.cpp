@@ -198,6 +198,14 @@ void TSendForm::BringToFront() {
   w->activateWindow();
 }
 
+void TSendForm::ShowError(const std::string& text) { ErrorBox(text); }
+
+bool TSendForm::Confirm(const std::string& question) { return ConfirmBox(question) == TMsgResult::Yes; }
+
+bool TSendForm::AskRetry(const std::string& text) {
+  return MessageService().Show(TMsgKind::Error, text, "Error", TMsgButtons::AbortRetry) == TMsgResult::Retry;
+}
+
 void TSendForm::ShowSendResult(const std::string& text) { InfoBox(text); }
 
 void TSendForm::showEvent(QShowEvent* event) {

@@ -79,6 +79,9 @@ public:
   void DisableStartButton() override;
   void SetTimer3(bool on) override;
   void BringToFront() override;
+  void ShowError(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
+  bool AskRetry(const std::string& text) override;
   // ISendCurrentView.
   void ShowSendResult(const std::string& text) override;
 
