@@ -88,6 +88,9 @@ bool TMailPreview::Navigate(const std::string& fileName) {
   return true;
 }
 
+void TMailPreview::ShowWarning(const std::string& text) { InfoBox(text); }
+void TMailPreview::ShowError(const std::string& text) { ErrorBox(text); }
+
 char TMailPreview::TagSign() const { return OptForm ? TagSignOf(OptForm->TagSignIndex()) : TagSignOf(0); }
 
 // ---------------------------------------------------------------- operations

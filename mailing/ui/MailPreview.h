@@ -67,6 +67,8 @@ private:
   std::string PlainText() override;
   int32_t CharsetIndex() override;
   bool Navigate(const std::string& fileName) override;
+  void ShowWarning(const std::string& text) override;
+  void ShowError(const std::string& text) override;
   // ITagSignSource
   char TagSign() const override;
 

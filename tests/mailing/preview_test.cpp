@@ -50,6 +50,9 @@ public:
     navigated.push_back(fileName);
     return navigateOk;
   }
+  // The boxes as the window shows them.
+  void ShowWarning(const std::string& text) override { InfoBox(text); }
+  void ShowError(const std::string& text) override { ErrorBox(text); }
 };
 
 std::string ReadAll(const fs::path& p) {
