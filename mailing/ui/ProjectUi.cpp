@@ -21,6 +21,7 @@
 
 #include "db/FieldKind.h"
 #include "mailing/Attachments.h"
+#include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/CharsetTable.h"
@@ -160,6 +161,10 @@ bool TProjectUi::OpenProjectDialog(const std::string& dir, std::string& fileName
 
 bool TProjectUi::SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) {
   return SaveDialog && SaveDialog(dir, name, fileName);
+}
+
+TMsgResult TProjectUi::AskYesNoCancel(const std::string& question) {
+  return ConfirmBox(question, TMsgButtons::YesNoCancel);
 }
 
 bool TProjectUi::ProjectModified() const { return w_.IsProjectModified(); }

@@ -79,6 +79,7 @@ public:
   // IProjectHost
   bool OpenProjectDialog(const std::string& dir, std::string& fileName) override;
   bool SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) override;
+  TMsgResult AskYesNoCancel(const std::string& question) override;
   bool ProjectModified() const override;
   void SnapshotProject() override;
   void CommitCalcFieldEdit() override;
