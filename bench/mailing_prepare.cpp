@@ -19,6 +19,7 @@
 #include "mailing/PreparedMailing.h"
 #include "mailing/Project.h"
 #include "mailing/TableTagSource.h"
+#include "tests/mailing/support/MergeFakes.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "toolkit/FastEval.h"
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
   TReader reader;
   SetUpMergeReader(reader);
   TPercentSign sign;
-  TMerger merge{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merge{reader, values, sign, warnings};
 
   TPrepareProject p;
   p.ProjectFileName = (home / "News.lkp").string();

@@ -101,19 +101,19 @@ void TMailPreview::BuildPreview() {
     ErrorBox("Preview Failed");
     return;
   }
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   Preview.BuildPreview(*this, merger);
 }
 
 void TMailPreview::UpdateToPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   ::UpdateToPreview(*this, merger);
 }
 
 void TMailPreview::UpdateSubjectPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   ::UpdateSubjectPreview(*this, merger);
 }
 

@@ -36,7 +36,7 @@ TProjectUi::TProjectUi(TLPMain& w)
     : QObject(nullptr),
       TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
       Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
-      Merger(w.Reader1, TagValues, *this),
+      Merger(w.Reader1, TagValues, *this, *this),
       w_(w) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
@@ -162,6 +162,8 @@ bool TProjectUi::OpenProjectDialog(const std::string& dir, std::string& fileName
 bool TProjectUi::SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) {
   return SaveDialog && SaveDialog(dir, name, fileName);
 }
+
+void TProjectUi::ShowWarning(const std::string& text) { InfoBox(text); }
 
 TMsgResult TProjectUi::AskYesNoCancel(const std::string& question) {
   return ConfirmBox(question, TMsgButtons::YesNoCancel);

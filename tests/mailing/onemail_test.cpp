@@ -79,7 +79,8 @@ protected:
   TReader reader;
   TFakeTableTagSource values;
   TFakeSign sign{'%'};
-  TMerger merger{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merger{reader, values, sign, warnings};
   TDataSet table;
 };
 

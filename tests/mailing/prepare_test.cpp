@@ -107,7 +107,8 @@ protected:
   TFakeTableTagSource values;
   TReader reader;
   TFakeSign sign{'%'};
-  TMerger merge{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merge{reader, values, sign, warnings};
   TRecordingView view;
 };
 

@@ -67,7 +67,7 @@ std::string Head(const std::string& charset) {
 
 class PreviewTest : public ::testing::Test {
 protected:
-  PreviewTest() : merger(reader, source, sign) {
+  PreviewTest() : merger(reader, source, sign, warnings) {
     SetUpMergeReader(reader);
     record.Add("F_Name", ftString, std::string("John"));
     record.Add("EMAIL", ftString, std::string("john@example.org"));
@@ -106,6 +106,7 @@ protected:
   TFakeRecord record;
   TFakeTagSource source;
   TFakeSign sign;
+  TBoxedMergeWarnings warnings;
   TMerger merger;
   TFakePreviewView view;
   TPreview preview;

@@ -47,7 +47,7 @@ namespace {
 // The real merge over the open table's record; calculated fields from a script.
 class TTableMerge {
 public:
-  TTableMerge() : merger_(reader_, tags_, sign_) { SetUpMergeReader(reader_); }
+  TTableMerge() : merger_(reader_, tags_, sign_, warnings_) { SetUpMergeReader(reader_); }
   TMerger& Merger() { return merger_; }
 
   TFakeTableTagSource tags_;
@@ -55,6 +55,7 @@ public:
 private:
   TReader reader_;
   TFakeSign sign_;
+  TBoxedMergeWarnings warnings_;
   TMerger merger_;
 };
 
