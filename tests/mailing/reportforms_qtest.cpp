@@ -319,6 +319,7 @@ private slots:
     form.Button1Click();  // E_MAIL chosen, already there
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Already Exists"));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
     QCOMPARE(form.ReportEntry(), std::string("NAME\r\nE_MAIL"));
 
     list->setCurrentRow(1);
