@@ -99,7 +99,8 @@ void MergeRun(const char* what, TADOQuery& q, ITagValueSource& source, const std
   TReader reader;
   SetUpMergeReader(reader);
   TFakeSign sign('%');
-  TMerger merger(reader, source, sign);
+  TBoxedMergeWarnings warnings;
+  TMerger merger(reader, source, sign, warnings);
   std::string result;
   size_t bytes = 0;
   int records = 0;

@@ -19,6 +19,7 @@
 #include "mailing/PreparedMailing.h"
 #include "mailing/Project.h"
 #include "mailing/TableTagSource.h"
+#include "tests/mailing/support/MergeFakes.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "toolkit/FastEval.h"
@@ -43,6 +44,8 @@ public:
   void ResetProgress() override {}
   void ShowProgress(int, int) override {}
   void UpdateCaption() override {}
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
 
 private:
   TSendState state_ = ssIdle;
@@ -92,7 +95,8 @@ int main(int argc, char** argv) {
   TReader reader;
   SetUpMergeReader(reader);
   TPercentSign sign;
-  TMerger merge{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merge{reader, values, sign, warnings};
 
   TPrepareProject p;
   p.ProjectFileName = (home / "News.lkp").string();

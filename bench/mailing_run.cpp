@@ -35,6 +35,7 @@
 #include "mailing/MailRun.h"
 #include "net/IdMessage.h"
 #include "platform/Dispatcher.h"
+#include "platform/MessageBox.h"
 
 namespace {
 
@@ -160,6 +161,11 @@ public:
   void DisableStartButton() override {}
   void SetTimer3(bool) override {}
   void BringToFront() override {}
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
+  bool AskRetry(const std::string& t) override {
+    return MessageService().Show(TMsgKind::Error, t, "Error", TMsgButtons::AbortRetry) == TMsgResult::Retry;
+  }
   long updates = 0;
 };
 
@@ -260,7 +266,8 @@ int main(int argc, char** argv) {
   account.SmtpPort = std::to_string(port);
   double seconds = 0, cpu = 0;
   {
-    TMailRun run(mailing, view);
+    TSendStateOwner state(mailing, view);
+    TMailRun run(mailing, state, view);
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     const auto t = Clock::now();
     if (!run.Start(account, threads)) {
@@ -268,7 +275,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     auto nextPass = Clock::now();
-    while (run.SendState() != ssIdle) {
+    while (state.State() != ssIdle) {
       dispatcher.ProcessPending();
       if (run.Timer3Enabled() && Clock::now() >= nextPass) {
         run.Timer3Timer();

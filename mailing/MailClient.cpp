@@ -61,3 +61,21 @@ void DisconnectQuietly(TIdSMTP& smtp) {
   } catch (const std::exception&) {
   }
 }
+
+bool DeliverToExchangers(TIdSMTP& smtp, const TIdMessage& msg, const std::vector<std::string>& exchangers,
+                         const std::function<bool(const std::string& error)>& failed) {
+  for (const auto& host : exchangers) {
+    smtp.Host = host;
+    try {
+      smtp.Connect();
+      smtp.Send(msg);
+    } catch (const std::exception& e) {
+      DisconnectQuietly(smtp);
+      if (!failed(e.what())) return false;
+      continue;
+    }
+    DisconnectQuietly(smtp);
+    return true;
+  }
+  return false;
+}

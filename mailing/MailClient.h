@@ -2,6 +2,7 @@
 // How the mailing run's senders and Send Current set up their SMTP client and
 // message from the active account, and the small steps both deliveries share.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,9 @@ std::string RecipientDomain(const std::string& address);
 
 // Disconnects when connected; a failure of the disconnect is of no interest.
 void DisconnectQuietly(TIdSMTP& smtp);
+
+// Direct delivery: the exchangers in their order, each on a connection of its
+// own at the account's port, until one takes the message (true). Failed hears
+// each refusal once its connection is closed; false from it tries no further.
+bool DeliverToExchangers(TIdSMTP& smtp, const TIdMessage& msg, const std::vector<std::string>& exchangers,
+                         const std::function<bool(const std::string& error)>& failed);

@@ -5,8 +5,6 @@
 #include "mailing/Internet.h"
 #include "mailing/MailClient.h"
 #include "mailing/MailSender.h"
-#include "mailing/OneMail.h"
-#include "platform/MessageBox.h"
 #include "workspace/AppSettings.h"
 
 namespace {
@@ -33,9 +31,10 @@ const IRunClock& SystemRunClock() {
   return clock;
 }
 
-TMailRun::TMailRun(TPreparedMailing& mailing, ISendView& view, const IRunClock& clock)
+TMailRun::TMailRun(TPreparedMailing& mailing, TSendStateOwner& state, ISendView& view, const IRunClock& clock)
     : InternetCheck([] { return IsInternetReachable(ConnectionCheckHost()); }),
       mailing_(mailing),
+      state_(state),
       view_(view),
       clock_(clock),
       self_(std::make_shared<TMailRun*>(this)),
@@ -50,36 +49,24 @@ TMailRun::~TMailRun() {
   for (auto& s : senders_)
     if (s) s->SMTP.Disconnect();  // a sender blocked in a transfer returns at once
   FreeSenders();
-  OneMail.reset();
   files_.Close();
 }
 
 // ---- window state
 
-void TMailRun::SetSendState(TSendState state) {
-  state_ = state;
-  view_.SendStateChanged(state, Controls());
-}
-
-TSendControls TMailRun::Controls() const {
-  std::lock_guard<std::mutex> g(sendLock_);
-  return SendControls(state_.load(), static_cast<int>(mailing_.MailList.Items.size()), mailing_.SentCount,
-                      mailing_.FailedCount);
-}
-
 TSendCounters TMailRun::Counters() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return SendCounters(mailing_.SentCount, mailing_.FailedCount, static_cast<int>(mailing_.MailList.Items.size()),
                       activeThreads_);
 }
 
 int TMailRun::SentCount() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return mailing_.SentCount;
 }
 
 int TMailRun::FailedCount() const {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   return mailing_.FailedCount;
 }
 
@@ -100,7 +87,7 @@ void TMailRun::DisplayRunState() {
   ShowCounters();
   int done = 0, items = 0;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     done = mailing_.SentCount + mailing_.FailedCount;
     items = static_cast<int>(mailing_.MailList.Items.size());
   }
@@ -116,13 +103,13 @@ void TMailRun::FlushDisplay(bool force) {
   }
   std::string error;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     if (!fileError_.empty() && !fileErrorShown_) {
       fileErrorShown_ = true;
       error = fileError_;
     }
   }
-  if (!error.empty()) ErrorBox(error);
+  if (!error.empty()) ShowError(error);
 }
 
 void TMailRun::SetTimer3(bool on) {
@@ -134,30 +121,30 @@ void TMailRun::SetTimer3(bool on) {
 // ---- Start and Stop
 
 void TMailRun::Button2Click(const TProfile* account, int threads) {
-  if (state_ == ssSending) {
+  if (state_.State() == ssSending) {
     Stop();
     return;
   }
   if (!account) {
-    ErrorBox("Account is not selected");
+    ShowError("Account is not selected");
     return;
   }
   Start(*account, threads);
 }
 
 bool TMailRun::Start(const TProfile& account, int threads) {
-  if (state_ != ssIdle) return false;
+  if (state_.State() != ssIdle) return false;
   const int items = static_cast<int>(mailing_.MailList.Items.size());
   const int pending = items - mailing_.SentCount - mailing_.FailedCount;
   if (pending <= 0) return false;
   int port = 0;
   std::string error;
   if (!SmtpPortOf(account, port, error)) {
-    ErrorBox(error);
+    ShowError(error);
     return false;
   }
   if (!files_.Open(mailing_.Dir())) {
-    ErrorBox(files_.Error());
+    ShowError(files_.Error());
     return false;
   }
   account_ = account;
@@ -201,7 +188,7 @@ void TMailRun::CloseRunFiles() { files_.Close(); }
 // ---- the senders' items
 
 int TMailRun::NextPendingItem() {
-  std::lock_guard<std::mutex> g(sendLock_);
+  std::lock_guard<std::mutex> g(state_.Lock());
   const auto& items = mailing_.MailList.Items;
   while (itemCursor_ < static_cast<int>(items.size())) {
     const int i = itemCursor_++;
@@ -213,7 +200,7 @@ int TMailRun::NextPendingItem() {
 void TMailRun::RecordSuccess(int index) {
   std::string status;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
     if (item.Sent) return;  // counted once, whatever sent it again
     if (!aborting_) status = "Success: " + item.To;
@@ -231,7 +218,7 @@ void TMailRun::RecordSuccess(int index) {
 void TMailRun::RecordFailure(int index, const std::string& message) {
   std::string status;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     TMailItem& item = mailing_.MailList.Items.at(static_cast<size_t>(index));
     if (!aborting_) status = "Failure: " + item.To;
     ++mailing_.FailedCount;
@@ -246,7 +233,7 @@ void TMailRun::RecordFailure(int index, const std::string& message) {
   FlushDisplay(true);
 }
 
-// Under SendLock: the first failed write is shown once by the main thread.
+// Under the state's lock: the first failed write is shown once by the main thread.
 void TMailRun::NoteFileError(int index) {
   if (!fileError_.empty()) return;
   fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1) : files_.Error();
@@ -266,8 +253,7 @@ void TMailRun::HandleFailure(TMailSender& s) {
     s.Retries = 0;
     RecordFailure(s.ItemIndex, s.ErrorText);
     s.Start();
-  } else if (MessageService().Show(TMsgKind::Error, "No connection to Internet", "Error", TMsgButtons::AbortRetry) ==
-             TMsgResult::Retry) {
+  } else if (view_.AskRetry("No connection to Internet")) {
     // Only the senders stopped on a failure go again. One still in its attempt
     // finishes it; one that has just recorded a success must take its next
     // item, never its last one again.
@@ -323,7 +309,7 @@ void TMailRun::Timer3Timer() {
         ShowStatus("Aborting...");
       }
       DisplayRunState();
-      UpdateCaption();
+      view_.UpdateCaption();
     } else {
       s->Start();
     }
@@ -334,9 +320,9 @@ void TMailRun::Timer3Timer() {
 // ---- Reset Failed Items
 
 void TMailRun::ResetFailedItems() {
-  if (state_ != ssIdle) return;
+  if (state_.State() != ssIdle) return;
   {
-    std::lock_guard<std::mutex> g(sendLock_);
+    std::lock_guard<std::mutex> g(state_.Lock());
     for (auto& item : mailing_.MailList.Items) {
       if (!item.Failed) continue;
       item.Failed = false;
@@ -350,9 +336,9 @@ void TMailRun::ResetFailedItems() {
     SaveMailIndex(mailing_.Dir() + MailIndexFileName, mailing_.MailList);
     SaveFailedList(mailing_.Dir() + FailedListFileName, mailing_.MailList);
   } catch (const EMailFileError& e) {
-    ErrorBox(e.what());
+    ShowError(e.what());
   }
   SetSendState(ssIdle);
   DisplayRunState();
-  UpdateCaption();
+  view_.UpdateCaption();
 }

@@ -29,17 +29,14 @@
 #include "mailing/Profile.h"
 #include "mailing/RunClock.h"
 #include "mailing/SendState.h"
+#include "mailing/SendStateOwner.h"
 
 class TMailSender;
 class TConnector;
-class TOneMail;
 
 // The mailing window's side of the run (and, through it, the main window's).
-class ISendView {
+class ISendView : public ISendStateListener {
 public:
-  virtual ~ISendView() = default;
-  // Sets the controls; the main window refreshes its commands and Get List.
-  virtual void SendStateChanged(TSendState state, const TSendControls& controls) = 0;
   virtual void SetWaitCursor(bool on) = 0;
   virtual void ShowDescription(const std::string& text) = 0;
   virtual void ShowStatus(const std::string& text) = 0;
@@ -50,6 +47,12 @@ public:
   virtual void DisableStartButton() = 0;  // Stop pressed or Abort chosen
   virtual void SetTimer3(bool on) = 0;    // the 100 ms supervision timer
   virtual void BringToFront() = 0;        // the application restored and in front
+  // An error box.
+  virtual void ShowError(const std::string& text) = 0;
+  // A Yes/No question: true for Yes.
+  virtual bool Confirm(const std::string& question) = 0;
+  // An Abort/Retry error box: true for Retry.
+  virtual bool AskRetry(const std::string& text) = 0;
 };
 
 // Seconds a sender may stay on one item once the run is aborting.
@@ -57,26 +60,23 @@ inline constexpr double AbortCutSeconds = 15;
 // Failed attempts after which an item is given up.
 inline constexpr int MaxRetries = 6;
 
-class TMailRun : public IMailingView {
+class TMailRun {
 public:
-  TMailRun(TPreparedMailing& mailing, ISendView& view, const IRunClock& clock = SystemRunClock());
+  // state: shared with the window, Prepare and Send Current; its lock guards
+  // the list's items and counters.
+  TMailRun(TPreparedMailing& mailing, TSendStateOwner& state, ISendView& view,
+           const IRunClock& clock = SystemRunClock());
   // Cuts what is still running and waits for every thread.
-  ~TMailRun() override;
+  ~TMailRun();
   TMailRun(const TMailRun&) = delete;
   TMailRun& operator=(const TMailRun&) = delete;
 
-  // IMailingView: Prepare, Clear List and the loading use the same window.
-  TSendState SendState() const override { return state_.load(); }
-  void SetSendState(TSendState state) override;
-  void SetWaitCursor(bool on) override { view_.SetWaitCursor(on); }
-  void ShowDescription(const std::string& text) override { view_.ShowDescription(text); }
-  void ShowStatus(const std::string& text) override { view_.ShowStatus(text); }
-  void ShowCounters() override;
-  void ResetProgress() override;
-  void ShowProgress(int done, int total) override;
-  void UpdateCaption() override { view_.UpdateCaption(); }
+  // The counters and the bar, which Prepare and the loading show too: the
+  // bar never moves back until one of them resets it.
+  void ShowCounters();
+  void ResetProgress();
+  void ShowProgress(int done, int total);
 
-  TSendControls Controls() const;
   TSendCounters Counters() const;
   // The list's counters, read under the lock (senders change them).
   int SentCount() const;
@@ -102,7 +102,7 @@ public:
   // ConnectionCheckHost() unless replaced.
   std::function<bool()> InternetCheck;
 
-  // Under SendLock: the next item neither sent nor failed, -1 at the end.
+  // Under the state's lock: the next item neither sent nor failed, -1 at the end.
   int NextPendingItem();
   void RecordSuccess(int index);
   // The text goes to "Failed.dat" as it is; in memory without characters 0..13.
@@ -119,12 +119,11 @@ public:
   const IRunClock& Clock() const { return clock_; }
   TDisplayRelay& Relay() { return relay_; }
 
-  // Send Current's thread, kept until the next one, and the text it shows.
-  std::unique_ptr<TOneMail> OneMail;
-  std::string ResultText;
-
 private:
   friend class TConnector;
+  void SetSendState(TSendState state) { state_.Set(state); }
+  void ShowStatus(const std::string& text) { view_.ShowStatus(text); }
+  void ShowError(const std::string& text) { view_.ShowError(text); }
   void FreeSenders();
   void SetTimer3(bool on);
   void CloseRunFiles();
@@ -134,6 +133,7 @@ private:
   void NoteFileError(int index);
 
   TPreparedMailing& mailing_;
+  TSendStateOwner& state_;
   ISendView& view_;
   const IRunClock& clock_;
   TProfile account_;
@@ -144,8 +144,6 @@ private:
   std::atomic<bool> aborting_{false};
   int activeThreads_ = 0;
   std::atomic<int> connectedCount_{0};
-  mutable std::mutex sendLock_;
-  std::atomic<TSendState> state_{ssIdle};
   int itemCursor_ = 0;
   TMailRunFiles files_;
   std::string fileError_;  // a failed record write, shown once by the main thread
@@ -154,4 +152,29 @@ private:
   bool timer3_ = false;
   std::shared_ptr<TMailRun*> self_;  // posted display calls find the run through it
   TDisplayRelay relay_;
+};
+
+// Prepare's, Clear List's and the loading's view: the shared state, the
+// window's controls, and the counters and bar they share with the run.
+class TListOperationsView final : public IMailingView {
+public:
+  TListOperationsView(TSendStateOwner& state, TMailRun& run, ISendView& view)
+      : state_(state), run_(run), view_(view) {}
+
+  TSendState SendState() const override { return state_.State(); }
+  void SetSendState(TSendState state) override { state_.Set(state); }
+  void SetWaitCursor(bool on) override { view_.SetWaitCursor(on); }
+  void ShowDescription(const std::string& text) override { view_.ShowDescription(text); }
+  void ShowStatus(const std::string& text) override { view_.ShowStatus(text); }
+  void ShowCounters() override { run_.ShowCounters(); }
+  void ResetProgress() override { run_.ResetProgress(); }
+  void ShowProgress(int done, int total) override { run_.ShowProgress(done, total); }
+  void UpdateCaption() override { view_.UpdateCaption(); }
+  void ShowError(const std::string& text) override { view_.ShowError(text); }
+  bool Confirm(const std::string& question) override { return view_.Confirm(question); }
+
+private:
+  TSendStateOwner& state_;
+  TMailRun& run_;
+  ISendView& view_;
 };

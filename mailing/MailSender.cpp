@@ -5,7 +5,6 @@
 #include "mailing/MailClient.h"
 #include "mailing/MailRun.h"
 #include "net/IdDNS.h"
-#include "platform/MessageBox.h"
 
 TMailSender::TMailSender(TMailRun& run, int slotIndex) : SlotIndex(slotIndex), run_(run) {
   StopMode = smSuspend;
@@ -50,27 +49,17 @@ void TMailSender::SendDirect(int index) {
     Failed("No response from DNS server");
     return;
   }
-  for (const auto& host : MXList) {
-    SMTP.Host = host;  // the port stays the account's
-    try {
-      SMTP.Connect();
-      SMTP.Send(Msg);
-    } catch (const std::exception& e) {
-      DisconnectQuietly(SMTP);
-      Failed(e.what());
-      // A cut while aborting ends the attempt: no further exchanger is tried.
-      if (run_.Aborting()) return;
-      continue;
-    }
-    DisconnectQuietly(SMTP);
-    // Given up by the supervisor meanwhile: the item stays neither sent nor failed.
-    if (Retries < MaxRetries) {
-      Status = asSent;
-      ErrorText.clear();
-      Retries = 0;
-      run_.RecordSuccess(index);
-    }
-    return;
+  const bool sent = DeliverToExchangers(SMTP, Msg, MXList, [this](const std::string& error) {
+    Failed(error);
+    // A cut while aborting ends the attempt: no further exchanger is tried.
+    return !run_.Aborting();
+  });
+  // Given up by the supervisor meanwhile: the item stays neither sent nor failed.
+  if (sent && Retries < MaxRetries) {
+    Status = asSent;
+    ErrorText.clear();
+    Retries = 0;
+    run_.RecordSuccess(index);
   }
 }
 
@@ -129,7 +118,7 @@ void TConnector::Run() {
       run_.CloseRunFiles();
       ErrorText = text;
       run_.FlushDisplay(true);
-      ErrorBox(text);
+      run_.ShowError(text);
       run_.ShowStatus("failure of Connection to SMTP Server");
       run_.SetSendState(ssIdle);
       run_.FreeSenders();

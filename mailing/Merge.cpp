@@ -1,7 +1,6 @@
 #include "mailing/Merge.h"
 
 #include "db/FieldKind.h"
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "toolkit/FieldSource.h"
 #include "workspace/AppSettings.h"
@@ -52,8 +51,8 @@ bool FieldTagValue(const IFieldSource& Record, const std::string& UpperName, std
   return false;
 }
 
-TMerger::TMerger(TReader& reader, ITagValueSource& values, const ITagSignSource& sign)
-    : values_(values), sign_(sign), scroller_(&reader) {}
+TMerger::TMerger(TReader& reader, ITagValueSource& values, const ITagSignSource& sign, IMergeWarnings& warnings)
+    : values_(values), sign_(sign), warnings_(warnings), scroller_(&reader) {}
 
 bool TMerger::GetTagValue(const std::string& Name, std::string& Value, bool Warn) {
   values_.ClearEvalStop();
@@ -66,7 +65,7 @@ bool TMerger::GetTagValue(const std::string& Name, std::string& Value, bool Warn
   }
   if (values_.TableFieldValue(upper_, Value)) return true;
   Value.clear();
-  if (Warn) InfoBox("Warning: field " + std::string(1, sign_.TagSign()) + upper_ + " not found");
+  if (Warn) warnings_.ShowWarning("Warning: field " + std::string(1, sign_.TagSign()) + upper_ + " not found");
   return false;
 }
 

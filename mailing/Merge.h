@@ -54,6 +54,13 @@ public:
   virtual char TagSign() const = 0;
 };
 
+// Where the merge's warnings go while it merges: the window shows them.
+class IMergeWarnings {
+public:
+  virtual ~IMergeWarnings() = default;
+  virtual void ShowWarning(const std::string& text) = 0;  // an information box
+};
+
 // The sign of an Options tag-sign index (TagSigns); an index out of range gives "%".
 char TagSignOf(int32_t index);
 
@@ -67,12 +74,12 @@ bool FieldTagValue(const IFieldSource& Record, const std::string& UpperName, std
 class TMerger {
 public:
   // reader: the main window's merge reader (Reader1: blanks 0..32 less LF and
-  // CR, the standard delimiters less "_", LF and CR as delimiters). All three
+  // CR, the standard delimiters less "_", LF and CR as delimiters). All four
   // must outlive the merger.
-  TMerger(TReader& reader, ITagValueSource& values, const ITagSignSource& sign);
+  TMerger(TReader& reader, ITagValueSource& values, const ITagSignSource& sign, IMergeWarnings& warnings);
 
   // True when Name was resolved; Value then holds the text. Unresolved with
-  // Warn: the information box "Warning: field " + sign + NAME + " not found".
+  // Warn: the warning "Warning: field " + sign + NAME + " not found".
   bool GetTagValue(const std::string& Name, std::string& Value, bool Warn);
   // Result := Text with every resolvable tag replaced. Result's storage is
   // reused, so a caller merging many records keeps one string.
@@ -84,6 +91,7 @@ public:
 private:
   ITagValueSource& values_;
   const ITagSignSource& sign_;
+  IMergeWarnings& warnings_;
   TScroller scroller_;  // kept so that its buffers serve every text
   std::string name_;
   std::string upper_;

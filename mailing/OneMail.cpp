@@ -4,25 +4,22 @@
 
 #include "db/DataSet.h"
 #include "mailing/MailClient.h"
-#include "mailing/MailRun.h"
 #include "mailing/Merge.h"
 #include "net/IdDNS.h"
-#include "platform/MessageBox.h"
 
 namespace {
 const char* const SentText = "Email is Sent Successfully";
 }
 
-TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrepareProject& project,
-                   TMerger& merge, TDataSet& table)
-    : run_(run), account_(account) {
+TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfile& account, int port,
+                   const TPrepareProject& project, TMerger& merge, TDataSet& table)
+    : state_(state), view_(view), account_(account) {
   StopMode = smSuspend;
-  run_.ResultText.clear();
   SetUpClient(SMTP, account_, port);
   SetUpMessage(Msg, account_, project.HtmlMail ? "text/html" : "text/plain", project.Charset, project.Attachments);
   Msg.Recipients.Clear();
   if (project.ToAddr.empty()) {
-    ErrorBox("Email address not found");
+    view_.ShowError("Email address not found");
     return;
   }
   ITagValueSource& values = merge.Values();
@@ -41,11 +38,11 @@ TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrep
 TOneMail::~TOneMail() { TerminateAndWaitFor(); }
 
 void TOneMail::ShowResult() {
-  Synchronize([this] { InfoBox(run_.ResultText); });
+  Synchronize([this, text = result_] { view_.ShowSendResult(text); });
 }
 
 void TOneMail::SetIdle() {
-  Synchronize([this] { run_.SetSendState(ssIdle); });
+  Synchronize([this] { state_.Set(ssIdle); });
 }
 
 void TOneMail::Deliver() {
@@ -53,9 +50,9 @@ void TOneMail::Deliver() {
     SMTP.Connect();
     SMTP.Send(Msg);
     DisconnectQuietly(SMTP);
-    run_.ResultText = SentText;
+    result_ = SentText;
   } catch (const std::exception& e) {
-    run_.ResultText = e.what();
+    result_ = e.what();
     DisconnectQuietly(SMTP);
   }
   ShowResult();
@@ -66,35 +63,26 @@ void TOneMail::DeliverDirect() {
   MXList.clear();
   // No recipient, no domain to ask for: the same words as the mail layer's.
   if (Msg.Recipients.Count() == 0 || Msg.Recipients[0].Address.empty()) {
-    run_.ResultText = "No recipient address";
+    result_ = "No recipient address";
     ShowResult();
     return;
   }
   const std::string domain = RecipientDomain(Msg.Recipients[0].Address);
   if (!GetMailServers(account_.DnsServer, domain, MXList) || MXList.empty()) {
-    run_.ResultText = "Mail Server not found";
+    result_ = "Mail Server not found";
     ShowResult();
     return;
   }
-  for (const auto& host : MXList) {
-    SMTP.Host = host;  // the port stays the account's
-    try {
-      SMTP.Connect();
-      SMTP.Send(Msg);
-    } catch (const std::exception& e) {
-      run_.ResultText = e.what();
-      DisconnectQuietly(SMTP);
-      continue;
-    }
-    DisconnectQuietly(SMTP);
-    run_.ResultText = SentText;
-    break;
-  }
+  if (DeliverToExchangers(SMTP, Msg, MXList, [this](const std::string& error) {
+        result_ = error;
+        return true;
+      }))
+    result_ = SentText;
   ShowResult();
 }
 
 void TOneMail::Run() {
-  if (run_.SendState() == ssSending) {
+  if (state_.State() == ssSending) {
     if (account_.DirectDelivery)
       DeliverDirect();
     else
@@ -104,33 +92,35 @@ void TOneMail::Run() {
   SetIdle();
 }
 
-void SendCurrent1Click(TMailRun& run, TDataSet* table, const TPrepareProject& project, const TProfile* account,
-                       TMerger& merge) {
-  if (run.SendState() != ssIdle) return;
+TSendCurrent::~TSendCurrent() { mail_.reset(); }
+
+void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const TProfile* account,
+                         TMerger& merge) {
+  if (state_.State() != ssIdle) return;
   if (!table || !table->Active()) {
-    ErrorBox("Table is Closed");
+    view_.ShowError("Table is Closed");
     return;
   }
   if (table->IsEmpty()) {
-    ErrorBox("Table is Empty");
+    view_.ShowError("Table is Empty");
     return;
   }
   if (!account) {
-    ErrorBox("Account is not selected");
+    view_.ShowError("Account is not selected");
     return;
   }
   int port = 0;
   std::string error;
   if (!SmtpPortOf(*account, port, error)) {
-    ErrorBox(error);
+    view_.ShowError(error);
     return;
   }
-  run.SetSendState(ssSending);
-  run.OneMail.reset();
+  state_.Set(ssSending);
+  mail_.reset();
   try {
-    run.OneMail = std::make_unique<TOneMail>(run, *account, port, project, merge, *table);
+    mail_ = std::make_unique<TOneMail>(state_, view_, *account, port, project, merge, *table);
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    view_.ShowError(e.what());
   }
-  if (!run.OneMail || !run.OneMail->Started()) run.SetSendState(ssIdle);
+  if (!mail_ || !mail_->Started()) state_.Set(ssIdle);
 }

@@ -6,7 +6,6 @@
 #include "db/FieldKind.h"
 #include "mailing/MailListFiles.h"
 #include "mailing/Merge.h"
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "workspace/FrameRules.h"
 
@@ -72,7 +71,7 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMe
     TMailItem& item = items[k - 1];
     const int r = table.RecNo();
     if (project.ToAddr.empty()) {
-      ErrorBox("Email address not found");
+      view.ShowError("Email address not found");
       return false;
     }
     std::string value;
@@ -103,11 +102,11 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
                                IMailingView& view) {
   if (view.SendState() != ssIdle) return false;
   if (!table || !table->Active()) {
-    ErrorBox("Table is Closed");
+    view.ShowError("Table is Closed");
     return false;
   }
   if (table->IsEmpty()) {
-    ErrorBox("Table is Empty");
+    view.ShowError("Table is Empty");
     return false;
   }
   view.SetSendState(ssPreparing);
@@ -134,7 +133,7 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
   try {
     ok = Walk(*table, project, merge, view);
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    view.ShowError(e.what());
   }
   if (ok) {
     view.ShowStatus("Saving the List...");
@@ -143,7 +142,7 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
       SaveListFiles(dir_, MailList, [&view](int done, int total) { view.ShowProgress(done, total); });
       ListLoaded = true;
     } catch (const EMailFileError& e) {
-      ErrorBox(e.what());
+      view.ShowError(e.what());
       ok = false;
     }
   }
@@ -172,7 +171,7 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
 
 void TPreparedMailing::ClearList(const std::string& charset, IMailingView& view) {
   if (view.SendState() != ssIdle) return;
-  if (ConfirmBox("Clear the List?") != TMsgResult::Yes) return;
+  if (!view.Confirm("Clear the List?")) return;
   Reset(charset);
   view.ShowDescription("");
   view.ShowStatus("");
@@ -212,7 +211,7 @@ void TPreparedMailing::LoadList(IMailingView& view) {
     view.ShowStatus(MailList.Items.empty() ? "" : "The list is loaded successfully");
   } catch (const EMailFileError& e) {
     Reset(MailList.Charset);
-    ErrorBox(e.what());
+    view.ShowError(e.what());
     view.ShowStatus("The list is not loaded");
   }
   view.ShowCounters();

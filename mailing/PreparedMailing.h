@@ -1,7 +1,7 @@
 #pragma once
 // The prepared mailing held by the mailing window: the list with its send
 // counters, and the window's Prepare, Clear List and first-show loading as
-// plain code. The window implements IMailingView and forwards its handlers.
+// plain code, which tell and ask the user through their IMailingView.
 
 #include <string>
 #include <vector>
@@ -40,6 +40,9 @@ public:
   virtual void ResetProgress() = 0;      // the bar to 0
   virtual void ShowProgress(int done, int total) = 0;
   virtual void UpdateCaption() = 0;      // the main window's caption
+  virtual void ShowError(const std::string& text) = 0;  // an error box
+  // A Yes/No question: true for Yes.
+  virtual bool Confirm(const std::string& question) = 0;
 };
 
 // "Project" Using "Table", as the main window's caption names them.

@@ -7,7 +7,6 @@
 #include "mailing/Merge.h"
 #include "net/IdMessage.h"
 #include "net/MimeCharset.h"
-#include "platform/MessageBox.h"
 #include "platform/Routines.h"
 #include "toolkit/FieldSource.h"
 #include "workspace/CharsetTable.h"
@@ -29,7 +28,7 @@ void UpdateToPreview(IPreviewView& view, TMerger& merger) {
   const std::string field = view.ToFieldText();
   view.ShowTo(field);
   if (field.empty()) {
-    InfoBox("Warning: Email address not found");
+    view.ShowWarning("Warning: Email address not found");
     return;
   }
   std::string value;
@@ -105,6 +104,6 @@ void TPreview::BuildPreview(IPreviewView& view, TMerger& merger) {
   }
   if (!ok) {
     PreviewReady = true;
-    ErrorBox("Preview Failed");
+    view.ShowError("Preview Failed");
   }
 }

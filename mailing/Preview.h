@@ -66,6 +66,8 @@ public:
   // Hands the file to the preview browser; false when that fails. The
   // browser's document-complete event calls TPreview::DocumentComplete.
   virtual bool Navigate(const std::string& fileName) = 0;
+  virtual void ShowWarning(const std::string& text) = 0;  // an information box
+  virtual void ShowError(const std::string& text) = 0;    // an error box
 };
 
 // The To label: first the To combo's text (the field name), then, when the

@@ -1,7 +1,6 @@
 #include "mailing/ProjectCommands.h"
 
 #include "mailing/ProjectFile.h"
-#include "platform/MessageBox.h"
 #include "workspace/AppSettings.h"
 #include "workspace/TableWorkspace.h"
 
@@ -15,7 +14,7 @@ TProjectCommands::TProjectCommands(TProject& project, THighlightSlots& slots, IP
 
 bool TProjectCommands::AskToSave() {
   if (!host_.ProjectModified()) return true;
-  switch (ConfirmBox("Save Project?", TMsgButtons::YesNoCancel)) {
+  switch (host_.AskYesNoCancel("Save Project?")) {
     case TMsgResult::Yes:
       SaveMail0Click();
       // A cancelled or failed save leaves the project modified: nothing is replaced then.

@@ -1,13 +1,14 @@
 #pragma once
 // The four project commands (New, Open, Save, Save As) and the open of a
 // named project file, without the window: the dialogs, the modified test and
-// the refills of the window's lists go through IProjectHost. The "Save
-// Project?" question goes through the message-box service.
+// the refills of the window's lists go through IProjectHost, and so does the
+// "Save Project?" question.
 
 #include <string>
 
 #include "mailing/Project.h"
 #include "mailing/ProjectControls.h"
+#include "platform/MessageBox.h"
 
 class TAppSettings;
 
@@ -17,6 +18,8 @@ public:
   virtual bool OpenProjectDialog(const std::string& dir, std::string& fileName) = 0;
   // "Save Project As" in folder dir proposing name, asking before overwriting; false on Cancel.
   virtual bool SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) = 0;
+  // A question with Yes, No and Cancel.
+  virtual TMsgResult AskYesNoCancel(const std::string& question) = 0;
   // The frame's modified test and snapshot.
   virtual bool ProjectModified() const = 0;
   virtual void SnapshotProject() = 0;

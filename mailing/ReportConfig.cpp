@@ -3,7 +3,6 @@
 #include "db/DataSet.h"
 #include "db/FieldKind.h"
 #include "mailing/Report.h"
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 std::vector<std::string> ReportFieldChoices(const TDataSet* table) {
@@ -19,10 +18,7 @@ std::vector<std::string> ReportFieldChoices(const TDataSet* table) {
 int AddReportField(std::vector<std::string>& fields, const std::string& name) {
   const std::string lower = AnsiLowerCase(name);
   for (const auto& f : fields)
-    if (AnsiLowerCase(f) == lower) {
-      ErrorBox("Already Exists");
-      return -1;
-    }
+    if (AnsiLowerCase(f) == lower) return -1;
   fields.push_back(name);
   return static_cast<int>(fields.size()) - 1;
 }

@@ -12,8 +12,11 @@ class TDataSet;
 // fields; empty when no table is open.
 std::vector<std::string> ReportFieldChoices(const TDataSet* table);
 
-// Appends the name and returns its index; a name already in the list
-// (compared without regard to case) gives the box "Already Exists" and -1.
+// What the window says when the name to add is in the list already.
+inline constexpr const char* ReportFieldExistsText = "Already Exists";
+
+// Appends the name and returns its index; -1 for a name already in the list
+// (compared without regard to case).
 int AddReportField(std::vector<std::string>& fields, const std::string& name);
 // Removes the selected entry; returns the new selection: the same position,
 // the last entry when it was the last, -1 when the list is empty.

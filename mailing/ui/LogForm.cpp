@@ -12,6 +12,7 @@
 
 #include "mailing/ReportConfig.h"
 #include "platform/Help.h"
+#include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/PageKit.h"
 
@@ -97,7 +98,10 @@ void TLogForm::UpdateLogButtons() {
 void TLogForm::Button1Click() {
   if (ComboBox1->currentIndex() < 0) return;
   const int index = AddReportField(fields_, ToStdString(ComboBox1->currentText()));
-  if (index >= 0) ShowFields(index);
+  if (index >= 0)
+    ShowFields(index);
+  else
+    ErrorBox(ReportFieldExistsText);
 }
 
 void TLogForm::Button2Click() {

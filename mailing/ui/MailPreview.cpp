@@ -88,6 +88,9 @@ bool TMailPreview::Navigate(const std::string& fileName) {
   return true;
 }
 
+void TMailPreview::ShowWarning(const std::string& text) { InfoBox(text); }
+void TMailPreview::ShowError(const std::string& text) { ErrorBox(text); }
+
 char TMailPreview::TagSign() const { return TagSignOf(AppSettings().Values().TagSign); }
 
 // ---------------------------------------------------------------- operations
@@ -98,19 +101,19 @@ void TMailPreview::BuildPreview() {
     ErrorBox("Preview Failed");
     return;
   }
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   Preview.BuildPreview(*this, merger);
 }
 
 void TMailPreview::UpdateToPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   ::UpdateToPreview(*this, merger);
 }
 
 void TMailPreview::UpdateSubjectPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.Reader1, *TagValues, *this, *this);
   ::UpdateSubjectPreview(*this, merger);
 }
 

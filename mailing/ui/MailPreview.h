@@ -27,7 +27,11 @@ private:
   TSafeWebPage* page_;
 };
 
-class TMailPreview : public QObject, public IMailPreview, private IPreviewView, private ITagSignSource {
+class TMailPreview : public QObject,
+                     public IMailPreview,
+                     private IPreviewView,
+                     private ITagSignSource,
+                     private IMergeWarnings {
   Q_OBJECT
 public:
   TMailPreview(TLPMain& main, THtmlEditor& editor);
@@ -67,6 +71,9 @@ private:
   std::string PlainText() override;
   int32_t CharsetIndex() override;
   bool Navigate(const std::string& fileName) override;
+  // IPreviewView and IMergeWarnings.
+  void ShowWarning(const std::string& text) override;
+  void ShowError(const std::string& text) override;
   // ITagSignSource
   char TagSign() const override;
 

@@ -21,6 +21,7 @@
 
 #include "db/FieldKind.h"
 #include "mailing/Attachments.h"
+#include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/CharsetTable.h"
@@ -34,7 +35,7 @@ TProjectUi::TProjectUi(TLPMain& w)
     : QObject(nullptr),
       TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
       Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
-      Merger(w.Reader1, TagValues, *this),
+      Merger(w.Reader1, TagValues, *this, *this),
       w_(w) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
@@ -158,6 +159,12 @@ bool TProjectUi::OpenProjectDialog(const std::string& dir, std::string& fileName
 
 bool TProjectUi::SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) {
   return SaveDialog && SaveDialog(dir, name, fileName);
+}
+
+void TProjectUi::ShowWarning(const std::string& text) { InfoBox(text); }
+
+TMsgResult TProjectUi::AskYesNoCancel(const std::string& question) {
+  return ConfirmBox(question, TMsgButtons::YesNoCancel);
 }
 
 bool TProjectUi::ProjectModified() const { return w_.IsProjectModified(); }

@@ -24,7 +24,7 @@ class TMailPreview;
 class TTableUi;
 
 class TProjectUi : public QObject, public IProjectHost, public IProjectFile, public IMailingProject,
-                   public ITagSignSource {
+                   public ITagSignSource, public IMergeWarnings {
   Q_OBJECT
 public:
   // Binds the project to the window's pages, commands and row rules.
@@ -79,6 +79,9 @@ public:
   // IProjectHost
   bool OpenProjectDialog(const std::string& dir, std::string& fileName) override;
   bool SaveProjectDialog(const std::string& dir, const std::string& name, std::string& fileName) override;
+  TMsgResult AskYesNoCancel(const std::string& question) override;
+  // IMergeWarnings.
+  void ShowWarning(const std::string& text) override;
   bool ProjectModified() const override;
   void SnapshotProject() override;
   void CommitCalcFieldEdit() override;

@@ -13,7 +13,6 @@
 
 #include "mailing/MailingProject.h"
 #include "mailing/Merge.h"
-#include "mailing/OneMail.h"
 #include "mailing/ReportFieldList.h"
 #include "mailing/ui/RepForm.h"
 #include "platform/Help.h"
@@ -46,7 +45,10 @@ TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, const TAppSettin
       mailing_(appDir),
       frame_(frame),
       settings_(settings),
-      run_(std::make_unique<TMailRun>(mailing_, *this, clock)) {
+      state_(mailing_, *this),
+      run_(std::make_unique<TMailRun>(mailing_, state_, *this, clock)),
+      listView_(state_, *run_, *this),
+      sendCurrent_(std::make_unique<TSendCurrent>(state_, *this)) {
   setObjectName("SendForm");
   setWindowTitle("Mailing");
 
@@ -106,12 +108,13 @@ TSendForm::TSendForm(const std::string& appDir, TLPMain* frame, const TAppSettin
 
   mailing_.Reset(ProjectCharset());
   run_->ShowCounters();
-  run_->SetSendState(ssIdle);
+  state_.Set(ssIdle);
 }
 
 TSendForm::~TSendForm() {
-  // The run's threads end before the controls they report to go.
+  // The threads end before the controls they report to go.
   run_.reset();
+  sendCurrent_.reset();
   SetWaitCursor(false);
 }
 
@@ -198,6 +201,16 @@ void TSendForm::BringToFront() {
   w->activateWindow();
 }
 
+void TSendForm::ShowError(const std::string& text) { ErrorBox(text); }
+
+bool TSendForm::Confirm(const std::string& question) { return ConfirmBox(question) == TMsgResult::Yes; }
+
+bool TSendForm::AskRetry(const std::string& text) {
+  return MessageService().Show(TMsgKind::Error, text, "Error", TMsgButtons::AbortRetry) == TMsgResult::Retry;
+}
+
+void TSendForm::ShowSendResult(const std::string& text) { InfoBox(text); }
+
 void TSendForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormShow();
@@ -241,7 +254,7 @@ void TSendForm::keyPressEvent(QKeyEvent* event) {
 
 void TSendForm::Timer1Timer() {
   Timer1->stop();
-  mailing_.LoadList(*run_);
+  mailing_.LoadList(listView_);
 }
 
 void TSendForm::Timer3Timer() { run_->Timer3Timer(); }
@@ -264,10 +277,10 @@ void TSendForm::Button1Click() {
       project.TableName = t->TableName();
       project.SqlQueryMode = t->SQLQueryMode();
     }
-  mailing_.Prepare(Table(), project, *Merge, *run_);
+  mailing_.Prepare(Table(), project, *Merge, listView_);
 }
 
-void TSendForm::Button3Click() { mailing_.ClearList(ProjectCharset(), *run_); }
+void TSendForm::Button3Click() { mailing_.ClearList(ProjectCharset(), listView_); }
 
 void TSendForm::Button2Click() { run_->Button2Click(ActiveAccount(), Threads()); }
 
@@ -276,7 +289,7 @@ void TSendForm::Button5Click() { run_->ResetFailedItems(); }
 void TSendForm::SendCurrent1Click() {
   if (SendState() != ssIdle) return;
   if (!HaveProject("The message cannot be sent: ")) return;
-  ::SendCurrent1Click(*run_, Table(), Project->PrepareProject(), ActiveAccount(), *Merge);
+  sendCurrent_->Click(Table(), Project->PrepareProject(), ActiveAccount(), *Merge);
 }
 
 void TSendForm::Button6Click() {

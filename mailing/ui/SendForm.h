@@ -1,8 +1,9 @@
 #pragma once
 // The "Mailing" window: holds the prepared mailing, prepares, clears and
-// loads it, and sends it. The run (mailing/MailRun.h) keeps the state and
-// its rules; the window is its view: it shows what the run tells it, drives
-// the run's supervision from its 100 ms timer, and hands the buttons to it.
+// loads it, and sends it. It owns the state that the run, Prepare and Send
+// Current share (mailing/SendStateOwner.h); the rules are theirs, and the
+// window is their view: it shows what they tell it, drives the run's
+// supervision from its 100 ms timer, and hands the buttons to them.
 // Its state tells the rest of the program whether a mailing is in progress.
 
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "mailing/MailRun.h"
+#include "mailing/OneMail.h"
 #include "mailing/PreparedMailing.h"
 #include "mailing/Profile.h"
 #include "workspace/FrameInterfaces.h"
@@ -27,7 +29,11 @@ class TDataSet;
 class TLPMain;
 class TRepForm;
 
-class TSendForm : public QDialog, public IMailingWindow, public IOptionsHost, public ISendView {
+class TSendForm : public QDialog,
+                  public IMailingWindow,
+                  public IOptionsHost,
+                  public ISendView,
+                  public ISendCurrentView {
   Q_OBJECT
 public:
   // frame: the main window (its controls, caption, table and help), null in
@@ -49,12 +55,15 @@ public:
   std::function<TDataSet*()> TableSource;
 
   TPreparedMailing& Mailing() { return mailing_; }
+  TSendStateOwner& State() { return state_; }
   TMailRun& Run() { return *run_; }
+  // Send Current's thread, kept until the next one.
+  const TOneMail* CurrentMail() const { return sendCurrent_->Mail(); }
   // The account chosen in Options, none when no choice or no accounts.
   const TProfile* ActiveAccount() const;
 
   // IMailingWindow and IOptionsHost.
-  int SendState() const override { return run_->SendState(); }
+  int SendState() const override { return state_.State(); }
   void ShowMailing() override { exec(); }
   // The main window's "Send Current Mail" and the Mailing page's button.
   void SendCurrent1Click() override;
@@ -70,6 +79,11 @@ public:
   void DisableStartButton() override;
   void SetTimer3(bool on) override;
   void BringToFront() override;
+  void ShowError(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
+  bool AskRetry(const std::string& text) override;
+  // ISendCurrentView.
+  void ShowSendResult(const std::string& text) override;
 
   // Handlers under their designed names.
   void FormShow();
@@ -121,5 +135,8 @@ private:
   TLPMain* frame_;
   const TAppSettings& settings_;
   bool waiting_ = false;
+  TSendStateOwner state_;          // after mailing_: it reads the list
   std::unique_ptr<TMailRun> run_;  // after mailing_: it works on it
+  TListOperationsView listView_;
+  std::unique_ptr<TSendCurrent> sendCurrent_;
 };

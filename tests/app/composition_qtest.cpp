@@ -96,7 +96,7 @@ private slots:
     QVERIFY(w->findChild<QWidget*>("LogForm") && w->findChild<QWidget*>("RepForm"));
     // The mailing window's state reaches the main window's and the withdrawal page's commands.
     for (TSendState state : {ssSending, ssPreparing, ssIdle}) {
-      mailing->Run().SetSendState(state);
+      mailing->State().Set(state);
       QCOMPARE(w->Action("SpeedItem39")->isEnabled(), state != ssSending);
       QCOMPARE(w->Action("GetMailList1")->isEnabled(), state != ssSending);
       QCOMPARE(w->Action("SendCurrent1")->isEnabled(), state == ssIdle);

@@ -229,8 +229,8 @@ private slots:
     // Send Current from the Mailing page: the current record's message, at once.
     boxes.shown.clear();
     w->MailingPage().SpeedButton6->click();
-    QVERIFY(send->Run().OneMail && send->Run().OneMail->Started());
-    QTRY_VERIFY_WITH_TIMEOUT(send->SendState() == 0 && send->Run().OneMail->Stopped(), RunTimeoutMs);
+    QVERIFY(send->CurrentMail() && send->CurrentMail()->Started());
+    QTRY_VERIFY_WITH_TIMEOUT(send->SendState() == 0 && send->CurrentMail()->Stopped(), RunTimeoutMs);
     QCOMPARE(MailingBoxes(boxes), std::vector<std::string>{"Email is Sent Successfully"});
     QCOMPARE(sink.Counts("delivered")["john.smith@example.com"], 2);
     QCOMPARE(sink.Counts("delivered")["mary.jones@example.com"], 1);

@@ -27,6 +27,7 @@
 #include "mailing/ui/HtmlEditor.h"
 #include "mailing/ui/LogForm.h"
 #include "mailing/ui/ProjectUi.h"
+#include "tests/mailing/support/MergeFakes.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/ui/QtText.h"
@@ -175,7 +176,8 @@ private slots:
     QCOMPARE(w->MailingPage().ComboBox2->currentText(), QString("E_MAIL"));
     // The salutation is evaluated for the current record ('strings', merge look-up).
     const TPercentSign sign;
-    TMerger merger(w->Reader1, TagValues(*windows), sign);
+    TBoxedMergeWarnings warnings;
+    TMerger merger(w->Reader1, TagValues(*windows), sign, warnings);
     std::string v;
     QVERIFY(merger.GetTagValue("Salutation", v, true));
     QCOMPARE(v, std::string("Dear John Smith!"));
@@ -283,7 +285,7 @@ private slots:
     again->Tables().OpenDBFFile(home_ + "/Database/example.dbf");
     QCOMPARE(again->DatabasePage().RxDBGrid1->model()->rowCount(), 1);
     QCOMPARE(Background(*again, 0, 0), SlotQColor(9));
-    TMerger merger2(again->Reader1, TagValues(*againWindows), sign);
+    TMerger merger2(again->Reader1, TagValues(*againWindows), sign, warnings);
     QCOMPARE(merger2.ExpandTags(again->MailingPage().Edit2->text().toStdString(), true),
              std::string("Hello John Smith"));
     QVERIFY(boxes.shown.empty());

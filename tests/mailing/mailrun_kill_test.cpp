@@ -46,9 +46,10 @@ TEST(MailRunChild, DISABLED_RunTheList) {
   TPreparedMailing mailing(dir, "utf-8");
   LoadList(mailing);
   TRecordingSendView view;
-  TMailRun run(mailing, view);
+  TSendStateOwner state(mailing, view);
+  TMailRun run(mailing, state, view);
   ASSERT_TRUE(run.Start(ServerAccount(std::atoi(port)), Threads));
-  Drive(run, dispatcher, [&] { return run.SendState() == ssIdle; }, 120000);
+  Drive(run, dispatcher, [&] { return state.State() == ssIdle; }, 120000);
 }
 
 TEST(MailRunDurability, KilledThenContinuedDeliversEveryItem) {
@@ -85,9 +86,10 @@ TEST(MailRunDurability, KilledThenContinuedDeliversEveryItem) {
   EXPECT_EQ(mailing.FailedCount, 0);
 
   TRecordingSendView view;
-  TMailRun run(mailing, view);
+  TSendStateOwner state(mailing, view);
+  TMailRun run(mailing, state, view);
   ASSERT_TRUE(run.Start(ServerAccount(sink.Port()), Threads));
-  ASSERT_TRUE(Drive(run, dispatcher, [&] { return run.SendState() == ssIdle && !run.Timer3Enabled(); }, 120000));
+  ASSERT_TRUE(Drive(run, dispatcher, [&] { return state.State() == ssIdle && !run.Timer3Enabled(); }, 120000));
   EXPECT_EQ(view.status, "Mailing Completed");
   EXPECT_EQ(mailing.SentCount, Items);
 

@@ -74,7 +74,7 @@ protected:
   void SetUp() override {
     InitMailLibraries();
     setenv("LARKPOST_CHECK_HOST", "localhost", 1);
-    run = std::make_unique<TMailRun>(mailing, view, clock);
+    run = std::make_unique<TMailRun>(mailing, state, view, clock);
   }
   void TearDown() override {
     dispatcher.Release();
@@ -83,7 +83,7 @@ protected:
   }
 
   bool Finish(int timeoutMs = 60000) {
-    return Drive(*run, dispatcher, [&] { return run->SendState() == ssIdle && !run->Timer3Enabled(); }, timeoutMs);
+    return Drive(*run, dispatcher, [&] { return state.State() == ssIdle && !run->Timer3Enabled(); }, timeoutMs);
   }
   // The sent / failed bytes of "Maillist.ind" record i.
   std::pair<int, int> IndexFlags(int i) {
@@ -98,6 +98,7 @@ protected:
   std::string dir = FreshDir("mailrun");
   TPreparedMailing mailing{dir, "utf-8"};
   TRecordingSendView view;
+  TSendStateOwner state{mailing, view};
   TFakeRunClock clock;
   std::unique_ptr<TMailRun> run;
 };
@@ -368,7 +369,7 @@ TEST_F(MailRunTest, StartRefusesAPortThatIsNotANumber) {
     EXPECT_FALSE(run->Start(account, 5)) << port;
     ASSERT_EQ(boxes.shown.size(), 1u) << port;
     EXPECT_NE(boxes.shown[0].text.find("SMTP port"), std::string::npos);
-    EXPECT_EQ(run->SendState(), ssIdle);
+    EXPECT_EQ(state.State(), ssIdle);
     EXPECT_TRUE(view.states.empty());
     EXPECT_EQ(run->SenderSlots(), 0);
   }
@@ -380,7 +381,7 @@ TEST_F(MailRunTest, RunFilesThatCannotBeOpenedStopTheStart) {
   EXPECT_FALSE(run->Start(ServerAccount(25), 5));
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_NE(boxes.shown[0].text.find(MailIndexFileName), std::string::npos);
-  EXPECT_EQ(run->SendState(), ssIdle);
+  EXPECT_EQ(state.State(), ssIdle);
 }
 
 TEST_F(MailRunTest, AServerThatCannotBeReachedEndsTheRunAtConnecting) {
@@ -513,7 +514,8 @@ TEST_F(MailRunTest, TheListsOperationsDriveTheSameState) {
   TMailList list = RunList(3);
   list.Items[0].Sent = true;
   SaveListFiles(dir, list);
-  mailing.LoadList(*run);
+  TListOperationsView listView(state, *run, view);
+  mailing.LoadList(listView);
   EXPECT_EQ(view.states, (std::vector<int>{ssPreparing, ssIdle}));
   EXPECT_EQ(view.controls, SendControls(ssIdle, 3, 1, 0));
   EXPECT_EQ(view.controls.StartCaption, "Continue");
@@ -524,14 +526,14 @@ TEST_F(MailRunTest, TheListsOperationsDriveTheSameState) {
 
   // Send Current on its way: the load leaves its state alone.
   mailing.MailList = TMailList{};
-  run->SetSendState(ssSending);
+  state.Set(ssSending);
   view.states.clear();
-  mailing.LoadList(*run);
+  mailing.LoadList(listView);
   EXPECT_EQ(mailing.MailList.Items.size(), 3u);
-  EXPECT_EQ(run->SendState(), ssSending);
+  EXPECT_EQ(state.State(), ssSending);
   for (int s : view.states) EXPECT_EQ(s, ssSending);
   EXPECT_EQ(view.controls, SendControls(ssSending, 3, 1, 0));
-  run->SetSendState(ssIdle);
+  state.Set(ssIdle);
   EXPECT_EQ(view.controls.StartCaption, "Continue");
 }
 
@@ -547,10 +549,10 @@ TEST_F(MailRunTest, ResetFailedItemsRewritesBothFiles) {
   PutList(mailing, list);
   ASSERT_EQ(mailing.FailedCount, 2);
   EXPECT_FALSE(FileBytes(dir + FailedListFileName).empty());
-  run->SetSendState(ssPreparing);  // only when idle
+  state.Set(ssPreparing);  // only when idle
   run->ResetFailedItems();
   EXPECT_EQ(mailing.FailedCount, 2);
-  run->SetSendState(ssIdle);
+  state.Set(ssIdle);
   run->ResetFailedItems();
   EXPECT_EQ(mailing.FailedCount, 0);
   EXPECT_EQ(mailing.SentCount, 1);

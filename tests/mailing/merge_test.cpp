@@ -14,7 +14,7 @@ namespace {
 
 class MergeTest : public ::testing::Test {
 protected:
-  MergeTest() : merger(reader, source, sign) {
+  MergeTest() : merger(reader, source, sign, warnings) {
     SetUpMergeReader(reader);
     record.Add("F_Name", ftString, std::string("John"));
     record.Add("L_NAME", ftString, std::string("Smith"));
@@ -43,6 +43,7 @@ protected:
   TFakeRecord record;
   TFakeTagSource source;
   TFakeSign sign;
+  TBoxedMergeWarnings warnings;
   TMerger merger;
 };
 

@@ -50,14 +50,15 @@ protected:
   void SetUp() override { InitMailLibraries(); }
   void TearDown() override {
     run.reset();
+    sendCurrent.reset();
     fs::remove_all(dir);
   }
 
   // Send Current, then the event loop until the window is idle again and the thread is done.
   void SendCurrent(TDataSet* table, const TPrepareProject& project, const TProfile* account) {
-    SendCurrent1Click(*run, table, project, account, merger);
+    sendCurrent->Click(table, project, account, merger);
     ASSERT_TRUE(Drive(*run, dispatcher, [&] {
-      return run->SendState() == ssIdle && (!run->OneMail || !run->OneMail->Started() || run->OneMail->Stopped());
+      return state.State() == ssIdle && (!sendCurrent->Mail() || !sendCurrent->Mail()->Started() || sendCurrent->Mail()->Stopped());
     }));
   }
   std::vector<std::string> BoxTexts() const {
@@ -72,11 +73,14 @@ protected:
   std::string dir = FreshDir("onemail");
   TPreparedMailing mailing{dir, "utf-8"};
   TRecordingSendView view;
-  std::unique_ptr<TMailRun> run = std::make_unique<TMailRun>(mailing, view);
+  TSendStateOwner state{mailing, view};
+  std::unique_ptr<TMailRun> run = std::make_unique<TMailRun>(mailing, state, view);
+  std::unique_ptr<TSendCurrent> sendCurrent = std::make_unique<TSendCurrent>(state, view);
   TReader reader;
   TFakeTableTagSource values;
   TFakeSign sign{'%'};
-  TMerger merger{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merger{reader, values, sign, warnings};
   TDataSet table;
 };
 
@@ -104,17 +108,17 @@ TEST_F(SendCurrentTest, ChecksComeFirstInOrderAndLeaveTheStateIdle) {
     EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Error);
     EXPECT_NE(boxes.shown[0].text.find(c.box), std::string::npos) << boxes.shown[0].text;
     EXPECT_TRUE(view.states.empty()) << c.box;
-    EXPECT_FALSE(run->OneMail);
+    EXPECT_FALSE(sendCurrent->Mail());
   }
   // Busy: nothing at all.
   boxes.shown.clear();
   for (TSendState busy : {ssPreparing, ssSending}) {
-    run->SetSendState(busy);
-    SendCurrent1Click(*run, nullptr, Project(), nullptr, merger);
+    state.Set(busy);
+    sendCurrent->Click(nullptr, Project(), nullptr, merger);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(run->SendState(), busy);
+    EXPECT_EQ(state.State(), busy);
   }
-  run->SetSendState(ssIdle);
+  state.Set(ssIdle);
 }
 
 TEST_F(SendCurrentTest, NothingToSendReturnsToIdleAtOnce) {
@@ -180,7 +184,7 @@ TEST_F(SendCurrentTest, ThroughTheServerShowsTheResult) {
     ASSERT_EQ(boxes.shown.size(), 1u) << c.result;
     EXPECT_NE(boxes.shown[0].text.find(c.result), std::string::npos) << boxes.shown[0].text;
     EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Information);
-    EXPECT_EQ(run->SendState(), ssIdle);
+    EXPECT_EQ(state.State(), ssIdle);
   }
 }
 

@@ -58,6 +58,9 @@ public:
     if (total > 0 && 100 * done / total > bar) bar = 100 * done / total;
   }
   void UpdateCaption() override { ++captions; }
+  // The boxes as the window shows them.
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
 
   TSendState state = ssIdle;
   std::vector<int> states;
@@ -104,7 +107,8 @@ protected:
   TFakeTableTagSource values;
   TReader reader;
   TFakeSign sign{'%'};
-  TMerger merge{reader, values, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merge{reader, values, sign, warnings};
   TRecordingView view;
 };
 

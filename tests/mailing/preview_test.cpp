@@ -50,6 +50,9 @@ public:
     navigated.push_back(fileName);
     return navigateOk;
   }
+  // The boxes as the window shows them.
+  void ShowWarning(const std::string& text) override { InfoBox(text); }
+  void ShowError(const std::string& text) override { ErrorBox(text); }
 };
 
 std::string ReadAll(const fs::path& p) {
@@ -64,7 +67,7 @@ std::string Head(const std::string& charset) {
 
 class PreviewTest : public ::testing::Test {
 protected:
-  PreviewTest() : merger(reader, source, sign) {
+  PreviewTest() : merger(reader, source, sign, warnings) {
     SetUpMergeReader(reader);
     record.Add("F_Name", ftString, std::string("John"));
     record.Add("EMAIL", ftString, std::string("john@example.org"));
@@ -103,6 +106,7 @@ protected:
   TFakeRecord record;
   TFakeTagSource source;
   TFakeSign sign;
+  TBoxedMergeWarnings warnings;
   TMerger merger;
   TFakePreviewView view;
   TPreview preview;

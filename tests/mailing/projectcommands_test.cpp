@@ -55,6 +55,8 @@ public:
     saveAnswers.pop_front();
     return !fileName.empty();
   }
+  // The box as the window shows it.
+  TMsgResult AskYesNoCancel(const std::string& q) override { return ConfirmBox(q, TMsgButtons::YesNoCancel); }
   bool ProjectModified() const override { return modified; }
   void SnapshotProject() override {
     modified = false;

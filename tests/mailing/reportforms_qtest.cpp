@@ -115,7 +115,7 @@ private slots:
     TSendForm send(dir_, nullptr, AppSettings(), main_.get());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
-    send.Run().SetSendState(ssIdle);
+    send.State().Set(ssIdle);
     // A click at the middle of a button, through the window it is in.
     auto click = [](QPushButton* b) {
       QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {},
@@ -277,7 +277,7 @@ private slots:
     TSendForm send(dir_, nullptr, AppSettings());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
-    send.Run().SetSendState(ssIdle);
+    send.State().Set(ssIdle);
     QVERIFY(send.Button6->isEnabled());
     QString title;
     WhenModal([&](QWidget* m) {
@@ -319,6 +319,7 @@ private slots:
     form.Button1Click();  // E_MAIL chosen, already there
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Already Exists"));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
     QCOMPARE(form.ReportEntry(), std::string("NAME\r\nE_MAIL"));
 
     list->setCurrentRow(1);

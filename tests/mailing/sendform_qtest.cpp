@@ -48,7 +48,7 @@ namespace {
 // The real merge over the open table's record; calculated fields from a script.
 class TTableMerge {
 public:
-  TTableMerge() : merger_(reader_, tags_, sign_) { SetUpMergeReader(reader_); }
+  TTableMerge() : merger_(reader_, tags_, sign_, warnings_) { SetUpMergeReader(reader_); }
   TMerger& Merger() { return merger_; }
 
   TFakeTableTagSource tags_;
@@ -56,6 +56,7 @@ public:
 private:
   TReader reader_;
   TFakeSign sign_;
+  TBoxedMergeWarnings warnings_;
   TMerger merger_;
 };
 
@@ -143,7 +144,7 @@ class SendFormQTest : public QObject {
   static bool WaitIdle(TSendForm& form) {
     return QTest::qWaitFor(
         [&] {
-          const TOneMail* one = form.Run().OneMail.get();
+          const TOneMail* one = form.CurrentMail();
           return form.SendState() == 0 && (!one || !one->Started() || one->Stopped());
         },
         RunTimeoutMs);
@@ -214,7 +215,7 @@ private slots:
     form->Mailing().MailList.Items.resize(static_cast<size_t>(items));
     form->Mailing().SentCount = sent;
     form->Mailing().FailedCount = failed;
-    form->Run().SetSendState(static_cast<TSendState>(state));
+    form->State().Set(static_cast<TSendState>(state));
     QCOMPARE(form->SendState(), state);
     auto b = [&](const char* name) { return form->findChild<QPushButton*>(name); };
     auto on = [](bool e) { return QString(e ? "1" : "0"); };
@@ -224,7 +225,7 @@ private slots:
                              on(b("CancelBtn")->isEnabled()), on(w_->Action("SendCurrent1")->isEnabled())};
     QCOMPARE(got.join(' '), expected);
     QCOMPARE(w_->MailingPage().SpeedButton6->isEnabled(), w_->Action("SendCurrent1")->isEnabled());
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
   }
 
   void prepareWalksFromTheCurrentRecordAndLeavesTheTableThere() {
@@ -369,7 +370,7 @@ private slots:
     list.Items[1].Failed = true;
     list.Items[1].ErrorText = "550 refused";
     PutList(form->Mailing(), list);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     QVERIFY(form->Button5->isEnabled());
     QCOMPARE(form->Button2->text(), QString("Continue"));
     form->findChild<QPushButton*>("Button5")->click();
@@ -398,14 +399,14 @@ private slots:
     // While sending the button stops, and Reset waits.
     form->Mailing().MailList.Items[2].Failed = true;
     form->Mailing().FailedCount = 1;
-    form->Run().SetSendState(ssSending);
+    form->State().Set(ssSending);
     QCOMPARE(form->Button2->text(), QString("Stop"));
     form->findChild<QPushButton*>("Button2")->click();
     QVERIFY(form->Run().Aborting());
     QVERIFY(!form->Button2->isEnabled());
     form->Button5Click();
     QCOMPARE(form->Mailing().FailedCount, 1);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
   }
 
   void startSendsTheListThroughTheWindow() {
@@ -418,7 +419,7 @@ private slots:
     PutList(form->Mailing(), RunList(2));
     form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->show();
     QCOMPARE(form->Button2->text(), QString("Start"));
     form->findChild<QPushButton*>("Button2")->click();
@@ -469,7 +470,7 @@ private slots:
     project_.project = saved;
     QCOMPARE(form->Mailing().MailList.Items.size(), size_t(2));
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->Button2->click();
     QTRY_COMPARE_WITH_TIMEOUT(form->SendState(), 0, RunTimeoutMs);
     QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
@@ -520,7 +521,7 @@ private slots:
     PutList(form->Mailing(), RunList(2));
     form->Mailing().ListLoaded = true;
     UseAccount(ServerAccount(sink.Port()), 15);
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->show();
     form->Button2->click();
     QTRY_COMPARE_WITH_TIMEOUT(sink.Log("stalled").size(), size_t(2), RunTimeoutMs);
@@ -570,7 +571,7 @@ private slots:
       ++checks;
       return online;
     };
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     boxes.Answer(TMsgResult::Retry);
     boxes.Answer(TMsgResult::Abort);
     form->Button2->click();
@@ -694,11 +695,11 @@ private slots:
     QCOMPARE(form->SendState(), 0);
 
     // While a run sends, the command does nothing.
-    form->Run().SetSendState(ssSending);
+    form->State().Set(ssSending);
     boxes.shown.clear();
     form->SendCurrent1Click();
     QVERIFY(boxes.shown.empty());
-    form->Run().SetSendState(ssIdle);
+    form->State().Set(ssIdle);
     form->TableSource = nullptr;
     project_.project.Attachments = attachments;
   }

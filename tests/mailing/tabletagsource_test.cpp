@@ -9,6 +9,7 @@
 #include "db/DataSet.h"
 #include "mailing/Project.h"
 #include "mailing/TableTagSource.h"
+#include "support/MergeFakes.h"
 #include "platform/MessageBox.h"
 #include "workspace/RowRules.h"
 
@@ -59,7 +60,8 @@ protected:
   TTableTagSource source{rules, eval, project, *table};
   TReader reader;
   TSign sign;
-  TMerger merger{reader, source, sign};
+  TBoxedMergeWarnings warnings;
+  TMerger merger{reader, source, sign, warnings};
 };
 
 }  // namespace
@@ -193,7 +195,7 @@ TEST_F(TableTagSource, AnEditedFieldIsCompiledAgain) {
   other.SetCalcType("WHO", cftString);
   rules.SetCalcFieldSource(&other);
   TTableTagSource otherSource{rules, eval, other, *table};
-  TMerger otherMerger{reader, otherSource, sign};
+  TMerger otherMerger{reader, otherSource, sign, warnings};
   EXPECT_EQ(otherMerger.ExpandTags("%WHO", false), "other");
   EXPECT_EQ(rules.CalcFieldCompilations(), 7u);
   // A project whose text changed behind the same object: compiled again.

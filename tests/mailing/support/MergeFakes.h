@@ -11,6 +11,7 @@
 
 #include "db/DataSet.h"
 #include "mailing/Merge.h"
+#include "platform/MessageBox.h"
 #include "platform/FieldTypes.h"
 #include "toolkit/FieldSource.h"
 #include "toolkit/Reader.h"
@@ -85,6 +86,12 @@ public:
   bool TableFieldValue(const std::string& name, std::string& value) override {
     return record && FieldTagValue(*record, name, value);
   }
+};
+
+// The warnings as the windows show them.
+class TBoxedMergeWarnings : public IMergeWarnings {
+public:
+  void ShowWarning(const std::string& text) override { InfoBox(text); }
 };
 
 class TFakeSign : public ITagSignSource {

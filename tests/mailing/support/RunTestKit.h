@@ -13,10 +13,12 @@
 
 #include "mailing/MailListFiles.h"
 #include "mailing/MailRun.h"
+#include "mailing/OneMail.h"
 #include "mailing/PreparedMailing.h"
 #include "platform/Dispatcher.h"
+#include "platform/MessageBox.h"
 
-class TRecordingSendView : public ISendView {
+class TRecordingSendView : public ISendView, public ISendCurrentView {
 public:
   void SendStateChanged(TSendState s, const TSendControls& c) override {
     state = s;
@@ -38,6 +40,13 @@ public:
   void DisableStartButton() override { ++startDisabled; }
   void SetTimer3(bool on) override { timer3 = on; }
   void BringToFront() override { ++broughtToFront; }
+  // The boxes as the window shows them.
+  void ShowSendResult(const std::string& t) override { InfoBox(t); }
+  void ShowError(const std::string& t) override { ErrorBox(t); }
+  bool Confirm(const std::string& q) override { return ConfirmBox(q) == TMsgResult::Yes; }
+  bool AskRetry(const std::string& t) override {
+    return MessageService().Show(TMsgKind::Error, t, "Error", TMsgButtons::AbortRetry) == TMsgResult::Retry;
+  }
 
   // The statuses shown that are not per-item results.
   std::vector<std::string> RunStatuses() const {
