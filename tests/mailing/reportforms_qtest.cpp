@@ -92,6 +92,11 @@ class ReportFormsQTest : public QObject {
 private slots:
   void initTestCase() {
     dir_ = FreshDir("reportforms");
+    // The viewer's numbered files in a temporary folder of this test's own: another test
+    // process may take a freed number in the shared one at once.
+    const std::string tmp = dir_ + "/tmp";
+    fs::create_directories(tmp);
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp));
     main_ = std::make_unique<QWidget>();
     main_->resize(800, 600);
     main_->show();
