@@ -29,13 +29,14 @@
 #include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
-  auto* mainWindow = new TLPMain;
+  // The state the windows share goes after them (DestroyWindows).
+  auto* mainWindow = new TLPMain(*new TWorkspaceState);
   // The withdrawal set-up belongs to the main window's creation.
   auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
-  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->State().Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
@@ -45,7 +46,7 @@ TLPMain* CreateWindows() {
   });
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
-      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
+      [mainWindow]() -> const TDataSet* { return &mainWindow->State().Table.ADOQuery1; }, mainWindow);
   // The Mailing page's editor (with its insert-table window) and preview.
   auto* editor = new THtmlEditor(*mainWindow);
   auto* preview = new TMailPreview(*mainWindow, *editor);
@@ -102,7 +103,9 @@ ITagValueSource& TagValues(TLPMain& mainWindow) { return ProjectOf(mainWindow).T
 void DestroyWindows(TLPMain* mainWindow) {
   // The page's window code goes first: it is bound to the main window's controls.
   delete dynamic_cast<TWithdrawalUi*>(mainWindow->Services().Withdrawal);
+  TWorkspaceState* state = &mainWindow->State();
   delete mainWindow;
+  delete state;
   RespForm = nullptr;
   OptForm = nullptr;
 }

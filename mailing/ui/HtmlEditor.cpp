@@ -195,7 +195,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
 
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
     if (LPMain != &main_) return;  // the frame is being destroyed
-    if (IsInside(now, EmbeddedWB1) && main_.MailMode == mmPlainText) {
+    if (IsInside(now, EmbeddedWB1) && main_.State().MailMode == mmPlainText) {
       // In plain mode the browser passes its focus on.
       page_.RxRichEdit2->setFocus();
       return;
@@ -308,8 +308,8 @@ void THtmlEditor::LoadSourceIntoBrowser() {
   TSafeWebPage& wb = *EmbeddedWB1->Page();
   const QString html = page_.RxRichEdit1->toPlainText();
   // Relative names in the document are the project folder's.
-  const QString base = ProjectFileName.empty() ? QDir::tempPath()
-                                               : QFileInfo(ToQString(ProjectFileName)).absolutePath();
+  const std::string& project = main_.State().ProjectFileName;
+  const QString base = project.empty() ? QDir::tempPath() : QFileInfo(ToQString(project)).absolutePath();
   const QByteArray utf8 = html.toUtf8();
   // A page whose view was never shown (the Mailing page behind another one)
   // is hidden to the engine, and a hidden page's load never reports finished.
@@ -421,7 +421,7 @@ void THtmlEditor::PageControl2Change() {
   if (shown == page_.TabSheet3) {
     Guarded([this] { AssignHTML(); });
     main_.UpdateControls();
-    if (main_.MailMode == mmHtml)
+    if (main_.State().MailMode == mmHtml)
       domWork_->FocusDocument();
     else
       page_.RxRichEdit2->setFocus();
@@ -440,7 +440,7 @@ void THtmlEditor::TabSheet2Show() {
   } else if (tab == page_.TabSheet8) {
     page_.RxRichEdit1->setFocus();
   } else if (tab == page_.TabSheet3) {
-    if (main_.MailMode == mmHtml) {
+    if (main_.State().MailMode == mmHtml) {
       // A project opened while the page was hidden is not in the document yet.
       EnsureDocument();
       domWork_->FocusDocument();
@@ -455,7 +455,7 @@ void THtmlEditor::TabSheet2Show() {
 // ---------------------------------------------------------------- commands
 
 void THtmlEditor::SetEditorMode(int Mode) {
-  main_.MailMode = Mode;
+  main_.State().MailMode = static_cast<TMailMode>(Mode);
   Action("HTML1")->setChecked(Mode == mmHtml);
   Action("HtmlMode5")->setChecked(Mode == mmHtml);
   Action("PlainText1")->setChecked(Mode == mmPlainText);

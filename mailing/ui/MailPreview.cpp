@@ -78,7 +78,7 @@ void TMailPreview::ShowTo(const std::string& text) { page_.PreviewTo->setText(To
 std::string TMailPreview::SubjectText() { return ToStdString(page_.Edit2->text()); }
 void TMailPreview::ShowSubject(const std::string& text) { page_.PreviewSubject->setText(ToQString(text)); }
 void TMailPreview::SyncEditedHtml() { editor_.SyncEditedHtml(); }
-int32_t TMailPreview::MailMode() { return main_.MailMode; }
+int32_t TMailPreview::MailMode() { return main_.State().MailMode; }
 std::string TMailPreview::SourceText() { return editor_.SourceText(); }
 std::string TMailPreview::PlainText() { return ToStdString(page_.RxRichEdit2->toPlainText()); }
 int32_t TMailPreview::CharsetIndex() { return editor_.CharsetIndex; }
@@ -98,26 +98,26 @@ void TMailPreview::BuildPreview() {
     ErrorBox("Preview Failed");
     return;
   }
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.State().Reader1, *TagValues, *this);
   Preview.BuildPreview(*this, merger);
 }
 
 void TMailPreview::UpdateToPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.State().Reader1, *TagValues, *this);
   ::UpdateToPreview(*this, merger);
 }
 
 void TMailPreview::UpdateSubjectPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this);
+  TMerger merger(main_.State().Reader1, *TagValues, *this);
   ::UpdateSubjectPreview(*this, merger);
 }
 
 void TMailPreview::FillToFieldList() {
   TTableUi& tables = main_.Tables();
   const TToFieldList list =
-      ::FillToFieldList(tables.TableOpen() ? &tables.Workspace.ADOQuery1 : nullptr, ToAddr);
+      ::FillToFieldList(tables.TableOpen() ? &main_.State().Table.ADOQuery1 : nullptr, ToAddr);
   QComboBox* combo = page_.ComboBox2;
   combo->clear();
   for (const std::string& item : list.Items) combo->addItem(ToQString(item));
@@ -144,7 +144,7 @@ void TMailPreview::TabSheet5Show() {
 void TMailPreview::DBNavigator1Click(const QString& button) {
   TTableUi& tables = main_.Tables();
   if (tables.TableOpen()) {
-    TDataSet& data = tables.Workspace.ADOQuery1;
+    TDataSet& data = main_.State().Table.ADOQuery1;
     if (button == "First")
       data.First();
     else if (button == "Prior")

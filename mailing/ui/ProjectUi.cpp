@@ -33,14 +33,15 @@
 
 TProjectUi::TProjectUi(TLPMain& w)
     : QObject(nullptr),
-      TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
-      Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
-      Merger(w.Reader1, TagValues, *this),
-      w_(w) {
+      TagValues(w.State().RowRules, w.State().FastEval1, Project, w.State().Table.ADOQuery1),
+      Commands(Project, w.State().RowRules.HighlightSlots, *this, AppSettings(), w.State().ProjectFileName),
+      Merger(w.State().Reader1, TagValues, *this),
+      w_(w),
+      state_(w.State()) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
-  w.RowRules.SetCalcFieldSource(&Project);
-  w.CalcFieldsPage().Bind(&Project, &w.Reader1);
+  state_.RowRules.SetCalcFieldSource(&Project);
+  w.CalcFieldsPage().Bind(&Project, &state_.Reader1);
 
   OpenDialog = [this](const std::string& dir, std::string& fileName) {
     const QString f = QFileDialog::getOpenFileName(&w_, "Open Project", ToQString(dir),
@@ -97,14 +98,14 @@ TProjectUi::TProjectUi(TLPMain& w)
 }
 
 TProjectUi::~TProjectUi() {
-  w_.RowRules.SetCalcFieldSource(nullptr);
+  state_.RowRules.SetCalcFieldSource(nullptr);
   w_.CalcFieldsPage().Bind(nullptr, nullptr);
   TFrameServices& s = w_.Services();
   if (s.Project == this) s.Project = nullptr;
 }
 
 void TProjectUi::ListToProject() {
-  ::ListToProject(Project, *this, w_.RowRules.HighlightSlots, AppSettings());
+  ::ListToProject(Project, *this, state_.RowRules.HighlightSlots, AppSettings());
   // The Filter page shows the rule of the colour the project names.
   ReapplyHighlight();
 }
@@ -116,7 +117,7 @@ TPrepareProject TProjectUi::PrepareProject() const {
   if (Editor) Editor->SyncEditedHtml();
   const TProjectValues v = ProjectValues();
   TPrepareProject p;
-  p.ProjectFileName = ProjectFileName;
+  p.ProjectFileName = state_.ProjectFileName;
   p.Charset = CharsetName();
   p.HtmlMail = v.MailMode == MailModeHtml;
   p.Subject = v.Subject;
@@ -174,7 +175,7 @@ void TProjectUi::ProjectReplaced() {
   if (w_.MailingPage().ListBox3->count() > 0) SelectAttachment(0);
   UpdateAttachActions();
   // Other fields, other rules: the colours worked out so far are stale.
-  w_.RowRules.InvalidateRowColors();
+  state_.RowRules.InvalidateRowColors();
 }
 
 void TProjectUi::ReapplyHighlight() { w_.FilterPage().ColorComboBox1Click(); }
@@ -191,7 +192,7 @@ TProjectValues TProjectUi::ProjectValues() const {
   v.ColorIndex = f.ColorComboBox1->currentIndex();
   // The HTML editor keeps its source in the Source view until it takes part itself.
   v.Document = FromMemoText(m.RxRichEdit1->toPlainText());
-  v.MailMode = w_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
+  v.MailMode = state_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
   v.Subject = ToStdString(m.Edit2->text());
   v.ToAddr = To();
   v.Plain = FromMemoText(m.RxRichEdit2->toPlainText());
@@ -228,7 +229,7 @@ void TProjectUi::ApplyMailMode(uint8_t mode) {
 
 void TProjectUi::FillToFieldList() {
   if (Preview) return Preview->FillToFieldList();
-  TDataSet& q = w_.Tables().Workspace.ADOQuery1;
+  TDataSet& q = state_.Table.ADOQuery1;
   const TToFieldList list = ::FillToFieldList(q.Active() ? &q : nullptr, toAddr_);
   QComboBox* to = w_.MailingPage().ComboBox2;
   to->clear();

@@ -20,6 +20,7 @@
 class IReportFieldList;
 class THtmlEditor;
 class TLPMain;
+class TWorkspaceState;
 class TMailPreview;
 class TTableUi;
 
@@ -101,4 +102,5 @@ private:
   void SelectAttachment(int index);
 
   TLPMain& w_;
+  TWorkspaceState& state_;
 };

@@ -108,6 +108,7 @@ class SendFormQTest : public QObject {
   Q_OBJECT
 
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   TTableMerge merge_;
   TFakeProject project_;
@@ -151,7 +152,7 @@ class SendFormQTest : public QObject {
     for (const char* n : {MailListFileName, MailIndexFileName, FailedListFileName}) fs::remove(AppDir + n);
   }
 
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
 
 private slots:
   void initTestCase() {
@@ -161,7 +162,8 @@ private slots:
     dispatcher_ = std::make_unique<TQtDispatcher>();
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     OptForm = new TOptForm(w_);
     w_->Services().Options = OptForm;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
@@ -174,6 +176,7 @@ private slots:
   void cleanupTestCase() {
     w_->Services().Mailing = nullptr;
     delete w_;
+    state_.reset();
     OptForm = nullptr;
     scopedDispatcher_.reset();
     dispatcher_.reset();

@@ -60,10 +60,11 @@ class NewcomerQTest : public QObject {
   Q_OBJECT
 private:
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   QTableView* grid_ = nullptr;
 
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
   std::string Example() const { return AppDir + "Database/example.dbf"; }
 
   void Open(const std::string& file) {
@@ -77,7 +78,8 @@ private slots:
     dir_ = MakeTestFolder("newcomer");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     OptForm = new TOptForm(w_);
     OptForm->LoadOptions();
     w_->Services().Options = OptForm;
@@ -93,6 +95,7 @@ private slots:
 
   void cleanupTestCase() {
     delete w_;
+    state_.reset();
     OptForm = nullptr;
     fs::remove_all(dir_);
   }

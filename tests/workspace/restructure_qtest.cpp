@@ -139,11 +139,12 @@ class RestructureQTest : public QObject {
   Q_OBJECT
 private:
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   QTableView* grid_ = nullptr;
 
   TTableUi& Tables() { return w_->Tables(); }
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
 
   void Open(const std::string& file) {
     Tables().CloseTable0Click();
@@ -198,7 +199,8 @@ private slots:
     dir_ = MakeTestFolder("restructui");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     OptForm = new TOptForm(w_);
     OptForm->LoadOptions();
     w_->Services().Options = OptForm;
@@ -231,6 +233,7 @@ private slots:
 
   void cleanupTestCase() {
     delete w_;
+    state_.reset();
     OptForm = nullptr;
     QVERIFY(!RestructForm && !EditForm && !CopyOptForm && !AddDbfForm);
     fs::remove_all(dir_);
@@ -541,8 +544,8 @@ private slots:
     Open(dir_ + "clients.dbf");
     QVERIFY(Ws().ADOQuery1.Filtered());
     // The window's own rules answer its evaluator.
-    TRowRules& rules = w_->RowRules;
-    TRowRulesCopyFilter filter(rules, w_->FastEval1,
+    TRowRules& rules = w_->State().RowRules;
+    TRowRulesCopyFilter filter(rules, w_->State().FastEval1,
                                [this] { return w_->FilterPage().Memo1->toPlainText().toStdString(); });
     RestructForm->RowFilter = &filter;
     SaveAsReturns(dir_ + "clients.dbf");

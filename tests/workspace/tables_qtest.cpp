@@ -50,6 +50,7 @@ private:
   QWidget* window_ = nullptr;
   QTableView* grid_ = nullptr;
   QLabel* status_ = nullptr;
+  std::unique_ptr<TTableWorkspace> workspace_;
   TTableUi* ui_ = nullptr;
   TOptForm* options_ = nullptr;
 
@@ -72,7 +73,8 @@ private slots:
     grid_->resize(600, 400);
     status_ = new QLabel(window_);
     options_ = new TOptForm(window_);
-    ui_ = new TTableUi(window_, grid_, status_);
+    workspace_ = std::make_unique<TTableWorkspace>();
+    ui_ = new TTableUi(*workspace_, window_, grid_, status_);
     ui_->Options = options_;
     window_->show();
   }
@@ -81,12 +83,13 @@ private slots:
     delete ui_;
     delete window_;
     ui_ = nullptr;
+    workspace_.reset();
     std::filesystem::remove_all(dir_);
   }
 
   void openShowsTheGridAndTheCounter() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     QVERIFY(w.IsOpen());
     QCOMPARE(grid_->model()->rowCount(), 5);
     QCOMPARE(grid_->model()->columnCount(), 4);
@@ -115,7 +118,7 @@ private slots:
     ui_->OpenDBFFile(path_);
     QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Madrid"));
     QCOMPARE(grid_->columnWidth(1), 123);  // kept in the view configuration
-    QCOMPARE(ui_->Workspace.FormFields[1].PickList.front(), std::string("Madrid"));
+    QCOMPARE(ui_->Workspace().FormFields[1].PickList.front(), std::string("Madrid"));
   }
 
   void autocompleteFollowsTheMark() {
@@ -130,7 +133,7 @@ private slots:
     QCOMPARE(city->lineEdit()->selectedText(), QString("rlin"));
     QTest::keyClick(city->lineEdit(), Qt::Key_Backspace);
     QCOMPARE(city->currentText(), QString("Be"));
-    ui_->Workspace.FormFields[1].Autocomplete = false;
+    ui_->Workspace().FormFields[1].Autocomplete = false;
     city->lineEdit()->clear();
     QTest::keyClicks(city->lineEdit(), "Pa");
     QCOMPARE(city->currentText(), QString("Pa"));
@@ -140,7 +143,7 @@ private slots:
 
   void titleClickSortsAndColoursTheColumn() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     emit grid_->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w.ADOQuery1.Sort(), std::string("CITY ASC"));
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Berlin"));
@@ -162,7 +165,7 @@ private slots:
     TScopedScriptedMessages boxes;
     options_->SetConfirmDel(true);
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     ui_->Grid()->SelectRecNos({1, 2, 3});
     int asked = 0;
     QString question;
@@ -194,7 +197,7 @@ private slots:
   void recordEditorAsksToSaveChanges() {
     TScopedScriptedMessages boxes;
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     TEditDB* e = ui_->EditForm();
     e->show();
     QVERIFY(e->Button4->isEnabled());
@@ -248,7 +251,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"Smith", "Sm", "Jones"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     std::vector<int> offered;  // the field chosen when each dialog opens
     auto answer = [&offered](const QString& field, const QString& value, bool exactly) {
       Later([=, &offered] {
@@ -281,7 +284,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"A", "A", "B", "A", "B"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     ui_->SelectDublicates1Click();  // no sort: nothing
     QVERIFY(boxes.shown.empty());
     ui_->RxDBGrid1TitleBtnClick(1);
@@ -312,7 +315,8 @@ private slots:
   void mainWindowRunsTheTableCommands() {
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     const TTableUi& tables = w.Tables();
     QTableView* grid = w.findChild<QTableView*>("RxDBGrid1");
     QLabel* counter = w.findChild<QLabel*>("StatusBar2Panel0");
@@ -380,9 +384,9 @@ private slots:
     QCOMPARE(f->Edit1->text().toStdString(), dir_ + "sub/");
 
     // The statement runs over the folder as a read-only result.
-    ui_->Workspace.OpenSQL(1, dir_, f->SQLText());
-    QVERIFY(ui_->Workspace.IsOpen());
-    QVERIFY(ui_->Workspace.SQLQueryMode);
+    ui_->Workspace().OpenSQL(1, dir_, f->SQLText());
+    QVERIFY(ui_->Workspace().IsOpen());
+    QVERIFY(ui_->Workspace().SQLQueryMode);
     QCOMPARE(grid_->model()->rowCount(), 2);
     QVERIFY(boxes.shown.empty());
   }
@@ -404,7 +408,7 @@ private slots:
       return true;
     };
     ui_->OpenAccessFile(mdb);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = ui_->Workspace();
     QVERIFY(!listed.empty());
     QVERIFY(w.IsOpen());
     QCOMPARE(w.TableName, listed[0]);

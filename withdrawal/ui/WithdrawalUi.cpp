@@ -309,7 +309,7 @@ void TWithdrawalUi::FillParserFieldCombos() {
     box->setEditText(QString());
   }
   if (TableOpen()) {
-    TDataSet& table = tables_.Workspace.ADOQuery1;
+    TDataSet& table = main_.State().Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) {
       const QString name = Q(table.Fields(i).FieldName());
       switch (FieldKind(table.Fields(i).DataType())) {
@@ -349,7 +349,7 @@ void TWithdrawalUi::FillValueRules() {
   p.ComboBox11->clear();
   p.ComboBox11->setEditText(QString());
   if (TableOpen()) {
-    TDataSet& table = tables_.Workspace.ADOQuery1;
+    TDataSet& table = main_.State().Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) p.ComboBox11->addItem(Q(table.Fields(i).FieldName()));
   }
   if (const int s = SelectedScheme(); s >= 0) {
@@ -397,7 +397,7 @@ void TWithdrawalUi::SpeedItem43Click() {
   if (!AddWordForm) return;
   std::string name;
   AddWordForm->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
-                         main_.Reader1);
+                         main_.State().Reader1);
   if (name.empty()) return;
   const int index = Commands.AddScheme(name);
   FillSchemeCombo();
@@ -442,7 +442,7 @@ void TWithdrawalUi::Button1Click() {
   if (s < 0 || !AddWordForm) return;
   std::string marker;
   AddWordForm->InputName(AddMarkerCaption, MarkerExistsFormat, marker, false, ListItems(page_.TextListBox1),
-                         main_.Reader1);
+                         main_.State().Reader1);
   if (marker.empty()) return;
   const int index = Commands.AddMarker(s, marker);
   RefreshParserPage();
@@ -555,7 +555,7 @@ void TWithdrawalUi::LoadAccountNames() {
 
 void TWithdrawalUi::SpeedItem46Click() {
   const int s = SelectedScheme();
-  TDataSet& table = tables_.Workspace.ADOQuery1;
+  TDataSet& table = main_.State().Table.ADOQuery1;
   int posted = 0;
   if (page_.CheckBox4->isChecked()) {
     if (!TableOpen()) tables_.OpenDB0Click();

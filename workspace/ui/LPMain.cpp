@@ -1,7 +1,5 @@
 #include "workspace/ui/LPMain.h"
 
-#include "workspace/MergeReader.h"
-
 #include <algorithm>
 #include <filesystem>
 
@@ -46,7 +44,6 @@ TOptForm* OptForm = nullptr;
 std::string AppDir;
 std::vector<std::string> ParamList;
 bool FirstRun = false;
-std::string ProjectFileName;
 
 namespace {
 
@@ -56,7 +53,7 @@ QString Q(const std::string& s) { return ToQString(s); }
 
 // ---------------------------------------------------------------- creation
 
-TLPMain::TLPMain(QWidget* parent) : QMainWindow(parent) {
+TLPMain::TLPMain(TWorkspaceState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
   setObjectName("LPMain");
   LPMain = this;
   FormCreate();
@@ -145,40 +142,22 @@ void TLPMain::FormCreate() {
   // Step 7: the folder settings. A first run is one that finds no settings key yet.
   FirstRun = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
-  ProjectFileName.clear();
 
-  // Step 9: the merge tokenizer. Line ends are delimiters, "_" belongs to names.
-  SetUpMergeReader(Reader1);
+  // The editor's font list is the Mailing page's.
 
-  // Step 10, the editor's font list, is the Mailing page's.
-
-  // The evaluator's language: 'strings' and "comments"; the rules answer its events.
-  FastEval1.SetStringSign(ssApostrophe);
-  FastEval1.SetCommentSign(csQMark);
-  FastEval1.SetCaseSensitivity(false);
-  RowRules.SetView(this);
-  // The sixteen highlight slots start off and empty, with their fixed colours;
-  // rows without a rule keep the grid's default colour.
-  RowRules.HighlightSlots = NewHighlightSlots();
-  filterPage_->Bind(&RowRules);
+  state_.RowRules.SetView(this);
+  filterPage_->Bind(&state_.RowRules);
   calcPage_->GetModified = [this] { return Modified(); };
   calcPage_->PutModified = [this](bool on) { SetModified(on); };
   connect(filterPage_, &TFilterPage::RepaintGrid, this, [this] { databasePage_->RxDBGrid1->viewport()->update(); });
   connect(filterPage_, &TFilterPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
   connect(calcPage_, &TCalcFieldsPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
   connect(calcPage_, &TCalcFieldsPage::CalcFieldsChanged, this, [this] {
-    RowRules.InvalidateRowColors();
+    state_.RowRules.InvalidateRowColors();
     databasePage_->RxDBGrid1->viewport()->update();
   });
   for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
-
-  // Step 11: the host function "Now".
-  FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
-                                        bool& found, TDateTime& value, int) {
-    FastEval1GetDateTimeFunct(name, found, value);
-  };
-  FastEval1.AddFunction("Now", true, etDateTime, {});
 
   // Step 13: the HTML grammar; "<" and ">" are its tag signs.
   SyntaxBuilder1.SetNumericFormat(nfPeriod);
@@ -204,13 +183,6 @@ void TLPMain::FormCreate() {
   UpdateEditCommands();
   UpdateHtmlMenus();
   SnapshotProject();
-}
-
-void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value) {
-  if (LowerCase(FunctName) == "now") {
-    Found = true;
-    Value = Now();
-  }
 }
 
 void TLPMain::LoadSettings() {
@@ -432,7 +404,7 @@ void TLPMain::BuildMenus() {
   // The mode switch keeps the two menu items and buttons opposite.
   auto setMode = [this](int mode) {
     SetModified(true);
-    MailMode = mode;
+    state_.MailMode = static_cast<TMailMode>(mode);
     Action("HTML1")->setChecked(mode == mmHtml);
     Action("PlainText1")->setChecked(mode == mmPlainText);
     Action("HtmlMode5")->setChecked(mode == mmHtml);
@@ -453,7 +425,7 @@ void TLPMain::WatchEditor(QWidget* w) { w->installEventFilter(this); }
 bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
   switch (e->type()) {
     case QEvent::FocusIn:
-      if (watched == mailingPage_->RxRichEdit2 && MailMode == mmHtml && mailingPage_->HtmlEditorShown()) {
+      if (watched == mailingPage_->RxRichEdit2 && state_.MailMode == mmHtml && mailingPage_->HtmlEditorShown()) {
         // In HTML mode the plain editor hands its focus to the HTML editor.
         mailingPage_->EmbeddedWB1->setFocus();
         break;
@@ -483,7 +455,7 @@ bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
 void TLPMain::UpdateCaption() {
   const ITableAccess* t = services_.Table;
   const QString caption =
-      Q(BuildCaption(ProjectFileName, t ? t->TableName() : std::string(), t && t->SQLQueryMode()));
+      Q(BuildCaption(state_.ProjectFileName, t ? t->TableName() : std::string(), t && t->SQLQueryMode()));
   // The task bar shows the window's own title; there is no separate application title.
   setWindowTitle(caption);
 }
@@ -542,7 +514,7 @@ void TLPMain::UpdateControls() {
 
   // The Edit tab shows the editor of the mail mode.
   const bool html = !Action("PlainMode5")->isChecked();
-  MailMode = html ? mmHtml : mmPlainText;
+  state_.MailMode = html ? mmHtml : mmPlainText;
   mailingPage_->ShowEditorFor(html);
 }
 
@@ -595,7 +567,7 @@ std::string TLPMain::CopyFilterText() const { return ToStdString(filterPage_->Me
 
 void TLPMain::RxDBGrid1TopLeftChanged() {
   // The rows now in view are worked out afresh, as when the grid paints a new row.
-  RowRules.InvalidateRowColors();
+  state_.RowRules.InvalidateRowColors();
 }
 
 // ---------------------------------------------------------------- edit commands
@@ -682,7 +654,7 @@ void TLPMain::UpdateHtmlMenus() {
   SyncEditButtons();
   const bool htmlEdit = PageControl1->currentWidget() == mailingPage_ &&
                         mailingPage_->PageControl2->currentWidget() == mailingPage_->TabSheet3 &&
-                        MailMode == mmHtml;
+                        state_.MailMode == mmHtml;
   for (const char* n : {"Image1", "HorizontalLine1", "Font1", "NumberedList1", "BulletedList1",
                         "DecreaseIndent1", "IncreaseIndent1", "Table5"})
     Action(n)->setEnabled(htmlEdit);

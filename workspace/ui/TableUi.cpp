@@ -27,28 +27,29 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/edb.h"
 
-TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
-    : QObject(parent), window_(window), view_(grid), status_(statusPanel) {
-  Workspace.SetHost(this);
+TTableUi::TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
+                   QObject* parent)
+    : QObject(parent), ws_(workspace), window_(window), view_(grid), status_(statusPanel) {
+  ws_.SetHost(this);
   InitMainSQLSet(SQLSet1);
-  Workspace.BuildTableSQL = [this](const std::string& name) {
+  ws_.BuildTableSQL = [this](const std::string& name) {
     SQLSet1.AddVariable("TabName", name);
     return SQLSet1.BuildSQL("Main");
   };
-  grid_ = new TTableGrid(Workspace, grid, this);
+  grid_ = new TTableGrid(ws_, grid, this);
   grid_->OnDblClick = [this] { RxDBGrid1DblClick(); };
   // The sorted column's colour; the main window's wiring adds the row rules' colours.
   grid_->Model()->GetCellProps = [this](int field, int, QColor& background) {
-    const TSortState& s = Workspace.Sort;
-    if (s.SortOn && field < Workspace.ADOQuery1.FieldCount() &&
-        Workspace.ADOQuery1.Fields(field).FieldName() == s.SortField) {
+    const TSortState& s = ws_.Sort;
+    if (s.SortOn && field < ws_.ADOQuery1.FieldCount() &&
+        ws_.ADOQuery1.Fields(field).FieldName() == s.SortField) {
       const TRgb c = SlotColor(SortColorSlot());
       background = QColor(c.R, c.G, c.B);
     }
   };
-  edit_ = new TEditDB(Workspace, window);
+  edit_ = new TEditDB(ws_, window);
   if (!EditDB) EditDB = edit_;
-  edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
+  edit_->OnDeleteRecords = [this] { ws_.DeleteRecords(); };
   Shared(SQLForm);
   GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
@@ -74,9 +75,10 @@ template <class T> T* TTableUi::Shared(T*& global) {
 }
 
 TTableUi::~TTableUi() {
-  Workspace.SetHost(nullptr);
-  Workspace.ADOQuery1.Close();
-  // Both hold links to the workspace, which goes before our children do.
+  ws_.SetHost(nullptr);
+  ws_.BuildTableSQL = nullptr;
+  ws_.ADOQuery1.Close();
+  // Both hold links to the workspace; they go before our other children.
   delete grid_;
   delete edit_.data();
   for (QPointer<QWidget>& w : created_) {
@@ -115,7 +117,7 @@ void TTableUi::OpenDB0Click() {
 
 void TTableUi::OpenDBFFile(const std::string& FileName) {
   try {
-    Workspace.OpenDBFFile(FileName);
+    ws_.OpenDBFFile(FileName);
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -123,7 +125,7 @@ void TTableUi::OpenDBFFile(const std::string& FileName) {
 
 void TTableUi::OpenAccessFile(const std::string& FileName) {
   try {
-    Workspace.OpenAccessFile(FileName, PickTable);
+    ws_.OpenAccessFile(FileName, PickTable);
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -132,18 +134,18 @@ void TTableUi::OpenAccessFile(const std::string& FileName) {
 void TTableUi::ExecSQL0Click() {
   if (SQLForm->exec() != QDialog::Accepted) return;
   try {
-    Workspace.OpenSQL(SQLForm->DatabaseType(), SQLForm->DatabasePath(), SQLForm->SQLText());
+    ws_.OpenSQL(SQLForm->DatabaseType(), SQLForm->DatabasePath(), SQLForm->SQLText());
   } catch (const std::exception& e) {
     Report(e);
   }
 }
 
-void TTableUi::CloseTable0Click() { Workspace.CloseTable(); }
+void TTableUi::CloseTable0Click() { ws_.CloseTable(); }
 
 void TTableUi::AddRec0Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   try {
-    Workspace.AppendRecord();
+    ws_.AppendRecord();
   } catch (const std::exception& e) {
     Report(e);
     return;
@@ -153,16 +155,16 @@ void TTableUi::AddRec0Click() {
 
 void TTableUi::EditRec0Click() {
   // What was typed into a cell shows in the record editor.
-  if (!Workspace.IsOpen() || !grid_->FinishCellEdit()) return;
+  if (!ws_.IsOpen() || !grid_->FinishCellEdit()) return;
   UpdateRecordActions();
   edit_->exec();
 }
 
-void TTableUi::DeleteRec0Click() { Workspace.DeleteRecords(); }
+void TTableUi::DeleteRec0Click() { ws_.DeleteRecords(); }
 
 void TTableUi::RxDBGrid1DblClick() {
-  if (!Workspace.IsOpen()) return;
-  if (Workspace.ADOQuery1.IsEmpty())
+  if (!ws_.IsOpen()) return;
+  if (ws_.ADOQuery1.IsEmpty())
     AddRec0Click();
   else
     EditRec0Click();
@@ -172,21 +174,21 @@ void TTableUi::RxDBGrid1TitleBtnClick(int field) { grid_->RxDBGrid1TitleBtnClick
 
 void TTableUi::Descend0Click() {
   if (!grid_->FinishCellEdit()) return;
-  Workspace.Descend();
+  ws_.Descend();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Unsort0Click() {
   if (!grid_->FinishCellEdit()) return;
-  Workspace.Unsort();
+  ws_.Unsort();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Find0Click() {
   if (!grid_->FinishCellEdit()) return;
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   Shared(FindForm);
-  TDataSet& q = Workspace.ADOQuery1;
+  TDataSet& q = ws_.ADOQuery1;
   const QString remembered = FindForm->ComboBox1->currentText();
   FindForm->ComboBox1->clear();
   for (int i : FindableFields(q)) FindForm->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
@@ -200,7 +202,7 @@ void TTableUi::Find0Click() {
   TField* f = q.FindField(fieldName);
   if (!f || value.empty()) return;
   try {
-    if (!Workspace.Find(f->Index(), value, FindForm->Including())) InfoBox("Searched text not found");
+    if (!ws_.Find(f->Index(), value, FindForm->Including())) InfoBox("Searched text not found");
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -209,7 +211,7 @@ void TTableUi::Find0Click() {
 void TTableUi::Unique0Click() {
   if (!grid_->FinishCellEdit()) return;
   bool found = false;
-  if (!Workspace.FindDuplicates(found)) return;
+  if (!ws_.FindDuplicates(found)) return;
   ShowDatabasePage();
   if (view_->isVisible()) view_->setFocus();
   if (!found) InfoBox("Review is Completed");
@@ -217,16 +219,16 @@ void TTableUi::Unique0Click() {
 
 void TTableUi::SelectDublicates1Click() {
   if (!grid_->FinishCellEdit()) return;
-  if (!Workspace.SelectDuplicates()) return;
+  if (!ws_.SelectDuplicates()) return;
   ShowDatabasePage();
   if (view_->isVisible()) view_->setFocus();
   InfoBox("Review is Completed");
 }
 
 void TTableUi::Reopen0Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   try {
-    Workspace.Reopen();
+    ws_.Reopen();
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -241,7 +243,7 @@ void TTableUi::NewDatabase1Click() {
 }
 
 void TTableUi::Restructure0Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   TRestructForm* f = Shared(RestructForm);
   f->Tables = this;
   f->setWindowTitle("Restructure/Save As DBF");
@@ -250,12 +252,12 @@ void TTableUi::Restructure0Click() {
 }
 
 void TTableUi::AddDBF1Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   const std::string file =
       GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)", DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
-  if (!Workspace.PostPending()) return;
+  if (!ws_.PostPending()) return;
   TAddDbfForm* f = Shared(AddDbfForm);
   f->Tables = this;
   TAddTableSession& source = f->Session;

@@ -26,10 +26,13 @@ class TOptForm;
 class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
 public:
-  TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent = nullptr);
+  // workspace: the table shown, which outlives this object.
+  TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
+           QObject* parent = nullptr);
   ~TTableUi() override;
 
-  TTableWorkspace Workspace;
+  // The table shown, for the table dialogs.
+  TTableWorkspace& Workspace() const { return ws_; }
   TSQLSet SQLSet1;
   TTableGrid* Grid() const { return grid_; }
   TEditDB* EditForm() const;
@@ -56,18 +59,18 @@ public:
   void NewDatabase1Click();
   void Restructure0Click();
   void AddDBF1Click();
-  void SaveTableConfig() override { Workspace.SaveTableConfig(); }
-  bool PostPending() override { return Workspace.PostPending(); }
+  void SaveTableConfig() override { ws_.SaveTableConfig(); }
+  bool PostPending() override { return ws_.PostPending(); }
 
   // What command enabling and the caption read.
-  bool TableOpen() const override { return Workspace.IsOpen(); }
-  bool TableEmpty() const override { return !Workspace.IsOpen() || Workspace.ADOQuery1.IsEmpty(); }
-  bool SortOn() const override { return Workspace.Sort.SortOn; }
+  bool TableOpen() const override { return ws_.IsOpen(); }
+  bool TableEmpty() const override { return !ws_.IsOpen() || ws_.ADOQuery1.IsEmpty(); }
+  bool SortOn() const override { return ws_.Sort.SortOn; }
   std::string SortText() const override {
-    return ::SortText(Workspace.Sort.SortOn, Workspace.Sort.SortField, Workspace.Sort.Descending);
+    return ::SortText(ws_.Sort.SortOn, ws_.Sort.SortField, ws_.Sort.Descending);
   }
-  std::string TableName() const override { return Workspace.TableName; }
-  bool SQLQueryMode() const override { return Workspace.SQLQueryMode; }
+  std::string TableName() const override { return ws_.TableName; }
+  bool SQLQueryMode() const override { return ws_.SQLQueryMode; }
 
   // The Options dialog the table reads (confirmation, sort colour, font); none: defaults.
   TOptForm* Options = nullptr;
@@ -129,6 +132,7 @@ private:
   void Report(const std::exception& e);
   TOptForm* Opt() const { return Options ? Options : OptionsSource ? OptionsSource() : nullptr; }
 
+  TTableWorkspace& ws_;
   QWidget* window_;
   QTableView* view_;
   QLabel* status_;

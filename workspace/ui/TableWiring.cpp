@@ -17,14 +17,14 @@ namespace {
 
 // The sort direction is the table's; the menu item shows it.
 void ShowSortDirection(TLPMain& w, const TTableUi& t) {
-  if (QAction* d = w.Action("Descend0")) d->setChecked(t.Workspace.Sort.Descending);
+  if (QAction* d = w.Action("Descend0")) d->setChecked(t.Workspace().Sort.Descending);
 }
 
 }  // namespace
 
 TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
-  auto* t = new TTableUi(&w, page.RxDBGrid1, page.StatusPanel2, &w);
+  auto* t = new TTableUi(w.State().Table, &w, page.RxDBGrid1, page.StatusPanel2, &w);
   t->OptionsSource = [] { return OptForm; };  // created after the main window
   t->OnUpdateControls = [&w, t] {
     ShowSortDirection(w, *t);
@@ -49,8 +49,8 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
 
   // The row filter and the highlight rules: compiled before every open, the
   // filter as the query's record filter, the rules as the grid's row colours.
-  TRowRules& rules = w.RowRules;
-  TDataSet& query = t->Workspace.ADOQuery1;
+  TRowRules& rules = w.State().RowRules;
+  TDataSet& query = t->Workspace().ADOQuery1;
   rules.TableQuery = &query;
   query.OnFilterRecord = rules.FilterCallback(RowFilterHandle);
   QPlainTextEdit* filterText = w.FilterPage().Memo1;
@@ -60,9 +60,9 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
   TTableModel* model = t->Grid()->Model();
   model->OnRowsChanged = [&rules] { rules.InvalidateRowColors(); };
   model->GetCellProps = [&rules, t, model](int field, int recNo, QColor& background) {
-    TDataSet& q = t->Workspace.ADOQuery1;
+    TDataSet& q = t->Workspace().ADOQuery1;
     if (field < 0 || field >= q.FieldCount()) return;
-    const TSortState& sort = t->Workspace.Sort;
+    const TSortState& sort = t->Workspace().Sort;
     const int slot = rules.CellColor(q.Fields(field).FieldName(), sort.SortOn ? sort.SortField : std::string(),
                                      t->SortColorSlot(), recNo, [model, recNo] { return model->RowSource(recNo - 1); });
     if (slot == DefaultRowColor) return;
