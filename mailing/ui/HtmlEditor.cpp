@@ -455,12 +455,7 @@ void THtmlEditor::TabSheet2Show() {
 // ---------------------------------------------------------------- commands
 
 void THtmlEditor::SetEditorMode(int Mode) {
-  main_.State().MailMode = static_cast<TMailMode>(Mode);
-  Action("HTML1")->setChecked(Mode == mmHtml);
-  Action("HtmlMode5")->setChecked(Mode == mmHtml);
-  Action("PlainText1")->setChecked(Mode == mmPlainText);
-  Action("PlainMode5")->setChecked(Mode == mmPlainText);
-  main_.UpdateControls();
+  main_.SetMailMode(static_cast<TMailMode>(Mode));
   if (page_.isVisible()) {
     QWidget* tab = page_.PageControl2->currentWidget();
     if (tab == page_.TabSheet5 && OnRebuildPreview) OnRebuildPreview();

@@ -401,20 +401,12 @@ void TLPMain::BuildMenus() {
   connect(databasePage_->SpeedButton5, &QToolButton::clicked, Action("CloseTable1"), &QAction::trigger);
   connect(mailingPage_->SpeedButton6, &QToolButton::clicked, this, &TLPMain::SpeedButton6Click);
 
-  // The mode switch keeps the two menu items and buttons opposite.
-  auto setMode = [this](int mode) {
+  auto mode = [this](int m) {
     SetModified(true);
-    state_.MailMode = static_cast<TMailMode>(mode);
-    Action("HTML1")->setChecked(mode == mmHtml);
-    Action("PlainText1")->setChecked(mode == mmPlainText);
-    Action("HtmlMode5")->setChecked(mode == mmHtml);
-    Action("PlainMode5")->setChecked(mode == mmPlainText);
-    UpdateControls();
-  };
-  auto mode = [this, setMode](int m) {
-    if (!services_.Editor) return setMode(m);
-    SetModified(true);
-    services_.Editor->SetEditorMode(m);
+    if (services_.Editor)
+      services_.Editor->SetEditorMode(m);
+    else
+      SetMailMode(static_cast<TMailMode>(m));
   };
   on("HTML1", [mode] { mode(mmHtml); });
   on("PlainText1", [mode] { mode(mmPlainText); });
@@ -513,9 +505,17 @@ void TLPMain::UpdateControls() {
   Action("SpeedItem47")->setData(c.descendedImage);
 
   // The Edit tab shows the editor of the mail mode.
-  const bool html = !Action("PlainMode5")->isChecked();
-  state_.MailMode = html ? mmHtml : mmPlainText;
-  mailingPage_->ShowEditorFor(html);
+  mailingPage_->ShowEditorFor(state_.MailMode == mmHtml);
+}
+
+void TLPMain::SetMailMode(TMailMode mode) {
+  state_.MailMode = mode;
+  // The two menu items and the two buttons show it, opposite each other.
+  Action("HTML1")->setChecked(mode == mmHtml);
+  Action("PlainText1")->setChecked(mode == mmPlainText);
+  Action("HtmlMode5")->setChecked(mode == mmHtml);
+  Action("PlainMode5")->setChecked(mode == mmPlainText);
+  UpdateControls();
 }
 
 void TLPMain::UpdateWithdrawalControls() {

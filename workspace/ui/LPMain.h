@@ -59,6 +59,8 @@ public:
   // --- frame ---
   void UpdateCaption();
   void UpdateControls();
+  // The mail mode, shown by the mode commands and the Edit tab.
+  void SetMailMode(TMailMode mode);
   void FormResize();
   bool FormCloseQuery();
   void SnapshotProject() override;
