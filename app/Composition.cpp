@@ -84,7 +84,7 @@ TLPMain* CreateWindows() {
   services.Project = project;
   services.Highlight = &mainWindow->FilterPage();
   services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
-  RestructForm->RowFilter = &mainWindow->CopyFilter;
+  RestructForm->RowFilter = &mainWindow->State().CopyFilter;
   sendForm->Project = project;
   sendForm->Merge = &project->Merger;
   project->Editor = editor;

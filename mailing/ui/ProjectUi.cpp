@@ -186,9 +186,10 @@ TProjectValues TProjectUi::ProjectValues() const {
   const TFilterPage& f = w_.FilterPage();
   const TMailingPage& m = w_.MailingPage();
   TProjectValues v;
-  v.FilterText = FromMemoText(f.Memo1->toPlainText());
-  v.UseFilter = f.CheckBox1->isChecked();
-  v.UseHighlight = f.CheckBox3->isChecked();
+  const TRowFilterSettings filter = state_.Filter();
+  v.FilterText = FromMemoText(ToQString(filter.Text));
+  v.UseFilter = filter.UseFilter;
+  v.UseHighlight = filter.UseHighlight;
   v.ColorIndex = f.ColorComboBox1->currentIndex();
   // The HTML editor keeps its source in the Source view until it takes part itself.
   v.Document = FromMemoText(m.RxRichEdit1->toPlainText());
@@ -204,9 +205,7 @@ TProjectValues TProjectUi::ProjectValues() const {
 void TProjectUi::ShowProjectValues(const TProjectValues& v) {
   TFilterPage& f = w_.FilterPage();
   TMailingPage& m = w_.MailingPage();
-  f.Memo1->setPlainText(ToMemoText(v.FilterText));
-  f.CheckBox1->setChecked(v.UseFilter);
-  f.CheckBox3->setChecked(v.UseHighlight);
+  state_.SetFilter({ToStdString(ToMemoText(v.FilterText)), v.UseFilter, v.UseHighlight});
   f.ColorComboBox1->setCurrentIndex(v.ColorIndex);
   if (Editor)
     Editor->SetSourceText(ToStdString(ToMemoText(v.Document)));  // not typing: no edit mark

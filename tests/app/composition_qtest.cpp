@@ -77,7 +77,7 @@ private slots:
     QVERIFY(s.Project);
     QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
     QVERIFY(s.WriteExampleProject);
-    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(RestructForm->RowFilter, static_cast<ICopyRowFilter*>(&w->State().CopyFilter));
     QCOMPARE(&TagValues(*w), static_cast<ITagValueSource*>(&ProjectOf(*w).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);

@@ -29,7 +29,6 @@
 #include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
 #include "support/TableFiles.h"
-#include "workspace/RowRulesCopyFilter.h"
 #include "workspace/TableSaveAs.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/CopyOpt.h"
@@ -544,10 +543,7 @@ private slots:
     Open(dir_ + "clients.dbf");
     QVERIFY(Ws().ADOQuery1.Filtered());
     // The window's own rules answer its evaluator.
-    TRowRules& rules = w_->State().RowRules;
-    TRowRulesCopyFilter filter(rules, w_->State().FastEval1,
-                               [this] { return w_->FilterPage().Memo1->toPlainText().toStdString(); });
-    RestructForm->RowFilter = &filter;
+    RestructForm->RowFilter = &w_->State().CopyFilter;
     SaveAsReturns(dir_ + "clients.dbf");
     When(RestructForm, [&] {
       AddField("added", fkDateTime, "");

@@ -146,7 +146,7 @@ void TLPMain::FormCreate() {
   // The editor's font list is the Mailing page's.
 
   state_.RowRules.SetView(this);
-  filterPage_->Bind(&state_.RowRules);
+  filterPage_->Bind(&state_);
   calcPage_->GetModified = [this] { return Modified(); };
   calcPage_->PutModified = [this](bool on) { SetModified(on); };
   connect(filterPage_, &TFilterPage::RepaintGrid, this, [this] { databasePage_->RxDBGrid1->viewport()->update(); });
@@ -560,10 +560,6 @@ void TLPMain::ShowFilterPage() { PageControl1->setCurrentWidget(filterPage_); }
 void TLPMain::PlaceFilterCaret(int place) { filterPage_->PlaceFilterCaret(place); }
 
 void TLPMain::ShowHighlightSlot(int slot, int place) { filterPage_->ShowHighlightSlot(slot, place); }
-
-bool TLPMain::HighlightChecked() const { return filterPage_->CheckBox3->isChecked(); }
-
-std::string TLPMain::CopyFilterText() const { return ToStdString(filterPage_->Memo1->toPlainText()); }
 
 void TLPMain::RxDBGrid1TopLeftChanged() {
   // The rows now in view are worked out afresh, as when the grid paints a new row.

@@ -15,7 +15,6 @@
 #include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
-#include "workspace/RowRulesCopyFilter.h"
 #include "workspace/WorkspaceState.h"
 
 class QAction;
@@ -110,11 +109,8 @@ public:
   void ShowFilterPage() override;
   void PlaceFilterCaret(int place) override;
   void ShowHighlightSlot(int slot, int place) override;
-  bool HighlightChecked() const override;
   // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
   void RxDBGrid1TopLeftChanged();
-  // The same filter text as the filter of a restructuring copy (handle 5).
-  TRowRulesCopyFilter CopyFilter{state_.RowRules, state_.FastEval1, [this] { return CopyFilterText(); }};
 
   // Menu items and tool buttons by designer name ("SaveMail0", "SpeedItem47").
   QAction* Action(const std::string& name) const;
@@ -147,7 +143,6 @@ private:
   void WatchEditor(QWidget* w);
   void PageControl1Change();
   void TabSheet9Show();
-  std::string CopyFilterText() const;
   QWidget* FocusedEditControl() const;
   void SyncEditButtons();
 

@@ -83,9 +83,6 @@ public:
   std::function<void()> OnTableOpened;      // caption, recipient list, withdrawal lists
   std::function<void()> OnTableClosed;
   std::function<void()> OnShowDatabasePage; // shows the page, or refreshes the commands
-  std::function<bool()> OnUseFilter;        // "Use Filter"
-  std::function<void()> OnCompileRowExpressions;
-  std::function<void()> OnDropRowFilter;
   // The file choosers (dialogs by default; tests replace them). "" when cancelled.
   std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
       GetOpenFileName;
@@ -97,13 +94,6 @@ public:
   void ShowRecordCounter(const std::string& text) override;
   void BeginBusy() override;
   void EndBusy() override;
-  bool UseFilter() const override { return OnUseFilter ? OnUseFilter() : false; }
-  void CompileRowExpressions() override {
-    if (OnCompileRowExpressions) OnCompileRowExpressions();
-  }
-  void DropRowFilter() override {
-    if (OnDropRowFilter) OnDropRowFilter();
-  }
   void TableOpened() override;
   void TableClosed() override;
   void BuildEditors(TFormFieldsArray& fields) override;

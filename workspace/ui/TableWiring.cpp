@@ -1,15 +1,11 @@
 #include "workspace/ui/TableWiring.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <QToolButton>
 
 #include "workspace/ui/DatabasePage.h"
-#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
-#include "platform/ui/QtText.h"
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
@@ -44,19 +40,9 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
     ShowSortDirection(w, *t);
     w.ShowPage(&page);
   };
-  QCheckBox* useFilter = w.FilterPage().CheckBox1;
-  t->OnUseFilter = [useFilter] { return useFilter->isChecked(); };
 
-  // The row filter and the highlight rules: compiled before every open, the
-  // filter as the query's record filter, the rules as the grid's row colours.
+  // The highlight rules as the grid's row colours.
   TRowRules& rules = w.State().RowRules;
-  TDataSet& query = t->Workspace().ADOQuery1;
-  rules.TableQuery = &query;
-  query.OnFilterRecord = rules.FilterCallback(RowFilterHandle);
-  QPlainTextEdit* filterText = w.FilterPage().Memo1;
-  t->OnCompileRowExpressions = [&rules, filterText] {
-    rules.CompileRowExpressions(ToStdString(filterText->toPlainText()));
-  };
   TTableModel* model = t->Grid()->Model();
   model->OnRowsChanged = [&rules] { rules.InvalidateRowColors(); };
   model->GetCellProps = [&rules, t, model](int field, int recNo, QColor& background) {
