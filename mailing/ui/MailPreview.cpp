@@ -48,18 +48,12 @@ TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
   editor_.OnRebuildPreview = [this] { BuildPreview(); };
 
   // The To list follows the open table, and a table opened under the preview shows its record.
-  TTableUi& tables = main_.Tables();
-  auto opened = tables.OnTableOpened;
-  tables.OnTableOpened = [this, opened] {
-    if (opened) opened();
+  TTableUi* tables = &main_.Tables();
+  connect(tables, &TTableUi::Opened, this, [this] {
     FillToFieldList();
     if (editor_.PreviewTabShown()) BuildPreview();
-  };
-  auto closed = tables.OnTableClosed;
-  tables.OnTableClosed = [this, closed] {
-    if (closed) closed();
-    FillToFieldList();
-  };
+  });
+  connect(tables, &TTableUi::Closed, this, &TMailPreview::FillToFieldList);
 }
 
 bool TMailPreview::eventFilter(QObject* watched, QEvent* e) {

@@ -84,17 +84,8 @@ TProjectUi::TProjectUi(TLPMain& w)
   });
 
   // The To list follows the open table.
-  TTableUi& tables = w.Tables();
-  auto opened = tables.OnTableOpened;
-  tables.OnTableOpened = [this, opened] {
-    if (opened) opened();
-    FillToFieldList();
-  };
-  auto closed = tables.OnTableClosed;
-  tables.OnTableClosed = [this, closed] {
-    if (closed) closed();
-    FillToFieldList();
-  };
+  connect(&w.Tables(), &TTableUi::Opened, this, &TProjectUi::FillToFieldList);
+  connect(&w.Tables(), &TTableUi::Closed, this, &TProjectUi::FillToFieldList);
 }
 
 TProjectUi::~TProjectUi() {

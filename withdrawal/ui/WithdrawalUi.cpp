@@ -150,15 +150,8 @@ void TWithdrawalUi::Bind() {
   p.ListView1->viewport()->installEventFilter(this);
 
   // The field lists follow the open table.
-  QPointer<TWithdrawalUi> self(this);
-  auto follow = [self](std::function<void()> earlier) {
-    return [self, earlier = std::move(earlier)] {
-      if (earlier) earlier();
-      if (self) self->RefreshParserPage();
-    };
-  };
-  tables_.OnTableOpened = follow(tables_.OnTableOpened);
-  tables_.OnTableClosed = follow(tables_.OnTableClosed);
+  connect(&tables_, &TTableUi::Opened, this, &TWithdrawalUi::RefreshParserPage);
+  connect(&tables_, &TTableUi::Closed, this, &TWithdrawalUi::RefreshParserPage);
 }
 
 bool TWithdrawalUi::eventFilter(QObject* watched, QEvent* e) {

@@ -39,14 +39,14 @@ TTableUi::TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid
   grid_ = new TTableGrid(ws_, grid, this);
   grid_->OnDblClick = [this] { RxDBGrid1DblClick(); };
   // The sorted column's colour; the main window's wiring adds the row rules' colours.
-  grid_->Model()->GetCellProps = [this](int field, int, QColor& background) {
+  connect(grid_->Model(), &TTableModel::CellColorWanted, this, [this](int field, int, QColor& background) {
     const TSortState& s = ws_.Sort;
     if (s.SortOn && field < ws_.ADOQuery1.FieldCount() &&
         ws_.ADOQuery1.Fields(field).FieldName() == s.SortField) {
       const TRgb c = SlotColor(SortColorSlot());
       background = QColor(c.R, c.G, c.B);
     }
-  };
+  });
   edit_ = new TEditDB(ws_, window);
   if (!EditDB) EditDB = edit_;
   edit_->OnDeleteRecords = [this] { ws_.DeleteRecords(); };
@@ -288,7 +288,7 @@ void TTableUi::AddDBF1Click() {
 // --- host duties ---------------------------------------------------------------------
 
 void TTableUi::UpdateControls() {
-  if (OnUpdateControls) OnUpdateControls();
+  emit CommandsChanged();
 }
 
 void TTableUi::UpdateRecordActions() { edit_->UpdateRecordActions(); }
@@ -311,13 +311,13 @@ void TTableUi::TableOpened() {
   if (Opt()) grid_->SetDatabaseFont(Opt()->DBFont());
   view_->show();
   if (view_->isVisible()) view_->setFocus();
-  if (OnTableOpened) OnTableOpened();
+  emit Opened();
 }
 
 void TTableUi::TableClosed() {
   grid_->TableClosed();
   view_->hide();
-  if (OnTableClosed) OnTableClosed();
+  emit Closed();
 }
 
 void TTableUi::BuildEditors(TFormFieldsArray& fields) { edit_->BuildEditors(fields); }
@@ -337,10 +337,7 @@ void TTableUi::ProcessOneMessage() { QCoreApplication::processEvents(); }
 bool TTableUi::FinishCellEdit() { return grid_->FinishCellEdit(); }
 
 void TTableUi::ShowDatabasePage() {
-  if (OnShowDatabasePage)
-    OnShowDatabasePage();
-  else
-    UpdateControls();
+  emit DatabasePageWanted();
 }
 
 bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {

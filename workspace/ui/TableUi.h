@@ -78,11 +78,6 @@ public:
   // The sorted column's colour: an index of the sixteen highlight colours.
   int SortColorSlot() const;
 
-  // Main-window duties, set by the main window; each may stay empty.
-  std::function<void()> OnUpdateControls;   // TLPMain.UpdateControls
-  std::function<void()> OnTableOpened;      // caption, recipient list, withdrawal lists
-  std::function<void()> OnTableClosed;
-  std::function<void()> OnShowDatabasePage; // shows the page, or refreshes the commands
   // The file choosers (dialogs by default; tests replace them). "" when cancelled.
   std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
       GetOpenFileName;
@@ -117,6 +112,16 @@ public:
   void SwitchOffDeleteConfirmation() override;
   void SaveDataBaseDir(const std::string& dir) override;
   void SaveSQLDataBase(const std::string& path) override;
+
+signals:
+  // The main window's command states follow the table.
+  void CommandsChanged();
+  // After the grid showed a newly opened table, and after it hid a closed one:
+  // the caption, the recipient list, the withdrawal lists follow.
+  void Opened();
+  void Closed();
+  // A command wants the Database page in front.
+  void DatabasePageWanted();
 
 private:
   void Report(const std::exception& e);

@@ -22,30 +22,30 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
   auto* t = new TTableUi(w.State().Table, &w, page.RxDBGrid1, page.StatusPanel2, &w);
   t->OptionsSource = [] { return OptForm; };  // created after the main window
-  t->OnUpdateControls = [&w, t] {
+  QObject::connect(t, &TTableUi::CommandsChanged, &w, [&w, t] {
     ShowSortDirection(w, *t);
     w.UpdateControls();
-  };
-  t->OnTableOpened = [&w, &page, t] {
+  });
+  QObject::connect(t, &TTableUi::Opened, &w, [&w, &page, t] {
     page.ShowTableArea(true);
     ShowSortDirection(w, *t);
     w.UpdateCaption();
-  };
-  t->OnTableClosed = [&w, &page, t] {
+  });
+  QObject::connect(t, &TTableUi::Closed, &w, [&w, &page, t] {
     page.ShowTableArea(false);
     ShowSortDirection(w, *t);
     w.UpdateCaption();
-  };
-  t->OnShowDatabasePage = [&w, &page, t] {
+  });
+  QObject::connect(t, &TTableUi::DatabasePageWanted, &w, [&w, &page, t] {
     ShowSortDirection(w, *t);
     w.ShowPage(&page);
-  };
+  });
 
   // The highlight rules as the grid's row colours.
   TRowRules& rules = w.State().RowRules;
   TTableModel* model = t->Grid()->Model();
-  model->OnRowsChanged = [&rules] { rules.InvalidateRowColors(); };
-  model->GetCellProps = [&rules, t, model](int field, int recNo, QColor& background) {
+  QObject::connect(model, &TTableModel::RowsChanged, &w, [&rules] { rules.InvalidateRowColors(); });
+  QObject::connect(model, &TTableModel::CellColorWanted, &w, [&rules, t, model](int field, int recNo, QColor& background) {
     TDataSet& q = t->Workspace().ADOQuery1;
     if (field < 0 || field >= q.FieldCount()) return;
     const TSortState& sort = t->Workspace().Sort;
@@ -54,7 +54,7 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
     if (slot == DefaultRowColor) return;
     const TRgb c = SlotColor(slot);
     background = QColor(c.R, c.G, c.B);
-  };
+  });
 
   auto on = [&w](const char* name, std::function<void()> fn) {
     if (QAction* a = w.Action(name)) QObject::connect(a, &QAction::triggered, &w, std::move(fn));
