@@ -180,17 +180,6 @@ private slots:
     QVERIFY(Ctl<QToolButton>(w, "SpeedButton5")->isHidden());
   }
 
-  void htmlGrammarCompiledAtCreation() {
-    TWorkspaceState state;
-    TLPMain w(state);
-    std::vector<int> blocks;
-    for (const auto& b : w.SyntaxBuilder1.Pattern) blocks.push_back(b.Number);
-    QCOMPARE(blocks, (std::vector<int>{10, 20, 30, 40, 50}));
-    QCOMPARE(w.SyntaxBuilder1.NumericFormat(), nfPeriod);
-    QVERIFY(w.SyntaxBuilder1.ScientificNumber());
-    QVERIFY(bool(w.SyntaxBuilder1.OnCustomStatus()));
-  }
-
   void menusInOrder() {
     TWorkspaceState state;
     TLPMain w(state);

@@ -126,7 +126,7 @@ void TLPMain::FormCreate() {
   IndexPageActions();
   BuildMenus();
   tables_ = WireTableWorkspace(*this);
-  // The table's filter and grid colours call the row rules.
+  // The grid's colours call the row rules.
   AdoptBoundChild(tables_);
   services_.Table = tables_;
 
@@ -143,8 +143,6 @@ void TLPMain::FormCreate() {
   FirstRun = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
 
-  // The editor's font list is the Mailing page's.
-
   state_.RowRules.SetView(this);
   filterPage_->Bind(&state_);
   calcPage_->GetModified = [this] { return Modified(); };
@@ -158,22 +156,6 @@ void TLPMain::FormCreate() {
   });
   for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
-
-  // Step 13: the HTML grammar; "<" and ">" are its tag signs.
-  SyntaxBuilder1.SetNumericFormat(nfPeriod);
-  SyntaxBuilder1.SetScientificNumber(true);
-  SyntaxBuilder1.SyntaxReader().SetDefaultBlanks();
-  SyntaxBuilder1.SyntaxReader().SetStandardDelimiters();
-  SyntaxBuilder1.OnCustomStatus() = [](TScroller* sender) {
-    TPosition& at = sender->Window[0];
-    if (at.Text == "<" || at.Text == ">") {
-      at.Status = 7;
-      at.KeyNum = at.Text == "<" ? 1 : 2;
-    }
-  };
-  SyntaxBuilder1.SyntaxDescr = HtmlSyntaxDescr();
-  int errorPos = 0;
-  SyntaxBuilder1.Build(errorPos);
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });

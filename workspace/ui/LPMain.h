@@ -12,7 +12,6 @@
 
 #include "platform/Help.h"
 #include "platform/ui/SingleInstance.h"
-#include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
 #include "workspace/WorkspaceState.h"
@@ -103,8 +102,6 @@ public:
   void OpenDBFFile(const std::string& FileName);
   void OpenAccessFile(const std::string& FileName);
 
-  // The HTML grammar, compiled once at start-up; no text is run through it.
-  TSyntaxBuilder SyntaxBuilder1;
   // IRowRulesView: what an evaluation error does to the Filter page.
   void ShowFilterPage() override;
   void PlaceFilterCaret(int place) override;
