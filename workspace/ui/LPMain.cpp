@@ -68,6 +68,8 @@ TLPMain::~TLPMain() {
     boundChildren_.pop_back();
     delete c;
   }
+  // The rules outlive the frame: their errors no longer reach its pages.
+  state_.RowRules.SetView(nullptr);
   // The editor command object belongs to the HTML editor, which frees it with the window.
   if (LPMain == this) LPMain = nullptr;
 }
