@@ -89,7 +89,7 @@ private slots:
 
   void openShowsTheGridAndTheCounter() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     QVERIFY(w.IsOpen());
     QCOMPARE(grid_->model()->rowCount(), 5);
     QCOMPARE(grid_->model()->columnCount(), 4);
@@ -118,7 +118,7 @@ private slots:
     ui_->OpenDBFFile(path_);
     QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Madrid"));
     QCOMPARE(grid_->columnWidth(1), 123);  // kept in the view configuration
-    QCOMPARE(ui_->Workspace().FormFields[1].PickList.front(), std::string("Madrid"));
+    QCOMPARE(workspace_->FormFields[1].PickList.front(), std::string("Madrid"));
   }
 
   void autocompleteFollowsTheMark() {
@@ -133,7 +133,7 @@ private slots:
     QCOMPARE(city->lineEdit()->selectedText(), QString("rlin"));
     QTest::keyClick(city->lineEdit(), Qt::Key_Backspace);
     QCOMPARE(city->currentText(), QString("Be"));
-    ui_->Workspace().FormFields[1].Autocomplete = false;
+    workspace_->FormFields[1].Autocomplete = false;
     city->lineEdit()->clear();
     QTest::keyClicks(city->lineEdit(), "Pa");
     QCOMPARE(city->currentText(), QString("Pa"));
@@ -143,7 +143,7 @@ private slots:
 
   void titleClickSortsAndColoursTheColumn() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     emit grid_->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w.ADOQuery1.Sort(), std::string("CITY ASC"));
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Berlin"));
@@ -165,7 +165,7 @@ private slots:
     TScopedScriptedMessages boxes;
     options_->SetConfirmDel(true);
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     ui_->Grid()->SelectRecNos({1, 2, 3});
     int asked = 0;
     QString question;
@@ -197,7 +197,7 @@ private slots:
   void recordEditorAsksToSaveChanges() {
     TScopedScriptedMessages boxes;
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     TEditDB* e = ui_->EditForm();
     e->show();
     QVERIFY(e->Button4->isEnabled());
@@ -251,7 +251,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"Smith", "Sm", "Jones"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     std::vector<int> offered;  // the field chosen when each dialog opens
     auto answer = [&offered](const QString& field, const QString& value, bool exactly) {
       Later([=, &offered] {
@@ -284,7 +284,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"A", "A", "B", "A", "B"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     ui_->SelectDublicates1Click();  // no sort: nothing
     QVERIFY(boxes.shown.empty());
     ui_->RxDBGrid1TitleBtnClick(1);
@@ -384,9 +384,9 @@ private slots:
     QCOMPARE(f->Edit1->text().toStdString(), dir_ + "sub/");
 
     // The statement runs over the folder as a read-only result.
-    ui_->Workspace().OpenSQL(1, dir_, f->SQLText());
-    QVERIFY(ui_->Workspace().IsOpen());
-    QVERIFY(ui_->Workspace().SQLQueryMode);
+    workspace_->OpenSQL(1, dir_, f->SQLText());
+    QVERIFY(workspace_->IsOpen());
+    QVERIFY(workspace_->SQLQueryMode);
     QCOMPARE(grid_->model()->rowCount(), 2);
     QVERIFY(boxes.shown.empty());
   }
@@ -408,7 +408,7 @@ private slots:
       return true;
     };
     ui_->OpenAccessFile(mdb);
-    TTableWorkspace& w = ui_->Workspace();
+    TTableWorkspace& w = *workspace_;
     QVERIFY(!listed.empty());
     QVERIFY(w.IsOpen());
     QCOMPARE(w.TableName, listed[0]);

@@ -12,8 +12,8 @@
 namespace {
 
 // The sort direction is the table's; the menu item shows it.
-void ShowSortDirection(TLPMain& w, const TTableUi& t) {
-  if (QAction* d = w.Action("Descend0")) d->setChecked(t.Workspace().Sort.Descending);
+void ShowSortDirection(TLPMain& w) {
+  if (QAction* d = w.Action("Descend0")) d->setChecked(w.State().Table.Sort.Descending);
 }
 
 }  // namespace
@@ -22,39 +22,41 @@ TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
   auto* t = new TTableUi(w.State().Table, &w, page.RxDBGrid1, page.StatusPanel2, &w);
   t->OptionsSource = [] { return OptForm; };  // created after the main window
-  QObject::connect(t, &TTableUi::CommandsChanged, &w, [&w, t] {
-    ShowSortDirection(w, *t);
+  QObject::connect(t, &TTableUi::CommandsChanged, &w, [&w] {
+    ShowSortDirection(w);
     w.UpdateControls();
   });
-  QObject::connect(t, &TTableUi::Opened, &w, [&w, &page, t] {
+  QObject::connect(t, &TTableUi::Opened, &w, [&w, &page] {
     page.ShowTableArea(true);
-    ShowSortDirection(w, *t);
+    ShowSortDirection(w);
     w.UpdateCaption();
   });
-  QObject::connect(t, &TTableUi::Closed, &w, [&w, &page, t] {
+  QObject::connect(t, &TTableUi::Closed, &w, [&w, &page] {
     page.ShowTableArea(false);
-    ShowSortDirection(w, *t);
+    ShowSortDirection(w);
     w.UpdateCaption();
   });
-  QObject::connect(t, &TTableUi::DatabasePageWanted, &w, [&w, &page, t] {
-    ShowSortDirection(w, *t);
+  QObject::connect(t, &TTableUi::DatabasePageWanted, &w, [&w, &page] {
+    ShowSortDirection(w);
     w.ShowPage(&page);
   });
 
   // The highlight rules as the grid's row colours.
   TRowRules& rules = w.State().RowRules;
+  TTableWorkspace& table = w.State().Table;
   TTableModel* model = t->Grid()->Model();
   QObject::connect(model, &TTableModel::RowsChanged, &w, [&rules] { rules.InvalidateRowColors(); });
-  QObject::connect(model, &TTableModel::CellColorWanted, &w, [&rules, t, model](int field, int recNo, QColor& background) {
-    TDataSet& q = t->Workspace().ADOQuery1;
+  auto cellColor = [&rules, &table, t, model](int field, int recNo, QColor& background) {
+    TDataSet& q = table.ADOQuery1;
     if (field < 0 || field >= q.FieldCount()) return;
-    const TSortState& sort = t->Workspace().Sort;
+    const TSortState& sort = table.Sort;
     const int slot = rules.CellColor(q.Fields(field).FieldName(), sort.SortOn ? sort.SortField : std::string(),
                                      t->SortColorSlot(), recNo, [model, recNo] { return model->RowSource(recNo - 1); });
     if (slot == DefaultRowColor) return;
     const TRgb c = SlotColor(slot);
     background = QColor(c.R, c.G, c.B);
-  });
+  };
+  QObject::connect(model, &TTableModel::CellColorWanted, &w, cellColor);
 
   auto on = [&w](const char* name, std::function<void()> fn) {
     if (QAction* a = w.Action(name)) QObject::connect(a, &QAction::triggered, &w, std::move(fn));
