@@ -29,14 +29,15 @@
 #include "workspace/ui/TableUi.h"
 
 TLPMain* CreateWindows() {
-  // The state the windows share goes after them (DestroyWindows).
-  auto* mainWindow = new TLPMain(*new TWorkspaceState);
+  // What the windows share; it goes after them (DestroyWindows).
+  TWorkspaceState& state = *new TWorkspaceState;
+  auto* mainWindow = new TLPMain(state);
   // The withdrawal set-up belongs to the main window's creation.
-  auto* withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
+  auto* withdrawal = new TWithdrawalUi(*mainWindow, state, mainWindow->Tables());
   AddWordForm = new TAddWordForm(mainWindow);
   OptForm = new TOptForm(mainWindow);
   // The accounts fill the Options account list before the options choose from it.
-  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), mainWindow->State().Reader1, mainWindow);
+  auto* proForm = new TProForm(AppDir, OptForm, &mainWindow->WithdrawalPage(), state.Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
@@ -46,10 +47,10 @@ TLPMain* CreateWindows() {
   });
   OptForm->LoadOptions();
   auto* logForm = new TLogForm(
-      [mainWindow]() -> const TDataSet* { return &mainWindow->State().Table.ADOQuery1; }, mainWindow);
+      [&state]() -> const TDataSet* { return &state.Table.ADOQuery1; }, mainWindow);
   // The Mailing page's editor (with its insert-table window) and preview.
-  auto* editor = new THtmlEditor(*mainWindow);
-  auto* preview = new TMailPreview(*mainWindow, *editor);
+  auto* editor = new THtmlEditor(*mainWindow, state);
+  auto* preview = new TMailPreview(*mainWindow, state, *editor);
   DelForm = new TDelForm(mainWindow);
   FindForm = new TFindForm(mainWindow);
   CopyOptForm = new TCopyOptForm(mainWindow);
@@ -80,11 +81,11 @@ TLPMain* CreateWindows() {
   services.Editor = editor;
   services.Preview = preview;
   // The project and its file; its calculated fields answer the row rules and the merge.
-  auto* project = new TProjectUi(*mainWindow);
+  auto* project = new TProjectUi(*mainWindow, state);
   services.Project = project;
   services.Highlight = &mainWindow->FilterPage();
   services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
-  RestructForm->RowFilter = &mainWindow->State().CopyFilter;
+  RestructForm->RowFilter = &state.CopyFilter;
   sendForm->Project = project;
   sendForm->Merge = &project->Merger;
   project->Editor = editor;

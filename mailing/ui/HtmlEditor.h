@@ -22,6 +22,7 @@ class QMenu;
 class QTimer;
 class TDomWork;
 class TLPMain;
+class TWorkspaceState;
 class TMailingPage;
 class TSafeWebPage;
 class TTabForm;
@@ -56,7 +57,7 @@ private:
 class THtmlEditor : public QObject, public IHtmlEditor, private IEditorSyncHost {
   Q_OBJECT
 public:
-  explicit THtmlEditor(TLPMain& main);
+  THtmlEditor(TLPMain& main, TWorkspaceState& state);
   ~THtmlEditor() override;
 
   TEditorView* EmbeddedWB1;
@@ -126,6 +127,7 @@ private:
   QAction* MenuAction(const QKeySequence& key) const;
 
   TLPMain& main_;
+  TWorkspaceState& state_;
   TMailingPage& page_;
   std::unique_ptr<TDomWork> domWork_;
   QWidget* currentTab_ = nullptr;

@@ -13,6 +13,7 @@
 #include "workspace/FrameInterfaces.h"
 
 class TLPMain;
+class TWorkspaceState;
 class TMailingPage;
 class THtmlEditor;
 class TSafeWebPage;
@@ -30,7 +31,7 @@ private:
 class TMailPreview : public QObject, public IMailPreview, private IPreviewView, private ITagSignSource {
   Q_OBJECT
 public:
-  TMailPreview(TLPMain& main, THtmlEditor& editor);
+  TMailPreview(TLPMain& main, TWorkspaceState& state, THtmlEditor& editor);
 
   TPreviewView* WebBrowser1;
   TPreview Preview;
@@ -71,6 +72,7 @@ private:
   char TagSign() const override;
 
   TLPMain& main_;
+  TWorkspaceState& state_;
   TMailingPage& page_;
   THtmlEditor& editor_;
 };

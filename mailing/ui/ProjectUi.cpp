@@ -27,17 +27,18 @@
 #include "workspace/ui/Options.h"
 #include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/FilterPage.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 #include "workspace/ui/TableUi.h"
 
-TProjectUi::TProjectUi(TLPMain& w)
+TProjectUi::TProjectUi(TLPMain& w, TWorkspaceState& state)
     : QObject(nullptr),
-      TagValues(w.State().RowRules, w.State().FastEval1, Project, w.State().Table.ADOQuery1),
-      Commands(Project, w.State().RowRules.HighlightSlots, *this, AppSettings(), w.State().ProjectFileName),
-      Merger(w.State().Reader1, TagValues, *this),
+      TagValues(state.RowRules, state.FastEval1, Project, state.Table.ADOQuery1),
+      Commands(Project, state.RowRules.HighlightSlots, *this, AppSettings(), state.ProjectFileName),
+      Merger(state.Reader1, TagValues, *this),
       w_(w),
-      state_(w.State()) {
+      state_(state) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
   state_.RowRules.SetCalcFieldSource(&Project);

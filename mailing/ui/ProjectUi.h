@@ -29,7 +29,7 @@ class TProjectUi : public QObject, public IProjectHost, public IProjectFile, pub
   Q_OBJECT
 public:
   // Binds the project to the window's pages, commands and row rules.
-  explicit TProjectUi(TLPMain& w);
+  TProjectUi(TLPMain& w, TWorkspaceState& state);
   ~TProjectUi() override;
 
   TProject Project;

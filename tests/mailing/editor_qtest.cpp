@@ -80,7 +80,7 @@ private slots:
     state_ = std::make_unique<TWorkspaceState>();
     main_ = new TLPMain(*state_);
     new TCharSetForm(main_);
-    editor_ = new THtmlEditor(*main_);
+    editor_ = new THtmlEditor(*main_, *state_);
     main_->Services().Editor = editor_;
     page_ = &main_->MailingPage();
     // The first document comes while the Mailing page is behind another one,

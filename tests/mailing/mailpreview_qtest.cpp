@@ -67,8 +67,8 @@ private slots:
     state_ = std::make_unique<TWorkspaceState>();
     main_ = new TLPMain(*state_);
     new TCharSetForm(main_);
-    editor_ = new THtmlEditor(*main_);
-    preview_ = new TMailPreview(*main_, *editor_);
+    editor_ = new THtmlEditor(*main_, *state_);
+    preview_ = new TMailPreview(*main_, *state_, *editor_);
     main_->Services().Editor = editor_;
     main_->Services().Preview = preview_;
     page_ = &main_->MailingPage();

@@ -141,7 +141,7 @@ private:
     state_ = std::make_unique<TWorkspaceState>();
     w_ = new TLPMain(*state_);
     AddWordForm = new TAddWordForm(w_);
-    ui_ = new TWithdrawalUi(*w_, w_->Tables());
+    ui_ = new TWithdrawalUi(*w_, *state_, w_->Tables());
     ui_->Data.Clock = [this] { return clock_ += 0.001; };
     p_ = &w_->WithdrawalPage();
     w_->resize(1000, 700);

@@ -29,6 +29,7 @@
 #include "withdrawal/ui/RespForm.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/TableUi.h"
 #include "workspace/ui/WithdrawalPage.h"
@@ -77,10 +78,11 @@ QTreeWidgetItem* MailRow(const TIdMessage& m) {
 
 }  // namespace
 
-TWithdrawalUi::TWithdrawalUi(TLPMain& main, TTableUi& tables, const fs::path& folder)
+TWithdrawalUi::TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& tables, const fs::path& folder)
     : Data(FolderOr(folder)),
       Commands(Data, (FolderOr(folder) / SchemesFileName).string()),
       main_(main),
+      state_(state),
       tables_(tables),
       page_(main.WithdrawalPage()),
       folder_(FolderOr(folder)) {
@@ -302,7 +304,7 @@ void TWithdrawalUi::FillParserFieldCombos() {
     box->setEditText(QString());
   }
   if (TableOpen()) {
-    TDataSet& table = main_.State().Table.ADOQuery1;
+    TDataSet& table = state_.Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) {
       const QString name = Q(table.Fields(i).FieldName());
       switch (FieldKind(table.Fields(i).DataType())) {
@@ -342,7 +344,7 @@ void TWithdrawalUi::FillValueRules() {
   p.ComboBox11->clear();
   p.ComboBox11->setEditText(QString());
   if (TableOpen()) {
-    TDataSet& table = main_.State().Table.ADOQuery1;
+    TDataSet& table = state_.Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) p.ComboBox11->addItem(Q(table.Fields(i).FieldName()));
   }
   if (const int s = SelectedScheme(); s >= 0) {
@@ -390,7 +392,7 @@ void TWithdrawalUi::SpeedItem43Click() {
   if (!AddWordForm) return;
   std::string name;
   AddWordForm->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
-                         main_.State().Reader1);
+                         state_.Reader1);
   if (name.empty()) return;
   const int index = Commands.AddScheme(name);
   FillSchemeCombo();
@@ -435,7 +437,7 @@ void TWithdrawalUi::Button1Click() {
   if (s < 0 || !AddWordForm) return;
   std::string marker;
   AddWordForm->InputName(AddMarkerCaption, MarkerExistsFormat, marker, false, ListItems(page_.TextListBox1),
-                         main_.State().Reader1);
+                         state_.Reader1);
   if (marker.empty()) return;
   const int index = Commands.AddMarker(s, marker);
   RefreshParserPage();
@@ -548,7 +550,7 @@ void TWithdrawalUi::LoadAccountNames() {
 
 void TWithdrawalUi::SpeedItem46Click() {
   const int s = SelectedScheme();
-  TDataSet& table = main_.State().Table.ADOQuery1;
+  TDataSet& table = state_.Table.ADOQuery1;
   int posted = 0;
   if (page_.CheckBox4->isChecked()) {
     if (!TableOpen()) tables_.OpenDB0Click();
