@@ -337,7 +337,6 @@ void TTableWorkspace::AfterClose() {
   // The next table opens in its own order, not this one's.
   ADOQuery1.SetSort({});
   ADOQuery1.SetFiltered(false);
-  rowRules_->DropRowFilter();
   host_->ShowRecordCounter({});
   host_->FreeEditors(FormFields);
   FormFields.clear();

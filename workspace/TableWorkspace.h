@@ -188,7 +188,6 @@ public:
   virtual ~ITableRowRules() = default;
   virtual bool UseFilter() const { return false; }
   virtual void CompileRowExpressions() {}  // before every open
-  virtual void DropRowFilter() {}          // after every close
 };
 
 class TTableWorkspace {
