@@ -34,14 +34,15 @@
 std::unique_ptr<TWindows> CreateWindows() {
   auto windows = std::make_unique<TWindows>();
   TWindows& w = *windows;
-  auto* mainWindow = w.Main = new TLPMain;
+  TWorkspaceState& state = *(w.State = new TWorkspaceState);
+  auto* mainWindow = w.Main = new TLPMain(state);
   // The withdrawal set-up belongs to the main window's creation.
-  auto* withdrawal = w.Withdrawal = new TWithdrawalUi(*mainWindow, mainWindow->Tables());
+  auto* withdrawal = w.Withdrawal = new TWithdrawalUi(*mainWindow, state, mainWindow->Tables());
   auto* addWord = w.AddWord = new TAddWordForm(mainWindow);
   auto* options = w.Options = new TOptForm(AppSettings(), mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = w.Accounts =
-      new TProForm(mainWindow->AppDir(), options, &mainWindow->WithdrawalPage(), mainWindow->Reader1, mainWindow);
+      new TProForm(mainWindow->AppDir(), options, &mainWindow->WithdrawalPage(), state.Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
@@ -50,11 +51,10 @@ std::unique_ptr<TWindows> CreateWindows() {
     return index >= 0 && static_cast<size_t>(index) < accounts.size() ? &accounts[static_cast<size_t>(index)] : nullptr;
   });
   options->LoadOptions();
-  auto* logForm = w.Log = new TLogForm(
-      [mainWindow]() -> const TDataSet* { return &mainWindow->Tables().Workspace.ADOQuery1; }, mainWindow);
+  auto* logForm = w.Log = new TLogForm([&state]() -> const TDataSet* { return &state.Table.ADOQuery1; }, mainWindow);
   // The Mailing page's editor (with its insert-table window) and preview.
-  auto* editor = w.Editor = new THtmlEditor(*mainWindow);
-  auto* preview = w.Preview = new TMailPreview(*mainWindow, *editor);
+  auto* editor = w.Editor = new THtmlEditor(*mainWindow, state);
+  auto* preview = w.Preview = new TMailPreview(*mainWindow, state, *editor);
   w.Delete = new TDelForm(mainWindow);
   w.Find = new TFindForm(mainWindow);
   w.CopyOptions = new TCopyOptForm(mainWindow);
@@ -83,7 +83,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   tables.SqlForm()->SetFolderDialog(*w.SelectFolder);
   w.Restructure->FieldDialog = w.EditField;
   w.Restructure->CopyDialog = w.CopyOptions;
-  w.Restructure->RowFilter = &mainWindow->CopyFilter;
+  w.Restructure->RowFilter = &state.CopyFilter;
   mainWindow->SetAboutDialog(w.About);
   editor->CharsetDialog = w.Charset;
   mainWindow->CalcFieldsPage().NameDialog = addWord;
@@ -99,7 +99,7 @@ std::unique_ptr<TWindows> CreateWindows() {
   services.Editor = editor;
   services.Preview = preview;
   // The project and its file; its calculated fields answer the row rules and the merge.
-  auto* project = w.Project = new TProjectUi(*mainWindow);
+  auto* project = w.Project = new TProjectUi(*mainWindow, state);
   services.Project = project;
   services.Highlight = &mainWindow->FilterPage();
   services.WriteExampleProject = [](const std::string& path) { return WriteExampleProject(path); };
@@ -156,6 +156,7 @@ void DestroyWindows(TWindows& w) {
   Destroy(w.AddWord);
   Destroy(w.Withdrawal);
   Destroy(w.Main);
+  Destroy(w.State);
 }
 
 TWindows::~TWindows() { DestroyWindows(*this); }

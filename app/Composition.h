@@ -30,10 +30,13 @@ class TSeldirForm;
 class TSelTabForm;
 class TSendForm;
 class TWithdrawalUi;
+class TWorkspaceState;
 
 // The windows and the window code bound to them, in the order of creation.
-// The main window is the parent of the others.
+// The main window is the parent of the others; the state they share is made
+// before them and goes after them.
 struct TWindows {
+  TWorkspaceState* State = nullptr;
   TLPMain* Main = nullptr;
   TWithdrawalUi* Withdrawal = nullptr;
   TAddWordForm* AddWord = nullptr;

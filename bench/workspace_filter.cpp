@@ -61,11 +61,6 @@ public:
   }
 };
 
-class TView : public IRowRulesView {
-public:
-  bool HighlightChecked() const override { return true; }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,9 +84,8 @@ int main(int argc, char** argv) {
   TRowRules rules(ev);
   TCalc calc;
   calc.fields["ADULT"] = {"Age >= 18", true, cftBoolean};
-  TView view;
   rules.SetCalcFieldSource(&calc);
-  rules.SetView(&view);
+  rules.UseHighlight = true;
   rules.TableQuery = &q;
   q.OnFilterRecord = rules.FilterCallback();
 

@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
   grid->resize(1000, 660);
   auto* status = new QLabel(&window);
   status->move(0, 670);
-  TTableUi ui(&window, grid, status);
+  TTableWorkspace workspace;
+  TTableUi ui(workspace, &window, grid, status);
   window.show();
   QCoreApplication::processEvents();
   TPaintWatch watch;
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
 
   QElapsedTimer j;
   j.start();
-  ui.Workspace.ADOQuery1.Last();
+  workspace.ADOQuery1.Last();
   const double lastPaint = WaitForPaint(grid, watch, j);
 
   QElapsedTimer s;

@@ -38,7 +38,7 @@ public:
 class TProjectCommands {
 public:
   TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host, TAppSettings& settings);
-  // The same, keeping the file name in fileName (the window's own, which its caption shows).
+  // The same, keeping the file name in fileName (the shared one, which the caption shows).
   TProjectCommands(TProject& project, THighlightSlots& slots, IProjectHost& host, TAppSettings& settings,
                    std::string& fileName);
 

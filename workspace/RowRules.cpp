@@ -320,7 +320,7 @@ int TRowRules::EvaluateRowColor(IFieldSource& row) {
   InFilterEval = false;
   InHighlightEval = true;
   FieldSourceDataSet = &row;
-  if (!HighlightOn || !view_->HighlightChecked()) return DefaultRowColor;
+  if (!HighlightOn || !UseHighlight) return DefaultRowColor;
   struct TColouring {
     bool& on;
     const bool was = on;

@@ -43,8 +43,6 @@ public:
   // The colour combo on the slot, its Enabled box and memo showing that slot,
   // the memo enabled and focused with the caret before character index place.
   virtual void ShowHighlightSlot(int /*slot*/, int /*place*/) {}
-  // "Use Filter" of the highlight part: rules are applied only while it is checked.
-  virtual bool HighlightChecked() const { return false; }
 };
 
 // The default row colour (the window's own) in place of a slot index.
@@ -72,6 +70,8 @@ public:
   bool InHighlightEval = false;
   bool FilterOn = false;
   bool HighlightOn = false;
+  // "Use Filter" of the highlight part: the rules colour rows only while it is on.
+  bool UseHighlight = false;
   THighlightSlots HighlightSlots = NewHighlightSlots();
 
   // The variable look-up behind the five typed events, also used by the merge:

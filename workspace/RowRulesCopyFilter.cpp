@@ -1,16 +1,14 @@
 #include "workspace/RowRulesCopyFilter.h"
 
-#include <utility>
-
 #include "db/DataSet.h"
 
-TRowRulesCopyFilter::TRowRulesCopyFilter(TRowRules& rules, TFastEval& eval, std::function<std::string()> filterText)
-    : rules_(rules), eval_(eval), filterText_(std::move(filterText)) {}
+TRowRulesCopyFilter::TRowRulesCopyFilter(TRowRules& rules, TFastEval& eval, const std::string& filterText)
+    : rules_(rules), eval_(eval), filterText_(filterText) {}
 
 void TRowRulesCopyFilter::CompileCopyFilter() {
   // An earlier error switched the filter off; this copy tries it afresh.
   rules_.FilterOn = true;
-  eval_.CompileExpression(filterText_ ? filterText_() : std::string(), CopyFilterHandle);
+  eval_.CompileExpression(filterText_, CopyFilterHandle);
 }
 
 bool TRowRulesCopyFilter::AcceptCopyRow(TDataSet& row) {

@@ -3,7 +3,6 @@
 // compiled under CopyFilterHandle for one copy, each row of the copy answered
 // by the row filter, evaluation errors reported as the filtered copy's.
 
-#include <functional>
 #include <string>
 
 #include "workspace/CopyRowFilter.h"
@@ -11,8 +10,8 @@
 
 class TRowRulesCopyFilter : public ICopyRowFilter {
 public:
-  // filterText: the filter memo's text at the time of the copy.
-  TRowRulesCopyFilter(TRowRules& rules, TFastEval& eval, std::function<std::string()> filterText);
+  // filterText: read at the time of the copy; it outlives this object.
+  TRowRulesCopyFilter(TRowRules& rules, TFastEval& eval, const std::string& filterText);
 
   void CompileCopyFilter() override;
   bool AcceptCopyRow(TDataSet& row) override;
@@ -21,5 +20,5 @@ public:
 private:
   TRowRules& rules_;
   TFastEval& eval_;
-  std::function<std::string()> filterText_;
+  const std::string& filterText_;
 };

@@ -271,7 +271,7 @@ TTableWorkspace::~TTableWorkspace() {
 }
 
 void TTableWorkspace::HookEvents() {
-  ADOQuery1.BeforeOpen = [this](TDataSet&) { host_->CompileRowExpressions(); };
+  ADOQuery1.BeforeOpen = [this](TDataSet&) { rowRules_->CompileRowExpressions(); };
   ADOQuery1.AfterOpen = [this](TDataSet&) { AfterOpen(); };
   ADOQuery1.BeforeClose = [this](TDataSet&) { BeforeClose(); };
   ADOQuery1.AfterClose = [this](TDataSet&) { AfterClose(); };
@@ -337,7 +337,6 @@ void TTableWorkspace::AfterClose() {
   // The next table opens in its own order, not this one's.
   ADOQuery1.SetSort({});
   ADOQuery1.SetFiltered(false);
-  host_->DropRowFilter();
   host_->ShowRecordCounter({});
   host_->FreeEditors(FormFields);
   FormFields.clear();
@@ -367,7 +366,7 @@ void TTableWorkspace::OpenDBFFile(const std::string& fileName) {
   ADOConnection1.ConnectionString = t.ConnectionString();
   ADOConnection1.Open();
   TableName = t.Table;
-  ADOQuery1.SetFiltered(host_->UseFilter());
+  ADOQuery1.SetFiltered(rowRules_->UseFilter());
   OpenTableQuery();
 }
 
@@ -388,7 +387,7 @@ void TTableWorkspace::OpenAccessFile(
     return;
   }
   TableName = chosen;
-  ADOQuery1.SetFiltered(host_->UseFilter());
+  ADOQuery1.SetFiltered(rowRules_->UseFilter());
   OpenTableQuery();
 }
 
@@ -428,7 +427,7 @@ void TTableWorkspace::OpenSQL(int typeIndex, const std::string& path, const std:
   ADOConnection1.ConnectionString = SqlTarget(typeIndex, path).ConnectionString();
   ADOConnection1.Open();
   ADOQuery1.SQL = sql;
-  ADOQuery1.SetFiltered(host_->UseFilter());
+  ADOQuery1.SetFiltered(rowRules_->UseFilter());
   SQLQueryMode = true;
   try {
     OpenQuery();
@@ -854,7 +853,7 @@ void TTableWorkspace::Reopen() {
   const bool sqlMode = SQLQueryMode;
   PostPending();
   ADOQuery1.Close();
-  ADOQuery1.SetFiltered(host_->UseFilter());
+  ADOQuery1.SetFiltered(rowRules_->UseFilter());
   TableName = name;
   SQLQueryMode = sqlMode;
   try {

@@ -128,9 +128,6 @@ public:
   virtual void ShowRecordCounter(const std::string& /*text*/) {}
   virtual void BeginBusy() {}  // hourglass
   virtual void EndBusy() {}
-  virtual bool UseFilter() const { return false; }
-  virtual void CompileRowExpressions() {}  // before every open
-  virtual void DropRowFilter() {}          // after every close
   virtual void TableOpened() {}            // grid shown, caption, font, focus...
   virtual void TableClosed() {}
   virtual void BuildEditors(TFormFieldsArray& /*fields*/) {}
@@ -184,6 +181,15 @@ struct TTableSnapshot {
   std::vector<TFieldSnapshot> Fields;
 };
 
+// The rules the table's rows pass: the row filter and the highlight rules.
+// Every method has a quiet default.
+class ITableRowRules {
+public:
+  virtual ~ITableRowRules() = default;
+  virtual bool UseFilter() const { return false; }
+  virtual void CompileRowExpressions() {}  // before every open
+};
+
 class TTableWorkspace {
 public:
   explicit TTableWorkspace(ITableHost* host = nullptr);
@@ -192,6 +198,7 @@ public:
   TTableWorkspace& operator=(const TTableWorkspace&) = delete;
 
   void SetHost(ITableHost* host) { host_ = host ? host : &quiet_; }
+  void SetRowRules(ITableRowRules* rules) { rowRules_ = rules ? rules : &quietRules_; }
 
   TADOConnection ADOConnection1;
   TADOQuery ADOQuery1;
@@ -280,6 +287,8 @@ private:
 
   ITableHost quiet_;
   ITableHost* host_;
+  ITableRowRules quietRules_;
+  ITableRowRules* rowRules_ = &quietRules_;
   TTableSnapshot snapshot_;
   int rememberedRecNo_ = 0;
   int reappendDepth_ = 0;

@@ -32,6 +32,7 @@
 #include "platform/Routines.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/CharsetForm.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 
@@ -110,8 +111,8 @@ bool TEditorView::eventFilter(QObject* watched, QEvent* e) {
 
 // ---------------------------------------------------------------- creation
 
-THtmlEditor::THtmlEditor(TLPMain& main)
-    : QObject(&main), Sync(*this), main_(main), page_(main.MailingPage()) {
+THtmlEditor::THtmlEditor(TLPMain& main, TWorkspaceState& state)
+    : QObject(&main), Sync(*this), main_(main), state_(state), page_(main.MailingPage()) {
   setObjectName("HtmlEditor");
   // The browser takes the place of the page's empty editor.
   QWidget* place = page_.EmbeddedWB1;
@@ -194,7 +195,7 @@ THtmlEditor::THtmlEditor(TLPMain& main)
   });
 
   const auto focusLink = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-    if (IsInside(now, EmbeddedWB1) && main_.MailMode == mmPlainText) {
+    if (IsInside(now, EmbeddedWB1) && state_.MailMode == mmPlainText) {
       // In plain mode the browser passes its focus on.
       page_.RxRichEdit2->setFocus();
       return;
@@ -309,8 +310,8 @@ void THtmlEditor::LoadSourceIntoBrowser() {
   TSafeWebPage& wb = *EmbeddedWB1->Page();
   const QString html = page_.RxRichEdit1->toPlainText();
   // Relative names in the document are the project folder's.
-  const QString base = ProjectFileName.empty() ? QDir::tempPath()
-                                               : QFileInfo(ToQString(ProjectFileName)).absolutePath();
+  const std::string& project = state_.ProjectFileName;
+  const QString base = project.empty() ? QDir::tempPath() : QFileInfo(ToQString(project)).absolutePath();
   const QByteArray utf8 = html.toUtf8();
   // A page whose view was never shown (the Mailing page behind another one)
   // is hidden to the engine, and a hidden page's load never reports finished.
@@ -422,7 +423,7 @@ void THtmlEditor::PageControl2Change() {
   if (shown == page_.TabSheet3) {
     Guarded([this] { AssignHTML(); });
     main_.UpdateControls();
-    if (main_.MailMode == mmHtml)
+    if (state_.MailMode == mmHtml)
       domWork_->FocusDocument();
     else
       page_.RxRichEdit2->setFocus();
@@ -441,7 +442,7 @@ void THtmlEditor::TabSheet2Show() {
   } else if (tab == page_.TabSheet8) {
     page_.RxRichEdit1->setFocus();
   } else if (tab == page_.TabSheet3) {
-    if (main_.MailMode == mmHtml) {
+    if (state_.MailMode == mmHtml) {
       // A project opened while the page was hidden is not in the document yet.
       EnsureDocument();
       domWork_->FocusDocument();
@@ -456,12 +457,7 @@ void THtmlEditor::TabSheet2Show() {
 // ---------------------------------------------------------------- commands
 
 void THtmlEditor::SetEditorMode(int Mode) {
-  main_.MailMode = Mode;
-  Action("HTML1")->setChecked(Mode == mmHtml);
-  Action("HtmlMode5")->setChecked(Mode == mmHtml);
-  Action("PlainText1")->setChecked(Mode == mmPlainText);
-  Action("PlainMode5")->setChecked(Mode == mmPlainText);
-  main_.UpdateControls();
+  main_.SetMailMode(static_cast<TMailMode>(Mode));
   if (page_.isVisible()) {
     QWidget* tab = page_.PageControl2->currentWidget();
     if (tab == page_.TabSheet5 && OnRebuildPreview) OnRebuildPreview();

@@ -23,6 +23,7 @@ class QTimer;
 class TCharSetForm;
 class TDomWork;
 class TLPMain;
+class TWorkspaceState;
 class TMailingPage;
 class TSafeWebPage;
 class TTabForm;
@@ -57,7 +58,7 @@ private:
 class THtmlEditor : public QObject, public IHtmlEditor, private IEditorSyncHost {
   Q_OBJECT
 public:
-  explicit THtmlEditor(TLPMain& main);
+  THtmlEditor(TLPMain& main, TWorkspaceState& state);
   ~THtmlEditor() override;
 
   TEditorView* EmbeddedWB1;
@@ -129,6 +130,7 @@ private:
   QAction* MenuAction(const QKeySequence& key) const;
 
   TLPMain& main_;
+  TWorkspaceState& state_;
   TMailingPage& page_;
   std::unique_ptr<TDomWork> domWork_;
   QWidget* currentTab_ = nullptr;

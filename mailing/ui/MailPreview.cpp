@@ -14,6 +14,7 @@
 #include "mailing/ui/SafeWebPage.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 #include "workspace/ui/TableUi.h"
@@ -26,8 +27,8 @@ TPreviewView::TPreviewView(QWidget* parent) : QWebEngineView(parent) {
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
-    : QObject(&main), main_(main), page_(main.MailingPage()), editor_(editor) {
+TMailPreview::TMailPreview(TLPMain& main, TWorkspaceState& state, THtmlEditor& editor)
+    : QObject(&main), main_(main), state_(state), page_(main.MailingPage()), editor_(editor) {
   setObjectName("MailPreview");
   QWidget* place = page_.WebBrowser1;
   WebBrowser1 = new TPreviewView(place->parentWidget());
@@ -50,18 +51,12 @@ TMailPreview::TMailPreview(TLPMain& main, THtmlEditor& editor)
   editor_.OnRebuildPreview = [this] { BuildPreview(); };
 
   // The To list follows the open table, and a table opened under the preview shows its record.
-  TTableUi& tables = main_.Tables();
-  auto opened = tables.OnTableOpened;
-  tables.OnTableOpened = [this, opened] {
-    if (opened) opened();
+  TTableUi* tables = &main_.Tables();
+  connect(tables, &TTableUi::Opened, this, [this] {
     FillToFieldList();
     if (editor_.PreviewTabShown()) BuildPreview();
-  };
-  auto closed = tables.OnTableClosed;
-  tables.OnTableClosed = [this, closed] {
-    if (closed) closed();
-    FillToFieldList();
-  };
+  });
+  connect(tables, &TTableUi::Closed, this, &TMailPreview::FillToFieldList);
 }
 
 bool TMailPreview::eventFilter(QObject* watched, QEvent* e) {
@@ -78,7 +73,7 @@ void TMailPreview::ShowTo(const std::string& text) { page_.PreviewTo->setText(To
 std::string TMailPreview::SubjectText() { return ToStdString(page_.Edit2->text()); }
 void TMailPreview::ShowSubject(const std::string& text) { page_.PreviewSubject->setText(ToQString(text)); }
 void TMailPreview::SyncEditedHtml() { editor_.SyncEditedHtml(); }
-int32_t TMailPreview::MailMode() { return main_.MailMode; }
+int32_t TMailPreview::MailMode() { return state_.MailMode; }
 std::string TMailPreview::SourceText() { return editor_.SourceText(); }
 std::string TMailPreview::PlainText() { return ToStdString(page_.RxRichEdit2->toPlainText()); }
 int32_t TMailPreview::CharsetIndex() { return editor_.CharsetIndex; }
@@ -101,26 +96,26 @@ void TMailPreview::BuildPreview() {
     ErrorBox("Preview Failed");
     return;
   }
-  TMerger merger(main_.Reader1, *TagValues, *this, *this);
+  TMerger merger(state_.Reader1, *TagValues, *this, *this);
   Preview.BuildPreview(*this, merger);
 }
 
 void TMailPreview::UpdateToPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this, *this);
+  TMerger merger(state_.Reader1, *TagValues, *this, *this);
   ::UpdateToPreview(*this, merger);
 }
 
 void TMailPreview::UpdateSubjectPreview() {
   if (!TagValues) return;
-  TMerger merger(main_.Reader1, *TagValues, *this, *this);
+  TMerger merger(state_.Reader1, *TagValues, *this, *this);
   ::UpdateSubjectPreview(*this, merger);
 }
 
 void TMailPreview::FillToFieldList() {
   TTableUi& tables = main_.Tables();
   const TToFieldList list =
-      ::FillToFieldList(tables.TableOpen() ? &tables.Workspace.ADOQuery1 : nullptr, ToAddr);
+      ::FillToFieldList(tables.TableOpen() ? &state_.Table.ADOQuery1 : nullptr, ToAddr);
   QComboBox* combo = page_.ComboBox2;
   combo->clear();
   for (const std::string& item : list.Items) combo->addItem(ToQString(item));
@@ -147,7 +142,7 @@ void TMailPreview::TabSheet5Show() {
 void TMailPreview::DBNavigator1Click(const QString& button) {
   TTableUi& tables = main_.Tables();
   if (tables.TableOpen()) {
-    TDataSet& data = tables.Workspace.ADOQuery1;
+    TDataSet& data = state_.Table.ADOQuery1;
     if (button == "First")
       data.First();
     else if (button == "Prior")

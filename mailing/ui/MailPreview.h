@@ -13,6 +13,7 @@
 #include "workspace/FrameInterfaces.h"
 
 class TLPMain;
+class TWorkspaceState;
 class TMailingPage;
 class THtmlEditor;
 class TSafeWebPage;
@@ -34,7 +35,7 @@ class TMailPreview : public QObject,
                      private IMergeWarnings {
   Q_OBJECT
 public:
-  TMailPreview(TLPMain& main, THtmlEditor& editor);
+  TMailPreview(TLPMain& main, TWorkspaceState& state, THtmlEditor& editor);
 
   TPreviewView* WebBrowser1;
   TPreview Preview;
@@ -78,6 +79,7 @@ private:
   char TagSign() const override;
 
   TLPMain& main_;
+  TWorkspaceState& state_;
   TMailingPage& page_;
   THtmlEditor& editor_;
 };

@@ -27,20 +27,22 @@
 #include "workspace/CharsetTable.h"
 #include "workspace/ui/CalcFieldsPage.h"
 #include "workspace/ui/FilterPage.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/MailingPage.h"
 #include "workspace/ui/TableUi.h"
 
-TProjectUi::TProjectUi(TLPMain& w)
+TProjectUi::TProjectUi(TLPMain& w, TWorkspaceState& state)
     : QObject(nullptr),
-      TagValues(w.RowRules, w.FastEval1, Project, w.Tables().Workspace.ADOQuery1),
-      Commands(Project, w.RowRules.HighlightSlots, *this, AppSettings(), ProjectFileName),
-      Merger(w.Reader1, TagValues, *this, *this),
-      w_(w) {
+      TagValues(state.RowRules, state.FastEval1, Project, state.Table.ADOQuery1),
+      Commands(Project, state.RowRules.HighlightSlots, *this, AppSettings(), state.ProjectFileName),
+      Merger(state.Reader1, TagValues, *this, *this),
+      w_(w),
+      state_(state) {
   setObjectName("ProjectUi");
   w.AdoptBoundChild(this);
-  w.RowRules.SetCalcFieldSource(&Project);
-  w.CalcFieldsPage().Bind(&Project, &w.Reader1);
+  state_.RowRules.SetCalcFieldSource(&Project);
+  w.CalcFieldsPage().Bind(&Project, &state_.Reader1);
 
   OpenDialog = [this](const std::string& dir, std::string& fileName) {
     const QString f = QFileDialog::getOpenFileName(&w_, "Open Project", ToQString(dir),
@@ -83,28 +85,19 @@ TProjectUi::TProjectUi(TLPMain& w)
   });
 
   // The To list follows the open table.
-  TTableUi& tables = w.Tables();
-  auto opened = tables.OnTableOpened;
-  tables.OnTableOpened = [this, opened] {
-    if (opened) opened();
-    FillToFieldList();
-  };
-  auto closed = tables.OnTableClosed;
-  tables.OnTableClosed = [this, closed] {
-    if (closed) closed();
-    FillToFieldList();
-  };
+  connect(&w.Tables(), &TTableUi::Opened, this, &TProjectUi::FillToFieldList);
+  connect(&w.Tables(), &TTableUi::Closed, this, &TProjectUi::FillToFieldList);
 }
 
 TProjectUi::~TProjectUi() {
-  w_.RowRules.SetCalcFieldSource(nullptr);
+  state_.RowRules.SetCalcFieldSource(nullptr);
   w_.CalcFieldsPage().Bind(nullptr, nullptr);
   TFrameServices& s = w_.Services();
   if (s.Project == this) s.Project = nullptr;
 }
 
 void TProjectUi::ListToProject() {
-  ::ListToProject(Project, *this, w_.RowRules.HighlightSlots, AppSettings());
+  ::ListToProject(Project, *this, state_.RowRules.HighlightSlots, AppSettings());
   // The Filter page shows the rule of the colour the project names.
   ReapplyHighlight();
 }
@@ -116,7 +109,7 @@ TPrepareProject TProjectUi::PrepareProject() const {
   if (Editor) Editor->SyncEditedHtml();
   const TProjectValues v = ProjectValues();
   TPrepareProject p;
-  p.ProjectFileName = ProjectFileName;
+  p.ProjectFileName = state_.ProjectFileName;
   p.Charset = CharsetName();
   p.HtmlMail = v.MailMode == MailModeHtml;
   p.Subject = v.Subject;
@@ -179,7 +172,7 @@ void TProjectUi::ProjectReplaced() {
   if (w_.MailingPage().ListBox3->count() > 0) SelectAttachment(0);
   UpdateAttachActions();
   // Other fields, other rules: the colours worked out so far are stale.
-  w_.RowRules.InvalidateRowColors();
+  state_.RowRules.InvalidateRowColors();
 }
 
 void TProjectUi::ReapplyHighlight() { w_.FilterPage().ColorComboBox1Click(); }
@@ -190,13 +183,14 @@ TProjectValues TProjectUi::ProjectValues() const {
   const TFilterPage& f = w_.FilterPage();
   const TMailingPage& m = w_.MailingPage();
   TProjectValues v;
-  v.FilterText = FromMemoText(f.Memo1->toPlainText());
-  v.UseFilter = f.CheckBox1->isChecked();
-  v.UseHighlight = f.CheckBox3->isChecked();
+  const TRowFilterSettings filter = state_.Filter();
+  v.FilterText = FromMemoText(ToQString(filter.Text));
+  v.UseFilter = filter.UseFilter;
+  v.UseHighlight = filter.UseHighlight;
   v.ColorIndex = f.ColorComboBox1->currentIndex();
   // The HTML editor keeps its source in the Source view until it takes part itself.
   v.Document = FromMemoText(m.RxRichEdit1->toPlainText());
-  v.MailMode = w_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
+  v.MailMode = state_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
   v.Subject = ToStdString(m.Edit2->text());
   v.ToAddr = To();
   v.Plain = FromMemoText(m.RxRichEdit2->toPlainText());
@@ -208,9 +202,7 @@ TProjectValues TProjectUi::ProjectValues() const {
 void TProjectUi::ShowProjectValues(const TProjectValues& v) {
   TFilterPage& f = w_.FilterPage();
   TMailingPage& m = w_.MailingPage();
-  f.Memo1->setPlainText(ToMemoText(v.FilterText));
-  f.CheckBox1->setChecked(v.UseFilter);
-  f.CheckBox3->setChecked(v.UseHighlight);
+  state_.SetFilter({ToStdString(ToMemoText(v.FilterText)), v.UseFilter, v.UseHighlight});
   f.ColorComboBox1->setCurrentIndex(v.ColorIndex);
   if (Editor)
     Editor->SetSourceText(ToStdString(ToMemoText(v.Document)));  // not typing: no edit mark
@@ -233,7 +225,7 @@ void TProjectUi::ApplyMailMode(uint8_t mode) {
 
 void TProjectUi::FillToFieldList() {
   if (Preview) return Preview->FillToFieldList();
-  TDataSet& q = w_.Tables().Workspace.ADOQuery1;
+  TDataSet& q = state_.Table.ADOQuery1;
   const TToFieldList list = ::FillToFieldList(q.Active() ? &q : nullptr, toAddr_);
   QComboBox* to = w_.MailingPage().ComboBox2;
   to->clear();

@@ -20,6 +20,7 @@
 class IReportFieldList;
 class THtmlEditor;
 class TLPMain;
+class TWorkspaceState;
 class TMailPreview;
 class TTableUi;
 
@@ -28,7 +29,7 @@ class TProjectUi : public QObject, public IProjectHost, public IProjectFile, pub
   Q_OBJECT
 public:
   // Binds the project to the window's pages, commands and row rules.
-  explicit TProjectUi(TLPMain& w);
+  TProjectUi(TLPMain& w, TWorkspaceState& state);
   ~TProjectUi() override;
 
   TProject Project;
@@ -104,4 +105,5 @@ private:
   void SelectAttachment(int index);
 
   TLPMain& w_;
+  TWorkspaceState& state_;
 };

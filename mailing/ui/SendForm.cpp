@@ -132,7 +132,7 @@ std::string TSendForm::ProjectCharset() const { return Project ? Project->Charse
 
 TDataSet* TSendForm::Table() const {
   if (TableSource) return TableSource();
-  return frame_ ? &frame_->Tables().Workspace.ADOQuery1 : nullptr;
+  return frame_ ? &frame_->State().Table.ADOQuery1 : nullptr;
 }
 
 void TSendForm::RefreshFrame() {

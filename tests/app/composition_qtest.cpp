@@ -82,7 +82,7 @@ private slots:
     QVERIFY(s.Project);
     QCOMPARE(s.Highlight, static_cast<IHighlightSlots*>(&w->FilterPage()));
     QVERIFY(s.WriteExampleProject);
-    QCOMPARE(ws.Restructure->RowFilter, static_cast<ICopyRowFilter*>(&w->CopyFilter));
+    QCOMPARE(ws.Restructure->RowFilter, static_cast<ICopyRowFilter*>(&w->State().CopyFilter));
     QCOMPARE(&TagValues(ws), static_cast<ITagValueSource*>(&ProjectOf(ws).TagValues));
     auto* accounts = w->findChild<TProForm*>("ProForm");
     QVERIFY(accounts);

@@ -177,7 +177,7 @@ private slots:
     // The salutation is evaluated for the current record ('strings', merge look-up).
     const TPercentSign sign;
     TBoxedMergeWarnings warnings;
-    TMerger merger(w->Reader1, TagValues(*windows), sign, warnings);
+    TMerger merger(w->State().Reader1, TagValues(*windows), sign, warnings);
     std::string v;
     QVERIFY(merger.GetTagValue("Salutation", v, true));
     QCOMPARE(v, std::string("Dear John Smith!"));
@@ -242,7 +242,7 @@ private slots:
     w->Action("SaveMailAs0")->trigger();
     QCOMPARE(proposed, example);
     QCOMPARE(FormatOf(mine + ".lkp"), 1);
-    QCOMPARE(ProjectFileName, mine);
+    QCOMPARE(w->State().ProjectFileName, mine);
     QVERIFY(!w->IsProjectModified());
     QVERIFY(w->windowTitle().contains("mine"));
     w->MailingPage().Edit2->setText("Hello %FULL");
@@ -277,15 +277,15 @@ private slots:
     QCOMPARE(g.ColorComboBox1->currentIndex(), 12);
     QVERIFY(g.CheckBox5->isChecked());
     QCOMPARE(g.Memo5->toPlainText(), QString("FULL <> 'nobody'"));
-    QCOMPARE(again->RowRules.HighlightSlots[9].Expression, std::string("F_NAME = 'John'"));
-    QVERIFY(again->RowRules.HighlightSlots[9].Enabled);
+    QCOMPARE(again->State().RowRules.HighlightSlots[9].Expression, std::string("F_NAME = 'John'"));
+    QVERIFY(again->State().RowRules.HighlightSlots[9].Enabled);
     QCOMPARE(again->MailingPage().Edit2->text(), QString("Hello %FULL"));
     QCOMPARE(again->findChild<TLogForm*>("LogForm")->ReportFields(), (std::vector<std::string>{"F_NAME", "E_MAIL"}));
     QVERIFY(!again->IsProjectModified());
     again->Tables().OpenDBFFile(home_ + "/Database/example.dbf");
     QCOMPARE(again->DatabasePage().RxDBGrid1->model()->rowCount(), 1);
     QCOMPARE(Background(*again, 0, 0), SlotQColor(9));
-    TMerger merger2(again->Reader1, TagValues(*againWindows), sign, warnings);
+    TMerger merger2(again->State().Reader1, TagValues(*againWindows), sign, warnings);
     QCOMPARE(merger2.ExpandTags(again->MailingPage().Edit2->text().toStdString(), true),
              std::string("Hello John Smith"));
     QVERIFY(boxes.shown.empty());
@@ -359,7 +359,7 @@ private slots:
       // Carried out, the command ends with a snapshot; stopped, the edits stay modified.
       QCOMPARE(w->IsProjectModified(), !c.carriedOut);
       w->SetModified(false);
-      ProjectFileName.clear();
+      w->State().ProjectFileName.clear();
     }
     // A cancelled Open dialog asks nothing and changes nothing.
     TScopedScriptedMessages boxes;
@@ -497,7 +497,7 @@ private slots:
     // The sorted column always has the Options colour.
     AppSettings().Set(stSortColor, 6);
     emit grid->horizontalHeader()->sectionClicked(1);
-    QCOMPARE(w->Tables().Workspace.ADOQuery1.Sort(), std::string("L_NAME ASC"));
+    QCOMPARE(w->State().Table.ADOQuery1.Sort(), std::string("L_NAME ASC"));
     // Jones before Smith now.
     QCOMPARE(Background(*w, 0, 1), SlotQColor(6));
     QCOMPARE(Background(*w, 1, 1), SlotQColor(6));
@@ -667,9 +667,9 @@ private slots:
     };
     w->Action("SaveMail0")->trigger();  // a new project asks for its name
     QVERIFY(!w->IsProjectModified());
-    QCOMPARE(ProjectFileName, opened.isEmpty() ? saved : folder + "opened.lkp");
+    QCOMPARE(w->State().ProjectFileName, opened.isEmpty() ? saved : folder + "opened.lkp");
     TProject back;
-    QVERIFY(back.LoadFromFile(opened.isEmpty() ? saved + ".lkp" : ProjectFileName) == TProjectLoad::Loaded);
+    QVERIFY(back.LoadFromFile(opened.isEmpty() ? saved + ".lkp" : w->State().ProjectFileName) == TProjectLoad::Loaded);
     std::string doc;
     QVERIFY(back.GetString(KeyDocument, doc));
     for (const char* piece : {"typed ABC", "more DEF"}) QVERIFY2(doc.find(piece) != std::string::npos, doc.c_str());
@@ -700,7 +700,7 @@ private slots:
     w->show();
     QTest::qWait(0);
     QCOMPARE(w->MailingPage().Edit2->text(), QString("handed over"));
-    QCOMPARE(ProjectFileName, file);
+    QCOMPARE(w->State().ProjectFileName, file);
     QCOMPARE(w->FilterPage().ColorComboBox1->currentIndex(), 4);
     QVERIFY(w->FilterPage().CheckBox5->isChecked());
     QCOMPARE(w->FilterPage().Memo5->toPlainText(), QString("F_NAME = 'Mary'"));

@@ -42,6 +42,7 @@ constexpr int kWait = 30000;
 
 class EditorQTest : public QObject {
   Q_OBJECT
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* main_ = nullptr;
   THtmlEditor* editor_ = nullptr;
   TMailingPage* page_ = nullptr;
@@ -76,9 +77,10 @@ class EditorQTest : public QObject {
 private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
-    main_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    main_ = new TLPMain(*state_);
     auto* charsets = new TCharSetForm(main_);
-    editor_ = new THtmlEditor(*main_);
+    editor_ = new THtmlEditor(*main_, *state_);
     editor_->CharsetDialog = charsets;
     main_->Services().Editor = editor_;
     page_ = &main_->MailingPage();
@@ -96,6 +98,7 @@ private slots:
   }
   void cleanupTestCase() {
     delete main_;
+    state_.reset();
     delete boxes_;
   }
   void init() {
@@ -560,14 +563,14 @@ private slots:
     page_->RxRichEdit2->setPlainText("plain body");
     main_->SetModified(false);
     A("PlainText1")->trigger();
-    QCOMPARE(main_->MailMode, int(mmPlainText));
+    QCOMPARE(main_->State().MailMode, int(mmPlainText));
     QVERIFY(main_->Modified());
     QVERIFY(A("PlainMode5")->isChecked());
     QVERIFY(!A("HtmlMode5")->isChecked());
     QVERIFY(!A("HTML1")->isChecked());
     QCOMPARE(page_->EditorStack->currentWidget(), static_cast<QWidget*>(page_->RxRichEdit2));
     A("HtmlMode5")->trigger();
-    QCOMPARE(main_->MailMode, int(mmHtml));
+    QCOMPARE(main_->State().MailMode, int(mmHtml));
     QVERIFY(A("HTML1")->isChecked());
     QVERIFY(!A("PlainText1")->isChecked());
     QCOMPARE(page_->EditorStack->currentWidget(), static_cast<QWidget*>(editor_->EmbeddedWB1));

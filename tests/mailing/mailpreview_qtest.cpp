@@ -36,6 +36,7 @@ constexpr int kUtf8 = 14;
 
 class MailPreviewQTest : public QObject {
   Q_OBJECT
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* main_ = nullptr;
   THtmlEditor* editor_ = nullptr;
   TMailPreview* preview_ = nullptr;
@@ -63,11 +64,12 @@ class MailPreviewQTest : public QObject {
 private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
-    main_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    main_ = new TLPMain(*state_);
     auto* charsets = new TCharSetForm(main_);
-    editor_ = new THtmlEditor(*main_);
+    editor_ = new THtmlEditor(*main_, *state_);
     editor_->CharsetDialog = charsets;
-    preview_ = new TMailPreview(*main_, *editor_);
+    preview_ = new TMailPreview(*main_, *state_, *editor_);
     main_->Services().Editor = editor_;
     main_->Services().Preview = preview_;
     page_ = &main_->MailingPage();
@@ -80,12 +82,13 @@ private slots:
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     main_->Tables().OpenDBFFile(dir_ + "example.dbf");
     QVERIFY(main_->Tables().TableOpen());
-    values_.record = &main_->Tables().Workspace.ADOQuery1;
+    values_.record = &main_->State().Table.ADOQuery1;
     values_.calc["CITY_RU"] = {true, "Москва"};
   }
   void cleanupTestCase() {
     const std::string file = preview_->PreviewFileName();
     delete main_;
+    state_.reset();
     delete boxes_;
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
@@ -94,7 +97,7 @@ private slots:
   void init() {
     boxes_->shown.clear();
     preview_->TagValues = &values_;
-    main_->Tables().Workspace.ADOQuery1.First();
+    main_->State().Table.ADOQuery1.First();
     editor_->SetEditorMode(mmHtml);
     editor_->CharsetIndex = kUtf8;
     page_->Edit2->clear();
@@ -115,7 +118,7 @@ private slots:
     QVERIFY(main_->Modified());
     QCOMPARE(preview_->ToAddr, std::string("F_NAME"));
     std::string first;
-    QVERIFY(FieldTagValue(main_->Tables().Workspace.ADOQuery1, "F_NAME", first));
+    QVERIFY(FieldTagValue(main_->State().Table.ADOQuery1, "F_NAME", first));
     QCOMPARE(page_->PreviewTo->text(), ToQString(first));
     preview_->ToAddr = "E_MAIL";
     preview_->FillToFieldList();
@@ -125,7 +128,7 @@ private slots:
     editor_->SetSourceText("<html><head></head><body><p id=t>Dear %F_NAME %L_NAME!</p></body></html>");
     page_->Edit2->setText("Hello %F_NAME");
     ShowPreview();
-    TDataSet& data = main_->Tables().Workspace.ADOQuery1;
+    TDataSet& data = main_->State().Table.ADOQuery1;
     std::string f, l;
     QVERIFY(FieldTagValue(data, "F_NAME", f) && FieldTagValue(data, "L_NAME", l));
     QCOMPARE(Js("document.getElementById('t').textContent").toString(), ToQString("Dear " + f + " " + l + "!"));

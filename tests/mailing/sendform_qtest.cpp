@@ -110,6 +110,7 @@ class SendFormQTest : public QObject {
   Q_OBJECT
 
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   TOptForm* options_ = nullptr;
   TTableMerge merge_;
@@ -154,7 +155,7 @@ class SendFormQTest : public QObject {
     for (const char* n : {MailListFileName, MailIndexFileName, FailedListFileName}) fs::remove(w_->AppDir() + n);
   }
 
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
 
 private slots:
   void initTestCase() {
@@ -164,7 +165,8 @@ private slots:
     dispatcher_ = std::make_unique<TQtDispatcher>();
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     options_ = new TOptForm(AppSettings(), w_);
     w_->Services().Options = options_;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
@@ -178,6 +180,7 @@ private slots:
     w_->Services().Mailing = nullptr;
     delete w_;
     options_ = nullptr;
+    state_.reset();
     scopedDispatcher_.reset();
     dispatcher_.reset();
     fs::remove_all(dir_);

@@ -128,6 +128,7 @@ class WithdrawalPageQTest : public QObject {
   Q_OBJECT
 private:
   std::unique_ptr<TTempFolder> home_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   TWithdrawalUi* ui_ = nullptr;
   TWithdrawalPage* p_ = nullptr;
@@ -137,8 +138,9 @@ private:
 
   // The main window as the program creates it, over the test's home folder.
   void Start() {
-    w_ = new TLPMain;
-    ui_ = new TWithdrawalUi(*w_, w_->Tables());
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
+    ui_ = new TWithdrawalUi(*w_, *state_, w_->Tables());
     ui_->SetNameDialog(new TAddWordForm(w_));
     ui_->SetRespForm(new TRespForm(w_));
     ui_->Data.Clock = [this] { return clock_ += 0.001; };
@@ -151,6 +153,7 @@ private:
   void Stop() {
     delete ui_;
     delete w_;
+    state_.reset();
     ui_ = nullptr;
     w_ = nullptr;
     p_ = nullptr;
@@ -351,7 +354,7 @@ private slots:
     w_->Action("SpeedItem46")->trigger();
     QVERIFY(w_->Tables().TableOpen());
     QCOMPARE(boxes.shown.size(), size_t(0));
-    TDataSet& q = w_->Tables().Workspace.ADOQuery1;
+    TDataSet& q = w_->State().Table.ADOQuery1;
     QCOMPARE(q.RecordCount(), 1);
     QCOMPARE(w_->findChild<QTabWidget*>("PageControl1")->currentWidget()->objectName(), QString("TabSheet1"));
     // The open table's fields are offered now.
@@ -532,7 +535,7 @@ private slots:
     };
     auto* counter = w_->findChild<QLabel*>("StatusBar2Panel0");
     QVERIFY(counter);
-    TDataSet& q = w_->Tables().Workspace.ADOQuery1;
+    TDataSet& q = w_->State().Table.ADOQuery1;
     for (int n = 1; n <= 2; ++n) {
       w_->Action("Body1")->trigger();
       ClickRow(0);
@@ -902,7 +905,7 @@ private slots:
     w_->Action("Extract1")->trigger();
     QCOMPARE(dialogs, 1);
     QCOMPARE(boxes.shown.size(), size_t(0));
-    TDataSet& q = w_->Tables().Workspace.ADOQuery1;
+    TDataSet& q = w_->State().Table.ADOQuery1;
     QCOMPARE(q.RecordCount(), 2);
     // The viewer shows the selected message again.
     QCOMPARE(Memo(p_->Memo3), QString("Name: Bob\n"));

@@ -79,7 +79,7 @@ protected:
 
 TEST_F(CopyFilter, OnlyAcceptedRowsAreWritten) {
   std::string text = "age > 20";
-  TRowRulesCopyFilter filter(rules, ev, [&] { return text; });
+  TRowRulesCopyFilter filter(rules, ev, text);
   EXPECT_EQ(CopiedNames(filter), (std::vector<std::string>{"Ann", "Cid", "Dee"}));
   text = "(name = 'Bob') or (age < 13)";
   EXPECT_EQ(CopiedNames(filter), (std::vector<std::string>{"Bob", "Eve"}));
@@ -91,7 +91,7 @@ TEST_F(CopyFilter, OnlyAcceptedRowsAreWritten) {
 
 TEST_F(CopyFilter, AnErrorIsReportedOnceThenEveryRowPasses) {
   std::string text = "nosuchfield > 1";
-  TRowRulesCopyFilter filter(rules, ev, [&] { return text; });
+  TRowRulesCopyFilter filter(rules, ev, text);
   EXPECT_EQ(CopiedNames(filter).size(), 5u);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text.rfind("Error in Filter Expression With Description:", 0), 0u) << boxes.shown[0].text;

@@ -81,7 +81,8 @@ struct TRecorder : IProjectFile, IAccounts, IOptionsDialog, IHighlightSlots, IRe
 
 // A main window given the recorder for every subsystem.
 struct TRecordingMain : TRecorder {
-  TLPMain w;
+  TWorkspaceState state;
+  TLPMain w{state};
   TRecordingMain() {
     frame = &w;
     table.calls = &calls;
@@ -142,11 +143,11 @@ private slots:
 
   void init() {
     PrepareSettings(true);
-    ProjectFileName.clear();
   }
 
   void pagesAndControls() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     auto* pages = w.findChild<QTabWidget*>("PageControl1");
     QVERIFY(pages);
     QStringList captions;
@@ -177,18 +178,9 @@ private slots:
     QVERIFY(Ctl<QToolButton>(w, "SpeedButton5")->isHidden());
   }
 
-  void htmlGrammarCompiledAtCreation() {
-    TLPMain w;
-    std::vector<int> blocks;
-    for (const auto& b : w.SyntaxBuilder1.Pattern) blocks.push_back(b.Number);
-    QCOMPARE(blocks, (std::vector<int>{10, 20, 30, 40, 50}));
-    QCOMPARE(w.SyntaxBuilder1.NumericFormat(), nfPeriod);
-    QVERIFY(w.SyntaxBuilder1.ScientificNumber());
-    QVERIFY(bool(w.SyntaxBuilder1.OnCustomStatus()));
-  }
-
   void menusInOrder() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     QStringList menus;
     for (QAction* a : w.menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, QStringList({"File", "Table", "Edit", "View", "Insert", "Format", "Withdrawal", "Help"}));
@@ -220,15 +212,16 @@ private slots:
   }
 
   void captionExamples() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     TFakeTable table;
     QCOMPARE(w.windowTitle(), QString("Larkpost - (NONAME) Using (NONAME)"));
     w.Services().Table = &table;
-    ProjectFileName = "/P/news.lkp";
+    state.ProjectFileName = "/P/news.lkp";
     table.tableName = "Clients.dbf";
     w.UpdateCaption();
     QCOMPARE(w.windowTitle(), QString("Larkpost - \"news\" Using \"Clients\""));
-    ProjectFileName.clear();
+    state.ProjectFileName.clear();
     table.tableName.clear();
     table.sqlQueryMode = true;
     w.UpdateCaption();
@@ -236,7 +229,8 @@ private slots:
   }
 
   void enablingTable() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     TFakeMailing mailing;
     TFakeTable table;
     auto* sendCurrent = Ctl<QToolButton>(w, "SpeedButton6");
@@ -296,16 +290,17 @@ private slots:
   }
 
   void plainTextModeSwitchesEditor() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     QVERIFY(!w.Modified());
     w.Action("PlainText1")->trigger();
-    QCOMPARE(w.MailMode, 0);
+    QCOMPARE(w.State().MailMode, 0);
     QVERIFY(w.Modified());
     QVERIFY(w.Action("PlainMode5")->isChecked());
     QVERIFY(!w.Action("HTML1")->isChecked());
     QVERIFY(!w.Action("Bold5")->isEnabled());
     w.Action("HTML1")->trigger();
-    QCOMPARE(w.MailMode, 1);
+    QCOMPARE(w.State().MailMode, 1);
     QVERIFY(w.Action("Bold5")->isEnabled());
   }
 
@@ -357,7 +352,8 @@ private slots:
   }
 
   void editorTextChangeIsModification() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     QVERIFY(!w.IsProjectModified());
     Ctl<QPlainTextEdit>(w, "RxRichEdit1")->setPlainText("<HTML>");
     QVERIFY(w.IsProjectModified());
@@ -413,10 +409,11 @@ private slots:
     WriteTestDbf(a + "first.dbf", {{"NAME", 'C', 10}}, {{"y"}, {"x"}});
     WriteTestDbf(b + "second.dbf", {{"CITY", 'C', 10}}, {{"z"}});
     {
-      TLPMain w;
+      TWorkspaceState state;
+      TLPMain w(state);
       w.SetCommandLine({"/bin/larkpost"});
       w.show();
-      TTableWorkspace& ws = w.Tables().Workspace;
+      TTableWorkspace& ws = w.State().Table;
       w.OnOpenFilesMessage(a + "first.dbf");
       QTRY_VERIFY(ws.IsOpen());
       ws.TitleClick(0);
@@ -477,7 +474,8 @@ private slots:
   }
 
   void editCommandsRouteToFocusedControl() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     TMailingPage& mail = w.MailingPage();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -516,7 +514,8 @@ private slots:
   void mailingNeedsAccount() {
     TScopedScriptedMessages msgs;
     TFakeMailing mailing;
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     w.Services().Mailing = &mailing;
     w.Action("Mailing1")->trigger();
     QCOMPARE(msgs.shown.size(), size_t(1));
@@ -528,7 +527,8 @@ private slots:
 
   void helpCommands() {
     TScopedRecordingHelp help;
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     w.Action("Help1")->trigger();
     Ctl<QPushButton>(w, "Button9")->click();
     QCOMPARE(help.calls.size(), size_t(2));
@@ -539,7 +539,8 @@ private slots:
   }
 
   void viewCommandsAndResize() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     auto* pages = Ctl<QTabWidget>(w, "PageControl1");
     auto* mailTabs = Ctl<QTabWidget>(w, "PageControl2");
     auto* wdTabs = Ctl<QTabWidget>(w, "PageControl3");
@@ -572,10 +573,11 @@ private slots:
   }
 
   void nowFunctionAndActivation() {
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     TDateTime before = Now();
     TDateTime v = 0;
-    QVERIFY(w.FastEval1.EvaluateDateTime("NOW", v, 1));
+    QVERIFY(w.State().FastEval1.EvaluateDateTime("NOW", v, 1));
     QVERIFY(v >= before - 1e-6 && v <= Now() + 1e-6);
     w.showMinimized();
     w.OnActivateMessage();

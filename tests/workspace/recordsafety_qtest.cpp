@@ -64,11 +64,12 @@ class RecordSafetyQTest : public QObject {
   Q_OBJECT
 private:
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   TOptForm* options_ = nullptr;
   QTableView* grid_ = nullptr;
 
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
 
   void Open(const std::string& file) {
     w_->Tables().CloseTable0Click();
@@ -94,7 +95,8 @@ private slots:
     dir_ = MakeTestFolder("recordsafety");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     options_ = new TOptForm(AppSettings(), w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
@@ -110,6 +112,7 @@ private slots:
   void cleanupTestCase() {
     delete w_;
     options_ = nullptr;
+    state_.reset();
     fs::remove_all(dir_);
   }
 

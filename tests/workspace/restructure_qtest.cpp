@@ -30,7 +30,6 @@
 #include "platform/SysUtils.h"
 #include "platform/TextCodec.h"
 #include "support/TableFiles.h"
-#include "workspace/RowRulesCopyFilter.h"
 #include "workspace/TableSaveAs.h"
 #include "workspace/ui/AddDbf.h"
 #include "workspace/ui/CopyOpt.h"
@@ -107,6 +106,7 @@ class RestructureQTest : public QObject {
   Q_OBJECT
 private:
   std::string dir_;
+  std::unique_ptr<TWorkspaceState> state_;
   TLPMain* w_ = nullptr;
   QTableView* grid_ = nullptr;
   TOptForm* options_ = nullptr;
@@ -151,7 +151,7 @@ private:
     restruct_->Button2->click();
   }
 
-  TTableWorkspace& Ws() { return w_->Tables().Workspace; }
+  TTableWorkspace& Ws() { return w_->State().Table; }
 
   void Open(const std::string& file) {
     Tables().CloseTable0Click();
@@ -206,7 +206,8 @@ private slots:
     dir_ = MakeTestFolder("restructui");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    w_ = new TLPMain;
+    state_ = std::make_unique<TWorkspaceState>();
+    w_ = new TLPMain(*state_);
     options_ = new TOptForm(AppSettings(), w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
@@ -244,6 +245,7 @@ private slots:
   void cleanupTestCase() {
     delete w_;
     options_ = nullptr;
+    state_.reset();
     QVERIFY(!restruct_ && !editField_ && !copyOpt_ && !addDbf_);
     fs::remove_all(dir_);
   }
@@ -553,10 +555,7 @@ private slots:
     Open(dir_ + "clients.dbf");
     QVERIFY(Ws().ADOQuery1.Filtered());
     // The window's own rules answer its evaluator.
-    TRowRules& rules = w_->RowRules;
-    TRowRulesCopyFilter filter(rules, w_->FastEval1,
-                               [this] { return w_->FilterPage().Memo1->toPlainText().toStdString(); });
-    restruct_->RowFilter = &filter;
+    restruct_->RowFilter = &w_->State().CopyFilter;
     SaveAsReturns(dir_ + "clients.dbf");
     When(restruct_, [&] {
       AddField("added", fkDateTime, "");

@@ -29,13 +29,11 @@ public:
 class TRecordingView : public IRowRulesView {
 public:
   std::vector<std::string> calls;
-  bool checked = true;
   void ShowFilterPage() override { calls.push_back("page"); }
   void PlaceFilterCaret(int place) override { calls.push_back("filter caret " + std::to_string(place)); }
   void ShowHighlightSlot(int slot, int place) override {
     calls.push_back("slot " + std::to_string(slot) + " caret " + std::to_string(place));
   }
-  bool HighlightChecked() const override { return checked; }
 };
 
 std::unique_ptr<TDataSet> MakeTable() {
@@ -62,6 +60,7 @@ protected:
     ev.SetCommentSign(csQMark);
     rules.SetCalcFieldSource(&calc);
     rules.SetView(&view);
+    rules.UseHighlight = true;
     table = MakeTable();
     rules.TableQuery = table.get();
     rules.FieldSourceDataSet = table.get();
@@ -447,14 +446,14 @@ TEST_F(RowRules, FirstTrueRuleWinsAndFailingRulesAreSkipped) {
   rules.SetSlotEnabled(15, false);
   EXPECT_EQ(rules.EvaluateRowColor(*table), DefaultRowColor);
   // Highlight unchecked: the default colour.
-  view.checked = false;
+  rules.UseHighlight = false;
   table->First();
   EXPECT_EQ(rules.EvaluateRowColor(*table), DefaultRowColor);
   EXPECT_TRUE(Boxes().empty());
 
   // A rule that fails is skipped for the row; its box is shown once and the
   // highlight then stays off.
-  view.checked = true;
+  rules.UseHighlight = true;
   rules.SetSlotExpression(0, "Nope");
   EXPECT_EQ(rules.EvaluateRowColor(*table), 3);
   EXPECT_EQ(Boxes().size(), 1u);

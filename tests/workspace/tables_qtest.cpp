@@ -50,6 +50,7 @@ private:
   QWidget* window_ = nullptr;
   QTableView* grid_ = nullptr;
   QLabel* status_ = nullptr;
+  std::unique_ptr<TTableWorkspace> workspace_;
   TTableUi* ui_ = nullptr;
   TDelForm* delForm_ = nullptr;
   TFindForm* findForm_ = nullptr;
@@ -74,7 +75,8 @@ private slots:
     status_ = new QLabel(window_);
     // Each test starts from the initial options.
     AppSettings().Set(stConfirmDel, false);
-    ui_ = new TTableUi(window_, grid_, status_);
+    workspace_ = std::make_unique<TTableWorkspace>();
+    ui_ = new TTableUi(*workspace_, window_, grid_, status_);
     delForm_ = new TDelForm(window_);
     findForm_ = new TFindForm(window_);
     ui_->Dialogs.Delete = delForm_;
@@ -86,12 +88,13 @@ private slots:
     delete ui_;
     delete window_;
     ui_ = nullptr;
+    workspace_.reset();
     std::filesystem::remove_all(dir_);
   }
 
   void openShowsTheGridAndTheCounter() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     QVERIFY(w.IsOpen());
     QCOMPARE(grid_->model()->rowCount(), 5);
     QCOMPARE(grid_->model()->columnCount(), 4);
@@ -120,7 +123,7 @@ private slots:
     ui_->OpenDBFFile(path_);
     QCOMPARE(grid_->model()->data(grid_->model()->index(4, 1)).toString(), QString("Madrid"));
     QCOMPARE(grid_->columnWidth(1), 123);  // kept in the view configuration
-    QCOMPARE(ui_->Workspace.FormFields[1].PickList.front(), std::string("Madrid"));
+    QCOMPARE(workspace_->FormFields[1].PickList.front(), std::string("Madrid"));
   }
 
   void autocompleteFollowsTheMark() {
@@ -135,7 +138,7 @@ private slots:
     QCOMPARE(city->lineEdit()->selectedText(), QString("rlin"));
     QTest::keyClick(city->lineEdit(), Qt::Key_Backspace);
     QCOMPARE(city->currentText(), QString("Be"));
-    ui_->Workspace.FormFields[1].Autocomplete = false;
+    workspace_->FormFields[1].Autocomplete = false;
     city->lineEdit()->clear();
     QTest::keyClicks(city->lineEdit(), "Pa");
     QCOMPARE(city->currentText(), QString("Pa"));
@@ -145,7 +148,7 @@ private slots:
 
   void titleClickSortsAndColoursTheColumn() {
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     emit grid_->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w.ADOQuery1.Sort(), std::string("CITY ASC"));
     QCOMPARE(grid_->model()->data(grid_->model()->index(0, 1)).toString(), QString("Berlin"));
@@ -167,7 +170,7 @@ private slots:
     TScopedScriptedMessages boxes;
     AppSettings().Set(stConfirmDel, true);
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     ui_->Grid()->SelectRecNos({1, 2, 3});
     int asked = 0;
     QString question;
@@ -199,7 +202,7 @@ private slots:
   void recordEditorAsksToSaveChanges() {
     TScopedScriptedMessages boxes;
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     TEditDB* e = ui_->EditForm();
     e->show();
     QVERIFY(e->Button4->isEnabled());
@@ -253,7 +256,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"Smith", "Sm", "Jones"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     std::vector<int> offered;  // the field chosen when each dialog opens
     auto answer = [this, &offered](const QString& field, const QString& value, bool exactly) {
       Later([=, this, &offered] {
@@ -286,7 +289,7 @@ private slots:
     TScopedScriptedMessages boxes;
     WriteTable({"A", "A", "B", "A", "B"});
     ui_->OpenDBFFile(path_);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     ui_->SelectDublicates1Click();  // no sort: nothing
     QVERIFY(boxes.shown.empty());
     ui_->RxDBGrid1TitleBtnClick(1);
@@ -317,7 +320,8 @@ private slots:
   void mainWindowRunsTheTableCommands() {
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    TLPMain w;
+    TWorkspaceState state;
+    TLPMain w(state);
     const TTableUi& tables = w.Tables();
     QTableView* grid = w.findChild<QTableView*>("RxDBGrid1");
     QLabel* counter = w.findChild<QLabel*>("StatusBar2Panel0");
@@ -385,9 +389,9 @@ private slots:
     QCOMPARE(f->Edit1->text().toStdString(), dir_ + "sub/");
 
     // The statement runs over the folder as a read-only result.
-    ui_->Workspace.OpenSQL(1, dir_, f->SQLText());
-    QVERIFY(ui_->Workspace.IsOpen());
-    QVERIFY(ui_->Workspace.SQLQueryMode);
+    workspace_->OpenSQL(1, dir_, f->SQLText());
+    QVERIFY(workspace_->IsOpen());
+    QVERIFY(workspace_->SQLQueryMode);
     QCOMPARE(grid_->model()->rowCount(), 2);
     QVERIFY(boxes.shown.empty());
   }
@@ -409,7 +413,7 @@ private slots:
       return true;
     };
     ui_->OpenAccessFile(mdb);
-    TTableWorkspace& w = ui_->Workspace;
+    TTableWorkspace& w = *workspace_;
     QVERIFY(!listed.empty());
     QVERIFY(w.IsOpen());
     QCOMPARE(w.TableName, listed[0]);

@@ -29,6 +29,7 @@
 #include "withdrawal/ui/RespForm.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/AddWord.h"
+#include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/TableUi.h"
 #include "workspace/ui/WithdrawalPage.h"
@@ -77,10 +78,11 @@ QTreeWidgetItem* MailRow(const TIdMessage& m) {
 
 }  // namespace
 
-TWithdrawalUi::TWithdrawalUi(TLPMain& main, TTableUi& tables, const fs::path& folder)
+TWithdrawalUi::TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& tables, const fs::path& folder)
     : Data(FolderOr(folder)),
       Commands(Data, (FolderOr(folder) / SchemesFileName).string()),
       main_(main),
+      state_(state),
       tables_(tables),
       page_(main.WithdrawalPage()),
       folder_(FolderOr(folder)) {
@@ -150,15 +152,8 @@ void TWithdrawalUi::Bind() {
   p.ListView1->viewport()->installEventFilter(this);
 
   // The field lists follow the open table.
-  QPointer<TWithdrawalUi> self(this);
-  auto follow = [self](std::function<void()> earlier) {
-    return [self, earlier = std::move(earlier)] {
-      if (earlier) earlier();
-      if (self) self->RefreshParserPage();
-    };
-  };
-  tables_.OnTableOpened = follow(tables_.OnTableOpened);
-  tables_.OnTableClosed = follow(tables_.OnTableClosed);
+  connect(&tables_, &TTableUi::Opened, this, &TWithdrawalUi::RefreshParserPage);
+  connect(&tables_, &TTableUi::Closed, this, &TWithdrawalUi::RefreshParserPage);
 }
 
 bool TWithdrawalUi::eventFilter(QObject* watched, QEvent* e) {
@@ -311,7 +306,7 @@ void TWithdrawalUi::FillParserFieldCombos() {
     box->setEditText(QString());
   }
   if (TableOpen()) {
-    TDataSet& table = tables_.Workspace.ADOQuery1;
+    TDataSet& table = state_.Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) {
       const QString name = Q(table.Fields(i).FieldName());
       switch (FieldKind(table.Fields(i).DataType())) {
@@ -351,7 +346,7 @@ void TWithdrawalUi::FillValueRules() {
   p.ComboBox11->clear();
   p.ComboBox11->setEditText(QString());
   if (TableOpen()) {
-    TDataSet& table = tables_.Workspace.ADOQuery1;
+    TDataSet& table = state_.Table.ADOQuery1;
     for (int i = 0; i < table.FieldCount(); ++i) p.ComboBox11->addItem(Q(table.Fields(i).FieldName()));
   }
   if (const int s = SelectedScheme(); s >= 0) {
@@ -399,7 +394,7 @@ void TWithdrawalUi::SpeedItem43Click() {
   if (!nameDialog_) return;
   std::string name;
   nameDialog_->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
-                         main_.Reader1);
+                         state_.Reader1);
   if (name.empty()) return;
   const int index = Commands.AddScheme(name);
   FillSchemeCombo();
@@ -444,7 +439,7 @@ void TWithdrawalUi::Button1Click() {
   if (s < 0 || !nameDialog_) return;
   std::string marker;
   nameDialog_->InputName(AddMarkerCaption, MarkerExistsFormat, marker, false, ListItems(page_.TextListBox1),
-                         main_.Reader1);
+                         state_.Reader1);
   if (marker.empty()) return;
   const int index = Commands.AddMarker(s, marker);
   RefreshParserPage();
@@ -556,7 +551,7 @@ void TWithdrawalUi::LoadAccountNames() {
 
 void TWithdrawalUi::SpeedItem46Click() {
   const int s = SelectedScheme();
-  TDataSet& table = tables_.Workspace.ADOQuery1;
+  TDataSet& table = state_.Table.ADOQuery1;
   int posted = 0;
   if (page_.CheckBox4->isChecked()) {
     if (!TableOpen()) tables_.OpenDB0Click();

@@ -19,6 +19,7 @@ class QComboBox;
 class QTreeWidgetItem;
 class TAddWordForm;
 class TLPMain;
+class TWorkspaceState;
 class TRespForm;
 class TTableUi;
 class TWithdrawalPage;
@@ -30,7 +31,7 @@ public:
   // Creating it is the withdrawal set-up of the main window's creation: the
   // known ids and the schemes are loaded, the scheme of "ActiveScheme" (else
   // the first) selected and the parser page filled.
-  TWithdrawalUi(TLPMain& main, TTableUi& tables, const std::filesystem::path& folder = {});
+  TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& tables, const std::filesystem::path& folder = {});
   ~TWithdrawalUi() override;
 
   TExtractData Data;
@@ -138,6 +139,7 @@ private:
   int SelectedRule() const;
 
   TLPMain& main_;
+  TWorkspaceState& state_;
   TTableUi& tables_;
   TWithdrawalPage& page_;
   std::filesystem::path folder_;

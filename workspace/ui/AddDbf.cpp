@@ -66,8 +66,8 @@ TAddDbfForm::~TAddDbfForm() = default;
 void TAddDbfForm::FormShow() {
   ProgressBar1->setValue(0);
   Panel1->clear();
-  if (!Tables || !Tables->Workspace.IsOpen()) return;
-  TDataSet& target = Tables->Workspace.ADOQuery1;
+  if (!Tables || !Tables->Workspace().IsOpen()) return;
+  TDataSet& target = Tables->Workspace().ADOQuery1;
   Session.BuildMapping(target);
   QStringList items;
   for (const std::string& name : Session.ComboItems()) items << ToQString(name);
@@ -117,14 +117,14 @@ void TAddDbfForm::FreeMapping() {
 void TAddDbfForm::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
   FreeMapping();
-  if (Tables) Tables->Workspace.BulkUpdate = true;
+  if (Tables) Tables->Workspace().BulkUpdate = true;
   FormShow();
   Button3->setFocus();
 }
 
 void TAddDbfForm::hideEvent(QHideEvent* e) {
   FormHide();
-  if (Tables) Tables->Workspace.BulkUpdate = false;
+  if (Tables) Tables->Workspace().BulkUpdate = false;
   QDialog::hideEvent(e);
 }
 
@@ -137,8 +137,8 @@ void TAddDbfForm::keyPressEvent(QKeyEvent* e) {
 }
 
 void TAddDbfForm::Button3Click() {
-  if (!Tables || !Tables->Workspace.IsOpen()) return;
-  TTableWorkspace& ws = Tables->Workspace;
+  if (!Tables || !Tables->Workspace().IsOpen()) return;
+  TTableWorkspace& ws = Tables->Workspace();
   TAddTableProgress progress;
   progress.Maximum = ProgressBar1->maximum();
   progress.SetPosition = [this](int position) { ProgressBar1->setValue(position); };

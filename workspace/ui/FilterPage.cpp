@@ -12,7 +12,6 @@
 #include <string>
 
 #include "platform/ui/QtText.h"
-#include "workspace/RowRules.h"
 #include "workspace/ui/PageKit.h"
 
 namespace {
@@ -65,8 +64,11 @@ TFilterPage::TFilterPage(QWidget* parent) : QWidget(parent) {
 
   // A changed filter takes effect at the next open or refresh.
   connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+    StoreFilter();
     if (!showing_) emit Modified();
   });
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] { StoreFilter(); });
+  connect(CheckBox3, &QCheckBox::toggled, this, [this] { StoreFilter(); });
   connect(CheckBox1, &QCheckBox::clicked, this, &TFilterPage::Modified);
   connect(ColorComboBox1, &QComboBox::activated, this, [this] { ColorComboBox1Click(); });
   connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
@@ -74,6 +76,31 @@ TFilterPage::TFilterPage(QWidget* parent) : QWidget(parent) {
   connect(Memo5, &QPlainTextEdit::textChanged, this, [this] {
     if (!showing_) Memo5Change();
   });
+}
+
+void TFilterPage::Bind(TWorkspaceState* state) {
+  state_ = state;
+  rules_ = state ? &state->RowRules : nullptr;
+  filterChanged_.Reset();
+  if (!state) return;
+  filterChanged_ = state->FilterChanged.Subscribe([this] { ShowFilter(); });
+  ShowFilter();
+}
+
+void TFilterPage::StoreFilter() {
+  if (!state_ || showingFilter_) return;
+  state_->SetFilter({ToStdString(Memo1->toPlainText()), CheckBox1->isChecked(), CheckBox3->isChecked()});
+}
+
+void TFilterPage::ShowFilter() {
+  const TRowFilterSettings f = state_->Filter();
+  const bool was = showingFilter_;
+  showingFilter_ = true;
+  // Unchanged text keeps the caret where the user is typing.
+  if (ToStdString(Memo1->toPlainText()) != f.Text) Memo1->setPlainText(ToQString(f.Text));
+  CheckBox1->setChecked(f.UseFilter);
+  CheckBox3->setChecked(f.UseHighlight);
+  showingFilter_ = was;
 }
 
 void TFilterPage::CheckBox3Click() {
@@ -88,7 +115,7 @@ void TFilterPage::CheckBox5Click() {
 
 void TFilterPage::ColorComboBox1Click() {
   if (!rules_) return;
-  rules_->HighlightOn = true;
+  rules_->HighlightChanged();
   const int i = ColorComboBox1->currentIndex();
   if (i >= 0 && i < HighlightSlotCount) {
     showing_ = true;

@@ -1,25 +1,26 @@
 #pragma once
 // The "Filter" page: the filter expression and the highlight rule of the
-// chosen colour slot. Bound to the main window's row rules, whose sixteen
-// slots the highlight part edits (IHighlightSlots).
+// chosen colour slot. Bound to the shared state: its filter, which the page
+// shows and edits, and its row rules, whose sixteen slots the highlight part
+// edits (IHighlightSlots).
 
 #include <QWidget>
 
 #include "workspace/FrameInterfaces.h"
+#include "workspace/WorkspaceState.h"
 
 class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
 class QToolBar;
-class TRowRules;
 
 class TFilterPage : public QWidget, public IHighlightSlots {
   Q_OBJECT
 public:
   explicit TFilterPage(QWidget* parent = nullptr);
 
-  // The rules the highlight part edits; until bound the handlers only show.
-  void Bind(TRowRules* rules) { rules_ = rules; }
+  // The filter and the rules the page edits; until bound the handlers only show.
+  void Bind(TWorkspaceState* state);
 
   // Controls, by designer name.
   QToolBar* SpeedBar3;
@@ -49,6 +50,13 @@ signals:
   void EditCommandsChanged();
 
 private:
+  // The controls' filter into the state, and back when it changes there.
+  void StoreFilter();
+  void ShowFilter();
+
+  TWorkspaceState* state_ = nullptr;
   TRowRules* rules_ = nullptr;
+  TMulticast<>::TSubscription filterChanged_;
+  bool showingFilter_ = false;  // the controls follow the state: nothing to store
   bool showing_ = false;  // the page shows a slot: no edit of the user
 };

@@ -1,7 +1,5 @@
 #include "workspace/ui/LPMain.h"
 
-#include "workspace/MergeReader.h"
-
 #include <algorithm>
 #include <filesystem>
 
@@ -41,7 +39,6 @@
 #include "workspace/ui/TableWiring.h"
 #include "workspace/ui/WithdrawalPage.h"
 
-std::string ProjectFileName;
 
 namespace {
 
@@ -51,7 +48,7 @@ QString Q(const std::string& s) { return ToQString(s); }
 
 // ---------------------------------------------------------------- creation
 
-TLPMain::TLPMain(QWidget* parent) : QMainWindow(parent) {
+TLPMain::TLPMain(TWorkspaceState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
   setObjectName("LPMain");
   FormCreate();
 }
@@ -65,6 +62,8 @@ TLPMain::~TLPMain() {
     boundChildren_.pop_back();
     delete c;
   }
+  // The rules outlive the frame: their errors no longer reach its pages.
+  state_.RowRules.SetView(nullptr);
   // The editor command object belongs to the HTML editor, which frees it with the window.
   // Window code still bound to the pages lets go of them now.
   emit PagesClosing();
@@ -124,7 +123,7 @@ void TLPMain::FormCreate() {
   IndexPageActions();
   BuildMenus();
   tables_ = WireTableWorkspace(*this);
-  // The table's filter and grid colours call the row rules.
+  // The grid's colours call the row rules.
   AdoptBoundChild(tables_);
   services_.Table = tables_;
 
@@ -140,56 +139,20 @@ void TLPMain::FormCreate() {
   // Step 7: the folder settings. A first run is one that finds no settings key yet.
   firstRun_ = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
-  ProjectFileName.clear();
 
-  // Step 9: the merge tokenizer. Line ends are delimiters, "_" belongs to names.
-  SetUpMergeReader(Reader1);
-
-  // Step 10, the editor's font list, is the Mailing page's.
-
-  // The evaluator's language: 'strings' and "comments"; the rules answer its events.
-  FastEval1.SetStringSign(ssApostrophe);
-  FastEval1.SetCommentSign(csQMark);
-  FastEval1.SetCaseSensitivity(false);
-  RowRules.SetView(this);
-  // The sixteen highlight slots start off and empty, with their fixed colours;
-  // rows without a rule keep the grid's default colour.
-  RowRules.HighlightSlots = NewHighlightSlots();
-  filterPage_->Bind(&RowRules);
+  state_.RowRules.SetView(this);
+  filterPage_->Bind(&state_);
   calcPage_->GetModified = [this] { return Modified(); };
   calcPage_->PutModified = [this](bool on) { SetModified(on); };
   connect(filterPage_, &TFilterPage::RepaintGrid, this, [this] { databasePage_->RxDBGrid1->viewport()->update(); });
   connect(filterPage_, &TFilterPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
   connect(calcPage_, &TCalcFieldsPage::EditCommandsChanged, this, [this] { UpdateEditCommands(); });
   connect(calcPage_, &TCalcFieldsPage::CalcFieldsChanged, this, [this] {
-    RowRules.InvalidateRowColors();
+    state_.RowRules.InvalidateRowColors();
     databasePage_->RxDBGrid1->viewport()->update();
   });
   for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
-
-  // Step 11: the host function "Now".
-  FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
-                                        bool& found, TDateTime& value, int) {
-    FastEval1GetDateTimeFunct(name, found, value);
-  };
-  FastEval1.AddFunction("Now", true, etDateTime, {});
-
-  // Step 13: the HTML grammar; "<" and ">" are its tag signs.
-  SyntaxBuilder1.SetNumericFormat(nfPeriod);
-  SyntaxBuilder1.SetScientificNumber(true);
-  SyntaxBuilder1.SyntaxReader().SetDefaultBlanks();
-  SyntaxBuilder1.SyntaxReader().SetStandardDelimiters();
-  SyntaxBuilder1.OnCustomStatus() = [](TScroller* sender) {
-    TPosition& at = sender->Window[0];
-    if (at.Text == "<" || at.Text == ">") {
-      at.Status = 7;
-      at.KeyNum = at.Text == "<" ? 1 : 2;
-    }
-  };
-  SyntaxBuilder1.SyntaxDescr = HtmlSyntaxDescr();
-  int errorPos = 0;
-  SyntaxBuilder1.Build(errorPos);
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) { UpdateEditCommands(); });
@@ -199,13 +162,6 @@ void TLPMain::FormCreate() {
   UpdateEditCommands();
   UpdateHtmlMenus();
   SnapshotProject();
-}
-
-void TLPMain::FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value) {
-  if (LowerCase(FunctName) == "now") {
-    Found = true;
-    Value = Now();
-  }
 }
 
 void TLPMain::LoadSettings() {
@@ -426,20 +382,12 @@ void TLPMain::BuildMenus() {
   connect(databasePage_->SpeedButton5, &QToolButton::clicked, Action("CloseTable1"), &QAction::trigger);
   connect(mailingPage_->SpeedButton6, &QToolButton::clicked, this, &TLPMain::SpeedButton6Click);
 
-  // The mode switch keeps the two menu items and buttons opposite.
-  auto setMode = [this](int mode) {
+  auto mode = [this](int m) {
     SetModified(true);
-    MailMode = mode;
-    Action("HTML1")->setChecked(mode == mmHtml);
-    Action("PlainText1")->setChecked(mode == mmPlainText);
-    Action("HtmlMode5")->setChecked(mode == mmHtml);
-    Action("PlainMode5")->setChecked(mode == mmPlainText);
-    UpdateControls();
-  };
-  auto mode = [this, setMode](int m) {
-    if (!services_.Editor) return setMode(m);
-    SetModified(true);
-    services_.Editor->SetEditorMode(m);
+    if (services_.Editor)
+      services_.Editor->SetEditorMode(m);
+    else
+      SetMailMode(static_cast<TMailMode>(m));
   };
   on("HTML1", [mode] { mode(mmHtml); });
   on("PlainText1", [mode] { mode(mmPlainText); });
@@ -450,7 +398,7 @@ void TLPMain::WatchEditor(QWidget* w) { w->installEventFilter(this); }
 bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
   switch (e->type()) {
     case QEvent::FocusIn:
-      if (watched == mailingPage_->RxRichEdit2 && MailMode == mmHtml && mailingPage_->HtmlEditorShown()) {
+      if (watched == mailingPage_->RxRichEdit2 && state_.MailMode == mmHtml && mailingPage_->HtmlEditorShown()) {
         // In HTML mode the plain editor hands its focus to the HTML editor.
         mailingPage_->EmbeddedWB1->setFocus();
         break;
@@ -480,7 +428,7 @@ bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
 void TLPMain::UpdateCaption() {
   const ITableAccess* t = services_.Table;
   const QString caption =
-      Q(BuildCaption(ProjectFileName, t ? t->TableName() : std::string(), t && t->SQLQueryMode()));
+      Q(BuildCaption(state_.ProjectFileName, t ? t->TableName() : std::string(), t && t->SQLQueryMode()));
   // The task bar shows the window's own title; there is no separate application title.
   setWindowTitle(caption);
 }
@@ -538,9 +486,17 @@ void TLPMain::UpdateControls() {
   Action("SpeedItem47")->setData(c.descendedImage);
 
   // The Edit tab shows the editor of the mail mode.
-  const bool html = !Action("PlainMode5")->isChecked();
-  MailMode = html ? mmHtml : mmPlainText;
-  mailingPage_->ShowEditorFor(html);
+  mailingPage_->ShowEditorFor(state_.MailMode == mmHtml);
+}
+
+void TLPMain::SetMailMode(TMailMode mode) {
+  state_.MailMode = mode;
+  // The two menu items and the two buttons show it, opposite each other.
+  Action("HTML1")->setChecked(mode == mmHtml);
+  Action("PlainText1")->setChecked(mode == mmPlainText);
+  Action("HtmlMode5")->setChecked(mode == mmHtml);
+  Action("PlainMode5")->setChecked(mode == mmPlainText);
+  UpdateControls();
 }
 
 void TLPMain::UpdateWithdrawalControls() {
@@ -586,13 +542,9 @@ void TLPMain::PlaceFilterCaret(int place) { filterPage_->PlaceFilterCaret(place)
 
 void TLPMain::ShowHighlightSlot(int slot, int place) { filterPage_->ShowHighlightSlot(slot, place); }
 
-bool TLPMain::HighlightChecked() const { return filterPage_->CheckBox3->isChecked(); }
-
-std::string TLPMain::CopyFilterText() const { return ToStdString(filterPage_->Memo1->toPlainText()); }
-
 void TLPMain::RxDBGrid1TopLeftChanged() {
   // The rows now in view are worked out afresh, as when the grid paints a new row.
-  RowRules.InvalidateRowColors();
+  state_.RowRules.InvalidateRowColors();
 }
 
 // ---------------------------------------------------------------- edit commands
@@ -679,7 +631,7 @@ void TLPMain::UpdateHtmlMenus() {
   SyncEditButtons();
   const bool htmlEdit = PageControl1->currentWidget() == mailingPage_ &&
                         mailingPage_->PageControl2->currentWidget() == mailingPage_->TabSheet3 &&
-                        MailMode == mmHtml;
+                        state_.MailMode == mmHtml;
   for (const char* n : {"Image1", "HorizontalLine1", "Font1", "NumberedList1", "BulletedList1",
                         "DecreaseIndent1", "IncreaseIndent1", "Table5"})
     Action(n)->setEnabled(htmlEdit);

@@ -12,13 +12,9 @@
 
 #include "platform/Help.h"
 #include "platform/ui/SingleInstance.h"
-#include "toolkit/FastEval.h"
-#include "toolkit/Reader.h"
-#include "toolkit/Synbuild.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
-#include "workspace/RowRules.h"
-#include "workspace/RowRulesCopyFilter.h"
+#include "workspace/WorkspaceState.h"
 
 class QAction;
 class QDialog;
@@ -35,18 +31,20 @@ class TWithdrawalPage;
 // The edit commands, by code.
 enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, ecSelectAll = 5 };
 
-// The mail mode of the Edit tab.
-enum TMailMode { mmPlainText = 0, mmHtml = 1 };
-
 class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
+  // First: the members below are bound to it.
+  TWorkspaceState& state_;
+
 public:
-  explicit TLPMain(QWidget* parent = nullptr);
+  // state: what the frame shows and its subsystems share; it outlives the frame.
+  explicit TLPMain(TWorkspaceState& state, QWidget* parent = nullptr);
   ~TLPMain() override;
 
   // The subsystems around the frame. Table starts as the frame's own table
   // commands (Tables()); the others stay null until set.
   TFrameServices& Services() { return services_; }
+  TWorkspaceState& State() const { return state_; }
 
   // The pages, by page.
   TDatabasePage& DatabasePage() const { return *databasePage_; }
@@ -60,6 +58,8 @@ public:
   // --- frame ---
   void UpdateCaption();
   void UpdateControls();
+  // The mail mode, shown by the mode commands and the Edit tab.
+  void SetMailMode(TMailMode mode);
   void FormResize();
   bool FormCloseQuery();
   void SnapshotProject() override;
@@ -109,27 +109,12 @@ public:
   void OpenDBFFile(const std::string& FileName);
   void OpenAccessFile(const std::string& FileName);
 
-  // The main window's tokenizer: merge tags and the name dialog.
-  TReader Reader1;
-  // The main window's evaluator: filter, highlight rules and calculated fields.
-  TFastEval FastEval1;
-  // The HTML grammar, compiled once at start-up; no text is run through it.
-  TSyntaxBuilder SyntaxBuilder1;
-  // Its answers (fields, calculated fields, error reports) and the filter and
-  // highlight rules of the table query. The calculated fields come from the
-  // project, which app/ connects (RowRules.SetCalcFieldSource).
-  TRowRules RowRules{FastEval1};
   // IRowRulesView: what an evaluation error does to the Filter page.
   void ShowFilterPage() override;
   void PlaceFilterCaret(int place) override;
   void ShowHighlightSlot(int slot, int place) override;
-  bool HighlightChecked() const override;
   // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
   void RxDBGrid1TopLeftChanged();
-  // The same filter text as the filter of a restructuring copy (handle 5).
-  TRowRulesCopyFilter CopyFilter{RowRules, FastEval1, [this] { return CopyFilterText(); }};
-  void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
-  int MailMode = mmHtml;
 
   // Menu items and tool buttons by designer name ("SaveMail0", "SpeedItem47").
   QAction* Action(const std::string& name) const;
@@ -166,7 +151,6 @@ private:
   void WatchEditor(QWidget* w);
   void PageControl1Change();
   void TabSheet9Show();
-  std::string CopyFilterText() const;
   QWidget* FocusedEditControl() const;
   void SyncEditButtons();
 
@@ -190,4 +174,3 @@ private:
   bool closed_ = false;
 };
 
-extern std::string ProjectFileName;

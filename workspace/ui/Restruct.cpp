@@ -136,8 +136,8 @@ void TRestructForm::RefreshGrid() {
 
 void TRestructForm::FormShow() {
   structure_.clear();
-  if (Mode == rmRestructure && Tables && Tables->Workspace.IsOpen())
-    structure_ = BuildTableStructure(Tables->Workspace.ADOQuery1, Tables->Workspace.FormFields);
+  if (Mode == rmRestructure && Tables && Tables->Workspace().IsOpen())
+    structure_ = BuildTableStructure(Tables->Workspace().ADOQuery1, Tables->Workspace().FormFields);
   StringGrid1->clearSelection();
   RefreshGrid();
   SelectRow(0);
@@ -227,7 +227,7 @@ void TRestructForm::Button3Click() {
   const std::string chosen =
       GetSaveFileName("Save Database As", "DBase files (*.dbf)", AppSettings().Values().DataBaseDir);
   if (chosen.empty()) return;
-  TTableWorkspace& ws = Tables->Workspace;
+  TTableWorkspace& ws = Tables->Workspace();
   const bool restructure = Mode == rmRestructure && ws.IsOpen();
   // A record being typed belongs to the rows being copied.
   if (ws.IsOpen() && !ws.PostPending()) return;

@@ -51,7 +51,7 @@ void TTableModel::Attach() {
   }
   rows_ = view_->RecordCount() + (q.State() == dsInsert ? 1 : 0);
   currentRow_ = q.RecNo() - 1;
-  if (OnRowsChanged) OnRowsChanged();
+  emit RowsChanged();
   endResetModel();
 }
 
@@ -79,7 +79,7 @@ IFieldSource* TTableModel::RowSource(int row) {
 
 void TTableModel::Resync() {
   if (!attached_) return;
-  if (OnRowsChanged) OnRowsChanged();
+  emit RowsChanged();
   TDataSet& q = ws_.ADOQuery1;
   if (!q.Active()) {
     Detach();
@@ -114,7 +114,7 @@ void TTableModel::Resync() {
 
 void TTableModel::OnDataEvent(TDataEvent e) {
   TDataSet& q = ws_.ADOQuery1;
-  if (e != deScroll && OnRowsChanged) OnRowsChanged();
+  if (e != deScroll) emit RowsChanged();
   if (e == deDataSetChange) {
     Resync();
     return;
@@ -167,7 +167,7 @@ QVariant TTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::BackgroundRole: {
       QColor c = DefaultColor;
-      if (GetCellProps) GetCellProps(field, index.row() + 1, c);
+      emit CellColorWanted(field, index.row() + 1, c);
       return c;
     }
     default: return {};

@@ -35,11 +35,7 @@ public:
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  // The cell colour callback: field index, the row's record number; sets the background.
-  std::function<void(int field, int recNo, QColor& background)> GetCellProps;
   QColor DefaultColor;
-  // The rows' values, order or filter changed: colours worked out per row are stale.
-  std::function<void()> OnRowsChanged;
 
   // The record shown in row (0-based) as the evaluator reads fields: the
   // query's edit buffer for the row being edited, else the model's own cursor
@@ -54,6 +50,13 @@ public:
 
   // The last value handed in by the grid's cell editor was refused (the user was told).
   bool EditRejected() const { return rejected_; }
+
+signals:
+  // A cell's colour: field index, the row's record number; a listener may set
+  // the background, later listeners over earlier ones.
+  void CellColorWanted(int field, int recNo, QColor& background) const;
+  // The rows' values, order or filter changed: colours worked out per row are stale.
+  void RowsChanged();
 
 private:
   const TValue& CellValue(int row, int field) const;

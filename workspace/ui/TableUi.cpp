@@ -26,28 +26,29 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/edb.h"
 
-TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent)
-    : QObject(parent), settings_(AppSettings()), window_(window), view_(grid), status_(statusPanel) {
-  Workspace.SetHost(this);
+TTableUi::TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
+                   QObject* parent)
+    : QObject(parent), ws_(workspace), settings_(AppSettings()), window_(window), view_(grid), status_(statusPanel) {
+  ws_.SetHost(this);
   InitMainSQLSet(SQLSet1);
-  Workspace.BuildTableSQL = [this](const std::string& name) {
+  ws_.BuildTableSQL = [this](const std::string& name) {
     SQLSet1.AddVariable("TabName", name);
     return SQLSet1.BuildSQL("Main");
   };
-  grid_ = new TTableGrid(Workspace, grid, this);
+  grid_ = new TTableGrid(ws_, grid, this);
   grid_->OnDblClick = [this] { RxDBGrid1DblClick(); };
   // The sorted column's colour; the main window's wiring adds the row rules' colours.
-  grid_->Model()->GetCellProps = [this](int field, int, QColor& background) {
-    const TSortState& s = Workspace.Sort;
-    if (s.SortOn && field < Workspace.ADOQuery1.FieldCount() &&
-        Workspace.ADOQuery1.Fields(field).FieldName() == s.SortField) {
+  connect(grid_->Model(), &TTableModel::CellColorWanted, this, [this](int field, int, QColor& background) {
+    const TSortState& s = ws_.Sort;
+    if (s.SortOn && field < ws_.ADOQuery1.FieldCount() &&
+        ws_.ADOQuery1.Fields(field).FieldName() == s.SortField) {
       const TRgb c = SlotColor(SortColorSlot());
       background = QColor(c.R, c.G, c.B);
     }
-  };
+  });
   sortColorChanged_ = settings_.Subscribe(stSortColor, [this] { view_->viewport()->update(); });
-  edit_ = new TEditDB(Workspace, window);
-  edit_->OnDeleteRecords = [this] { Workspace.DeleteRecords(); };
+  edit_ = new TEditDB(ws_, window);
+  edit_->OnDeleteRecords = [this] { ws_.DeleteRecords(); };
   sql_ = new TSQLForm(window);
   GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
@@ -66,9 +67,10 @@ TTableUi::TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObje
 }
 
 TTableUi::~TTableUi() {
-  Workspace.SetHost(nullptr);
-  Workspace.ADOQuery1.Close();
-  // Both hold links to the workspace, which goes before our children do.
+  ws_.SetHost(nullptr);
+  ws_.BuildTableSQL = nullptr;
+  ws_.ADOQuery1.Close();
+  // Both hold links to the workspace; they go before our other children.
   delete grid_;
   delete edit_.data();
   delete sql_.data();
@@ -101,7 +103,7 @@ void TTableUi::OpenDB0Click() {
 
 void TTableUi::OpenDBFFile(const std::string& FileName) {
   try {
-    Workspace.OpenDBFFile(FileName);
+    ws_.OpenDBFFile(FileName);
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -109,7 +111,7 @@ void TTableUi::OpenDBFFile(const std::string& FileName) {
 
 void TTableUi::OpenAccessFile(const std::string& FileName) {
   try {
-    Workspace.OpenAccessFile(FileName, PickTable);
+    ws_.OpenAccessFile(FileName, PickTable);
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -118,18 +120,18 @@ void TTableUi::OpenAccessFile(const std::string& FileName) {
 void TTableUi::ExecSQL0Click() {
   if (sql_->exec() != QDialog::Accepted) return;
   try {
-    Workspace.OpenSQL(sql_->DatabaseType(), sql_->DatabasePath(), sql_->SQLText());
+    ws_.OpenSQL(sql_->DatabaseType(), sql_->DatabasePath(), sql_->SQLText());
   } catch (const std::exception& e) {
     Report(e);
   }
 }
 
-void TTableUi::CloseTable0Click() { Workspace.CloseTable(); }
+void TTableUi::CloseTable0Click() { ws_.CloseTable(); }
 
 void TTableUi::AddRec0Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   try {
-    Workspace.AppendRecord();
+    ws_.AppendRecord();
   } catch (const std::exception& e) {
     Report(e);
     return;
@@ -139,16 +141,16 @@ void TTableUi::AddRec0Click() {
 
 void TTableUi::EditRec0Click() {
   // What was typed into a cell shows in the record editor.
-  if (!Workspace.IsOpen() || !grid_->FinishCellEdit()) return;
+  if (!ws_.IsOpen() || !grid_->FinishCellEdit()) return;
   UpdateRecordActions();
   edit_->exec();
 }
 
-void TTableUi::DeleteRec0Click() { Workspace.DeleteRecords(); }
+void TTableUi::DeleteRec0Click() { ws_.DeleteRecords(); }
 
 void TTableUi::RxDBGrid1DblClick() {
-  if (!Workspace.IsOpen()) return;
-  if (Workspace.ADOQuery1.IsEmpty())
+  if (!ws_.IsOpen()) return;
+  if (ws_.ADOQuery1.IsEmpty())
     AddRec0Click();
   else
     EditRec0Click();
@@ -158,21 +160,21 @@ void TTableUi::RxDBGrid1TitleBtnClick(int field) { grid_->RxDBGrid1TitleBtnClick
 
 void TTableUi::Descend0Click() {
   if (!grid_->FinishCellEdit()) return;
-  Workspace.Descend();
+  ws_.Descend();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Unsort0Click() {
   if (!grid_->FinishCellEdit()) return;
-  Workspace.Unsort();
+  ws_.Unsort();
   grid_->Model()->Resync();
 }
 
 void TTableUi::Find0Click() {
   if (!grid_->FinishCellEdit()) return;
   TFindForm* f = Dialogs.Find;
-  if (!Workspace.IsOpen() || !f) return;
-  TDataSet& q = Workspace.ADOQuery1;
+  if (!ws_.IsOpen() || !f) return;
+  TDataSet& q = ws_.ADOQuery1;
   const QString remembered = f->ComboBox1->currentText();
   f->ComboBox1->clear();
   for (int i : FindableFields(q)) f->ComboBox1->addItem(ToQString(q.Fields(i).FieldName()));
@@ -186,7 +188,7 @@ void TTableUi::Find0Click() {
   TField* field = q.FindField(fieldName);
   if (!field || value.empty()) return;
   try {
-    if (!Workspace.Find(field->Index(), value, f->Including())) InfoBox("Searched text not found");
+    if (!ws_.Find(field->Index(), value, f->Including())) InfoBox("Searched text not found");
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -195,7 +197,7 @@ void TTableUi::Find0Click() {
 void TTableUi::Unique0Click() {
   if (!grid_->FinishCellEdit()) return;
   bool found = false;
-  if (!Workspace.FindDuplicates(found)) return;
+  if (!ws_.FindDuplicates(found)) return;
   ShowDatabasePage();
   if (view_->isVisible()) view_->setFocus();
   if (!found) InfoBox("Review is Completed");
@@ -203,16 +205,16 @@ void TTableUi::Unique0Click() {
 
 void TTableUi::SelectDublicates1Click() {
   if (!grid_->FinishCellEdit()) return;
-  if (!Workspace.SelectDuplicates()) return;
+  if (!ws_.SelectDuplicates()) return;
   ShowDatabasePage();
   if (view_->isVisible()) view_->setFocus();
   InfoBox("Review is Completed");
 }
 
 void TTableUi::Reopen0Click() {
-  if (!Workspace.IsOpen()) return;
+  if (!ws_.IsOpen()) return;
   try {
-    Workspace.Reopen();
+    ws_.Reopen();
   } catch (const std::exception& e) {
     Report(e);
   }
@@ -229,7 +231,7 @@ void TTableUi::NewDatabase1Click() {
 
 void TTableUi::Restructure0Click() {
   TRestructForm* f = Dialogs.Restructure;
-  if (!Workspace.IsOpen() || !f) return;
+  if (!ws_.IsOpen() || !f) return;
   f->Tables = this;
   f->setWindowTitle("Restructure/Save As DBF");
   f->Mode = rmRestructure;
@@ -238,13 +240,13 @@ void TTableUi::Restructure0Click() {
 
 void TTableUi::AddDBF1Click() {
   TAddDbfForm* f = Dialogs.AddTable;
-  if (!Workspace.IsOpen() || !f) return;
+  if (!ws_.IsOpen() || !f) return;
   const std::string file =
       GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
                       settings_.Values().DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
-  if (!Workspace.PostPending()) return;
+  if (!ws_.PostPending()) return;
   f->Tables = this;
   TAddTableSession& source = f->Session;
   try {
@@ -274,7 +276,7 @@ void TTableUi::AddDBF1Click() {
 // --- host duties ---------------------------------------------------------------------
 
 void TTableUi::UpdateControls() {
-  if (OnUpdateControls) OnUpdateControls();
+  emit CommandsChanged();
 }
 
 void TTableUi::UpdateRecordActions() { edit_->UpdateRecordActions(); }
@@ -297,13 +299,13 @@ void TTableUi::TableOpened() {
   grid_->SetDatabaseFont(settings_.Values().DBFont);
   view_->show();
   if (view_->isVisible()) view_->setFocus();
-  if (OnTableOpened) OnTableOpened();
+  emit Opened();
 }
 
 void TTableUi::TableClosed() {
   grid_->TableClosed();
   view_->hide();
-  if (OnTableClosed) OnTableClosed();
+  emit Closed();
 }
 
 void TTableUi::BuildEditors(TFormFieldsArray& fields) { edit_->BuildEditors(fields); }
@@ -323,10 +325,7 @@ void TTableUi::ProcessOneMessage() { QCoreApplication::processEvents(); }
 bool TTableUi::FinishCellEdit() { return grid_->FinishCellEdit(); }
 
 void TTableUi::ShowDatabasePage() {
-  if (OnShowDatabasePage)
-    OnShowDatabasePage();
-  else
-    UpdateControls();
+  emit DatabasePageWanted();
 }
 
 bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {

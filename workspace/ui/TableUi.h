@@ -41,10 +41,13 @@ struct TTableDialogs {
 class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
 public:
-  TTableUi(QWidget* window, QTableView* grid, QLabel* statusPanel, QObject* parent = nullptr);
+  // workspace: the table shown, which outlives this object.
+  TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
+           QObject* parent = nullptr);
   ~TTableUi() override;
 
-  TTableWorkspace Workspace;
+  // The table shown, for the table dialogs.
+  TTableWorkspace& Workspace() const { return ws_; }
   TSQLSet SQLSet1;
   TTableGrid* Grid() const { return grid_; }
   TEditDB* EditForm() const;
@@ -71,31 +74,23 @@ public:
   void NewDatabase1Click();
   void Restructure0Click();
   void AddDBF1Click();
-  void SaveTableConfig() override { Workspace.SaveTableConfig(); }
-  bool PostPending() override { return Workspace.PostPending(); }
+  void SaveTableConfig() override { ws_.SaveTableConfig(); }
+  bool PostPending() override { return ws_.PostPending(); }
 
   // What command enabling and the caption read.
-  bool TableOpen() const override { return Workspace.IsOpen(); }
-  bool TableEmpty() const override { return !Workspace.IsOpen() || Workspace.ADOQuery1.IsEmpty(); }
-  bool SortOn() const override { return Workspace.Sort.SortOn; }
+  bool TableOpen() const override { return ws_.IsOpen(); }
+  bool TableEmpty() const override { return !ws_.IsOpen() || ws_.ADOQuery1.IsEmpty(); }
+  bool SortOn() const override { return ws_.Sort.SortOn; }
   std::string SortText() const override {
-    return ::SortText(Workspace.Sort.SortOn, Workspace.Sort.SortField, Workspace.Sort.Descending);
+    return ::SortText(ws_.Sort.SortOn, ws_.Sort.SortField, ws_.Sort.Descending);
   }
-  std::string TableName() const override { return Workspace.TableName; }
-  bool SQLQueryMode() const override { return Workspace.SQLQueryMode; }
+  std::string TableName() const override { return ws_.TableName; }
+  bool SQLQueryMode() const override { return ws_.SQLQueryMode; }
 
   TTableDialogs Dialogs;
   // The sorted column's colour: an index of the sixteen highlight colours.
   int SortColorSlot() const;
 
-  // Main-window duties, set by the main window; each may stay empty.
-  std::function<void()> OnUpdateControls;   // TLPMain.UpdateControls
-  std::function<void()> OnTableOpened;      // caption, recipient list, withdrawal lists
-  std::function<void()> OnTableClosed;
-  std::function<void()> OnShowDatabasePage; // shows the page, or refreshes the commands
-  std::function<bool()> OnUseFilter;        // "Use Filter"
-  std::function<void()> OnCompileRowExpressions;
-  std::function<void()> OnDropRowFilter;
   // The file choosers (dialogs by default; tests replace them). "" when cancelled.
   std::function<std::string(const std::string& caption, const std::string& filter, const std::string& dir)>
       GetOpenFileName;
@@ -107,13 +102,6 @@ public:
   void ShowRecordCounter(const std::string& text) override;
   void BeginBusy() override;
   void EndBusy() override;
-  bool UseFilter() const override { return OnUseFilter ? OnUseFilter() : false; }
-  void CompileRowExpressions() override {
-    if (OnCompileRowExpressions) OnCompileRowExpressions();
-  }
-  void DropRowFilter() override {
-    if (OnDropRowFilter) OnDropRowFilter();
-  }
   void TableOpened() override;
   void TableClosed() override;
   void BuildEditors(TFormFieldsArray& fields) override;
@@ -138,9 +126,20 @@ public:
   void SaveDataBaseDir(const std::string& dir) override;
   void SaveSQLDataBase(const std::string& path) override;
 
+signals:
+  // The main window's command states follow the table.
+  void CommandsChanged();
+  // After the grid showed a newly opened table, and after it hid a closed one:
+  // the caption, the recipient list, the withdrawal lists follow.
+  void Opened();
+  void Closed();
+  // A command wants the Database page in front.
+  void DatabasePageWanted();
+
 private:
   void Report(const std::exception& e);
 
+  TTableWorkspace& ws_;
   // The options the table reads: confirmation, sort colour, font.
   TAppSettings& settings_;
   TAppSettings::TSubscription sortColorChanged_;

@@ -1,73 +1,61 @@
 #include "workspace/ui/TableWiring.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <QToolButton>
 
 #include "workspace/ui/DatabasePage.h"
-#include "workspace/ui/FilterPage.h"
 #include "workspace/ui/LPMain.h"
-#include "platform/ui/QtText.h"
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/TableUi.h"
 
 namespace {
 
 // The sort direction is the table's; the menu item shows it.
-void ShowSortDirection(TLPMain& w, const TTableUi& t) {
-  if (QAction* d = w.Action("Descend0")) d->setChecked(t.Workspace.Sort.Descending);
+void ShowSortDirection(TLPMain& w) {
+  if (QAction* d = w.Action("Descend0")) d->setChecked(w.State().Table.Sort.Descending);
 }
 
 }  // namespace
 
 TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
-  auto* t = new TTableUi(&w, page.RxDBGrid1, page.StatusPanel2, &w);
-  t->OnUpdateControls = [&w, t] {
-    ShowSortDirection(w, *t);
+  auto* t = new TTableUi(w.State().Table, &w, page.RxDBGrid1, page.StatusPanel2, &w);
+  QObject::connect(t, &TTableUi::CommandsChanged, &w, [&w] {
+    ShowSortDirection(w);
     w.UpdateControls();
-  };
-  t->OnTableOpened = [&w, &page, t] {
+  });
+  QObject::connect(t, &TTableUi::Opened, &w, [&w, &page] {
     page.ShowTableArea(true);
-    ShowSortDirection(w, *t);
+    ShowSortDirection(w);
     w.UpdateCaption();
-  };
-  t->OnTableClosed = [&w, &page, t] {
+  });
+  QObject::connect(t, &TTableUi::Closed, &w, [&w, &page] {
     page.ShowTableArea(false);
-    ShowSortDirection(w, *t);
+    ShowSortDirection(w);
     w.UpdateCaption();
-  };
-  t->OnShowDatabasePage = [&w, &page, t] {
-    ShowSortDirection(w, *t);
+  });
+  QObject::connect(t, &TTableUi::DatabasePageWanted, &w, [&w, &page] {
+    ShowSortDirection(w);
     w.ShowPage(&page);
-  };
-  QCheckBox* useFilter = w.FilterPage().CheckBox1;
-  t->OnUseFilter = [useFilter] { return useFilter->isChecked(); };
+  });
 
-  // The row filter and the highlight rules: compiled before every open, the
-  // filter as the query's record filter, the rules as the grid's row colours.
-  TRowRules& rules = w.RowRules;
-  TDataSet& query = t->Workspace.ADOQuery1;
-  rules.TableQuery = &query;
-  query.OnFilterRecord = rules.FilterCallback(RowFilterHandle);
-  QPlainTextEdit* filterText = w.FilterPage().Memo1;
-  t->OnCompileRowExpressions = [&rules, filterText] {
-    rules.CompileRowExpressions(ToStdString(filterText->toPlainText()));
-  };
+  // The highlight rules as the grid's row colours.
+  TRowRules& rules = w.State().RowRules;
+  TTableWorkspace& table = w.State().Table;
   TTableModel* model = t->Grid()->Model();
-  model->OnRowsChanged = [&rules] { rules.InvalidateRowColors(); };
-  model->GetCellProps = [&rules, t, model](int field, int recNo, QColor& background) {
-    TDataSet& q = t->Workspace.ADOQuery1;
+  QObject::connect(model, &TTableModel::RowsChanged, &w, [&rules] { rules.InvalidateRowColors(); });
+  auto cellColor = [&rules, &table, t, model](int field, int recNo, QColor& background) {
+    TDataSet& q = table.ADOQuery1;
     if (field < 0 || field >= q.FieldCount()) return;
-    const TSortState& sort = t->Workspace.Sort;
+    const TSortState& sort = table.Sort;
     const int slot = rules.CellColor(q.Fields(field).FieldName(), sort.SortOn ? sort.SortField : std::string(),
                                      t->SortColorSlot(), recNo, [model, recNo] { return model->RowSource(recNo - 1); });
     if (slot == DefaultRowColor) return;
     const TRgb c = SlotColor(slot);
     background = QColor(c.R, c.G, c.B);
   };
+  QObject::connect(model, &TTableModel::CellColorWanted, &w, cellColor);
 
   auto on = [&w](const char* name, std::function<void()> fn) {
     if (QAction* a = w.Action(name)) QObject::connect(a, &QAction::triggered, &w, std::move(fn));
