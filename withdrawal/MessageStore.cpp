@@ -33,7 +33,7 @@ public:
   }
   void Flush(logdisk& c) {
     if (bytes_.size() > static_cast<size_t>(INT32_MAX)) {
-      DiskIoResult = dioWriteError;
+      c.Disk->IoResult = dioWriteError;
       return;
     }
     DiskWrite(c, bytes_.data(), static_cast<int32_t>(bytes_.size()), true, 512);
@@ -74,7 +74,7 @@ TIdHeaderList ReadHeaderList(logdisk& c) {
   return h;
 }
 
-bool Stopped(const logdisk& c) { return DiskIoResult != 0 || DiskEof(c); }
+bool Stopped(const logdisk& c) { return c.Disk->IoResult != dioOk || DiskEof(c); }
 
 void ReadPartTail(logdisk& c, TIdMessagePart& p) {
   p.ContentID = ReadS(c);
