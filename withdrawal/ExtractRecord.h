@@ -33,7 +33,7 @@ struct TExtractResult {
 // Free-text mode: parses the text with the scheme and writes one record with
 // an empty sender and subject and the given time.
 TExtractResult ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,
-                     TDateTime now);
+                               TDateTime now);
 
 // Message mode: for each message in order, showMessage shows it in the
 // viewer and returns the viewer's text; that text is parsed and a record
@@ -42,8 +42,9 @@ struct TExtractSource {
   const TIdMessage* Message;  // as listed: sender, recipients, subject, date
   int Row;                    // its row in the message list
 };
-TExtractResult ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table, const std::vector<TExtractSource>& sources,
-                    const std::function<std::string(int row)>& showMessage);
+TExtractResult ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table,
+                               const std::vector<TExtractSource>& sources,
+                               const std::function<std::string(int row)>& showMessage);
 
 // The preview: parses the text with the scheme and gives the value and the
 // after-marker of the rule at valueIndex (both empty when there is none).
