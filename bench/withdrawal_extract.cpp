@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < full.size(); ++i)
       if (full[i]) sources.push_back({full[i].get(), static_cast<int>(i)});
     t0 = std::chrono::steady_clock::now();
-    int posted = ExtractMessages(data, 0, q, sources, [&](int row) { return ViewerText(*full[size_t(row)]); });
+    int posted =
+        ExtractMessages(data, 0, q, sources, [&](int row) { return ViewerText(*full[size_t(row)]); }).Posted;
     std::printf("extract %d records     %8.3f s  (%lld bytes of table)\n", posted, Seconds(t0),
                 static_cast<long long>(std::filesystem::file_size(table)));
   }

@@ -35,6 +35,8 @@ public:
   void SetRunning(bool) override {}
   void ProcessPendingEvents() override {}
   void MessageStored(int) override { ++stored; }
+  void ShowError(const std::string&) override {}
+  bool GoOnWithoutCredentials(const std::string&) override { return false; }
 };
 
 }  // namespace

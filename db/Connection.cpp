@@ -12,13 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string TrimWs(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
 // key=value pairs separated by ';'; a value may be wrapped in double quotes.
 std::vector<std::pair<std::string, std::string>> SplitPairs(const std::string& s) {
   std::vector<std::pair<std::string, std::string>> out;

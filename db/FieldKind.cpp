@@ -35,3 +35,14 @@ int32_t FieldDisplayWidth(TFieldKind kind, const std::string& fieldName, int fie
 int32_t FieldDisplayWidth(TFieldKind kind, const TField& field) {
   return FieldDisplayWidth(kind, field.FieldName(), field.Size());
 }
+
+std::string FieldValueText(const IFieldSource& record, int index) {
+  switch (FieldKind(record.FieldDataType(index))) {
+    case fkText:
+    case fkMemo: return record.FieldAsString(index);
+    case fkNumber: return FloatToStr(record.FieldAsFloat(index));
+    case fkDateTime: return DateTimeToStr(record.FieldAsDateTime(index));
+    case fkBoolean: return record.FieldAsBoolean(index) ? "True" : "False";
+  }
+  return {};
+}

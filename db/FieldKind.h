@@ -11,6 +11,12 @@ enum TFieldKind : uint8_t { fkText = 0, fkNumber = 1, fkDateTime = 2, fkBoolean 
 
 TFieldKind FieldKind(TFieldType dataType);
 
+class IFieldSource;
+// A field's value in the current record as text: text and memo as they are,
+// numbers as FloatToStr and date-times as DateTimeToStr write them, Booleans
+// "True" or "False".
+std::string FieldValueText(const IFieldSource& record, int index);
+
 class TField;
 // Width from the field's name (counted in characters) and declared size.
 int32_t FieldDisplayWidth(TFieldKind kind, const TField& field);

@@ -26,8 +26,6 @@ bool SameUpperName(const std::string& name, const std::string& upper) {
   return true;
 }
 
-const char* BooleanText(bool b) { return b ? "True" : "False"; }
-
 }  // namespace
 
 char TagSignOf(int32_t index) {
@@ -39,13 +37,7 @@ bool FieldTagValue(const IFieldSource& Record, const std::string& UpperName, std
   const int count = Record.FieldCount();
   for (int i = 0; i < count; ++i) {
     if (!SameUpperName(Record.FieldName(i), UpperName)) continue;
-    switch (FieldKind(Record.FieldDataType(i))) {
-      case fkText:
-      case fkMemo: Value = Record.FieldAsString(i); break;
-      case fkNumber: Value = FloatToStr(Record.FieldAsFloat(i)); break;
-      case fkDateTime: Value = DateTimeToStr(Record.FieldAsDateTime(i)); break;
-      case fkBoolean: Value = BooleanText(Record.FieldAsBoolean(i)); break;
-    }
+    Value = FieldValueText(Record, i);
     return true;
   }
   return false;

@@ -19,15 +19,9 @@ std::string ReportTextOf(TDataSet& table, const std::vector<std::string>& fields
   for (const auto& name : fields) {
     TField* f = table.FindField(name);
     if (!f) continue;
-    std::string value;
-    switch (FieldKind(f->DataType())) {
-      case fkText: value = f->AsString(); break;
-      case fkNumber: value = FloatToStr(f->AsFloat()); break;
-      case fkDateTime: value = DateTimeToStr(f->AsDateTime()); break;
-      case fkBoolean:
-      case fkMemo: continue;
-    }
-    text += " | " + value;
+    const TFieldKind kind = FieldKind(f->DataType());
+    if (kind == fkBoolean || kind == fkMemo) continue;
+    text += " | " + FieldValueText(f->DataSet(), f->Index());
   }
   return text;
 }

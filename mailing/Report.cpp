@@ -106,19 +106,8 @@ std::string SaveTextLines(const std::string& fileName, const std::vector<std::st
 }
 
 std::vector<std::string> TextToLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(line));
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty() || lines.empty()) lines.push_back(std::move(line));
+  std::vector<std::string> lines = SplitLines(text);
+  if (lines.empty()) lines.emplace_back();
   return lines;
 }
 

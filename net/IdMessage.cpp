@@ -1,21 +1,13 @@
 #include "net/IdMessage.h"
 
 #include "platform/Paths.h"
+#include "platform/SysUtils.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string TrimWs(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsSpace(s[b])) ++b;
-  while (e > b && IsSpace(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 // Characters that force a display name into quotes (RFC 5322 specials and controls).
 bool NeedsQuotes(const std::string& name) {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "net/IdMessage.h"
+#include "platform/SysUtils.h"
 
 namespace netmime {
 
 // ---- text helpers (MimeCommon.cpp)
 
 std::string Lower(std::string s);  // A-Z only
-std::string TrimWs(const std::string& s);
 // Header text from a table or a message: control characters (CR and LF above all) become
 // blanks, so a value can never end its header and start another.
 std::string CleanHeaderText(const std::string& s);

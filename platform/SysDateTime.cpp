@@ -12,6 +12,7 @@ namespace {
 
 constexpr int64_t MSecsPerDay = 86400000;
 constexpr int DateDelta = 693594;  // days from 0001-01-01 (day 1) to 1899-12-31
+constexpr int64_t EraToDayZero = 693899;  // days from 0000-03-01 to 1899-12-30
 // Beyond these the value is no date of years 1..9999.
 constexpr double MinDateTime = -693593.0;
 constexpr double MaxDateTime = 2958466.0;
@@ -417,13 +418,33 @@ int DaysInMonth(int year, int month) {
   return MonthDays[IsLeapYear(year) ? 1 : 0][month - 1];
 }
 
+// Counted in 400-year eras of 146097 days from 0000-03-01, so that the leap
+// day ends its year.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(year - era * 400);
+  const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - EraToDayZero;
+}
+
+void CivilFromDays(int64_t days, int& year, int& month, int& day) {
+  const int64_t z = days + EraToDayZero;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (month <= 2));
+}
+
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
     return false;
-  int dayOfYear = day;
-  for (int m = 1; m < month; ++m) dayOfYear += DaysInMonth(year, m);
-  const int y = year - 1;
-  value = static_cast<double>(y * 365 + y / 4 - y / 100 + y / 400 + dayOfYear - DateDelta);
+  value = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)));
   return true;
 }
 
@@ -454,24 +475,7 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day) {
     year = month = day = 0;
     return;
   }
-  int64_t n = date - 1;  // days since 0001-01-01
-  int64_t y = 1;
-  y += (n / 146097) * 400;
-  n %= 146097;
-  int64_t c = n / 36524;
-  if (c == 4) c = 3;  // last day of a 400-year cycle
-  y += c * 100;
-  n -= c * 36524;
-  y += (n / 1461) * 4;
-  n %= 1461;
-  int64_t k = n / 365;
-  if (k == 4) k = 3;  // last day of a leap year
-  y += k;
-  n -= k * 365;
-  year = static_cast<int>(y);
-  month = 1;
-  while (month < 12 && n >= DaysInMonth(year, month)) n -= DaysInMonth(year, month++);
-  day = static_cast<int>(n) + 1;
+  CivilFromDays(date - DateDelta, year, month, day);
 }
 
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec) {

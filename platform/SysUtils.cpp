@@ -333,3 +333,10 @@ std::string TrimRight(const std::string& s) {
 }
 
 std::string Trim(const std::string& s) { return TrimRight(TrimLeft(s)); }
+
+std::string TrimWs(const std::string& s) {
+  const size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return {};
+  const size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}

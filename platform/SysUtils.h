@@ -63,6 +63,10 @@ bool TryStrToInt(const std::string& s, int& value);
 // Dates and times.
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
+// The day count (0 = 1899-12-30) of a proleptic Gregorian date and back,
+// for any year and without checking the date.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
 TDateTime EncodeDate(int year, int month, int day);  // throws EConvertError when invalid
 TDateTime EncodeTime(int hour, int minute, int second, int msec);
 bool TryEncodeDate(int year, int month, int day, TDateTime& value);
@@ -99,6 +103,7 @@ int CompareText(const std::string& a, const std::string& b);  // A-Z/a-z folded,
 std::string Trim(const std::string& s);  // drops characters <= ' ' at both ends
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
+std::string TrimWs(const std::string& s);  // drops spaces, tabs, CR and LF at both ends
 
 // Characters of UTF-8 text: counted, copied and searched by character, never splitting one.
 int Utf8Length(const std::string& s);

@@ -1,6 +1,5 @@
 #include "toolkit/FEMsg.h"
 
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -61,34 +60,23 @@ const std::string& ErrorText(int code) {
   return Errors[static_cast<size_t>(code)].Text;
 }
 
-void ShowIdentifierMissing() { ErrorBox("Identifier name missing"); }
-
-void ShowReservedWord(const std::string& name) { ErrorBox("\"" + name + "\" is a reserved word"); }
-
-void ShowIncorrectIdentifier() { ErrorBox("Incorrect identifier name"); }
-
-bool CheckIdentifier(std::string& name, bool caseSensitive) {
+bool CheckIdentifier(std::string& name, bool caseSensitive, std::string* refusal) {
+  auto refuse = [refusal](const std::string& text) {
+    if (refusal) *refusal = text;
+    return false;
+  };
   const std::string asPassed = name;
   for (char& c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u <= 32 && u != 10) c = '_';
   }
-  if (name.empty()) {
-    ShowIdentifierMissing();
-    return false;
-  }
+  if (name.empty()) return refuse("Identifier name missing");
   const std::string normal = caseSensitive ? name : AnsiLowerCase(name);
   for (const char* word : ReservedWords) {
-    if (normal == word) {
-      ShowReservedWord(asPassed);
-      return false;
-    }
+    if (normal == word) return refuse("\"" + asPassed + "\" is a reserved word");
   }
   bool incorrect = name[0] >= '0' && name[0] <= '9';
   for (char c : name) incorrect = incorrect || IsDelimiterChar(c);
-  if (incorrect) {
-    ShowIncorrectIdentifier();
-    return false;
-  }
+  if (incorrect) return refuse("Incorrect identifier name");
   return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The evaluator's error table and the boxes shown when a name offered for
-// registration is refused. Evaluation errors are recorded as codes at tokens;
-// only the host decides what to show for them.
+// The evaluator's error table and the texts that refuse a name offered for
+// registration. Evaluation errors are recorded as codes at tokens, refusals
+// handed back; only the host decides what to show for them.
 
 #include <array>
 #include <cstdint>
@@ -51,12 +51,8 @@ const std::array<TErrorRecord, ErrorCount>& ErrorTable();
 // The text of a code; empty for 0 and for codes outside the table.
 const std::string& ErrorText(int code);
 
-// Error boxes with one OK button, shown through the message-box service.
-void ShowIdentifierMissing();                       // "Identifier name missing"
-void ShowReservedWord(const std::string& name);     // "\"" + name + "\" is a reserved word"
-void ShowIncorrectIdentifier();                     // "Incorrect identifier name"
-
 // Tests a name offered for registration. Blanks (codes 0..32 except the line
 // feed) in name become "_" in place, whatever the outcome; the changed name is
-// the one to register. Refusals show their box and return false.
-bool CheckIdentifier(std::string& name, bool caseSensitive = false);
+// the one to register. A refusal returns false and puts its text (an error
+// for the host to show) into refusal when given.
+bool CheckIdentifier(std::string& name, bool caseSensitive = false, std::string* refusal = nullptr);

@@ -390,11 +390,12 @@ void TFastEval::RegisterFunction(uint8_t Id, const std::string& Name, TExprType 
   RegisterItem(name, kindFunction, f, tcFunction);
 }
 
-void TFastEval::AddFunction(const std::string& FunctName, bool Active, TExprType FunctType,
-                            const std::vector<TExprType>& Params) {
+std::string TFastEval::AddFunction(const std::string& FunctName, bool Active, TExprType FunctType,
+                                   const std::vector<TExprType>& Params) {
   RetokenizeNeeded = true;
   std::string name = FunctName;
-  if (!CheckIdentifier(name)) return;
+  std::string refusal;
+  if (!CheckIdentifier(name, &refusal)) return refusal;
   auto f = std::make_shared<TFunct>();
   f->Name = name;
   f->Active = Active;
@@ -403,6 +404,7 @@ void TFastEval::AddFunction(const std::string& FunctName, bool Active, TExprType
   f->Kind = 1;
   f->Id = 0;
   RegisterItem(name, kindFunction, f, tcFunction);
+  return {};
 }
 
 void TFastEval::SetCaseSensitivity(bool v) {
@@ -411,7 +413,9 @@ void TFastEval::SetCaseSensitivity(bool v) {
   RegisterBuiltIns();
 }
 
-bool TFastEval::CheckIdentifier(std::string& Name) { return ::CheckIdentifier(Name, caseSensitivity_); }
+bool TFastEval::CheckIdentifier(std::string& Name, std::string* refusal) {
+  return ::CheckIdentifier(Name, caseSensitivity_, refusal);
+}
 
 // ------------------------------------------------------------- string signs
 

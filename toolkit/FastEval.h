@@ -205,8 +205,9 @@ public:
   void FreeCompiled(int Handle);
   bool IsCompiled(int Handle) const;
 
-  // Registers a host function; a refused name shows its message box.
-  void AddFunction(const std::string& FunctName, bool Active, TExprType FunctType,
+  // Registers a host function; a refused name is not registered and gives
+  // the refusal's text for the host to show as an error (else empty).
+  std::string AddFunction(const std::string& FunctName, bool Active, TExprType FunctType,
                    const std::vector<TExprType>& Params);
 
   TStringSign StringSign() const;
@@ -216,9 +217,9 @@ public:
   bool CaseSensitivity() const { return caseSensitivity_; }
   void SetCaseSensitivity(bool v);
 
-  // The name test of every registration: blanks become "_"; false (after its
-  // message box) for an empty, reserved or malformed name.
-  bool CheckIdentifier(std::string& Name);
+  // The name test of every registration: blanks become "_"; false (with the
+  // refusal's text in refusal when given) for an empty, reserved or malformed name.
+  bool CheckIdentifier(std::string& Name, std::string* refusal = nullptr);
 
   // Listing passes: one OnVarList call per variable, one OnFunctList call per function.
   void ListVariables();

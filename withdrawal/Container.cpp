@@ -10,8 +10,6 @@
 #include "platform/Bytes.h"
 #include "withdrawal/Funct.h"
 
-int32_t DiskIoResult = 0;
-
 namespace {
 
 constexpr int64_t MaxFileSize = INT32_MAX;
@@ -19,11 +17,15 @@ constexpr int32_t OpenRetrySeconds = 10;
 constexpr int32_t OpenRetryDelayMs = 10;
 
 // A failing step ends the operation; nothing is shown to the user.
-void DiskError(int32_t code) {
-  if (DiskIoResult == 0) DiskIoResult = code;
+void DiskError(diskfile& d, int32_t code) {
+  if (d.IoResult == dioOk) d.IoResult = code;
 }
 
-bool Ok() { return DiskIoResult == 0; }
+void DiskError(logdisk& c, int32_t code) { DiskError(*c.Disk, code); }
+
+bool Ok(const diskfile& d) { return d.IoResult == dioOk; }
+
+bool Ok(const logdisk& c) { return Ok(*c.Disk); }
 
 // Cuts a name or type to 9 bytes without splitting a UTF-8 character.
 std::string ShortString(const std::string& s) {
@@ -87,19 +89,19 @@ const std::string* Page(diskfile& d, int64_t index, int64_t need) {
 }
 
 bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
-  if (!Ok()) return false;
+  if (!Ok(d)) return false;
   if (!d.File.IsOpen()) {
-    DiskError(dioNotOpen);
+    DiskError(d, dioNotOpen);
     return false;
   }
   if (pos < 0 || count < 0 || pos + count > d.FileSize) {
-    DiskError(dioReadError);
+    DiskError(d, dioReadError);
     return false;
   }
   auto* p = static_cast<char*>(buffer);
   if (count > 4 * PageSize) {  // large reads go straight to the file
     if (!PreadAll(d.File.Descriptor(), p, count, pos)) {
-      DiskError(dioReadError);
+      DiskError(d, dioReadError);
       return false;
     }
     return true;
@@ -109,7 +111,7 @@ bool ReadAt(diskfile& d, int64_t pos, void* buffer, int64_t count) {
     int64_t n = std::min(count, PageSize - within);
     const std::string* page = Page(d, index, within + n);
     if (!page) {
-      DiskError(dioReadError);
+      DiskError(d, dioReadError);
       return false;
     }
     std::memcpy(p, page->data() + within, static_cast<size_t>(n));
@@ -149,13 +151,13 @@ void ForgetFoldersAt(diskfile& d, int64_t pos, int64_t count) {
 }
 
 bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
-  if (!Ok()) return false;
+  if (!Ok(d)) return false;
   if (!d.File.IsOpen()) {
-    DiskError(dioNotOpen);
+    DiskError(d, dioNotOpen);
     return false;
   }
   if (pos < 0 || count < 0 || pos + count > MaxFileSize) {
-    DiskError(dioWriteError);
+    DiskError(d, dioWriteError);
     return false;
   }
   ForgetFoldersAt(d, pos, count);
@@ -167,7 +169,7 @@ bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
     if (n <= 0) {
       DropPages(d);
       DropFolderIndexes(d);
-      DiskError(dioWriteError);
+      DiskError(d, dioWriteError);
       return false;
     }
     done += n;
@@ -199,15 +201,15 @@ bool WriteAt(diskfile& d, int64_t pos, const void* buffer, int64_t count) {
 // Grows the file with spaces up to end.
 bool ExtendTo(diskfile& d, int64_t end) {
   if (end > MaxFileSize) {
-    DiskError(dioWriteError);
+    DiskError(d, dioWriteError);
     return false;
   }
   static const std::string spaces(4096, ' ');
-  while (Ok() && d.FileSize < end) {
+  while (Ok(d) && d.FileSize < end) {
     int64_t n = std::min<int64_t>(end - d.FileSize, static_cast<int64_t>(spaces.size()));
     if (!WriteAt(d, d.FileSize, spaces.data(), n)) return false;
   }
-  return Ok();
+  return Ok(d);
 }
 
 // Reads a block header; a block that does not lie inside the file, or whose
@@ -219,7 +221,7 @@ bool ReadHeader(diskfile& d, int32_t pos, int32_t& size, int32_t& next) {
   next = GetLE32(b + 4);
   if (size < 0 || int64_t(pos) + DiskBlockHeaderSize + size > d.FileSize ||
       (next != DiskNoBlock && (next < 0 || int64_t(next) + DiskBlockHeaderSize > d.FileSize))) {
-    DiskError(dioReadError);
+    DiskError(d, dioReadError);
     return false;
   }
   return true;
@@ -252,14 +254,14 @@ bool OpenChain(logdisk& c, int32_t first) {
   int64_t steps = MaxChainSteps(d);
   while (next != DiskNoBlock) {
     if (--steps <= 0) {
-      DiskError(dioReadError);
+      DiskError(c, dioReadError);
       return false;
     }
     int32_t size, following;
     if (!ReadHeader(d, next, size, following)) return false;
     capacity += size;
     if (capacity > d.FileSize) {
-      DiskError(dioReadError);
+      DiskError(c, dioReadError);
       return false;
     }
     next = following;
@@ -272,7 +274,7 @@ bool NextBlock(logdisk& c) {
   // A sound record never reads past its capacity; more means the chain changed
   // under us or loops.
   if (c.RecordOffset > c.Capacity) {
-    DiskError(dioReadError);
+    DiskError(c, dioReadError);
     return false;
   }
   c.Position = c.BlockNext;
@@ -283,7 +285,7 @@ bool NextBlock(logdisk& c) {
 // Moves forward n data bytes; the end flag when the chain ends first (the
 // cursor then stands at the end of the last block).
 bool Advance(logdisk& c, int64_t n) {
-  while (Ok()) {
+  while (Ok(c)) {
     int64_t room = c.BlockSize - c.Offset;
     if (n <= room) {
       c.Offset += static_cast<int32_t>(n);
@@ -348,7 +350,7 @@ bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vecto
   if (!OpenFolderRecord(d, first, f)) return false;
   unsigned char hb[DiskFolderHeaderSize];
   DiskRead(f, hb, DiskFolderHeaderSize);
-  if (!Ok()) return false;
+  if (!Ok(d)) return false;
   if (f.Eof) return true;
   header.Parent = GetLE32(hb);
   header.Self = GetLE32(hb + 4);
@@ -358,7 +360,7 @@ bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vecto
   complete = header.Count >= 0 && header.Count <= room;
   bytes.resize(static_cast<size_t>(n) * DiskSlotSize);
   if (n > 0) DiskRead(f, bytes.data(), static_cast<int32_t>(bytes.size()));
-  return Ok();
+  return Ok(d);
 }
 
 // The header alone; zeros when the record is shorter than a header.
@@ -368,7 +370,7 @@ bool ReadFolderHeader(diskfile& d, int32_t first, TFolderHeader& header) {
   if (!OpenFolderRecord(d, first, f)) return false;
   unsigned char hb[DiskFolderHeaderSize];
   DiskRead(f, hb, DiskFolderHeaderSize);
-  if (!Ok()) return false;
+  if (!Ok(d)) return false;
   if (f.Eof) return true;
   header.Parent = GetLE32(hb);
   header.Self = GetLE32(hb + 4);
@@ -472,7 +474,7 @@ bool ExtendIndexChain(diskfile& d, int32_t first, TDiskFolderIndex& ix) {
   int64_t steps = MaxChainSteps(d);
   while (next != DiskNoBlock) {
     if (--steps <= 0 || static_cast<int64_t>(ix.Blocks.size()) > MaxChainSteps(d)) {
-      DiskError(dioReadError);
+      DiskError(d, dioReadError);
       return false;
     }
     int32_t pos = next;
@@ -481,7 +483,7 @@ bool ExtendIndexChain(diskfile& d, int32_t first, TDiskFolderIndex& ix) {
     ix.Starts.push_back(ix.Capacity);
     ix.Capacity += size;
     if (ix.Capacity > d.FileSize) {
-      DiskError(dioReadError);
+      DiskError(d, dioReadError);
       return false;
     }
     RegisterBlock(d, first, ix.Blocks.back());
@@ -493,7 +495,7 @@ bool ReadIndexed(diskfile& d, int32_t first, const TDiskFolderIndex& ix, int64_t
   logdisk f;
   if (!IndexCursor(d, first, ix, offset, f)) return false;
   DiskRead(f, buffer, count);
-  return Ok() && !f.Eof;
+  return Ok(d) && !f.Eof;
 }
 
 // Brings the header and the slots in [from, to) of the record, and the
@@ -554,13 +556,13 @@ bool IndexMatchesFile(diskfile& d, int32_t first, const TDiskFolderIndex& ix) {
 // The index of the folder whose record starts at first, made from the file
 // when there is none (or the one kept no longer matches); null on a failure.
 TDiskFolderIndex* FolderIndex(diskfile& d, int32_t first) {
-  if (!Ok()) return nullptr;
+  if (!Ok(d)) return nullptr;
   auto it = d.Folders.find(first);
   if (it != d.Folders.end()) {
     if (!it->second.Checked && IndexMatchesFile(d, first, it->second)) it->second.Checked = true;
     if (it->second.Checked) return &it->second;
     DropFolderIndex(d, first);
-    if (!Ok()) return nullptr;
+    if (!Ok(d)) return nullptr;
   }
   TFolderHeader h;
   std::vector<unsigned char> bytes;
@@ -569,7 +571,7 @@ TDiskFolderIndex* FolderIndex(diskfile& d, int32_t first) {
   if (!ReadRawFolder(d, first, h, bytes, n, complete)) return nullptr;
   TDiskFolderIndex ix;
   // The chain was found sound by the read.
-  for (int32_t pos = first; pos != DiskNoBlock && Ok();) {
+  for (int32_t pos = first; pos != DiskNoBlock && Ok(d);) {
     int32_t size, next;
     if (!ReadHeader(d, pos, size, next)) return nullptr;
     ix.Blocks.push_back({pos, size});
@@ -599,14 +601,14 @@ void WriteFolderRecord(diskfile& d, int32_t first, int32_t offset, const void* b
   if (!ix) return;
   logdisk f;
   if (!IndexCursor(d, first, *ix, offset, f)) {
-    DiskError(dioReadError);
+    DiskError(d, dioReadError);
     return;
   }
   const int64_t capacity = ix->Capacity;
   d.WritingFolder = first;
   DiskWrite(f, buffer, count, true, 512);
   d.WritingFolder = -1;
-  ix = Ok() ? FolderIndex(d, first) : nullptr;
+  ix = Ok(d) ? FolderIndex(d, first) : nullptr;
   if (!ix || (f.Capacity != capacity && !ExtendIndexChain(d, first, *ix)) ||
       !RefreshIndex(d, first, *ix, offset, int64_t(offset) + count)) {
     DropFolderIndex(d, first);
@@ -624,7 +626,7 @@ void WriteSlot(diskfile& d, int32_t folder, int32_t index, const std::string& na
 // the last slot of the same name and type, else the last of that name marked
 // free, else the last free one, else a new slot.
 void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
-  if (!Ok()) return;
+  if (!Ok(c)) return;
   diskfile& d = *c.Disk;
   if (knownIndex >= 0) {  // the slot this entry took a moment ago
     WriteSlot(d, d.CurrentFolder, knownIndex, c.Name, c.Type, c.First);
@@ -634,7 +636,7 @@ void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
   TDiskFolderIndex* ix = FolderIndex(d, folder);
   if (!ix) return;
   if (!Complete(*ix)) {  // a damaged count would grow the folder without bound
-    DiskError(dioReadError);
+    DiskError(c, dioReadError);
     return;
   }
   auto last = [&](const std::string& type) {
@@ -646,7 +648,7 @@ void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
   int32_t index = same >= 0 ? same : nameFree >= 0 ? nameFree : anyFree;
   if (index < 0) {
     if (ix->Count == INT32_MAX) {
-      DiskError(dioWriteError);
+      DiskError(c, dioWriteError);
       return;
     }
     index = ix->Count;
@@ -655,7 +657,7 @@ void DiskPutEntry(logdisk& c, int32_t knownIndex = -1) {
     WriteFolderRecord(d, folder, 8, b, 4);
   }
   WriteSlot(d, folder, index, c.Name, c.Type, c.First);
-  if (!Ok()) return;
+  if (!Ok(c)) return;
   ix = FolderIndex(d, folder);
   if (!ix) return;
   CopyFolderHeader(c, TFolderHeader{ix->Parent, ix->Self, ix->Count});
@@ -681,7 +683,7 @@ bool DeleteInCurrentFolder(logdisk& c) {
   diskfile& d = *c.Disk;
   TDiskSlot slot;
   int32_t index = FindSlot(c, &slot);
-  if (!Ok()) return false;
+  if (!Ok(c)) return false;
   if (index < 0) {
     c.Eof = true;
     return false;
@@ -692,7 +694,7 @@ bool DeleteInCurrentFolder(logdisk& c) {
   std::vector<TDiskExtent> blocks;
   blocks.push_back({r.Position, r.BlockSize});
   int32_t next = r.BlockNext;
-  while (next != DiskNoBlock && Ok()) {
+  while (next != DiskNoBlock && Ok(c)) {
     int32_t size, following;
     if (!ReadHeader(d, next, size, following)) return false;
     blocks.push_back({next, size});
@@ -700,12 +702,12 @@ bool DeleteInCurrentFolder(logdisk& c) {
   }
   if (blocks[0].Size > 0) DiskReleaseExtent(d, blocks[0].Position + DiskBlockHeaderSize, blocks[0].Size);
   WriteHeader(d, blocks[0].Position, 0, DiskNoBlock);
-  for (size_t i = 1; i < blocks.size() && Ok(); ++i)
+  for (size_t i = 1; i < blocks.size() && Ok(c); ++i)
     DiskReleaseExtent(d, blocks[i].Position, blocks[i].Size + DiskBlockHeaderSize);
-  if (!Ok()) return false;
+  if (!Ok(c)) return false;
   DiskReleaseExtent(d, blocks[0].Position, DiskBlockHeaderSize);
   WriteSlot(d, d.CurrentFolder, index, slot.Name, "free", slot.First);
-  return Ok();
+  return Ok(c);
 }
 
 bool WriteFreeTable(diskfile& d, logdisk& t, bool onlyUsed) {
@@ -721,7 +723,7 @@ bool WriteFreeTable(diskfile& d, logdisk& t, bool onlyUsed) {
   }
   PutLE32(buf.data(), n);
   DiskWrite(t, buf.data(), static_cast<int32_t>(buf.size()), true, 512);
-  return Ok();
+  return Ok(d);
 }
 
 bool ReadStamp(diskfile& d, TDiskFileStamp& stamp) {
@@ -757,16 +759,16 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   d.FreeModified = false;
   d.CurrentFolder = 0;
   d.FileSize = 0;
-  if (!SetFileModeFor(access, share)) {
-    DiskIoResult = dioInvalidAccess;
+  if (!DiskSetFileMode(d, access, share)) {
+    d.IoResult = dioInvalidAccess;
     CheckFolderIndexes(d, false, create);
     return;
   }
-  TFileAccess fa = (DiskFileMode & 0x0F) == 0   ? TFileAccess::Read
-                   : (DiskFileMode & 0x0F) == 1 ? TFileAccess::Write
+  TFileAccess fa = (d.FileMode & 0x0F) == 0   ? TFileAccess::Read
+                   : (d.FileMode & 0x0F) == 1 ? TFileAccess::Write
                                                 : TFileAccess::ReadWrite;
   TFileShare fs;
-  switch (DiskFileMode & 0xF0) {
+  switch (d.FileMode & 0xF0) {
     case 0x10: fs = TFileShare::DenyReadWrite; break;
     case 0x20: fs = TFileShare::DenyWrite; break;
     case 0x30: fs = TFileShare::DenyRead; break;
@@ -775,7 +777,7 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   int32_t t0 = TimeOfDaySeconds();
   for (;;) {
     bool opened = create ? d.File.Create(d.FileName, fs) : d.File.Open(d.FileName, fa, fs);
-    DiskIoResult = opened ? dioOk : ErrnoToResult(d.File.LastError(), create);
+    d.IoResult = opened ? dioOk : ErrnoToResult(d.File.LastError(), create);
     if (opened) {
       CheckFolderIndexes(d, true, create);
       int64_t size = d.File.Size();
@@ -796,7 +798,7 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
       }
       break;
     }
-    if (DiskIoResult != dioAccessDenied) {
+    if (d.IoResult != dioAccessDenied) {
       CheckFolderIndexes(d, false, create);
       break;
     }
@@ -807,7 +809,6 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
     }
     Delay(OpenRetryDelayMs);
   }
-  DiskFileMode = DiskModeReadWriteShared;
 }
 
 }  // namespace
@@ -833,6 +834,12 @@ void DiskInit(diskfile& disk, const std::string& fileName, logdisk& cursor, cons
   DiskOpenEntry(disk, cursor, path, name, type);
 }
 
+bool DiskSetFileMode(diskfile& disk, int32_t access, int32_t share) {
+  if (access < 0 || access > 2 || share < 0 || share > 3) return false;
+  disk.FileMode = access + (share + 1) * 0x10;
+  return true;
+}
+
 void DiskCreate(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(disk, access, share, true); }
 
 void DiskOpen(diskfile& disk, int32_t access, int32_t share) { OpenOrCreate(disk, access, share, false); }
@@ -843,12 +850,12 @@ void DiskClose(diskfile& disk) {
     // already be named by a slot, and a table that still lists them as free
     // would hand them out again and overwrite that record. The failure stays
     // the result the caller sees.
-    const int32_t failed = DiskIoResult;
-    DiskIoResult = 0;
+    const int32_t failed = disk.IoResult;
+    disk.IoResult = dioOk;
     logdisk t;
     DiskOpenEntry(disk, t, ":", "info", "info");
     DiskOpenNamed(t);
-    if (Ok() && !t.Eof) {
+    if (Ok(disk) && !t.Eof) {
       // The first pass may grow the record, which changes the table it holds;
       // the second writes the table as it then stands, without emptied extents.
       if (WriteFreeTable(disk, t, false)) {
@@ -856,10 +863,10 @@ void DiskClose(diskfile& disk) {
         WriteFreeTable(disk, t, true);
       }
     }
-    if (failed != 0) DiskIoResult = failed;
+    if (failed != dioOk) disk.IoResult = failed;
   }
   // The indexes outlive the close only when every step went through.
-  if (!disk.File.IsOpen() || DiskIoResult != 0 || !ReadStamp(disk, disk.Stamp)) {
+  if (!disk.File.IsOpen() || !Ok(disk) || !ReadStamp(disk, disk.Stamp)) {
     disk.Stamp = TDiskFileStamp{};
     DropFolderIndexes(disk);
   }
@@ -873,7 +880,7 @@ void DiskClose(diskfile& disk) {
 }
 
 void DiskLoadFreeTable(diskfile& disk) {
-  if (!Ok()) return;
+  if (!Ok(disk)) return;
   disk.FreeTable.clear();
   disk.FreeLoaded = false;
   TFolderHeader h;
@@ -886,11 +893,11 @@ void DiskLoadFreeTable(diskfile& disk) {
     t.Disk = &disk;
     if (!OpenChain(t, s.First)) return;
     int32_t n = DiskReadInt32(t);
-    if (!Ok()) return;
+    if (!Ok(disk)) return;
     n = std::clamp(n, 0, Remaining(t) / 8);
     std::vector<unsigned char> buf(size_t(n) * 8);
     if (n > 0) DiskRead(t, buf.data(), n * 8);
-    if (!Ok()) return;
+    if (!Ok(disk)) return;
     disk.FreeTable.reserve(size_t(n));
     // Extents that lie outside the file, overlap or go backwards are dropped:
     // losing free space is harmless, handing out used space is not.
@@ -907,7 +914,7 @@ void DiskLoadFreeTable(diskfile& disk) {
 }
 
 void DiskFindFree(diskfile& disk, int32_t size) {
-  if (!Ok()) return;
+  if (!Ok(disk)) return;
   if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
   disk.Candidate = {static_cast<int32_t>(disk.FileSize), DiskEndOfFileExtent};
   size = std::max(size, DiskBlockHeaderSize);
@@ -964,7 +971,7 @@ void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
 }
 
 void DiskFindFolder(logdisk& cursor) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   diskfile& d = *cursor.Disk;
   TFolderHeader h;
   std::vector<unsigned char> bytes;
@@ -988,7 +995,7 @@ void DiskFindFolder(logdisk& cursor) {
 }
 
 void DiskFindEntry(logdisk& cursor) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   diskfile& d = *cursor.Disk;
   d.CurrentFolder = 0;
   cursor.Position = 0;
@@ -1000,7 +1007,7 @@ void DiskFindEntry(logdisk& cursor) {
   if (cursor.Path == ":") return;
   std::string name = cursor.Name, type = cursor.Type;
   std::string rest = cursor.Path;
-  while (!rest.empty() && rest[0] == ':' && Ok() && !cursor.Eof) {
+  while (!rest.empty() && rest[0] == ':' && Ok(cursor) && !cursor.Eof) {
     size_t colon = rest.find(':', 1);
     std::string folder = rest.substr(1, colon == std::string::npos ? std::string::npos : colon - 1);
     rest = colon == std::string::npos ? std::string() : rest.substr(colon);
@@ -1012,10 +1019,10 @@ void DiskFindEntry(logdisk& cursor) {
 }
 
 void DiskOpenData(logdisk& cursor) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   TDiskSlot slot;
   if (FindSlot(cursor, &slot) < 0) {
-    if (Ok()) cursor.Eof = true;
+    if (Ok(cursor)) cursor.Eof = true;
     return;
   }
   OpenChain(cursor, slot.First);
@@ -1023,18 +1030,18 @@ void DiskOpenData(logdisk& cursor) {
 
 void DiskOpenNamed(logdisk& cursor) {
   DiskFindEntry(cursor);
-  if (Ok() && !cursor.Eof) DiskOpenData(cursor);
+  if (Ok(cursor) && !cursor.Eof) DiskOpenData(cursor);
 }
 
 void DiskOpenInFolder(logdisk& cursor) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   cursor.Eof = false;
   DiskOpenData(cursor);  // reads the current folder's header afresh
 }
 
 std::vector<TDiskSlot> DiskReadFolder(logdisk& cursor) {
   std::vector<TDiskSlot> slots;
-  if (!Ok()) return slots;
+  if (!Ok(cursor)) return slots;
   TFolderHeader h;
   bool complete;
   if (!ReadFolder(*cursor.Disk, cursor.Disk->CurrentFolder, h, slots, complete)) return {};
@@ -1044,18 +1051,18 @@ std::vector<TDiskSlot> DiskReadFolder(logdisk& cursor) {
 }
 
 void DiskOpenSlot(logdisk& cursor, const TDiskSlot& slot) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   cursor.Name = slot.Name;
   cursor.Type = slot.Type;
   OpenChain(cursor, slot.First);
 }
 
 void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   diskfile& d = *cursor.Disk;
   DiskFindFree(d, 512);
   DiskFindEntry(cursor);
-  if (!Ok() || cursor.Eof) return;
+  if (!Ok(cursor) || cursor.Eof) return;
   cursor.Type = ShortString("dir" + typeSuffix.substr(0, 5));
   int32_t first = d.Candidate.Position;
   if (!WriteHeader(d, first, 0, DiskNoBlock)) return;
@@ -1063,7 +1070,7 @@ void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
   cursor.First = first;
   int32_t parent = d.CurrentFolder;
   DiskPutEntry(cursor);
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   logdisk f;
   if (!OpenFolderRecord(d, first, f)) return;
   unsigned char b[DiskFolderHeaderSize];
@@ -1071,7 +1078,7 @@ void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
   PutLE32(b + 4, first);
   PutLE32(b + 8, 0);
   DiskWrite(f, b, DiskFolderHeaderSize, true, 512);
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   d.CurrentFolder = first;
   cursor.FolderParent = parent;
   cursor.FolderSelf = first;
@@ -1081,18 +1088,18 @@ void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix) {
 }
 
 void DiskBeginWrite(logdisk& cursor, int32_t blockSize) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   diskfile& d = *cursor.Disk;
   cursor.LastSlot = -1;
   DiskFindFree(d, blockSize);
   DiskFindEntry(cursor);
-  if (!Ok() || cursor.Eof) return;
+  if (!Ok(cursor) || cursor.Eof) return;
   DeleteInCurrentFolder(cursor);  // an absent entry is no error
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   cursor.Eof = false;
   DiskPutEntry(cursor);
   DiskFindFree(d, blockSize);
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   cursor.First = d.Candidate.Position;
   // The slot just chosen is the last of this name and type now, so choosing
   // again would give the same one.
@@ -1109,14 +1116,14 @@ void DiskBeginWrite(logdisk& cursor, int32_t blockSize) {
 }
 
 void DiskDeleteEntry(logdisk& cursor) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   DiskFindEntry(cursor);
-  if (!Ok() || cursor.Eof) return;
+  if (!Ok(cursor) || cursor.Eof) return;
   DeleteInCurrentFolder(cursor);
 }
 
 void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool preallocate, int32_t blockSize) {
-  if (!Ok() || count <= 0) return;
+  if (!Ok(cursor) || count <= 0) return;
   diskfile& d = *cursor.Disk;
   blockSize = std::max(blockSize, 1);
   const auto* p = static_cast<const char*>(buffer);
@@ -1134,9 +1141,9 @@ void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool prealloc
   // Every pass writes a byte or steps over a block of the file; a chain that
   // damage made circular cannot keep it going.
   int64_t passes = int64_t(count) + 2 * MaxChainSteps(d) + 16;
-  while (remaining > 0 && Ok()) {
+  while (remaining > 0 && Ok(cursor)) {
     if (--passes < 0) {
-      DiskError(dioWriteError);
+      DiskError(cursor, dioWriteError);
       return;
     }
     if (cursor.BlockNext != DiskNoBlock) {
@@ -1145,7 +1152,7 @@ void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool prealloc
       continue;
     }
     DiskFindFree(d, blockSize);
-    if (!Ok()) return;
+    if (!Ok(cursor)) return;
     TDiskExtent cand = d.Candidate;
     int64_t blockEnd = int64_t(cursor.Position) + DiskBlockHeaderSize + cursor.BlockSize;
     if (cand.Position == blockEnd) {
@@ -1175,7 +1182,7 @@ void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool prealloc
 }
 
 void DiskRead(logdisk& cursor, void* buffer, int32_t count) {
-  if (!Ok() || count <= 0) return;
+  if (!Ok(cursor) || count <= 0) return;
   auto* p = static_cast<char*>(buffer);
   int32_t remaining = count;
   for (;;) {
@@ -1197,7 +1204,7 @@ void DiskRead(logdisk& cursor, void* buffer, int32_t count) {
 }
 
 void DiskSeek(logdisk& cursor, int32_t recordOffset) {
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   cursor.Eof = false;
   cursor.Position = cursor.First;
   if (!ReadHeader(*cursor.Disk, cursor.Position, cursor.BlockSize, cursor.BlockNext)) return;
@@ -1220,7 +1227,7 @@ int32_t DiskReadInt32(logdisk& cursor) {
 
 void DiskWriteStr(logdisk& cursor, const std::string& s) {
   if (s.size() > static_cast<size_t>(INT32_MAX - 4)) {
-    DiskError(dioWriteError);
+    DiskError(cursor, dioWriteError);
     return;
   }
   std::string buf(4 + s.size(), '\0');
@@ -1231,9 +1238,9 @@ void DiskWriteStr(logdisk& cursor, const std::string& s) {
 
 void DiskReadStr(logdisk& cursor, bool skip, std::string& s) {
   s.clear();
-  if (!Ok()) return;
+  if (!Ok(cursor)) return;
   int32_t n = DiskReadInt32(cursor);
-  if (!Ok() || cursor.Eof) return;
+  if (!Ok(cursor) || cursor.Eof) return;
   if (n < 0) {  // damaged: nothing sensible follows
     cursor.Eof = true;
     return;
@@ -1247,7 +1254,7 @@ void DiskReadStr(logdisk& cursor, bool skip, std::string& s) {
   } else {
     s.resize(static_cast<size_t>(take));
     DiskRead(cursor, s.data(), take);
-    if (!Ok()) {
+    if (!Ok(cursor)) {
       s.clear();
       return;
     }
@@ -1259,31 +1266,31 @@ void DiskReadStr(logdisk& cursor, bool skip, std::string& s) {
 
 void DiskWriteStrings(logdisk& cursor, const std::vector<std::string>& strings) {
   if (strings.size() > static_cast<size_t>(INT32_MAX)) {
-    DiskError(dioWriteError);
+    DiskError(cursor, dioWriteError);
     return;
   }
   DiskWriteInt32(cursor, static_cast<int32_t>(strings.size()));
   for (const std::string& s : strings) {
-    if (!Ok()) return;
+    if (!Ok(cursor)) return;
     DiskWriteStr(cursor, s);
   }
 }
 
 std::vector<std::string> DiskReadStrings(logdisk& cursor, bool skip) {
   std::vector<std::string> list;
-  if (!Ok()) return list;
+  if (!Ok(cursor)) return list;
   int32_t n = DiskReadInt32(cursor);
-  if (!Ok() || cursor.Eof) return list;
+  if (!Ok(cursor) || cursor.Eof) return list;
   if (n < 0) {
     cursor.Eof = true;
     return list;
   }
   // Every string takes at least its 4-byte length, which bounds the loop by
   // what the record holds whatever the count says.
-  for (int32_t i = 0; i < n && Ok() && !cursor.Eof; ++i) {
+  for (int32_t i = 0; i < n && Ok(cursor) && !cursor.Eof; ++i) {
     std::string s;
     DiskReadStr(cursor, skip, s);
-    if (!skip && Ok() && !cursor.Eof) list.push_back(std::move(s));
+    if (!skip && Ok(cursor) && !cursor.Eof) list.push_back(std::move(s));
   }
   return list;
 }

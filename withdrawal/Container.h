@@ -11,11 +11,11 @@
 // The root folder's first block is at 0; its first slot "info"/"info" holds
 // the free table {Int32 n; n x {Int32 position, Int32 size}}.
 //
-// Every file step stores its result in DiskIoResult; once it is non-zero the
-// operations do nothing until the next open or create. Damaged files (chains
-// outside the file or looping, oversized counts, truncated strings) set
-// DiskIoResult or the cursor's end flag; every chain walk is bounded by the
-// file size.
+// Every file step stores its result in the diskfile's IoResult; once it is
+// non-zero the operations on that file do nothing until the next open or
+// create. Damaged files (chains outside the file or looping, oversized
+// counts, truncated strings) set IoResult or the cursor's end flag; every
+// chain walk is bounded by the file size.
 
 #include <cstdint>
 #include <map>
@@ -26,10 +26,7 @@
 
 #include "platform/FileHandle.h"
 
-// The last I/O result: 0 no error.
-extern int32_t DiskIoResult;
-
-// Result codes stored in DiskIoResult.
+// Result codes stored in diskfile::IoResult.
 enum : int32_t {
   dioOk = 0,
   dioFileNotFound = 2,
@@ -40,6 +37,10 @@ enum : int32_t {
   dioWriteError = 101,     // short write, or the file would outgrow 32-bit positions
   dioNotOpen = 103,
 };
+
+// The file-open mode: access code (0 read-only, 1 write-only, 2 read/write)
+// plus share code (0x10 exclusive, 0x20 deny write, 0x30 deny read, 0x40 deny none).
+constexpr int32_t DiskModeReadWriteShared = 0x42;
 
 constexpr int32_t DiskNameLength = 9;
 constexpr int32_t DiskSlotSize = 24;
@@ -92,6 +93,8 @@ struct TDiskFileStamp {
 struct diskfile {
   std::string FileName;
   TFileHandle File;
+  int32_t IoResult = dioOk;     // the first failure since the last open or create
+  int32_t FileMode = DiskModeReadWriteShared;  // the last open or create used it
   int64_t FileSize = 0;         // kept in step with every write
   TDiskExtent Candidate;        // found by the last free-space search
   TDiskExtent Extent;           // being taken or released
@@ -142,6 +145,10 @@ void DiskOpenEntry(diskfile& disk, logdisk& cursor, const std::string& path, con
                    const std::string& type);
 void DiskInit(diskfile& disk, const std::string& fileName, logdisk& cursor, const std::string& path,
               const std::string& name, const std::string& type);
+// Sets the disk's open mode from access 0..2 and share 0..3. Any other value
+// leaves the mode unchanged and returns false (the open then reports an
+// invalid access code).
+bool DiskSetFileMode(diskfile& disk, int32_t access, int32_t share);
 void DiskCreate(diskfile& disk, int32_t access, int32_t share);
 void DiskOpen(diskfile& disk, int32_t access, int32_t share);
 void DiskClose(diskfile& disk);

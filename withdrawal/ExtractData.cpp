@@ -123,13 +123,13 @@ std::string TExtractData::StoreMessage(const TIdMessage& message, const std::str
       DiskFindEntry(cursor);
     }
     DiskBeginWrite(cursor, 512);
-    if (DiskIoResult == 0 && !DiskEof(cursor)) {
+    if (disk.IoResult == dioOk && !DiskEof(cursor)) {
       WriteMessage(cursor, message);
-      written = DiskIoResult == 0;
+      written = disk.IoResult == dioOk;
     }
   }
   // The close writes the free table: a failure there loses the record too.
-  return written && DiskIoResult == 0 ? name + type : std::string();
+  return written && disk.IoResult == dioOk ? name + type : std::string();
 }
 
 void TExtractData::LoadMessageIds() {
@@ -142,12 +142,12 @@ void TExtractData::LoadMessageIds() {
   TDiskCloser closer{disk};
   DiskOpen(disk, 2, 3);
   DiskOpenNamed(cursor);
-  if (DiskEof(cursor) || DiskIoResult != 0) return;
+  if (DiskEof(cursor) || disk.IoResult != dioOk) return;
   int32_t count = DiskReadInt32(cursor);
-  for (int32_t i = 0; i < count && DiskIoResult == 0 && !DiskEof(cursor); ++i) {
+  for (int32_t i = 0; i < count && disk.IoResult == dioOk && !DiskEof(cursor); ++i) {
     std::string id;
     DiskReadStr(cursor, false, id);
-    if (DiskIoResult == 0 && !DiskEof(cursor) && !id.empty()) KnownIds.push_back(std::move(id));
+    if (disk.IoResult == dioOk && !DiskEof(cursor) && !id.empty()) KnownIds.push_back(std::move(id));
   }
 }
 
@@ -192,20 +192,20 @@ void TExtractData::ReadMailList() {
     TDiskCloser closer{disk};
     DiskOpen(disk, 2, 3);
     DiskFindFolder(cursor);
-    if (DiskIoResult != 0 || DiskEof(cursor)) return;
+    if (disk.IoResult != dioOk || DiskEof(cursor)) return;
     // Every slot is opened from its own first block: listing reads the folder once.
     std::vector<TDiskSlot> slots = DiskReadFolder(cursor);
     for (const TDiskSlot& slot : slots) {
       if (slot.Type == "free") continue;
       logdisk entry = cursor;
       DiskOpenSlot(entry, slot);
-      if (DiskIoResult == 0 && !DiskEof(entry)) {
+      if (disk.IoResult == dioOk && !DiskEof(entry)) {
         auto message = std::make_unique<TIdMessage>();
         ReadMessage(entry, *message, true);
         MailList.push_back({slot.Name + slot.Type, std::move(message)});
       }
       // A damaged entry must not hide the ones after it.
-      DiskIoResult = 0;
+      disk.IoResult = dioOk;
     }
   }
   SortMessagesByDate();
@@ -226,7 +226,7 @@ std::unique_ptr<TIdMessage> TExtractData::ReadStoredMessage(const std::string& e
   TDiskCloser closer{disk};
   DiskOpen(disk, 2, 3);
   DiskOpenNamed(cursor);
-  if (DiskIoResult != 0 || DiskEof(cursor)) return nullptr;
+  if (disk.IoResult != dioOk || DiskEof(cursor)) return nullptr;
   auto message = std::make_unique<TIdMessage>();
   ReadMessage(cursor, *message, skipBodies);
   return message;
@@ -250,11 +250,11 @@ void TExtractData::DeleteMessages(const std::vector<std::string>& entryNames) {
       TIdMessage message;
       logdisk reader = cursor;
       DiskOpenNamed(reader);
-      if (DiskIoResult == 0 && !DiskEof(reader)) ReadMessage(reader, message, true);
+      if (disk.IoResult == dioOk && !DiskEof(reader)) ReadMessage(reader, message, true);
       // A damaged record gives what it holds up to the damage and does not stop the delete.
-      DiskIoResult = 0;
+      disk.IoResult = dioOk;
       DiskDeleteEntry(cursor);
-      if (DiskIoResult != 0) break;
+      if (disk.IoResult != dioOk) break;
       if (!DiskEof(cursor))
         for (auto& file : ReceivedFiles(message)) files.push_back(std::move(file));
     }

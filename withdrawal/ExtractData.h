@@ -130,6 +130,8 @@ public:
   // One entry as the list holds it (skipBodies) or in full; null when it cannot be found.
   std::unique_ptr<TIdMessage> ReadStoredMessage(const std::string& entryName, bool skipBodies) const;
   void DeleteMessages(const std::vector<std::string>& entryNames);
+  // The store's container result as the last of these operations left it.
+  int32_t StoreIoResult() const { return store_.IoResult; }
 
 private:
   // The store's container, kept between the operations (each opens and

@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "db/FieldKind.h"
-#include "platform/MessageBox.h"
 
 namespace {
 
@@ -79,21 +78,23 @@ std::string ExtractedContent(const TIdMessage& message, const std::string& viewe
          message.Recipients.EMailAddresses() + "\r\nSubject: " + message.Subject + "\r\n\r\n" + viewerText;
 }
 
-bool ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,
-                     TDateTime now) {
+TExtractResult ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,
+                               TDateTime now) {
+  TExtractResult result;
   try {
     data.ParseText(schemeIndex, freeText);
     WriteExtractedRecord(data.SchemeAt(schemeIndex), table, freeText, "", now, "", "");
-    return true;
+    result.Posted = 1;
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
-    return false;
+    result.Error = e.what();
   }
+  return result;
 }
 
-int ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table, const std::vector<TExtractSource>& sources,
-                    const std::function<std::string(int row)>& showMessage) {
-  int posted = 0;
+TExtractResult ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table,
+                               const std::vector<TExtractSource>& sources,
+                               const std::function<std::string(int row)>& showMessage) {
+  TExtractResult result;
   try {
     for (const TExtractSource& source : sources) {
       if (!source.Message) continue;
@@ -102,12 +103,12 @@ int ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table, const 
       data.ParseText(schemeIndex, text);
       WriteExtractedRecord(data.SchemeAt(schemeIndex), table, ExtractedContent(m, text), m.From.Name, m.Date,
                            m.From.Address, m.Subject);
-      ++posted;
+      ++result.Posted;
     }
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    result.Error = e.what();
   }
-  return posted;
+  return result;
 }
 
 TPreviewValue PreviewParse(TExtractData& data, int schemeIndex, const std::string& text, int valueIndex) {

@@ -23,22 +23,28 @@ void WriteExtractedRecord(const TScheme* scheme, TDataSet& table, const std::str
 // a blank line, then the text the viewer shows.
 std::string ExtractedContent(const TIdMessage& message, const std::string& viewerText);
 
+// What an Extract command did: the records it posted, and the failure that
+// ended it (empty when none), for the page to show as an error.
+struct TExtractResult {
+  int Posted = 0;
+  std::string Error;
+};
+
 // Free-text mode: parses the text with the scheme and writes one record with
-// an empty sender and subject and the given time. A failure is shown through
-// the message service; true when the record was posted.
-bool ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,
-                     TDateTime now);
+// an empty sender and subject and the given time.
+TExtractResult ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,
+                               TDateTime now);
 
 // Message mode: for each message in order, showMessage shows it in the
 // viewer and returns the viewer's text; that text is parsed and a record
-// written. The first failure is shown through the message service and ends
-// the run (records posted before it stay). Returns the records posted.
+// written. The first failure ends the run (records posted before it stay).
 struct TExtractSource {
   const TIdMessage* Message;  // as listed: sender, recipients, subject, date
   int Row;                    // its row in the message list
 };
-int ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table, const std::vector<TExtractSource>& sources,
-                    const std::function<std::string(int row)>& showMessage);
+TExtractResult ExtractMessages(TExtractData& data, int schemeIndex, TDataSet& table,
+                               const std::vector<TExtractSource>& sources,
+                               const std::function<std::string(int row)>& showMessage);
 
 // The preview: parses the text with the scheme and gives the value and the
 // after-marker of the rule at valueIndex (both empty when there is none).

@@ -3,8 +3,6 @@
 #include <chrono>
 #include <ctime>
 
-int32_t DiskFileMode = DiskModeReadWriteShared;
-
 namespace {
 
 void LocalTimeOfDay(int& hour, int& minute, int& second, int& msec) {
@@ -46,10 +44,4 @@ void Delay(int32_t milliseconds) {
     }
     if (now >= ms + start) break;
   }
-}
-
-bool SetFileModeFor(int32_t access, int32_t share) {
-  if (access < 0 || access > 2 || share < 0 || share > 3) return false;
-  DiskFileMode = access + (share + 1) * 0x10;
-  return true;
 }

@@ -7,7 +7,6 @@
 #include <limits>
 #include <thread>
 
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "withdrawal/MailView.h"
 
@@ -111,17 +110,17 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
   TRunFlags flags(running_, stopRequested_);
   result.Outcome = TGetListOutcome::Refused;
   if (!account) {
-    ErrorBox(SelectAccountText);
+    view.ShowError(SelectAccountText);
     return result;
   }
   // The accounts may be edited while events are processed.
   const TProfile profile = *account;
   if (profile.Pop3Server.empty() || profile.Pop3Port.empty()) {
-    ErrorBox(EnterSettingsText);
+    view.ShowError(EnterSettingsText);
     return result;
   }
   if ((profile.UserId.empty() || profile.Password.empty()) &&
-      MessageService().Show(TMsgKind::Error, NoCredentialsText, "Error", TMsgButtons::YesNo) != TMsgResult::Yes)
+      !view.GoOnWithoutCredentials(NoCredentialsText))
     return result;
   // Closed while the box was open.
   if (stopRequested_) {
@@ -162,7 +161,7 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
     if (stopRequested_)
       result.Outcome = TGetListOutcome::Stopped;
     else
-      ErrorBox(e.what());
+      view.ShowError(e.what());
   };
   try {
     view.ShowStatus(" Connecting....");

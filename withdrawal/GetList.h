@@ -55,6 +55,11 @@ public:
   // (the list stays newest first, bodies not held): show its row and the
   // store's count. An exception is reported like a failure of that message.
   virtual void MessageStored(int index) = 0;
+  // A failure that refuses or ends the run, for an error box.
+  virtual void ShowError(const std::string& text) = 0;
+  // The account lacks its user id or password: the question (an error box
+  // with Yes and No) whether to go on; true for Yes.
+  virtual bool GoOnWithoutCredentials(const std::string& question) = 0;
 };
 
 enum class TGetListOutcome {

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "platform/Bytes.h"
+#include "platform/SysUtils.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ public:
   }
   void Flush(logdisk& c) {
     if (bytes_.size() > static_cast<size_t>(INT32_MAX)) {
-      DiskIoResult = dioWriteError;
+      c.Disk->IoResult = dioWriteError;
       return;
     }
     DiskWrite(c, bytes_.data(), static_cast<int32_t>(bytes_.size()), true, 512);
@@ -74,7 +75,7 @@ TIdHeaderList ReadHeaderList(logdisk& c) {
   return h;
 }
 
-bool Stopped(const logdisk& c) { return DiskIoResult != 0 || DiskEof(c); }
+bool Stopped(const logdisk& c) { return c.Disk->IoResult != dioOk || DiskEof(c); }
 
 void ReadPartTail(logdisk& c, TIdMessagePart& p) {
   p.ContentID = ReadS(c);
@@ -85,16 +86,6 @@ void ReadPartTail(logdisk& c, TIdMessagePart& p) {
   p.ExtraHeaders = ReadHeaderList(c);
   p.FileIsTempFile = ReadByte(c) != 0;
   p.StoredPathName = ReadS(c);
-}
-
-// Days since 1899-12-30 of a civil date.
-int64_t DaysFromCivil(int y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25569;  // 25569: 1899-12-30 to 1970-01-01
 }
 
 }  // namespace

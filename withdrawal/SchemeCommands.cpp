@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "withdrawal/SchemesFile.h"
 
@@ -16,19 +15,14 @@ int AfterDelete(int index, size_t count) {
   return index < static_cast<int>(count) ? index : static_cast<int>(count) - 1;
 }
 
-bool Confirmed(const std::string& text) { return ConfirmBox(text, TMsgButtons::YesNo) == TMsgResult::Yes; }
-
 }  // namespace
 
-TSchemeCommands::TSchemeCommands(TExtractData& data, std::string fileName)
-    : data_(data), fileName_(std::move(fileName)) {
+TSchemeCommands::TSchemeCommands(TExtractData& data, ISchemeCommandsView& view, std::string fileName)
+    : data_(data), view_(view), fileName_(std::move(fileName)) {
   if (fileName_.empty()) fileName_ = (std::filesystem::path(ResolveAppDir()) / SchemesFileName).string();
 }
 
-void TSchemeCommands::Load() {
-  const std::string damaged = data_.LoadSchemes(fileName_);
-  if (!damaged.empty()) ErrorBox(damaged);
-}
+std::string TSchemeCommands::Load() { return data_.LoadSchemes(fileName_); }
 
 bool TSchemeCommands::Save() { return data_.SaveSchemes(fileName_); }
 
@@ -40,7 +34,7 @@ int TSchemeCommands::AddScheme(const std::string& name) {
 
 std::optional<int> TSchemeCommands::DeleteScheme(int schemeIndex) {
   TScheme* s = data_.SchemeAt(schemeIndex);
-  if (!s || !Confirmed("Are You Sure to Delete the Scheme " + Quoted(s->Name))) return std::nullopt;
+  if (!s || !view_.ConfirmDelete("Are You Sure to Delete the Scheme " + Quoted(s->Name))) return std::nullopt;
   data_.DeleteScheme(schemeIndex);
   Save();
   return AfterDelete(schemeIndex, data_.Schemes.size());
@@ -57,7 +51,7 @@ int TSchemeCommands::AddMarker(int schemeIndex, const std::string& marker) {
 std::optional<int> TSchemeCommands::DeleteMarker(int schemeIndex, int markerIndex) {
   TScheme* s = data_.SchemeAt(schemeIndex);
   if (!s || markerIndex < 0 || static_cast<size_t>(markerIndex) >= s->Markers.size()) return std::nullopt;
-  if (!Confirmed("Are You Sure to Delete the Marker " + Quoted(s->Markers[static_cast<size_t>(markerIndex)])))
+  if (!view_.ConfirmDelete("Are You Sure to Delete the Marker " + Quoted(s->Markers[static_cast<size_t>(markerIndex)])))
     return std::nullopt;
   data_.DeleteMarker(schemeIndex, markerIndex);
   Save();
@@ -75,7 +69,7 @@ int TSchemeCommands::AddValueRule(int schemeIndex) {
 std::optional<int> TSchemeCommands::DeleteValueRule(int schemeIndex, int ruleIndex) {
   TScheme* s = data_.SchemeAt(schemeIndex);
   if (!s || ruleIndex < 0 || static_cast<size_t>(ruleIndex) >= s->Values.size()) return std::nullopt;
-  if (!Confirmed("Are You Sure to Delete " + Quoted(ValueRuleCaption(ruleIndex)))) return std::nullopt;
+  if (!view_.ConfirmDelete("Are You Sure to Delete " + Quoted(ValueRuleCaption(ruleIndex)))) return std::nullopt;
   data_.DeleteValueRule(schemeIndex, ruleIndex);
   Save();
   return AfterDelete(ruleIndex, s->Values.size());

@@ -16,20 +16,28 @@ inline const std::string MarkerExistsFormat = "Marker \"%s\" already exists";
 // Which of a scheme's five field names a field combo edits.
 enum class TSchemeField { Content, Time, FromName, FromEmail, Subject };
 
+// What a delete asks the page before it goes ahead.
+class ISchemeCommandsView {
+public:
+  virtual ~ISchemeCommandsView() = default;
+  // The question ("Are You Sure to Delete ..."); true for Yes.
+  virtual bool ConfirmDelete(const std::string& question) = 0;
+};
+
 class TSchemeCommands {
 public:
   // fileName: where the schemes are saved; AppDir + "Schemes.dat" when empty.
-  explicit TSchemeCommands(TExtractData& data, std::string fileName = std::string());
+  TSchemeCommands(TExtractData& data, ISchemeCommandsView& view, std::string fileName = std::string());
 
   const std::string& FileName() const { return fileName_; }
 
-  // Reads the schemes from the file; a damaged file is reported once, with
-  // what was kept.
-  void Load();
+  // Reads the schemes from the file. A damaged file gives, once, the text
+  // for the page to show as an error, saying what was kept; else empty.
+  std::string Load();
 
   // The name as the dialog returned it (upper-cased); the new scheme's index.
   int AddScheme(const std::string& name);
-  // Asks for confirmation. Nothing on No; on Yes the index to select next
+  // Asks the view for confirmation. Nothing on No; on Yes the index to select next
   // (the same, or the last when past the end; -1 when none is left).
   std::optional<int> DeleteScheme(int schemeIndex);
   // The marker as typed; its index.
@@ -52,5 +60,6 @@ public:
 
 private:
   TExtractData& data_;
+  ISchemeCommandsView& view_;
   std::string fileName_;
 };

@@ -59,12 +59,7 @@ TConnectionTarget SqlTarget(int typeIndex, const std::string& path) {
 // --- per-field state --------------------------------------------------------
 
 std::string PickListText(TField& field, TFieldKind kind) {
-  switch (kind) {
-    case fkText: return field.AsString();
-    case fkNumber: return FloatToStr(field.AsFloat());
-    case fkDateTime: return DateTimeToStr(field.AsDateTime());
-    default: return {};
-  }
+  return kind <= fkDateTime ? FieldValueText(field.DataSet(), field.Index()) : std::string();
 }
 
 void BuildFormFields(TDataSet& ds, TFormFieldsArray& fields) {

@@ -1,6 +1,5 @@
 #include "workspace/sqlset.h"
 
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 void TSQLItem::Changed() {
@@ -57,18 +56,16 @@ TSQLSet::TSQLSet() {
 
 TSQLSet::~TSQLSet() = default;
 
-bool TSQLSet::AddVariable(const std::string& Name, const std::string& Value) {
-  if (Name.empty()) {
-    ErrorBox("Variable name missing");
+bool TSQLSet::AddVariable(const std::string& Name, const std::string& Value, std::string* refusal) {
+  auto refuse = [refusal](const std::string& text) {
+    if (refusal) *refusal = text;
     return false;
-  }
+  };
+  if (Name.empty()) return refuse("Variable name missing");
   const int n = Utf8Length(Name);
   for (int i = 1; i <= n; ++i) {
     const std::string ch = Utf8Copy(Name, i, 1);
-    if (reader_.IsDelimiter(ch)) {
-      ErrorBox("The variable name can not contain a devider \"" + ch + "\"");
-      return false;
-    }
+    if (reader_.IsDelimiter(ch)) return refuse("The variable name can not contain a devider \"" + ch + "\"");
   }
   reader_.AddKeyWord(AnsiLowerCase(Name), 0, 0, false, new std::string(Value));
   return true;

@@ -60,8 +60,9 @@ public:
   void SetSQLItems(const TSQLItems& items) { items_.Assign(items); }
 
   // Registers or replaces the variable. A name that is empty or holds a delimiter
-  // is refused with its message box; false then.
-  bool AddVariable(const std::string& Name, const std::string& Value);
+  // is refused: false, with the refusal's text (an error for the window to
+  // show) in refusal when given.
+  bool AddVariable(const std::string& Name, const std::string& Value, std::string* refusal = nullptr);
   // The statement of the first item titled so (case ignored); empty when none.
   std::string GetSQLText(const std::string& Title) const;
   // The statement with every variable word replaced by its value.

@@ -6,71 +6,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QMutex>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QWindow>
 
 #include "mailing/PreparedMailing.h"
+#include "mailing/ui/SafeWebPage.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/QtText.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/PageKit.h"
-
-// Lets through only the one file the window asked for: no remote or other
-// local resources, no link followed, no scripts.
-class TLockedPage : public QWebEnginePage {
-public:
-  class TInterceptor : public QWebEngineUrlRequestInterceptor {
-  public:
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-      const QMutexLocker lock(&mutex_);
-      if (info.requestUrl().adjusted(QUrl::RemoveFragment) != allowed_) info.block(true);
-    }
-    void Allow(const QUrl& url) {
-      const QMutexLocker lock(&mutex_);
-      allowed_ = url;
-    }
-
-  private:
-    QMutex mutex_;  // requests are intercepted on the engine's own thread
-    QUrl allowed_;
-  };
-
-  TLockedPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
-    QWebEngineSettings* s = settings();
-    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
-  }
-
-  void Open(const QUrl& url) {
-    allowed_ = url;
-    interceptor_->Allow(url);
-    load(url);
-  }
-  void Clear() { Open(QUrl("about:blank")); }
-  void SetInterceptor(TInterceptor* i) { interceptor_ = i; }
-
-protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-    return isMainFrame && url.adjusted(QUrl::RemoveFragment) == allowed_;
-  }
-  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
-
-private:
-  QUrl allowed_;
-  TInterceptor* interceptor_ = nullptr;
-};
 
 namespace {
 
@@ -168,11 +117,7 @@ void TRepForm::CreateViewer() {
   if (WebBrowser1) return;
   WebBrowser1 = Named(new QWebEngineView(this), "WebBrowser1");
   auto* profile = new QWebEngineProfile(this);  // off the record: nothing kept on disk
-  auto* interceptor = new TLockedPage::TInterceptor;
-  interceptor->setParent(profile);
-  profile->setUrlRequestInterceptor(interceptor);
-  page_ = new TLockedPage(profile, WebBrowser1);
-  page_->SetInterceptor(interceptor);
+  page_ = new TSafeWebPage(profile, WebBrowser1);
   WebBrowser1->setPage(page_);
   connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) { StatusBar1->showMessage(url); });
   const int place = bodyLayout_->count() - 2;

@@ -18,7 +18,7 @@ class QStatusBar;
 class QVBoxLayout;
 class QWebEngineView;
 class TPreparedMailing;
-class TLockedPage;
+class TSafeWebPage;
 
 class TRepForm : public QDialog {
   Q_OBJECT
@@ -67,6 +67,6 @@ private:
   TReportHeader header_;
   std::vector<std::string> lines_;
   TReportViewerFile viewer_;
-  TLockedPage* page_ = nullptr;
+  TSafeWebPage* page_ = nullptr;
   QVBoxLayout* bodyLayout_ = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <tuple>
 
 namespace {
 
@@ -194,6 +195,23 @@ TEST_F(SysUtilsTest, EncodeAndDecodeDates) {
   EXPECT_EQ(ms, 250);
   DecodeTime(-1.25, h, n, s, ms);  // a negative value's fraction is still the time of day
   EXPECT_EQ(h, 6);
+}
+
+// Every day of years 0..10000 follows the one before it, and its day count
+// gives it back.
+TEST_F(SysUtilsTest, DayCountsWalkTheCalendar) {
+  int y, m, d;
+  CivilFromDays(DaysFromCivil(0, 1, 1), y, m, d);
+  ASSERT_EQ(std::make_tuple(y, m, d), std::make_tuple(0, 1, 1));
+  for (int64_t days = DaysFromCivil(0, 1, 1) + 1; days <= DaysFromCivil(10000, 12, 31); ++days) {
+    const int py = y, pm = m, pd = d;
+    CivilFromDays(days, y, m, d);
+    const bool nextDay = y == py && m == pm && d == pd + 1;
+    const bool nextMonth = y == py && m == pm + 1 && d == 1 && pd == DaysInMonth(py, pm);
+    const bool nextYear = y == py + 1 && m == 1 && d == 1 && pm == 12 && pd == 31;
+    ASSERT_TRUE(nextDay || nextMonth || nextYear) << days;
+    ASSERT_EQ(DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), days);
+  }
 }
 
 TEST_F(SysUtilsTest, DayOfWeekAndIncMonth) {

@@ -35,7 +35,7 @@ void ReadEverything(const std::string& file) {
     DiskReadStr(entry, false, s);
     DiskReadStrings(entry, true);
     DiskReadStrings(entry, false);
-    DiskIoResult = 0;
+    disk.IoResult = dioOk;
   }
   DiskClose(disk);
 }
@@ -48,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  DiskIoResult = 0;
   ReadEverything(file);
   TExtractData store(Folder());  // loads the ids
   store.ReadMailList();

@@ -161,7 +161,6 @@ std::string CheckFreeTable(const std::vector<TDiskExtent>& t) {
 
 class ContainerModel : public ::testing::TestWithParam<unsigned> {
 protected:
-  void SetUp() override { DiskIoResult = 0; }
   TTempFolder temp;
 };
 
@@ -182,7 +181,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
     DiskAddEntry(c, "");
   }
   DiskClose(disk);
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
 
   int operations = 0;
   for (int batch = 0; operations < 500; ++batch) {
@@ -193,7 +192,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
     diskfile& disk = outsider ? other : kept;
     DiskAssign(disk, file);
     DiskOpen(disk, 2, 3);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(disk.IoResult, 0);
     std::ostringstream done;
     for (int k = pick(1, 6); k > 0; --k, ++operations) {
       int f = pick(0, kFolders - 1);
@@ -224,7 +223,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
         done << "delete " << FolderPath(f) << "/" << name << "; ";
         model.erase({f, name});
       }
-      ASSERT_EQ(DiskIoResult, 0) << done.str();
+      ASSERT_EQ(disk.IoResult, 0) << done.str();
       ASSERT_EQ(CheckFreeTable(disk.FreeTable), "") << "batch " << batch << ": " << done.str();
     }
     if (outsider) {
@@ -244,7 +243,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
       model[{f, name}] = std::move(data);
     }
     DiskClose(disk);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(disk.IoResult, 0);
 
     std::string bytes = ReadFileBytes(file);
     std::string problems = CheckLayout(bytes, model);
@@ -267,7 +266,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
                                 << done.str();
     }
     DiskClose(reader);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(reader.IoResult, 0);
     ASSERT_EQ(CheckIndexes(bytes, kept), "") << "after reading, batch " << batch << ": " << done.str();
   }
 }

@@ -29,7 +29,6 @@ class ContainerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     file = temp.File("Test.dat");
-    DiskIoResult = 0;
   }
   void TearDown() override {
     if (disk.File.IsOpen()) DiskClose(disk);
@@ -38,12 +37,12 @@ protected:
   void Create() {
     DiskAssign(disk, file);
     DiskCreate(disk, 2, 3);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(disk.IoResult, 0);
   }
   void Open() {
     DiskAssign(disk, file);
     DiskOpen(disk, 2, 3);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(disk.IoResult, 0);
   }
   void Close() { DiskClose(disk); }
 
@@ -60,7 +59,7 @@ protected:
     DiskOpenEntry(disk, c, path, name, type);
     DiskOpenNamed(c);
     if (eof) *eof = DiskEof(c);
-    if (DiskEof(c) || DiskIoResult != 0) return {};
+    if (DiskEof(c) || disk.IoResult != 0) return {};
     std::string s(static_cast<size_t>(count), '\0');
     DiskRead(c, s.data(), count);
     if (eof) *eof = DiskEof(c);
@@ -85,7 +84,7 @@ protected:
     DiskOpen(d, 2, 3);
     DiskLoadFreeTable(d);
     auto t = d.FreeTable;
-    EXPECT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(d.IoResult, 0);
     DiskClose(d);
     return t;
   }
@@ -115,7 +114,7 @@ TEST_F(ContainerTest, CreateTruncatesAnExistingFile) {
 TEST_F(ContainerTest, FirstEntryInFreshRootChainsTheRootAndGrowsInPlace) {
   Create();
   Write(":", "Version", "dat", LE32(1));
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   Close();
   std::string b = ReadFileBytes(file);
   ASSERT_EQ(b.size(), 1096u);
@@ -170,7 +169,7 @@ TEST_F(ContainerTest, ReadingPastTheChainSetsEofAndLeavesTheRest) {
   EXPECT_TRUE(DiskEof(c));
   EXPECT_EQ(buf.substr(0, 3), "abc");
   EXPECT_EQ(buf.substr(512), std::string(88, '#'));
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
 
   DiskSeek(c, 10000);
   EXPECT_TRUE(DiskEof(c));
@@ -203,12 +202,12 @@ TEST_F(ContainerTest, RewritingReusesTheSlotAndTheFreedChain) {
 TEST_F(ContainerTest, DeletedSlotIsMarkedFreeAndTakenByTheNextEntry) {
   Create();
   AddFolder(":", "Inbox");
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   Write(":Inbox", "One", "msg", "1111");
   logdisk c;
   DiskOpenEntry(disk, c, ":Inbox", "One", "msg");
   DiskDeleteEntry(c);
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   auto slots = Slots(":Inbox");
   ASSERT_EQ(slots.size(), 1u);
   EXPECT_EQ(slots[0].Name, "One");
@@ -260,7 +259,7 @@ TEST_F(ContainerTest, DeletingAnAbsentEntryChangesNothing) {
   DiskOpenEntry(disk, c, ":", "Nothing", "dat");
   DiskDeleteEntry(c);
   EXPECT_TRUE(DiskEof(c));
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   DiskOpenEntry(disk, c, ":Missing", "A", "dat");
   DiskDeleteEntry(c);
   EXPECT_TRUE(DiskEof(c));
@@ -281,7 +280,7 @@ TEST_F(ContainerTest, DeletingBetweenTwoFreeExtentsMergesAllThree) {
     DiskOpenEntry(disk, c, ":", n, "dat");
     DiskDeleteEntry(c);
   }
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   EXPECT_EQ(disk.FreeTable, (std::vector<TDiskExtent>{{576, 1560}}));
   Close();
   // Saving needs room for the table: its record chains into the free space,
@@ -325,7 +324,7 @@ TEST_F(ContainerTest, FragmentedRecordGoesBackWhole) {
     DiskWrite(a, x.data(), 512, true, 512);
     DiskWrite(b, y.data(), 512, true, 512);
   }
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   EXPECT_EQ(Read(":", "A", "dat", 1536), std::string(512, '0') + std::string(512, '1') + std::string(512, '2'));
   logdisk c;
   DiskOpenEntry(disk, c, ":", "A", "dat");
@@ -369,11 +368,11 @@ TEST_F(ContainerTest, FailedWriteStillSavesTheExtentsItTook) {
   std::string data(8000, 'n');
   DiskWrite(c, data.data(), static_cast<int32_t>(data.size()), true, 512);
   int32_t first = c.First;
-  EXPECT_NE(DiskIoResult, 0);
+  EXPECT_NE(disk.IoResult, 0);
   Close();
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
-  DiskIoResult = 0;
+  disk.IoResult = 0;
   // No extent the file lists as free may hold the new record's first block.
   for (const TDiskExtent& e : SavedFreeTable())
     EXPECT_FALSE(first >= e.Position && first < e.Position + e.Size) << e.Position << " " << e.Size;
@@ -395,11 +394,11 @@ TEST_F(ContainerTest, ReadingLeavesTheFileAsItWas) {
   for (int32_t access : {0, 2}) {
     DiskAssign(disk, file);
     DiskOpen(disk, access, 3);
-    ASSERT_EQ(DiskIoResult, 0);
+    ASSERT_EQ(disk.IoResult, 0);
     EXPECT_EQ(Read(":", "B", "dat", 3), "def");
     Slots(":");
     Close();
-    EXPECT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(disk.IoResult, 0);
     EXPECT_EQ(ReadFileBytes(file), before);
   }
 }
@@ -446,7 +445,7 @@ TEST_F(ContainerTest, NestedFoldersAndMissingFolder) {
   DiskOpenEntry(disk, c, ":Nowhere", "X", "dat");
   DiskBeginWrite(c, 512);
   EXPECT_TRUE(DiskEof(c));
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   auto root = Slots(":");
   ASSERT_EQ(root.size(), 2u);
   EXPECT_EQ(root[1].Type, "dir");
@@ -469,7 +468,7 @@ TEST_F(ContainerTest, AddedFolderHeaderAndTypeSuffix) {
   logdisk c;
   DiskOpenEntry(disk, c, ":", "Box", "");
   DiskAddEntry(c, "123456789");
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   EXPECT_EQ(c.Type, "dir12345");
   Close();
   // The folder's first block is taken before the root grows, so the root's
@@ -492,7 +491,7 @@ TEST_F(ContainerTest, StringsAndListsWithSkip) {
   DiskWriteStrings(c, {"one", "", longText});
   DiskWriteStr(c, "tail");
   DiskWriteStrings(c, {"x", "y"});
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   Close();
   Open();
   for (bool skip : {false, true}) {
@@ -558,18 +557,18 @@ TEST_F(ContainerTest, FreeSearchTakesTheLastFittingExtent) {
 }
 
 TEST_F(ContainerTest, InvalidAccessIsAnErrorNotAnExit) {
-  EXPECT_FALSE(SetFileModeFor(3, 3));
-  EXPECT_FALSE(SetFileModeFor(2, 4));
-  EXPECT_FALSE(SetFileModeFor(-1, 0));
-  EXPECT_TRUE(SetFileModeFor(0, 0));
-  EXPECT_EQ(DiskFileMode, 0x10);
-  EXPECT_TRUE(SetFileModeFor(1, 2));
-  EXPECT_EQ(DiskFileMode, 0x31);
-  EXPECT_TRUE(SetFileModeFor(2, 3));
-  EXPECT_EQ(DiskFileMode, 0x42);
+  EXPECT_FALSE(DiskSetFileMode(disk, 3, 3));
+  EXPECT_FALSE(DiskSetFileMode(disk, 2, 4));
+  EXPECT_FALSE(DiskSetFileMode(disk, -1, 0));
+  EXPECT_TRUE(DiskSetFileMode(disk, 0, 0));
+  EXPECT_EQ(disk.FileMode, 0x10);
+  EXPECT_TRUE(DiskSetFileMode(disk, 1, 2));
+  EXPECT_EQ(disk.FileMode, 0x31);
+  EXPECT_TRUE(DiskSetFileMode(disk, 2, 3));
+  EXPECT_EQ(disk.FileMode, 0x42);
   DiskAssign(disk, file);
   DiskCreate(disk, 3, 3);
-  EXPECT_EQ(DiskIoResult, dioInvalidAccess);
+  EXPECT_EQ(disk.IoResult, dioInvalidAccess);
   EXPECT_FALSE(disk.File.IsOpen());
   EXPECT_FALSE(std::filesystem::exists(file));
 }
@@ -577,7 +576,7 @@ TEST_F(ContainerTest, InvalidAccessIsAnErrorNotAnExit) {
 TEST_F(ContainerTest, OpenMissingFileFails) {
   DiskAssign(disk, file);
   DiskOpen(disk, 2, 3);
-  EXPECT_EQ(DiskIoResult, dioFileNotFound);
+  EXPECT_EQ(disk.IoResult, dioFileNotFound);
   // Everything after a failure does nothing.
   logdisk c;
   DiskOpenEntry(disk, c, ":", "A", "dat");
@@ -586,7 +585,7 @@ TEST_F(ContainerTest, OpenMissingFileFails) {
   EXPECT_FALSE(std::filesystem::exists(file));
   // A later open resets the result.
   Create();
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
 }
 
 TEST_F(ContainerTest, SharedOpensCoexist) {
@@ -594,7 +593,7 @@ TEST_F(ContainerTest, SharedOpensCoexist) {
   diskfile other;
   DiskAssign(other, file);
   DiskOpen(other, 2, 3);
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(other.IoResult, 0);
   DiskClose(other);
 }
 
@@ -612,7 +611,7 @@ TEST_F(ContainerTest, OpenRetriesWhileAnExclusiveHolderHasTheFile) {
   DiskOpen(disk, 2, 3);
   auto waited = std::chrono::steady_clock::now() - t0;
   release.join();
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(disk.IoResult, 0);
   EXPECT_GE(waited, std::chrono::milliseconds(250));
   EXPECT_TRUE(disk.File.IsOpen());
 }
@@ -626,7 +625,7 @@ TEST_F(ContainerTest, OpenGivesUpAfterTenSecondsOfAccessDenied) {
   DiskAssign(disk, file);
   DiskOpen(disk, 2, 3);
   auto waited = std::chrono::steady_clock::now() - t0;
-  EXPECT_EQ(DiskIoResult, dioAccessDenied);
+  EXPECT_EQ(disk.IoResult, dioAccessDenied);
   EXPECT_GE(waited, std::chrono::seconds(9));
   EXPECT_LE(waited, std::chrono::seconds(12));
   // An exclusive open is refused while a shared holder has it.
@@ -694,18 +693,18 @@ TEST_F(ContainerTest, DamagedContainersStopCleanly) {
     std::string bytes = good;
     k.damage(bytes);
     WriteFileBytes(file, bytes);
-    DiskIoResult = 0;
+    disk.IoResult = 0;
     Open();
     bool eof = false;
     std::string s = Read(":", "A", "dat", 1200, &eof);
-    int32_t r1 = DiskIoResult;
-    DiskIoResult = 0;
+    int32_t r1 = disk.IoResult;
+    disk.IoResult = 0;
     Read(":Inbox", "M", "msg", 4, &eof);
-    DiskIoResult = 0;
+    disk.IoResult = 0;
     Slots(":Inbox");
-    DiskIoResult = 0;
+    disk.IoResult = 0;
     Write(":Inbox", "N", "msg", std::string(2000, 'n'));
-    DiskIoResult = 0;
+    disk.IoResult = 0;
     logdisk c;
     DiskOpenEntry(disk, c, ":", "A", "dat");
     DiskDeleteEntry(c);
@@ -731,7 +730,7 @@ TEST_F(ContainerTest, TruncatedStringsSetTheEndFlag) {
     DiskReadStr(c, skip, s);
     EXPECT_TRUE(DiskEof(c));
     EXPECT_LE(s.size(), 512u);
-    EXPECT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(disk.IoResult, 0);
   }
   // A list count beyond the record reads what there is and stops.
   DiskOpenEntry(disk, c, ":", "L", "dat");
@@ -760,7 +759,7 @@ TEST_F(ContainerTest, KeptFolderIndexFollowsAFolderBlockOverwrittenThroughADamag
   AddFolder(":", "Other");
   for (int i = 0; i < 4; ++i) Write(":Inbox", "E" + std::to_string(i), "dat", std::string(100, 'e'));
   for (int i = 0; i < 3; ++i) Write(":Other", "F" + std::to_string(i), "dat", std::string(100, 'f'));
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   logdisk folder;
   DiskOpenEntry(disk, folder, ":Other", "", "");
   DiskFindEntry(folder);
@@ -770,7 +769,7 @@ TEST_F(ContainerTest, KeptFolderIndexFollowsAFolderBlockOverwrittenThroughADamag
   ASSERT_EQ(Int32At(bytes, size_t(other) + 4), DiskNoBlock);
   const TDiskExtent otherBlock{other, Int32At(bytes, size_t(other)) + DiskBlockHeaderSize};
   Close();
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   bytes = ReadFileBytes(file);
   const std::string reference = temp.File("Reference.dat");
   WriteFileBytes(reference, bytes);
@@ -803,11 +802,10 @@ TEST_F(ContainerTest, KeptFolderIndexFollowsAFolderBlockOverwrittenThroughADamag
         DiskBeginWrite(c, 512);
         DiskWrite(c, data.data(), s.size, true, 512);
       }
-      results.push_back(DiskIoResult);
-      DiskIoResult = 0;
+      results.push_back(d.IoResult);
+      d.IoResult = dioOk;
     }
     DiskClose(d);
-    DiskIoResult = 0;
     return std::make_pair(results, ReadFileBytes(name));
   };
   auto kept = run(file, false);

@@ -44,6 +44,11 @@ public:
     stored.push_back(index);
     if (onStored) onStored(index);
   }
+  // As the page shows them: through the scripted message boxes.
+  void ShowError(const std::string& text) override { ErrorBox(text); }
+  bool GoOnWithoutCredentials(const std::string& question) override {
+    return MessageService().Show(TMsgKind::Error, question, "Error", TMsgButtons::YesNo) == TMsgResult::Yes;
+  }
   std::vector<std::string> Counters() const {
     std::vector<std::string> out;
     for (auto& s : statuses)

@@ -126,7 +126,6 @@ std::string D(double v) {
 class MessageStoreTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    DiskIoResult = 0;
     saved = FormatSettings();
     TFormatSettings fs = TFormatSettings::Default();
     fs.DecimalSeparator = '.';
@@ -147,7 +146,7 @@ protected:
     DiskOpen(disk, 2, 3);
     DiskOpenNamed(c);
     std::string r;
-    if (!DiskEof(c) && DiskIoResult == 0) {
+    if (!DiskEof(c) && disk.IoResult == 0) {
       r.resize(static_cast<size_t>(c.Capacity));
       DiskRead(c, r.data(), c.Capacity);
     }
@@ -180,7 +179,7 @@ TEST_F(MessageStoreTest, RecordRoundTripsFullAndWithBodiesSkipped) {
   DiskBeginWrite(c, 512);
   WriteMessage(c, *m);
   EXPECT_EQ(c.RecordOffset, 0);  // taken by value
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(disk.IoResult, 0);
   DiskClose(disk);
 
   for (bool skip : {false, true}) {
@@ -189,7 +188,7 @@ TEST_F(MessageStoreTest, RecordRoundTripsFullAndWithBodiesSkipped) {
     DiskOpenNamed(c);
     TIdMessage back;
     ReadMessage(c, back, skip);
-    EXPECT_EQ(DiskIoResult, 0);
+    EXPECT_EQ(disk.IoResult, 0);
     ExpectMessagesEqual(*m, back, skip);
     DiskClose(disk);
   }
@@ -261,7 +260,7 @@ TEST_F(MessageStoreTest, FirstStoreCreatesVersionInboxAndEntry) {
   auto d = Data();
   auto m = FullMessage();
   d->StoreMessage(*m, "Inbox");
-  ASSERT_EQ(DiskIoResult, 0);
+  ASSERT_EQ(d->StoreIoResult(), 0);
   auto root = Slots(":");
   ASSERT_EQ(root.size(), 3u);
   EXPECT_EQ(root[0].Name, "info");
@@ -452,7 +451,7 @@ TEST_F(MessageStoreTest, DamagedEntryDoesNotHideTheOthers) {
   WriteFileBytes(temp.File("Popmail.dat"), bytes);
   d->ReadMailList();
   EXPECT_LE(d->MailList.size(), 3u);
-  EXPECT_EQ(DiskIoResult, 0);
+  EXPECT_EQ(d->StoreIoResult(), 0);
 }
 
 }  // namespace

@@ -404,11 +404,12 @@ TEST_F(TablesTest, BuildSQLKeepsBlanksAndReplacesWholeWords) {
   EXPECT_EQ(set.BuildSQL("Main"), "SELECT * FROM \"Clients.dbf\"");
   EXPECT_TRUE(boxes.shown.empty());
 
-  EXPECT_FALSE(set.AddVariable("Tab.Name", "x"));
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "The variable name can not contain a devider \".\"");
-  EXPECT_FALSE(set.AddVariable("", "x"));
-  EXPECT_EQ(boxes.shown.back().text, "Variable name missing");
+  std::string refusal;
+  EXPECT_FALSE(set.AddVariable("Tab.Name", "x", &refusal));
+  EXPECT_EQ(refusal, "The variable name can not contain a devider \".\"");
+  EXPECT_FALSE(set.AddVariable("", "x", &refusal));
+  EXPECT_EQ(refusal, "Variable name missing");
+  EXPECT_TRUE(boxes.shown.empty());  // the window shows a refusal
   EXPECT_EQ(set.BuildSQL("Main"), "SELECT * FROM \"Clients.dbf\"");
 }
 

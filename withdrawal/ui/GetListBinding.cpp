@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "mailing/Profile.h"
+#include "platform/MessageBox.h"
 #include "withdrawal/ui/WithdrawalUi.h"
 
 TGetListBinding::TGetListBinding(TWithdrawalUi& page, QMainWindow& mainWindow,
@@ -46,6 +47,12 @@ void TGetListBinding::SetRunning(bool running) {
 void TGetListBinding::ProcessPendingEvents() { QApplication::processEvents(); }
 
 void TGetListBinding::MessageStored(int index) { page_->MessageInserted(index); }
+
+void TGetListBinding::ShowError(const std::string& text) { ErrorBox(text); }
+
+bool TGetListBinding::GoOnWithoutCredentials(const std::string& question) {
+  return MessageService().Show(TMsgKind::Error, question, "Error", TMsgButtons::YesNo) == TMsgResult::Yes;
+}
 
 bool TGetListBinding::eventFilter(QObject* watched, QEvent* event) {
   if (watched == &main_ && event->type() == QEvent::Close && getList_.Running()) {

@@ -29,6 +29,8 @@ public:
   void SetRunning(bool running) override;
   void ProcessPendingEvents() override;
   void MessageStored(int index) override;
+  void ShowError(const std::string& text) override;
+  bool GoOnWithoutCredentials(const std::string& question) override;
 
   TGetList& Run() { return getList_; }
 

@@ -12,8 +12,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "platform/ui/MemoText.h"
 #include "platform/ui/QtText.h"
-#include "withdrawal/ui/MemoText.h"
 #include "workspace/CharsetTable.h"
 #include "workspace/ui/PageKit.h"
 

@@ -19,13 +19,13 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
+#include "platform/ui/MemoText.h"
 #include "platform/ui/QtText.h"
 #include "withdrawal/ExtractRecord.h"
 #include "withdrawal/MailView.h"
 #include "withdrawal/SchemesFile.h"
 #include "withdrawal/WithdrawalEnabling.h"
 #include "withdrawal/ui/GetListRunner.h"
-#include "withdrawal/ui/MemoText.h"
 #include "withdrawal/ui/RespForm.h"
 #include "workspace/AppSettings.h"
 #include "workspace/ui/AddWord.h"
@@ -80,13 +80,13 @@ QTreeWidgetItem* MailRow(const TIdMessage& m) {
 
 TWithdrawalUi::TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& tables, const fs::path& folder)
     : Data(FolderOr(folder)),
-      Commands(Data, (FolderOr(folder) / SchemesFileName).string()),
+      Commands(Data, *this, (FolderOr(folder) / SchemesFileName).string()),
       main_(main),
       state_(state),
       tables_(tables),
       page_(main.WithdrawalPage()),
       folder_(FolderOr(folder)) {
-  Commands.Load();
+  if (const std::string damaged = Commands.Load(); !damaged.empty()) ErrorBox(damaged);
   Bind();
   FillSchemeCombo();
   LoadAccountNames();
@@ -409,6 +409,10 @@ void TWithdrawalUi::SpeedItem43Click() {
   PreviewParse(false);
 }
 
+bool TWithdrawalUi::ConfirmDelete(const std::string& question) {
+  return ConfirmBox(question, TMsgButtons::YesNo) == TMsgResult::Yes;
+}
+
 void TWithdrawalUi::SpeedItem44Click() {
   const int s = SelectedScheme();
   if (s < 0) return;
@@ -552,11 +556,12 @@ void TWithdrawalUi::LoadAccountNames() {
 void TWithdrawalUi::SpeedItem46Click() {
   const int s = SelectedScheme();
   TDataSet& table = state_.Table.ADOQuery1;
-  int posted = 0;
-  if (page_.CheckBox4->isChecked()) {
+  const bool freeText = page_.CheckBox4->isChecked();
+  TExtractResult extracted;
+  if (freeText) {
     if (!TableOpen()) tables_.OpenDB0Click();
     if (!TableOpen()) return;
-    posted = ExtractFreeText(Data, s, table, MemoText(page_.Memo6), Now()) ? 1 : 0;
+    extracted = ExtractFreeText(Data, s, table, MemoText(page_.Memo6), Now());
   } else {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) return;
@@ -566,13 +571,14 @@ void TWithdrawalUi::SpeedItem46Click() {
     for (int row : rows)
       if (row < static_cast<int>(Data.MailList.size()))
         sources.push_back({Data.MailList[static_cast<size_t>(row)].Message.get(), row});
-    posted = ExtractMessages(Data, s, table, sources, [this](int row) {
+    extracted = ExtractMessages(Data, s, table, sources, [this](int row) {
       RefreshMailMemo(row);
       return viewerText_;
     });
-    RefreshMailMemo(SelectedRow());
   }
-  if (posted > 0) {
+  if (!extracted.Error.empty()) ErrorBox(extracted.Error);
+  if (!freeText) RefreshMailMemo(SelectedRow());
+  if (extracted.Posted > 0) {
     tables_.ShowDatabasePage();
     tables_.UpdateRecordActions();
     // The counter was last set when the new record was appended (not yet counted, no number).

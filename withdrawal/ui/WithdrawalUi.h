@@ -24,7 +24,7 @@ class TRespForm;
 class TTableUi;
 class TWithdrawalPage;
 
-class TWithdrawalUi : public QObject, public IWithdrawalPage {
+class TWithdrawalUi : public QObject, public IWithdrawalPage, public ISchemeCommandsView {
   Q_OBJECT
 public:
   // folder: where "Popmail.dat", "Schemes.dat" and "Prof.dat" live (AppDir when empty).
@@ -48,6 +48,9 @@ public:
   // IWithdrawalPage
   void TabSheet4Show() override;
   void UpdateWithdrawalControls() override;
+
+  // ISchemeCommandsView
+  bool ConfirmDelete(const std::string& question) override;
 
   // Scheme, marker and rule commands.
   void SpeedItem43Click();  // Add Scheme
