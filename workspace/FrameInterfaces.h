@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "workspace/SendState.h"
+
 // The mailing window (TSendForm).
 class IMailingWindow {
 public:
   virtual ~IMailingWindow() = default;
-  virtual int SendState() const = 0;  // 0 idle, 1 preparing or loading, 2 sending
-  virtual void ShowMailing() = 0;     // modal
+  virtual TSendState SendState() const = 0;  // preparing also while the list loads
+  virtual void ShowMailing() = 0;            // modal
   // "Send Current Mail": the message of the open table's current record, at once.
   virtual void SendCurrent1Click() = 0;
 };

@@ -54,7 +54,7 @@ public:
   const TProfile* ActiveAccount() const;
 
   // IMailingWindow and IOptionsHost.
-  int SendState() const override { return run_->SendState(); }
+  TSendState SendState() const override { return run_->SendState(); }
   void ShowMailing() override { exec(); }
   // The main window's "Send Current Mail" and the Mailing page's button.
   void SendCurrent1Click() override;

@@ -116,8 +116,8 @@ private:
 
 class TFakeMailing : public IMailingWindow {
 public:
-  int State = 0;
-  int SendState() const override { return State; }
+  TSendState State = ssIdle;
+  TSendState SendState() const override { return State; }
   void ShowMailing() override {}
   void SendCurrent1Click() override {}
 };
@@ -717,11 +717,11 @@ private slots:
     // The mailing window's state decides while it exists.
     TFakeMailing mailing;
     w_->Services().Mailing = &mailing;
-    mailing.State = 2;
+    mailing.State = ssSending;
     w_->UpdateWithdrawalControls();
     QVERIFY(!On("SpeedItem39"));
     QVERIFY(!On("GetMailList1"));
-    mailing.State = 0;
+    mailing.State = ssIdle;
     w_->UpdateWithdrawalControls();
     QVERIFY(On("SpeedItem39"));
     QVERIFY(On("GetMailList1"));

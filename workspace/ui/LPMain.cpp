@@ -488,7 +488,7 @@ void TLPMain::UpdateCaption() {
   setWindowTitle(caption);
 }
 
-int TLPMain::SendState() const { return services_.Mailing ? services_.Mailing->SendState() : 0; }
+TSendState TLPMain::SendState() const { return services_.Mailing ? services_.Mailing->SendState() : ssIdle; }
 
 void TLPMain::SaveProject() {
   if (services_.Project) services_.Project->SaveMail0Click();
@@ -823,7 +823,7 @@ void TLPMain::Mailing1Click() {
 
 // Only while the mailing window is idle; the window's run checks the rest.
 void TLPMain::SendCurrent1Click() {
-  if (services_.Mailing && services_.Mailing->SendState() == 0) services_.Mailing->SendCurrent1Click();
+  if (services_.Mailing && services_.Mailing->SendState() == ssIdle) services_.Mailing->SendCurrent1Click();
 }
 
 void TLPMain::SpeedButton6Click() { SendCurrent1Click(); }

@@ -22,8 +22,7 @@ class QSpinBox;
 class IOptionsHost {
 public:
   virtual ~IOptionsHost() = default;
-  // 0 idle, 1 preparing, 2 sending.
-  virtual int SendState() const = 0;
+  virtual TSendState SendState() const = 0;
 };
 
 // The 16 colours of "Color of Sorted Colum", black .. white, as 0xRRGGBB.
