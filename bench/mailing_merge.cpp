@@ -23,7 +23,7 @@
 #include "bench/BenchClock.h"
 #include "bench/ClientsTable.h"
 #include "db/Connection.h"
-#include "mailing/HTMLPars.h"
+#include "toolkit/HTMLPars.h"
 #include "mailing/Merge.h"
 #include "mailing/TableTagSource.h"
 #include "tests/mailing/support/MergeFakes.h"

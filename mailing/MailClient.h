@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "net/IdMessage.h"
 #include "net/IdSMTP.h"
 

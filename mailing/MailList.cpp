@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mailing/BinaryStream.h"
-#include "mailing/ReplaceFile.h"
+#include "platform/BinaryStream.h"
+#include "platform/ReplaceFile.h"
 #include "platform/FileHandle.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include "mailing/DisplayRelay.h"
 #include "mailing/MailRunFiles.h"
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "mailing/RunClock.h"
 #include "mailing/SendState.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "net/IdMessage.h"
 #include "net/IdSMTP.h"
 #include "net/IdThread.h"

@@ -33,7 +33,7 @@
 #include <filesystem>
 #include <string>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "withdrawal/ExtractData.h"
 
 // The page's side of Get List. Every call comes on the UI thread from inside

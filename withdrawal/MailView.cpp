@@ -4,7 +4,7 @@
 #include <exception>
 #include <limits>
 
-#include "mailing/HTMLPars.h"
+#include "toolkit/HTMLPars.h"
 #include "platform/SysUtils.h"
 
 namespace {

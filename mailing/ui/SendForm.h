@@ -12,7 +12,7 @@
 
 #include "mailing/MailRun.h"
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "workspace/FrameInterfaces.h"
 #include "workspace/ui/Options.h"
 

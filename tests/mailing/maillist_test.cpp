@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "mailing/BinaryStream.h"
+#include "platform/BinaryStream.h"
 #include "mailing/MailList.h"
 #include "mailing/MailListFiles.h"
 #include "mailing/MailRunFiles.h"

@@ -29,7 +29,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "platform/TextLines.h"
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "support/FakePop3Server.h"
 #include "support/WithdrawalTestSupport.h"
 #include "withdrawal/SchemesFile.h"

@@ -5,7 +5,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "withdrawal/ui/WithdrawalUi.h"
 
 TGetListBinding::TGetListBinding(TWithdrawalUi& page, QMainWindow& mainWindow,

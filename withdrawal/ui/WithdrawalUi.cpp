@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 #include <cmath>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "db/FieldKind.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "platform/Paths.h"
 
 enum class TAccountField { Name, Email, ReplyTo, UserId, Password, SmtpServer, SmtpPort, DnsServer, Pop3Server, Pop3Port };
