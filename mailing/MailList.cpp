@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/BinaryStream.h"
-#include "platform/ReplaceFile.h"
 #include "platform/FileHandle.h"
+#include "platform/ReplaceFile.h"
 
 namespace {
 

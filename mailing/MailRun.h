@@ -26,9 +26,9 @@
 #include "mailing/DisplayRelay.h"
 #include "mailing/MailRunFiles.h"
 #include "mailing/PreparedMailing.h"
-#include "workspace/Profile.h"
 #include "mailing/RunClock.h"
 #include "mailing/SendState.h"
+#include "workspace/Profile.h"
 
 class TMailSender;
 class TConnector;

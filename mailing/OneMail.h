@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "mailing/PreparedMailing.h"
-#include "workspace/Profile.h"
 #include "net/IdMessage.h"
 #include "net/IdSMTP.h"
 #include "net/IdThread.h"
+#include "workspace/Profile.h"
 
 class TDataSet;
 class TMailRun;

@@ -9,8 +9,8 @@
 #include "platform/BinaryStream.h"
 #include "platform/ReplaceFile.h"
 #include "platform/Routines.h"
-#include "platform/TextLines.h"
 #include "platform/SysUtils.h"
+#include "platform/TextLines.h"
 
 namespace {
 

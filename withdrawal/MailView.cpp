@@ -4,8 +4,8 @@
 #include <exception>
 #include <limits>
 
-#include "toolkit/HTMLPars.h"
 #include "platform/SysUtils.h"
+#include "toolkit/HTMLPars.h"
 
 namespace {
 

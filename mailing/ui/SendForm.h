@@ -12,8 +12,8 @@
 
 #include "mailing/MailRun.h"
 #include "mailing/PreparedMailing.h"
-#include "workspace/Profile.h"
 #include "workspace/FrameInterfaces.h"
+#include "workspace/Profile.h"
 #include "workspace/ui/Options.h"
 
 class QLabel;

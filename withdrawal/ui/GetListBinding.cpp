@@ -5,8 +5,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "workspace/Profile.h"
 #include "withdrawal/ui/WithdrawalUi.h"
+#include "workspace/Profile.h"
 
 TGetListBinding::TGetListBinding(TWithdrawalUi& page, QMainWindow& mainWindow,
                                  std::function<const TProfile*(int)> account)

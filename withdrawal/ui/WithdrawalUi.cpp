@@ -14,7 +14,6 @@
 #include <QTreeWidget>
 #include <cmath>
 
-#include "workspace/Profile.h"
 #include "db/FieldKind.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -28,6 +27,7 @@
 #include "withdrawal/ui/MemoText.h"
 #include "withdrawal/ui/RespForm.h"
 #include "workspace/AppSettings.h"
+#include "workspace/Profile.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/TableUi.h"
