@@ -19,7 +19,7 @@ TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrep
   StopMode = smSuspend;
   run_.ResultText.clear();
   SetUpClient(SMTP, account_, port);
-  SetUpMessage(Msg, account_, project.HtmlMail ? "text/html" : "text/plain", project.Charset, project.Attachments);
+  SetUpMessage(Msg, account_, project.MailMode == mmHtml ? "text/html" : "text/plain", project.Charset, project.Attachments);
   Msg.Recipients.Clear();
   if (project.ToAddr.empty()) {
     ErrorBox("Email address not found");
@@ -32,7 +32,7 @@ TOneMail::TOneMail(TMailRun& run, const TProfile& account, int port, const TPrep
   if (values.EvalStopFlag()) return;
   Msg.Subject = merge.ExpandTags(project.Subject, true);
   if (values.EvalStopFlag()) return;
-  Msg.SetBodyText(merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, true));
+  Msg.SetBodyText(merge.ExpandTags(project.MailMode == mmHtml ? project.HtmlSource : project.PlainText, true));
   if (values.EvalStopFlag()) return;
   started_ = true;
   Start();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "workspace/MailMode.h"
 #include "workspace/SendState.h"
 
 // The mailing window (TSendForm).
@@ -92,7 +93,7 @@ public:
   virtual bool HasFocus() const = 0;
   virtual void ExecEditCommand(int Command) = 0;  // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo, 5 Select All
   virtual void UpdateEditCommands() = 0;
-  virtual void SetEditorMode(int Mode) = 0;  // 0 plain text, 1 HTML
+  virtual void SetEditorMode(TMailMode Mode) = 0;
   virtual bool DocumentReady() const = 0;
   virtual std::string GetHtmlStr() = 0;
   // Pending edits of the document into the Source text (save, preview).

@@ -454,7 +454,7 @@ void THtmlEditor::TabSheet2Show() {
 
 // ---------------------------------------------------------------- commands
 
-void THtmlEditor::SetEditorMode(int Mode) {
+void THtmlEditor::SetEditorMode(TMailMode Mode) {
   main_.MailMode = Mode;
   Action("HTML1")->setChecked(Mode == mmHtml);
   Action("HtmlMode5")->setChecked(Mode == mmHtml);

@@ -301,13 +301,13 @@ private slots:
     TLPMain w;
     QVERIFY(!w.Modified());
     w.Action("PlainText1")->trigger();
-    QCOMPARE(w.MailMode, 0);
+    QCOMPARE(w.MailMode, mmPlainText);
     QVERIFY(w.Modified());
     QVERIFY(w.Action("PlainMode5")->isChecked());
     QVERIFY(!w.Action("HTML1")->isChecked());
     QVERIFY(!w.Action("Bold5")->isEnabled());
     w.Action("HTML1")->trigger();
-    QCOMPARE(w.MailMode, 1);
+    QCOMPARE(w.MailMode, mmHtml);
     QVERIFY(w.Action("Bold5")->isEnabled());
   }
 

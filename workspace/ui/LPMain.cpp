@@ -430,7 +430,7 @@ void TLPMain::BuildMenus() {
   connect(mailingPage_->SpeedButton6, &QToolButton::clicked, this, &TLPMain::SpeedButton6Click);
 
   // The mode switch keeps the two menu items and buttons opposite.
-  auto setMode = [this](int mode) {
+  auto setMode = [this](TMailMode mode) {
     SetModified(true);
     MailMode = mode;
     Action("HTML1")->setChecked(mode == mmHtml);
@@ -439,7 +439,7 @@ void TLPMain::BuildMenus() {
     Action("PlainMode5")->setChecked(mode == mmPlainText);
     UpdateControls();
   };
-  auto mode = [this, setMode](int m) {
+  auto mode = [this, setMode](TMailMode m) {
     if (!services_.Editor) return setMode(m);
     SetModified(true);
     services_.Editor->SetEditorMode(m);

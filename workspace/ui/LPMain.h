@@ -34,9 +34,6 @@ class TWithdrawalPage;
 // The edit commands, by code.
 enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, ecSelectAll = 5 };
 
-// The mail mode of the Edit tab.
-enum TMailMode { mmPlainText = 0, mmHtml = 1 };
-
 class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
 public:
@@ -122,7 +119,7 @@ public:
   // The same filter text as the filter of a restructuring copy (handle 5).
   TRowRulesCopyFilter CopyFilter{RowRules, FastEval1, [this] { return CopyFilterText(); }};
   void FastEval1GetDateTimeFunct(const std::string& FunctName, bool& Found, TDateTime& Value);
-  int MailMode = mmHtml;
+  TMailMode MailMode = mmHtml;
 
   // Menu items and tool buttons by designer name ("SaveMail0", "SpeedItem47").
   QAction* Action(const std::string& name) const;
