@@ -31,6 +31,7 @@
 #include "platform/TextLines.h"
 #include "support/FakePop3Server.h"
 #include "support/WithdrawalTestSupport.h"
+#include "withdrawal/MailView.h"
 #include "withdrawal/SchemesFile.h"
 #include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/GetListRunner.h"
@@ -186,6 +187,11 @@ private:
     m.From.Name = "Ann";
     fill(m);
     return ui_->Data.StoreMessage(m, InboxFolderName);
+  }
+
+  // What Get List does with a message it has stored: it joins the list in its place, then the page hears of it.
+  void Received(const std::string& entry) {
+    ui_->MessageInserted(InsertMailNewestFirst(ui_->Data.MailList, {entry, ui_->Data.ReadStoredMessage(entry, true)}));
   }
 
   QTreeWidgetItem* Row(int i) const { return p_->ListView1->topLevelItem(i); }
@@ -689,9 +695,9 @@ private slots:
       seenWhileRunning << (On("SpeedItem39") ? "get" : "") << (On("SpeedItem41") ? "delete" : "")
                        << (On("Extract1") ? "extract" : "") << (On("DeleteMail1") ? "deletemenu" : "");
       ui_->SetGetListStatus(" Connecting....");
-      ui_->MessageStored(Store("newest", 46005, [](TIdMessage& m) { m.SetBodyText("new"); }));
-      ui_->MessageStored(Store("middle", 46000.5, [](TIdMessage& m) { m.SetBodyText("mid"); }));
-      ui_->MessageStored("");  // nothing written: the list is read again
+      Received(Store("newest", 46005, [](TIdMessage& m) { m.SetBodyText("new"); }));
+      Received(Store("middle", 46000.5, [](TIdMessage& m) { m.SetBodyText("mid"); }));
+      ui_->MessageInserted(-1);  // no such row: the list is read again
       ui_->SetGetListStatus(" 2 Message(s) received");
       ui_->SetGetListRunning(false);
     };
@@ -775,7 +781,7 @@ private slots:
   void aMessageStoredBeforeThePageWasShownBringsTheWholeStore() {
     Store("a", 46001, [](TIdMessage& m) { m.SetBodyText("a"); });
     Store("b", 46002, [](TIdMessage& m) { m.SetBodyText("b"); });
-    ui_->MessageStored(Store("c", 46003, [](TIdMessage& m) { m.SetBodyText("c"); }));
+    Received(Store("c", 46003, [](TIdMessage& m) { m.SetBodyText("c"); }));
     QCOMPARE(Subjects(), QStringList({"c", "b", "a"}));
     QVERIFY(Row(0)->isSelected());
     QCOMPARE(Memo(p_->Memo3), QString("c"));
