@@ -110,14 +110,12 @@ public:
 
   bool Aborting() const { return aborting_.load(); }
   int ActiveThreads() const { return activeThreads_; }
-  int ConnectedCount() const { return connectedCount_.load(); }
   int SenderSlots() const { return static_cast<int>(senders_.size()); }
   TMailSender* Sender(int slot) const { return senders_.at(static_cast<size_t>(slot)).get(); }
   const TProfile& Account() const { return account_; }
   int Port() const { return port_; }
   TPreparedMailing& Mailing() { return mailing_; }
   const IRunClock& Clock() const { return clock_; }
-  TDisplayRelay& Relay() { return relay_; }
 
   // Send Current's thread, kept until the next one, and the text it shows.
   std::unique_ptr<TOneMail> OneMail;

@@ -38,8 +38,6 @@ public:
 
   // Null: Get List is disabled.
   void SetGetListRunner(IGetListRunner* runner);
-  // The Response dialog (created on first use when not set).
-  void SetRespForm(TRespForm* form) { respForm_ = form; }
 
   // IWithdrawalPage
   void TabSheet4Show() override;
