@@ -1,7 +1,8 @@
 #pragma once
 // The prepared mailing held by the mailing window: the list with its send
 // counters, and the window's Prepare, Clear List and first-show loading as
-// plain code. The window implements IMailingView and forwards its handlers.
+// plain code. The run (TMailRun) is the IMailingView these report to; the
+// window's handlers call them.
 
 #include <string>
 #include <vector>

@@ -133,24 +133,24 @@ void TLPMain::FormCreate() {
   AdoptBoundChild(tables_);
   services_.Table = tables_;
 
-  // Step 3: the pages shown first; the grid waits for a table (the pages start so).
+  // The pages shown first; the grid waits for a table (the pages start so).
   PageControl1->setCurrentWidget(databasePage_);
 
-  // Step 4: no table, no sort.
+  // No table, no sort.
   Action("Descend0")->setChecked(false);
 
-  // Step 5: the program's folder.
+  // The program's folder.
   AppDir = ResolveAppDir();
 
-  // Step 7: the folder settings. A first run is one that finds no settings key yet.
+  // The folder settings. A first run is one that finds no settings key yet.
   FirstRun = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
   ProjectFileName.clear();
 
-  // Step 9: the merge tokenizer. Line ends are delimiters, "_" belongs to names.
+  // The merge tokenizer. Line ends are delimiters, "_" belongs to names.
   SetUpMergeReader(Reader1);
 
-  // Step 10, the editor's font list, is the Mailing page's.
+  // The editor's font list is filled by the Mailing page.
 
   // The evaluator's language: 'strings' and "comments"; the rules answer its events.
   FastEval1.SetStringSign(ssApostrophe);
@@ -173,14 +173,14 @@ void TLPMain::FormCreate() {
   for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
 
-  // Step 11: the host function "Now".
+  // The host function "Now".
   FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
                                         bool& found, TDateTime& value, int) {
     FastEval1GetDateTimeFunct(name, found, value);
   };
   FastEval1.AddFunction("Now", true, etDateTime, {});
 
-  // Step 13: the HTML grammar; "<" and ">" are its tag signs.
+  // The HTML grammar; "<" and ">" are its tag signs.
   SyntaxBuilder1.SetNumericFormat(nfPeriod);
   SyntaxBuilder1.SetScientificNumber(true);
   SyntaxBuilder1.SyntaxReader().SetDefaultBlanks();
