@@ -419,6 +419,23 @@ TEST_F(ProjectSettings, MissingKeysTakeTheirDefaults) {
   EXPECT_EQ(view.calls, (std::vector<std::string>{"values", "mode 1", "to", "caption"}));
 }
 
+// Any "SubMail" byte but plain text's shows the HTML mode, as the menu switch takes it.
+TEST_F(ProjectSettings, MailModeByteGivesOneOfTheTwoModes) {
+  const struct {
+    uint8_t stored;
+    TMailMode shown;
+  } cases[] = {{0, mmPlainText}, {1, mmHtml}, {2, mmHtml}, {255, mmHtml}};
+  for (const auto& c : cases) {
+    TProject p;
+    p.SetByte(KeyMailMode, pcMailMode, c.stored);
+    TFakeView view;
+    THighlightSlots slots = NewHighlightSlots();
+    ListToProject(p, view, slots, settings);
+    EXPECT_EQ(view.shown.MailMode, c.shown) << int(c.stored);
+    EXPECT_EQ(view.calls[1], "mode " + std::to_string(c.shown)) << int(c.stored);
+  }
+}
+
 TEST_F(ProjectSettings, MissingCharsetTakesTheDefaultCharsetSetting) {
   TProject p;
   TFakeView view;
