@@ -23,11 +23,11 @@
 #include "bench/BenchClock.h"
 #include "bench/ClientsTable.h"
 #include "db/Connection.h"
-#include "mailing/HTMLPars.h"
 #include "mailing/Merge.h"
 #include "mailing/TableTagSource.h"
 #include "tests/mailing/support/MergeFakes.h"
 #include "toolkit/FastEval.h"
+#include "toolkit/HTMLPars.h"
 #include "workspace/CalcFields.h"
 #include "workspace/RowRules.h"
 

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   p.ProjectFileName = (home / "News.lkp").string();
   p.TableName = "clients.dbf";
   p.Charset = "utf-8";
-  p.HtmlMail = true;
+  p.MailMode = mmHtml;
   p.Subject = "An offer for %FIRST";
   p.HtmlSource = bench::ClientsBody(5 * 1024);
   p.ToAddr = "EMAIL";

@@ -9,6 +9,7 @@
 #include "mailing/Attachments.h"
 #include "mailing/Project.h"
 #include "mailing/ProjectFile.h"
+#include "workspace/MailMode.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +29,7 @@ void BuildExampleProject(TProject& project) {
                                "<DIV>&nbsp;</DIV>", "<DIV>Regards</DIV>", "</BODY>", "</HTML>"});
   doc.resize(doc.size() - 2);  // no line break after the last line
   project.SetString(KeyDocument, pcDocument, doc);
-  project.SetByte(KeyMailMode, pcMailMode, 1);
+  project.SetByte(KeyMailMode, pcMailMode, mmHtml);
   project.SetString(KeySubject, pcSubject, "Test message for %F_Name %L_Name");
   project.SetString(KeyToAddr, pcToAddr, "E_MAIL");
   project.SetString(KeyPlain, pcText, "");

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "mailing/Profile.h"
 #include "net/IdMessage.h"
 #include "net/IdSMTP.h"
+#include "workspace/Profile.h"
 
 // The account's SMTP port as a number (1..65535). False with a message for
 // the user when the text is not one: nothing may be sent then.

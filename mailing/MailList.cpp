@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mailing/BinaryStream.h"
-#include "mailing/ReplaceFile.h"
+#include "platform/BinaryStream.h"
 #include "platform/FileHandle.h"
+#include "platform/ReplaceFile.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <unistd.h>
 
-#include "mailing/BinaryStream.h"
-#include "mailing/ReplaceFile.h"
+#include "platform/BinaryStream.h"
+#include "platform/ReplaceFile.h"
 
 namespace {
 

@@ -26,10 +26,10 @@
 #include "mailing/DisplayRelay.h"
 #include "mailing/MailRunFiles.h"
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
 #include "mailing/RunClock.h"
 #include "mailing/SendState.h"
 #include "mailing/SendStateOwner.h"
+#include "workspace/Profile.h"
 
 class TMailSender;
 class TConnector;
@@ -110,14 +110,12 @@ public:
 
   bool Aborting() const { return aborting_.load(); }
   int ActiveThreads() const { return activeThreads_; }
-  int ConnectedCount() const { return connectedCount_.load(); }
   int SenderSlots() const { return static_cast<int>(senders_.size()); }
   TMailSender* Sender(int slot) const { return senders_.at(static_cast<size_t>(slot)).get(); }
   const TProfile& Account() const { return account_; }
   int Port() const { return port_; }
   TPreparedMailing& Mailing() { return mailing_; }
   const IRunClock& Clock() const { return clock_; }
-  TDisplayRelay& Relay() { return relay_; }
 
 private:
   friend class TConnector;

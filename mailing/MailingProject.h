@@ -1,6 +1,6 @@
 #pragma once
 // What the mailing window takes from the open project; the project side
-// implements it. Prepare also needs the merge (IMergeSource) and the report
+// implements it. Prepare also needs the merger (TMerger) and the report
 // fields (IReportFieldList), given to the window separately.
 
 #include <string>

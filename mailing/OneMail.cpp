@@ -16,7 +16,7 @@ TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfil
     : state_(state), view_(view), account_(account) {
   StopMode = smSuspend;
   SetUpClient(SMTP, account_, port);
-  SetUpMessage(Msg, account_, project.HtmlMail ? "text/html" : "text/plain", project.Charset, project.Attachments);
+  SetUpMessage(Msg, account_, project.MailMode == mmHtml ? "text/html" : "text/plain", project.Charset, project.Attachments);
   Msg.Recipients.Clear();
   if (project.ToAddr.empty()) {
     view_.ShowError("Email address not found");
@@ -29,7 +29,7 @@ TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfil
   if (values.EvalStopFlag()) return;
   Msg.Subject = merge.ExpandTags(project.Subject, true);
   if (values.EvalStopFlag()) return;
-  Msg.SetBodyText(merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, true));
+  Msg.SetBodyText(merge.ExpandTags(project.MailMode == mmHtml ? project.HtmlSource : project.PlainText, true));
   if (values.EvalStopFlag()) return;
   started_ = true;
   Start();

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
 #include "mailing/SendStateOwner.h"
 #include "net/IdMessage.h"
 #include "net/IdSMTP.h"
 #include "net/IdThread.h"
+#include "workspace/Profile.h"
 
 class TDataSet;
 class TMerger;

@@ -75,7 +75,7 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMe
     if (merge.Values().EvalStopFlag()) return false;
     // Merged into one reused buffer, then copied at its exact size: a body
     // grown in place keeps up to twice its length for the whole list.
-    merge.ExpandTags(project.HtmlMail ? project.HtmlSource : project.PlainText, first, merged);
+    merge.ExpandTags(project.MailMode == mmHtml ? project.HtmlSource : project.PlainText, first, merged);
     item.Body.assign(merged);
     if (merge.Values().EvalStopFlag()) return false;
     first = false;
@@ -112,7 +112,7 @@ bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, 
   MailList.Reserved = 0;
   MailList.Description = ListDescription(project);
   MailList.Charset = project.Charset;
-  MailList.ContentType = project.HtmlMail ? "text/html" : "text/plain";
+  MailList.ContentType = project.MailMode == mmHtml ? "text/html" : "text/plain";
   MailList.Attachments = project.Attachments;
   MailList.Items.clear();
   SentCount = FailedCount = 0;

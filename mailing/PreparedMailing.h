@@ -8,6 +8,7 @@
 
 #include "mailing/MailList.h"
 #include "mailing/SendState.h"
+#include "workspace/MailMode.h"
 
 class TDataSet;
 class TMerger;
@@ -18,7 +19,7 @@ struct TPrepareProject {
   std::string TableName;        // the open table's name, empty for an SQL result
   bool SqlQueryMode = false;
   std::string Charset;          // MIME name of the project's character set
-  bool HtmlMail = true;         // mail mode HTML, else plain text
+  TMailMode MailMode = mmHtml;
   std::string Subject;
   std::string HtmlSource;
   std::string PlainText;

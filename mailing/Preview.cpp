@@ -50,10 +50,10 @@ std::string PlainPreviewHead(int32_t charsetIndex) {
          CharsetMimeName(charsetIndex) + "\">\r\n</HEAD>\r\n";
 }
 
-std::vector<std::string> BuildPreviewLines(int32_t mailMode, const std::string& sourceText,
+std::vector<std::string> BuildPreviewLines(TMailMode mailMode, const std::string& sourceText,
                                            const std::string& plainText, int32_t charsetIndex,
                                            TMerger& merger) {
-  if (mailMode == MailModeHtml) return SplitLines(merger.ExpandTags(sourceText, true));
+  if (mailMode == mmHtml) return SplitLines(merger.ExpandTags(sourceText, true));
   // The merged text goes through the line list once before the head is put
   // in front, so its line ends come out as CR LF.
   std::string text = PlainPreviewHead(charsetIndex);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "mailing/MailMode.h"
+#include "workspace/MailMode.h"
 
 class IFieldSource;
 class TMerger;
@@ -33,7 +33,7 @@ std::string PlainPreviewHead(int32_t charsetIndex);
 
 // The merged page as lines: HTML mail merges the source text, plain mail
 // merges the plain text and puts the head before it.
-std::vector<std::string> BuildPreviewLines(int32_t mailMode, const std::string& sourceText,
+std::vector<std::string> BuildPreviewLines(TMailMode mailMode, const std::string& sourceText,
                                            const std::string& plainText, int32_t charsetIndex,
                                            TMerger& merger);
 
@@ -59,7 +59,7 @@ public:
   // Copies the HTML editor's unsynchronised edits into the Source text and
   // clears both edit flags (nothing when there are none).
   virtual void SyncEditedHtml() = 0;
-  virtual int32_t MailMode() = 0;
+  virtual TMailMode MailMode() = 0;
   virtual std::string SourceText() = 0;
   virtual std::string PlainText() = 0;
   virtual int32_t CharsetIndex() = 0;

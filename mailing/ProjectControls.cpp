@@ -22,7 +22,7 @@ void ProjectToList(TProject& project, const IProjectView& view, const THighlight
   }
   project.SetColorRules(KeyColorRules, rules);
   project.SetString(KeyDocument, pcDocument, v.Document);
-  project.SetByte(KeyMailMode, pcMailMode, v.MailMode);
+  project.SetByte(KeyMailMode, pcMailMode, static_cast<uint8_t>(v.MailMode));
   project.SetString(KeySubject, pcSubject, v.Subject);
   project.SetString(KeyToAddr, pcToAddr, v.ToAddr);
   project.SetString(KeyPlain, pcText, v.Plain);
@@ -40,7 +40,8 @@ TProjectValues ProjectValuesOf(const TProject& project, int32_t defaultCharset) 
   if (!project.GetInt(KeyColorIndex, v.ColorIndex) || v.ColorIndex < 0 || v.ColorIndex >= HighlightSlotCount)
     v.ColorIndex = DefaultColorIndex;
   project.GetString(KeyDocument, v.Document);
-  project.GetByte(KeyMailMode, v.MailMode);
+  // Any byte but plain text's is the HTML mode, as the mode switch takes it.
+  if (project.GetByte(KeyMailMode, b)) v.MailMode = b == mmPlainText ? mmPlainText : mmHtml;
   project.GetString(KeySubject, v.Subject);
   project.GetString(KeyToAddr, v.ToAddr);
   project.GetString(KeyPlain, v.Plain);

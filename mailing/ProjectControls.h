@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "mailing/MailMode.h"
 #include "mailing/Project.h"
 #include "workspace/HighlightSlots.h"
+#include "workspace/MailMode.h"
 
 class TAppSettings;
 
@@ -26,7 +26,7 @@ struct TProjectValues {
   bool UseHighlight = false;   // CheckBox3
   int32_t ColorIndex = DefaultColorIndex;  // ColorComboBox1
   std::string Document = DefaultDocument();  // the Source view
-  uint8_t MailMode = MailModeHtml;
+  TMailMode MailMode = mmHtml;
   std::string Subject;         // Edit2
   std::string ToAddr;          // the To field
   std::string Plain;           // the plain-text body
@@ -41,7 +41,7 @@ public:
   virtual TProjectValues ProjectValues() const = 0;
   virtual void ShowProjectValues(const TProjectValues& values) = 0;
   // After the values are shown, in this order.
-  virtual void ApplyMailMode(uint8_t /*mode*/) {}  // the HTML/plain switch (marks the project modified)
+  virtual void ApplyMailMode(TMailMode /*mode*/) {}  // the HTML/plain switch (marks the project modified)
   virtual void FillToFieldList() {}
   virtual void UpdateCaption() {}
 };

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "mailing/BinaryStream.h"
-#include "mailing/ReplaceFile.h"
+#include "platform/BinaryStream.h"
+#include "platform/ReplaceFile.h"
 #include "platform/Routines.h"
-#include "platform/TextLines.h"
 #include "platform/SysUtils.h"
+#include "platform/TextLines.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-enum TSendState : int { ssIdle = 0, ssPreparing = 1, ssSending = 2 };
+#include "workspace/SendState.h"
 
 // The mailing window's controls for one state (and the main window's Send Current).
 struct TSendControls {

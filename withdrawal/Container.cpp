@@ -926,7 +926,6 @@ void DiskFindFree(diskfile& disk, int32_t size) {
 // after every step: an emptied entry left in place would be found by the
 // next look-up at its position instead of the live extent that starts there.
 void DiskTakeExtent(diskfile& disk, int32_t position, int32_t size) {
-  disk.Extent = {position, size};
   if (!disk.FreeLoaded) DiskLoadFreeTable(disk);
   disk.FreeModified = true;
   if (disk.FileSize <= position || size <= 0) return;
@@ -948,7 +947,6 @@ void DiskTakeExtent(diskfile& disk, int32_t position, int32_t size) {
 }
 
 void DiskReleaseExtent(diskfile& disk, int32_t position, int32_t size) {
-  disk.Extent = {position, size};
   if (size <= 0) return;
   // A delete may come before any allocation; without the table its space
   // would never be reused.
@@ -1031,12 +1029,6 @@ void DiskOpenData(logdisk& cursor) {
 void DiskOpenNamed(logdisk& cursor) {
   DiskFindEntry(cursor);
   if (Ok(cursor) && !cursor.Eof) DiskOpenData(cursor);
-}
-
-void DiskOpenInFolder(logdisk& cursor) {
-  if (!Ok(cursor)) return;
-  cursor.Eof = false;
-  DiskOpenData(cursor);  // reads the current folder's header afresh
 }
 
 std::vector<TDiskSlot> DiskReadFolder(logdisk& cursor) {

@@ -97,7 +97,6 @@ struct diskfile {
   int32_t FileMode = DiskModeReadWriteShared;  // the last open or create used it
   int64_t FileSize = 0;         // kept in step with every write
   TDiskExtent Candidate;        // found by the last free-space search
-  TDiskExtent Extent;           // being taken or released
   std::vector<TDiskExtent> FreeTable;  // count = size(), capacity = capacity()
   bool FreeLoaded = false;
   bool FreeModified = false;
@@ -158,7 +157,6 @@ void DiskFindEntry(logdisk& cursor);
 void DiskFindFolder(logdisk& cursor);
 void DiskOpenData(logdisk& cursor);
 void DiskOpenNamed(logdisk& cursor);
-void DiskOpenInFolder(logdisk& cursor);
 void DiskAddEntry(logdisk& cursor, const std::string& typeSuffix);
 void DiskBeginWrite(logdisk& cursor, int32_t blockSize);
 void DiskDeleteEntry(logdisk& cursor);

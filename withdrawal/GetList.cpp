@@ -35,8 +35,9 @@ private:
   bool& stop_;
 };
 
-// Step 14: commands and cursor back, the connection closed (QUIT: the server
-// then removes what was marked, which is only what was stored).
+// At the run's end, however it ends: commands and cursor back, the connection
+// closed (QUIT: the server then removes what was marked, which is only what
+// was stored).
 class TCleanUp {
 public:
   TCleanUp(IGetListView& view, TIdPOP3& pop3) : view_(view), pop3_(pop3) { view_.SetRunning(true); }

@@ -33,8 +33,8 @@
 #include <filesystem>
 #include <string>
 
-#include "mailing/Profile.h"
 #include "withdrawal/ExtractData.h"
+#include "workspace/Profile.h"
 
 // The page's side of Get List. Every call comes on the UI thread from inside
 // TGetList::Run.

@@ -4,8 +4,8 @@
 #include <exception>
 #include <limits>
 
-#include "mailing/HTMLPars.h"
 #include "platform/SysUtils.h"
+#include "toolkit/HTMLPars.h"
 
 namespace {
 

@@ -11,7 +11,7 @@ TWithdrawalEnabling ComputeWithdrawalEnabling(const TWithdrawalState& s) {
   if (!s.GetListAvailable || s.GetListRunning)
     e.GetList = false;
   else if (s.MailingWindowExists)
-    e.GetList = s.MailingState != MailingStateSending;
+    e.GetList = s.MailingState != ssSending;
   e.MarkerList = s.MarkerCount > 0;
   e.RuleList = s.RuleCount > 0;
   e.ValueCombo = s.ValueCount > 0;

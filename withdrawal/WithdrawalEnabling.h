@@ -3,9 +3,7 @@
 
 #include <optional>
 
-// The mailing window's state while it sends (its states are 0 idle,
-// 1 preparing or loading the list, 2 sending).
-inline constexpr int MailingStateSending = 2;
+#include "workspace/SendState.h"
 
 struct TWithdrawalState {
   int SchemeCount = 0;
@@ -13,7 +11,7 @@ struct TWithdrawalState {
   bool GetListAvailable = false;  // a Get List runner is bound to the page
   bool GetListRunning = false;
   bool MailingWindowExists = false;
-  int MailingState = 0;
+  TSendState MailingState = ssIdle;
   int MarkerCount = 0;
   bool MarkerSelected = false;
   int RuleCount = 0;

@@ -212,7 +212,6 @@ std::vector<std::string> TAddTableSession::TableNames() {
 
 void TAddTableSession::OpenSource(const std::string& table) {
   source_.Close();
-  sourceTable_ = table;
   source_.SQL = "SELECT * FROM \"" + table + "\"";
   source_.Open();
 }

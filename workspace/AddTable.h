@@ -71,7 +71,6 @@ public:
   // Opens "SELECT * FROM "table"" (for a dBase file the table is the file's name).
   // Throws EDatabaseError.
   void OpenSource(const std::string& table);
-  const std::string& SourceTable() const { return sourceTable_; }
   // The dBase file's table name after Connect.
   const std::string& DefaultTable() const { return defaultTable_; }
   bool SourceEmpty() { return !source_.Active() || source_.IsEmpty(); }
@@ -91,7 +90,7 @@ public:
 private:
   TADOConnection connection_;
   TADOQuery source_;
-  std::string sourceTable_, defaultTable_;
+  std::string defaultTable_;
   std::vector<std::string> items_;
   std::vector<int> selection_;
 };

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "workspace/MailMode.h"
+#include "workspace/SendState.h"
+
 // The mailing window (TSendForm).
 class IMailingWindow {
 public:
   virtual ~IMailingWindow() = default;
-  virtual int SendState() const = 0;  // 0 idle, 1 preparing or loading, 2 sending
-  virtual void ShowMailing() = 0;     // modal
+  virtual TSendState SendState() const = 0;  // preparing also while the list loads
+  virtual void ShowMailing() = 0;            // modal
   // "Send Current Mail": the message of the open table's current record, at once.
   virtual void SendCurrent1Click() = 0;
 };
@@ -89,7 +92,7 @@ public:
   virtual bool HasFocus() const = 0;
   virtual void ExecEditCommand(int Command) = 0;  // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo, 5 Select All
   virtual void UpdateEditCommands() = 0;
-  virtual void SetEditorMode(int Mode) = 0;  // 0 plain text, 1 HTML
+  virtual void SetEditorMode(TMailMode Mode) = 0;
   virtual bool DocumentReady() const = 0;
   virtual std::string GetHtmlStr() = 0;
   // Pending edits of the document into the Source text (save, preview).

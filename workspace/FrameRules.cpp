@@ -40,8 +40,8 @@ TCommandStates ComputeCommandStates(const TFrameState& s) {
   TCommandStates c;
   c.restructure = c.addTable = c.addRecord = c.closeTable = c.reopen = c.titleButtons = s.tableOpen;
   c.editRecord = c.deleteRecord = c.find = s.tableOpen && !s.tableEmpty;
-  c.sendCurrent = s.sendState == 0;
-  c.accounts = s.mailingWindowExists && s.sendState != 2;
+  c.sendCurrent = s.sendState == ssIdle;
+  c.accounts = s.mailingWindowExists && s.sendState != ssSending;
   c.findDuplicates = c.selectDuplicates = c.unsort = s.tableOpen && s.sortOn;
   c.descended = s.tableOpen && !s.sortText.empty();
   c.descendedCaption = s.descendedChecked ? "Ascended" : "Descended";
@@ -79,7 +79,7 @@ bool TProjectSnapshot::IsModified(bool documentReady, const std::function<std::s
 }
 
 bool RunCloseQuery(ICloseQueryHost& host) {
-  if (host.SendState() == 2) {
+  if (host.SendState() == ssSending) {
     ConfirmBox("Mailing in Progress", TMsgButtons::OK);
     return false;
   }

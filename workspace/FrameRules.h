@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "workspace/SendState.h"
+
 // "Larkpost - " + project part + table part.
 std::string BuildCaption(const std::string& projectFileName, const std::string& tableName,
                          bool sqlQueryMode);
@@ -19,7 +21,7 @@ struct TFrameState {
   std::string sortText;            // the query's sort text ("CITY ASC"), empty for none
   bool descendedChecked = false;   // the "Descended" menu item is ticked
   bool mailingWindowExists = false;
-  int sendState = 0;               // 0 idle, 1 preparing, 2 sending
+  TSendState sendState = ssIdle;
 };
 
 struct TCommandStates {
@@ -72,7 +74,7 @@ public:
 class ICloseQueryHost {
 public:
   virtual ~ICloseQueryHost() = default;
-  virtual int SendState() const = 0;
+  virtual TSendState SendState() const = 0;
   virtual bool IsProjectModified() = 0;
   virtual void SaveProject() = 0;          // "Save Project"; may be cancelled or fail
   virtual bool ProjectModifiedFlag() const = 0;

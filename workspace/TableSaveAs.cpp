@@ -34,7 +34,6 @@ std::string SavedTableConnectionString(const std::string& folder) {
 
 TSaveAsResult SaveStructureAs(TTableStructure& structure, const TSaveAsRequest& request) {
   TSaveAsResult r;
-  r.TableFile = request.Target;
   r.Folder = FolderOf(request.Target);
   r.TableName = NameOfFile(request.Target);
   const std::string temp = SaveAsTempName(request.Target);

@@ -36,7 +36,6 @@ struct TSaveAsRequest {
 
 struct TSaveAsResult {
   bool Saved = false;
-  std::string TableFile;   // the target
   std::string Folder;      // its folder with a trailing "/" (the new database folder)
   std::string TableName;   // its file name
   int64_t Rows = 0;

@@ -256,7 +256,6 @@ public:
   void SaveTableState();
   void RestoreTableState();
   void FreeTableState();
-  const TTableSnapshot& Snapshot() const { return snapshot_; }
 
   // Find and duplicates. Find returns false when not found (the caller shows the box).
   bool Find(int fieldIndex, const std::string& value, bool including);
@@ -267,8 +266,6 @@ public:
   bool SelectDuplicates();
   // Reopen keeping marks, pick lists, sort and column; applies a changed filter.
   void Reopen();
-
-  int RememberedRecNo() const { return rememberedRecNo_; }
 
 private:
   void HookEvents();
@@ -293,5 +290,4 @@ private:
   int rememberedRecNo_ = 0;
   int reappendDepth_ = 0;
   std::string batchError_;  // what the last failed batch update said
-  bool closing_ = false;
 };

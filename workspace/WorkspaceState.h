@@ -9,13 +9,11 @@
 #include "platform/SysUtils.h"
 #include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
+#include "workspace/MailMode.h"
 #include "workspace/Multicast.h"
 #include "workspace/RowRules.h"
 #include "workspace/RowRulesCopyFilter.h"
 #include "workspace/TableWorkspace.h"
-
-// The mail mode of the Edit tab.
-enum TMailMode { mmPlainText = 0, mmHtml = 1 };
 
 // The filter of the table's rows, as the Filter page edits it and the project stores it.
 struct TRowFilterSettings {

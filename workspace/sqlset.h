@@ -57,7 +57,6 @@ public:
   TSQLSet& operator=(const TSQLSet&) = delete;
 
   TSQLItems& SQLItems() { return items_; }
-  void SetSQLItems(const TSQLItems& items) { items_.Assign(items); }
 
   // Registers or replaces the variable. A name that is empty or holds a delimiter
   // is refused: false, with the refusal's text (an error for the window to

@@ -456,8 +456,8 @@ void THtmlEditor::TabSheet2Show() {
 
 // ---------------------------------------------------------------- commands
 
-void THtmlEditor::SetEditorMode(int Mode) {
-  main_.SetMailMode(static_cast<TMailMode>(Mode));
+void THtmlEditor::SetEditorMode(TMailMode Mode) {
+  main_.SetMailMode(Mode);
   if (page_.isVisible()) {
     QWidget* tab = page_.PageControl2->currentWidget();
     if (tab == page_.TabSheet5 && OnRebuildPreview) OnRebuildPreview();

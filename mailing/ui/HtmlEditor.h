@@ -88,7 +88,7 @@ public:
   bool HasFocus() const override;
   void ExecEditCommand(int Command) override;
   void UpdateEditCommands() override;
-  void SetEditorMode(int Mode) override;
+  void SetEditorMode(TMailMode Mode) override;
   bool DocumentReady() const override { return Sync.DocumentReady; }
   void SyncEditedHtml() override;
 

@@ -73,7 +73,7 @@ void TMailPreview::ShowTo(const std::string& text) { page_.PreviewTo->setText(To
 std::string TMailPreview::SubjectText() { return ToStdString(page_.Edit2->text()); }
 void TMailPreview::ShowSubject(const std::string& text) { page_.PreviewSubject->setText(ToQString(text)); }
 void TMailPreview::SyncEditedHtml() { editor_.SyncEditedHtml(); }
-int32_t TMailPreview::MailMode() { return state_.MailMode; }
+TMailMode TMailPreview::MailMode() { return state_.MailMode; }
 std::string TMailPreview::SourceText() { return editor_.SourceText(); }
 std::string TMailPreview::PlainText() { return ToStdString(page_.RxRichEdit2->toPlainText()); }
 int32_t TMailPreview::CharsetIndex() { return editor_.CharsetIndex; }

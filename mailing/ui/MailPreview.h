@@ -67,7 +67,7 @@ private:
   std::string SubjectText() override;
   void ShowSubject(const std::string& text) override;
   void SyncEditedHtml() override;
-  int32_t MailMode() override;
+  TMailMode MailMode() override;
   std::string SourceText() override;
   std::string PlainText() override;
   int32_t CharsetIndex() override;

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "mailing/AccountRules.h"
+#include "workspace/AccountRules.h"
 #include "workspace/FrameInterfaces.h"
 
 class QCheckBox;

@@ -111,7 +111,7 @@ TPrepareProject TProjectUi::PrepareProject() const {
   TPrepareProject p;
   p.ProjectFileName = state_.ProjectFileName;
   p.Charset = CharsetName();
-  p.HtmlMail = v.MailMode == MailModeHtml;
+  p.MailMode = v.MailMode;
   p.Subject = v.Subject;
   p.HtmlSource = v.Document;
   p.PlainText = v.Plain;
@@ -190,7 +190,7 @@ TProjectValues TProjectUi::ProjectValues() const {
   v.ColorIndex = f.ColorComboBox1->currentIndex();
   // The HTML editor keeps its source in the Source view until it takes part itself.
   v.Document = FromMemoText(m.RxRichEdit1->toPlainText());
-  v.MailMode = state_.MailMode == mmHtml ? MailModeHtml : MailModePlain;
+  v.MailMode = state_.MailMode;
   v.Subject = ToStdString(m.Edit2->text());
   v.ToAddr = To();
   v.Plain = FromMemoText(m.RxRichEdit2->toPlainText());
@@ -218,9 +218,9 @@ void TProjectUi::ShowProjectValues(const TProjectValues& v) {
     report_ = v.Report;
 }
 
-void TProjectUi::ApplyMailMode(uint8_t mode) {
+void TProjectUi::ApplyMailMode(TMailMode mode) {
   // The menu's switch: it marks the project modified, as the designed switch does.
-  if (QAction* a = w_.Action(mode == MailModePlain ? "PlainText1" : "HTML1")) a->trigger();
+  if (QAction* a = w_.Action(mode == mmPlainText ? "PlainText1" : "HTML1")) a->trigger();
 }
 
 void TProjectUi::FillToFieldList() {

@@ -91,7 +91,7 @@ public:
   // IProjectView
   TProjectValues ProjectValues() const override;
   void ShowProjectValues(const TProjectValues& values) override;
-  void ApplyMailMode(uint8_t mode) override;
+  void ApplyMailMode(TMailMode mode) override;
   void FillToFieldList() override;
   void SyncHtmlEditor() override;
   void LoadHtmlEditorIfShown() override;

@@ -14,8 +14,8 @@
 #include "mailing/MailRun.h"
 #include "mailing/OneMail.h"
 #include "mailing/PreparedMailing.h"
-#include "mailing/Profile.h"
 #include "workspace/FrameInterfaces.h"
+#include "workspace/Profile.h"
 #include "workspace/ui/Options.h"
 
 class QLabel;
@@ -63,7 +63,7 @@ public:
   const TProfile* ActiveAccount() const;
 
   // IMailingWindow and IOptionsHost.
-  int SendState() const override { return state_.State(); }
+  TSendState SendState() const override { return state_.State(); }
   void ShowMailing() override { exec(); }
   // The main window's "Send Current Mail" and the Mailing page's button.
   void SendCurrent1Click() override;

@@ -157,7 +157,7 @@ private slots:
       send->Button1->click();
       prepared = send->Panel1->text();
       send->Button2->click();
-      QVERIFY(QTest::qWaitFor([&] { return send->SendState() == 0; }, RunTimeoutMs));
+      QVERIFY(QTest::qWaitFor([&] { return send->SendState() == ssIdle; }, RunTimeoutMs));
       completed = send->Panel1->text();
       sent = send->Panel2->text();
       failed = send->Panel3->text();
@@ -230,7 +230,7 @@ private slots:
     boxes.shown.clear();
     w->MailingPage().SpeedButton6->click();
     QVERIFY(send->CurrentMail() && send->CurrentMail()->Started());
-    QTRY_VERIFY_WITH_TIMEOUT(send->SendState() == 0 && send->CurrentMail()->Stopped(), RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(send->SendState() == ssIdle && send->CurrentMail()->Stopped(), RunTimeoutMs);
     QCOMPARE(MailingBoxes(boxes), std::vector<std::string>{"Email is Sent Successfully"});
     QCOMPARE(sink.Counts("delivered")["john.smith@example.com"], 2);
     QCOMPARE(sink.Counts("delivered")["mary.jones@example.com"], 1);

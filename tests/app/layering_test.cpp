@@ -73,7 +73,7 @@ TEST_F(LayeringScratch, EachBrokenRuleIsFound) {
       {"toolkit/Sql.cpp", "#include <sqlite3.h>\n", "only db/ may include"},
       {"net/Mime.cpp", "#include \"elsewhere/Thing.h\"\n", "in no folder of the table"},
       // What the table allows.
-      {"withdrawal/Pop.cpp", "#include \"mailing/Profile.h\"\n#include \"net/IdPOP3.h\"\n", ""},
+      {"withdrawal/Pop.cpp", "#include \"workspace/Profile.h\"\n#include \"net/IdPOP3.h\"\n", ""},
       {"db/DataSet.h", "#include \"toolkit/FieldSource.h\"\n", ""},
       {"mailing/ui/Editor.cpp", "#include <QWebEngineView>\n#include \"workspace/ui/LPMain.h\"\n", ""},
       {"workspace/ui/Page.h", "#include <QWidget>\n#include \"platform/ui/QtText.h\"\n", ""},

@@ -187,7 +187,7 @@ private slots:
     const TPrepareProject prepared = p.PrepareProject();
     QCOMPARE(prepared.ProjectFileName, example);
     QCOMPARE(prepared.Charset, std::string("windows-1252"));
-    QVERIFY(prepared.HtmlMail);
+    QCOMPARE(prepared.MailMode, mmHtml);
     QCOMPARE(prepared.Subject, std::string("Test message for %F_Name %L_Name"));
     QCOMPARE(prepared.ToAddr, std::string("E_MAIL"));
     QVERIFY(prepared.HtmlSource.find("<DIV>%Salutation</DIV>\r\n<DIV>&nbsp;</DIV>") != std::string::npos);

@@ -563,14 +563,14 @@ private slots:
     page_->RxRichEdit2->setPlainText("plain body");
     main_->SetModified(false);
     A("PlainText1")->trigger();
-    QCOMPARE(main_->State().MailMode, int(mmPlainText));
+    QCOMPARE(main_->State().MailMode, mmPlainText);
     QVERIFY(main_->Modified());
     QVERIFY(A("PlainMode5")->isChecked());
     QVERIFY(!A("HtmlMode5")->isChecked());
     QVERIFY(!A("HTML1")->isChecked());
     QCOMPARE(page_->EditorStack->currentWidget(), static_cast<QWidget*>(page_->RxRichEdit2));
     A("HtmlMode5")->trigger();
-    QCOMPARE(main_->State().MailMode, int(mmHtml));
+    QCOMPARE(main_->State().MailMode, mmHtml);
     QVERIFY(A("HTML1")->isChecked());
     QVERIFY(!A("PlainText1")->isChecked());
     QCOMPARE(page_->EditorStack->currentWidget(), static_cast<QWidget*>(editor_->EmbeddedWB1));

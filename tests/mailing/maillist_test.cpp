@@ -11,10 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "mailing/BinaryStream.h"
 #include "mailing/MailList.h"
 #include "mailing/MailListFiles.h"
 #include "mailing/MailRunFiles.h"
+#include "platform/BinaryStream.h"
 #include "support/MailTestSupport.h"
 
 namespace fs = std::filesystem;

@@ -37,7 +37,7 @@ void OpenPeople(TDataSet& ds, int rows, const std::string& domain) {
 TPrepareProject Project() {
   TPrepareProject p;
   p.Charset = "utf-8";
-  p.HtmlMail = false;
+  p.MailMode = mmPlainText;
   p.Subject = "For %NAME";
   p.PlainText = "Dear %NAME,\r\nhello.";
   p.ToAddr = "EMAIL";

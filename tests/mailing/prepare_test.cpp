@@ -75,7 +75,7 @@ TPrepareProject Project() {
   p.ProjectFileName = "/home/u/Projects/News.lkp";
   p.TableName = "Clients.dbf";
   p.Charset = "utf-8";
-  p.HtmlMail = true;
+  p.MailMode = mmHtml;
   p.Subject = "Hello %CITY";
   p.HtmlSource = "<p>Dear %EMAIL</p>";
   p.PlainText = "Dear %EMAIL (plain)";
@@ -211,7 +211,7 @@ TEST_F(PrepareTest, ReportTextTakesTextNumberAndDateFieldsOnly) {
 TEST_F(PrepareTest, PlainMailMergesThePlainText) {
   OpenClients(table, 1);
   TPrepareProject p = Project();
-  p.HtmlMail = false;
+  p.MailMode = mmPlainText;
   TPreparedMailing m(dir, "utf-8");
   ASSERT_TRUE(m.Prepare(&table, p, merge, view));
   EXPECT_EQ(m.MailList.ContentType, "text/plain");

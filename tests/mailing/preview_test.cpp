@@ -29,7 +29,7 @@ public:
   std::vector<std::string> toShown;
   std::string subject;
   std::vector<std::string> subjectShown;
-  int32_t mailMode = MailModeHtml;
+  TMailMode mailMode = mmHtml;
   std::string source;
   std::string plain;
   int32_t charset = kUtf8;
@@ -42,7 +42,7 @@ public:
   std::string SubjectText() override { return subject; }
   void ShowSubject(const std::string& text) override { subjectShown.push_back(text); }
   void SyncEditedHtml() override { ++syncs; }
-  int32_t MailMode() override { return mailMode; }
+  TMailMode MailMode() override { return mailMode; }
   std::string SourceText() override { return source; }
   std::string PlainText() override { return plain; }
   int32_t CharsetIndex() override { return charset; }
@@ -199,7 +199,7 @@ TEST_F(PreviewTest, EmptyHtmlPageIsOneEmptyLine) {
 
 TEST_F(PreviewTest, EmptyPlainPageHoldsOnlyTheHead) {
   view.toField = "EMAIL";
-  view.mailMode = 0;
+  view.mailMode = mmPlainText;
   view.charset = kWindows1252;
   view.source = "<p>not this</p>";
   preview.BuildPreview(view, merger);
@@ -209,7 +209,7 @@ TEST_F(PreviewTest, EmptyPlainPageHoldsOnlyTheHead) {
 
 TEST_F(PreviewTest, PlainPageLinesEndInCrLf) {
   view.toField = "EMAIL";
-  view.mailMode = 0;
+  view.mailMode = mmPlainText;
   view.plain = "Dear %F_Name,\nbye\r\rend\r\n";
   preview.BuildPreview(view, merger);
   EXPECT_EQ(ReadAll(PreviewPath()), Head("utf-8") + "Dear John,\r\nbye\r\n\r\nend\r\n");
@@ -236,7 +236,7 @@ TEST_F(PreviewTest, FailuresSayPreviewFailedAndAcceptTheNextRequest) {
 struct TCharsetCase {
   const char* name;
   int32_t charset;
-  int32_t mailMode;
+  TMailMode mailMode;
   std::string text;  // the body, with %F_Name
   std::string fileName;  // F_Name's value
   std::string bytes;     // the file
@@ -250,24 +250,24 @@ TEST_P(PreviewCharsets, FileIsInTheProjectCharset) {
   view.toField = "EMAIL";
   view.charset = c.charset;
   view.mailMode = c.mailMode;
-  (c.mailMode == MailModeHtml ? view.source : view.plain) = c.text;
+  (c.mailMode == mmHtml ? view.source : view.plain) = c.text;
   preview.BuildPreview(view, merger);
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(ReadAll(PreviewPath()), c.bytes);
 }
 
 const TCharsetCase kCharsetCases[] = {
-    {"CyrillicWindows1251Plain", kWindows1251, 0, "Привет, %F_Name! Ω",  "Иван",
+    {"CyrillicWindows1251Plain", kWindows1251, mmPlainText, "Привет, %F_Name! Ω",  "Иван",
      Head("windows-1251") + "\xCF\xF0\xE8\xE2\xE5\xF2, \xC8\xE2\xE0\xED! ?\r\n"},
-    {"CyrillicWindows1251Html", kWindows1251, MailModeHtml,
+    {"CyrillicWindows1251Html", kWindows1251, mmHtml,
      "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\n<p>%F_Name ё</p>", "Жанна",
      "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n"
      "<p>\xC6\xE0\xED\xED\xE0 \xB8</p>\r\n"},
-    {"WesternWindows1252Plain", kWindows1252, 0, "Café %F_Name €5 Ω Ж", "Zoë",
+    {"WesternWindows1252Plain", kWindows1252, mmPlainText, "Café %F_Name €5 Ω Ж", "Zoë",
      Head("windows-1252") + "Caf\xE9 Zo\xEB \x80" "5 ? ?\r\n"},
-    {"WesternWindows1252Html", kWindows1252, MailModeHtml, "<p>%F_Name – “quoted”</p>", "Müller",
+    {"WesternWindows1252Html", kWindows1252, mmHtml, "<p>%F_Name – “quoted”</p>", "Müller",
      "<p>M\xFCller \x96 \x93quoted\x94</p>\r\n"},
-    {"UserDefinedKeepsTheUtf8Bytes", kUserDefined, 0, "Ω %F_Name", "Иван",
+    {"UserDefinedKeepsTheUtf8Bytes", kUserDefined, mmPlainText, "Ω %F_Name", "Иван",
      Head("x-user-defined") + "Ω Иван\r\n"},
 };
 

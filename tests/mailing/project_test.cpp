@@ -160,7 +160,7 @@ public:
     shown = v;
     calls.push_back("values");
   }
-  void ApplyMailMode(uint8_t mode) override { calls.push_back("mode " + std::to_string(mode)); }
+  void ApplyMailMode(TMailMode mode) override { calls.push_back("mode " + std::to_string(mode)); }
   void FillToFieldList() override { calls.push_back("to"); }
   void UpdateCaption() override { calls.push_back("caption"); }
 };
@@ -240,7 +240,7 @@ TEST(ProjectFile, ExampleProjectIsTheFirstRunFileByteForByte) {
   EXPECT_EQ(v.CharsetIndex, 18);
   EXPECT_EQ(v.ToAddr, "E_MAIL");
   EXPECT_EQ(v.Subject, "Test message for %F_Name %L_Name");
-  EXPECT_EQ(v.MailMode, MailModeHtml);
+  EXPECT_EQ(v.MailMode, mmHtml);
   EXPECT_EQ(v.ColorIndex, 8);
 }
 
@@ -410,13 +410,30 @@ TEST_F(ProjectSettings, MissingKeysTakeTheirDefaults) {
   EXPECT_EQ(view.shown.Document,
             "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n&nbsp;\r\n</BODY>\r\n</HTML>");
   EXPECT_EQ(view.shown.ColorIndex, 8);
-  EXPECT_EQ(view.shown.MailMode, 1);
+  EXPECT_EQ(view.shown.MailMode, mmHtml);
   for (const auto& s : slots) {
     EXPECT_FALSE(s.Enabled);
     EXPECT_EQ(s.Expression, "");
   }
   EXPECT_EQ(slots[3].Color, (TRgb{128, 128, 0}));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"values", "mode 1", "to", "caption"}));
+}
+
+// Any "SubMail" byte but plain text's shows the HTML mode, as the menu switch takes it.
+TEST_F(ProjectSettings, MailModeByteGivesOneOfTheTwoModes) {
+  const struct {
+    uint8_t stored;
+    TMailMode shown;
+  } cases[] = {{0, mmPlainText}, {1, mmHtml}, {2, mmHtml}, {255, mmHtml}};
+  for (const auto& c : cases) {
+    TProject p;
+    p.SetByte(KeyMailMode, pcMailMode, c.stored);
+    TFakeView view;
+    THighlightSlots slots = NewHighlightSlots();
+    ListToProject(p, view, slots, settings);
+    EXPECT_EQ(view.shown.MailMode, c.shown) << int(c.stored);
+    EXPECT_EQ(view.calls[1], "mode " + std::to_string(c.shown)) << int(c.stored);
+  }
 }
 
 TEST_F(ProjectSettings, MissingCharsetTakesTheDefaultCharsetSetting) {
@@ -447,7 +464,7 @@ TEST_F(ProjectSettings, ControlsGoThroughTheFileAndBack) {
   view.values.UseHighlight = true;
   view.values.ColorIndex = 12;
   view.values.Document = "<p>x</p>";
-  view.values.MailMode = MailModePlain;
+  view.values.MailMode = mmPlainText;
   view.values.Subject = "Hello %F_Name";
   view.values.ToAddr = "E_MAIL";
   view.values.Plain = "plain\r\ntext";

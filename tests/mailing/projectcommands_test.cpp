@@ -37,7 +37,7 @@ public:
     values = v;
     calls.push_back("show");
   }
-  void ApplyMailMode(uint8_t) override { modified = true; }
+  void ApplyMailMode(TMailMode) override { modified = true; }
   bool OpenProjectDialog(const std::string& dir, std::string& fileName) override {
     lastOpenDir = dir;
     calls.push_back("open dialog");

@@ -146,7 +146,7 @@ class SendFormQTest : public QObject {
     return QTest::qWaitFor(
         [&] {
           const TOneMail* one = form.CurrentMail();
-          return form.SendState() == 0 && (!one || !one->Started() || one->Stopped());
+          return form.SendState() == ssIdle && (!one || !one->Started() || one->Stopped());
         },
         RunTimeoutMs);
   }
@@ -219,7 +219,7 @@ private slots:
     form->Mailing().SentCount = sent;
     form->Mailing().FailedCount = failed;
     form->State().Set(static_cast<TSendState>(state));
-    QCOMPARE(form->SendState(), state);
+    QCOMPARE(form->SendState(), static_cast<TSendState>(state));
     auto b = [&](const char* name) { return form->findChild<QPushButton*>(name); };
     auto on = [](bool e) { return QString(e ? "1" : "0"); };
     const QStringList got = {on(b("Button1")->isEnabled()), on(b("Button2")->isEnabled()), b("Button2")->text(),
@@ -253,7 +253,7 @@ private slots:
     QCOMPARE(form->Panel2->text(), QString("0 Sent of 1"));
     QCOMPARE(form->Panel3->text(), QString("0 Failed"));
     QCOMPARE(form->Panel5->text(), QString("0 Active Threads"));
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
     QVERIFY(form->Button3->isEnabled() && form->Button6->isEnabled() && form->Button2->isEnabled());
     QVERIFY(w_->Action("SendCurrent1")->isEnabled());
     QVERIFY(fs::exists(w_->AppDir() + MailListFileName) && fs::exists(w_->AppDir() + MailIndexFileName));
@@ -280,7 +280,7 @@ private slots:
     form->Button1Click();
     QCOMPARE(boxes.shown.size(), size_t(2));
     QVERIFY(boxes.shown[1].text.find("project") != std::string::npos);
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
     QVERIFY(!fs::exists(w_->AppDir() + MailListFileName));
 
     // And the table's own checks.
@@ -330,7 +330,7 @@ private slots:
     QTRY_COMPARE(form->Mailing().MailList.Items.size(), size_t(2));
     QCOMPARE(form->Panel1->text(), QString("The list is loaded successfully"));
     QCOMPARE(form->Panel4->text(), QString("(NONAME) Using \"example\""));
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
     form->hide();
     RemoveListFiles();
     form->show();
@@ -388,7 +388,7 @@ private slots:
     form->findChild<QPushButton*>("Button2")->click();
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, std::string("Account is not selected"));
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
     // A port that is not a number: said, and nothing starts.
     TProfile badPort = ServerAccount(25);
     badPort.SmtpPort = "2x5";
@@ -396,7 +396,7 @@ private slots:
     form->Button2->click();
     QCOMPARE(boxes.shown.size(), size_t(2));
     QVERIFY2(boxes.shown[1].text.find("\"2x5\"") != std::string::npos, boxes.shown[1].text.c_str());
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
     QVERIFY(!form->Timer3->isActive());
 
     // While sending the button stops, and Reset waits.
@@ -426,7 +426,7 @@ private slots:
     form->show();
     QCOMPARE(form->Button2->text(), QString("Start"));
     form->findChild<QPushButton*>("Button2")->click();
-    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->SendState(), ssSending);
     QCOMPARE(form->Button2->text(), QString("Stop"));
     QVERIFY(!form->Button1->isEnabled() && !form->Button3->isEnabled() && !form->Button6->isEnabled());
     // Hide: the window goes, the run goes on.
@@ -475,7 +475,7 @@ private slots:
     UseAccount(ServerAccount(sink.Port()), 15);
     form->State().Set(ssIdle);
     form->Button2->click();
-    QTRY_COMPARE_WITH_TIMEOUT(form->SendState(), 0, RunTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(form->SendState(), ssIdle, RunTimeoutMs);
     QCOMPARE(form->Panel1->text(), QString("Mailing Completed"));
     QCOMPARE(form->Panel2->text(), QString("2 Sent of 2"));
 
@@ -532,7 +532,7 @@ private slots:
     form->CancelBtn->click();
     QVERIFY(!form->isVisible());
     QTest::qWait(3 * TSendForm::Timer3Interval);
-    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->SendState(), ssSending);
     QVERIFY(form->Timer3->isActive());
     form->show();
     form->Button2->click();
@@ -540,7 +540,7 @@ private slots:
     QVERIFY(!form->Button2->isEnabled());
     clock_.AddSeconds(14);
     QTest::qWait(5 * TSendForm::Timer3Interval);
-    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->SendState(), ssSending);
     QCOMPARE(form->Panel5->text(), QString("2 Active Threads"));
     clock_.AddSeconds(2);
     QVERIFY(WaitIdle(*form));
@@ -670,7 +670,7 @@ private slots:
       QVERIFY(sendCurrent(++n % 2 == 0));
       QCOMPARE(texts(), std::vector<std::string>{c.box});
       QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
-      QCOMPARE(form->SendState(), 0);
+      QCOMPARE(form->SendState(), ssIdle);
     }
     project_.project.ToAddr = "E_MAIL";
     QVERIFY(sink.Log("delivered").empty());
@@ -695,7 +695,7 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].kind, TMsgKind::Information);
     QVERIFY2(boxes.shown[0].text.find("550") != std::string::npos, boxes.shown[0].text.c_str());
-    QCOMPARE(form->SendState(), 0);
+    QCOMPARE(form->SendState(), ssIdle);
 
     // While a run sends, the command does nothing.
     form->State().Set(ssSending);
@@ -731,13 +731,13 @@ private slots:
     const auto attachments = project_.project.Attachments;
     project_.project.Attachments.clear();
     w_->Action("SendCurrent1")->trigger();
-    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->SendState(), ssSending);
     QVERIFY(sink->WaitFor("stalled", 1, RunTimeoutMs));
 
     form->show();
     QTRY_COMPARE(form->Mailing().MailList.Items.size(), size_t(2));
     QCOMPARE(form->Panel1->text(), QString("The list is loaded successfully"));
-    QCOMPARE(form->SendState(), 2);
+    QCOMPARE(form->SendState(), ssSending);
     QVERIFY(!form->Button1->isEnabled());
     QCOMPARE(form->Button2->text(), QString("Stop"));
     QVERIFY(!w_->Action("SendCurrent1")->isEnabled());

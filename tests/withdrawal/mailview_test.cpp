@@ -190,13 +190,13 @@ TEST(WithdrawalEnabling, EveryRowOfTheTable) {
     c.Expected.SchemeCombo = c.Expected.SchemeCommands = c.Expected.Response = c.Expected.Extract = true;
     cases.push_back(c);
   }
-  for (int state : {0, 1, 2}) {
+  for (TSendState state : {ssIdle, ssPreparing, ssSending}) {
     TEnablingCase c{"runner and mailing window", Schemed(), {}};
     c.State.GetListAvailable = true;
     c.State.MailingWindowExists = true;
     c.State.MailingState = state;
     c.Expected.SchemeCombo = c.Expected.SchemeCommands = c.Expected.Response = c.Expected.Extract = true;
-    c.Expected.GetList = state != MailingStateSending;
+    c.Expected.GetList = state != ssSending;
     cases.push_back(c);
   }
   {

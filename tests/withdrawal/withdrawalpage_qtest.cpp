@@ -29,15 +29,16 @@
 #include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 #include "platform/TextLines.h"
-#include "mailing/Profile.h"
 #include "support/FakePop3Server.h"
 #include "support/WithdrawalTestSupport.h"
+#include "withdrawal/MailView.h"
 #include "withdrawal/SchemesFile.h"
 #include "withdrawal/ui/GetListBinding.h"
 #include "withdrawal/ui/GetListRunner.h"
 #include "withdrawal/ui/RespForm.h"
 #include "withdrawal/ui/WithdrawalUi.h"
 #include "workspace/CharsetTable.h"
+#include "workspace/Profile.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/ui/LPMain.h"
 #include "workspace/ui/TableUi.h"
@@ -116,8 +117,8 @@ private:
 
 class TFakeMailing : public IMailingWindow {
 public:
-  int State = 0;
-  int SendState() const override { return State; }
+  TSendState State = ssIdle;
+  TSendState SendState() const override { return State; }
   void ShowMailing() override {}
   void SendCurrent1Click() override {}
 };
@@ -189,6 +190,11 @@ private:
     m.From.Name = "Ann";
     fill(m);
     return ui_->Data.StoreMessage(m, InboxFolderName);
+  }
+
+  // What Get List does with a message it has stored: it joins the list in its place, then the page hears of it.
+  void Received(const std::string& entry) {
+    ui_->MessageInserted(InsertMailNewestFirst(ui_->Data.MailList, {entry, ui_->Data.ReadStoredMessage(entry, true)}));
   }
 
   QTreeWidgetItem* Row(int i) const { return p_->ListView1->topLevelItem(i); }
@@ -692,9 +698,9 @@ private slots:
       seenWhileRunning << (On("SpeedItem39") ? "get" : "") << (On("SpeedItem41") ? "delete" : "")
                        << (On("Extract1") ? "extract" : "") << (On("DeleteMail1") ? "deletemenu" : "");
       ui_->SetGetListStatus(" Connecting....");
-      ui_->MessageStored(Store("newest", 46005, [](TIdMessage& m) { m.SetBodyText("new"); }));
-      ui_->MessageStored(Store("middle", 46000.5, [](TIdMessage& m) { m.SetBodyText("mid"); }));
-      ui_->MessageStored("");  // nothing written: the list is read again
+      Received(Store("newest", 46005, [](TIdMessage& m) { m.SetBodyText("new"); }));
+      Received(Store("middle", 46000.5, [](TIdMessage& m) { m.SetBodyText("mid"); }));
+      ui_->MessageInserted(-1);  // no such row: the list is read again
       ui_->SetGetListStatus(" 2 Message(s) received");
       ui_->SetGetListRunning(false);
     };
@@ -720,11 +726,11 @@ private slots:
     // The mailing window's state decides while it exists.
     TFakeMailing mailing;
     w_->Services().Mailing = &mailing;
-    mailing.State = 2;
+    mailing.State = ssSending;
     w_->UpdateWithdrawalControls();
     QVERIFY(!On("SpeedItem39"));
     QVERIFY(!On("GetMailList1"));
-    mailing.State = 0;
+    mailing.State = ssIdle;
     w_->UpdateWithdrawalControls();
     QVERIFY(On("SpeedItem39"));
     QVERIFY(On("GetMailList1"));
@@ -778,7 +784,7 @@ private slots:
   void aMessageStoredBeforeThePageWasShownBringsTheWholeStore() {
     Store("a", 46001, [](TIdMessage& m) { m.SetBodyText("a"); });
     Store("b", 46002, [](TIdMessage& m) { m.SetBodyText("b"); });
-    ui_->MessageStored(Store("c", 46003, [](TIdMessage& m) { m.SetBodyText("c"); }));
+    Received(Store("c", 46003, [](TIdMessage& m) { m.SetBodyText("c"); }));
     QCOMPARE(Subjects(), QStringList({"c", "b", "a"}));
     QVERIFY(Row(0)->isSelected());
     QCOMPARE(Memo(p_->Memo3), QString("c"));

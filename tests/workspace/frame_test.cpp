@@ -48,15 +48,15 @@ TEST(CommandStates, TableSortAndMailing) {
     bool open, empty, sortOn;
     std::string sortText;
     bool exists;
-    int state;
+    TSendState state;
     bool editFind, dup, desc, send, accounts;
   } cases[] = {
-      {true, true, false, "", true, 0, false, false, false, true, true},
-      {true, false, false, "", true, 0, true, false, false, true, true},
-      {true, false, true, "CITY ASC", true, 1, true, true, true, false, true},
-      {true, false, true, "", true, 2, true, true, false, false, false},
-      {false, false, true, "CITY ASC", false, 0, false, false, false, true, false},
-      {true, false, false, "CITY DESC", false, 2, true, false, true, false, false},
+      {true, true, false, "", true, ssIdle, false, false, false, true, true},
+      {true, false, false, "", true, ssIdle, true, false, false, true, true},
+      {true, false, true, "CITY ASC", true, ssPreparing, true, true, true, false, true},
+      {true, false, true, "", true, ssSending, true, true, false, false, false},
+      {false, false, true, "CITY ASC", false, ssIdle, false, false, false, true, false},
+      {true, false, false, "CITY DESC", false, ssSending, true, false, true, false, false},
   };
   for (const auto& k : cases) {
     TFrameState s{k.open, k.empty, k.sortOn, k.sortText, false, k.exists, k.state};
@@ -116,11 +116,11 @@ TEST(Snapshot, ModifiedTest) {
 namespace {
 
 struct FakeHost : ICloseQueryHost {
-  int state = 0;
+  TSendState state = ssIdle;
   bool modified = false;
   bool saveClears = true;
   int saves = 0, snapshots = 0;
-  int SendState() const override { return state; }
+  TSendState SendState() const override { return state; }
   bool IsProjectModified() override { return modified; }
   void SaveProject() override {
     ++saves;
@@ -138,7 +138,7 @@ struct FakeHost : ICloseQueryHost {
 TEST(CloseQuery, RefusedWhileSending) {
   TScopedScriptedMessages msgs;
   FakeHost h;
-  h.state = 2;
+  h.state = ssSending;
   h.modified = true;
   EXPECT_FALSE(RunCloseQuery(h));
   ASSERT_EQ(msgs.shown.size(), 1u);
@@ -167,7 +167,7 @@ TEST(CloseQuery, Answers) {
     TScopedScriptedMessages msgs;
     msgs.Answer(c.answer);
     FakeHost h;
-    h.state = 1;
+    h.state = ssPreparing;
     h.modified = c.modified;
     h.saveClears = c.saveClears;
     EXPECT_EQ(RunCloseQuery(h), c.allowed);

@@ -30,9 +30,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct TFakeMailing : IMailingWindow {
-  int state = 0;
+  TSendState state = ssIdle;
   int shown = 0, sendCurrent = 0;
-  int SendState() const override { return state; }
+  TSendState SendState() const override { return state; }
   void ShowMailing() override { ++shown; }
   void SendCurrent1Click() override { ++sendCurrent; }
 };
@@ -256,12 +256,12 @@ private slots:
     w.Action("SendCurrent1")->trigger();
     sendCurrent->click();
     QCOMPARE(mailing.sendCurrent, 2);
-    for (int busy : {1, 2}) {
+    for (TSendState busy : {ssPreparing, ssSending}) {
       mailing.state = busy;
       w.SendCurrent1Click();
       w.SpeedButton6Click();
     }
-    mailing.state = 0;
+    mailing.state = ssIdle;
     QCOMPARE(mailing.sendCurrent, 2);
     QCOMPARE(w.Action("SpeedItem47")->text(), QString("Descended"));
 
@@ -269,7 +269,7 @@ private slots:
     QCOMPARE(w.Action("SpeedItem47")->text(), QString("Ascended"));
     QCOMPARE(w.Action("SpeedItem47")->data().toInt(), 53);
 
-    mailing.state = 2;
+    mailing.state = ssSending;
     table.empty = true;
     table.sortOn = false;
     table.sortText.clear();
@@ -282,7 +282,7 @@ private slots:
     QVERIFY(!w.Action("SendCurrent1")->isEnabled());
     QVERIFY(!sendCurrent->isEnabled());
     QVERIFY(!w.Action("Accounts1")->isEnabled());
-    mailing.state = 1;
+    mailing.state = ssPreparing;
     w.UpdateControls();
     QVERIFY(w.Action("Accounts1")->isEnabled());
     QVERIFY(!w.Action("SendCurrent1")->isEnabled());
@@ -294,13 +294,13 @@ private slots:
     TLPMain w(state);
     QVERIFY(!w.Modified());
     w.Action("PlainText1")->trigger();
-    QCOMPARE(w.State().MailMode, 0);
+    QCOMPARE(w.State().MailMode, mmPlainText);
     QVERIFY(w.Modified());
     QVERIFY(w.Action("PlainMode5")->isChecked());
     QVERIFY(!w.Action("HTML1")->isChecked());
     QVERIFY(!w.Action("Bold5")->isEnabled());
     w.Action("HTML1")->trigger();
-    QCOMPARE(w.State().MailMode, 1);
+    QCOMPARE(w.State().MailMode, mmHtml);
     QVERIFY(w.Action("Bold5")->isEnabled());
   }
 
@@ -311,12 +311,12 @@ private slots:
       TRecordingMain m;
       TLPMain& w = m.w;
       w.Services().Mailing = &mailing;
-      mailing.state = 2;
+      mailing.state = ssSending;
       w.show();
       QVERIFY(!w.close());
       QCOMPARE(msgs.shown.size(), size_t(1));
       QCOMPARE(msgs.shown[0].text, std::string("Mailing in Progress"));
-      mailing.state = 0;
+      mailing.state = ssIdle;
       w.Services().Mailing = nullptr;
       QVERIFY(w.close());  // nothing changed: closes without asking
       QCOMPARE(msgs.shown.size(), size_t(1));

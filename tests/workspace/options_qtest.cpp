@@ -20,8 +20,8 @@ namespace {
 
 class TFakeHost : public IOptionsHost {
 public:
-  int SendState() const override { return state; }
-  int state = 0;
+  TSendState SendState() const override { return state; }
+  TSendState state = ssIdle;
 };
 
 }  // namespace
@@ -222,7 +222,7 @@ private slots:
     TOptForm form(*settings);
     TFakeHost host;
     form.SetHost(&host);
-    host.state = 2;
+    host.state = ssSending;
     RunOptions(form, [&form] {
       QVERIFY(!form.UpDown1->isEnabled());
       QVERIFY(!form.Edit1->isEnabled());
@@ -231,7 +231,7 @@ private slots:
       QVERIFY(form.ComboBox1->isEnabled());
       form.CancelBtn->click();
     });
-    for (int state : {0, 1}) {
+    for (TSendState state : {ssIdle, ssPreparing}) {
       host.state = state;
       RunOptions(form, [&form] {
         QVERIFY(form.UpDown1->isEnabled());

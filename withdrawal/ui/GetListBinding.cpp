@@ -5,9 +5,9 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "mailing/Profile.h"
 #include "platform/MessageBox.h"
 #include "withdrawal/ui/WithdrawalUi.h"
+#include "workspace/Profile.h"
 
 TGetListBinding::TGetListBinding(TWithdrawalUi& page, QMainWindow& mainWindow,
                                  std::function<const TProfile*(int)> account)

@@ -6,6 +6,6 @@
 class IGetListRunner {
 public:
   virtual ~IGetListRunner() = default;
-  // SpeedItem39Click / GetMailList1Click.
+  // The tool button SpeedItem39 and the menu item GetMailList1 (SpeedItem39Click).
   virtual void GetMailList() = 0;
 };

@@ -14,7 +14,6 @@
 #include <QTreeWidget>
 #include <cmath>
 
-#include "mailing/Profile.h"
 #include "db/FieldKind.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -28,6 +27,7 @@
 #include "withdrawal/ui/GetListRunner.h"
 #include "withdrawal/ui/RespForm.h"
 #include "workspace/AppSettings.h"
+#include "workspace/Profile.h"
 #include "workspace/ui/AddWord.h"
 #include "workspace/WorkspaceState.h"
 #include "workspace/ui/LPMain.h"
@@ -744,30 +744,6 @@ void TWithdrawalUi::ListView1KeyUp(int key) {
 
 void TWithdrawalUi::SpeedItem39Click() {
   if (runner_ && !getListRunning_) runner_->GetMailList();
-}
-
-void TWithdrawalUi::MessageStored(const std::string& entryName) {
-  // Until the list has been read once, it holds nothing of the store to join.
-  std::unique_ptr<TIdMessage> listed =
-      entryName.empty() || !listRead_ ? nullptr : Data.ReadStoredMessage(entryName, true);
-  if (!listed) {
-    RefreshMailList();
-    RefreshMailControl();
-    RefreshMailMemo(SelectedRow());
-    return;
-  }
-  QTreeWidgetItem* row = MailRow(*listed);
-  TFilling f(filling_);
-  // A store within the same millisecond replaced the entry of that name.
-  for (size_t i = 0; i < Data.MailList.size(); ++i)
-    if (Data.MailList[i].EntryName == entryName) {
-      Data.MailList.erase(Data.MailList.begin() + static_cast<std::ptrdiff_t>(i));
-      delete page_.ListView1->takeTopLevelItem(static_cast<int>(i));
-      if (viewerEntry_ == entryName) viewerEntry_.clear();
-      break;
-    }
-  const int at = InsertMailNewestFirst(Data.MailList, {entryName, std::move(listed)});
-  ShowInsertedRow(at, row);
 }
 
 void TWithdrawalUi::MessageInserted(int index) {

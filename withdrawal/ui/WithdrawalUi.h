@@ -99,11 +99,9 @@ public:
   void ListView1KeyUp(int key);
   void SpeedItem39Click();  // Get List
 
-  // What Get List reports. A stored message joins the list in its place
-  // (newest first, the selection kept) without reading the whole store; an
-  // empty entry name (nothing was written) reads the list again.
-  void MessageStored(const std::string& entryName);
-  // The same for a message Get List has already put into Data.MailList at index.
+  // What Get List reports: a message it has put into Data.MailList at index
+  // joins the shown list in its place (newest first, the selection kept)
+  // without reading the whole store; an index outside the list reads it again.
   void MessageInserted(int index);
   void SetGetListStatus(const std::string& text);
   void SetGetListRunning(bool running);

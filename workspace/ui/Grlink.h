@@ -10,7 +10,6 @@ public:
   explicit TGrlink(const QString& caption, QWidget* parent = nullptr);
 
   QString URL;
-  QString Parameters;  // kept for a program named by URL; a web or mail address takes none
   QColor ActiveColor = QColor(128, 0, 128);
 
   void Click();

@@ -127,16 +127,16 @@ void TLPMain::FormCreate() {
   AdoptBoundChild(tables_);
   services_.Table = tables_;
 
-  // Step 3: the pages shown first; the grid waits for a table (the pages start so).
+  // The pages shown first; the grid waits for a table (the pages start so).
   PageControl1->setCurrentWidget(databasePage_);
 
-  // Step 4: no table, no sort.
+  // No table, no sort.
   Action("Descend0")->setChecked(false);
 
-  // Step 5: the program's folder.
+  // The program's folder.
   appDir_ = ResolveAppDir();
 
-  // Step 7: the folder settings. A first run is one that finds no settings key yet.
+  // The folder settings. A first run is one that finds no settings key yet.
   firstRun_ = !SettingsRegistry().KeyExists(RegKeyPath);
   LoadSettings();
 
@@ -382,12 +382,12 @@ void TLPMain::BuildMenus() {
   connect(databasePage_->SpeedButton5, &QToolButton::clicked, Action("CloseTable1"), &QAction::trigger);
   connect(mailingPage_->SpeedButton6, &QToolButton::clicked, this, &TLPMain::SpeedButton6Click);
 
-  auto mode = [this](int m) {
+  auto mode = [this](TMailMode m) {
     SetModified(true);
     if (services_.Editor)
       services_.Editor->SetEditorMode(m);
     else
-      SetMailMode(static_cast<TMailMode>(m));
+      SetMailMode(m);
   };
   on("HTML1", [mode] { mode(mmHtml); });
   on("PlainText1", [mode] { mode(mmPlainText); });
@@ -433,7 +433,7 @@ void TLPMain::UpdateCaption() {
   setWindowTitle(caption);
 }
 
-int TLPMain::SendState() const { return services_.Mailing ? services_.Mailing->SendState() : 0; }
+TSendState TLPMain::SendState() const { return services_.Mailing ? services_.Mailing->SendState() : ssIdle; }
 
 void TLPMain::SaveProject() {
   if (services_.Project) services_.Project->SaveMail0Click();
@@ -772,7 +772,7 @@ void TLPMain::Mailing1Click() {
 
 // Only while the mailing window is idle; the window's run checks the rest.
 void TLPMain::SendCurrent1Click() {
-  if (services_.Mailing && services_.Mailing->SendState() == 0) services_.Mailing->SendCurrent1Click();
+  if (services_.Mailing && services_.Mailing->SendState() == ssIdle) services_.Mailing->SendCurrent1Click();
 }
 
 void TLPMain::SpeedButton6Click() { SendCurrent1Click(); }

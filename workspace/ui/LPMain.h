@@ -134,7 +134,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
   // ICloseQueryHost
-  int SendState() const override;
+  TSendState SendState() const override;
   void SaveProject() override;
   bool ProjectModifiedFlag() const override { return project_.Modified; }
 

@@ -98,7 +98,7 @@ void TOptForm::FormCreate() {
 void TOptForm::FormShow() {
   CheckBox2->setFocus();
   marks_ = {};
-  const bool sending = host_ && host_->SendState() == 2;
+  const bool sending = host_ && host_->SendState() == ssSending;
   UpDown1->setEnabled(!sending);
   ComboBox2->setEnabled(!sending);
 }

@@ -21,8 +21,7 @@ class QSpinBox;
 class IOptionsHost {
 public:
   virtual ~IOptionsHost() = default;
-  // 0 idle, 1 preparing, 2 sending.
-  virtual int SendState() const = 0;
+  virtual TSendState SendState() const = 0;
 };
 
 class TOptForm : public QDialog, public IOptionsView, public IOptionsDialog {

@@ -335,7 +335,6 @@ void TEditDB::resizeEvent(QResizeEvent* e) {
 
 void TEditDB::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  closing_ = false;
   RefreshPickLists();
   RefreshEditors();
   FormResize();

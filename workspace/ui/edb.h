@@ -54,9 +54,6 @@ public:
   // A value of the window differs from the record's.
   bool HasChanges() const;
 
-  QWidget* LastEditor() const { return lastEditor_; }
-  int PopupField() const { return popupField_; }
-
   // Controls by designer name.
   QToolButton* NavFirst;
   QToolButton* NavPrior;
@@ -112,6 +109,5 @@ private:
   int popupField_ = -1;
   bool loading_ = false;
   bool completeAllowed_ = false;
-  bool closing_ = false;
   int linkId_ = 0;
 };

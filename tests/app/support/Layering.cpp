@@ -43,8 +43,6 @@ const std::vector<TLayerRule>& LayerRules() {
   static const std::vector<TLayerRule> rules = [] {
     const std::vector<std::string> workspaceCore = Join({"workspace"}, kBelowWorkspace);
     const std::vector<std::string> workspaceUi = Join({"workspace/ui", "platform/ui"}, workspaceCore);
-    // Besides the accounts, the withdrawal viewer shows HTML-only mail as text.
-    const std::vector<std::string> accounts = {"mailing/Profile.h", "mailing/AccountRules.h", "mailing/HTMLPars.h"};
     return std::vector<TLayerRule>{
         {"platform", true, {}, {}},
         {"platform/ui", false, {"platform"}, {}},
@@ -56,8 +54,8 @@ const std::vector<TLayerRule>& LayerRules() {
         {"workspace/ui", false, Join({"workspace", "platform/ui"}, kBelowWorkspace), {}},
         {"mailing", true, Join({"net"}, workspaceCore), {}},
         {"mailing/ui", false, Join({"mailing", "net"}, workspaceUi), {}},
-        {"withdrawal", true, Join({"net"}, workspaceCore), accounts},
-        {"withdrawal/ui", false, Join({"withdrawal", "net"}, workspaceUi), accounts},
+        {"withdrawal", true, Join({"net"}, workspaceCore), {}},
+        {"withdrawal/ui", false, Join({"withdrawal", "net"}, workspaceUi), {}},
         {"app", false,
          {"platform", "platform/ui", "toolkit", "db", "net", "workspace", "workspace/ui", "mailing", "mailing/ui",
           "withdrawal", "withdrawal/ui"},

@@ -1,4 +1,4 @@
-#include "mailing/HTMLPars.h"
+#include "toolkit/HTMLPars.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "mailing/ReplaceFile.h"
+#include "platform/ReplaceFile.h"
 
 #include <atomic>
 #include <cerrno>

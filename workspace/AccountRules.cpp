@@ -1,4 +1,4 @@
-#include "mailing/AccountRules.h"
+#include "workspace/AccountRules.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "mailing/BinaryStream.h"
+#include "platform/BinaryStream.h"
 
 #include <cerrno>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "mailing/HTMLPars.h"
+#include "toolkit/HTMLPars.h"
 
 namespace {
 

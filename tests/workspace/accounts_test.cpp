@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "mailing/AccountRules.h"
-#include "mailing/Profile.h"
+#include "workspace/AccountRules.h"
+#include "workspace/Profile.h"
 #include "support/MailTestSupport.h"
 
 namespace fs = std::filesystem;

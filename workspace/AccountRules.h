@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mailing/Profile.h"
 #include "platform/Paths.h"
+#include "workspace/Profile.h"
 
 enum class TAccountField { Name, Email, ReplyTo, UserId, Password, SmtpServer, SmtpPort, DnsServer, Pop3Server, Pop3Port };
 

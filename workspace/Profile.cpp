@@ -1,11 +1,11 @@
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "mailing/BinaryStream.h"
-#include "mailing/ReplaceFile.h"
+#include "platform/BinaryStream.h"
 #include "platform/FileHandle.h"
+#include "platform/ReplaceFile.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "mailing/Profile.h"
+#include "workspace/Profile.h"
 #include "tests/support/FuzzScratch.h"
 
 namespace fs = std::filesystem;
