@@ -2,7 +2,7 @@
 // once per process and reused for every input. It answers each command line with the next
 // reply of the script, and closes the connection when the replies run out, so a session never
 // waits for a client time-out: a client stuck on a partial reply gets the next one once its
-// thread sits idle (no command, and no CPU time spent, for a couple of milliseconds; a client
+// thread sits idle (no command, and no CPU time spent, for a millisecond; a client
 // that is only slow, busy saving an attachment, is waited for, so a session plays the same
 // every time).
 #pragma once
@@ -89,8 +89,8 @@ public:
   }
 
 private:
-  static constexpr int kQuietMs = 2;
-  static constexpr int64_t kIdleCpuNs = 200000;  // below this in a quiet spell: blocked
+  static constexpr int kQuietMs = 1;
+  static constexpr int64_t kIdleCpuNs = 100000;  // below this in a quiet spell: blocked
 
   int64_t ClientCpuNs() const {
     timespec t{};
