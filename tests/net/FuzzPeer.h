@@ -2,11 +2,12 @@
 // once per process and reused for every input. It answers each command line with the next
 // reply of the script, and closes the connection when the replies run out, so a session never
 // waits for a client time-out: a client stuck on a partial reply gets the next one once its
-// thread sits idle (no command, and no CPU time spent, for a millisecond; a client
-// that is only slow, busy saving an attachment, is waited for, so a session plays the same
-// every time).
+// thread sits blocked (no command, no CPU time spent and not runnable, for a fraction of a
+// millisecond; a client that is only slow, busy saving an attachment or waiting for a CPU,
+// is waited for, so a session plays the same every time).
 #pragma once
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -73,6 +75,9 @@ public:
   void Play(std::vector<std::string> replies) {
     std::lock_guard<std::mutex> g(lock_);
     if (pthread_getcpuclockid(pthread_self(), &clientClock_) != 0) std::abort();
+    if (clientStat_ >= 0) close(clientStat_);
+    const std::string stat = "/proc/self/task/" + std::to_string(gettid()) + "/stat";
+    clientStat_ = open(stat.c_str(), O_RDONLY | O_CLOEXEC);
     replies_ = std::move(replies);
     stop_ = false;
     playing_ = true;
@@ -89,13 +94,24 @@ public:
   }
 
 private:
-  static constexpr int kQuietMs = 1;
-  static constexpr int64_t kIdleCpuNs = 100000;  // below this in a quiet spell: blocked
+  static constexpr timespec kQuietSpell{0, 200000};
+  static constexpr int64_t kIdleCpuNs = 50000;  // below this in a quiet spell: blocked
 
   int64_t ClientCpuNs() const {
     timespec t{};
     clock_gettime(clientClock_, &t);
     return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+  }
+
+  // Asleep in a wait that a signal may break, as in poll; not running, waiting for a CPU or
+  // for the disk.
+  bool ClientAsleep() const {
+    char buf[512];
+    const ssize_t n = pread(clientStat_, buf, sizeof buf - 1, 0);
+    if (n <= 0) return true;
+    buf[n] = 0;
+    const char* nameEnd = std::strrchr(buf, ')');
+    return nameEnd && nameEnd[1] == ' ' && nameEnd[2] == 'S';
   }
 
   void Run() {
@@ -138,7 +154,7 @@ private:
     for (;;) {
       const int64_t cpu = ClientCpuNs();
       pollfd p[3] = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}, {conn, POLLIN, 0}};
-      const int ready = poll(p, conn >= 0 ? 3 : 2, conn >= 0 ? kQuietMs : -1);
+      const int ready = ppoll(p, conn >= 0 ? 3 : 2, conn >= 0 ? &kQuietSpell : nullptr, nullptr);
       if (p[0].revents) {
         uint64_t n;
         [[maybe_unused]] const ssize_t got = read(wake_, &n, sizeof n);
@@ -159,7 +175,7 @@ private:
       }
       if (conn < 0) continue;
       if (ready == 0) {
-        if (ClientCpuNs() - cpu < kIdleCpuNs) answer();
+        if (ClientCpuNs() - cpu < kIdleCpuNs && ClientAsleep()) answer();
         continue;
       }
       if (!p[2].revents) continue;
@@ -196,6 +212,7 @@ private:
   std::condition_variable changed_;
   std::vector<std::string> replies_;
   clockid_t clientClock_{};
+  int clientStat_ = -1;
   bool playing_ = false;
   bool stop_ = false;
 };
