@@ -92,7 +92,14 @@ size_t ReadUntil(TIdPOP3& c, TPop3Connection& d, const std::string& terminator, 
                  bool* overflow = nullptr) {
   for (;;) {
     size_t p = d.pending.find(terminator, from > terminator.size() ? from - terminator.size() : 0);
-    if (p != std::string::npos) return p;
+    if (p != std::string::npos) {
+      // The end may come in the same read as more than Limit bytes.
+      if (p > limit) {
+        if (!overflow) Broken(c, d, "Reply line too long");
+        *overflow = true;
+      }
+      return p;
+    }
     if (d.pending.size() > limit) {
       if (!overflow) Broken(c, d, "Reply line too long");
       *overflow = true;

@@ -132,6 +132,26 @@ TEST(Pop3, EmptyMailboxAndOversizedMessage) {
   c.Disconnect();
 }
 
+// A message a little over the limit comes in one read, with its end: still refused.
+TEST(Pop3, AMessageJustOverTheLimitIsRefused) {
+  TPop3TestServer server("box", "pw");
+  ASSERT_TRUE(server.Ok()) << server.Log();
+  server.AddMessage("1000000007.M7.host", Mail(7, std::string(1500, 'z') + "\r\n"));
+  TIdPOP3 c;
+  Configure(c, server.Port());
+  c.MaxMessageSize = 1000;
+  c.Connect();
+  TIdMessage m;
+  std::string e = ErrorOf([&] { c.Retrieve(1, m); });
+  EXPECT_NE(e.find("larger than"), std::string::npos) << e;
+  e = ErrorOf([&] { c.RetrieveRaw(1); });
+  EXPECT_NE(e.find("larger than"), std::string::npos) << e;
+  EXPECT_TRUE(c.Connected());
+  ASSERT_TRUE(c.RetrieveHeader(1, m));
+  EXPECT_EQ(m.MsgId, "<m7@example.net>");
+  c.Disconnect();
+}
+
 TEST(Pop3, AfterATimeOutTheConnectionIsDroppedWithoutQuit) {
   TFakeMailServer::Options o;
   o.proto = "pop3";
