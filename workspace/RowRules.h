@@ -6,9 +6,9 @@
 // On top of that, the row filter of the table query and the highlight rules
 // that colour the grid's rows.
 //
-// No window code: the page switch and the caret placement after an error go
-// through IRowRulesView, the calculated-field definitions come through
-// ICalcFieldSource.
+// No window code: an error's report, with the page switch and the caret
+// placement that go with it, goes through IRowRulesView, the calculated-field
+// definitions come through ICalcFieldSource.
 
 #include <cstdint>
 #include <functional>
@@ -43,6 +43,8 @@ public:
   // The colour combo on the slot, its Enabled box and memo showing that slot,
   // the memo enabled and focused with the caret before character index place.
   virtual void ShowHighlightSlot(int /*slot*/, int /*place*/) {}
+  // An evaluation error, after the page and caret calls that go with it.
+  virtual void ShowError(const std::string& /*text*/) {}
 };
 
 // The default row colour (the window's own) in place of a slot index.

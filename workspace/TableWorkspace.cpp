@@ -4,7 +4,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 const char* const DBaseDriverName = "{Microsoft DBase Driver (*.dbf)}";
@@ -401,7 +400,7 @@ void TTableWorkspace::OpenTableQuery() {
   // A damaged table opens what is sound and says once what is wrong.
   std::string damage;
   for (const std::string& w : ADOQuery1.OpenWarnings()) damage += (damage.empty() ? "" : "\n") + w;
-  if (!damage.empty()) MessageService().Show(TMsgKind::Warning, damage, "Warning", TMsgButtons::OK);
+  if (!damage.empty()) host_->ShowWarning(damage);
   host_->UpdateControls();
   ApplyColumnWidths();
   GoToFirstRecord();
@@ -451,7 +450,7 @@ bool TTableWorkspace::PostPending() {
   try {
     return PostRecord() && typed;
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    host_->ShowError(e.what());
     return false;
   }
 }
@@ -462,7 +461,7 @@ bool TTableWorkspace::PostRecord() {
     // Nothing can reach the file: say so, and reopen as after a failed update.
     const std::string why = ADOQuery1.ReadOnlyReason();
     ADOQuery1.Cancel();
-    ErrorBox(why.empty() ? std::string("The table is read-only") : why);
+    host_->ShowError(why.empty() ? std::string("The table is read-only") : why);
     SaveTableState();
     const int keepDepth = reappendDepth_;
     reappendDepth_ = 1000;  // no re-append: it would fail the same way
@@ -556,7 +555,7 @@ void TTableWorkspace::DeleteCurrent() {
     return;
   }
   if (ADOQuery1.ReadOnly()) {
-    ErrorBox(ADOQuery1.ReadOnlyReason().empty() ? std::string("The table is read-only")
+    host_->ShowError(ADOQuery1.ReadOnlyReason().empty() ? std::string("The table is read-only")
                                                 : ADOQuery1.ReadOnlyReason());
     DeleteStopped = true;
     return;
@@ -595,7 +594,7 @@ void TTableWorkspace::DeleteRecords() {
         DeleteCurrent();
       }
     } catch (const std::exception& e) {
-      ErrorBox(e.what());
+      host_->ShowError(e.what());
     }
   }
   host_->ShowDatabasePage();
@@ -717,7 +716,7 @@ void TTableWorkspace::ReportUnsaved(const std::vector<TValue>& values) {
   }
   // Why the file refused it, so the user can fix the value.
   if (!batchError_.empty()) text += "\n\n" + batchError_;
-  ErrorBox(text);
+  host_->ShowError(text);
 }
 
 void TTableWorkspace::RestoreTableState() {
@@ -731,7 +730,7 @@ void TTableWorkspace::RestoreTableState() {
     if (!sqlMode) ApplyTableSQL();
     OpenQuery();
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    host_->ShowError(e.what());
     return;
   }
   if (!IsOpen()) return;

@@ -113,6 +113,7 @@ public:
   void ShowFilterPage() override;
   void PlaceFilterCaret(int place) override;
   void ShowHighlightSlot(int slot, int place) override;
+  void ShowError(const std::string& text) override;
   // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
   void RxDBGrid1TopLeftChanged();
 
@@ -134,6 +135,8 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
   // ICloseQueryHost
+  void RefuseClose(const std::string& why) override;
+  TSaveChoice AskSaveProject(const std::string& question) override;
   TSendState SendState() const override;
   void SaveProject() override;
   bool ProjectModifiedFlag() const override { return project_.Modified; }
