@@ -561,7 +561,7 @@ QWidget* TLPMain::FocusedEditControl() const {
   return nullptr;
 }
 
-void TLPMain::ExecEditCommand(int Command) {
+void TLPMain::ExecEditCommand(TEditCommand Command) {
   if (services_.Editor && services_.Editor->HasFocus()) {
     services_.Editor->ExecEditCommand(Command);
     services_.Editor->UpdateEditCommands();

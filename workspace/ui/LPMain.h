@@ -28,8 +28,6 @@ class TMailingPage;
 class TTableUi;
 class TWithdrawalPage;
 
-// The edit commands, by code.
-enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, ecSelectAll = 5 };
 
 class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
@@ -74,7 +72,7 @@ public:
   // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
   void UpdateWithdrawalControls();
 
-  void ExecEditCommand(int Command);
+  void ExecEditCommand(TEditCommand Command);
   void UpdateEditCommands();
   void UpdateHtmlMenus();
 
