@@ -542,22 +542,7 @@ TEST_F(WorkspaceTest, ViewConfigurationStaysInTheFolderOfItsTable) {
 }
 
 TEST_F(WorkspaceTest, DamagedTableOpensAndSaysOnceWhatIsWrong) {
-  // Cut after the first record: the header still declares ten.
-  {
-    std::string b;
-    {
-      TFileHandle f;
-      ASSERT_TRUE(f.Open(path, TFileAccess::Read));
-      b.resize(static_cast<size_t>(f.Size()));
-      ASSERT_TRUE(f.ReadExact(b.data(), f.Size()));
-    }
-    const size_t head = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
-    const size_t rec = static_cast<unsigned char>(b[10]) | (static_cast<unsigned char>(b[11]) << 8);
-    b.resize(head + rec + 3);
-    TFileHandle f;
-    ASSERT_TRUE(f.Create(path));
-    ASSERT_TRUE(f.WriteExact(b.data(), static_cast<int64_t>(b.size())));
-  }
+  CutTestDbf(path, 1);  // the header still declares ten
   TTableWorkspace& w = W();
   w.OpenDBFFile(path);
   ASSERT_TRUE(w.IsOpen());
