@@ -107,7 +107,7 @@ public:
     InHighlightEval = false;
   }
 
-  // The evaluator's OnError: one box per handle's rules, then the page effects.
+  // The evaluator's OnError: one report to the view per handle's rules.
   void ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, int ErrorCode,
                    const std::string& ErrorStr, int Handle);
   // "Line L, Col C, message" (codes 2, 3, 4 with the program's own wording).
@@ -152,7 +152,7 @@ private:
   void TypedLookUp(const std::string& VarName, TCalcFieldType type, bool& Found, T& Value);
   bool FindTableField(const std::string& upperName, int& index);
   bool CalcFieldValue(const std::string& upperName, TCalcFieldType type, TValueCell& value);
-  // An error box, with the Filter page on the rule's slot when slot is one. While a
+  // An error report, with the Filter page on the rule's slot when slot is one. While a
   // row's colour is worked out it is shown after the paint, through the main-thread
   // dispatcher.
   void Tell(const std::string& text, int slot = -1, int place = 0);

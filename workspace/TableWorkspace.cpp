@@ -245,6 +245,11 @@ private:
   ITableHost& host_;
 };
 
+// What the user is told when a change cannot reach the table.
+std::string ReadOnlyText(const std::string& reason) {
+  return reason.empty() ? std::string("The table is read-only") : reason;
+}
+
 }  // namespace
 
 TTableWorkspace::TTableWorkspace(ITableHost* host) : host_(host ? host : &quiet_) {
@@ -461,7 +466,7 @@ bool TTableWorkspace::PostRecord() {
     // Nothing can reach the file: say so, and reopen as after a failed update.
     const std::string why = ADOQuery1.ReadOnlyReason();
     ADOQuery1.Cancel();
-    host_->ShowError(why.empty() ? std::string("The table is read-only") : why);
+    host_->ShowError(ReadOnlyText(why));
     SaveTableState();
     const int keepDepth = reappendDepth_;
     reappendDepth_ = 1000;  // no re-append: it would fail the same way
@@ -555,8 +560,7 @@ void TTableWorkspace::DeleteCurrent() {
     return;
   }
   if (ADOQuery1.ReadOnly()) {
-    host_->ShowError(ADOQuery1.ReadOnlyReason().empty() ? std::string("The table is read-only")
-                                                : ADOQuery1.ReadOnlyReason());
+    host_->ShowError(ReadOnlyText(ADOQuery1.ReadOnlyReason()));
     DeleteStopped = true;
     return;
   }
