@@ -84,13 +84,16 @@ public:
   virtual std::string PreviewFileName() const = 0;  // "" when none
 };
 
+// The Edit menu's commands, in the order of the editor's command table.
+enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, ecSelectAll = 5 };
+
 // The Mailing page's HTML editor: the Edit commands while its document has
 // the focus, the mail mode, and its document for the project's state.
 class IHtmlEditor {
 public:
   virtual ~IHtmlEditor() = default;
   virtual bool HasFocus() const = 0;
-  virtual void ExecEditCommand(int Command) = 0;  // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo, 5 Select All
+  virtual void ExecEditCommand(TEditCommand Command) = 0;
   virtual void UpdateEditCommands() = 0;
   virtual void SetEditorMode(TMailMode Mode) = 0;
   virtual bool DocumentReady() const = 0;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/MessageBox.h"
-
 namespace {
 
 std::string WithoutExt(const std::string& name) {
@@ -80,18 +78,18 @@ bool TProjectSnapshot::IsModified(bool documentReady, const std::function<std::s
 
 bool RunCloseQuery(ICloseQueryHost& host) {
   if (host.SendState() == ssSending) {
-    ConfirmBox("Mailing in Progress", TMsgButtons::OK);
+    host.RefuseClose("Mailing in Progress");
     return false;
   }
   if (host.IsProjectModified()) {
-    switch (ConfirmBox("Save Project?", TMsgButtons::YesNoCancel)) {
-      case TMsgResult::Yes:
+    switch (host.AskSaveProject("Save Project?")) {
+      case TSaveChoice::Save:
         host.SaveProject();
         if (host.ProjectModifiedFlag()) return false;
         break;
-      case TMsgResult::No:
+      case TSaveChoice::Discard:
         break;
-      default:
+      case TSaveChoice::Cancel:
         return false;
     }
   }

@@ -70,10 +70,17 @@ public:
                   const std::string& sourceText, const std::string& plainText);
 };
 
+// The answer to "save before closing?".
+enum class TSaveChoice { Save, Discard, Cancel };
+
 // What the close query needs of the main window.
 class ICloseQueryHost {
 public:
   virtual ~ICloseQueryHost() = default;
+  // The window says why it stays open (one OK button).
+  virtual void RefuseClose(const std::string& why) = 0;
+  // The window asks question (save the project first?) with Yes, No and Cancel.
+  virtual TSaveChoice AskSaveProject(const std::string& question) = 0;
   virtual TSendState SendState() const = 0;
   virtual bool IsProjectModified() = 0;
   virtual void SaveProject() = 0;          // "Save Project"; may be cancelled or fail
@@ -81,5 +88,5 @@ public:
   virtual void SnapshotProject() = 0;
 };
 
-// True when the window may close. Asks through the message service.
+// True when the window may close. Says and asks through the host.
 bool RunCloseQuery(ICloseQueryHost& host);

@@ -4,7 +4,6 @@
 
 #include "db/DataSet.h"
 #include "platform/Dispatcher.h"
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -232,23 +231,23 @@ void TRowRules::ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, in
                              "\" with description:" + Quoted(description);
     if (InFilterEval && TableQuery && TableQuery->Filtered()) {
       FilterOn = false;
-      ErrorBox(text);
+      view_->ShowError(text);
     } else if (InHighlightEval) {
       const bool wasOn = HighlightOn;
       HighlightOn = false;
       if (wasOn) Tell(text);
     } else {
       EvalStopFlag = true;
-      ErrorBox(text);
+      view_->ShowError(text);
     }
   } else if (Handle == RowFilterHandle) {
     FilterOn = false;
     view_->ShowFilterPage();
     view_->PlaceFilterCaret(ErrorPlace);
-    ErrorBox("Error in Filter Expression with Description:" + Quoted(description));
+    view_->ShowError("Error in Filter Expression with Description:" + Quoted(description));
   } else if (Handle == CopyFilterHandle) {
     FilterOn = false;
-    ErrorBox("Error in Filter Expression With Description:" + Quoted(description));
+    view_->ShowError("Error in Filter Expression With Description:" + Quoted(description));
   } else if (Handle >= FirstHighlightHandle && Handle <= LastHighlightHandle) {
     if (!HighlightOn) return;
     HighlightOn = false;
@@ -282,7 +281,7 @@ void TRowRules::ShowPendingReports() {
       view_->ShowFilterPage();
       view_->ShowHighlightSlot(r.Slot, r.Place);
     }
-    ErrorBox(r.Text);
+    view_->ShowError(r.Text);
   }
 }
 

@@ -6,9 +6,9 @@
 // On top of that, the row filter of the table query and the highlight rules
 // that colour the grid's rows.
 //
-// No window code: the page switch and the caret placement after an error go
-// through IRowRulesView, the calculated-field definitions come through
-// ICalcFieldSource.
+// No window code: an error's report, with the page switch and the caret
+// placement that go with it, goes through IRowRulesView, the calculated-field
+// definitions come through ICalcFieldSource.
 
 #include <cstdint>
 #include <functional>
@@ -43,6 +43,8 @@ public:
   // The colour combo on the slot, its Enabled box and memo showing that slot,
   // the memo enabled and focused with the caret before character index place.
   virtual void ShowHighlightSlot(int /*slot*/, int /*place*/) {}
+  // An evaluation error, after the page and caret calls that go with it.
+  virtual void ShowError(const std::string& /*text*/) {}
 };
 
 // The default row colour (the window's own) in place of a slot index.
@@ -105,7 +107,7 @@ public:
     InHighlightEval = false;
   }
 
-  // The evaluator's OnError: one box per handle's rules, then the page effects.
+  // The evaluator's OnError: one report to the view per handle's rules.
   void ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, int ErrorCode,
                    const std::string& ErrorStr, int Handle);
   // "Line L, Col C, message" (codes 2, 3, 4 with the program's own wording).
@@ -150,7 +152,7 @@ private:
   void TypedLookUp(const std::string& VarName, TCalcFieldType type, bool& Found, T& Value);
   bool FindTableField(const std::string& upperName, int& index);
   bool CalcFieldValue(const std::string& upperName, TCalcFieldType type, TValueCell& value);
-  // An error box, with the Filter page on the rule's slot when slot is one. While a
+  // An error report, with the Filter page on the rule's slot when slot is one. While a
   // row's colour is worked out it is shown after the paint, through the main-thread
   // dispatcher.
   void Tell(const std::string& text, int slot = -1, int place = 0);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "platform/MessageBox.h"
 #include "platform/SysUtils.h"
 
 const char* const DBaseDriverName = "{Microsoft DBase Driver (*.dbf)}";
@@ -246,6 +245,11 @@ private:
   ITableHost& host_;
 };
 
+// What the user is told when a change cannot reach the table.
+std::string ReadOnlyText(const std::string& reason) {
+  return reason.empty() ? std::string("The table is read-only") : reason;
+}
+
 }  // namespace
 
 TTableWorkspace::TTableWorkspace(ITableHost* host) : host_(host ? host : &quiet_) {
@@ -401,7 +405,7 @@ void TTableWorkspace::OpenTableQuery() {
   // A damaged table opens what is sound and says once what is wrong.
   std::string damage;
   for (const std::string& w : ADOQuery1.OpenWarnings()) damage += (damage.empty() ? "" : "\n") + w;
-  if (!damage.empty()) MessageService().Show(TMsgKind::Warning, damage, "Warning", TMsgButtons::OK);
+  if (!damage.empty()) host_->ShowWarning(damage);
   host_->UpdateControls();
   ApplyColumnWidths();
   GoToFirstRecord();
@@ -451,7 +455,7 @@ bool TTableWorkspace::PostPending() {
   try {
     return PostRecord() && typed;
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    host_->ShowError(e.what());
     return false;
   }
 }
@@ -462,7 +466,7 @@ bool TTableWorkspace::PostRecord() {
     // Nothing can reach the file: say so, and reopen as after a failed update.
     const std::string why = ADOQuery1.ReadOnlyReason();
     ADOQuery1.Cancel();
-    ErrorBox(why.empty() ? std::string("The table is read-only") : why);
+    host_->ShowError(ReadOnlyText(why));
     SaveTableState();
     const int keepDepth = reappendDepth_;
     reappendDepth_ = 1000;  // no re-append: it would fail the same way
@@ -556,8 +560,7 @@ void TTableWorkspace::DeleteCurrent() {
     return;
   }
   if (ADOQuery1.ReadOnly()) {
-    ErrorBox(ADOQuery1.ReadOnlyReason().empty() ? std::string("The table is read-only")
-                                                : ADOQuery1.ReadOnlyReason());
+    host_->ShowError(ReadOnlyText(ADOQuery1.ReadOnlyReason()));
     DeleteStopped = true;
     return;
   }
@@ -595,7 +598,7 @@ void TTableWorkspace::DeleteRecords() {
         DeleteCurrent();
       }
     } catch (const std::exception& e) {
-      ErrorBox(e.what());
+      host_->ShowError(e.what());
     }
   }
   host_->ShowDatabasePage();
@@ -717,7 +720,7 @@ void TTableWorkspace::ReportUnsaved(const std::vector<TValue>& values) {
   }
   // Why the file refused it, so the user can fix the value.
   if (!batchError_.empty()) text += "\n\n" + batchError_;
-  ErrorBox(text);
+  host_->ShowError(text);
 }
 
 void TTableWorkspace::RestoreTableState() {
@@ -731,7 +734,7 @@ void TTableWorkspace::RestoreTableState() {
     if (!sqlMode) ApplyTableSQL();
     OpenQuery();
   } catch (const std::exception& e) {
-    ErrorBox(e.what());
+    host_->ShowError(e.what());
     return;
   }
   if (!IsOpen()) return;

@@ -159,6 +159,10 @@ public:
   virtual void SwitchOffDeleteConfirmation() {}
   virtual void SaveDataBaseDir(const std::string& /*dir*/) {}
   virtual void SaveSQLDataBase(const std::string& /*path*/) {}
+  // What went wrong in a command on the table (one OK button).
+  virtual void ShowError(const std::string& /*text*/) {}
+  // What is wrong with the table just opened, which still opened (one OK button).
+  virtual void ShowWarning(const std::string& /*text*/) {}
 };
 
 struct TFieldSnapshot {

@@ -158,11 +158,11 @@ THtmlEditor::THtmlEditor(TLPMain& main, TWorkspaceState& state)
   PopupMenu1->setObjectName("PopupMenu1");
   const char* const popItems[][2] = {{"PopUndo", "Undo"}, {"PopCut", "Cut"}, {"PopCopy", "Copy"},
                                      {"PopPaste", "Paste"}, {"PopSelectAll", "Select All"}};
-  const int popCommands[] = {ecUndo, ecCut, ecCopy, ecPaste, ecSelectAll};
+  const TEditCommand popCommands[] = {ecUndo, ecCut, ecCopy, ecPaste, ecSelectAll};
   for (int i = 0; i < 5; ++i) {
     QAction* a = PopupMenu1->addAction(popItems[i][1]);
     a->setObjectName(popItems[i][0]);
-    const int command = popCommands[i];
+    const TEditCommand command = popCommands[i];
     connect(a, &QAction::triggered, this, [this, command] { main_.ExecEditCommand(command); });
   }
   connect(EmbeddedWB1, &TEditorView::ContextMenuAt, this,
@@ -475,7 +475,7 @@ void THtmlEditor::SetEditorMode(TMailMode Mode) {
 
 bool THtmlEditor::HasFocus() const { return IsInside(QApplication::focusWidget(), EmbeddedWB1); }
 
-void THtmlEditor::ExecEditCommand(int Command) {
+void THtmlEditor::ExecEditCommand(TEditCommand Command) {
   if (Command < ecCut || Command > ecSelectAll) return;
   domWork_->ExecCommandById(kEditCommands[Command]);
   if (Command != ecCopy && Command != ecSelectAll) EmbeddedWB1UpdateUI();

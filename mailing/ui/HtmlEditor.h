@@ -86,7 +86,7 @@ public:
 
   // IHtmlEditor
   bool HasFocus() const override;
-  void ExecEditCommand(int Command) override;
+  void ExecEditCommand(TEditCommand Command) override;
   void UpdateEditCommands() override;
   void SetEditorMode(TMailMode Mode) override;
   bool DocumentReady() const override { return Sync.DocumentReady; }

@@ -534,6 +534,7 @@ private slots:
     QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
     QCOMPARE(boxes.shown[0].text,
              std::string("Error in Filter Expression with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
+    QCOMPARE(boxes.shown[0].buttons, TMsgButtons::OK);
     QCOMPARE(CurrentPage(*w), static_cast<QWidget*>(&f));
     QCOMPARE(f.Memo1->textCursor().position(), 6);
     w->Action("Reopen0")->trigger();
@@ -564,6 +565,8 @@ private slots:
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text,
              std::string("Error in Expression of Black color with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
+    QCOMPARE(boxes.shown[0].buttons, TMsgButtons::OK);
     QCOMPARE(f.ColorComboBox1->currentIndex(), 0);
     QCOMPARE(f.Memo5->toPlainText(), QString("F_NAME"));
     QCOMPARE(Background(*w, 0, 2), SlotQColor(5));

@@ -10,7 +10,7 @@
 #include "mailing/Project.h"
 #include "mailing/TableTagSource.h"
 #include "support/MergeFakes.h"
-#include "platform/MessageBox.h"
+#include "tests/support/BoxedRowRulesView.h"
 #include "workspace/RowRules.h"
 
 namespace {
@@ -39,6 +39,7 @@ protected:
     eval.SetStringSign(ssApostrophe);
     eval.SetCommentSign(csQMark);
     rules.SetCalcFieldSource(&project);
+    rules.SetView(&view);
     rules.TableQuery = table.get();
     reader.SetDefaultBlanks();
     reader.RemoveBlankChar('\n');
@@ -54,6 +55,7 @@ protected:
 
   TScopedScriptedMessages boxes;
   TFastEval eval;
+  TBoxedRowRulesView view;
   TRowRules rules{eval};
   TProject project;
   std::unique_ptr<TDataSet> table = MakeTable();

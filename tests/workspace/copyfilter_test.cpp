@@ -10,8 +10,8 @@
 
 #include "db/Connection.h"
 #include "db/DataSet.h"
-#include "platform/MessageBox.h"
 #include "support/TableFiles.h"
+#include "tests/support/BoxedRowRulesView.h"
 #include "workspace/RowRulesCopyFilter.h"
 #include "workspace/TableCopy.h"
 #include "workspace/TableSaveAs.h"
@@ -37,6 +37,7 @@ protected:
     ev.SetStringSign(ssApostrophe);
     ev.SetCommentSign(csQMark);
     table = People();
+    rules.SetView(&view);
     rules.TableQuery = table.get();
     dir = MakeTestFolder("copyfilter");
   }
@@ -69,6 +70,7 @@ protected:
 
   TScopedScriptedMessages boxes;
   TFastEval ev;
+  TBoxedRowRulesView view;
   TRowRules rules{ev};
   std::unique_ptr<TDataSet> table;
   std::string dir;

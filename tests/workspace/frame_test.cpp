@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "platform/FileHandle.h"
-#include "platform/MessageBox.h"
 #include "toolkit/DList.h"
 #include "toolkit/StrFile.h"
 #include "workspace/FirstRun.h"
@@ -120,6 +119,13 @@ struct FakeHost : ICloseQueryHost {
   bool modified = false;
   bool saveClears = true;
   int saves = 0, snapshots = 0;
+  TSaveChoice answer = TSaveChoice::Cancel;
+  std::vector<std::string> said;  // what the window was given to say or ask, in order
+  void RefuseClose(const std::string& why) override { said.push_back(why); }
+  TSaveChoice AskSaveProject(const std::string& question) override {
+    said.push_back(question);
+    return answer;
+  }
   TSendState SendState() const override { return state; }
   bool IsProjectModified() override { return modified; }
   void SaveProject() override {
@@ -136,47 +142,40 @@ struct FakeHost : ICloseQueryHost {
 }  // namespace
 
 TEST(CloseQuery, RefusedWhileSending) {
-  TScopedScriptedMessages msgs;
   FakeHost h;
   h.state = ssSending;
   h.modified = true;
   EXPECT_FALSE(RunCloseQuery(h));
-  ASSERT_EQ(msgs.shown.size(), 1u);
-  EXPECT_EQ(msgs.shown[0].text, "Mailing in Progress");
-  EXPECT_EQ(msgs.shown[0].kind, TMsgKind::Confirmation);
-  EXPECT_EQ(msgs.shown[0].buttons, TMsgButtons::OK);
+  ASSERT_EQ(h.said.size(), 1u);
+  EXPECT_EQ(h.said[0], "Mailing in Progress");
   EXPECT_EQ(h.saves, 0);
 }
 
 TEST(CloseQuery, Answers) {
   struct Case {
     bool modified;
-    TMsgResult answer;
+    TSaveChoice answer;
     bool saveClears;
     bool allowed;
     int saves;
     size_t boxes;
   } cases[] = {
-      {false, TMsgResult::Yes, true, true, 0, 0},
-      {true, TMsgResult::Yes, true, true, 1, 1},
-      {true, TMsgResult::Yes, false, false, 1, 1},  // save cancelled or failed
-      {true, TMsgResult::No, true, true, 0, 1},
-      {true, TMsgResult::Cancel, true, false, 0, 1},
+      {false, TSaveChoice::Save, true, true, 0, 0},
+      {true, TSaveChoice::Save, true, true, 1, 1},
+      {true, TSaveChoice::Save, false, false, 1, 1},  // save cancelled or failed
+      {true, TSaveChoice::Discard, true, true, 0, 1},
+      {true, TSaveChoice::Cancel, true, false, 0, 1},
   };
   for (const auto& c : cases) {
-    TScopedScriptedMessages msgs;
-    msgs.Answer(c.answer);
     FakeHost h;
+    h.answer = c.answer;
     h.state = ssPreparing;
     h.modified = c.modified;
     h.saveClears = c.saveClears;
     EXPECT_EQ(RunCloseQuery(h), c.allowed);
     EXPECT_EQ(h.saves, c.saves);
-    ASSERT_EQ(msgs.shown.size(), c.boxes);
-    if (c.boxes) {
-      EXPECT_EQ(msgs.shown[0].text, "Save Project?");
-      EXPECT_EQ(msgs.shown[0].buttons, TMsgButtons::YesNoCancel);
-    }
+    ASSERT_EQ(h.said.size(), c.boxes);
+    if (c.boxes) EXPECT_EQ(h.said[0], "Save Project?");
     EXPECT_EQ(h.snapshots, c.allowed ? 1 : 0);
   }
 }

@@ -316,6 +316,8 @@ private slots:
       QVERIFY(!w.close());
       QCOMPARE(msgs.shown.size(), size_t(1));
       QCOMPARE(msgs.shown[0].text, std::string("Mailing in Progress"));
+      QCOMPARE(msgs.shown[0].kind, TMsgKind::Confirmation);
+      QCOMPARE(msgs.shown[0].buttons, TMsgButtons::OK);
       mailing.state = ssIdle;
       w.Services().Mailing = nullptr;
       QVERIFY(w.close());  // nothing changed: closes without asking

@@ -5,7 +5,6 @@
 
 #include "db/DataSet.h"
 #include "platform/Dispatcher.h"
-#include "platform/MessageBox.h"
 #include "workspace/RowRules.h"
 
 namespace {
@@ -34,6 +33,8 @@ public:
   void ShowHighlightSlot(int slot, int place) override {
     calls.push_back("slot " + std::to_string(slot) + " caret " + std::to_string(place));
   }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  std::vector<std::string> errors;
 };
 
 std::unique_ptr<TDataSet> MakeTable() {
@@ -65,13 +66,8 @@ protected:
     rules.TableQuery = table.get();
     rules.FieldSourceDataSet = table.get();
   }
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> t;
-    for (const auto& b : boxes.shown) t.push_back(b.text);
-    return t;
-  }
+  const std::vector<std::string>& Boxes() const { return view.errors; }
 
-  TScopedScriptedMessages boxes;
   TFastEval ev;
   TRowRules rules{ev};
   TCalcFields calc;
@@ -201,7 +197,7 @@ TEST_F(RowRules, RecursiveCalculatedFieldShowsOneBox) {
   EXPECT_EQ(Boxes().size(), 1u);
 
   // Itself.
-  boxes.shown.clear();
+  view.errors.clear();
   calc.Add("SELF", cftString, "Self + 'x'");
   rules.EvalStopFlag = false;
   std::string s;
@@ -222,7 +218,7 @@ TEST_F(RowRules, LongChainOfDistinctFieldsStops) {
   EXPECT_EQ(v, 21);
 }
 
-// ------------------------------------------------------------------ error boxes
+// ------------------------------------------------------------------ error reports
 
 TEST_F(RowRules, ErrorTextsPerHandle) {
   struct TCase {
@@ -239,13 +235,11 @@ TEST_F(RowRules, ErrorTextsPerHandle) {
   for (int i = 0; i < 16; ++i)
     cases.push_back({10 + i, "Error in Expression of " + std::string(names[i]) + " color with Description:" + d});
   for (const auto& c : cases) {
-    boxes.shown.clear();
+    view.errors.clear();
     view.calls.clear();
     rules.FilterOn = rules.HighlightOn = true;
     rules.ReportError(1, 7, 9, 3, "evaluator's own text", c.handle);
     ASSERT_EQ(Boxes(), std::vector<std::string>{c.text}) << c.handle;
-    EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Error);
-    EXPECT_EQ(boxes.shown[0].buttons, TMsgButtons::OK);
     if (c.handle == RowFilterHandle) {
       EXPECT_FALSE(rules.FilterOn);
       EXPECT_EQ(view.calls, (std::vector<std::string>{"page", "filter caret 9"}));
@@ -257,7 +251,7 @@ TEST_F(RowRules, ErrorTextsPerHandle) {
       EXPECT_TRUE(rules.FilterOn);
       EXPECT_EQ(view.calls, (std::vector<std::string>{"page", "slot " + std::to_string(c.handle - 10) + " caret 9"}));
       // Off: silent.
-      boxes.shown.clear();
+      view.errors.clear();
       rules.ReportError(1, 7, 9, 3, "x", c.handle);
       EXPECT_TRUE(Boxes().empty());
     }
@@ -266,7 +260,7 @@ TEST_F(RowRules, ErrorTextsPerHandle) {
   EXPECT_EQ(TRowRules::ErrorDescription(1, 1, 4, "x"), "Line 1, Col 1, Character type value expected");
   EXPECT_EQ(TRowRules::ErrorDescription(1, 5, 9, "Own text"), "Line 1, Col 5, Own text");
   // Stopped: nothing at all.
-  boxes.shown.clear();
+  view.errors.clear();
   rules.EvalStopFlag = true;
   rules.FilterOn = true;
   rules.ReportError(1, 7, 9, 3, "x", RowFilterHandle);
@@ -287,7 +281,7 @@ TEST_F(RowRules, CalculatedFieldErrorDependsOnTheRunningEvaluation) {
   EXPECT_FALSE(rules.FilterOn);
   EXPECT_FALSE(rules.EvalStopFlag);
   // In the highlight: shown only while it is on, and it goes off.
-  boxes.shown.clear();
+  view.errors.clear();
   table->SetFiltered(false);
   rules.InFilterEval = false;
   rules.InHighlightEval = true;
@@ -297,7 +291,7 @@ TEST_F(RowRules, CalculatedFieldErrorDependsOnTheRunningEvaluation) {
   EXPECT_EQ(Boxes(), std::vector<std::string>{text});
   EXPECT_FALSE(rules.HighlightOn);
   // Anywhere else: the evaluation stops.
-  boxes.shown.clear();
+  view.errors.clear();
   rules.InHighlightEval = false;
   rules.ReportError(1, 7, 9, 3, "x", CalcFieldHandle);
   rules.ReportError(1, 7, 9, 3, "x", CalcFieldHandle);
@@ -484,7 +478,7 @@ TEST_F(RowRules, ErrorsWhileColouringAreShownAfterThePaint) {
   for (const auto& c : cases) {
     TManualDispatcher dispatcher;
     TScopedDispatcher installed(&dispatcher);
-    boxes.shown.clear();
+    view.errors.clear();
     view.calls.clear();
     rules.HighlightSlots[2] = {true, c.rule, rules.HighlightSlots[2].Color};
     rules.HighlightSlots[7] = {true, "Age > 10", rules.HighlightSlots[7].Color};
@@ -503,7 +497,7 @@ TEST_F(RowRules, ErrorsWhileColouringAreShownAfterThePaint) {
   }
   // Outside the colouring a rule's error is shown at once, as before.
   rules.CompileRowExpressions("");
-  boxes.shown.clear();
+  view.errors.clear();
   rules.ReportError(1, 7, 9, 3, "x", FirstHighlightHandle);
   EXPECT_EQ(Boxes().size(), 1u);
 }

@@ -396,6 +396,20 @@ private slots:
     QVERIFY(boxes.shown.empty());
   }
 
+  // The open says what is wrong as a warning, and still shows what could be read.
+  void damagedTableWarnsOnOpen() {
+    CutTestDbf(path_, 2);
+    TScopedScriptedMessages boxes;
+    ui_->OpenDBFFile(path_);
+    QVERIFY(workspace_->IsOpen());
+    QCOMPARE(grid_->model()->rowCount(), 2);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].kind, TMsgKind::Warning);
+    QCOMPARE(boxes.shown[0].caption, std::string("Warning"));
+    QCOMPARE(boxes.shown[0].buttons, TMsgButtons::OK);
+    QVERIFY(boxes.shown[0].text.find("The table is damaged") != std::string::npos);
+  }
+
   void accessTableIsReadOnly() {
     const char* data = std::getenv("LARKPOST_TESTDATA");
     if (!data) QSKIP("no test data");

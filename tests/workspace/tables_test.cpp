@@ -447,6 +447,13 @@ public:
   void SetGridLeftCol(int col) override { leftColSet = col; }
   std::vector<int> selected;
   std::vector<int> SelectedRows() const override { return selected; }
+  struct TTold {
+    TMsgKind kind;
+    std::string text;
+  };
+  std::vector<TTold> told;  // what the window was given to show, in order
+  void ShowError(const std::string& text) override { told.push_back({TMsgKind::Error, text}); }
+  void ShowWarning(const std::string& text) override { told.push_back({TMsgKind::Warning, text}); }
 };
 
 class WorkspaceTest : public TablesTest {
@@ -535,40 +542,23 @@ TEST_F(WorkspaceTest, ViewConfigurationStaysInTheFolderOfItsTable) {
 }
 
 TEST_F(WorkspaceTest, DamagedTableOpensAndSaysOnceWhatIsWrong) {
-  // Cut after the first record: the header still declares ten.
-  {
-    std::string b;
-    {
-      TFileHandle f;
-      ASSERT_TRUE(f.Open(path, TFileAccess::Read));
-      b.resize(static_cast<size_t>(f.Size()));
-      ASSERT_TRUE(f.ReadExact(b.data(), f.Size()));
-    }
-    const size_t head = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
-    const size_t rec = static_cast<unsigned char>(b[10]) | (static_cast<unsigned char>(b[11]) << 8);
-    b.resize(head + rec + 3);
-    TFileHandle f;
-    ASSERT_TRUE(f.Create(path));
-    ASSERT_TRUE(f.WriteExact(b.data(), static_cast<int64_t>(b.size())));
-  }
-  TScopedScriptedMessages boxes;
+  CutTestDbf(path, 1);  // the header still declares ten
   TTableWorkspace& w = W();
   w.OpenDBFFile(path);
   ASSERT_TRUE(w.IsOpen());
   EXPECT_EQ(w.ADOQuery1.RecordCount(), 1);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Warning);
-  EXPECT_EQ(boxes.shown[0].text, "The table is damaged: 10 records declared, 1 could be read: " + path);
+  ASSERT_EQ(host.told.size(), 1u);
+  EXPECT_EQ(host.told[0].kind, TMsgKind::Warning);
+  EXPECT_EQ(host.told[0].text, "The table is damaged: 10 records declared, 1 could be read: " + path);
   // Working in it says nothing more.
   w.EditRecord();
   w.ADOQuery1.Fields(0).SetAsString("Kept");
   EXPECT_TRUE(w.PostRecord());
   w.TitleClick(0);
-  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(host.told.size(), 1u);
 }
 
 TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
-  TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
   w.OpenDBFFile(path);
   w.FormFields[0].Template = true;
@@ -588,7 +578,7 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   EXPECT_EQ(host.gridColSet, 3);
   EXPECT_TRUE(w.FormFields[0].Template);
   EXPECT_EQ(w.ADOQuery1.Fields(0).AsString(), "Name4");  // the file's value, not the lost edit
-  EXPECT_TRUE(boxes.shown.empty());                       // silent
+  EXPECT_TRUE(host.told.empty());                       // silent
 
   // A lost new record is appended again once.
   w.AppendRecord();
@@ -597,7 +587,7 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   w.PostRecord();
   EXPECT_EQ(w.ADOQuery1.RecordCount(), 11);
   EXPECT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Again"), 0));
-  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(host.told.empty());
 
   // When the second try fails too, the values are shown and the table stays as reopened.
   w.CloseTable();  // a fresh open, whose store has not touched the file yet
@@ -610,13 +600,12 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   w.PostRecord();
   EXPECT_TRUE(w.IsOpen());
   EXPECT_EQ(w.ADOQuery1.RecordCount(), 11);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_NE(boxes.shown[0].text.find("NAME: Twice\nNUM: 77\nOK: True"), std::string::npos) << boxes.shown[0].text;
+  ASSERT_EQ(host.told.size(), 1u);
+  EXPECT_NE(host.told[0].text.find("NAME: Twice\nNUM: 77\nOK: True"), std::string::npos) << host.told[0].text;
 }
 
 TEST_F(WorkspaceTest, ReappendAfterAFailedBatchKeepsWideNumbersExact) {
   WriteTestDbf(path, {{"NAME", 'C', 20}, {"ID", 'N', 19}}, {{"First", "1"}});
-  TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
   w.OpenDBFFile(path);
   w.AppendRecord();
@@ -624,7 +613,7 @@ TEST_F(WorkspaceTest, ReappendAfterAFailedBatchKeepsWideNumbersExact) {
   w.ADOQuery1.Fields(1).SetAsString("123456789012345678");
   host.locksLeft = 1;
   w.PostRecord();
-  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(host.told.empty());
   ASSERT_TRUE(w.ADOQuery1.Locate("NAME", std::string("Wide"), 0));
   EXPECT_EQ(w.ADOQuery1.Fields(1).AsString(), "123456789012345678");
 }
@@ -641,7 +630,6 @@ TEST_F(WorkspaceTest, MultiRowDeleteGoesFromTheBack) {
 }
 
 TEST_F(WorkspaceTest, SqlResultHasNoConfigurationAndIsReadOnly) {
-  TScopedScriptedMessages boxes;
   TTableWorkspace& w = W();
   w.OpenSQL(1, dir, "SELECT NAME FROM \"Clients\" WHERE NUM > 5");
   ASSERT_TRUE(w.IsOpen());
@@ -650,7 +638,7 @@ TEST_F(WorkspaceTest, SqlResultHasNoConfigurationAndIsReadOnly) {
   w.EditRecord();
   w.ADOQuery1.Fields(0).SetAsString("x");
   EXPECT_FALSE(w.PostRecord());
-  ASSERT_EQ(boxes.shown.size(), 1u);
+  ASSERT_EQ(host.told.size(), 1u);
   EXPECT_TRUE(w.IsOpen());
   EXPECT_TRUE(w.SQLQueryMode);
   w.CloseTable();

@@ -542,6 +542,8 @@ void TLPMain::PlaceFilterCaret(int place) { filterPage_->PlaceFilterCaret(place)
 
 void TLPMain::ShowHighlightSlot(int slot, int place) { filterPage_->ShowHighlightSlot(slot, place); }
 
+void TLPMain::ShowError(const std::string& text) { ErrorBox(text); }
+
 void TLPMain::RxDBGrid1TopLeftChanged() {
   // The rows now in view are worked out afresh, as when the grid paints a new row.
   state_.RowRules.InvalidateRowColors();
@@ -559,7 +561,7 @@ QWidget* TLPMain::FocusedEditControl() const {
   return nullptr;
 }
 
-void TLPMain::ExecEditCommand(int Command) {
+void TLPMain::ExecEditCommand(TEditCommand Command) {
   if (services_.Editor && services_.Editor->HasFocus()) {
     services_.Editor->ExecEditCommand(Command);
     services_.Editor->UpdateEditCommands();
@@ -667,6 +669,16 @@ bool TLPMain::IsProjectModified() {
 
 bool TLPMain::FormCloseQuery() { return RunCloseQuery(*this); }
 
+void TLPMain::RefuseClose(const std::string& why) { ConfirmBox(why, TMsgButtons::OK); }
+
+TSaveChoice TLPMain::AskSaveProject(const std::string& question) {
+  switch (ConfirmBox(question, TMsgButtons::YesNoCancel)) {
+    case TMsgResult::Yes: return TSaveChoice::Save;
+    case TMsgResult::No: return TSaveChoice::Discard;
+    default: return TSaveChoice::Cancel;
+  }
+}
+
 void TLPMain::closeEvent(QCloseEvent* e) {
   if (!FormCloseQuery()) {
     e->ignore();
@@ -730,15 +742,15 @@ void TLPMain::OnOpenFilesMessage(const std::string& text) {
   paramList_.assign(1, program);
   for (const auto& a : SplitOpenFilesText(text)) paramList_.push_back(a);
   if (IsProjectModified()) {
-    switch (ConfirmBox("Save Project?", TMsgButtons::YesNoCancel)) {
-      case TMsgResult::Yes:
+    switch (AskSaveProject("Save Project?")) {
+      case TSaveChoice::Save:
         SaveProject();
         if (!Modified()) OpenCommandLineFiles();
         break;
-      case TMsgResult::No:
+      case TSaveChoice::Discard:
         OpenCommandLineFiles();
         break;
-      default:
+      case TSaveChoice::Cancel:
         break;
     }
     return;

@@ -28,8 +28,6 @@ class TMailingPage;
 class TTableUi;
 class TWithdrawalPage;
 
-// The edit commands, by code.
-enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, ecSelectAll = 5 };
 
 class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
@@ -74,7 +72,7 @@ public:
   // The Withdrawal page's enabling (the mailing window asks for it when its state changes).
   void UpdateWithdrawalControls();
 
-  void ExecEditCommand(int Command);
+  void ExecEditCommand(TEditCommand Command);
   void UpdateEditCommands();
   void UpdateHtmlMenus();
 
@@ -113,6 +111,7 @@ public:
   void ShowFilterPage() override;
   void PlaceFilterCaret(int place) override;
   void ShowHighlightSlot(int slot, int place) override;
+  void ShowError(const std::string& text) override;
   // RxDBGrid1TopLeftChanged: the grid scrolled, its rows are worked out again.
   void RxDBGrid1TopLeftChanged();
 
@@ -134,6 +133,8 @@ protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
 
   // ICloseQueryHost
+  void RefuseClose(const std::string& why) override;
+  TSaveChoice AskSaveProject(const std::string& question) override;
   TSendState SendState() const override;
   void SaveProject() override;
   bool ProjectModifiedFlag() const override { return project_.Modified; }

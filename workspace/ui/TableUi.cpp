@@ -351,3 +351,9 @@ void TTableUi::SaveDataBaseDir(const std::string& dir) {
 void TTableUi::SaveSQLDataBase(const std::string& path) {
   settings_.SetAndSave(stSQLDataBase, path);
 }
+
+void TTableUi::ShowError(const std::string& text) { ErrorBox(text); }
+
+void TTableUi::ShowWarning(const std::string& text) {
+  MessageService().Show(TMsgKind::Warning, text, "Warning", TMsgButtons::OK);
+}

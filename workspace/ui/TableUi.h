@@ -125,6 +125,8 @@ public:
   void SwitchOffDeleteConfirmation() override;
   void SaveDataBaseDir(const std::string& dir) override;
   void SaveSQLDataBase(const std::string& path) override;
+  void ShowError(const std::string& text) override;
+  void ShowWarning(const std::string& text) override;
 
 signals:
   // The main window's command states follow the table.

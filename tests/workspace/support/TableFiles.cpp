@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "db/Dbf.h"
 
@@ -42,6 +43,19 @@ void WriteTestDbf(const std::string& path, const std::vector<TTestField>& fields
   out += '\x1A';
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << out;
+}
+
+void CutTestDbf(const std::string& path, int keptRecords) {
+  std::string b;
+  {
+    std::ifstream in(path, std::ios::binary);
+    b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const size_t head = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
+  const size_t rec = static_cast<unsigned char>(b[10]) | (static_cast<unsigned char>(b[11]) << 8);
+  b.resize(head + rec * static_cast<size_t>(keptRecords) + 3);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << b;
 }
 
 std::string MakeTestFolder(const std::string& tag) {

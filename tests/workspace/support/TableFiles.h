@@ -15,5 +15,9 @@ struct TTestField {
 void WriteTestDbf(const std::string& path, const std::vector<TTestField>& fields,
                   const std::vector<std::vector<std::string>>& rows);
 
+// Cuts the file a few bytes into the record after the first kept ones; the
+// header still declares every record.
+void CutTestDbf(const std::string& path, int keptRecords);
+
 // A fresh folder under the system temporary folder.
 std::string MakeTestFolder(const std::string& tag);
