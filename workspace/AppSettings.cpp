@@ -218,8 +218,3 @@ bool TAppSettings::Options1Click(IOptionsView& view) {
   view.ShowValues(values_);
   return ok;
 }
-
-TAppSettings& AppSettings() {
-  static TAppSettings settings(SettingsRegistry());
-  return settings;
-}

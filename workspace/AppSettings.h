@@ -159,6 +159,3 @@ private:
   // One announcement per setting, after its value changed.
   std::array<TMulticast<>, stCount> changed_;
 };
-
-// The program's settings over SettingsRegistry().
-TAppSettings& AppSettings();

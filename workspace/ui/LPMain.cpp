@@ -165,12 +165,12 @@ void TLPMain::FormCreate() {
 }
 
 void TLPMain::LoadSettings() {
-  AppSettings().LoadSettings();
-  AppSettings().ReplaceEmptyFolders(appDir_);
+  state_.Settings.LoadSettings();
+  state_.Settings.ReplaceEmptyFolders(appDir_);
 }
 
 void TLPMain::RunFirstRunSetup() {
-  TAppSettings& settings = AppSettings();
+  TAppSettings& settings = state_.Settings;
   std::string dataBaseDir = settings.Values().DataBaseDir;
   std::string mailDir = settings.Values().MailDir;
   CreateFirstRunFiles(
@@ -763,7 +763,7 @@ void TLPMain::OpenCommandLineFiles() {
 // ---------------------------------------------------------------- commands
 
 void TLPMain::Mailing1Click() {
-  if (AppSettings().Values().ActiveProfile.empty()) {
+  if (state_.Settings.Values().ActiveProfile.empty()) {
     ErrorBox("Account is not selected");
     return;
   }
