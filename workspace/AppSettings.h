@@ -119,6 +119,8 @@ public:
   // listener runs after key's value changed.
   [[nodiscard]] TSubscription Subscribe(TSetting key, TListener listener);
 
+  // False before the first run has written any setting.
+  bool Stored() { return reg_.KeyExists(RegKeyPath); }
   // Clears DataBaseDir and MailDir, then reads the five folder values and
   // "ActiveScheme" (ActiveScheme untouched when the key cannot be opened; a
   // missing value reads as ""). False when the key cannot be opened.

@@ -24,7 +24,6 @@
 #include "workspace/FirstRun.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
-#include "platform/Registry.h"
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/PageKit.h"
@@ -137,7 +136,7 @@ void TLPMain::FormCreate() {
   appDir_ = ResolveAppDir();
 
   // The folder settings. A first run is one that finds no settings key yet.
-  firstRun_ = !SettingsRegistry().KeyExists(RegKeyPath);
+  firstRun_ = !state_.Settings.Stored();
   LoadSettings();
 
   state_.RowRules.SetView(this);
