@@ -34,15 +34,17 @@
 std::unique_ptr<TWindows> CreateWindows() {
   auto windows = std::make_unique<TWindows>();
   TWindows& w = *windows;
-  TWorkspaceState& state = *(w.State = new TWorkspaceState);
+  // The settings live in the state: they are made before the windows and go after them.
+  TWorkspaceState& state = *(w.State = new TWorkspaceState(SettingsRegistry()));
+  TAppSettings& settings = state.Settings;
   auto* mainWindow = w.Main = new TLPMain(state);
   // The withdrawal set-up belongs to the main window's creation.
   auto* withdrawal = w.Withdrawal = new TWithdrawalUi(*mainWindow, state, mainWindow->Tables());
   auto* addWord = w.AddWord = new TAddWordForm(mainWindow);
-  auto* options = w.Options = new TOptForm(AppSettings(), mainWindow);
+  auto* options = w.Options = new TOptForm(settings, mainWindow);
   // The accounts fill the Options account list before the options choose from it.
   auto* proForm = w.Accounts =
-      new TProForm(mainWindow->AppDir(), options, &mainWindow->WithdrawalPage(), state.Reader1, mainWindow);
+      new TProForm(mainWindow->AppDir(), settings, options, &mainWindow->WithdrawalPage(), state.Reader1, mainWindow);
   // The withdrawal account list shows the selected scheme's account.
   proForm->SchemeAccount = [withdrawal] { return withdrawal->SelectedSchemeAccount(); };
   proForm->RefreshAccountLists();
@@ -61,18 +63,18 @@ std::unique_ptr<TWindows> CreateWindows() {
   w.About = new TAboutBox(mainWindow);
   w.SelectTable = new TSelTabForm(mainWindow);
   w.Charset = new TCharSetForm(mainWindow);
-  w.Restructure = new TRestructForm(mainWindow);
+  w.Restructure = new TRestructForm(settings, mainWindow);
   w.SelectFolder = new TSeldirForm(mainWindow);
   w.EditField = new TEditForm(mainWindow);
   w.Response = new TRespForm(mainWindow);
   // The project and its merge are given once the project exists (below); the run is its own.
-  auto* sendForm = w.Mailing = new TSendForm(mainWindow->AppDir(), mainWindow, AppSettings(), mainWindow);
+  auto* sendForm = w.Mailing = new TSendForm(mainWindow->AppDir(), mainWindow, settings, mainWindow);
   sendForm->Accounts = &proForm->Profiles();
   options->SetHost(sendForm);
   sendForm->ReportFields = logForm;
   // Get List and the page's other commands follow the mailing window's state.
   sendForm->OnUpdateWithdrawalControls = [mainWindow] { mainWindow->UpdateWithdrawalControls(); };
-  auto* repForm = w.Report = new TRepForm(mainWindow);
+  auto* repForm = w.Report = new TRepForm(settings, mainWindow);
   sendForm->ReportForm = repForm;
   // The last window of start-up.
   w.AddTable = new TAddDbfForm(mainWindow);

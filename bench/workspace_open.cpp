@@ -92,8 +92,9 @@ int main(int argc, char** argv) {
   grid->resize(1000, 660);
   auto* status = new QLabel(&window);
   status->move(0, 670);
+  TAppSettings settings(SettingsRegistry());
   TTableWorkspace workspace;
-  TTableUi ui(workspace, &window, grid, status);
+  TTableUi ui(workspace, settings, &window, grid, status);
   window.show();
   QCoreApplication::processEvents();
   TPaintWatch watch;

@@ -159,7 +159,7 @@ bool TMailRun::Start(const TProfile& account, int threads) {
   itemCursor_ = 0;
   FreeSenders();
   const int n = std::min(pending, std::clamp(threads, MinThreads, MaxThreads));
-  for (int i = 0; i < n; ++i) senders_.push_back(std::make_unique<TMailSender>(*this, i));
+  for (int i = 0; i < n; ++i) senders_.push_back(std::make_unique<TMailSender>(*this));
   activeThreads_ = n;
   if (account_.DirectDelivery) {
     SetTimer3(true);

@@ -6,7 +6,7 @@
 #include "mailing/MailRun.h"
 #include "net/IdDNS.h"
 
-TMailSender::TMailSender(TMailRun& run, int slotIndex) : SlotIndex(slotIndex), run_(run) {
+TMailSender::TMailSender(TMailRun& run) : run_(run) {
   StopMode = smSuspend;
   const TMailList& list = run.Mailing().MailList;
   SetUpClient(SMTP, run.Account(), run.Port());

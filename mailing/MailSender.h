@@ -21,10 +21,9 @@ enum TAttemptStatus : int { asNone = 0, asSent = 1, asError = 2 };
 class TMailSender : public TIdThread {
 public:
   // Created stopped; SMTP client and message set up from the run's account and list.
-  TMailSender(TMailRun& run, int slotIndex);
+  explicit TMailSender(TMailRun& run);
   ~TMailSender() override;
 
-  const int SlotIndex;
   std::atomic<int> ItemIndex{0};         // -1 when nothing is left
   std::atomic<TDateTime> StartTime{0};   // when the current item was taken (the run's clock)
   TIdSMTP SMTP;

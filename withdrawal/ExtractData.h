@@ -83,9 +83,8 @@ public:
   TSchemes Schemes;
   // The damaged file last loaded, until its copy is kept; empty when none.
   std::string DamagedSchemesFile;
-  // The character set of a new scheme; by default the "DefaultCharset"
-  // setting, else 15. Tests replace it.
-  std::function<int32_t()> DefaultCharset = DefaultSchemeCharset;
+  // The character set of a new scheme; none: DefaultSchemeCharsetRow.
+  std::function<int32_t()> DefaultCharset;
 
   // A file that does not open, or whose format is 0 or less, gives no scheme.
   // A damaged one keeps the schemes read before the damage and returns the

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class TAppSettings;
+
 // Rule texts that stand for places in the text rather than for markers.
 inline const std::string BeginningOfTextMarker = "--Beginning of Text--";
 inline const std::string EndOfLineMarker = "--End of Line--";
@@ -60,6 +62,6 @@ using TSchemes = std::vector<TScheme>;
 // The caption of the rule at a 0-based index: "Value-1" for the first.
 std::string ValueRuleCaption(int ruleIndex);
 
-// "DefaultCharset" from the settings when the key opens and holds a valid
+// "DefaultCharset" from settings' key when it opens and holds a valid
 // row, else DefaultSchemeCharsetRow.
-int32_t DefaultSchemeCharset();
+int32_t DefaultSchemeCharset(TAppSettings& settings);

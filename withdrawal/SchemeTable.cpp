@@ -11,7 +11,7 @@
 
 std::string ValueRuleCaption(int ruleIndex) { return "Value-" + std::to_string(ruleIndex + 1); }
 
-int32_t DefaultSchemeCharset() { return AppSettings().ReadDefaultCharset(DefaultSchemeCharsetRow); }
+int32_t DefaultSchemeCharset(TAppSettings& settings) { return settings.ReadDefaultCharset(DefaultSchemeCharsetRow); }
 
 std::string TExtractData::LoadSchemes(const std::string& fileName) {
   TSchemesDamage damage;

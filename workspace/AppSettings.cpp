@@ -89,7 +89,7 @@ void TAppSettings::Assign(TSetting key, const T& value) {
   }
   if (values_.*(*member) == v) return;
   values_.*(*member) = std::move(v);
-  Changed(key);
+  changed_[key]();
 }
 
 void TAppSettings::Set(TSetting key, const std::string& value) { Assign(key, value); }
@@ -102,19 +102,7 @@ void TAppSettings::SetChoices(TSetting key, std::vector<std::string> names) {
 }
 
 TAppSettings::TSubscription TAppSettings::Subscribe(TSetting key, TListener listener) {
-  auto it = listeners_->insert(listeners_->end(), {key, std::move(listener)});
-  std::weak_ptr<std::list<TListenerEntry>> list = listeners_;
-  return TSubscription(nullptr, [list, it](void*) {
-    if (auto l = list.lock()) l->erase(it);
-  });
-}
-
-void TAppSettings::Changed(TSetting key) {
-  // A listener may subscribe or leave while it is told.
-  std::vector<TListener> told;
-  for (const auto& e : *listeners_)
-    if (e.Key == key) told.push_back(e.Listener);
-  for (const auto& l : told) l();
+  return changed_[key].Subscribe(std::move(listener));
 }
 
 void TAppSettings::Read(const TSettingDef& def) {
@@ -229,9 +217,4 @@ bool TAppSettings::Options1Click(IOptionsView& view) {
   LoadOptions();
   view.ShowValues(values_);
   return ok;
-}
-
-TAppSettings& AppSettings() {
-  static TAppSettings settings(SettingsRegistry());
-  return settings;
 }

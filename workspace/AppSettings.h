@@ -9,14 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <list>
-#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "workspace/Multicast.h"
 
 // One per registry value, in the order of SettingTable (which is also the
 // order the options are written in).
@@ -101,10 +100,12 @@ public:
 class TAppSettings {
 public:
   using TListener = std::function<void()>;
-  // Ends its listener's calls when destroyed.
-  using TSubscription = std::shared_ptr<void>;
+  using TSubscription = TMulticast<>::TSubscription;
 
   explicit TAppSettings(TRegistry& registry);
+  // One store per registry: its users share it by reference.
+  TAppSettings(const TAppSettings&) = delete;
+  TAppSettings& operator=(const TAppSettings&) = delete;
 
   const TSettingValues& Values() const { return values_; }
   // Sets a value of that type; listeners hear of a change. A text value
@@ -118,6 +119,8 @@ public:
   // listener runs after key's value changed.
   [[nodiscard]] TSubscription Subscribe(TSetting key, TListener listener);
 
+  // False before the first run has written any setting.
+  bool Stored() { return reg_.KeyExists(RegKeyPath); }
   // Clears DataBaseDir and MailDir, then reads the five folder values and
   // "ActiveScheme" (ActiveScheme untouched when the key cannot be opened; a
   // missing value reads as ""). False when the key cannot be opened.
@@ -145,24 +148,16 @@ public:
   bool Options1Click(IOptionsView& view);
 
 private:
-  struct TListenerEntry {
-    TSetting Key;
-    TListener Listener;
-  };
-
   bool Open();
   // Reads one value from the open key; a missing, mistyped or out-of-range value reads as the default.
   void Read(const TSettingDef& def);
   void Write(const TSettingDef& def);
   template <class T>
   void Assign(TSetting key, const T& value);
-  void Changed(TSetting key);
 
   TRegistry& reg_;
   TSettingValues values_;
   std::array<std::optional<std::vector<std::string>>, stCount> choices_;
-  std::shared_ptr<std::list<TListenerEntry>> listeners_ = std::make_shared<std::list<TListenerEntry>>();
+  // One announcement per setting, after its value changed.
+  std::array<TMulticast<>, stCount> changed_;
 };
-
-// The program's settings over SettingsRegistry().
-TAppSettings& AppSettings();

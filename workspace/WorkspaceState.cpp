@@ -2,7 +2,7 @@
 
 #include "workspace/MergeReader.h"
 
-TWorkspaceState::TWorkspaceState() {
+TWorkspaceState::TWorkspaceState(TRegistry& settingsRegistry) : Settings(settingsRegistry) {
   // Line ends are delimiters, "_" belongs to names.
   SetUpMergeReader(Reader1);
 

@@ -1,14 +1,15 @@
 #pragma once
-// What the main window and the subsystems around it share: the evaluator with
-// its row rules, the merge tokenizer, the open table, the filter, the
-// project's file name and the mail mode. app/ makes one before the windows and
-// hands it to them; it outlives them.
+// What the main window and the subsystems around it share: the settings, the
+// evaluator with its row rules, the merge tokenizer, the open table, the
+// filter, the project's file name and the mail mode. app/ makes one before
+// the windows and hands it to them; it outlives them.
 
 #include <string>
 
 #include "platform/SysUtils.h"
 #include "toolkit/FastEval.h"
 #include "toolkit/Reader.h"
+#include "workspace/AppSettings.h"
 #include "workspace/MailMode.h"
 #include "workspace/Multicast.h"
 #include "workspace/RowRules.h"
@@ -30,11 +31,14 @@ class TWorkspaceState : private ITableRowRules {
   bool useFilter_ = false;
 
 public:
-  TWorkspaceState();
+  // The settings are stored in settingsRegistry.
+  explicit TWorkspaceState(TRegistry& settingsRegistry);
   ~TWorkspaceState() override;
   TWorkspaceState(const TWorkspaceState&) = delete;
   TWorkspaceState& operator=(const TWorkspaceState&) = delete;
 
+  // The options and the remembered folders, between their loads and saves.
+  TAppSettings Settings;
   // The merge tokenizer: merge tags and the name dialog.
   TReader Reader1;
   // The evaluator of the filter, the highlight rules and the calculated fields.

@@ -86,7 +86,7 @@ bool TMailPreview::Navigate(const std::string& fileName) {
 void TMailPreview::ShowWarning(const std::string& text) { InfoBox(text); }
 void TMailPreview::ShowError(const std::string& text) { ErrorBox(text); }
 
-char TMailPreview::TagSign() const { return TagSignOf(AppSettings().Values().TagSign); }
+char TMailPreview::TagSign() const { return TagSignOf(state_.Settings.Values().TagSign); }
 
 // ---------------------------------------------------------------- operations
 

@@ -43,9 +43,9 @@ void Fill(QListWidget* list, const std::vector<std::string>& names) {
 
 }  // namespace
 
-TProForm::TProForm(const std::string& appDir, TOptForm* options, TWithdrawalPage* withdrawal,
+TProForm::TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* options, TWithdrawalPage* withdrawal,
                    const TReader& reader, QWidget* parent)
-    : QDialog(parent), fileName_(appDir + ProfFileName), options_(options), withdrawal_(withdrawal),
+    : QDialog(parent), fileName_(appDir + ProfFileName), settings_(settings), options_(options), withdrawal_(withdrawal),
       reader_(reader) {
   setObjectName("ProForm");
   setWindowTitle("Accounts");
@@ -193,7 +193,7 @@ void TProForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TProForm::RefreshAccountLists() {
-  const std::string optionsText = AppSettings().Values().ActiveProfile;
+  const std::string optionsText = settings_.Values().ActiveProfile;
   const std::optional<std::string> scheme = SchemeAccount ? SchemeAccount() : std::nullopt;
   const TAccountLists lists = ::RefreshAccountLists(book_.Profiles, optionsText, scheme);
   {

@@ -18,6 +18,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class TAddWordForm;
+class TAppSettings;
 class TOptForm;
 class TReader;
 class TWithdrawalPage;
@@ -27,8 +28,9 @@ class TProForm : public QDialog, public IAccounts {
 public:
   // Loads "Prof.dat" from appDir (ends with "/") and fills the lists of the
   // Options dialog and the withdrawal page given here (either may be null).
-  // reader: the main window's tokenizer, for the name dialog's checks.
-  TProForm(const std::string& appDir, TOptForm* options, TWithdrawalPage* withdrawal, const TReader& reader,
+  // settings: the selected account; reader: the main window's tokenizer, for
+  // the name dialog's checks. Both outlive this window.
+  TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* options, TWithdrawalPage* withdrawal, const TReader& reader,
            QWidget* parent = nullptr);
 
   // The account of the withdrawal page's selected scheme; none (or unset)
@@ -90,6 +92,7 @@ private:
 
   TAccountBook book_;
   std::string fileName_;
+  TAppSettings& settings_;
   TOptForm* options_;
   TWithdrawalPage* withdrawal_;
   const TReader& reader_;

@@ -35,7 +35,7 @@
 TProjectUi::TProjectUi(TLPMain& w, TWorkspaceState& state)
     : QObject(nullptr),
       TagValues(state.RowRules, state.FastEval1, Project, state.Table.ADOQuery1),
-      Commands(Project, state.RowRules.HighlightSlots, *this, AppSettings(), state.ProjectFileName),
+      Commands(Project, state.RowRules.HighlightSlots, *this, state.Settings, state.ProjectFileName),
       Merger(state.Reader1, TagValues, *this, *this),
       w_(w),
       state_(state) {
@@ -97,7 +97,7 @@ TProjectUi::~TProjectUi() {
 }
 
 void TProjectUi::ListToProject() {
-  ::ListToProject(Project, *this, state_.RowRules.HighlightSlots, AppSettings());
+  ::ListToProject(Project, *this, state_.RowRules.HighlightSlots, state_.Settings);
   // The Filter page shows the rule of the colour the project names.
   ReapplyHighlight();
 }
@@ -141,7 +141,7 @@ void TProjectUi::SetTo(const std::string& field) {
 }
 
 char TProjectUi::TagSign() const {
-  return TagSignOf(AppSettings().Values().TagSign);
+  return TagSignOf(state_.Settings.Values().TagSign);
 }
 
 // --- IProjectHost --------------------------------------------------------------

@@ -36,7 +36,7 @@ std::string DefaultChooseSaveFile(QWidget* parent, const std::string& startDir) 
 
 }  // namespace
 
-TRepForm::TRepForm(QWidget* parent) : QDialog(parent) {
+TRepForm::TRepForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setObjectName("RepForm");
   setWindowTitle("Report - ");
   resize(760, 560);
@@ -192,10 +192,9 @@ void TRepForm::TextListBox1Click() {
 }
 
 void TRepForm::Button2Click() {
-  TAppSettings& settings = AppSettings();
-  const std::string chosen = ChooseSaveFile ? ChooseSaveFile(settings.Values().ReportDir) : std::string();
+  const std::string chosen = ChooseSaveFile ? ChooseSaveFile(settings_.Values().ReportDir) : std::string();
   if (chosen.empty()) return;
-  settings.SetAndSave(stReportDir, ReportFolderOf(chosen));
+  settings_.SetAndSave(stReportDir, ReportFolderOf(chosen));
   const std::string error = SaveTextLines(ReportSaveFileName(chosen), ReportFileLines(header_, lines_));
   if (!error.empty()) ErrorBox(error);
 }

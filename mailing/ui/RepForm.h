@@ -18,12 +18,14 @@ class QStatusBar;
 class QVBoxLayout;
 class QWebEngineView;
 class TPreparedMailing;
+class TAppSettings;
 class TSafeWebPage;
 
 class TRepForm : public QDialog {
   Q_OBJECT
 public:
-  explicit TRepForm(QWidget* parent = nullptr);
+  // settings: the folder of saved reports; it outlives this window.
+  explicit TRepForm(TAppSettings& settings, QWidget* parent = nullptr);
   ~TRepForm() override;
 
   // Modal, over the window it is opened from (the mailing window).
@@ -63,6 +65,7 @@ protected:
 private:
   void CreateViewer();
 
+  TAppSettings& settings_;
   const TPreparedMailing* mailing_ = nullptr;
   TReportHeader header_;
   std::vector<std::string> lines_;

@@ -495,7 +495,7 @@ private slots:
     QCOMPARE(Background(*w, 1, 2), plain);
 
     // The sorted column always has the Options colour.
-    AppSettings().Set(stSortColor, 6);
+    w->State().Settings.Set(stSortColor, 6);
     emit grid->horizontalHeader()->sectionClicked(1);
     QCOMPARE(w->State().Table.ADOQuery1.Sort(), std::string("L_NAME ASC"));
     // Jones before Smith now.

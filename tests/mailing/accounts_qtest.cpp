@@ -48,13 +48,14 @@ class AccountsQTest : public QObject {
   Q_OBJECT
 
   TReader reader_;
+  std::unique_ptr<TAppSettings> settings_;
   std::unique_ptr<TOptForm> options_;
   std::unique_ptr<TWithdrawalPage> withdrawal_;
   std::unique_ptr<TAddWordForm> nameDialog_;
   std::string dir_;
 
   std::unique_ptr<TProForm> NewForm() {
-    auto form = std::make_unique<TProForm>(dir_, options_.get(), withdrawal_.get(), reader_);
+    auto form = std::make_unique<TProForm>(dir_, *settings_, options_.get(), withdrawal_.get(), reader_);
     form->NameDialog = nameDialog_.get();
     return form;
   }
@@ -85,12 +86,14 @@ private slots:
   void cleanupTestCase() { nameDialog_.reset(); }
   void init() {
     dir_ = FreshDir("proform");
-    options_ = std::make_unique<TOptForm>(AppSettings());
+    settings_ = std::make_unique<TAppSettings>(SettingsRegistry());
+    options_ = std::make_unique<TOptForm>(*settings_);
     withdrawal_ = std::make_unique<TWithdrawalPage>();
   }
   void cleanup() {
     options_.reset();
     withdrawal_.reset();
+    settings_.reset();
     std::filesystem::remove_all(dir_);
   }
 
@@ -150,7 +153,7 @@ private slots:
     QVERIFY(Find<QRadioButton>(form.get(), "RadioButton1")->isChecked());
 
     // The Options choice follows its name through a delete.
-    AppSettings().Set(stActiveProfile, options_->ComboBox2->itemText(1).toStdString());
+    settings_->Set(stActiveProfile, options_->ComboBox2->itemText(1).toStdString());
     Find<QPushButton>(form.get(), "Button2")->click();  // deletes HOME, no question
     ExpectLists(*form, {"OFFICE"});
     QCOMPARE(options_->ComboBox2->currentText(), QString("OFFICE"));
@@ -191,7 +194,7 @@ private slots:
     auto form = NewForm();
     form->show();
     Add(*form, "only");
-    AppSettings().Set(stActiveProfile, options_->ComboBox2->itemText(0).toStdString());
+    settings_->Set(stActiveProfile, options_->ComboBox2->itemText(0).toStdString());
     QTest::keyClicks(Find<QLineEdit>(form.get(), "Edit1"), "Someone");
     Find<QPushButton>(form.get(), "Button2")->click();
     ExpectLists(*form, {});

@@ -77,7 +77,7 @@ class EditorQTest : public QObject {
 private slots:
   void initTestCase() {
     boxes_ = new TScopedScriptedMessages;
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     main_ = new TLPMain(*state_);
     auto* charsets = new TCharSetForm(main_);
     editor_ = new THtmlEditor(*main_, *state_);

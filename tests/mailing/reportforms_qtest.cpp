@@ -62,6 +62,7 @@ class ReportFormsQTest : public QObject {
   Q_OBJECT
 
   std::string dir_;
+  std::unique_ptr<TAppSettings> settings_;
   std::unique_ptr<QWidget> main_;  // the main window the forms belong to, as composed
   std::unique_ptr<TRepForm> rep_;  // the one browser view of this binary
   std::unique_ptr<TPreparedMailing> mailing_;
@@ -97,15 +98,17 @@ private slots:
     const std::string tmp = dir_ + "/tmp";
     fs::create_directories(tmp);
     qputenv("TMPDIR", QByteArray::fromStdString(tmp));
+    settings_ = std::make_unique<TAppSettings>(SettingsRegistry());
     main_ = std::make_unique<QWidget>();
     main_->resize(800, 600);
     main_->show();
-    rep_ = std::make_unique<TRepForm>(main_.get());
+    rep_ = std::make_unique<TRepForm>(*settings_, main_.get());
   }
   void cleanupTestCase() {
     rep_->RemoveTempFile();
     rep_.reset();
     main_.reset();
+    settings_.reset();
     fs::remove_all(dir_);
   }
   void cleanup() { rep_->hide(); }
@@ -117,7 +120,7 @@ private slots:
     TScopedScriptedMessages boxes;
     FillList();
     QVERIFY(!rep_->findChild<QWebEngineView*>("WebBrowser1"));  // never shown before
-    TSendForm send(dir_, nullptr, AppSettings(), main_.get());
+    TSendForm send(dir_, nullptr, *settings_, main_.get());
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.State().Set(ssIdle);
@@ -233,10 +236,10 @@ private slots:
       startedIn = start;
       return folder + "report";
     };
-    AppSettings().Set(stReportDir, dir_);
+    settings_->Set(stReportDir, dir_);
     rep_->findChild<QPushButton*>("Button2")->click();
     QCOMPARE(startedIn, dir_);
-    QCOMPARE(AppSettings().Values().ReportDir, folder);
+    QCOMPARE(settings_->Values().ReportDir, folder);
     const std::string text = FileBytes(folder + "report.txt");
     std::vector<std::string> expected = {"Report - \"letter\" Using \"clients\"", "",
                                          "Prepared - " + DateTimeToStr(mailing_->MailList.Prepared),
@@ -249,7 +252,7 @@ private slots:
     // Cancelled: nothing written, the folder stays.
     rep_->ChooseSaveFile = [](const std::string&) { return std::string(); };
     rep_->Button2Click();
-    QCOMPARE(AppSettings().Values().ReportDir, folder);
+    QCOMPARE(settings_->Values().ReportDir, folder);
 
     // A folder that cannot be written to: the error's own box.
     rep_->ChooseSaveFile = [&](const std::string&) { return dir_ + "missing/sub/r.txt"; };
@@ -279,7 +282,7 @@ private slots:
 
   void theMailingWindowOpensTheReportModally() {
     FillList();
-    TSendForm send(dir_, nullptr, AppSettings());
+    TSendForm send(dir_, nullptr, *settings_);
     send.ReportForm = rep_.get();
     send.Mailing().MailList = mailing_->MailList;
     send.State().Set(ssIdle);

@@ -123,7 +123,7 @@ class SendFormQTest : public QObject {
 
   std::unique_ptr<TRecordingSendForm> NewForm() {
     w_->Services().Mailing = nullptr;
-    auto f = std::make_unique<TRecordingSendForm>(w_->AppDir(), w_, AppSettings(), nullptr, clock_);
+    auto f = std::make_unique<TRecordingSendForm>(w_->AppDir(), w_, state_->Settings, nullptr, clock_);
     f->Project = &project_;
     f->Merge = &merge_.Merger();
     f->ReportFields = &reports_;
@@ -137,8 +137,8 @@ class SendFormQTest : public QObject {
     accounts_ = {account};
     accounts_[0].AccountName = "Sink";
     options_->SetAccountNames({"Sink"});
-    AppSettings().Set(stActiveProfile, std::string("Sink"));
-    AppSettings().Set(stThreads, threads);
+    state_->Settings.Set(stActiveProfile, std::string("Sink"));
+    state_->Settings.Set(stThreads, threads);
   }
 
   // The event loop until the window is idle and Send Current's thread is done.
@@ -165,9 +165,9 @@ private slots:
     dispatcher_ = std::make_unique<TQtDispatcher>();
     scopedDispatcher_ = std::make_unique<TScopedDispatcher>(dispatcher_.get());
     InitMailLibraries();
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     w_ = new TLPMain(*state_);
-    options_ = new TOptForm(AppSettings(), w_);
+    options_ = new TOptForm(state_->Settings, w_);
     w_->Services().Options = options_;
     PutFileBytes(dir_ + "example.dbf", ExampleTableBytes());
     project_.project.Subject = "Test message for %F_NAME %L_NAME";
@@ -766,7 +766,7 @@ private slots:
     home.AccountName = "HOME";
     accounts_ = {home};
     options_->SetAccountNames({"HOME"});
-    AppSettings().Set(stActiveProfile, std::string("HOME"));
+    state_->Settings.Set(stActiveProfile, std::string("HOME"));
     QCOMPARE(form->ActiveAccount(), &accounts_[0]);
     QString account;
     WhenModal([&](QWidget* m) {

@@ -14,6 +14,7 @@
 #include "withdrawal/ExtractData.h"
 #include "withdrawal/SchemeCommands.h"
 #include "withdrawal/SchemesFile.h"
+#include "workspace/AppSettings.h"
 
 namespace {
 
@@ -80,14 +81,16 @@ TEST_F(SchemesTest, NewSchemeTakesTheDefaultCharsetSetting) {
   ASSERT_TRUE(reg.OpenKey(RegKeyPath, true));
   reg.WriteInteger("DefaultCharset", 7);
   reg.CloseKey();
-  EXPECT_EQ(DefaultSchemeCharset(), 7);
+  TAppSettings settings(reg);
+  EXPECT_EQ(DefaultSchemeCharset(settings), 7);
   TExtractData fresh(temp.Path());
+  fresh.DefaultCharset = [&] { return DefaultSchemeCharset(settings); };
   fresh.AddScheme("A");
   EXPECT_EQ(fresh.Schemes[0].Response.Charset, 7);
   ASSERT_TRUE(reg.OpenKey(RegKeyPath, false));
   reg.DeleteValue("DefaultCharset");
   reg.CloseKey();
-  EXPECT_EQ(DefaultSchemeCharset(), 15);
+  EXPECT_EQ(DefaultSchemeCharset(settings), 15);
 }
 
 TEST_F(SchemesTest, FormatOneHasNoSenderOrSubjectFieldsAndIsRewrittenAsTwo) {

@@ -139,7 +139,7 @@ private:
 
   // The main window as the program creates it, over the test's home folder.
   void Start() {
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     w_ = new TLPMain(*state_);
     ui_ = new TWithdrawalUi(*w_, *state_, w_->Tables());
     ui_->SetNameDialog(new TAddWordForm(w_));

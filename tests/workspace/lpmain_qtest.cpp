@@ -81,7 +81,7 @@ struct TRecorder : IProjectFile, IAccounts, IOptionsDialog, IHighlightSlots, IRe
 
 // A main window given the recorder for every subsystem.
 struct TRecordingMain : TRecorder {
-  TWorkspaceState state;
+  TWorkspaceState state{SettingsRegistry()};
   TLPMain w{state};
   TRecordingMain() {
     frame = &w;
@@ -146,7 +146,7 @@ private slots:
   }
 
   void pagesAndControls() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     auto* pages = w.findChild<QTabWidget*>("PageControl1");
     QVERIFY(pages);
@@ -179,7 +179,7 @@ private slots:
   }
 
   void menusInOrder() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     QStringList menus;
     for (QAction* a : w.menuBar()->actions()) menus << a->text();
@@ -212,7 +212,7 @@ private slots:
   }
 
   void captionExamples() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     TFakeTable table;
     QCOMPARE(w.windowTitle(), QString("Larkpost - (NONAME) Using (NONAME)"));
@@ -229,7 +229,7 @@ private slots:
   }
 
   void enablingTable() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     TFakeMailing mailing;
     TFakeTable table;
@@ -290,7 +290,7 @@ private slots:
   }
 
   void plainTextModeSwitchesEditor() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     QVERIFY(!w.Modified());
     w.Action("PlainText1")->trigger();
@@ -354,7 +354,7 @@ private slots:
   }
 
   void editorTextChangeIsModification() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     QVERIFY(!w.IsProjectModified());
     Ctl<QPlainTextEdit>(w, "RxRichEdit1")->setPlainText("<HTML>");
@@ -379,8 +379,8 @@ private slots:
     QVERIFY(fs::is_directory(app + "Projects"));
     QCOMPARE(ReadAll(app + "Projects/example.lkp"), ExampleProjectBytes());
     QVERIFY(fs::file_size(app + "Database/example.dbf") > 0);
-    QCOMPARE(AppSettings().Values().DataBaseDir, app + "Database/");
-    QCOMPARE(AppSettings().Values().MailDir, app + "Projects/");
+    QCOMPARE(m.state.Settings.Values().DataBaseDir, app + "Database/");
+    QCOMPARE(m.state.Settings.Values().MailDir, app + "Projects/");
     TRegistry& r = SettingsRegistry();
     QVERIFY(r.OpenKey(RegKeyPath, false));
     QCOMPARE(r.ReadString("DataBaseDir"), app + "Database/");
@@ -392,7 +392,7 @@ private slots:
     QVERIFY(!again.w.FirstRun());
     again.w.show();
     QCOMPARE(std::count(again.calls.begin(), again.calls.end(), "options"), 0);
-    QCOMPARE(AppSettings().Values().DataBaseDir, app + "Database/");
+    QCOMPARE(again.state.Settings.Values().DataBaseDir, app + "Database/");
   }
 
   void commandLineAtShow() {
@@ -411,7 +411,7 @@ private slots:
     WriteTestDbf(a + "first.dbf", {{"NAME", 'C', 10}}, {{"y"}, {"x"}});
     WriteTestDbf(b + "second.dbf", {{"CITY", 'C', 10}}, {{"z"}});
     {
-      TWorkspaceState state;
+      TWorkspaceState state{SettingsRegistry()};
       TLPMain w(state);
       w.SetCommandLine({"/bin/larkpost"});
       w.show();
@@ -476,7 +476,7 @@ private slots:
   }
 
   void editCommandsRouteToFocusedControl() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     TMailingPage& mail = w.MailingPage();
     w.show();
@@ -516,7 +516,7 @@ private slots:
   void mailingNeedsAccount() {
     TScopedScriptedMessages msgs;
     TFakeMailing mailing;
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     w.Services().Mailing = &mailing;
     w.Action("Mailing1")->trigger();
@@ -529,7 +529,7 @@ private slots:
 
   void helpCommands() {
     TScopedRecordingHelp help;
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     w.Action("Help1")->trigger();
     Ctl<QPushButton>(w, "Button9")->click();
@@ -541,7 +541,7 @@ private slots:
   }
 
   void viewCommandsAndResize() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     auto* pages = Ctl<QTabWidget>(w, "PageControl1");
     auto* mailTabs = Ctl<QTabWidget>(w, "PageControl2");
@@ -575,7 +575,7 @@ private slots:
   }
 
   void nowFunctionAndActivation() {
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     TDateTime before = Now();
     TDateTime v = 0;

@@ -80,9 +80,9 @@ private slots:
     dir_ = MakeTestFolder("newcomer");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     w_ = new TLPMain(*state_);
-    options_ = new TOptForm(AppSettings(), w_);
+    options_ = new TOptForm(state_->Settings, w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
     // The table dialogs of start-up this test uses.
@@ -142,7 +142,7 @@ private slots:
     // Delete the second record, confirming.
     w_->Tables().Grid()->SelectRecNos({2});
     Ws().ADOQuery1.SetRecNo(2);
-    if (AppSettings().Values().ConfirmDel)
+    if (state_->Settings.Values().ConfirmDel)
       WhenModal([this](QWidget* m) {
         QCOMPARE(m, static_cast<QWidget*>(dialogs_.Delete));
         dialogs_.Delete->YesBtn->click();

@@ -95,9 +95,9 @@ private slots:
     dir_ = MakeTestFolder("recordsafety");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     w_ = new TLPMain(*state_);
-    options_ = new TOptForm(AppSettings(), w_);
+    options_ = new TOptForm(state_->Settings, w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
     WhenModal([](QWidget*) {});  // the first run's Options

@@ -206,14 +206,14 @@ private slots:
     dir_ = MakeTestFolder("restructui");
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    state_ = std::make_unique<TWorkspaceState>();
+    state_ = std::make_unique<TWorkspaceState>(SettingsRegistry());
     w_ = new TLPMain(*state_);
-    options_ = new TOptForm(AppSettings(), w_);
+    options_ = new TOptForm(state_->Settings, w_);
     options_->LoadOptions();
     w_->Services().Options = options_;
     // The windows of start-up this test uses, in their order.
     copyOpt_ = new TCopyOptForm(w_);
-    restruct_ = new TRestructForm(w_);
+    restruct_ = new TRestructForm(state_->Settings, w_);
     editField_ = new TEditForm(w_);
     addDbf_ = new TAddDbfForm(w_);
     restruct_->FieldDialog = editField_;
@@ -308,7 +308,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("people.dbf"));
     QVERIFY(w_->windowTitle().contains("people"));
-    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
+    QCOMPARE(state_->Settings.Values().DataBaseDir, dir_);
     QCOMPARE(Ws().ADOConnection1.ConnectionString, SavedTableConnectionString(dir_));
     QCOMPARE(grid_->model()->rowCount(), 0);
     const std::string dbf = ReadFile(dir_ + "people.dbf");
@@ -641,7 +641,7 @@ private slots:
     QVERIFY(Tables().TableOpen());
     QCOMPARE(Tables().TableName(), std::string("kept.dbf"));
     QCOMPARE(grid_->model()->rowCount(), 2);
-    QCOMPARE(AppSettings().Values().DataBaseDir, dir_);
+    QCOMPARE(state_->Settings.Values().DataBaseDir, dir_);
     QVERIFY(!fs::exists(dir_ + "no"));
   }
 

@@ -50,6 +50,7 @@ private:
   QWidget* window_ = nullptr;
   QTableView* grid_ = nullptr;
   QLabel* status_ = nullptr;
+  std::unique_ptr<TAppSettings> settings_;
   std::unique_ptr<TTableWorkspace> workspace_;
   TTableUi* ui_ = nullptr;
   TDelForm* delForm_ = nullptr;
@@ -74,9 +75,10 @@ private slots:
     grid_->resize(600, 400);
     status_ = new QLabel(window_);
     // Each test starts from the initial options.
-    AppSettings().Set(stConfirmDel, false);
+    settings_ = std::make_unique<TAppSettings>(SettingsRegistry());
+    settings_->Set(stConfirmDel, false);
     workspace_ = std::make_unique<TTableWorkspace>();
-    ui_ = new TTableUi(*workspace_, window_, grid_, status_);
+    ui_ = new TTableUi(*workspace_, *settings_, window_, grid_, status_);
     delForm_ = new TDelForm(window_);
     findForm_ = new TFindForm(window_);
     ui_->Dialogs.Delete = delForm_;
@@ -89,6 +91,7 @@ private slots:
     delete window_;
     ui_ = nullptr;
     workspace_.reset();
+    settings_.reset();
     std::filesystem::remove_all(dir_);
   }
 
@@ -168,7 +171,7 @@ private slots:
 
   void multiRowDeleteAsksOnce() {
     TScopedScriptedMessages boxes;
-    AppSettings().Set(stConfirmDel, true);
+    settings_->Set(stConfirmDel, true);
     ui_->OpenDBFFile(path_);
     TTableWorkspace& w = *workspace_;
     ui_->Grid()->SelectRecNos({1, 2, 3});
@@ -182,7 +185,7 @@ private slots:
     ui_->DeleteRec0Click();
     QCOMPARE(w.ADOQuery1.RecordCount(), 5);  // No deletes nothing
     QCOMPARE(question, QString("Delete all selected records?"));
-    QVERIFY(AppSettings().Values().ConfirmDel);
+    QVERIFY(settings_->Values().ConfirmDel);
 
     ui_->Grid()->SelectRecNos({1, 2, 3});
     Later([&] {
@@ -193,7 +196,7 @@ private slots:
     ui_->DeleteRec0Click();
     QCOMPARE(asked, 2);
     QCOMPARE(w.ADOQuery1.RecordCount(), 2);
-    QVERIFY(!AppSettings().Values().ConfirmDel);  // ticked and Yes: no more asking
+    QVERIFY(!settings_->Values().ConfirmDel);  // ticked and Yes: no more asking
     ui_->DeleteRec0Click();            // no dialog now
     QCOMPARE(w.ADOQuery1.RecordCount(), 1);
     QVERIFY(boxes.shown.empty());
@@ -320,7 +323,7 @@ private slots:
   void mainWindowRunsTheTableCommands() {
     qputenv("LARKPOST_HOME", QByteArray::fromStdString(dir_ + "home"));
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(dir_ + "home/registry.reg"));
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     TLPMain w(state);
     const TTableUi& tables = w.Tables();
     QTableView* grid = w.findChild<QTableView*>("RxDBGrid1");
@@ -353,13 +356,13 @@ private slots:
     QVERIFY(f);
     int written = 0;
     f->OnSQLFileDirChanged = [&] { ++written; };
-    AppSettings().Set(stSQLDataBase, dir_);
+    settings_->Set(stSQLDataBase, dir_);
     f->show();
     QCOMPARE(f->ComboBox1->currentIndex(), 1);  // a folder: "DBase Directory"
     QCOMPARE(f->Edit1->text().toStdString(), dir_);
     QVERIFY(f->ComboBox1->width() >= 170);
     f->hide();
-    AppSettings().Set(stSQLDataBase, dir_ + "shop.mdb");
+    settings_->Set(stSQLDataBase, dir_ + "shop.mdb");
     f->show();
     QCOMPARE(f->ComboBox1->currentIndex(), 0);
     f->hide();
@@ -373,7 +376,7 @@ private slots:
     f->SaveAsClick();
     QCOMPARE(asked, std::string("Save Query As"));
     QVERIFY(std::filesystem::exists(dir_ + "query1.sql"));
-    QCOMPARE(AppSettings().Values().SQLFileDir, dir_);
+    QCOMPARE(settings_->Values().SQLFileDir, dir_);
     f->Memo1->clear();
     f->GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
       return dir_ + "query1.sql";

@@ -38,7 +38,7 @@ TEST_F(WorkspaceStateTest, TheFilterDecidesTheRowsOfTheNextOpen) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.filter.Text + (c.filter.UseFilter ? " (on)" : " (off)"));
-    TWorkspaceState state;
+    TWorkspaceState state{SettingsRegistry()};
     state.SetFilter(c.filter);
     EXPECT_EQ(state.Filter(), c.filter);
     EXPECT_EQ(state.RowRules.UseHighlight, c.filter.UseHighlight);
@@ -50,7 +50,7 @@ TEST_F(WorkspaceStateTest, TheFilterDecidesTheRowsOfTheNextOpen) {
 }
 
 TEST_F(WorkspaceStateTest, TheCopyFilterReadsTheTextAtTheTimeOfTheCopy) {
-  TWorkspaceState state;
+  TWorkspaceState state{SettingsRegistry()};
   state.Table.OpenDBFFile(path);
   ASSERT_TRUE(state.Table.IsOpen());
   TDataSet& rows = state.Table.ADOQuery1;
@@ -70,7 +70,7 @@ TEST_F(WorkspaceStateTest, TheCopyFilterReadsTheTextAtTheTimeOfTheCopy) {
 }
 
 TEST(WorkspaceState, ListenersHearEachChangeOnceWhileSubscribed) {
-  TWorkspaceState state;
+  TWorkspaceState state{SettingsRegistry()};
   int heard = 0;
   auto subscription = state.FilterChanged.Subscribe([&] { ++heard; });
   state.SetFilter({});

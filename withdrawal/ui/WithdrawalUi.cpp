@@ -86,6 +86,7 @@ TWithdrawalUi::TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& ta
       tables_(tables),
       page_(main.WithdrawalPage()),
       folder_(FolderOr(folder)) {
+  Data.DefaultCharset = [&settings = state.Settings] { return DefaultSchemeCharset(settings); };
   if (const std::string damaged = Commands.Load(); !damaged.empty()) ErrorBox(damaged);
   Bind();
   FillSchemeCombo();
@@ -93,7 +94,7 @@ TWithdrawalUi::TWithdrawalUi(TLPMain& main, TWorkspaceState& state, TTableUi& ta
   {
     TFilling f(filling_);
     QComboBox* schemes = page_.ComboBox3;
-    schemes->setCurrentIndex(FindExact(schemes, AppSettings().Values().ActiveScheme));
+    schemes->setCurrentIndex(FindExact(schemes, state_.Settings.Values().ActiveScheme));
     if (schemes->count() > 0 && schemes->currentIndex() < 0) schemes->setCurrentIndex(0);
   }
   ClearParserLists();
@@ -271,7 +272,7 @@ void TWithdrawalUi::FillSchemeCombo() {
 }
 
 void TWithdrawalUi::SaveActiveScheme() {
-  AppSettings().SetAndSave(stActiveScheme, ToStdString(page_.ComboBox3->currentText()));
+  state_.Settings.SetAndSave(stActiveScheme, ToStdString(page_.ComboBox3->currentText()));
 }
 
 void TWithdrawalUi::ClearParserLists() {

@@ -24,7 +24,6 @@
 #include "workspace/FirstRun.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
-#include "platform/Registry.h"
 #include "platform/CommandLine.h"
 #include "platform/ui/QtText.h"
 #include "workspace/ui/PageKit.h"
@@ -137,7 +136,7 @@ void TLPMain::FormCreate() {
   appDir_ = ResolveAppDir();
 
   // The folder settings. A first run is one that finds no settings key yet.
-  firstRun_ = !SettingsRegistry().KeyExists(RegKeyPath);
+  firstRun_ = !state_.Settings.Stored();
   LoadSettings();
 
   state_.RowRules.SetView(this);
@@ -165,12 +164,12 @@ void TLPMain::FormCreate() {
 }
 
 void TLPMain::LoadSettings() {
-  AppSettings().LoadSettings();
-  AppSettings().ReplaceEmptyFolders(appDir_);
+  state_.Settings.LoadSettings();
+  state_.Settings.ReplaceEmptyFolders(appDir_);
 }
 
 void TLPMain::RunFirstRunSetup() {
-  TAppSettings& settings = AppSettings();
+  TAppSettings& settings = state_.Settings;
   std::string dataBaseDir = settings.Values().DataBaseDir;
   std::string mailDir = settings.Values().MailDir;
   CreateFirstRunFiles(
@@ -775,7 +774,7 @@ void TLPMain::OpenCommandLineFiles() {
 // ---------------------------------------------------------------- commands
 
 void TLPMain::Mailing1Click() {
-  if (AppSettings().Values().ActiveProfile.empty()) {
+  if (state_.Settings.Values().ActiveProfile.empty()) {
     ErrorBox("Account is not selected");
     return;
   }

@@ -33,7 +33,7 @@ struct TCopyFilterScope {
 
 }  // namespace
 
-TRestructForm::TRestructForm(QWidget* parent) : QDialog(parent) {
+TRestructForm::TRestructForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setObjectName("RestructForm");
   setWindowTitle("Restructure Table");
   StringGrid1 = new QTableWidget(0, 3, this);
@@ -225,7 +225,7 @@ void TRestructForm::Button3Click() {
   }
   if (!Tables) return;
   const std::string chosen =
-      GetSaveFileName("Save Database As", "DBase files (*.dbf)", AppSettings().Values().DataBaseDir);
+      GetSaveFileName("Save Database As", "DBase files (*.dbf)", settings_.Values().DataBaseDir);
   if (chosen.empty()) return;
   TTableWorkspace& ws = Tables->Workspace();
   const bool restructure = Mode == rmRestructure && ws.IsOpen();

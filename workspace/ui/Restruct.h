@@ -15,6 +15,7 @@
 class QPushButton;
 class QTableWidget;
 class QToolButton;
+class TAppSettings;
 class TCopyOptForm;
 class TEditForm;
 class TTableUi;
@@ -24,7 +25,8 @@ enum TRestructMode { rmCreate = 0, rmRestructure = 1 };
 class TRestructForm : public QDialog {
   Q_OBJECT
 public:
-  explicit TRestructForm(QWidget* parent = nullptr);
+  // settings: the folder Save As starts in; it outlives this window.
+  explicit TRestructForm(TAppSettings& settings, QWidget* parent = nullptr);
   ~TRestructForm() override;
 
   static constexpr int HelpContext = 1;
@@ -73,5 +75,6 @@ private:
   // Edit Field on the selected row; true when the user pressed OK.
   bool EditSelected(const char* caption, bool isNew);
 
+  TAppSettings& settings_;
   TTableStructure structure_;
 };

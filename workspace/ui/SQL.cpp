@@ -20,7 +20,7 @@
 #include "workspace/AppSettings.h"
 #include "workspace/ui/Seldir.h"
 
-TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
+TSQLForm::TSQLForm(TAppSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setObjectName("SQLForm");
   setWindowTitle("Execute SQL");
   resize(520, 380);
@@ -81,7 +81,7 @@ TSQLForm::TSQLForm(QWidget* parent) : QDialog(parent) {
   };
   // Until a folder chooser is given, Browse chooses nothing.
   SelectDirectory = [](const std::string&) { return std::string(); };
-  OnSQLFileDirChanged = [] { AppSettings().Save(stSQLFileDir); };
+  OnSQLFileDirChanged = [this] { settings_.Save(stSQLFileDir); };
 }
 
 TSQLForm::~TSQLForm() = default;
@@ -95,7 +95,7 @@ std::string TSQLForm::DatabasePath() const { return ToStdString(Edit1->text()); 
 int TSQLForm::DatabaseType() const { return ComboBox1->currentIndex(); }
 
 void TSQLForm::FormShow() {
-  const std::string& database = AppSettings().Values().SQLDataBase;
+  const std::string& database = settings_.Values().SQLDataBase;
   Edit1->setText(ToQString(database));
   ComboBox1->setCurrentIndex(SqlDatabaseTypeFor(database));
   FormResize();
@@ -139,9 +139,9 @@ std::string FolderWithSlash(const std::string& file) {
 
 void TSQLForm::LoadClick() {
   const std::string file =
-      GetOpenFileName("Open Query", "SQL Files (*.sql);;All Files (*)", AppSettings().Values().SQLFileDir);
+      GetOpenFileName("Open Query", "SQL Files (*.sql);;All Files (*)", settings_.Values().SQLFileDir);
   if (file.empty()) return;
-  AppSettings().Set(stSQLFileDir, FolderWithSlash(file));
+  settings_.Set(stSQLFileDir, FolderWithSlash(file));
   if (OnSQLFileDirChanged) OnSQLFileDirChanged();
   std::ifstream in(file, std::ios::binary);
   if (!in) {
@@ -159,9 +159,9 @@ void TSQLForm::LoadClick() {
 }
 
 void TSQLForm::SaveAsClick() {
-  const std::string chosen = GetSaveFileName("Save Query As", "SQL Files (*.sql)", AppSettings().Values().SQLFileDir);
+  const std::string chosen = GetSaveFileName("Save Query As", "SQL Files (*.sql)", settings_.Values().SQLFileDir);
   if (chosen.empty()) return;
-  AppSettings().Set(stSQLFileDir, FolderWithSlash(chosen));
+  settings_.Set(stSQLFileDir, FolderWithSlash(chosen));
   if (OnSQLFileDirChanged) OnSQLFileDirChanged();
   const std::string file = SqlSaveFileName(chosen);
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

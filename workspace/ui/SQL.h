@@ -13,12 +13,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
+class TAppSettings;
 class TSeldirForm;
 
 class TSQLForm : public QDialog {
   Q_OBJECT
 public:
-  explicit TSQLForm(QWidget* parent = nullptr);
+  // settings: the remembered database and statement folder; it outlives this window.
+  explicit TSQLForm(TAppSettings& settings, QWidget* parent = nullptr);
   ~TSQLForm() override;
 
   static constexpr int HelpContext = 2;
@@ -60,4 +62,7 @@ protected:
   void showEvent(QShowEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+
+private:
+  TAppSettings& settings_;
 };

@@ -26,9 +26,9 @@
 #include "workspace/ui/TableGrid.h"
 #include "workspace/ui/edb.h"
 
-TTableUi::TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
-                   QObject* parent)
-    : QObject(parent), ws_(workspace), settings_(AppSettings()), window_(window), view_(grid), status_(statusPanel) {
+TTableUi::TTableUi(TTableWorkspace& workspace, TAppSettings& settings, QWidget* window, QTableView* grid,
+                   QLabel* statusPanel, QObject* parent)
+    : QObject(parent), ws_(workspace), settings_(settings), window_(window), view_(grid), status_(statusPanel) {
   ws_.SetHost(this);
   InitMainSQLSet(SQLSet1);
   ws_.BuildTableSQL = [this](const std::string& name) {
@@ -49,7 +49,7 @@ TTableUi::TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid
   sortColorChanged_ = settings_.Subscribe(stSortColor, [this] { view_->viewport()->update(); });
   edit_ = new TEditDB(ws_, window);
   edit_->OnDeleteRecords = [this] { ws_.DeleteRecords(); };
-  sql_ = new TSQLForm(window);
+  sql_ = new TSQLForm(settings_, window);
   GetOpenFileName = [this](const std::string& caption, const std::string& filter, const std::string& dir) {
     return ToStdString(QFileDialog::getOpenFileName(window_, ToQString(caption), ToQString(dir), ToQString(filter)));
   };

@@ -41,8 +41,8 @@ struct TTableDialogs {
 class TTableUi : public QObject, public ITableHost, public ITableAccess {
   Q_OBJECT
 public:
-  // workspace: the table shown, which outlives this object.
-  TTableUi(TTableWorkspace& workspace, QWidget* window, QTableView* grid, QLabel* statusPanel,
+  // workspace: the table shown, and settings: its options; both outlive this object.
+  TTableUi(TTableWorkspace& workspace, TAppSettings& settings, QWidget* window, QTableView* grid, QLabel* statusPanel,
            QObject* parent = nullptr);
   ~TTableUi() override;
 

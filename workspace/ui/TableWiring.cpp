@@ -20,7 +20,7 @@ void ShowSortDirection(TLPMain& w) {
 
 TTableUi* WireTableWorkspace(TLPMain& w) {
   TDatabasePage& page = w.DatabasePage();
-  auto* t = new TTableUi(w.State().Table, &w, page.RxDBGrid1, page.StatusPanel2, &w);
+  auto* t = new TTableUi(w.State().Table, w.State().Settings, &w, page.RxDBGrid1, page.StatusPanel2, &w);
   QObject::connect(t, &TTableUi::CommandsChanged, &w, [&w] {
     ShowSortDirection(w);
     w.UpdateControls();
