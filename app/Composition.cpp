@@ -120,7 +120,8 @@ ITagValueSource& TagValues(const TWindows& windows) { return ProjectOf(windows).
 
 namespace {
 
-template <class T> void Destroy(T*& window) {
+template <class T>
+void Destroy(T*& window) {
   delete window;
   window = nullptr;
 }

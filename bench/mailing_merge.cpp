@@ -59,17 +59,14 @@ public:
   TCalcFieldResult CalcFieldValue(const std::string& name, std::string& value) override {
     if (name != "SALUTATION") return TCalcFieldResult::NotFound;
     if (eval_)
-      return eval_->EvaluateString(kSalutation, value, 1) ? TCalcFieldResult::Evaluated
-                                                                                   : TCalcFieldResult::Failed;
+      return eval_->EvaluateString(kSalutation, value, 1) ? TCalcFieldResult::Evaluated : TCalcFieldResult::Failed;
     std::string first, last;
     FieldTagValue(q_, "FIRST", first);
     FieldTagValue(q_, "NAME", last);
     value = "Dear " + first + " " + last + "!";
     return TCalcFieldResult::Evaluated;
   }
-  bool TableFieldValue(const std::string& name, std::string& value) override {
-    return FieldTagValue(q_, name, value);
-  }
+  bool TableFieldValue(const std::string& name, std::string& value) override { return FieldTagValue(q_, name, value); }
 
 private:
   TDataSet& q_;
@@ -113,8 +110,8 @@ void MergeRun(const char* what, TADOQuery& q, ITagValueSource& source, const std
   }
   const double s = Seconds(t);
   std::printf("%-46s %6zu B body: %7d records in %6.2f s = %9.0f records/s, %5.1f allocations/record (%zu B merged)\n",
-              what, body.size(), records, s, records / s,
-              static_cast<double>(gAllocations - allocBefore) / records, bytes / static_cast<size_t>(records));
+              what, body.size(), records, s, records / s, static_cast<double>(gAllocations - allocBefore) / records,
+              bytes / static_cast<size_t>(records));
 }
 
 void MergeRun(const char* what, TADOQuery& q, TFastEval* oneShot, const std::string& body, int limit) {

@@ -136,9 +136,10 @@ int main(int argc, char** argv) {
   }
   const long peakPrepare = PeakKb();
   const auto datSize = fs::file_size(appDir + MailListFileName);
-  std::printf("peak memory %ld KB (%ld KB before Prepare, +%ld KB), Maillist.dat %.0f KB: peak growth %.2f x the file\n",
-              peakPrepare, peakBefore, peakPrepare - peakBefore, datSize / 1024.0,
-              (peakPrepare - peakBefore) * 1024.0 / static_cast<double>(datSize));
+  std::printf(
+      "peak memory %ld KB (%ld KB before Prepare, +%ld KB), Maillist.dat %.0f KB: peak growth %.2f x the file\n",
+      peakPrepare, peakBefore, peakPrepare - peakBefore, datSize / 1024.0,
+      (peakPrepare - peakBefore) * 1024.0 / static_cast<double>(datSize));
   {
     TPreparedMailing mailing(appDir, "utf-8");
     t0 = BenchClock::now();

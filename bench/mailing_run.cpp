@@ -98,7 +98,8 @@ void Session(int fd, std::atomic<long>* messages) {
       if (eol == std::string::npos) break;
       const std::string verb = buf.substr(pos, std::min<size_t>(4, eol - pos));
       pos = eol + 2;
-      if (verb == "EHLO" || verb == "ehlo") Reply(fd, "250-sink\r\n250-PIPELINING\r\n250 8BITMIME\r\n");
+      if (verb == "EHLO" || verb == "ehlo")
+        Reply(fd, "250-sink\r\n250-PIPELINING\r\n250 8BITMIME\r\n");
       else if (verb == "DATA" || verb == "data") {
         Reply(fd, "354 go on\r\n");
         inData = true;
@@ -230,8 +231,9 @@ int main(int argc, char** argv) {
   }
 
   InitMailLibraries();
-  const std::string dir = (std::filesystem::temp_directory_path() /
-                           ("larkpost_bench_mailrun_" + std::to_string(::getpid()))).string() + "/";
+  const std::string dir =
+      (std::filesystem::temp_directory_path() / ("larkpost_bench_mailrun_" + std::to_string(::getpid()))).string() +
+      "/";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::string body = "<HTML><BODY>";

@@ -72,8 +72,12 @@ int main(int argc, char** argv) {
       TDbfHeader h;
       h.Version = 0x83;
       std::ofstream out(table, std::ios::binary);
-      out << DbfEncodeTableHead(h, {{"NAME", 'C', 40, 0}, {"CITY", 'C', 30, 0}, {"AMOUNT", 'N', 12, 2},
-                                    {"CONTENT", 'M', 10, 0}, {"RECEIVED", 'D', 8, 0}, {"EMAIL", 'C', 60, 0},
+      out << DbfEncodeTableHead(h, {{"NAME", 'C', 40, 0},
+                                    {"CITY", 'C', 30, 0},
+                                    {"AMOUNT", 'N', 12, 2},
+                                    {"CONTENT", 'M', 10, 0},
+                                    {"RECEIVED", 'D', 8, 0},
+                                    {"EMAIL", 'C', 60, 0},
                                     {"SUBJECT", 'C', 60, 0}})
           << '\x1A';
     }
@@ -91,8 +95,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < full.size(); ++i)
       if (full[i]) sources.push_back({full[i].get(), static_cast<int>(i)});
     t0 = std::chrono::steady_clock::now();
-    int posted =
-        ExtractMessages(data, 0, q, sources, [&](int row) { return ViewerText(*full[size_t(row)]); }).Posted;
+    int posted = ExtractMessages(data, 0, q, sources, [&](int row) { return ViewerText(*full[size_t(row)]); }).Posted;
     std::printf("extract %d records     %8.3f s  (%lld bytes of table)\n", posted, Seconds(t0),
                 static_cast<long long>(std::filesystem::file_size(table)));
   }

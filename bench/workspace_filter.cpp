@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
   WriteTable((dir / "big.dbf").string(), rows);
 
   TADOConnection conn;
-  conn.ConnectionString = "Provider=MSDataShape;Extended Properties=\"DBQ=" + dir.string() + "/;DefaultDir=" +
-                          dir.string() + "/;Driver={Microsoft DBase Driver (*.dbf)}\"";
+  conn.ConnectionString = "Provider=MSDataShape;Extended Properties=\"DBQ=" + dir.string() +
+                          "/;DefaultDir=" + dir.string() + "/;Driver={Microsoft DBase Driver (*.dbf)}\"";
   TADOQuery q;
   q.SetConnection(&conn);
   q.SQL = "SELECT * FROM \"big.dbf\"";
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
   auto t = Clock::now();
   q.SetFiltered(true);
   const double filterMs = Ms(t);
-  std::printf("filter %d rows (L_NAME = 'Smith' and ADULT and Score < 50): %.0f ms, %.0f rows/s, %d accepted\n",
-              rows, filterMs, rows / (filterMs / 1000.0), q.RecordCount());
+  std::printf("filter %d rows (L_NAME = 'Smith' and ADULT and Score < 50): %.0f ms, %.0f rows/s, %d accepted\n", rows,
+              filterMs, rows / (filterMs / 1000.0), q.RecordCount());
   q.SetFiltered(false);
 
   // Sixteen rules, the first fifteen false for most rows: most rows try them all.
@@ -122,9 +122,10 @@ int main(int argc, char** argv) {
   for (int r = 1; r <= screen; ++r)
     for (int c = 0; c < columns; ++c) rules.CellColor(q.Fields(c).FieldName(), "", 14, r, row(r));
   const double againMs = Ms(t);
-  std::printf("colour one screen (%d rows x %d columns, 16 enabled rules): %.2f ms first paint, %.3f ms repaint; "
-              "%d cells coloured\n",
-              screen, columns, firstMs, againMs, coloured);
+  std::printf(
+      "colour one screen (%d rows x %d columns, 16 enabled rules): %.2f ms first paint, %.3f ms repaint; "
+      "%d cells coloured\n",
+      screen, columns, firstMs, againMs, coloured);
   q.Close();
   fs::remove_all(dir);
   return 0;

@@ -127,9 +127,8 @@ public:
       if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry)) continue;
       names.emplace_back(entry->object_name);
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return LowerCase(a) < LowerCase(b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return LowerCase(a) < LowerCase(b); });
     return names;
   }
 
@@ -190,14 +189,28 @@ private:
         case MDB_INT: f.DataType = ftSmallint; break;
         case MDB_LONGINT: f.DataType = c->is_long_auto ? ftAutoInc : ftInteger; break;
         case MDB_MONEY: f.DataType = ftCurrency; break;
-        case MDB_FLOAT: case MDB_DOUBLE: f.DataType = ftFloat; break;
+        case MDB_FLOAT:
+        case MDB_DOUBLE: f.DataType = ftFloat; break;
         case MDB_DATETIME: f.DataType = ftDateTime; break;
-        case MDB_BINARY: f.DataType = ftBytes; f.Size = c->col_size; break;
-        case MDB_TEXT: f.DataType = ftWideString; f.Size = jet3 ? c->col_size : c->col_size / 2; break;
+        case MDB_BINARY:
+          f.DataType = ftBytes;
+          f.Size = c->col_size;
+          break;
+        case MDB_TEXT:
+          f.DataType = ftWideString;
+          f.Size = jet3 ? c->col_size : c->col_size / 2;
+          break;
         case MDB_OLE: f.DataType = ftBlob; break;
         case MDB_MEMO: f.DataType = ftMemo; break;
-        case MDB_REPID: f.DataType = ftGuid; f.Size = 38; break;
-        case MDB_NUMERIC: f.DataType = ftBCD; f.Size = c->col_prec; f.Precision = c->col_scale; break;
+        case MDB_REPID:
+          f.DataType = ftGuid;
+          f.Size = 38;
+          break;
+        case MDB_NUMERIC:
+          f.DataType = ftBCD;
+          f.Size = c->col_prec;
+          f.Precision = c->col_scale;
+          break;
         default: f.DataType = ftUnknown; break;
       }
       data.Fields.push_back(f);
@@ -212,15 +225,17 @@ private:
         const size_t n = lens[i] > 0 ? std::min<size_t>(static_cast<size_t>(lens[i]), mdb_.BindSize()) : 0;
         TValue v;
         switch (data.Fields[i].DataType) {
-          case ftBoolean:
-            v = n > 0 && s[0] == '1';
-            break;
-          case ftWord: case ftSmallint: case ftInteger: case ftAutoInc: {
+          case ftBoolean: v = n > 0 && s[0] == '1'; break;
+          case ftWord:
+          case ftSmallint:
+          case ftInteger:
+          case ftAutoInc: {
             double d;
             if (n > 0 && ParseNumber(s, n, d)) v = static_cast<int64_t>(std::llround(d));
             break;
           }
-          case ftCurrency: case ftFloat: {
+          case ftCurrency:
+          case ftFloat: {
             double d;
             if (n > 0 && ParseNumber(s, n, d)) v = d;
             break;

@@ -54,9 +54,8 @@ public:
       if (!e.is_regular_file(ec2)) continue;
       names.push_back(e.path().filename().string());
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return LowerCase(a) < LowerCase(b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return LowerCase(a) < LowerCase(b); });
     return names;
   }
 
@@ -87,12 +86,18 @@ TConnectionParams ParseConnectionString(const std::string& connectionString) {
   TConnectionParams p;
   auto apply = [&](const std::vector<std::pair<std::string, std::string>>& pairs, auto& self) -> void {
     for (const auto& [k, v] : pairs) {
-      if (k == "provider") p.Provider = v;
-      else if (k == "dsn") p.DSN = v;
-      else if (k == "dbq") p.DBQ = v;
-      else if (k == "defaultdir") p.DefaultDir = v;
-      else if (k == "driver") p.Driver = v;
-      else if (k == "extended properties") self(SplitPairs(v), self);
+      if (k == "provider")
+        p.Provider = v;
+      else if (k == "dsn")
+        p.DSN = v;
+      else if (k == "dbq")
+        p.DBQ = v;
+      else if (k == "defaultdir")
+        p.DefaultDir = v;
+      else if (k == "driver")
+        p.Driver = v;
+      else if (k == "extended properties")
+        self(SplitPairs(v), self);
     }
   };
   apply(SplitPairs(connectionString), apply);
@@ -211,4 +216,6 @@ void TADOQuery::Open() {
   OpenData(std::move(data));
 }
 
-std::unique_ptr<TDbDriver> MakeDbfDriver(const std::string& folder) { return std::make_unique<TDbfFolderDriver>(folder); }
+std::unique_ptr<TDbDriver> MakeDbfDriver(const std::string& folder) {
+  return std::make_unique<TDbfFolderDriver>(folder);
+}

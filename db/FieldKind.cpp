@@ -7,16 +7,20 @@
 
 TFieldKind FieldKind(TFieldType dataType) {
   switch (dataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftAutoInc: case ftLargeint:
-      return fkNumber;
-    case ftDate: case ftTime: case ftDateTime:
-      return fkDateTime;
-    case ftBoolean:
-      return fkBoolean;
-    case ftMemo: case ftFmtMemo:
-      return fkMemo;
-    default:
-      return fkText;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftAutoInc:
+    case ftLargeint: return fkNumber;
+    case ftDate:
+    case ftTime:
+    case ftDateTime: return fkDateTime;
+    case ftBoolean: return fkBoolean;
+    case ftMemo:
+    case ftFmtMemo: return fkMemo;
+    default: return fkText;
   }
 }
 

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 
 void BuildExampleProject(TProject& project) {
   project.Clear();
-  project.SetString(std::string(CalcExprPrefix) + "SALUTATION", pcCalcExpr,
-                    "'Dear ' + F_Name + ' ' + L_Name + '!'");
+  project.SetString(std::string(CalcExprPrefix) + "SALUTATION", pcCalcExpr, "'Dear ' + F_Name + ' ' + L_Name + '!'");
   project.SetInt(std::string(CalcTypePrefix) + "SALUTATION", pcCalcType, 3);
   project.SetInt(KeyColorIndex, pcColorIndex, 8);
   project.SetInt(KeyCharset, pcCharset, 18);  // Western European (Windows)
@@ -24,9 +23,9 @@ void BuildExampleProject(TProject& project) {
   project.SetString(KeyFilterText, pcFilterText, "");
   project.SetByte(KeyUseFilter, pcSwitch, 0);
   project.SetByte(KeyUseHighlight, pcSwitch, 0);
-  std::string doc = LinesText({"<HTML>", "<HEAD>", "<TITLE></TITLE>", "</HEAD>", "<BODY>",
-                               "<DIV>%Salutation</DIV>", "<DIV>&nbsp;</DIV>", "<DIV>- Content -</DIV>",
-                               "<DIV>&nbsp;</DIV>", "<DIV>Regards</DIV>", "</BODY>", "</HTML>"});
+  std::string doc = LinesText({"<HTML>", "<HEAD>", "<TITLE></TITLE>", "</HEAD>", "<BODY>", "<DIV>%Salutation</DIV>",
+                               "<DIV>&nbsp;</DIV>", "<DIV>- Content -</DIV>", "<DIV>&nbsp;</DIV>", "<DIV>Regards</DIV>",
+                               "</BODY>", "</HTML>"});
   doc.resize(doc.size() - 2);  // no line break after the last line
   project.SetString(KeyDocument, pcDocument, doc);
   project.SetByte(KeyMailMode, pcMailMode, mmHtml);
@@ -44,9 +43,8 @@ bool WriteExampleProject(const std::string& path) {
 
 std::string ExampleProjectFileBytes() {
   std::error_code ec;
-  const fs::path dir = fs::temp_directory_path(ec) /
-                       ("larkpost-example-" + std::to_string(::getpid()) + "-" +
-                        std::to_string(reinterpret_cast<uintptr_t>(&ec)));
+  const fs::path dir = fs::temp_directory_path(ec) / ("larkpost-example-" + std::to_string(::getpid()) + "-" +
+                                                      std::to_string(reinterpret_cast<uintptr_t>(&ec)));
   fs::create_directories(dir, ec);
   const fs::path file = dir / "example.lkp";
   std::string bytes;

@@ -33,8 +33,8 @@ void SetUpClient(TIdSMTP& smtp, const TProfile& account, int port) {
   }
 }
 
-void SetUpMessage(TIdMessage& msg, const TProfile& account, const std::string& contentType,
-                  const std::string& charset, const std::vector<std::string>& attachments) {
+void SetUpMessage(TIdMessage& msg, const TProfile& account, const std::string& contentType, const std::string& charset,
+                  const std::vector<std::string>& attachments) {
   msg.From = TIdEMailAddressItem(account.Email, account.Name);
   msg.ReplyTo.Clear();
   msg.ReplyTo.Add(account.ReplyTo);

@@ -20,8 +20,8 @@ void SetUpClient(TIdSMTP& smtp, const TProfile& account, int port);
 
 // Sender address and display name, exactly one reply address (empty when the
 // account has none), content type, charset and one attachment per file.
-void SetUpMessage(TIdMessage& msg, const TProfile& account, const std::string& contentType,
-                  const std::string& charset, const std::vector<std::string>& attachments);
+void SetUpMessage(TIdMessage& msg, const TProfile& account, const std::string& contentType, const std::string& charset,
+                  const std::vector<std::string>& attachments);
 
 // The one recipient (no display name), the subject and the body.
 void SetMessageContent(TIdMessage& msg, const std::string& to, const std::string& subject, const std::string& body);

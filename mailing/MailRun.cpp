@@ -236,7 +236,8 @@ void TMailRun::RecordFailure(int index, const std::string& message) {
 // Under the state's lock: the first failed write is shown once by the main thread.
 void TMailRun::NoteFileError(int index) {
   if (!fileError_.empty()) return;
-  fileError_ = files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1) : files_.Error();
+  fileError_ =
+      files_.Error().empty() ? "Cannot record the result of item " + std::to_string(index + 1) : files_.Error();
 }
 
 // ---- supervision

@@ -156,8 +156,7 @@ private:
 // window's controls, and the counters and bar they share with the run.
 class TListOperationsView final : public IMailingView {
 public:
-  TListOperationsView(TSendStateOwner& state, TMailRun& run, ISendView& view)
-      : state_(state), run_(run), view_(view) {}
+  TListOperationsView(TSendStateOwner& state, TMailRun& run, ISendView& view) : state_(state), run_(run), view_(view) {}
 
   TSendState SendState() const override { return state_.State(); }
   void SetSendState(TSendState state) override { state_.Set(state); }

@@ -24,15 +24,15 @@ public:
   explicit TMailSender(TMailRun& run);
   ~TMailSender() override;
 
-  std::atomic<int> ItemIndex{0};         // -1 when nothing is left
-  std::atomic<TDateTime> StartTime{0};   // when the current item was taken (the run's clock)
+  std::atomic<int> ItemIndex{0};        // -1 when nothing is left
+  std::atomic<TDateTime> StartTime{0};  // when the current item was taken (the run's clock)
   TIdSMTP SMTP;
   TIdMessage Msg;
   std::vector<std::string> MXList;
-  std::atomic<bool> Working{false};      // the supervisor handed it its current attempt
+  std::atomic<bool> Working{false};  // the supervisor handed it its current attempt
   std::atomic<int> Status{asNone};
-  std::string ErrorText;                 // read by the supervisor only once the thread has stopped
-  std::atomic<int> Retries{0};           // failed attempts on the item; MaxRetries: given up
+  std::string ErrorText;        // read by the supervisor only once the thread has stopped
+  std::atomic<int> Retries{0};  // failed attempts on the item; MaxRetries: given up
 
   // Stopped, out of its Run, and not handed an attempt: the supervisor's turn.
   bool Idle() const { return Stopped() && !Running() && !Working.load(); }

@@ -97,4 +97,3 @@ private:
   std::string upper_;
   std::string value_;
 };
-

@@ -16,7 +16,8 @@ TOneMail::TOneMail(TSendStateOwner& state, ISendCurrentView& view, const TProfil
     : state_(state), view_(view), account_(account) {
   StopMode = smSuspend;
   SetUpClient(SMTP, account_, port);
-  SetUpMessage(Msg, account_, project.MailMode == mmHtml ? "text/html" : "text/plain", project.Charset, project.Attachments);
+  SetUpMessage(Msg, account_, project.MailMode == mmHtml ? "text/html" : "text/plain", project.Charset,
+               project.Attachments);
   Msg.Recipients.Clear();
   if (project.ToAddr.empty()) {
     view_.ShowError("Email address not found");
@@ -94,8 +95,7 @@ void TOneMail::Run() {
 
 TSendCurrent::~TSendCurrent() { mail_.reset(); }
 
-void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const TProfile* account,
-                         TMerger& merge) {
+void TSendCurrent::Click(TDataSet* table, const TPrepareProject& project, const TProfile* account, TMerger& merge) {
   if (state_.State() != ssIdle) return;
   if (!table || !table->Active()) {
     view_.ShowError("Table is Closed");

@@ -53,8 +53,7 @@ void TPreparedMailing::SaveEmptyList() {
   ListLoaded = true;
 }
 
-bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMerger& merge,
-                            IMailingView& view) {
+bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMerger& merge, IMailingView& view) {
   auto& items = MailList.Items;
   size_t k = 0;
   bool first = true;
@@ -92,8 +91,7 @@ bool TPreparedMailing::Walk(TDataSet& table, const TPrepareProject& project, TMe
   return true;
 }
 
-bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, TMerger& merge,
-                               IMailingView& view) {
+bool TPreparedMailing::Prepare(TDataSet* table, const TPrepareProject& project, TMerger& merge, IMailingView& view) {
   if (view.SendState() != ssIdle) return false;
   if (!table || !table->Active()) {
     view.ShowError("Table is Closed");

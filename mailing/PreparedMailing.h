@@ -18,12 +18,12 @@ struct TPrepareProject {
   std::string ProjectFileName;  // empty for a project never saved
   std::string TableName;        // the open table's name, empty for an SQL result
   bool SqlQueryMode = false;
-  std::string Charset;          // MIME name of the project's character set
+  std::string Charset;  // MIME name of the project's character set
   TMailMode MailMode = mmHtml;
   std::string Subject;
   std::string HtmlSource;
   std::string PlainText;
-  std::string ToAddr;           // the name of the address field
+  std::string ToAddr;  // the name of the address field
   std::vector<std::string> Attachments;
   std::vector<std::string> ReportFields;  // the report configuration, in order
 };
@@ -37,10 +37,10 @@ public:
   virtual void SetWaitCursor(bool on) = 0;
   virtual void ShowDescription(const std::string& text) = 0;  // the description line
   virtual void ShowStatus(const std::string& text) = 0;
-  virtual void ShowCounters() = 0;       // reads SentCount, FailedCount, the item count
-  virtual void ResetProgress() = 0;      // the bar to 0
+  virtual void ShowCounters() = 0;   // reads SentCount, FailedCount, the item count
+  virtual void ResetProgress() = 0;  // the bar to 0
   virtual void ShowProgress(int done, int total) = 0;
-  virtual void UpdateCaption() = 0;      // the main window's caption
+  virtual void UpdateCaption() = 0;                     // the main window's caption
   virtual void ShowError(const std::string& text) = 0;  // an error box
   // A Yes/No question: true for Yes.
   virtual bool Confirm(const std::string& question) = 0;

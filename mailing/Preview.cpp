@@ -18,8 +18,7 @@ TToFieldList FillToFieldList(const IFieldSource* table, const std::string& ToAdd
     const TFieldKind kind = FieldKind(table->FieldDataType(i));
     if (kind != fkText && kind != fkMemo) continue;
     list.Items.push_back(table->FieldName(i));
-    if (list.ItemIndex < 0 && list.Items.back() == ToAddr)
-      list.ItemIndex = static_cast<int32_t>(list.Items.size() - 1);
+    if (list.ItemIndex < 0 && list.Items.back() == ToAddr) list.ItemIndex = static_cast<int32_t>(list.Items.size() - 1);
   }
   return list;
 }
@@ -46,13 +45,12 @@ void UpdateSubjectPreview(IPreviewView& view, TMerger& merger) {
 }
 
 std::string PlainPreviewHead(int32_t charsetIndex) {
-  return "<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/plain; charset=" +
-         CharsetMimeName(charsetIndex) + "\">\r\n</HEAD>\r\n";
+  return "<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/plain; charset=" + CharsetMimeName(charsetIndex) +
+         "\">\r\n</HEAD>\r\n";
 }
 
 std::vector<std::string> BuildPreviewLines(TMailMode mailMode, const std::string& sourceText,
-                                           const std::string& plainText, int32_t charsetIndex,
-                                           TMerger& merger) {
+                                           const std::string& plainText, int32_t charsetIndex, TMerger& merger) {
   if (mailMode == mmHtml) return SplitLines(merger.ExpandTags(sourceText, true));
   // The merged text goes through the line list once before the head is put
   // in front, so its line ends come out as CR LF.
@@ -76,8 +74,7 @@ std::string PreviewFileBytes(const std::vector<std::string>& lines, int32_t char
   return NetFromUtf8(text, CharsetMimeName(charsetIndex));
 }
 
-bool SavePreviewFile(const std::vector<std::string>& lines, int32_t charsetIndex,
-                     const std::string& fileName) {
+bool SavePreviewFile(const std::vector<std::string>& lines, int32_t charsetIndex, const std::string& fileName) {
   const std::string bytes = PreviewFileBytes(lines, charsetIndex);
   std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
   if (!out) return false;
@@ -91,8 +88,7 @@ void TPreview::BuildPreview(IPreviewView& view, TMerger& merger) {
   UpdateToPreview(view, merger);
   UpdateSubjectPreview(view, merger);
   view.SyncEditedHtml();
-  PreviewLines = BuildPreviewLines(view.MailMode(), view.SourceText(), view.PlainText(),
-                                   view.CharsetIndex(), merger);
+  PreviewLines = BuildPreviewLines(view.MailMode(), view.SourceText(), view.PlainText(), view.CharsetIndex(), merger);
   PreviewFileName = ::PreviewFileName();
   PreviewReady = false;
   bool ok = false;

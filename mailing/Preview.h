@@ -34,8 +34,7 @@ std::string PlainPreviewHead(int32_t charsetIndex);
 // The merged page as lines: HTML mail merges the source text, plain mail
 // merges the plain text and puts the head before it.
 std::vector<std::string> BuildPreviewLines(TMailMode mailMode, const std::string& sourceText,
-                                           const std::string& plainText, int32_t charsetIndex,
-                                           TMerger& merger);
+                                           const std::string& plainText, int32_t charsetIndex, TMerger& merger);
 
 // MakeTempFileName with the system temporary folder, "$lpprev_" and "html".
 std::string PreviewFileName();
@@ -45,8 +44,7 @@ std::string PreviewFileName();
 std::string PreviewFileBytes(const std::vector<std::string>& lines, int32_t charsetIndex);
 
 // Writes the file; false when it cannot be written.
-bool SavePreviewFile(const std::vector<std::string>& lines, int32_t charsetIndex,
-                     const std::string& fileName);
+bool SavePreviewFile(const std::vector<std::string>& lines, int32_t charsetIndex, const std::string& fileName);
 
 // What BuildPreview needs of the main window.
 class IPreviewView {

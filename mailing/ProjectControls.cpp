@@ -60,8 +60,7 @@ void LoadHighlightSlots(const TProject& project, THighlightSlots& slots) {
   }
 }
 
-void ListToProject(const TProject& project, IProjectView& view, THighlightSlots& slots,
-                   TAppSettings& settings) {
+void ListToProject(const TProject& project, IProjectView& view, THighlightSlots& slots, TAppSettings& settings) {
   int32_t charset = 0;
   const int32_t defaultCharset = project.GetInt(KeyCharset, charset) && ValidCharsetIndex(charset)
                                      ? charset

@@ -21,17 +21,17 @@ const std::string& DefaultDocument();
 
 // What the window's controls hold.
 struct TProjectValues {
-  std::string FilterText;      // Memo1
-  bool UseFilter = false;      // CheckBox1
-  bool UseHighlight = false;   // CheckBox3
-  int32_t ColorIndex = DefaultColorIndex;  // ColorComboBox1
+  std::string FilterText;                    // Memo1
+  bool UseFilter = false;                    // CheckBox1
+  bool UseHighlight = false;                 // CheckBox3
+  int32_t ColorIndex = DefaultColorIndex;    // ColorComboBox1
   std::string Document = DefaultDocument();  // the Source view
   TMailMode MailMode = mmHtml;
-  std::string Subject;         // Edit2
-  std::string ToAddr;          // the To field
-  std::string Plain;           // the plain-text body
+  std::string Subject;  // Edit2
+  std::string ToAddr;   // the To field
+  std::string Plain;    // the plain-text body
   int32_t CharsetIndex = DefaultCharsetIndex;
-  std::string Report;          // the report fields, each line followed by CR LF
+  std::string Report;  // the report fields, each line followed by CR LF
   bool operator==(const TProjectValues&) const = default;
 };
 
@@ -60,5 +60,4 @@ void LoadHighlightSlots(const TProject& project, THighlightSlots& slots);
 // Shows the dictionary: the values, the rules, then the mail mode, the To
 // list and the caption. A missing "Charset" takes the settings'
 // "DefaultCharset" (15 when it cannot be read).
-void ListToProject(const TProject& project, IProjectView& view, THighlightSlots& slots,
-                   TAppSettings& settings);
+void ListToProject(const TProject& project, IProjectView& view, THighlightSlots& slots, TAppSettings& settings);

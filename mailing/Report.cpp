@@ -65,7 +65,8 @@ std::string ReportItemLine(int number, const TMailItem& item) {
 std::vector<std::string> ReportItemLines(const TMailList& list) {
   std::vector<std::string> lines;
   lines.reserve(list.Items.size());
-  for (size_t i = 0; i < list.Items.size(); ++i) lines.push_back(ReportItemLine(static_cast<int>(i) + 1, list.Items[i]));
+  for (size_t i = 0; i < list.Items.size(); ++i)
+    lines.push_back(ReportItemLine(static_cast<int>(i) + 1, list.Items[i]));
   return lines;
 }
 

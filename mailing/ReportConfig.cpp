@@ -30,9 +30,7 @@ int DeleteReportField(std::vector<std::string>& fields, int selected) {
   return fields.empty() ? -1 : (selected < count - 1 ? selected : count - 2);
 }
 
-TLogButtons UpdateLogButtons(bool fieldChosen, bool reportFieldSelected) {
-  return {fieldChosen, reportFieldSelected};
-}
+TLogButtons UpdateLogButtons(bool fieldChosen, bool reportFieldSelected) { return {fieldChosen, reportFieldSelected}; }
 
 std::string ReportEntryText(const std::vector<std::string>& fields) {
   std::string text;

@@ -14,11 +14,20 @@ bool NeedsQuotes(const std::string& name) {
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7f) return true;
     switch (c) {
-      case '(': case ')': case '<': case '>': case '[': case ']': case ':': case ';':
-      case '@': case '\\': case ',': case '.': case '"':
-        return true;
-      default:
-        break;
+      case '(':
+      case ')':
+      case '<':
+      case '>':
+      case '[':
+      case ']':
+      case ':':
+      case ';':
+      case '@':
+      case '\\':
+      case ',':
+      case '.':
+      case '"': return true;
+      default: break;
     }
   }
   return !name.empty() && (name.front() == ' ' || name.back() == ' ');
@@ -41,7 +50,6 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 }  // namespace
 
-
 // ---- body
 
 // A mailing run sets a new body of about the same shape for every item: assigning into the
@@ -53,8 +61,10 @@ void TIdMessage::SetBodyText(const std::string& text) {
   while (i < n) {
     size_t j = text.find_first_of("\r\n", i);
     if (j == std::string::npos) j = n;
-    if (count < Body.size()) Body[count].assign(text, i, j - i);
-    else Body.emplace_back(text, i, j - i);
+    if (count < Body.size())
+      Body[count].assign(text, i, j - i);
+    else
+      Body.emplace_back(text, i, j - i);
     ++count;
     if (j < n && text[j] == '\r' && j + 1 < n && text[j + 1] == '\n') ++j;
     i = j + 1;
@@ -88,8 +98,10 @@ void TIdEMailAddressItem::SetText(const std::string& text) {
   for (size_t i = 0; i < t.size(); ++i) {
     char c = t[i];
     if (inQuote) {
-      if (c == '\\') ++i;
-      else if (c == '"') inQuote = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inQuote = false;
     } else if (c == '"') {
       inQuote = true;
     } else if (c == '<') {
@@ -149,15 +161,22 @@ void TIdEMailAddressList::SetEMailAddresses(const std::string& text) {
     char c = text[i];
     if (inQuote) {
       cur += c;
-      if (c == '\\' && i + 1 < text.size()) cur += text[++i];
-      else if (c == '"') inQuote = false;
+      if (c == '\\' && i + 1 < text.size())
+        cur += text[++i];
+      else if (c == '"')
+        inQuote = false;
       continue;
     }
-    if (c == '"') inQuote = true;
-    else if (c == '<') ++angle;
-    else if (c == '>' && angle > 0) --angle;
-    else if (c == '(') ++paren;
-    else if (c == ')' && paren > 0) --paren;
+    if (c == '"')
+      inQuote = true;
+    else if (c == '<')
+      ++angle;
+    else if (c == '>' && angle > 0)
+      --angle;
+    else if (c == '(')
+      ++paren;
+    else if (c == ')' && paren > 0)
+      --paren;
     else if ((c == ',' || c == ';') && angle == 0 && paren == 0) {
       flush();
       continue;
@@ -204,8 +223,10 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     return;
   }
   std::string line = name + ": " + value;
-  if (i >= 0) (*this)[static_cast<size_t>(i)] = line;
-  else push_back(line);
+  if (i >= 0)
+    (*this)[static_cast<size_t>(i)] = line;
+  else
+    push_back(line);
 }
 
 // ---- parts
@@ -283,11 +304,16 @@ std::string Shown(const std::string& address) {
   while (cut < address.size() && cut > 0 && (static_cast<unsigned char>(address[cut]) & 0xC0) == 0x80) --cut;
   std::string out = "\"";
   for (unsigned char c : address.substr(0, cut)) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\t') out += "\\t";
-    else if (IsControl(c)) out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-    else out += static_cast<char>(c);
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else if (IsControl(c))
+      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    else
+      out += static_cast<char>(c);
   }
   if (cut < address.size()) out += "...";
   return out + "\"";
@@ -296,11 +322,21 @@ std::string Shown(const std::string& address) {
 // Characters that end an atom or separate addresses in a header or a SMTP command.
 bool IsAddressSpecial(unsigned char c) {
   switch (c) {
-    case ' ': case '\t': case ',': case ';': case '<': case '>': case '(': case ')': case '[': case ']':
-    case ':': case '"': case '\\': case '@':
-      return true;
-    default:
-      return false;
+    case ' ':
+    case '\t':
+    case ',':
+    case ';':
+    case '<':
+    case '>':
+    case '(':
+    case ')':
+    case '[':
+    case ']':
+    case ':':
+    case '"':
+    case '\\':
+    case '@': return true;
+    default: return false;
   }
 }
 

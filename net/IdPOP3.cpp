@@ -178,8 +178,10 @@ bool ReadDecimal(const std::string& s, size_t& p, int64_t& value) {
   value = 0;
   for (; p < s.size() && s[p] >= '0' && s[p] <= '9'; ++p) {
     const int digit = s[p] - '0';
-    if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) value = std::numeric_limits<int64_t>::max();
-    else value = value * 10 + digit;
+    if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
+      value = std::numeric_limits<int64_t>::max();
+    else
+      value = value * 10 + digit;
   }
   return p > start;
 }
@@ -228,8 +230,8 @@ void TIdPOP3::Connect(int timeoutMs) {
   s.firstLinePrefix.clear();
   if (rc != CURLE_OK) {
     std::string text = !s.lastError.empty()      ? s.lastError
-                       : !s.badFirstLine.empty() ? Host + ":" + std::to_string(Port) + ": Not a POP3 server (it said \"" +
-                                                      s.badFirstLine + "\")"
+                       : !s.badFirstLine.empty() ? Host + ":" + std::to_string(Port) +
+                                                       ": Not a POP3 server (it said \"" + s.badFirstLine + "\")"
                                                  : s.Describe(rc, Host, Port);
     s.Drop();
     throw EIdException(text);

@@ -48,7 +48,6 @@ bool SplitType(const std::string& full, std::string& type, std::string& sub) {
   return false;
 }
 
-
 // ---- date-times
 
 TDateTime FromGDateTime(GDateTime* dt) {
@@ -56,8 +55,8 @@ TDateTime FromGDateTime(GDateTime* dt) {
   if (!local) return 0;
   int64_t days = DaysFromCivil(g_date_time_get_year(local), static_cast<unsigned>(g_date_time_get_month(local)),
                                static_cast<unsigned>(g_date_time_get_day_of_month(local)));
-  double secs = g_date_time_get_hour(local) * 3600.0 + g_date_time_get_minute(local) * 60.0 +
-                g_date_time_get_second(local);
+  double secs =
+      g_date_time_get_hour(local) * 3600.0 + g_date_time_get_minute(local) * 60.0 + g_date_time_get_second(local);
   g_date_time_unref(local);
   return static_cast<double>(days) + secs / 86400.0;
 }

@@ -68,8 +68,7 @@ std::vector<std::string> UnstructuredTokens(const std::string& text, const std::
                                             const std::string& header = "X-Header");
 // One address as a single token group: the display name's words then "<address>", or the
 // address alone without a name. FirstWord bounds the first encoded word.
-std::vector<std::string> AddressTokens(const TIdEMailAddressItem& a, const std::string& charset,
-                                       size_t firstWord = 75);
+std::vector<std::string> AddressTokens(const TIdEMailAddressItem& a, const std::string& charset, size_t firstWord = 75);
 // Name: every address of List, separated by commas.
 void AddAddressHeader(THeaderWriter& w, const std::string& name, const std::vector<const TIdEMailAddressItem*>& list,
                       const std::string& charset);

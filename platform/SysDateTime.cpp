@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int64_t MSecsPerDay = 86400000;
-constexpr int DateDelta = 693594;  // days from 0001-01-01 (day 1) to 1899-12-31
+constexpr int DateDelta = 693594;         // days from 0001-01-01 (day 1) to 1899-12-31
 constexpr int64_t EraToDayZero = 693899;  // days from 0000-03-01 to 1899-12-30
 // Beyond these the value is no date of years 1..9999.
 constexpr double MinDateTime = -693593.0;
@@ -84,7 +84,8 @@ enum TDateOrder { doMDY, doDMY, doYMD };
 TDateOrder GetDateOrder(const std::string& format) {
   for (char c : format) {
     switch (c & 0xDF) {
-      case 'E': case 'Y': return doYMD;
+      case 'E':
+      case 'Y': return doYMD;
       case 'M': return doMDY;
       case 'D': return doDMY;
       default: break;
@@ -151,9 +152,24 @@ bool ScanDate(TScan& sc, TDateTime& value) {
     if (!sc.Number(n3, l3)) return false;
     int yearLen;
     switch (order) {
-      case doMDY: y = n3; yearLen = l3; m = n1; d = n2; break;
-      case doDMY: y = n3; yearLen = l3; m = n2; d = n1; break;
-      default: y = n1; yearLen = l1; m = n2; d = n3; break;
+      case doMDY:
+        y = n3;
+        yearLen = l3;
+        m = n1;
+        d = n2;
+        break;
+      case doDMY:
+        y = n3;
+        yearLen = l3;
+        m = n2;
+        d = n1;
+        break;
+      default:
+        y = n1;
+        yearLen = l1;
+        m = n2;
+        d = n3;
+        break;
     }
     if (eraOffset > 0) {
       y += eraOffset;
@@ -401,9 +417,7 @@ struct TFormatter {
           }
           break;
         }
-        default:
-          out += startChar;
-          break;
+        default: out += startChar; break;
       }
     }
   }
@@ -442,8 +456,7 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-    return false;
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
   value = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)));
   return true;
 }
@@ -455,11 +468,10 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value) {
-  if (hour < 0 || hour >= 24 || minute < 0 || minute >= 60 || second < 0 || second >= 60 || msec < 0 ||
-      msec >= 1000)
+  if (hour < 0 || hour >= 24 || minute < 0 || minute >= 60 || second < 0 || second >= 60 || msec < 0 || msec >= 1000)
     return false;
-  value = static_cast<double>(hour * 3600000 + minute * 60000 + second * 1000 + msec) /
-          static_cast<double>(MSecsPerDay);
+  value =
+      static_cast<double>(hour * 3600000 + minute * 60000 + second * 1000 + msec) / static_cast<double>(MSecsPerDay);
   return true;
 }
 

@@ -15,9 +15,9 @@ namespace {
 
 const std::array<std::string, 12> EnglishShortMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const std::array<std::string, 12> EnglishLongMonths = {"January", "February", "March",     "April",
-                                                       "May",     "June",     "July",      "August",
-                                                       "September", "October", "November", "December"};
+const std::array<std::string, 12> EnglishLongMonths = {"January",   "February", "March",    "April",
+                                                       "May",       "June",     "July",     "August",
+                                                       "September", "October",  "November", "December"};
 const std::array<std::string, 7> EnglishShortDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const std::array<std::string, 7> EnglishLongDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                     "Thursday", "Friday", "Saturday"};
@@ -49,17 +49,22 @@ std::string TranslateStrftime(const char* fmt, char sepLetter, char& separator, 
       case 'd': out += "dd"; break;
       case 'e': out += "d"; break;
       case 'm': out += "mm"; break;
-      case 'b': case 'h': out += "mmm"; break;
+      case 'b':
+      case 'h': out += "mmm"; break;
       case 'B': out += "mmmm"; break;
       case 'y': out += "yy"; break;
-      case 'Y': case 'C': out += "yyyy"; break;
+      case 'Y':
+      case 'C': out += "yyyy"; break;
       case 'a': out += "ddd"; break;
       case 'A': out += "dddd"; break;
       case 'H': out += "hh"; break;
-      case 'k': case 'I': case 'l': out += "h"; break;
+      case 'k':
+      case 'I':
+      case 'l': out += "h"; break;
       case 'M': out += "nn"; break;
       case 'S': out += "ss"; break;
-      case 'p': case 'P': out += "AMPM"; break;
+      case 'p':
+      case 'P': out += "AMPM"; break;
       case 'D': out += TranslateStrftime("%m/%d/%y", sepLetter, separator, depth + 1); break;
       case 'F': out += TranslateStrftime("%Y-%m-%d", sepLetter, separator, depth + 1); break;
       case 'T': out += TranslateStrftime("%H:%M:%S", sepLetter, separator, depth + 1); break;
@@ -115,8 +120,8 @@ bool ReadInteger(const std::string& s, int bits, int64_t& out) {
   }
   if (i >= n) return false;
   const uint64_t hexMax = bits == 32 ? 0xFFFFFFFFull : ~0ull;
-  const uint64_t decMax = bits == 32 ? (neg ? 2147483648ull : 2147483647ull)
-                                     : (neg ? 9223372036854775808ull : 9223372036854775807ull);
+  const uint64_t decMax =
+      bits == 32 ? (neg ? 2147483648ull : 2147483647ull) : (neg ? 9223372036854775808ull : 9223372036854775807ull);
   uint64_t v = 0;
   for (; i < n; ++i) {
     const char c = s[i];

@@ -53,7 +53,7 @@ public:
 // Numbers.
 std::string IntToStr(int64_t value);
 std::string FloatToStr(long double value);  // general format, 15 significant digits
-int StrToInt(const std::string& s);          // decimal or "$" hex; throws EConvertError
+int StrToInt(const std::string& s);         // decimal or "$" hex; throws EConvertError
 int64_t StrToInt64(const std::string& s);
 int StrToIntDef(const std::string& s, int def);
 long double StrToFloat(const std::string& s);  // locale decimal separator; throws
@@ -74,7 +74,7 @@ bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value)
 void DecodeDate(TDateTime value, int& year, int& month, int& day);  // all 0 when no date of years 1..9999
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec);
 TDateTime IncMonth(TDateTime value, int months = 1);  // day capped at the month's end; throws beyond 9999
-int DayOfWeek(TDateTime value);  // 1 = Sunday .. 7 = Saturday; 0 when no date
+int DayOfWeek(TDateTime value);                       // 1 = Sunday .. 7 = Saturday; 0 when no date
 TDateTime Now();
 TDateTime Date();
 
@@ -98,9 +98,9 @@ std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 int AnsiCompareText(const std::string& a, const std::string& b);  // case-insensitive, <0 / 0 / >0
 int AnsiCompareStr(const std::string& a, const std::string& b);
-bool SameText(const std::string& a, const std::string& b);  // like CompareText: A-Z/a-z only
+bool SameText(const std::string& a, const std::string& b);    // like CompareText: A-Z/a-z only
 int CompareText(const std::string& a, const std::string& b);  // A-Z/a-z folded, byte order
-std::string Trim(const std::string& s);  // drops characters <= ' ' at both ends
+std::string Trim(const std::string& s);                       // drops characters <= ' ' at both ends
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
 std::string TrimWs(const std::string& s);  // drops spaces, tabs, CR and LF at both ends

@@ -36,17 +36,28 @@ const std::array<TErrorRecord, ErrorCount> Errors = {{
 }};
 
 // The key words of the token table: names that cannot be registered.
-const char* const ReservedWords[] = {"and", "or",    "xor", "div",  "mod", "true",
-                                     "false", "param", "if",  "then", "else"};
+const char* const ReservedWords[] = {"and", "or", "xor", "div", "mod", "true", "false", "param", "if", "then", "else"};
 
 // Characters the evaluator's reader takes as delimiters on their own.
 bool IsDelimiterChar(char c) {
   switch (c) {
-    case ',': case '(': case ')': case '+': case '-': case '*': case '/': case '^':
-    case '=': case '>': case '<': case ';': case '.': case '\'': case '"': case '\n':
-      return true;
-    default:
-      return false;
+    case ',':
+    case '(':
+    case ')':
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '^':
+    case '=':
+    case '>':
+    case '<':
+    case ';':
+    case '.':
+    case '\'':
+    case '"':
+    case '\n': return true;
+    default: return false;
   }
 }
 

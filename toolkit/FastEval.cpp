@@ -169,9 +169,7 @@ void* TValueCell::Address(TExprType type) {
   return &I;
 }
 
-const void* TValueCell::Address(TExprType type) const {
-  return const_cast<TValueCell*>(this)->Address(type);
-}
+const void* TValueCell::Address(TExprType type) const { return const_cast<TValueCell*>(this)->Address(type); }
 
 TFunct::~TFunct() = default;
 
@@ -185,10 +183,8 @@ TFastEval::TFastEval() : reader_(std::make_unique<TReader>()), table_(kDefaultTa
   reader_->OnDisposeProperties = [this](TReader*, int structure, void* properties) {
     DisposeProperties(structure, properties);
   };
-  reader_->OnRegList = [this](TReader*, const std::string& str, int status, int keyNum,
-                              int structure, void* properties) {
-    OnRegList(str, status, keyNum, structure, properties);
-  };
+  reader_->OnRegList = [this](TReader*, const std::string& str, int status, int keyNum, int structure,
+                              void* properties) { OnRegList(str, status, keyNum, structure, properties); };
   TDList& dict = reader_->Dictionary;
   dict.OnFilter = [this](TDList*, const std::string&, int, int, void* properties, bool& enabled) {
     if (!savingSymbols_) return;
@@ -304,8 +300,7 @@ TFastEval::~TFastEval() {
   compiled_.clear();
   // Formula functions may hold their own name in their tokens.
   std::vector<std::shared_ptr<TSymbolItem>> formulas;
-  reader_->OnRegList = [&formulas](TReader*, const std::string&, int, int, int structure,
-                                   void* properties) {
+  reader_->OnRegList = [&formulas](TReader*, const std::string&, int, int, int structure, void* properties) {
     auto* sym = static_cast<TTokenSymbol*>(properties);
     if (structure == kindFormula && sym && sym->Item) formulas.push_back(sym->Item);
   };
@@ -318,9 +313,7 @@ TFastEval::~TFastEval() {
   reader_.reset();
 }
 
-void TFastEval::DisposeProperties(int, void* properties) {
-  delete static_cast<TTokenSymbol*>(properties);
-}
+void TFastEval::DisposeProperties(int, void* properties) { delete static_cast<TTokenSymbol*>(properties); }
 
 std::string TFastEval::Normalise(const std::string& name) const {
   return caseSensitivity_ ? name : AnsiLowerCase(name);
@@ -360,19 +353,16 @@ void TFastEval::RegisterTokens() {
       f->Params = {etInteger};
       f->Kind = 0;
       f->Id = 0;
-      r.AddKeyWord(e.Text, kindFunction, code, caseSensitivity_,
-                   new TTokenSymbol{static_cast<uint8_t>(code), f});
+      r.AddKeyWord(e.Text, kindFunction, code, caseSensitivity_, new TTokenSymbol{static_cast<uint8_t>(code), f});
     } else if (e.Kind == 5) {
-      r.AddKeyWord(e.Text, kindToken, code, caseSensitivity_,
-                   new TTokenSymbol{static_cast<uint8_t>(code), nullptr});
+      r.AddKeyWord(e.Text, kindToken, code, caseSensitivity_, new TTokenSymbol{static_cast<uint8_t>(code), nullptr});
     } else if (e.Kind == 6) {
       r.AddDelimiter(e.Text, kindToken, code, new TTokenSymbol{static_cast<uint8_t>(code), nullptr});
     }
   }
 }
 
-void TFastEval::RegisterItem(const std::string& Name, int Kind, std::shared_ptr<TSymbolItem> item,
-                             uint8_t Code) {
+void TFastEval::RegisterItem(const std::string& Name, int Kind, std::shared_ptr<TSymbolItem> item, uint8_t Code) {
   reader_->AddKeyWord(Name, Kind, 0, caseSensitivity_, new TTokenSymbol{Code, std::move(item)});
 }
 
@@ -516,8 +506,7 @@ void TFastEval::CompileExpression(const std::string& Text, int Handle) {
   compiled_[Handle] = std::make_shared<TParser>(this, Text, Handle, true);
 }
 
-bool TFastEval::EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle,
-                                 std::optional<int> AsHandle) {
+bool TFastEval::EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle, std::optional<int> AsHandle) {
   Value.Clear();
   auto it = compiled_.find(Handle);
   if (it == compiled_.end()) return false;
@@ -568,9 +557,8 @@ void TFastEval::RetokenizeAll() {
   parsers.reserve(compiled_.size());
   for (auto& kv : compiled_) parsers.push_back(kv.second);
   // Key order of the decimal handle text.
-  std::sort(parsers.begin(), parsers.end(), [](const auto& a, const auto& b) {
-    return std::to_string(a->Handle()) < std::to_string(b->Handle());
-  });
+  std::sort(parsers.begin(), parsers.end(),
+            [](const auto& a, const auto& b) { return std::to_string(a->Handle()) < std::to_string(b->Handle()); });
   for (auto& p : parsers) {
     if (p->busy_ > 0)
       p->retokenizePending_ = true;
@@ -595,8 +583,7 @@ void TFastEval::OnRegList(const std::string&, int, int, int Structure, void* Pro
       if ((Structure == kindFunction || Structure == kindFormula) && OnFunctList) {
         auto* f = static_cast<TFunct*>(sym->Item.get());
         std::string formula = f->Parser ? f->Parser->Text() : std::string();
-        OnFunctList(this, f->Name, f->Active, f->FunctType, formula, f->Params, f->Description,
-                    f->UserText);
+        OnFunctList(this, f->Name, f->Active, f->FunctType, formula, f->Params, f->Description, f->UserText);
       }
       break;
     case 2:

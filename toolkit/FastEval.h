@@ -55,8 +55,8 @@ struct TFunct : TSymbolItem {
   bool Active = true;
   TExprType FunctType = etInteger;
   std::vector<TExprType> Params;
-  int32_t Kind = 0;  // 0 built-in, 1 host function, 2 formula function
-  uint8_t Id = 0;    // built-in number 1..48, else 0
+  int32_t Kind = 0;                 // 0 built-in, 1 host function, 2 formula function
+  uint8_t Id = 0;                   // built-in number 1..48, else 0
   std::unique_ptr<TParser> Parser;  // formula functions only
   ~TFunct() override;
 };
@@ -90,13 +90,13 @@ using TFunctParamValues = std::vector<TFunctParamValue>;
 // One token of a tokenized expression.
 struct TCompiledSymbol {
   uint8_t Code = 0;
-  std::string Text;  // a string literal's content without its signs
+  std::string Text;                   // a string literal's content without its signs
   std::shared_ptr<TSymbolItem> Item;  // the function or variable, else empty
-  int32_t Position = 0;  // 1-based index of the token's last character in the text
-  int32_t Line = 1;      // 1-based
-  int32_t Column = 0;    // column of the token's last character on its line
-  uint8_t Error = 0;     // first error recorded here, 0 none
-  uint8_t LexError = 0;  // error recorded while tokenizing; every evaluation starts from it
+  int32_t Position = 0;               // 1-based index of the token's last character in the text
+  int32_t Line = 1;                   // 1-based
+  int32_t Column = 0;                 // column of the token's last character on its line
+  uint8_t Error = 0;                  // first error recorded here, 0 none
+  uint8_t LexError = 0;               // error recorded while tokenizing; every evaluation starts from it
   // The identifier's normalised name, filled when first needed.
   mutable std::string Normalised;
   mutable int8_t NormalisedMode = -1;  // -1 not yet, else the CaseSensitivity it was made with
@@ -105,12 +105,42 @@ using TCompiledSymbols = std::vector<TCompiledSymbol>;
 
 // Token codes of the language.
 enum : uint8_t {
-  tcEnd = 0, tcIdentifier = 1, tcComma = 2, tcOpen = 3, tcClose = 4, tcPlus = 5, tcMinus = 6,
-  tcTimes = 7, tcDivide = 8, tcPower = 9, tcAnd = 10, tcOr = 11, tcXor = 12, tcDiv = 13,
-  tcMod = 14, tcTrue = 15, tcFalse = 16, tcParam = 17, tcGreaterEqual = 18, tcLessEqual = 19,
-  tcNotEqual = 20, tcEqual = 21, tcGreater = 22, tcLess = 23, tcApostrophe = 24,
-  tcDoubleQuote = 25, tcDoubleSlash = 26, tcSemicolon = 27, tcPeriod = 28, tcVariable = 29,
-  tcFunction = 30, tcIf = 31, tcThen = 32, tcElse = 33, tcInteger = 34, tcNumber = 35,
+  tcEnd = 0,
+  tcIdentifier = 1,
+  tcComma = 2,
+  tcOpen = 3,
+  tcClose = 4,
+  tcPlus = 5,
+  tcMinus = 6,
+  tcTimes = 7,
+  tcDivide = 8,
+  tcPower = 9,
+  tcAnd = 10,
+  tcOr = 11,
+  tcXor = 12,
+  tcDiv = 13,
+  tcMod = 14,
+  tcTrue = 15,
+  tcFalse = 16,
+  tcParam = 17,
+  tcGreaterEqual = 18,
+  tcLessEqual = 19,
+  tcNotEqual = 20,
+  tcEqual = 21,
+  tcGreater = 22,
+  tcLess = 23,
+  tcApostrophe = 24,
+  tcDoubleQuote = 25,
+  tcDoubleSlash = 26,
+  tcSemicolon = 27,
+  tcPeriod = 28,
+  tcVariable = 29,
+  tcFunction = 30,
+  tcIf = 31,
+  tcThen = 32,
+  tcElse = 33,
+  tcInteger = 34,
+  tcNumber = 35,
   tcString = 36
 };
 
@@ -124,36 +154,33 @@ constexpr int TokenTableSize = 37;
 const std::array<TTokenEntry, TokenTableSize>& DefaultTokenTable();
 
 // Event types. Sender is the evaluator that asks.
-using TErrorEvent = std::function<void(TFastEval* Sender, int ErrorLine, int ErrorPosition,
-                                       int ErrorPlace, int ErrorCode, const std::string& ErrorStr,
-                                       int Handle)>;
+using TErrorEvent = std::function<void(TFastEval* Sender, int ErrorLine, int ErrorPosition, int ErrorPlace,
+                                       int ErrorCode, const std::string& ErrorStr, int Handle)>;
 using TFunctErrorEvent =
-    std::function<void(TFastEval* Sender, const std::string& FunctName, int ErrorLine,
-                       int ErrorPosition, int ErrorPlace, int ErrorCode, const std::string& ErrorStr)>;
+    std::function<void(TFastEval* Sender, const std::string& FunctName, int ErrorLine, int ErrorPosition,
+                       int ErrorPlace, int ErrorCode, const std::string& ErrorStr)>;
 template <class T>
-using TGetVarEvent = std::function<void(TFastEval* Sender, const std::string& VarName, bool& Found,
-                                        T& Value, int Handle)>;
+using TGetVarEvent =
+    std::function<void(TFastEval* Sender, const std::string& VarName, bool& Found, T& Value, int Handle)>;
 using TGetIntegerVarEvent = TGetVarEvent<int32_t>;
 using TGetExtendedVarEvent = TGetVarEvent<Extended>;
 using TGetBooleanVarEvent = TGetVarEvent<bool>;
 using TGetStringVarEvent = TGetVarEvent<std::string>;
 using TGetDateTimeVarEvent = TGetVarEvent<TDateTime>;
 template <class T>
-using TGetFunctEvent =
-    std::function<void(TFastEval* Sender, const std::string& FunctName, bool Active,
-                       const TFunctParamValues& ParamValues, bool& Found, T& Value, int Handle)>;
+using TGetFunctEvent = std::function<void(TFastEval* Sender, const std::string& FunctName, bool Active,
+                                          const TFunctParamValues& ParamValues, bool& Found, T& Value, int Handle)>;
 using TGetIntegerFunctEvent = TGetFunctEvent<int32_t>;
 using TGetExtendedFunctEvent = TGetFunctEvent<Extended>;
 using TGetBooleanFunctEvent = TGetFunctEvent<bool>;
 using TGetStringFunctEvent = TGetFunctEvent<std::string>;
 using TGetDateTimeFunctEvent = TGetFunctEvent<TDateTime>;
 using TVarListEvent =
-    std::function<void(TFastEval* Sender, const std::string& VarName, TExprType VarType,
-                       const void* Value, const std::string& Description, const std::string& UserText)>;
+    std::function<void(TFastEval* Sender, const std::string& VarName, TExprType VarType, const void* Value,
+                       const std::string& Description, const std::string& UserText)>;
 using TFunctListEvent = std::function<void(
-    TFastEval* Sender, const std::string& FunctName, bool Active, TExprType FunctType,
-    const std::string& Formula, const std::vector<TExprType>& Params,
-    const std::string& Description, const std::string& UserText)>;
+    TFastEval* Sender, const std::string& FunctName, bool Active, TExprType FunctType, const std::string& Formula,
+    const std::vector<TExprType>& Params, const std::string& Description, const std::string& UserText)>;
 
 class TFastEval {
 public:
@@ -200,15 +227,14 @@ public:
   bool EvaluateCompiledString(std::string& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
   bool EvaluateCompiledDateTime(TDateTime& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
   // The same for any type: the cell's member of type counts.
-  bool EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle,
-                        std::optional<int> AsHandle = std::nullopt);
+  bool EvaluateCompiled(TExprType Type, TValueCell& Value, int Handle, std::optional<int> AsHandle = std::nullopt);
   void FreeCompiled(int Handle);
   bool IsCompiled(int Handle) const;
 
   // Registers a host function; a refused name is not registered and gives
   // the refusal's text for the host to show as an error (else empty).
   std::string AddFunction(const std::string& FunctName, bool Active, TExprType FunctType,
-                   const std::vector<TExprType>& Params);
+                          const std::vector<TExprType>& Params);
 
   TStringSign StringSign() const;
   void SetStringSign(TStringSign v);
@@ -245,8 +271,7 @@ private:
   void RegisterBuiltIns();
   void RegisterFunction(uint8_t Id, const std::string& Name, TExprType ResultType,
                         const std::vector<TExprType>& Params);
-  void RegisterItem(const std::string& Name, int Kind, std::shared_ptr<TSymbolItem> item,
-                    uint8_t Code);
+  void RegisterItem(const std::string& Name, int Kind, std::shared_ptr<TSymbolItem> item, uint8_t Code);
   void RetokenizeAll();
   void OnRegList(const std::string& Str, int Status, int KeyNum, int Structure, void* Properties);
   void DisposeProperties(int Structure, void* Properties);
@@ -266,6 +291,6 @@ private:
   uint8_t ListMode = 0;  // 0 list variables, 1 list functions, 2 re-tokenize
   bool ErrorReported = false;
   bool RetokenizeNeeded = false;
-  int depth_ = 0;  // nesting of the evaluation in progress
+  int depth_ = 0;                                     // nesting of the evaluation in progress
   std::vector<std::shared_ptr<TSymbolItem>> loaded_;  // records read from a symbol file
 };

@@ -96,8 +96,7 @@ THTMLSpan Span(const char* text, int64_t from, int64_t len) { return THTMLSpan{t
 
 }  // namespace
 
-void ParseHTMLTag(const char* T, int64_t L, THTMLTag& tag, const THTMLParseError& onError,
-                  std::string_view whole) {
+void ParseHTMLTag(const char* T, int64_t L, THTMLTag& tag, const THTMLParseError& onError, std::string_view whole) {
   tag.Text = THTMLSpan{T, L};
   const int64_t B = FindBlankOutsideQuotes(T, L, 0);
   if (B < 0) {
@@ -172,8 +171,7 @@ void THTMLParser::AddMarkup() {
       Items.push_back(item);
     } else {
       THTMLTag& tag = Tags.emplace_back();
-      ParseHTMLTag(inner, len, tag, OnParseError,
-                   std::string_view(buf + Pos, static_cast<size_t>(EndPos - Pos + 1)));
+      ParseHTMLTag(inner, len, tag, OnParseError, std::string_view(buf + Pos, static_cast<size_t>(EndPos - Pos + 1)));
       item.Kind = THTMLItemKind::Tag;
       item.Text = tag.Text.Text;
       item.Len = tag.Text.Len;

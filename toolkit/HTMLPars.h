@@ -75,8 +75,7 @@ int64_t SkipBlanksBack(const char* buf, int64_t size, int64_t start);
 // Splits the Len bytes at Text (what stands between "<" and ">") into a tag.
 // onError (may be empty) hears of a "=" with no key before it; whole is what
 // it is shown (the tag with its brackets).
-void ParseHTMLTag(const char* text, int64_t len, THTMLTag& tag, const THTMLParseError& onError,
-                  std::string_view whole);
+void ParseHTMLTag(const char* text, int64_t len, THTMLTag& tag, const THTMLParseError& onError, std::string_view whole);
 
 class THTMLParser {
 public:

@@ -341,8 +341,8 @@ struct TFolderHeader {
 // Reads the header and the raw slots of a folder. complete is false when the
 // count is negative or larger than the record holds; the slots then are the
 // ones the record does hold.
-bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<unsigned char>& bytes,
-                   int32_t& n, bool& complete) {
+bool ReadRawFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<unsigned char>& bytes, int32_t& n,
+                   bool& complete) {
   bytes.clear();
   n = 0;
   complete = false;
@@ -378,8 +378,7 @@ bool ReadFolderHeader(diskfile& d, int32_t first, TFolderHeader& header) {
   return true;
 }
 
-bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots,
-                bool& complete) {
+bool ReadFolder(diskfile& d, int32_t first, TFolderHeader& header, std::vector<TDiskSlot>& slots, bool& complete) {
   slots.clear();
   std::vector<unsigned char> bytes;
   int32_t n;
@@ -442,8 +441,10 @@ bool IndexCursor(diskfile& d, int32_t first, const TDiskFolderIndex& ix, int64_t
   size_t lo = 0, hi = ix.Blocks.size() - 1;
   while (lo < hi) {  // the first block whose data end reaches offset
     size_t mid = (lo + hi) / 2;
-    if (ix.Starts[mid] + ix.Blocks[mid].Size >= offset) hi = mid;
-    else lo = mid + 1;
+    if (ix.Starts[mid] + ix.Blocks[mid].Size >= offset)
+      hi = mid;
+    else
+      lo = mid + 1;
   }
   f = logdisk{};
   f.Disk = &d;
@@ -766,7 +767,7 @@ void OpenOrCreate(diskfile& d, int32_t access, int32_t share, bool create) {
   }
   TFileAccess fa = (d.FileMode & 0x0F) == 0   ? TFileAccess::Read
                    : (d.FileMode & 0x0F) == 1 ? TFileAccess::Write
-                                                : TFileAccess::ReadWrite;
+                                              : TFileAccess::ReadWrite;
   TFileShare fs;
   switch (d.FileMode & 0xF0) {
     case 0x10: fs = TFileShare::DenyReadWrite; break;

@@ -32,9 +32,9 @@ enum : int32_t {
   dioFileNotFound = 2,
   dioPathNotFound = 3,
   dioAccessDenied = 5,
-  dioInvalidAccess = 12,   // open mode outside the accepted codes
-  dioReadError = 100,      // short read, or a block that lies outside the file or loops
-  dioWriteError = 101,     // short write, or the file would outgrow 32-bit positions
+  dioInvalidAccess = 12,  // open mode outside the accepted codes
+  dioReadError = 100,     // short read, or a block that lies outside the file or loops
+  dioWriteError = 101,    // short write, or the file would outgrow 32-bit positions
   dioNotOpen = 103,
 };
 
@@ -71,10 +71,10 @@ struct TDiskFolderIndex {
   int32_t Parent = 0;
   int32_t Self = 0;
   int32_t Count = 0;
-  std::vector<TDiskSlot> Slots;     // as many as the count and the record hold
+  std::vector<TDiskSlot> Slots;                              // as many as the count and the record hold
   std::unordered_map<std::string, std::set<int32_t>> ByKey;  // name and type -> slot indexes
-  std::set<int32_t> Free;           // indexes of the slots of type "free"
-  bool Checked = false;             // compared with the file since it was opened
+  std::set<int32_t> Free;                                    // indexes of the slots of type "free"
+  bool Checked = false;                                      // compared with the file since it was opened
 };
 
 // The file as the last close left it; an open that finds it otherwise
@@ -93,14 +93,14 @@ struct TDiskFileStamp {
 struct diskfile {
   std::string FileName;
   TFileHandle File;
-  int32_t IoResult = dioOk;     // the first failure since the last open or create
+  int32_t IoResult = dioOk;                    // the first failure since the last open or create
   int32_t FileMode = DiskModeReadWriteShared;  // the last open or create used it
-  int64_t FileSize = 0;         // kept in step with every write
-  TDiskExtent Candidate;        // found by the last free-space search
-  std::vector<TDiskExtent> FreeTable;  // count = size(), capacity = capacity()
+  int64_t FileSize = 0;                        // kept in step with every write
+  TDiskExtent Candidate;                       // found by the last free-space search
+  std::vector<TDiskExtent> FreeTable;          // count = size(), capacity = capacity()
   bool FreeLoaded = false;
   bool FreeModified = false;
-  int32_t CurrentFolder = 0;    // first block of the current folder (0 = root)
+  int32_t CurrentFolder = 0;  // first block of the current folder (0 = root)
   // Pages of the file read while it is open (written through), so that the
   // many small reads of a folder scan or a record cost few system calls.
   std::unordered_map<int64_t, std::string> Pages;
@@ -130,10 +130,10 @@ struct logdisk {
   std::string Name;
   std::string Type;
   int32_t First = 0;
-  int32_t Position = 0;   // position of the current block
-  int32_t Offset = 0;     // within the current block's data
+  int32_t Position = 0;      // position of the current block
+  int32_t Offset = 0;        // within the current block's data
   int32_t RecordOffset = 0;  // within the whole record
-  int32_t Capacity = 0;   // of the entry's record
+  int32_t Capacity = 0;      // of the entry's record
   bool Eof = false;
   int32_t LastSlot = -1;  // the directory slot the last entry write used
 };
@@ -169,8 +169,7 @@ std::vector<TDiskSlot> DiskReadFolder(logdisk& cursor);
 void DiskOpenSlot(logdisk& cursor, const TDiskSlot& slot);
 
 // Data of the cursor's entry.
-void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool preallocate = true,
-               int32_t blockSize = 512);
+void DiskWrite(logdisk& cursor, const void* buffer, int32_t count, bool preallocate = true, int32_t blockSize = 512);
 void DiskRead(logdisk& cursor, void* buffer, int32_t count);
 void DiskSeek(logdisk& cursor, int32_t recordOffset);
 void DiskWriteInt32(logdisk& cursor, int32_t value);

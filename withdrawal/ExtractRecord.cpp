@@ -74,8 +74,9 @@ void WriteExtractedRecord(const TScheme* scheme, TDataSet& table, const std::str
 }
 
 std::string ExtractedContent(const TIdMessage& message, const std::string& viewerText) {
-  return "From: " + message.From.Name + " <" + message.From.Address + "> \r\nTo: " +
-         message.Recipients.EMailAddresses() + "\r\nSubject: " + message.Subject + "\r\n\r\n" + viewerText;
+  return "From: " + message.From.Name + " <" + message.From.Address +
+         "> \r\nTo: " + message.Recipients.EMailAddresses() + "\r\nSubject: " + message.Subject + "\r\n\r\n" +
+         viewerText;
 }
 
 TExtractResult ExtractFreeText(TExtractData& data, int schemeIndex, TDataSet& table, const std::string& freeText,

@@ -99,7 +99,6 @@ std::unique_ptr<TIdMessage> ListCopy(TIdMessage& msg) {
   return copy;
 }
 
-
 }  // namespace
 
 TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetListView& view) {
@@ -120,8 +119,7 @@ TGetListResult TGetList::Run(TExtractData& data, const TProfile* account, IGetLi
     view.ShowError(EnterSettingsText);
     return result;
   }
-  if ((profile.UserId.empty() || profile.Password.empty()) &&
-      !view.GoOnWithoutCredentials(NoCredentialsText))
+  if ((profile.UserId.empty() || profile.Password.empty()) && !view.GoOnWithoutCredentials(NoCredentialsText))
     return result;
   // Closed while the box was open.
   if (stopRequested_) {

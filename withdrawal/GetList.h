@@ -110,4 +110,3 @@ private:
   bool running_ = false;
   bool stopRequested_ = false;
 };
-

@@ -44,7 +44,6 @@ private:
   std::string bytes_;
 };
 
-
 uint8_t ReadByte(logdisk& c) {
   uint8_t b = 0;
   DiskRead(c, &b, 1);
@@ -203,8 +202,8 @@ TDateTime MessageTimeNow() {
   std::time_t t = static_cast<std::time_t>(ms / 1000);
   std::tm tm{};
   localtime_r(&t, &tm);
-  int64_t days = DaysFromCivil(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1),
-                               static_cast<unsigned>(tm.tm_mday));
+  int64_t days =
+      DaysFromCivil(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1), static_cast<unsigned>(tm.tm_mday));
   int sec = tm.tm_sec > 59 ? 59 : tm.tm_sec;
   double dayMs = ((tm.tm_hour * 60.0 + tm.tm_min) * 60.0 + sec) * 1000.0 + static_cast<double>(ms % 1000);
   return static_cast<double>(days) + dayMs / 86400000.0;

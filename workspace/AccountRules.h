@@ -10,7 +10,18 @@
 #include "platform/Paths.h"
 #include "workspace/Profile.h"
 
-enum class TAccountField { Name, Email, ReplyTo, UserId, Password, SmtpServer, SmtpPort, DnsServer, Pop3Server, Pop3Port };
+enum class TAccountField {
+  Name,
+  Email,
+  ReplyTo,
+  UserId,
+  Password,
+  SmtpServer,
+  SmtpPort,
+  DnsServer,
+  Pop3Server,
+  Pop3Port
+};
 
 // A new account: the given name, ports "25" and "110", direct delivery, all else empty or off.
 TProfile NewAccount(const std::string& accountName);
@@ -24,7 +35,6 @@ private:
   bool loadedDamaged_ = false;
 
 public:
-
   // Replaces the array from the file; the text of the failure, empty when none.
   std::string Load(const std::string& fileName);
   // Close: writes the file when changed. A file that cannot be written is left unsaved.
@@ -33,7 +43,7 @@ public:
   bool SaveIfChanged(const std::string& fileName);
   static std::string DamagedCopyName(const std::string& fileName) { return ::DamagedCopyName(fileName); }
 
-  std::vector<std::string> Names() const;  // the account names, for the name dialog's duplicate check
+  std::vector<std::string> Names() const;   // the account names, for the name dialog's duplicate check
   int Add(const std::string& accountName);  // appended; returns its index
   // Removes it (no confirmation); returns the new selection: the same
   // position, the last account when it was the last, -1 when none is left.

@@ -132,7 +132,8 @@ TAddTableResult AppendMappedRows(TDataSet& target, TDataSet& source, const std::
   const int fields = target.FieldCount();
   std::vector<int> from(static_cast<size_t>(fields), -1);
   for (int i = 0; i < fields && static_cast<size_t>(i) < mappedSource.size(); ++i)
-    if (!mappedSource[static_cast<size_t>(i)].empty()) from[static_cast<size_t>(i)] = source.FieldIndex(mappedSource[static_cast<size_t>(i)]);
+    if (!mappedSource[static_cast<size_t>(i)].empty())
+      from[static_cast<size_t>(i)] = source.FieldIndex(mappedSource[static_cast<size_t>(i)]);
 
   source.Last();
   const int total = source.RecNo();

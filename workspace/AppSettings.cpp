@@ -54,7 +54,7 @@ const TSettingDef& SettingDef(TSetting key) {
 
 TRegDataType SettingRegType(TSetting key) {
   return std::holds_alternative<std::string TSettingValues::*>(SettingDef(key).Member) ? TRegDataType::String
-                                                                                      : TRegDataType::Integer;
+                                                                                       : TRegDataType::Integer;
 }
 
 TSettingValues::TSettingValues() {

@@ -65,8 +65,7 @@ enum TSettingGroup { sgFolders, sgOptions };
 
 // A value's member in TSettingValues: its kind is its type in the registry
 // (a string, or a 4-byte integer; a flag is an integer read as "not 0").
-using TSettingMember =
-    std::variant<std::string TSettingValues::*, int32_t TSettingValues::*, bool TSettingValues::*>;
+using TSettingMember = std::variant<std::string TSettingValues::*, int32_t TSettingValues::*, bool TSettingValues::*>;
 
 struct TSettingDef {
   TSetting Key;

@@ -18,8 +18,7 @@ std::string WithoutFolder(const std::string& path) {
 
 }  // namespace
 
-std::string BuildCaption(const std::string& projectFileName, const std::string& tableName,
-                         bool sqlQueryMode) {
+std::string BuildCaption(const std::string& projectFileName, const std::string& tableName, bool sqlQueryMode) {
   std::string caption = "Larkpost - ";
   if (!projectFileName.empty())
     caption += "\"" + WithoutExt(WithoutFolder(projectFileName)) + "\"";
@@ -49,9 +48,7 @@ TCommandStates ComputeCommandStates(const TFrameState& s) {
 
 int SubjectEditWidth(int panelWidth, int left) { return std::max(150, panelWidth - left - 10); }
 
-int PreviewStatusWidth(int panelWidth, int navigatorWidth) {
-  return std::max(300, panelWidth - navigatorWidth - 20);
-}
+int PreviewStatusWidth(int panelWidth, int navigatorWidth) { return std::max(300, panelWidth - navigatorWidth - 20); }
 
 int CloseButtonLeft(int windowWidth) { return std::max(250, windowWidth - 36); }
 
@@ -87,10 +84,8 @@ bool RunCloseQuery(ICloseQueryHost& host) {
         host.SaveProject();
         if (host.ProjectModifiedFlag()) return false;
         break;
-      case TSaveChoice::Discard:
-        break;
-      case TSaveChoice::Cancel:
-        return false;
+      case TSaveChoice::Discard: break;
+      case TSaveChoice::Cancel: return false;
     }
   }
   host.SnapshotProject();
@@ -100,10 +95,8 @@ bool RunCloseQuery(ICloseQueryHost& host) {
 std::vector<std::string> EditorFontNames(const std::vector<std::string>& families) {
   std::vector<std::string> names;
   for (std::string name : families) {
-    if (const auto open = name.rfind(" ["); open != std::string::npos && name.back() == ']')
-      name.erase(open);
-    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
-      names.push_back(std::move(name));
+    if (const auto open = name.rfind(" ["); open != std::string::npos && name.back() == ']') name.erase(open);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
   }
   return names;
 }

@@ -10,44 +10,43 @@
 #include "workspace/SendState.h"
 
 // "Larkpost - " + project part + table part.
-std::string BuildCaption(const std::string& projectFileName, const std::string& tableName,
-                         bool sqlQueryMode);
+std::string BuildCaption(const std::string& projectFileName, const std::string& tableName, bool sqlQueryMode);
 
 // What the command enabling depends on.
 struct TFrameState {
   bool tableOpen = false;
   bool tableEmpty = true;
-  bool sortOn = false;             // a sort is in force
-  std::string sortText;            // the query's sort text ("CITY ASC"), empty for none
-  bool descendedChecked = false;   // the "Descended" menu item is ticked
+  bool sortOn = false;            // a sort is in force
+  std::string sortText;           // the query's sort text ("CITY ASC"), empty for none
+  bool descendedChecked = false;  // the "Descended" menu item is ticked
   bool mailingWindowExists = false;
   TSendState sendState = ssIdle;
 };
 
 struct TCommandStates {
-  bool restructure = false;        // "Restructure/Save As DBF..."
-  bool addTable = false;           // "Add Table..."
-  bool addRecord = false;          // menu item and button
+  bool restructure = false;  // "Restructure/Save As DBF..."
+  bool addTable = false;     // "Add Table..."
+  bool addRecord = false;    // menu item and button
   bool closeTable = false;
-  bool reopen = false;             // "Reopen" and both "Refresh" buttons
-  bool titleButtons = false;       // the grid's title buttons
-  bool editRecord = false;         // menu item and button
+  bool reopen = false;        // "Reopen" and both "Refresh" buttons
+  bool titleButtons = false;  // the grid's title buttons
+  bool editRecord = false;    // menu item and button
   bool deleteRecord = false;
   bool find = false;
-  bool sendCurrent = false;        // menu item and the "Send Current" button
+  bool sendCurrent = false;  // menu item and the "Send Current" button
   bool accounts = false;
   bool findDuplicates = false;
   bool selectDuplicates = false;
-  bool unsort = false;             // menu item and button
-  bool descended = false;          // menu item and button
-  std::string descendedCaption;    // of the tool button
+  bool unsort = false;           // menu item and button
+  bool descended = false;        // menu item and button
+  std::string descendedCaption;  // of the tool button
   int descendedImage = 52;
 };
 
 TCommandStates ComputeCommandStates(const TFrameState& s);
 
 // The resizing rule, in pixels.
-int SubjectEditWidth(int panelWidth, int left);                     // also the "To" list
+int SubjectEditWidth(int panelWidth, int left);  // also the "To" list
 int PreviewStatusWidth(int panelWidth, int navigatorWidth);
 int CloseButtonLeft(int windowWidth);
 
@@ -59,15 +58,15 @@ std::vector<std::string> EditorFontNames(const std::vector<std::string>& familie
 class TProjectSnapshot {
 public:
   bool Modified = false;
-  std::string HtmlSnapshot;     // empty until the editor has loaded its document after a snapshot
+  std::string HtmlSnapshot;  // empty until the editor has loaded its document after a snapshot
   std::string SourceSnapshot;
   std::string PlainSnapshot;
 
   void Take(const std::string& sourceText, const std::string& plainText);
   // documentReady and currentHtml describe the HTML editor; currentHtml is
   // asked only when needed. Sets Modified when a text differs.
-  bool IsModified(bool documentReady, const std::function<std::string()>& currentHtml,
-                  const std::string& sourceText, const std::string& plainText);
+  bool IsModified(bool documentReady, const std::function<std::string()>& currentHtml, const std::string& sourceText,
+                  const std::string& plainText);
 };
 
 // The answer to "save before closing?".
@@ -83,7 +82,7 @@ public:
   virtual TSaveChoice AskSaveProject(const std::string& question) = 0;
   virtual TSendState SendState() const = 0;
   virtual bool IsProjectModified() = 0;
-  virtual void SaveProject() = 0;          // "Save Project"; may be cancelled or fail
+  virtual void SaveProject() = 0;  // "Save Project"; may be cancelled or fail
   virtual bool ProjectModifiedFlag() const = 0;
   virtual void SnapshotProject() = 0;
 };

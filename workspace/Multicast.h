@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-template <class... Args> class TMulticast {
+template <class... Args>
+class TMulticast {
   using TListeners = std::map<int, std::function<void(Args...)>>;
 
 public:
@@ -18,7 +19,9 @@ public:
   public:
     TSubscription() = default;
     TSubscription(std::weak_ptr<TListeners> listeners, int id) : listeners_(std::move(listeners)), id_(id) {}
-    TSubscription(TSubscription&& o) noexcept : listeners_(std::move(o.listeners_)), id_(o.id_) { o.listeners_.reset(); }
+    TSubscription(TSubscription&& o) noexcept : listeners_(std::move(o.listeners_)), id_(o.id_) {
+      o.listeners_.reset();
+    }
     TSubscription& operator=(TSubscription&& o) noexcept {
       if (this != &o) {
         Reset();

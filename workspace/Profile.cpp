@@ -15,10 +15,9 @@ constexpr int StringsPerRecord = 11;
 bool ReadRecord(TBinaryReader& r, TProfile& p, bool withLeaveCopy) {
   std::string scrambled;
   // The password is read by its stored length: its scrambled form may hold zero bytes.
-  bool ok = r.ReadStr(p.AccountName) && r.ReadStr(p.Name) && r.ReadStr(p.Email) &&
-            r.ReadStr(p.ReplyTo) && r.ReadStr(p.UserId) && r.ReadStrBytes(scrambled) &&
-            r.ReadStr(p.SmtpServer) && r.ReadStr(p.SmtpPort) && r.ReadStr(p.DnsServer) &&
-            r.ReadStr(p.Pop3Server) && r.ReadStr(p.Pop3Port);
+  bool ok = r.ReadStr(p.AccountName) && r.ReadStr(p.Name) && r.ReadStr(p.Email) && r.ReadStr(p.ReplyTo) &&
+            r.ReadStr(p.UserId) && r.ReadStrBytes(scrambled) && r.ReadStr(p.SmtpServer) && r.ReadStr(p.SmtpPort) &&
+            r.ReadStr(p.DnsServer) && r.ReadStr(p.Pop3Server) && r.ReadStr(p.Pop3Port);
   uint8_t direct = 0, auth = 0, leave = 0;
   ok = ok && r.ReadByte(direct) && r.ReadByte(auth) && (!withLeaveCopy || r.ReadByte(leave));
   if (!ok) return false;
@@ -79,8 +78,7 @@ bool SaveAccounts(const std::string& fileName, const TProfiles& profiles, std::s
     w.WriteInt32(ProfFileMark);
     w.WriteInt32(static_cast<int32_t>(profiles.size()));
     for (const auto& p : profiles) {
-      for (const std::string* s : {&p.AccountName, &p.Name, &p.Email, &p.ReplyTo, &p.UserId})
-        w.WriteStr(*s);
+      for (const std::string* s : {&p.AccountName, &p.Name, &p.Email, &p.ReplyTo, &p.UserId}) w.WriteStr(*s);
       w.WriteStr(ScramblePassword(p.Password));
       for (const std::string* s : {&p.SmtpServer, &p.SmtpPort, &p.DnsServer, &p.Pop3Server, &p.Pop3Port})
         w.WriteStr(*s);

@@ -21,11 +21,11 @@ struct TProfile {
   std::string Name;         // sender display name
   std::string Email;
   std::string ReplyTo;
-  std::string UserId;       // SMTP and POP3 login
-  std::string Password;     // clear text in memory
+  std::string UserId;    // SMTP and POP3 login
+  std::string Password;  // clear text in memory
   std::string SmtpServer;
-  std::string SmtpPort;     // digits, converted where used
-  std::string DnsServer;    // asked for MX hosts in direct delivery
+  std::string SmtpPort;   // digits, converted where used
+  std::string DnsServer;  // asked for MX hosts in direct delivery
   std::string Pop3Server;
   std::string Pop3Port;
   bool DirectDelivery = false;  // true: straight to the recipients' mail exchangers

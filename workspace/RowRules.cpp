@@ -15,12 +15,10 @@ constexpr size_t MaxCalcFieldDepth = 64;
 bool Accepts(TCalcFieldType type, TFieldType field) {
   switch (type) {
     case cftInteger:
-      return field == ftSmallint || field == ftInteger || field == ftWord || field == ftLargeint ||
-             field == ftAutoInc;
+      return field == ftSmallint || field == ftInteger || field == ftWord || field == ftLargeint || field == ftAutoInc;
     case cftFloat: return field == ftFloat || field == ftCurrency;
     case cftBoolean: return field == ftBoolean;
-    case cftString:
-      return field == ftString || field == ftWideString || field == ftMemo || field == ftFmtMemo;
+    case cftString: return field == ftString || field == ftWideString || field == ftMemo || field == ftFmtMemo;
     case cftDateTime: return field == ftDate || field == ftTime || field == ftDateTime;
   }
   return false;
@@ -38,11 +36,26 @@ void ReadField(const IFieldSource& ds, int i, TCalcFieldType type, TValueCell& v
 
 template <class T>
 T& Member(TValueCell& c);
-template <> int32_t& Member(TValueCell& c) { return c.I; }
-template <> Extended& Member(TValueCell& c) { return c.E; }
-template <> bool& Member(TValueCell& c) { return c.B; }
-template <> std::string& Member(TValueCell& c) { return c.S; }
-template <> TDateTime& Member(TValueCell& c) { return c.D; }
+template <>
+int32_t& Member(TValueCell& c) {
+  return c.I;
+}
+template <>
+Extended& Member(TValueCell& c) {
+  return c.E;
+}
+template <>
+bool& Member(TValueCell& c) {
+  return c.B;
+}
+template <>
+std::string& Member(TValueCell& c) {
+  return c.S;
+}
+template <>
+TDateTime& Member(TValueCell& c) {
+  return c.D;
+}
 
 TExprType ExprTypeOf(TCalcFieldType type) {
   switch (type) {
@@ -66,17 +79,16 @@ TRowRules::TRowRules(TFastEval& eval) : eval_(eval) {
   eval_.OnGetExtendedVar = [this](TFastEval*, const std::string& n, bool& f, Extended& v, int) {
     GetExtendedVar(n, f, v);
   };
-  eval_.OnGetBooleanVar = [this](TFastEval*, const std::string& n, bool& f, bool& v, int) {
-    GetBooleanVar(n, f, v);
-  };
+  eval_.OnGetBooleanVar = [this](TFastEval*, const std::string& n, bool& f, bool& v, int) { GetBooleanVar(n, f, v); };
   eval_.OnGetStringVar = [this](TFastEval*, const std::string& n, bool& f, std::string& v, int) {
     GetStringVar(n, f, v);
   };
   eval_.OnGetDateTimeVar = [this](TFastEval*, const std::string& n, bool& f, TDateTime& v, int) {
     GetDateTimeVar(n, f, v);
   };
-  eval_.OnError = [this](TFastEval*, int line, int pos, int place, int code, const std::string& str,
-                         int handle) { ReportError(line, pos, place, code, str, handle); };
+  eval_.OnError = [this](TFastEval*, int line, int pos, int place, int code, const std::string& str, int handle) {
+    ReportError(line, pos, place, code, str, handle);
+  };
 }
 
 TRowRules::~TRowRules() {
@@ -112,9 +124,9 @@ bool TRowRules::EvaluateCalcField(const std::string& name, const TCalcFieldDef& 
   }
   TCalcFieldSlot& slot = it->second;
   // The signs decide how the text is tokenized, so a change of them counts as an edit.
-  if (slot.TypeIndex != def.TypeIndex || slot.Expression != def.Expression ||
-      slot.StringSign != eval_.StringSign() || slot.CommentSign != eval_.CommentSign() ||
-      slot.CaseSensitive != eval_.CaseSensitivity() || !eval_.IsCompiled(slot.Handle)) {
+  if (slot.TypeIndex != def.TypeIndex || slot.Expression != def.Expression || slot.StringSign != eval_.StringSign() ||
+      slot.CommentSign != eval_.CommentSign() || slot.CaseSensitive != eval_.CaseSensitivity() ||
+      !eval_.IsCompiled(slot.Handle)) {
     slot.Expression = def.Expression;
     slot.TypeIndex = def.TypeIndex;
     slot.StringSign = eval_.StringSign();
@@ -124,8 +136,7 @@ bool TRowRules::EvaluateCalcField(const std::string& name, const TCalcFieldDef& 
     ++calcCompilations_;
   }
   const int handle = slot.Handle;  // slot may move when a nested field adds its own
-  return eval_.EvaluateCompiled(ExprTypeOf(static_cast<TCalcFieldType>(def.TypeIndex)), value, handle,
-                                CalcFieldHandle);
+  return eval_.EvaluateCompiled(ExprTypeOf(static_cast<TCalcFieldType>(def.TypeIndex)), value, handle, CalcFieldHandle);
 }
 
 bool TRowRules::FindTableField(const std::string& upperName, int& index) {
@@ -209,8 +220,7 @@ void TRowRules::GetDateTimeVar(const std::string& VarName, bool& Found, TDateTim
 
 // ------------------------------------------------------------------ errors
 
-std::string TRowRules::ErrorDescription(int ErrorLine, int ErrorPosition, int ErrorCode,
-                                        const std::string& ErrorStr) {
+std::string TRowRules::ErrorDescription(int ErrorLine, int ErrorPosition, int ErrorCode, const std::string& ErrorStr) {
   std::string message = ErrorStr;
   switch (ErrorCode) {
     case 2: message = "Numerical type value expected"; break;
@@ -227,8 +237,8 @@ void TRowRules::ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, in
   const std::string description = ErrorDescription(ErrorLine, ErrorPosition, ErrorCode, ErrorStr);
   if (Handle == CalcFieldHandle) {
     const std::string name = CalcFieldStack.empty() ? std::string() : CalcFieldStack.back();
-    const std::string text = "Error in expression of Calculated Field \"" + name +
-                             "\" with description:" + Quoted(description);
+    const std::string text =
+        "Error in expression of Calculated Field \"" + name + "\" with description:" + Quoted(description);
     if (InFilterEval && TableQuery && TableQuery->Filtered()) {
       FilterOn = false;
       view_->ShowError(text);

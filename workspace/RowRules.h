@@ -24,10 +24,10 @@
 class TDataSet;
 
 // Handles of the main window's evaluator.
-constexpr int CalcFieldHandle = 1;       // what a calculated field's evaluation answers as
-constexpr int RowFilterHandle = 2;       // the row filter of the table query
-constexpr int CopyFilterHandle = 5;      // the filtered copy of the Restructure Table window
-constexpr int FirstHighlightHandle = 10; // slot i under 10 + i
+constexpr int CalcFieldHandle = 1;        // what a calculated field's evaluation answers as
+constexpr int RowFilterHandle = 2;        // the row filter of the table query
+constexpr int CopyFilterHandle = 5;       // the filtered copy of the Restructure Table window
+constexpr int FirstHighlightHandle = 10;  // slot i under 10 + i
 constexpr int LastHighlightHandle = FirstHighlightHandle + HighlightSlotCount - 1;
 // Calculated fields are kept compiled under handles from here on, one per
 // name; their host events and errors still see CalcFieldHandle.
@@ -66,7 +66,7 @@ public:
 
   // Evaluator host state. Every caller sets FieldSourceDataSet before evaluating.
   IFieldSource* FieldSourceDataSet = nullptr;
-  bool EvalStopFlag = false;  // look-ups answer not found and errors are silent
+  bool EvalStopFlag = false;                // look-ups answer not found and errors are silent
   std::vector<std::string> CalcFieldStack;  // calculated fields being evaluated, innermost last
   bool InFilterEval = false;
   bool InHighlightEval = false;
@@ -108,11 +108,10 @@ public:
   }
 
   // The evaluator's OnError: one report to the view per handle's rules.
-  void ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, int ErrorCode,
-                   const std::string& ErrorStr, int Handle);
+  void ReportError(int ErrorLine, int ErrorPosition, int ErrorPlace, int ErrorCode, const std::string& ErrorStr,
+                   int Handle);
   // "Line L, Col C, message" (codes 2, 3, 4 with the program's own wording).
-  static std::string ErrorDescription(int ErrorLine, int ErrorPosition, int ErrorCode,
-                                      const std::string& ErrorStr);
+  static std::string ErrorDescription(int ErrorLine, int ErrorPosition, int ErrorCode, const std::string& ErrorStr);
 
   // Before every open of the table: the filter under handle 2 and the sixteen
   // rules under 10..25, both switched on again; a previous stop is forgotten.
@@ -136,8 +135,8 @@ public:
   int RowColor(int64_t recordKey, const std::function<IFieldSource*()>& row);
   // One cell: the sorted column (exact name) takes the sort colour slot, any
   // other the row's colour.
-  int CellColor(const std::string& fieldName, const std::string& sortField, int sortColorSlot,
-                int64_t recordKey, const std::function<IFieldSource*()>& row);
+  int CellColor(const std::string& fieldName, const std::string& sortField, int sortColorSlot, int64_t recordKey,
+                const std::function<IFieldSource*()>& row);
   // The data, the rules, the sort or the filter changed.
   void InvalidateRowColors() { colorCache_.clear(); }
 
@@ -164,7 +163,7 @@ private:
   };
   std::vector<TPendingReport> pendingReports_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for what was posted
-  bool colouringRow_ = false;  // a row's colour is being worked out (the grid paints)
+  bool colouringRow_ = false;                                   // a row's colour is being worked out (the grid paints)
 
   // What a calculated field was last compiled from.
   struct TCalcFieldSlot {

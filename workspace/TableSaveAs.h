@@ -26,7 +26,7 @@ std::string SaveAsTempName(const std::string& target);
 std::string SavedTableConnectionString(const std::string& folder);
 
 struct TSaveAsRequest {
-  std::string Target;  // from SaveAsTargetName
+  std::string Target;          // from SaveAsTargetName
   TDataSet* Source = nullptr;  // the open table (restructure mode), else null
   TCopyRowsRequest Copy;
   // Step between the copy and the renames: the caller notes the sort and closes the
@@ -36,8 +36,8 @@ struct TSaveAsRequest {
 
 struct TSaveAsResult {
   bool Saved = false;
-  std::string Folder;      // its folder with a trailing "/" (the new database folder)
-  std::string TableName;   // its file name
+  std::string Folder;     // its folder with a trailing "/" (the new database folder)
+  std::string TableName;  // its file name
   int64_t Rows = 0;
   std::string Error;  // why nothing was saved; empty when Saved
 };

@@ -11,15 +11,12 @@ const char* const AccessDriverName = "{Microsoft Access Driver (*.mdb)}";
 
 // --- connection strings ---------------------------------------------------
 
-std::string BuildConnectionString(const std::string& dbq, const std::string& defaultDir,
-                                  const std::string& driver) {
-  return "Provider=MSDataShape;Extended Properties=\"DBQ=" + dbq + ";DefaultDir=" + defaultDir +
-         ";Driver=" + driver + "\"";
+std::string BuildConnectionString(const std::string& dbq, const std::string& defaultDir, const std::string& driver) {
+  return "Provider=MSDataShape;Extended Properties=\"DBQ=" + dbq + ";DefaultDir=" + defaultDir + ";Driver=" + driver +
+         "\"";
 }
 
-std::string TConnectionTarget::ConnectionString() const {
-  return BuildConnectionString(DBQ, DefaultDir, Driver);
-}
+std::string TConnectionTarget::ConnectionString() const { return BuildConnectionString(DBQ, DefaultDir, Driver); }
 
 std::string FolderOfFile(const std::string& fileName) {
   const size_t slash = fileName.rfind('/');
@@ -324,9 +321,7 @@ void TTableWorkspace::AfterOpen() {
   ScanPickLists(ADOQuery1, FormFields);
 }
 
-void TTableWorkspace::BeforeClose() {
-  SaveTableConfig();
-}
+void TTableWorkspace::BeforeClose() { SaveTableConfig(); }
 
 void TTableWorkspace::AfterClose() {
   configPath_.clear();
@@ -370,8 +365,7 @@ void TTableWorkspace::OpenDBFFile(const std::string& fileName) {
 }
 
 void TTableWorkspace::OpenAccessFile(
-    const std::string& fileName,
-    const std::function<bool(const std::vector<std::string>&, std::string&)>& pickTable) {
+    const std::string& fileName, const std::function<bool(const std::vector<std::string>&, std::string&)>& pickTable) {
   const TConnectionTarget t = AccessFileTarget(fileName);
   DataBaseDir = t.DefaultDir;
   host_->SaveDataBaseDir(DataBaseDir);

@@ -25,8 +25,7 @@ struct TConnectionTarget {
 };
 
 // Provider=MSDataShape;Extended Properties="DBQ=..;DefaultDir=..;Driver=.."
-std::string BuildConnectionString(const std::string& dbq, const std::string& defaultDir,
-                                  const std::string& driver);
+std::string BuildConnectionString(const std::string& dbq, const std::string& defaultDir, const std::string& driver);
 // The folder of a path with a trailing "/" ("" for a bare name).
 std::string FolderOfFile(const std::string& fileName);
 std::string NameOfFile(const std::string& fileName);
@@ -128,7 +127,7 @@ public:
   virtual void ShowRecordCounter(const std::string& /*text*/) {}
   virtual void BeginBusy() {}  // hourglass
   virtual void EndBusy() {}
-  virtual void TableOpened() {}            // grid shown, caption, font, focus...
+  virtual void TableOpened() {}  // grid shown, caption, font, focus...
   virtual void TableClosed() {}
   virtual void BuildEditors(TFormFieldsArray& /*fields*/) {}
   virtual void FreeEditors(TFormFieldsArray& /*fields*/) {}

@@ -12,9 +12,8 @@ TWorkspaceState::TWorkspaceState(TRegistry& settingsRegistry) : Settings(setting
   FastEval1.SetCaseSensitivity(false);
 
   FastEval1.OnGetDateTimeFunct = [this](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
-                                        bool& found, TDateTime& value, int) {
-    FastEval1GetDateTimeFunct(name, found, value);
-  };
+                                        bool& found, TDateTime& value,
+                                        int) { FastEval1GetDateTimeFunct(name, found, value); };
   FastEval1.AddFunction("Now", true, etDateTime, {});
 
   // The row filter and the highlight rules: compiled before every open, the

@@ -37,9 +37,9 @@ void TSQLItems::Assign(const TSQLItems& source) {
 
 namespace {
 
-const char* const SQLDelimiters[] = {
-    "\r\n", ".", ",", ";", ":", "'", "\"", "@", "(", ")", "/", "*", "^", "+", "-", "=", ">",
-    "<", "<>", ">=", "<=", "[", "]", "{", "}", "(+)", ":=", "!=", "^=", "--", "||", "/*", "*/"};
+const char* const SQLDelimiters[] = {"\r\n", ".", ",", ";",   ":",  "'",  "\"", "@",  "(",  ")",  "/",
+                                     "*",    "^", "+", "-",   "=",  ">",  "<",  "<>", ">=", "<=", "[",
+                                     "]",    "{", "}", "(+)", ":=", "!=", "^=", "--", "||", "/*", "*/"};
 
 }  // namespace
 
@@ -49,9 +49,7 @@ TSQLSet::TSQLSet() {
   reader_.RemoveBlankChar('\n');
   reader_.DeleteStatus(tsDelimiter);
   for (const char* d : SQLDelimiters) reader_.AddDelimiter(d, 0, 0, nullptr);
-  reader_.OnDisposeProperties = [](TReader*, int, void* properties) {
-    delete static_cast<std::string*>(properties);
-  };
+  reader_.OnDisposeProperties = [](TReader*, int, void* properties) { delete static_cast<std::string*>(properties); };
 }
 
 TSQLSet::~TSQLSet() = default;

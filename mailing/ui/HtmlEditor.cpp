@@ -90,9 +90,7 @@ bool TEditorView::eventFilter(QObject* watched, QEvent* e) {
   switch (e->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
-    case QEvent::DragEnter:
-      emit InputStarting();
-      break;
+    case QEvent::DragEnter: emit InputStarting(); break;
     case QEvent::InputMethod:
     case QEvent::Drop:
       // No key release follows composed text or a drop.
@@ -100,11 +98,8 @@ bool TEditorView::eventFilter(QObject* watched, QEvent* e) {
       emit UserInput();
       break;
     case QEvent::KeyRelease:
-    case QEvent::MouseButtonRelease:
-      emit UserInput();
-      break;
-    default:
-      break;
+    case QEvent::MouseButtonRelease: emit UserInput(); break;
+    default: break;
   }
   return QWebEngineView::eventFilter(watched, e);
 }
@@ -156,8 +151,11 @@ THtmlEditor::THtmlEditor(TLPMain& main, TWorkspaceState& state)
 
   PopupMenu1 = new QMenu(&main_);
   PopupMenu1->setObjectName("PopupMenu1");
-  const char* const popItems[][2] = {{"PopUndo", "Undo"}, {"PopCut", "Cut"}, {"PopCopy", "Copy"},
-                                     {"PopPaste", "Paste"}, {"PopSelectAll", "Select All"}};
+  const char* const popItems[][2] = {{"PopUndo", "Undo"},
+                                     {"PopCut", "Cut"},
+                                     {"PopCopy", "Copy"},
+                                     {"PopPaste", "Paste"},
+                                     {"PopSelectAll", "Select All"}};
   const TEditCommand popCommands[] = {ecUndo, ecCut, ecCopy, ecPaste, ecSelectAll};
   for (int i = 0; i < 5; ++i) {
     QAction* a = PopupMenu1->addAction(popItems[i][1]);
@@ -165,8 +163,7 @@ THtmlEditor::THtmlEditor(TLPMain& main, TWorkspaceState& state)
     const TEditCommand command = popCommands[i];
     connect(a, &QAction::triggered, this, [this, command] { main_.ExecEditCommand(command); });
   }
-  connect(EmbeddedWB1, &TEditorView::ContextMenuAt, this,
-          [this](const QPoint& p) { ShowPopup(EmbeddedWB1, p); });
+  connect(EmbeddedWB1, &TEditorView::ContextMenuAt, this, [this](const QPoint& p) { ShowPopup(EmbeddedWB1, p); });
   for (QPlainTextEdit* e : {page_.RxRichEdit1, page_.RxRichEdit2}) {
     e->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(e, &QWidget::customContextMenuRequested, this,
@@ -263,9 +260,12 @@ void THtmlEditor::WireFormatBar() {
       domWork_->ExecCommand("FontSize", ToStdString(size->currentText()));
       Formatted();
     });
-  const char* const toggles[][2] = {{"Bold5", "Bold"},           {"Italic5", "Italic"},
-                                    {"Underline5", "Underline"}, {"AlignLeft5", "JustifyLeft"},
-                                    {"Center5", "JustifyCenter"}, {"AlignRight5", "JustifyRight"}};
+  const char* const toggles[][2] = {{"Bold5", "Bold"},
+                                    {"Italic5", "Italic"},
+                                    {"Underline5", "Underline"},
+                                    {"AlignLeft5", "JustifyLeft"},
+                                    {"Center5", "JustifyCenter"},
+                                    {"AlignRight5", "JustifyRight"}};
   for (const auto& t : toggles)
     if (QAction* a = Action(t[0])) {
       const std::string command = t[1];
@@ -360,7 +360,9 @@ void THtmlEditor::SetSourceText(const std::string& text) {
 
 std::string THtmlEditor::SourceText() const { return ToStdString(page_.RxRichEdit1->toPlainText()); }
 
-void THtmlEditor::SyncEditedHtml() { Guarded([this] { Sync.SyncEditedHtml(); }); }
+void THtmlEditor::SyncEditedHtml() {
+  Guarded([this] { Sync.SyncEditedHtml(); });
+}
 
 // ---------------------------------------------------------------- events
 
@@ -378,9 +380,13 @@ void THtmlEditor::BeforeUserChange() {
   inBeforeChange_ = false;
 }
 
-void THtmlEditor::EnsureDocument() { Guarded([this] { Sync.EnsureDocument(); }); }
+void THtmlEditor::EnsureDocument() {
+  Guarded([this] { Sync.EnsureDocument(); });
+}
 
-void THtmlEditor::EmbeddedWB1DocumentComplete() { Guarded([this] { Sync.DocumentComplete(); }); }
+void THtmlEditor::EmbeddedWB1DocumentComplete() {
+  Guarded([this] { Sync.DocumentComplete(); });
+}
 
 void THtmlEditor::RxRichEdit1Change() {
   if (!settingSource_) Sync.SourceChanged();
@@ -556,8 +562,11 @@ void THtmlEditor::Encoding0Click() {
 void THtmlEditor::ShowPopup(QWidget* target, const QPoint& globalPos) {
   target->setFocus();
   main_.UpdateEditCommands();
-  const char* const mirror[][2] = {{"PopUndo", "Undo1"}, {"PopCut", "Cut1"}, {"PopCopy", "Copy1"},
-                                   {"PopPaste", "Paste1"}, {"PopSelectAll", "SelectAll1"}};
+  const char* const mirror[][2] = {{"PopUndo", "Undo1"},
+                                   {"PopCut", "Cut1"},
+                                   {"PopCopy", "Copy1"},
+                                   {"PopPaste", "Paste1"},
+                                   {"PopSelectAll", "SelectAll1"}};
   for (const auto& m : mirror)
     if (auto* a = PopupMenu1->findChild<QAction*>(m[0])) a->setEnabled(Action(m[1])->isEnabled());
   PopupMenu1->popup(globalPos);

@@ -114,8 +114,7 @@ void TMailPreview::UpdateSubjectPreview() {
 
 void TMailPreview::FillToFieldList() {
   TTableUi& tables = main_.Tables();
-  const TToFieldList list =
-      ::FillToFieldList(tables.TableOpen() ? &state_.Table.ADOQuery1 : nullptr, ToAddr);
+  const TToFieldList list = ::FillToFieldList(tables.TableOpen() ? &state_.Table.ADOQuery1 : nullptr, ToAddr);
   QComboBox* combo = page_.ComboBox2;
   combo->clear();
   for (const std::string& item : list.Items) combo->addItem(ToQString(item));

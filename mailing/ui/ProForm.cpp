@@ -45,7 +45,11 @@ void Fill(QListWidget* list, const std::vector<std::string>& names) {
 
 TProForm::TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* options, TWithdrawalPage* withdrawal,
                    const TReader& reader, QWidget* parent)
-    : QDialog(parent), fileName_(appDir + ProfFileName), settings_(settings), options_(options), withdrawal_(withdrawal),
+    : QDialog(parent),
+      fileName_(appDir + ProfFileName),
+      settings_(settings),
+      options_(options),
+      withdrawal_(withdrawal),
       reader_(reader) {
   setObjectName("ProForm");
   setWindowTitle("Accounts");
@@ -134,8 +138,7 @@ TProForm::TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* 
     book_.SetDirectDelivery(Selected(), true);
     UpdateAccountControls();
   });
-  connect(CheckBox1, &QCheckBox::clicked, this,
-          [this](bool on) { book_.SetRequiredAuthentication(Selected(), on); });
+  connect(CheckBox1, &QCheckBox::clicked, this, [this](bool on) { book_.SetRequiredAuthentication(Selected(), on); });
   connect(CheckBox2, &QCheckBox::clicked, this, [this](bool on) { book_.SetLeaveCopyOnServer(Selected(), on); });
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
   connect(Button1, &QPushButton::clicked, this, &TProForm::Button1Click);
@@ -214,8 +217,8 @@ void TProForm::RefreshAccountLists() {
 void TProForm::ShowSelectedAccount() {
   const TAccountView v = ::ShowSelectedAccount(book_.Profiles, Selected());
   const std::pair<QLineEdit*, const std::string*> edits[] = {
-      {Edit1, &v.Name},       {Edit2, &v.Email},      {Edit3, &v.ReplyTo},   {Edit4, &v.UserId},
-      {Edit5, &v.Password},   {Edit6, &v.SmtpServer}, {Edit7, &v.SmtpPort},  {Edit8, &v.DnsServer},
+      {Edit1, &v.Name},       {Edit2, &v.Email},      {Edit3, &v.ReplyTo},  {Edit4, &v.UserId},
+      {Edit5, &v.Password},   {Edit6, &v.SmtpServer}, {Edit7, &v.SmtpPort}, {Edit8, &v.DnsServer},
       {Edit9, &v.Pop3Server}, {Edit10, &v.Pop3Port}};
   for (const auto& [edit, text] : edits) edit->setText(ToQString(*text));
   RadioButton2->setChecked(v.DirectDelivery);

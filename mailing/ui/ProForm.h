@@ -30,8 +30,8 @@ public:
   // Options dialog and the withdrawal page given here (either may be null).
   // settings: the selected account; reader: the main window's tokenizer, for
   // the name dialog's checks. Both outlive this window.
-  TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* options, TWithdrawalPage* withdrawal, const TReader& reader,
-           QWidget* parent = nullptr);
+  TProForm(const std::string& appDir, TAppSettings& settings, TOptForm* options, TWithdrawalPage* withdrawal,
+           const TReader& reader, QWidget* parent = nullptr);
 
   // The account of the withdrawal page's selected scheme; none (or unset)
   // when no scheme is selected.
@@ -58,16 +58,16 @@ public:
   void ListBox1Click();
 
   QListWidget* ListBox1;
-  QLineEdit* Edit1;   // Name
-  QLineEdit* Edit2;   // E-mail Address
-  QLineEdit* Edit3;   // Replay Address (optional)
-  QLineEdit* Edit4;   // User ID
-  QLineEdit* Edit5;   // Password
-  QLineEdit* Edit6;   // SMTP server
-  QLineEdit* Edit7;   // SMTP port
-  QLineEdit* Edit8;   // DNS server
-  QLineEdit* Edit9;   // POP3 Server
-  QLineEdit* Edit10;  // POP3 port
+  QLineEdit* Edit1;            // Name
+  QLineEdit* Edit2;            // E-mail Address
+  QLineEdit* Edit3;            // Replay Address (optional)
+  QLineEdit* Edit4;            // User ID
+  QLineEdit* Edit5;            // Password
+  QLineEdit* Edit6;            // SMTP server
+  QLineEdit* Edit7;            // SMTP port
+  QLineEdit* Edit8;            // DNS server
+  QLineEdit* Edit9;            // POP3 Server
+  QLineEdit* Edit10;           // POP3 port
   QRadioButton* RadioButton1;  // Send Through SMTP Server
   QRadioButton* RadioButton2;  // Direct Delivery (Enter DNS)
   QCheckBox* CheckBox1;        // Required Authentication

@@ -45,8 +45,8 @@ TProjectUi::TProjectUi(TLPMain& w, TWorkspaceState& state)
   w.CalcFieldsPage().Bind(&Project, &state_.Reader1);
 
   OpenDialog = [this](const std::string& dir, std::string& fileName) {
-    const QString f = QFileDialog::getOpenFileName(&w_, "Open Project", ToQString(dir),
-                                                   "Larkpost Files (*.lkp);;All Files (*)");
+    const QString f =
+        QFileDialog::getOpenFileName(&w_, "Open Project", ToQString(dir), "Larkpost Files (*.lkp);;All Files (*)");
     fileName = ToStdString(f);
     return !f.isEmpty();
   };
@@ -140,9 +140,7 @@ void TProjectUi::SetTo(const std::string& field) {
     toAddr_ = field;
 }
 
-char TProjectUi::TagSign() const {
-  return TagSignOf(state_.Settings.Values().TagSign);
-}
+char TProjectUi::TagSign() const { return TagSignOf(state_.Settings.Values().TagSign); }
 
 // --- IProjectHost --------------------------------------------------------------
 

@@ -24,8 +24,12 @@ class TWorkspaceState;
 class TMailPreview;
 class TTableUi;
 
-class TProjectUi : public QObject, public IProjectHost, public IProjectFile, public IMailingProject,
-                   public ITagSignSource, public IMergeWarnings {
+class TProjectUi : public QObject,
+                   public IProjectHost,
+                   public IProjectFile,
+                   public IMailingProject,
+                   public ITagSignSource,
+                   public IMergeWarnings {
   Q_OBJECT
 public:
   // Binds the project to the window's pages, commands and row rules.

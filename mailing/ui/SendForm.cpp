@@ -261,9 +261,8 @@ void TSendForm::Timer3Timer() { run_->Timer3Timer(); }
 
 bool TSendForm::HaveProject(const char* what) const {
   if (Project && Merge) return true;
-  ErrorBox(std::string(what) +
-           (!Project ? "no project is available to take the subject and body from"
-                     : "the merge of the project's tags is not available"));
+  ErrorBox(std::string(what) + (!Project ? "no project is available to take the subject and body from"
+                                         : "the merge of the project's tags is not available"));
   return false;
 }
 

@@ -60,10 +60,17 @@ private slots:
     // The windows of start-up in their designed order.
     const QObjectList& made = w->children();
     auto at = [&](QObject* o) { return made.indexOf(o); };
-    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),    ws.Delete,      ws.Find,
-                                         ws.CopyOptions,  ws.About,  ws.SelectTable,
-                                         w->findChild<QWidget*>("CharSetForm"), ws.Restructure, ws.SelectFolder,
-                                         ws.EditField,    ws.AddTable};
+    const std::vector<QObject*> order = {w->findChild<QWidget*>("TabForm"),
+                                         ws.Delete,
+                                         ws.Find,
+                                         ws.CopyOptions,
+                                         ws.About,
+                                         ws.SelectTable,
+                                         w->findChild<QWidget*>("CharSetForm"),
+                                         ws.Restructure,
+                                         ws.SelectFolder,
+                                         ws.EditField,
+                                         ws.AddTable};
     for (size_t i = 0; i < order.size(); ++i) {
       QVERIFY(order[i]);
       QCOMPARE(static_cast<QWidget*>(order[i])->parentWidget(), static_cast<QWidget*>(w));
@@ -118,16 +125,11 @@ private slots:
     const TWindows& ws = *windows;
     const TTableUi& tables = ws.Main->Tables();
     const std::vector<std::pair<const void*, const void*>> handed = {
-        {tables.Dialogs.Delete, ws.Delete},
-        {tables.Dialogs.Find, ws.Find},
-        {tables.Dialogs.SelectTable, ws.SelectTable},
-        {tables.Dialogs.Restructure, ws.Restructure},
-        {tables.Dialogs.AddTable, ws.AddTable},
-        {ws.Restructure->FieldDialog, ws.EditField},
-        {ws.Restructure->CopyDialog, ws.CopyOptions},
-        {ws.Main->CalcFieldsPage().NameDialog, ws.AddWord},
-        {ws.Accounts->NameDialog, ws.AddWord},
-        {ws.Editor->CharsetDialog, ws.Charset},
+        {tables.Dialogs.Delete, ws.Delete},           {tables.Dialogs.Find, ws.Find},
+        {tables.Dialogs.SelectTable, ws.SelectTable}, {tables.Dialogs.Restructure, ws.Restructure},
+        {tables.Dialogs.AddTable, ws.AddTable},       {ws.Restructure->FieldDialog, ws.EditField},
+        {ws.Restructure->CopyDialog, ws.CopyOptions}, {ws.Main->CalcFieldsPage().NameDialog, ws.AddWord},
+        {ws.Accounts->NameDialog, ws.AddWord},        {ws.Editor->CharsetDialog, ws.Charset},
     };
     for (size_t i = 0; i < handed.size(); ++i) {
       QVERIFY2(handed[i].second, qPrintable(QString::number(i)));

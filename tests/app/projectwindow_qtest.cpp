@@ -49,7 +49,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // Closes the next n modal dialogs, one after the other.
 void CloseModals(int n) {
   if (n <= 0) return;
@@ -214,8 +213,8 @@ private slots:
       f.CheckBox5->click();
       f.Memo5->setPlainText(text);
     };
-    setRule(9, "F_NAME = 'John'");         // red
-    setRule(12, "FULL <> 'nobody'");       // blue: true for every row
+    setRule(9, "F_NAME = 'John'");    // red
+    setRule(12, "FULL <> 'nobody'");  // blue: true for every row
     if (!f.CheckBox3->isChecked()) f.CheckBox3->click();
     w->Action("Reopen0")->trigger();
     QCOMPARE(w->DatabasePage().RxDBGrid1->model()->rowCount(), 2);
@@ -564,7 +563,8 @@ private slots:
     QCOMPARE(Background(*w, 0, 2), SlotQColor(5));
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text,
-             std::string("Error in Expression of Black color with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
+             std::string(
+                 "Error in Expression of Black color with Description:\n\"Line 1, Col 6, Comparison sign expected\""));
     QCOMPARE(boxes.shown[0].kind, TMsgKind::Error);
     QCOMPARE(boxes.shown[0].buttons, TMsgButtons::OK);
     QCOMPARE(f.ColorComboBox1->currentIndex(), 0);
@@ -607,9 +607,9 @@ private slots:
     };
     // The text of the document that the Source view holds.
     auto sourceText = [&] {
-      return RunScriptSync(*editor.EmbeddedWB1->page(),
-                           "new DOMParser().parseFromString(" + JsString(w->MailingPage().RxRichEdit1->toPlainText()) +
-                               ", 'text/html').body.textContent")
+      return RunScriptSync(*editor.EmbeddedWB1->page(), "new DOMParser().parseFromString(" +
+                                                            JsString(w->MailingPage().RxRichEdit1->toPlainText()) +
+                                                            ", 'text/html').body.textContent")
           .toString();
     };
     auto pages = w->findChild<QTabWidget*>("PageControl1");

@@ -36,9 +36,9 @@ TEST(DbfSources, DBase3PlusHidesDeletedAndReadsBlankAsNull) {
   OpenDbf(o, "dbase3plus_cars_del.dbf");
   TADOQuery& q = o.q;
   ASSERT_EQ(q.RecordCount(), 3);
-  const std::vector<std::pair<std::string, TFieldType>> want = {
-      {"NAME", ftString}, {"YEAR", ftInteger}, {"SEDAN", ftBoolean},
-      {"PROD_DATE", ftDate}, {"CC", ftFloat}, {"DESCR", ftMemo}};
+  const std::vector<std::pair<std::string, TFieldType>> want = {{"NAME", ftString},   {"YEAR", ftInteger},
+                                                                {"SEDAN", ftBoolean}, {"PROD_DATE", ftDate},
+                                                                {"CC", ftFloat},      {"DESCR", ftMemo}};
   ASSERT_EQ(q.FieldCount(), 6);
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(q.Fields(i).FieldName(), want[i].first);
@@ -150,8 +150,8 @@ TEST(AccessSources, Jet3TablesAndTypes) {
   TADOQuery q;
   OpenTable(c, q, "Table1");
   ASSERT_EQ(q.RecordCount(), 2);
-  const std::vector<TFieldKind> kinds = {fkText, fkText, fkNumber, fkNumber, fkNumber, fkNumber, fkDateTime, fkNumber,
-                                         fkBoolean};
+  const std::vector<TFieldKind> kinds = {fkText,   fkText,     fkNumber, fkNumber, fkNumber,
+                                         fkNumber, fkDateTime, fkNumber, fkBoolean};
   ASSERT_EQ(q.FieldCount(), 9);
   for (int i = 0; i < 9; ++i) EXPECT_EQ(FieldKind(q.Fields(i).DataType()), kinds[i]) << i;
   EXPECT_EQ(q.FieldByName("A").Size(), 50);
@@ -324,7 +324,8 @@ TEST(Connections, Errors) {
 
 TEST(Connections, ParsesDesignedStrings) {
   auto p = ParseConnectionString(
-      "DSN=dBASE Files;Provider=MSDataShape;Extended Properties=\"DBQ=/d/;DefaultDir=/d/;Driver={dBASE Driver (*.dbf)}\"");
+      "DSN=dBASE Files;Provider=MSDataShape;Extended Properties=\"DBQ=/d/;DefaultDir=/d/;Driver={dBASE Driver "
+      "(*.dbf)}\"");
   EXPECT_EQ(p.Kind, TDriverKind::DBase);
   EXPECT_EQ(p.DSN, "dBASE Files");
   EXPECT_EQ(p.Path, "/d/");
@@ -339,8 +340,9 @@ TEST(Sql, OverDbfFolder) {
   conn.ConnectionString = DbfConnectionString(Dbf());
   TADOQuery q;
   q.SetConnection(&conn);
-  q.SQL = "SELECT NAME, CC, PROD_DATE, CC * 2 AS DOUBLED, length(NAME) AS L FROM \"dbase3plus_cars_del.dbf\" "
-          "WHERE NAME IS NOT NULL ORDER BY NAME";
+  q.SQL =
+      "SELECT NAME, CC, PROD_DATE, CC * 2 AS DOUBLED, length(NAME) AS L FROM \"dbase3plus_cars_del.dbf\" "
+      "WHERE NAME IS NOT NULL ORDER BY NAME";
   q.Open();
   ASSERT_EQ(q.RecordCount(), 2);
   EXPECT_EQ(q.FieldByName("NAME").DataType(), ftString);

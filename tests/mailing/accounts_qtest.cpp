@@ -200,7 +200,8 @@ private slots:
     ExpectLists(*form, {});
     QCOMPARE(options_->ComboBox2->currentIndex(), -1);
     QCOMPARE(options_->ActiveProfileIndex(), -1);
-    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9", "Edit10"}) {
+    for (const char* name :
+         {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9", "Edit10"}) {
       auto* e = Find<QLineEdit>(form.get(), name);
       QVERIFY2(e->text().isEmpty() && !e->isEnabled(), name);
     }

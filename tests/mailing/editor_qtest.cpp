@@ -149,43 +149,76 @@ private slots:
 
   void documentScriptsNeverRun() {
     QVERIFY(!editor_->EmbeddedWB1->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
-    Load("<p id=t>x</p><script>document.body.setAttribute('data-ran', '1');</script>"
-         "<img src=none.png onerror=\"document.body.setAttribute('data-err', '1')\">");
-    QCOMPARE(Js("document.body.hasAttribute('data-ran') || document.body.hasAttribute('data-err')").toBool(),
-             false);
+    Load(
+        "<p id=t>x</p><script>document.body.setAttribute('data-ran', '1');</script>"
+        "<img src=none.png onerror=\"document.body.setAttribute('data-err', '1')\">");
+    QCOMPARE(Js("document.body.hasAttribute('data-ran') || document.body.hasAttribute('data-err')").toBool(), false);
   }
 
   void toolBarCommandsChangeTheDocument_data() {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("command");  // action, or "combo:NAME:item"
     QTest::addColumn<QString>("check");    // true afterwards
-    QTest::newRow("bold") << "<p id=t>word</p>" << "Bold5" << "!!document.querySelector('b, strong')";
-    QTest::newRow("italic") << "<p id=t>word</p>" << "Italic5" << "!!document.querySelector('i, em')";
-    QTest::newRow("underline") << "<p id=t>word</p>" << "Underline5" << "!!document.querySelector('u')";
-    QTest::newRow("center") << "<p id=t>word</p>" << "Center5"
+    QTest::newRow("bold") << "<p id=t>word</p>"
+                          << "Bold5"
+                          << "!!document.querySelector('b, strong')";
+    QTest::newRow("italic") << "<p id=t>word</p>"
+                            << "Italic5"
+                            << "!!document.querySelector('i, em')";
+    QTest::newRow("underline") << "<p id=t>word</p>"
+                               << "Underline5"
+                               << "!!document.querySelector('u')";
+    QTest::newRow("center") << "<p id=t>word</p>"
+                            << "Center5"
                             << "getComputedStyle(document.querySelector('p')).textAlign == 'center'";
-    QTest::newRow("right") << "<p id=t>word</p>" << "AlignRight5"
+    QTest::newRow("right") << "<p id=t>word</p>"
+                           << "AlignRight5"
                            << "getComputedStyle(document.querySelector('p')).textAlign == 'right'";
-    QTest::newRow("left") << "<p id=t style='text-align: right'>word</p>" << "AlignLeft5"
+    QTest::newRow("left") << "<p id=t style='text-align: right'>word</p>"
+                          << "AlignLeft5"
                           << "getComputedStyle(document.querySelector('p')).textAlign == 'left'";
-    QTest::newRow("numbered") << "<p id=t>word</p>" << "NumberedList5" << "!!document.querySelector('ol > li')";
-    QTest::newRow("bulleted") << "<p id=t>word</p>" << "BulletedList5" << "!!document.querySelector('ul > li')";
-    QTest::newRow("numbered menu") << "<p id=t>word</p>" << "NumberedList1" << "!!document.querySelector('ol > li')";
-    QTest::newRow("indent") << "<p id=t>word</p>" << "IncreaseIndent5" << "!!document.querySelector('blockquote')";
-    QTest::newRow("outdent") << "<blockquote><p id=t>word</p></blockquote>" << "DecreaseIndent5"
+    QTest::newRow("numbered") << "<p id=t>word</p>"
+                              << "NumberedList5"
+                              << "!!document.querySelector('ol > li')";
+    QTest::newRow("bulleted") << "<p id=t>word</p>"
+                              << "BulletedList5"
+                              << "!!document.querySelector('ul > li')";
+    QTest::newRow("numbered menu") << "<p id=t>word</p>"
+                                   << "NumberedList1"
+                                   << "!!document.querySelector('ol > li')";
+    QTest::newRow("indent") << "<p id=t>word</p>"
+                            << "IncreaseIndent5"
+                            << "!!document.querySelector('blockquote')";
+    QTest::newRow("outdent") << "<blockquote><p id=t>word</p></blockquote>"
+                             << "DecreaseIndent5"
                              << "!document.querySelector('blockquote')";
-    QTest::newRow("horizontal line") << "<p id=t>word</p>" << "HorizontalLine1" << "!!document.querySelector('hr')";
-    QTest::newRow("heading") << "<p id=t>word</p>" << "combo:ComboBox5:Heading 2" << "!!document.querySelector('h2')";
-    QTest::newRow("formatted") << "<p id=t>word</p>" << "combo:ComboBox5:Formatted" << "!!document.querySelector('pre')";
-    QTest::newRow("address") << "<p id=t>word</p>" << "combo:ComboBox5:Address" << "!!document.querySelector('address')";
-    QTest::newRow("definition") << "<p id=t>word</p>" << "combo:ComboBox5:Definition" << "!!document.querySelector('dd')";
-    QTest::newRow("normal") << "<h1 id=t>word</h1>" << "combo:ComboBox5:Normal"
+    QTest::newRow("horizontal line") << "<p id=t>word</p>"
+                                     << "HorizontalLine1"
+                                     << "!!document.querySelector('hr')";
+    QTest::newRow("heading") << "<p id=t>word</p>"
+                             << "combo:ComboBox5:Heading 2"
+                             << "!!document.querySelector('h2')";
+    QTest::newRow("formatted") << "<p id=t>word</p>"
+                               << "combo:ComboBox5:Formatted"
+                               << "!!document.querySelector('pre')";
+    QTest::newRow("address") << "<p id=t>word</p>"
+                             << "combo:ComboBox5:Address"
+                             << "!!document.querySelector('address')";
+    QTest::newRow("definition") << "<p id=t>word</p>"
+                                << "combo:ComboBox5:Definition"
+                                << "!!document.querySelector('dd')";
+    QTest::newRow("normal") << "<h1 id=t>word</h1>"
+                            << "combo:ComboBox5:Normal"
                             << "!document.querySelector('h1') && !!document.querySelector('p')";
-    QTest::newRow("list from combo") << "<p id=t>word</p>" << "combo:ComboBox5:Bulleted List"
+    QTest::newRow("list from combo") << "<p id=t>word</p>"
+                                     << "combo:ComboBox5:Bulleted List"
                                      << "!!document.querySelector('ul > li')";
-    QTest::newRow("size") << "<p id=t>word</p>" << "combo:ComboBox9:6"
-                          << "!!document.querySelector('font[size=\"6\"]') || /font-size/.test(document.body.innerHTML)";
-    QTest::newRow("font") << "<p id=t>word</p>" << "combo:ComboBox8:"
+    QTest::newRow("size")
+        << "<p id=t>word</p>"
+        << "combo:ComboBox9:6"
+        << "!!document.querySelector('font[size=\"6\"]') || /font-size/.test(document.body.innerHTML)";
+    QTest::newRow("font") << "<p id=t>word</p>"
+                          << "combo:ComboBox8:"
                           << "!!document.querySelector('font[face]') || /font-family/.test(document.body.innerHTML)";
   }
   void toolBarCommandsChangeTheDocument() {
@@ -436,23 +469,23 @@ private slots:
     A("NumberedList5")->trigger();
     page_->PageControl2->setCurrentWidget(page_->TabSheet8);
     const QString src = page_->RxRichEdit1->toPlainText();
-    for (const char* piece : {"<b>", "<a href=\"https://example.org/x\">", "<img src=\"file:///tmp/pic.png\">",
-                              "<table border=\"1\" cellpadding=\"1\" cellspacing=\"1\" width=\"100%\">",
-                              "<td width=\"34%\">", "<ol>"})
+    for (const char* piece :
+         {"<b>", "<a href=\"https://example.org/x\">", "<img src=\"file:///tmp/pic.png\">",
+          "<table border=\"1\" cellpadding=\"1\" cellspacing=\"1\" width=\"100%\">", "<td width=\"34%\">", "<ol>"})
       QVERIFY2(src.contains(piece), qPrintable(QString(piece) + " in " + src));
   }
 
   void metaRewrite_data() {
     QTest::addColumn<QString>("head");
-    QTest::addColumn<int>("metas");      // rewritten tags expected
-    QTest::addColumn<QString>("kept");   // text that stays
+    QTest::addColumn<int>("metas");     // rewritten tags expected
+    QTest::addColumn<QString>("kept");  // text that stays
     QTest::newRow("none") << "<title>t</title>" << 0 << "<title>t</title>";
-    QTest::newRow("upper case") << "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">" << 1
-                                << "";
+    QTest::newRow("upper case") << "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">" << 1 << "";
     QTest::newRow("lower case") << "<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-r\">" << 1
                                 << "";
-    QTest::newRow("second stays") << "<meta http-equiv=\"Content-Type\" content=\"a\"><meta http-equiv=\"refresh\" content=\"5\">"
-                                  << 1 << "<meta http-equiv=\"refresh\" content=\"5\">";
+    QTest::newRow("second stays")
+        << "<meta http-equiv=\"Content-Type\" content=\"a\"><meta http-equiv=\"refresh\" content=\"5\">" << 1
+        << "<meta http-equiv=\"refresh\" content=\"5\">";
   }
   void metaRewrite() {
     QFETCH(QString, head);
@@ -477,8 +510,9 @@ private slots:
 
   void encodingReloadsAndRewritesMeta() {
     editor_->CharsetIndex = 14;
-    editor_->SetSourceText("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-                           "</head><body><p>x</p></body></html>");
+    editor_->SetSourceText(
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+        "</head><body><p>x</p></body></html>");
     editor_->AssignHTML();
     main_->SetModified(false);
     auto* form = main_->findChild<TCharSetForm*>();
@@ -537,8 +571,7 @@ private slots:
                                  .toString();
     QCOMPARE(Js("document.querySelector('table').outerHTML").toString(), expected);
     QCOMPARE(Js("document.querySelectorAll('table tr').length").toInt(), 2);
-    QCOMPARE(Js("document.querySelector('table').getAttribute('width')").toString(),
-             ToQString(form->WidthText()));
+    QCOMPARE(Js("document.querySelector('table').getAttribute('width')").toString(), ToQString(form->WidthText()));
     const QStringList got = Js("Array.prototype.map.call(document.querySelectorAll('tr:first-child td'),"
                                " function(c) { return c.getAttribute('width') || ''; })")
                                 .toStringList();
@@ -598,8 +631,10 @@ private slots:
     // Beyond what the engine takes as a string; the declared charset must not garble it.
     QString body = "<p id=t>Привет</p>";
     body += "<p>" + QString("0123456789").repeated(300 * 1024) + "</p>";
-    editor_->SetSourceText(ToStdString("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html;"
-                                       " charset=windows-1251\"></head><body>" + body + "</body></html>"));
+    editor_->SetSourceText(
+        ToStdString("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html;"
+                    " charset=windows-1251\"></head><body>" +
+                    body + "</body></html>"));
     editor_->AssignHTML();
     QCOMPARE(Js("document.getElementById('t').textContent").toString(), QString("Привет"));
     QCOMPARE(Js("document.designMode").toString(), QString("on"));

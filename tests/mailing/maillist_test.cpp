@@ -91,8 +91,8 @@ TEST_F(MailListTest, FilesHoldTheDocumentedBytes) {
   l.Items[1].Failed = true;
   l.Items[1].ErrorText = "Timeout";
   SaveListFiles(dir, l);
-  std::string dat = LeDouble(46000.5) + Le32(0) + Str(l.Description) + Str("utf-8") + Str("text/html") +
-                    Le32(2) + Str("/data/one.pdf") + Str("/data/two.png") + Le32(2);
+  std::string dat = LeDouble(46000.5) + Le32(0) + Str(l.Description) + Str("utf-8") + Str("text/html") + Le32(2) +
+                    Str("/data/one.pdf") + Str("/data/two.png") + Le32(2);
   for (const auto& it : l.Items) dat += Str(it.To) + Str(it.Subject) + Str(it.Body) + Str(it.ReportText);
   EXPECT_EQ(FileBytes(dir + MailListFileName), dat);
   EXPECT_EQ(FileBytes(dir + MailIndexFileName),
@@ -138,8 +138,8 @@ TEST_F(MailListTest, IndexFileCutsOrIsReadUpToTheItems) {
 
 TEST_F(MailListTest, IndexRecordClaimingBothStatesCountsAsSent) {
   SaveMailList(dir + MailListFileName, SampleList(2));
-  PutFileBytes(dir + MailIndexFileName, Le32(2) + LeDouble(1) + std::string("\1\1", 2) + LeDouble(2) +
-                                            std::string("\0\7", 2));
+  PutFileBytes(dir + MailIndexFileName,
+               Le32(2) + LeDouble(1) + std::string("\1\1", 2) + LeDouble(2) + std::string("\0\7", 2));
   TLoaded r = LoadAll(dir);
   EXPECT_TRUE(r.list.Items[0].Sent);
   EXPECT_FALSE(r.list.Items[0].Failed);
@@ -363,8 +363,12 @@ TEST_F(MailListTest, SaveIntoAMissingFolderThrowsAndLeavesNothing) {
 TEST_F(MailListTest, RunRecordsMatchAModelAcrossOpens) {
   std::mt19937 rng(20261210);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const std::string texts[] = {"Timeout", "550 Mailbox unavailable\r\n", "", "No response from DNS server",
-                               std::string("before\0after", 12), std::string(300, 'e')};
+  const std::string texts[] = {"Timeout",
+                               "550 Mailbox unavailable\r\n",
+                               "",
+                               "No response from DNS server",
+                               std::string("before\0after", 12),
+                               std::string(300, 'e')};
   for (int list = 0; list < 6; ++list) {
     TMailList model = SampleList(pick(1, 60));
     SaveListFiles(dir, model);

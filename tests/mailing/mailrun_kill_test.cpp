@@ -49,7 +49,8 @@ TEST(MailRunChild, DISABLED_RunTheList) {
   TSendStateOwner state(mailing, view);
   TMailRun run(mailing, state, view);
   ASSERT_TRUE(run.Start(ServerAccount(std::atoi(port)), Threads));
-  Drive(run, dispatcher, [&] { return state.State() == ssIdle; }, 120000);
+  Drive(
+      run, dispatcher, [&] { return state.State() == ssIdle; }, 120000);
 }
 
 TEST(MailRunDurability, KilledThenContinuedDeliversEveryItem) {
@@ -89,7 +90,8 @@ TEST(MailRunDurability, KilledThenContinuedDeliversEveryItem) {
   TSendStateOwner state(mailing, view);
   TMailRun run(mailing, state, view);
   ASSERT_TRUE(run.Start(ServerAccount(sink.Port()), Threads));
-  ASSERT_TRUE(Drive(run, dispatcher, [&] { return state.State() == ssIdle && !run.Timer3Enabled(); }, 120000));
+  ASSERT_TRUE(Drive(
+      run, dispatcher, [&] { return state.State() == ssIdle && !run.Timer3Enabled(); }, 120000));
   EXPECT_EQ(view.status, "Mailing Completed");
   EXPECT_EQ(mailing.SentCount, Items);
 

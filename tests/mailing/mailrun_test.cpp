@@ -83,7 +83,8 @@ protected:
   }
 
   bool Finish(int timeoutMs = 60000) {
-    return Drive(*run, dispatcher, [&] { return state.State() == ssIdle && !run->Timer3Enabled(); }, timeoutMs);
+    return Drive(
+        *run, dispatcher, [&] { return state.State() == ssIdle && !run->Timer3Enabled(); }, timeoutMs);
   }
   // The sent / failed bytes of "Maillist.ind" record i.
   std::pair<int, int> IndexFlags(int i) {
@@ -112,8 +113,8 @@ TEST(SendStateTable, ControlsFollowTheStateAndTheList) {
     bool resetFailed, clearList;
   };
   const Case cases[] = {
-      {ssIdle, 0, 0, 0, false, "Start", false, false},    {ssIdle, 5, 0, 0, true, "Start", false, true},
-      {ssIdle, 5, 2, 1, true, "Continue", true, true},    {ssIdle, 5, 4, 1, false, "Start", true, true},
+      {ssIdle, 0, 0, 0, false, "Start", false, false},      {ssIdle, 5, 0, 0, true, "Start", false, true},
+      {ssIdle, 5, 2, 1, true, "Continue", true, true},      {ssIdle, 5, 4, 1, false, "Start", true, true},
       {ssPreparing, 5, 1, 1, false, "Start", false, false}, {ssSending, 5, 1, 0, true, "Stop", false, false},
   };
   for (const auto& c : cases) {
@@ -195,7 +196,8 @@ TEST_F(MailRunTest, SendersFollowThePendingItemsAndTheThreadCount) {
     EXPECT_EQ(view.state, ssSending);
     EXPECT_EQ(view.controls.StartCaption, "Stop");
     ASSERT_TRUE(Finish());
-    EXPECT_EQ(view.RunStatuses(), (std::vector<std::string>{"Connecting to SMTP Server...", "Connected", "Mailing Completed"}));
+    EXPECT_EQ(view.RunStatuses(),
+              (std::vector<std::string>{"Connecting to SMTP Server...", "Connected", "Mailing Completed"}));
     EXPECT_EQ(view.counters.Sent, std::to_string(c.items) + " Sent of " + std::to_string(c.items));
     EXPECT_EQ(view.counters.Active, "0 Active Threads");
     EXPECT_EQ(view.position, 100);

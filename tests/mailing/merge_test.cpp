@@ -112,9 +112,7 @@ const TMergeCase kMergeCases[] = {
 INSTANTIATE_TEST_SUITE_P(Merge, MergeCases, ::testing::ValuesIn(kMergeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MergeTest, DateTimeFieldAsDateTimeText) {
-  EXPECT_EQ(merger.ExpandTags("%Born", true), DateTimeToStr(30000.5));
-}
+TEST_F(MergeTest, DateTimeFieldAsDateTimeText) { EXPECT_EQ(merger.ExpandTags("%Born", true), DateTimeToStr(30000.5)); }
 
 TEST_F(MergeTest, WithoutWarningsNoBoxes) {
   EXPECT_EQ(merger.ExpandTags("%Nobody, %F_Name", false), "%Nobody, John");
@@ -186,9 +184,9 @@ std::string CopyingWalk(TReader& reader, TMerger& merger, char sign, const std::
 }
 
 TEST_F(MergeTest, InPlaceWalkMatchesTheCopyingWalk) {
-  const std::vector<std::string> pieces = {"%",    "%",  " ",     "\t", "\r\n", "\n", "F_Name", "f_name_2", "City",
-                                           "Amount", "x", "_",    "1",   "2e",   "-",   "5",      ".",        ",",
-                                           "~",    "`",  "\xD0\x96", std::string(1, '\0'), "Paid", "Broken", "(",        "$"};
+  const std::vector<std::string> pieces = {
+      "%", "%", " ", "\t", "\r\n", "\n", "F_Name",   "f_name_2",           "City", "Amount", "x", "_", "1", "2e",
+      "-", "5", ".", ",",  "~",    "`",  "\xD0\x96", std::string(1, '\0'), "Paid", "Broken", "(", "$"};
   std::mt19937 rng(1234);
   for (int round = 0; round < 3000; ++round) {
     std::string text;

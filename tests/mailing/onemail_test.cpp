@@ -28,8 +28,8 @@ void OpenPeople(TDataSet& ds, int rows, const std::string& domain) {
   TTableData d;
   d.Fields = {{"ID", ftInteger, 0, 0}, {"EMAIL", ftString, 40, 0}, {"NAME", ftString, 20, 0}};
   for (int i = 1; i <= rows; ++i)
-    d.Rows.push_back(PackRow({int64_t{i}, i == 2 ? std::string() : "p" + std::to_string(i) + "@" + domain,
-                              "Name" + std::to_string(i)}));
+    d.Rows.push_back(PackRow(
+        {int64_t{i}, i == 2 ? std::string() : "p" + std::to_string(i) + "@" + domain, "Name" + std::to_string(i)}));
   d.ReadOnlyReason = "read-only";
   ds.OpenData(std::move(d));
 }
@@ -58,7 +58,8 @@ protected:
   void SendCurrent(TDataSet* table, const TPrepareProject& project, const TProfile* account) {
     sendCurrent->Click(table, project, account, merger);
     ASSERT_TRUE(Drive(*run, dispatcher, [&] {
-      return state.State() == ssIdle && (!sendCurrent->Mail() || !sendCurrent->Mail()->Started() || sendCurrent->Mail()->Stopped());
+      return state.State() == ssIdle &&
+             (!sendCurrent->Mail() || !sendCurrent->Mail()->Started() || sendCurrent->Mail()->Stopped());
     }));
   }
   std::vector<std::string> BoxTexts() const {
@@ -97,8 +98,8 @@ TEST_F(SendCurrentTest, ChecksComeFirstInOrderAndLeaveTheStateIdle) {
     std::string box;  // contained in the one error box
   };
   const Case cases[] = {
-      {nullptr, nullptr, "Table is Closed"},      {&closed, &good, "Table is Closed"},
-      {&empty, nullptr, "Table is Empty"},        {&table, nullptr, "Account is not selected"},
+      {nullptr, nullptr, "Table is Closed"},   {&closed, &good, "Table is Closed"},
+      {&empty, nullptr, "Table is Empty"},     {&table, nullptr, "Account is not selected"},
       {&table, &badPort, "SMTP port \"2x5\""},
   };
   for (const auto& c : cases) {

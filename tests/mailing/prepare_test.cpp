@@ -181,8 +181,8 @@ TEST_F(PrepareTest, OnlyRowsTheFilterAcceptsBecomeItems) {
   ASSERT_TRUE(m.Prepare(&table, Project(), merge, view));
   std::vector<std::string> to;
   for (const auto& it : m.MailList.Items) to.push_back(it.To);
-  EXPECT_EQ(to, (std::vector<std::string>{"c2@example.com", "c4@example.com", "c6@example.com",
-                                          "c8@example.com", "c10@example.com"}));
+  EXPECT_EQ(to, (std::vector<std::string>{"c2@example.com", "c4@example.com", "c6@example.com", "c8@example.com",
+                                          "c10@example.com"}));
   EXPECT_EQ(table.RecNo(), 1);
 }
 
@@ -290,7 +290,8 @@ TEST_F(PrepareTest, ClosedOrEmptyTableOrBusyWindowChangesNothing) {
     TDataSet* table;
     const char* box;
   };
-  for (const Case c : {Case{nullptr, "Table is Closed"}, Case{&closed, "Table is Closed"}, Case{&empty, "Table is Empty"}}) {
+  for (const Case c :
+       {Case{nullptr, "Table is Closed"}, Case{&closed, "Table is Closed"}, Case{&empty, "Table is Empty"}}) {
     boxes.shown.clear();
     EXPECT_FALSE(m.Prepare(c.table, Project(), merge, view));
     ASSERT_EQ(boxes.shown.size(), 1u);

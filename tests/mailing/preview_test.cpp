@@ -61,8 +61,7 @@ std::string ReadAll(const fs::path& p) {
 }
 
 std::string Head(const std::string& charset) {
-  return "<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/plain; charset=" + charset +
-         "\">\r\n</HEAD>\r\n";
+  return "<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/plain; charset=" + charset + "\">\r\n</HEAD>\r\n";
 }
 
 class PreviewTest : public ::testing::Test {
@@ -237,7 +236,7 @@ struct TCharsetCase {
   const char* name;
   int32_t charset;
   TMailMode mailMode;
-  std::string text;  // the body, with %F_Name
+  std::string text;      // the body, with %F_Name
   std::string fileName;  // F_Name's value
   std::string bytes;     // the file
 };
@@ -257,14 +256,15 @@ TEST_P(PreviewCharsets, FileIsInTheProjectCharset) {
 }
 
 const TCharsetCase kCharsetCases[] = {
-    {"CyrillicWindows1251Plain", kWindows1251, mmPlainText, "Привет, %F_Name! Ω",  "Иван",
+    {"CyrillicWindows1251Plain", kWindows1251, mmPlainText, "Привет, %F_Name! Ω", "Иван",
      Head("windows-1251") + "\xCF\xF0\xE8\xE2\xE5\xF2, \xC8\xE2\xE0\xED! ?\r\n"},
     {"CyrillicWindows1251Html", kWindows1251, mmHtml,
      "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\n<p>%F_Name ё</p>", "Жанна",
      "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n"
      "<p>\xC6\xE0\xED\xED\xE0 \xB8</p>\r\n"},
     {"WesternWindows1252Plain", kWindows1252, mmPlainText, "Café %F_Name €5 Ω Ж", "Zoë",
-     Head("windows-1252") + "Caf\xE9 Zo\xEB \x80" "5 ? ?\r\n"},
+     Head("windows-1252") + "Caf\xE9 Zo\xEB \x80"
+                            "5 ? ?\r\n"},
     {"WesternWindows1252Html", kWindows1252, mmHtml, "<p>%F_Name – “quoted”</p>", "Müller",
      "<p>M\xFCller \x96 \x93quoted\x94</p>\r\n"},
     {"UserDefinedKeepsTheUtf8Bytes", kUserDefined, mmPlainText, "Ω %F_Name", "Иван",

@@ -82,10 +82,19 @@ std::vector<std::string> FileKeys(const std::string& b) {
     bool ok = true;
     switch (PayloadKindOf(code)) {
       case TPayloadKind::None: break;
-      case TPayloadKind::Int32: ok = fits(4); pos += 4; break;
+      case TPayloadKind::Int32:
+        ok = fits(4);
+        pos += 4;
+        break;
       case TPayloadKind::String: ok = str(); break;
-      case TPayloadKind::Byte: ok = fits(1); pos += 1; break;
-      case TPayloadKind::Block8: ok = fits(8); pos += 8; break;
+      case TPayloadKind::Byte:
+        ok = fits(1);
+        pos += 1;
+        break;
+      case TPayloadKind::Block8:
+        ok = fits(8);
+        pos += 8;
+        break;
       case TPayloadKind::ColorRules:
         for (int i = 0; i < 16 && ok; ++i) {
           ok = fits(1);
@@ -191,8 +200,8 @@ TEST(ProjectFile, UnknownKeysAndCodesAreWrittenBackUnchanged) {
   TTempDir t;
   // A file from elsewhere: an unknown key, a key deeper than two levels, a
   // code outside the codec (no payload), and one the codec knows.
-  const std::string file = I32(3) + Entry("Zeta", 12, Str("kept")) + Entry("a~b~c~d", 1, I32(42)) +
-                           Entry("Odd", 77) + Entry("UseF", 5, std::string(1, '\1'));
+  const std::string file = I32(3) + Entry("Zeta", 12, Str("kept")) + Entry("a~b~c~d", 1, I32(42)) + Entry("Odd", 77) +
+                           Entry("UseF", 5, std::string(1, '\1'));
   WriteAll(t / "in.lkp", file);
   TProject p;
   ASSERT_EQ(p.LoadFromFile(t / "in.lkp"), TProjectLoad::Loaded);
@@ -492,7 +501,7 @@ TEST_F(ProjectSettings, ControlsGoThroughTheFileAndBack) {
 
 TEST_F(ProjectSettings, PayloadOfAnotherKindOrIndexOutOfRangeReadsAsDefault) {
   TProject p;
-  p.SetInt(KeyUseFilter, 1, 1);        // an Int32 where a byte belongs
+  p.SetInt(KeyUseFilter, 1, 1);  // an Int32 where a byte belongs
   p.SetInt(KeyColorIndex, pcColorIndex, 99);
   p.SetInt(KeyCharset, pcCharset, -4);
   p.Set(KeyDocument, 77, std::monostate{});
@@ -511,7 +520,7 @@ TEST(ProjectCalcFields, NamesInCharacterCodeOrderAndTheirEntries) {
   TProject p;
   for (const char* n : {"BA", "B2", "A", "Z_1"}) p.AddCalcField(n);
   p.SetString("CF~Expr~X~Y", pcCalcExpr, "deeper");  // not a field name
-  p.Set("CF~Expr~ODD", 7, std::monostate{});          // not an expression entry
+  p.Set("CF~Expr~ODD", 7, std::monostate{});         // not an expression entry
   EXPECT_EQ(p.CalcFieldNames(), (std::vector<std::string>{"A", "B2", "BA", "Z_1"}));
   TCalcFieldDef def;
   ASSERT_TRUE(p.FindCalcField("B2", def));

@@ -75,7 +75,9 @@ class ProjectCommands : public ::testing::Test {
 protected:
   ProjectCommands() {
     std::random_device rd;
-    dir = (fs::temp_directory_path() / ("lp_cmds_" + std::to_string(::getpid()) + "_" + std::to_string(rd()))).string() + "/";
+    dir =
+        (fs::temp_directory_path() / ("lp_cmds_" + std::to_string(::getpid()) + "_" + std::to_string(rd()))).string() +
+        "/";
     fs::create_directories(dir);
     reg.SetFileName(dir + "registry.reg");
     settings.Set(stMailDir, dir);

@@ -74,9 +74,9 @@ TEST_F(ReportTest, SavedReportOfAnEmptyListEndsWithList) {
   l.Description = "(NONAME) Using (NONAME)";
   const std::vector<std::string> lines = ReportFileLines(BuildReportHeader(l, 0, 0), ReportItemLines(l));
   const std::string zeroDate = DateTimeToStr(0);
-  EXPECT_EQ(lines, (std::vector<std::string>{"Report - (NONAME) Using (NONAME)", "", "Prepared - " + zeroDate,
-                                             "Encoding - ", "Mail Type - ", "Amount - 0", "Sent - 0", "Failed - 0",
-                                             "", "List"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"Report - (NONAME) Using (NONAME)", "", "Prepared - " + zeroDate, "Encoding - ",
+                                      "Mail Type - ", "Amount - 0", "Sent - 0", "Failed - 0", "", "List"}));
   const std::string file = ReportSaveFileName(dir + "report");
   EXPECT_EQ(file, dir + "report.txt");
   EXPECT_EQ(SaveTextLines(file, lines), "");
@@ -147,11 +147,7 @@ TEST_F(ReportTest, TextLinesSplitAtEveryLineEnd) {
     std::vector<std::string> lines;
   };
   const Case cases[] = {
-      {"", {""}},
-      {"a", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\nb\rc\r\n", {"a", "b", "c"}},
-      {"a\r\n\r\n", {"a", ""}},
+      {"", {""}}, {"a", {"a"}}, {"a\r\nb", {"a", "b"}}, {"a\nb\rc\r\n", {"a", "b", "c"}}, {"a\r\n\r\n", {"a", ""}},
   };
   for (const auto& c : cases) EXPECT_EQ(TextToLines(c.text), c.lines) << c.text;
 }

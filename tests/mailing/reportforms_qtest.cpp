@@ -126,8 +126,7 @@ private slots:
     send.State().Set(ssIdle);
     // A click at the middle of a button, through the window it is in.
     auto click = [](QPushButton* b) {
-      QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {},
-                        b->mapTo(b->window(), b->rect().center()));
+      QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
     };
     bool over = false, active = false, saveAsked = false, closed = false;
     rep_->ChooseSaveFile = [&](const std::string&) {
@@ -165,7 +164,8 @@ private slots:
     rep_->show();
     QCOMPARE(rep_->windowTitle(), QString("Report - \"letter\" Using \"clients\""));
     QCOMPARE(rep_->findChild<QLabel*>("Label1")->text(), QString("Prepared -"));
-    QCOMPARE(rep_->findChild<QLabel*>("Label7")->text(), QString::fromStdString(DateTimeToStr(mailing_->MailList.Prepared)));
+    QCOMPARE(rep_->findChild<QLabel*>("Label7")->text(),
+             QString::fromStdString(DateTimeToStr(mailing_->MailList.Prepared)));
     QCOMPARE(rep_->findChild<QLabel*>("Label8")->text(), QString("utf-8"));
     QCOMPARE(rep_->findChild<QLabel*>("Label9")->text(), QString("text/html"));
     QCOMPARE(rep_->findChild<QLabel*>("Label10")->text(), QString("7"));
@@ -207,10 +207,14 @@ private slots:
     QVERIFY(server.listen(QHostAddress::LocalHost));
     FillList();
     const QString remote = QString("http://127.0.0.1:%1/").arg(server.serverPort());
-    mailing_->MailList.Items[0].Body =
-        ("<html><head><title>kept</title><link rel=stylesheet href=\"" + remote + "s.css\"></head><body>"
-         "<script>document.title = 'ran';</script><img src=\"" + remote + "i.png\">"
-         "<iframe src=\"" + remote + "f.html\"></iframe><p>Marker</p></body></html>").toStdString();
+    mailing_->MailList.Items[0].Body = ("<html><head><title>kept</title><link rel=stylesheet href=\"" + remote +
+                                        "s.css\"></head><body>"
+                                        "<script>document.title = 'ran';</script><img src=\"" +
+                                        remote +
+                                        "i.png\">"
+                                        "<iframe src=\"" +
+                                        remote + "f.html\"></iframe><p>Marker</p></body></html>")
+                                           .toStdString();
     rep_->SetList(*mailing_);
     rep_->show();
     auto* view = rep_->findChild<QWebEngineView*>("WebBrowser1");
@@ -241,10 +245,19 @@ private slots:
     QCOMPARE(startedIn, dir_);
     QCOMPARE(settings_->Values().ReportDir, folder);
     const std::string text = FileBytes(folder + "report.txt");
-    std::vector<std::string> expected = {"Report - \"letter\" Using \"clients\"", "",
+    std::vector<std::string> expected = {"Report - \"letter\" Using \"clients\"",
+                                         "",
                                          "Prepared - " + DateTimeToStr(mailing_->MailList.Prepared),
-                                         "Encoding - utf-8", "Mail Type - text/html", "Amount - 7", "Sent - 1",
-                                         "Failed - 1", "", "Attachments", "/tmp/price.pdf", "", "List"};
+                                         "Encoding - utf-8",
+                                         "Mail Type - text/html",
+                                         "Amount - 7",
+                                         "Sent - 1",
+                                         "Failed - 1",
+                                         "",
+                                         "Attachments",
+                                         "/tmp/price.pdf",
+                                         "",
+                                         "List"};
     for (const auto& l : ReportItemLines(mailing_->MailList)) expected.push_back(l);
     QCOMPARE(Lines(TextToLines(text)), Lines(expected));
     QVERIFY(boxes.shown.empty());
@@ -301,8 +314,11 @@ private slots:
     TScopedScriptedMessages boxes;
     TDataSet table;
     TTableData d;
-    d.Fields = {{"NAME", ftString, 20, 0}, {"E_MAIL", ftString, 40, 0}, {"ACTIVE", ftBoolean, 0, 0},
-                {"NOTES", ftMemo, 0, 0}, {"BORN", ftDateTime, 0, 0}};
+    d.Fields = {{"NAME", ftString, 20, 0},
+                {"E_MAIL", ftString, 40, 0},
+                {"ACTIVE", ftBoolean, 0, 0},
+                {"NOTES", ftMemo, 0, 0},
+                {"BORN", ftDateTime, 0, 0}};
     d.Rows.push_back(PackRow({std::string("Ann"), std::string("a@example.com"), true, std::string("memo"), 1.0}));
     table.OpenData(std::move(d));
     TLogForm form([&table]() -> const TDataSet* { return &table; });

@@ -222,10 +222,10 @@ private slots:
     QCOMPARE(form->SendState(), static_cast<TSendState>(state));
     auto b = [&](const char* name) { return form->findChild<QPushButton*>(name); };
     auto on = [](bool e) { return QString(e ? "1" : "0"); };
-    const QStringList got = {on(b("Button1")->isEnabled()), on(b("Button2")->isEnabled()), b("Button2")->text(),
-                             on(b("Button3")->isEnabled()), on(b("Button4")->isEnabled()),
-                             on(b("Button5")->isEnabled()), on(b("Button6")->isEnabled()),
-                             on(b("CancelBtn")->isEnabled()), on(w_->Action("SendCurrent1")->isEnabled())};
+    const QStringList got = {
+        on(b("Button1")->isEnabled()), on(b("Button2")->isEnabled()),   b("Button2")->text(),
+        on(b("Button3")->isEnabled()), on(b("Button4")->isEnabled()),   on(b("Button5")->isEnabled()),
+        on(b("Button6")->isEnabled()), on(b("CancelBtn")->isEnabled()), on(w_->Action("SendCurrent1")->isEnabled())};
     QCOMPARE(got.join(' '), expected);
     QCOMPARE(w_->MailingPage().SpeedButton6->isEnabled(), w_->Action("SendCurrent1")->isEnabled());
     form->State().Set(ssIdle);

@@ -17,8 +17,11 @@ namespace {
 
 std::unique_ptr<TDataSet> MakeTable() {
   TTableData d;
-  d.Fields = {{"F_NAME", ftString, 20, 0}, {"L_NAME", ftString, 20, 0}, {"Age", ftInteger, 0, 0},
-              {"Score", ftFloat, 0, 0}, {"Paid", ftBoolean, 0, 0}};
+  d.Fields = {{"F_NAME", ftString, 20, 0},
+              {"L_NAME", ftString, 20, 0},
+              {"Age", ftInteger, 0, 0},
+              {"Score", ftFloat, 0, 0},
+              {"Paid", ftBoolean, 0, 0}};
   const std::vector<std::vector<TValue>> rows = {
       {std::string("John"), std::string("Smith"), int64_t(42), 3.5, true},
       {std::string("Mary"), std::string("Jones"), int64_t(17), 7.0, false},
@@ -176,12 +179,9 @@ TEST_F(TableTagSource, AnEditedFieldIsCompiledAgain) {
     const char* merged;
     size_t compilations;
   } edits[] = {
-      {"L_Name", cftString, "Smith", 2},
-      {"L_Name", cftString, "Smith", 2},  // the same text again: kept
+      {"L_Name", cftString, "Smith", 2}, {"L_Name", cftString, "Smith", 2},  // the same text again: kept
       {"Age + 1", cftString, "%WHO", 3},  // the merge shows the tag after the error box
-      {"Age + 1", cftInteger, "43", 4},
-      {"Age + 1", cftFloat, "43", 5},
-      {"Age > 40", cftBoolean, "True", 6},
+      {"Age + 1", cftInteger, "43", 4},  {"Age + 1", cftFloat, "43", 5},    {"Age > 40", cftBoolean, "True", 6},
   };
   for (const auto& e : edits) {
     project.SetCalcExpression("WHO", e.expression);
@@ -211,7 +211,8 @@ TEST_F(TableTagSource, ErrorsOfAKeptFieldShowTheCalculatedFieldBoxOncePerLookUp)
   Calc("OUTER", cftInteger, "Bad + 1");
   Calc("SELF", cftString, "SELF + 'x'");
   const std::string badBox =
-      "Error in expression of Calculated Field \"BAD\" with description:\n\"Line 1, Col 6, Integer type value expected\"";
+      "Error in expression of Calculated Field \"BAD\" with description:\n\"Line 1, Col 6, Integer type value "
+      "expected\"";
   struct TCase {
     const char* text;
     const char* merged;

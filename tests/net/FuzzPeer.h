@@ -33,8 +33,10 @@
 inline std::vector<std::string> SplitFuzzReplies(const uint8_t* data, size_t size) {
   std::vector<std::string> replies(1);
   for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0) replies.emplace_back();
-    else replies.back() += static_cast<char>(data[i]);
+    if (data[i] == 0)
+      replies.emplace_back();
+    else
+      replies.back() += static_cast<char>(data[i]);
   }
   return replies;
 }

@@ -96,18 +96,30 @@ TEST_F(SysUtilsTest, StrToInt) {
     int value;
   };
   const Case cases[] = {
-      {"0", true, 0},           {"123", true, 123},
-      {"-123", true, -123},     {"+7", true, 7},
-      {"   42", true, 42},      {"42 ", false, 0},
-      {"", false, 0},           {" ", false, 0},
-      {"-", false, 0},          {"$", false, 0},
-      {"$1F", true, 31},        {"$ff", true, 255},
-      {"-$10", true, -16},      {"0x1A", true, 26},
-      {"x10", true, 16},        {"$FFFFFFFF", true, -1},
-      {"$100000000", false, 0}, {"2147483647", true, 2147483647},
-      {"2147483648", false, 0}, {"-2147483648", true, -2147483647 - 1},
-      {"-2147483649", false, 0}, {"12a", false, 0},
-      {"1.0", false, 0},        {"\t1", false, 0},
+      {"0", true, 0},
+      {"123", true, 123},
+      {"-123", true, -123},
+      {"+7", true, 7},
+      {"   42", true, 42},
+      {"42 ", false, 0},
+      {"", false, 0},
+      {" ", false, 0},
+      {"-", false, 0},
+      {"$", false, 0},
+      {"$1F", true, 31},
+      {"$ff", true, 255},
+      {"-$10", true, -16},
+      {"0x1A", true, 26},
+      {"x10", true, 16},
+      {"$FFFFFFFF", true, -1},
+      {"$100000000", false, 0},
+      {"2147483647", true, 2147483647},
+      {"2147483648", false, 0},
+      {"-2147483648", true, -2147483647 - 1},
+      {"-2147483649", false, 0},
+      {"12a", false, 0},
+      {"1.0", false, 0},
+      {"\t1", false, 0},
       {"99999999999999999999", false, 0},
   };
   for (const Case& c : cases) {
@@ -136,12 +148,15 @@ TEST_F(SysUtilsTest, StrToFloatByLocale) {
     long double value;
   };
   const Case cases[] = {
-      {false, "1.5", true, 1.5L},     {false, "  -2.25  ", true, -2.25L}, {false, "1,5", false, 0},
-      {false, "1e3", true, 1000},     {false, "1.5E-2", true, 0.015L},     {false, "5.", true, 5},
-      {false, ".5", true, 0.5L},      {false, "", false, 0},               {false, ".", false, 0},
-      {false, "1e", false, 0},        {false, "abc", false, 0},            {false, "1e99999", false, 0},
-      {false, "1.2.3", false, 0},     {true, "1,5", true, 1.5L},           {true, "1.5", false, 0},
-      {true, "-0,125e1", true, -1.25L}, {true, "1.000,5", false, 0},
+      {false, "1.5", true, 1.5L},      {false, "  -2.25  ", true, -2.25L},
+      {false, "1,5", false, 0},        {false, "1e3", true, 1000},
+      {false, "1.5E-2", true, 0.015L}, {false, "5.", true, 5},
+      {false, ".5", true, 0.5L},       {false, "", false, 0},
+      {false, ".", false, 0},          {false, "1e", false, 0},
+      {false, "abc", false, 0},        {false, "1e99999", false, 0},
+      {false, "1.2.3", false, 0},      {true, "1,5", true, 1.5L},
+      {true, "1.5", false, 0},         {true, "-0,125e1", true, -1.25L},
+      {true, "1.000,5", false, 0},
   };
   for (const Case& c : cases) {
     SetFormatSettings(c.german ? GermanLike() : UsLike());
@@ -215,7 +230,7 @@ TEST_F(SysUtilsTest, DayCountsWalkTheCalendar) {
 }
 
 TEST_F(SysUtilsTest, DayOfWeekAndIncMonth) {
-  EXPECT_EQ(DayOfWeek(0), 7);                          // 1899-12-30 was a Saturday
+  EXPECT_EQ(DayOfWeek(0), 7);                         // 1899-12-30 was a Saturday
   EXPECT_EQ(DayOfWeek(EncodeDate(2026, 12, 10)), 5);  // Thursday
   EXPECT_EQ(DayOfWeek(EncodeDate(2000, 1, 2)), 1);    // Sunday
   EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);       // Monday

@@ -118,8 +118,7 @@ TEST(FastEvalLexer, SignsFollowTheProperties) {
 TEST(FastEvalHost, VariableEventsGetNormalisedNameAndHandle) {
   TEvalKit kit;
   std::vector<std::string> asked;
-  kit.ev.OnGetExtendedVar = [&](TFastEval*, const std::string& name, bool& found, Extended& v,
-                                int handle) {
+  kit.ev.OnGetExtendedVar = [&](TFastEval*, const std::string& name, bool& found, Extended& v, int handle) {
     asked.push_back("E:" + name + ":" + std::to_string(handle));
     if (name == "rate") {
       found = true;
@@ -155,12 +154,8 @@ TEST(FastEvalHost, VariableEventsGetNormalisedNameAndHandle) {
 TEST(FastEvalHost, BooleanPlaceOffersNameAsBooleanThenComparison) {
   TEvalKit kit;
   std::vector<std::string> asked;
-  kit.ev.OnGetBooleanVar = [&](TFastEval*, const std::string& n, bool&, bool&, int) {
-    asked.push_back("B:" + n);
-  };
-  kit.ev.OnGetExtendedVar = [&](TFastEval*, const std::string& n, bool&, Extended&, int) {
-    asked.push_back("E:" + n);
-  };
+  kit.ev.OnGetBooleanVar = [&](TFastEval*, const std::string& n, bool&, bool&, int) { asked.push_back("B:" + n); };
+  kit.ev.OnGetExtendedVar = [&](TFastEval*, const std::string& n, bool&, Extended&, int) { asked.push_back("E:" + n); };
   kit.ev.OnGetStringVar = [&](TFastEval*, const std::string& n, bool& found, std::string& v, int) {
     asked.push_back("S:" + n);
     found = true;
@@ -176,16 +171,16 @@ TEST(FastEvalHost, BooleanPlaceOffersNameAsBooleanThenComparison) {
 TEST(FastEvalHost, HostFunctions) {
   TEvalKit kit;
   std::vector<std::string> names;
-  kit.ev.OnGetDateTimeFunct = [&](TFastEval*, const std::string& name, bool active,
-                                  const TFunctParamValues& params, bool& found, TDateTime& v, int) {
+  kit.ev.OnGetDateTimeFunct = [&](TFastEval*, const std::string& name, bool active, const TFunctParamValues& params,
+                                  bool& found, TDateTime& v, int) {
     names.push_back(name);
     EXPECT_TRUE(active);
     EXPECT_TRUE(params.empty());
     found = name == "now";
     v = 40000.25;
   };
-  kit.ev.OnGetIntegerFunct = [&](TFastEval*, const std::string& name, bool,
-                                 const TFunctParamValues& params, bool&, int32_t& v, int) {
+  kit.ev.OnGetIntegerFunct = [&](TFastEval*, const std::string& name, bool, const TFunctParamValues& params, bool&,
+                                 int32_t& v, int) {
     // Found is left alone: the call counts as found.
     if (name == "twice") v = 2 * params.at(0).AsInteger();
     if (name == "join") v = static_cast<int32_t>(params.at(0).AsString().size() + params.at(1).AsExtended());
@@ -210,7 +205,7 @@ TEST(FastEvalHost, HostFunctions) {
     const char* text;
     int code, place;
   } failing[] = {
-      {"now()", 7, 4},   // no parameters: no parentheses
+      {"now()", 7, 4},  // no parameters: no parentheses
       {"twice 2", 11, 7},
       {"twice('x')", 1, 9},
       {"off(1)", 1, 3},  // inactive: fails at its name, arguments unread
@@ -221,7 +216,7 @@ TEST(FastEvalHost, HostFunctions) {
     TDateTime dd;
     int32_t nn;
     bool ok = std::string(f.text).rfind("now", 0) == 0 ? kit.ev.EvaluateDateTime(f.text, dd, 0)
-                                                        : kit.ev.EvaluateInteger(f.text, nn, 0);
+                                                       : kit.ev.EvaluateInteger(f.text, nn, 0);
     EXPECT_FALSE(ok);
     ASSERT_EQ(kit.errors.size(), 1u);
     EXPECT_EQ(kit.errors[0].code, f.code);
@@ -236,8 +231,8 @@ TEST(FastEvalHost, HostFunctions) {
 
 TEST(FastEvalHost, AddFunctionReplacesBuiltIn) {
   TEvalKit kit;
-  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&,
-                                bool&, int32_t& v, int) { v = 99; };
+  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&, bool&, int32_t& v,
+                                int) { v = 99; };
   int32_t n = 0;
   EXPECT_TRUE(kit.ev.EvaluateInteger("pos('b', 'abc')", n, 0));
   EXPECT_EQ(n, 2);
@@ -249,8 +244,8 @@ TEST(FastEvalHost, AddFunctionReplacesBuiltIn) {
 TEST(FastEvalHost, RefusedNamesGiveTheirError) {
   TScopedScriptedMessages boxes;
   TEvalKit kit;
-  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string& name, bool, const TFunctParamValues&,
-                                bool&, int32_t& v, int) { v = name == "my_func" ? 5 : 0; };
+  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string& name, bool, const TFunctParamValues&, bool&, int32_t& v,
+                                int) { v = name == "my_func" ? 5 : 0; };
   EXPECT_EQ(kit.ev.AddFunction("my func", true, etInteger, {}), "");
   int32_t n = 0;
   EXPECT_TRUE(kit.ev.EvaluateInteger("my_func", n, 0));
@@ -261,11 +256,8 @@ TEST(FastEvalHost, RefusedNamesGiveTheirError) {
     const char* name;
     const char* message;
   } refused[] = {
-      {"", "Identifier name missing"},
-      {"Div", "\"Div\" is a reserved word"},
-      {"2x", "Incorrect identifier name"},
-      {"a.b", "Incorrect identifier name"},
-      {"a+b", "Incorrect identifier name"},
+      {"", "Identifier name missing"},      {"Div", "\"Div\" is a reserved word"}, {"2x", "Incorrect identifier name"},
+      {"a.b", "Incorrect identifier name"}, {"a+b", "Incorrect identifier name"},
   };
   for (const auto& r : refused) {
     EXPECT_EQ(kit.ev.AddFunction(r.name, true, etInteger, {}), r.message) << r.name;
@@ -370,8 +362,8 @@ TEST(FastEvalCompiled, LifecycleAndRetokenizing) {
   ASSERT_EQ(kit.errors.size(), 1u);
   EXPECT_EQ(kit.errors[0].code, 3);
   EXPECT_EQ(kit.errors[0].handle, 10);
-  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&,
-                                bool&, int32_t& v, int) { v = 5; };
+  kit.ev.OnGetIntegerFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&, bool&, int32_t& v,
+                                int) { v = 5; };
   kit.ev.AddFunction("later", true, etInteger, {});
   kit.errors.clear();
   EXPECT_TRUE(kit.ev.EvaluateCompiledBoolean(b, 10));
@@ -520,15 +512,13 @@ TEST(FastEvalSymbols, LoadFormulaFunctionsAndVariablesThenSaveSame) {
   EXPECT_EQ(kit.errors[0].code, 1);
 
   std::vector<std::string> vars, functs;
-  kit.ev.OnVarList = [&](TFastEval*, const std::string& name, TExprType type, const void* value,
-                         const std::string&, const std::string& user) {
+  kit.ev.OnVarList = [&](TFastEval*, const std::string& name, TExprType type, const void* value, const std::string&,
+                         const std::string& user) {
     EXPECT_EQ(type, etExtended);
-    vars.push_back(name + "=" + std::to_string(static_cast<double>(*static_cast<const Extended*>(value))) +
-                   ":" + user);
+    vars.push_back(name + "=" + std::to_string(static_cast<double>(*static_cast<const Extended*>(value))) + ":" + user);
   };
-  kit.ev.OnFunctList = [&](TFastEval*, const std::string& name, bool, TExprType,
-                           const std::string& formula, const std::vector<TExprType>&,
-                           const std::string&, const std::string&) {
+  kit.ev.OnFunctList = [&](TFastEval*, const std::string& name, bool, TExprType, const std::string& formula,
+                           const std::vector<TExprType>&, const std::string&, const std::string&) {
     if (!formula.empty()) functs.push_back(name + ":" + formula);
   };
   kit.ev.ListVariables();
@@ -617,14 +607,16 @@ TEST(FastEvalSymbols, RunawayFormulaRecursionFails) {
 TEST(FastEvalRobustness, RandomTextsNeverCrash) {
   TEvalKit kit;
   kit.ev.AddFunction("Now", true, etDateTime, {});
-  kit.ev.OnGetDateTimeFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&,
-                                 bool&, TDateTime& v, int) { v = 40000; };
-  const char* pieces[] = {"(", ")", ",", "+", "-", "*", "/", "^", " and ", " or ", " xor ",
-                          " div ", " mod ", "true", "false", "param(1)", ">=", "<=", "<>", "=",
-                          ">", "<", "'", "'x'", "\"", "//", ";", ".", " if ", " then ", " else ",
-                          "1", "2.5", "1e3", "0", "i", "f", "s", "b", "d", "zero", "unknown",
-                          "pos(", "copy(", "iff(", "strtoint(", "encodedate(", "now", "\n", " ",
-                          "99999999999", "round(", "length(", "not("};
+  kit.ev.OnGetDateTimeFunct = [](TFastEval*, const std::string&, bool, const TFunctParamValues&, bool&, TDateTime& v,
+                                 int) { v = 40000; };
+  const char* pieces[] = {"(",     ")",           ",",      "+",         "-",           "*",     "/",
+                          "^",     " and ",       " or ",   " xor ",     " div ",       " mod ", "true",
+                          "false", "param(1)",    ">=",     "<=",        "<>",          "=",     ">",
+                          "<",     "'",           "'x'",    "\"",        "//",          ";",     ".",
+                          " if ",  " then ",      " else ", "1",         "2.5",         "1e3",   "0",
+                          "i",     "f",           "s",      "b",         "d",           "zero",  "unknown",
+                          "pos(",  "copy(",       "iff(",   "strtoint(", "encodedate(", "now",   "\n",
+                          " ",     "99999999999", "round(", "length(",   "not("};
   uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
@@ -710,10 +702,10 @@ TEST(FastEvalCompiled, TypedResultsAreTheOneShotResults) {
     const char* text;
     TExprType type;
   } cases[] = {
-      {"i * 3 + 1", etInteger},    {"f / 2 + i", etExtended},     {"s + 'def' + name", etString},
-      {"d + 1", etDateTime},       {"i > 3 and b", etBoolean},    {"if i > 3 then 'big' else 'small'", etString},
-      {"s * 2", etInteger},        {"10 div zero", etInteger},    {"'unterminated", etString},
-      {"big + 1.5", etExtended},   {"i +", etDateTime},           {"b and", etBoolean},
+      {"i * 3 + 1", etInteger},  {"f / 2 + i", etExtended},  {"s + 'def' + name", etString},
+      {"d + 1", etDateTime},     {"i > 3 and b", etBoolean}, {"if i > 3 then 'big' else 'small'", etString},
+      {"s * 2", etInteger},      {"10 div zero", etInteger}, {"'unterminated", etString},
+      {"big + 1.5", etExtended}, {"i +", etDateTime},        {"b and", etBoolean},
   };
   for (const auto& c : cases) {
     TValueCell once;
@@ -745,8 +737,7 @@ TEST(FastEvalCompiled, TypedResultsAreTheOneShotResults) {
       EXPECT_EQ(compiled.I, once.I) << c.text;
       EXPECT_EQ(compiled.E, once.E) << c.text;
       EXPECT_EQ(compiled.B, once.B) << c.text;
-      EXPECT_EQ(c.type == etString ? compiled.S : std::string(), c.type == etString ? once.S : std::string())
-          << c.text;
+      EXPECT_EQ(c.type == etString ? compiled.S : std::string(), c.type == etString ? once.S : std::string()) << c.text;
       EXPECT_EQ(compiled.D, once.D) << c.text;
       ASSERT_EQ(kit.errors.size(), onceErrors.size()) << c.text;
       for (size_t i = 0; i < onceErrors.size(); ++i) {

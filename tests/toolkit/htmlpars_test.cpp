@@ -34,7 +34,9 @@ struct TParsed {
 TParsed ParseAll(const std::string& html) {
   THTMLParser p;
   TParsed r;
-  p.OnParseError = [&](const std::string& msg, std::string_view text) { r.errors.emplace_back(msg, std::string(text)); };
+  p.OnParseError = [&](const std::string& msg, std::string_view text) {
+    r.errors.emplace_back(msg, std::string(text));
+  };
   p.Buffer = html;
   p.Parse();
   for (const THTMLItem& item : p.Items) {
@@ -70,19 +72,13 @@ TEST_P(ParseCases, GivesTheItems) {
 const TParseCase kParseCases[] = {
     {"NoStartMarkerIsOneText", "Dear <b>John</b>,\r\nsee you", {"T:Dear <b>John</b>,\r\nsee you"}, {}},
     {"Empty", "", {}, {}},
-    {"ParagraphInBody",
-     "<body><p>Hello</p></body>",
-     {"<body>", "<p>", "T:Hello", "</p>", "</body>"},
-     {}},
+    {"ParagraphInBody", "<body><p>Hello</p></body>", {"<body>", "<p>", "T:Hello", "</p>", "</body>"}, {}},
     {"MarkerFoundWithoutRegardToCase", "x<BODY>y", {"T:x", "<BODY>", "T:y"}, {}},
     {"QuotedValuesHoldGreaterThanAndBlanks",
      "<body><a href=\"x > y\" title='it\\'s > here' id=z>t</a>",
      {"<body>", "<a href=x > y title=it\\'s > here id=z>", "T:t", "</a>"},
      {}},
-    {"UnterminatedTagEndsWithTheLastCompleteItem",
-     "<body>Hello<b",
-     {"<body>", "T:Hello"},
-     {{"> not found", "<b"}}},
+    {"UnterminatedTagEndsWithTheLastCompleteItem", "<body>Hello<b", {"<body>", "T:Hello"}, {{"> not found", "<b"}}},
     {"UnterminatedQuoteInsideTag",
      "<body>a<p title=\"x>b</p>",
      {"<body>", "T:a"},
@@ -90,8 +86,7 @@ const TParseCase kParseCases[] = {
     {"LessThanAtTheVeryEnd", "<body>a<", {"<body>", "T:a"}, {{"> not found", "<"}}},
     {"ScriptAndStyleBodiesAreText",
      "<html><script>if (a<b) x='</p>';</script><style> </style><p>t</p>",
-     {"<html>", "<script>", "T:if (a<b) x='</p>';", "</script>", "<style>", "T: ", "</style>", "<p>", "T:t",
-      "</p>"},
+     {"<html>", "<script>", "T:if (a<b) x='</p>';", "</script>", "<style>", "T: ", "</style>", "<p>", "T:t", "</p>"},
      {}},
     {"ScriptTagWithParameters",
      "<SCRIPT type=\"text/javascript\">a>b</Script>",
@@ -221,8 +216,7 @@ const TLinesCase kLinesCases[] = {
     {"PlainTextWhole", "no markup\r\nat all", "no markup\r\nat all\r\n"},
     {"BlankPlainText", " \r\n ", ""},
     {"OnlyHelloOfAParagraph", "<body><p>Hello</p></body>", "Hello\r\n"},
-    {"EntitiesStayAndBreaksAreKept",
-     "<html><body>a&nbsp;b<br>\r\n<p>line one\r\nline two</p> \r\n</body></html>",
+    {"EntitiesStayAndBreaksAreKept", "<html><body>a&nbsp;b<br>\r\n<p>line one\r\nline two</p> \r\n</body></html>",
      "a&nbsp;b\r\nline one\r\nline two\r\n"},
     {"TabCountsAsText", "<body>\t<p> </p>", "\t\r\n"},
     {"CommentsAndTagsAreNotText", "<body><!-- hidden --><%x%><b>seen</b>", "seen\r\n"},

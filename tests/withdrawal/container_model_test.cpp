@@ -262,8 +262,7 @@ TEST_P(ContainerModel, RandomOperationsKeepEveryRecordAndNoSharedBlocks) {
       std::string back(data.size(), '\0');
       DiskRead(c, back.data(), static_cast<int32_t>(back.size()));
       ASSERT_FALSE(DiskEof(c)) << key.second << " is short after batch " << batch;
-      ASSERT_TRUE(back == data) << key.second << " reads back other bytes after batch " << batch << ": "
-                                << done.str();
+      ASSERT_TRUE(back == data) << key.second << " reads back other bytes after batch " << batch << ": " << done.str();
     }
     DiskClose(reader);
     ASSERT_EQ(reader.IoResult, 0);

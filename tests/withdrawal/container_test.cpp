@@ -27,9 +27,7 @@ std::string Slot(const std::string& name, const std::string& type, int32_t first
 
 class ContainerTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    file = temp.File("Test.dat");
-  }
+  void SetUp() override { file = temp.File("Test.dat"); }
   void TearDown() override {
     if (disk.File.IsOpen()) DiskClose(disk);
   }
@@ -94,8 +92,8 @@ protected:
   diskfile disk;
 };
 
-const std::string kFresh = LE32(36) + LE32(-1) + LE32(0) + LE32(0) + LE32(1) + Slot("info", "info", 44) + LE32(4) +
-                           LE32(-1) + LE32(0);
+const std::string kFresh =
+    LE32(36) + LE32(-1) + LE32(0) + LE32(0) + LE32(1) + Slot("info", "info", 44) + LE32(4) + LE32(-1) + LE32(0);
 
 TEST_F(ContainerTest, CreateFormatsExactly56Bytes) {
   Create();
@@ -668,7 +666,8 @@ TEST_F(ContainerTest, DamagedContainersStopCleanly) {
   };
   const Case cases[] = {
       {"chain outside the file", [&](std::string& b) { PutInt32At(b, size_t(a) + 4, 1 << 30); }},
-      {"chain loops", [&](std::string& b) {
+      {"chain loops",
+       [&](std::string& b) {
          PutInt32At(b, size_t(a), 8);
          PutInt32At(b, size_t(a) + 4, a);
        }},
@@ -677,13 +676,15 @@ TEST_F(ContainerTest, DamagedContainersStopCleanly) {
       {"folder count too large", [&](std::string& b) { PutInt32At(b, size_t(inbox) + 16, 1 << 28); }},
       {"root count negative", [&](std::string& b) { PutInt32At(b, 16, -3); }},
       {"free table count huge", [&](std::string& b) { PutInt32At(b, 52, 0x7fffffff); }},
-      {"free table overlapping blocks", [&](std::string& b) {
+      {"free table overlapping blocks",
+       [&](std::string& b) {
          PutInt32At(b, 44, 20);
          b.replace(52, 20, LE32(2) + LE32(0) + LE32(600) + LE32(a) + LE32(520));
        }},
       {"truncated file", [&](std::string& b) { b.resize(size_t(a) + 100); }},
       {"empty file", [&](std::string& b) { b.clear(); }},
-      {"slot length bytes out of range", [&](std::string& b) {
+      {"slot length bytes out of range",
+       [&](std::string& b) {
          b[64] = char(200);
          b[74] = char(255);
        }},
@@ -779,8 +780,8 @@ TEST_F(ContainerTest, KeptFolderIndexFollowsAFolderBlockOverwrittenThroughADamag
     const char* entry;
     int size;  // 0 deletes
   };
-  const Step steps[] = {{":Other", "F9", 40},   {":Inbox", "X1", 600}, {":Other", "F1", 0},
-                        {":Other", "F8", 40},   {":Inbox", "E2", 0},   {":Inbox", "X2", 50}};
+  const Step steps[] = {{":Other", "F9", 40}, {":Inbox", "X1", 600}, {":Other", "F1", 0},
+                        {":Other", "F8", 40}, {":Inbox", "E2", 0},   {":Inbox", "X2", 50}};
   auto run = [&](const std::string& name, bool forgetBetween) {
     diskfile d;
     DiskAssign(d, name);

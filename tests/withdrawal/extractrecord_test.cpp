@@ -25,8 +25,8 @@ protected:
   void SetUp() override {
     SetFormatSettings(TFormatSettings::Default());
     TTableData t;
-    t.Fields = {{"TEXT", ftString, 60, 0},    {"NUM", ftFloat, 0, 0}, {"WHEN", ftDateTime, 0, 0},
-                {"FLAG", ftBoolean, 0, 0},    {"BODY", ftMemo, 0, 0}, {"DAY", ftDate, 0, 0},
+    t.Fields = {{"TEXT", ftString, 60, 0},  {"NUM", ftFloat, 0, 0}, {"WHEN", ftDateTime, 0, 0},
+                {"FLAG", ftBoolean, 0, 0},  {"BODY", ftMemo, 0, 0}, {"DAY", ftDate, 0, 0},
                 {"TEXT2", ftString, 200, 0}};
     t.Store = std::make_unique<TMemoryStore>();
     table.OpenData(std::move(t));
@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(ExtractRecordTest, BooleanIsTrueOnlyForTAndTrue) {
-  const std::pair<const char*, bool> cases[] = {{"T", true},   {"t", true},  {"true", true},  {"TRUE", true},
+  const std::pair<const char*, bool> cases[] = {{"T", true},    {"t", true},  {"true", true},   {"TRUE", true},
                                                 {"yes", false}, {"1", false}, {"false", false}, {"tru", false}};
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
@@ -101,7 +101,10 @@ TEST_F(ExtractRecordTest, AFieldTheTableLacksAppendsNothing) {
     std::function<void(TScheme&)> set;
   };
   const Case cases[] = {
-      {"rule field", [](TScheme& s) { s.Values = {{"", "", "MISSING", ""}}; }},
+      {"rule field",
+       [](TScheme& s) {
+         s.Values = {{"", "", "MISSING", ""}};
+       }},
       {"content field", [](TScheme& s) { s.ContentField = "MISSING"; }},
       {"time field", [](TScheme& s) { s.TimeField = "MISSING"; }},
       {"sender name field", [](TScheme& s) { s.FromNameField = "MISSING"; }},

@@ -356,8 +356,8 @@ TEST_F(GetListDovecotTest, RepliesWithoutIdAreNeverTakenAsKnown) {
   EXPECT_EQ(r.Outcome, TGetListOutcome::Completed);
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(r.Received, 3);
-  EXPECT_EQ(StoredSubjects(), (std::vector<std::string>{"no id one", "no id one", "no id three", "no id two",
-                                                        "no id two", "with id"}));
+  EXPECT_EQ(StoredSubjects(),
+            (std::vector<std::string>{"no id one", "no id one", "no id three", "no id two", "no id two", "with id"}));
   EXPECT_EQ(server.MessageFiles(), 0u) << server.Log();
   EXPECT_TRUE(SavedIds().empty());
 }
@@ -385,7 +385,8 @@ TEST_F(GetListDovecotTest, SecondRunWhileRunningDoesNothing) {
 // The window closes while the second message is on its way.
 TEST_F(GetListDovecotTest, StopEndsTheRunAndKeepsWhatWasStored) {
   for (int i = 1; i <= 3; ++i)
-    server.AddMessage("00" + std::to_string(i), Mail("<m" + std::to_string(i) + "@x.test>", "m" + std::to_string(i), i));
+    server.AddMessage("00" + std::to_string(i),
+                      Mail("<m" + std::to_string(i) + "@x.test>", "m" + std::to_string(i), i));
   data->KnownIds = {"<old@x.test>"};
   data->SaveMessageIds();
   view.onStored = [&](int) {
@@ -512,8 +513,8 @@ TEST_F(GetListFaultTest, HugeMessageIsRefusedAndTheRunGoesOn) {
     for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, (std::vector<std::string>{"m1", "m3"}));
-    EXPECT_EQ(ServerSubjects(f), c.leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"})
-                                                 : (std::vector<std::string>{"m2"}));
+    EXPECT_EQ(ServerSubjects(f),
+              c.leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"}) : (std::vector<std::string>{"m2"}));
     EXPECT_EQ(f.CommandCount("DELE 2"), 0);
     // Not taken as seen: a later run asks for it again.
     EXPECT_EQ(after.KnownIds, c.leaveOnServer ? (TUniqueIds{"<m1@x.test>", "<m3@x.test>"}) : TUniqueIds{});
@@ -662,8 +663,8 @@ struct TRunFault {
   const char* name;
   std::function<void(TFakePop3Server&)> arrange;
   TGetListOutcome outcome;
-  std::vector<std::string> stored;      // in the local store afterwards
-  std::vector<std::string> onServer;    // on the server afterwards
+  std::vector<std::string> stored;    // in the local store afterwards
+  std::vector<std::string> onServer;  // on the server afterwards
   std::string boxHolds;
 };
 
@@ -674,31 +675,94 @@ TEST_F(GetListFaultTest, FaultsThatEndTheRun) {
   getList.ReplyTimeoutMs = 1500;
   const std::vector<std::string> all = {"m1", "m2", "m3"};
   const std::vector<TRunFault> cases = {
-      {"garbage greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Garbage); AddThree(f, TFault::None); },
-       TGetListOutcome::NotConnected, {}, all, "Not a POP3 server"},
-      {"silent greeting", [](TFakePop3Server& f) { f.SetGreetingFault(TFault::Silent); AddThree(f, TFault::None); },
-       TGetListOutcome::NotConnected, {}, all, "timed out"},
-      {"garbage to STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Garbage); AddThree(f, TFault::None); },
-       TGetListOutcome::Failed, {}, all, "Unexpected reply"},
-      {"refused STAT", [](TFakePop3Server& f) { f.SetStatFault(TFault::Refuse); AddThree(f, TFault::None); },
-       TGetListOutcome::Failed, {}, all, "-ERR refused"},
-      {"silent after log-on", [](TFakePop3Server& f) { f.SetStatFault(TFault::Silent); AddThree(f, TFault::None); },
-       TGetListOutcome::Failed, {}, all, "timed out"},
-      {"garbage to RETR", [](TFakePop3Server& f) { AddThree(f, TFault::Garbage); },
-       TGetListOutcome::Failed, {"m1"}, all, "Unexpected reply"},
-      {"closed in the middle of RETR", [](TFakePop3Server& f) { AddThree(f, TFault::CloseMidway); },
-       TGetListOutcome::Failed, {"m1"}, all, "closed"},
-      {"silent RETR", [](TFakePop3Server& f) { AddThree(f, TFault::Silent); },
-       TGetListOutcome::Failed, {"m1"}, all, "timed out"},
-      {"silent LIST", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::None, TFault::Silent); },
-       TGetListOutcome::Failed, {"m1"}, all, "timed out"},
-      {"garbage to TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Garbage); },
-       TGetListOutcome::Failed, {"m1"}, all, "Unexpected reply"},
-      {"closed in the middle of TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::CloseMidway); },
-       TGetListOutcome::Failed, {"m1"}, all, "closed"},
+      {"garbage greeting",
+       [](TFakePop3Server& f) {
+         f.SetGreetingFault(TFault::Garbage);
+         AddThree(f, TFault::None);
+       },
+       TGetListOutcome::NotConnected,
+       {},
+       all,
+       "Not a POP3 server"},
+      {"silent greeting",
+       [](TFakePop3Server& f) {
+         f.SetGreetingFault(TFault::Silent);
+         AddThree(f, TFault::None);
+       },
+       TGetListOutcome::NotConnected,
+       {},
+       all,
+       "timed out"},
+      {"garbage to STAT",
+       [](TFakePop3Server& f) {
+         f.SetStatFault(TFault::Garbage);
+         AddThree(f, TFault::None);
+       },
+       TGetListOutcome::Failed,
+       {},
+       all,
+       "Unexpected reply"},
+      {"refused STAT",
+       [](TFakePop3Server& f) {
+         f.SetStatFault(TFault::Refuse);
+         AddThree(f, TFault::None);
+       },
+       TGetListOutcome::Failed,
+       {},
+       all,
+       "-ERR refused"},
+      {"silent after log-on",
+       [](TFakePop3Server& f) {
+         f.SetStatFault(TFault::Silent);
+         AddThree(f, TFault::None);
+       },
+       TGetListOutcome::Failed,
+       {},
+       all,
+       "timed out"},
+      {"garbage to RETR",
+       [](TFakePop3Server& f) { AddThree(f, TFault::Garbage); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "Unexpected reply"},
+      {"closed in the middle of RETR",
+       [](TFakePop3Server& f) { AddThree(f, TFault::CloseMidway); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "closed"},
+      {"silent RETR",
+       [](TFakePop3Server& f) { AddThree(f, TFault::Silent); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "timed out"},
+      {"silent LIST",
+       [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::None, TFault::Silent); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "timed out"},
+      {"garbage to TOP",
+       [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Garbage); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "Unexpected reply"},
+      {"closed in the middle of TOP",
+       [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::CloseMidway); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       all,
+       "closed"},
       // The connection stands: QUIT removes the one stored message.
-      {"refused TOP", [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Refuse); },
-       TGetListOutcome::Failed, {"m1"}, {"m2", "m3"}, "-ERR refused"},
+      {"refused TOP",
+       [](TFakePop3Server& f) { AddThree(f, TFault::None, TFault::Refuse); },
+       TGetListOutcome::Failed,
+       {"m1"},
+       {"m2", "m3"},
+       "-ERR refused"},
   };
   for (const TRunFault& c : cases) {
     SCOPED_TRACE(c.name);
@@ -775,10 +839,9 @@ TEST_F(GetListFaultTest, RunCutInsideRetrieveThenASecondRunStoresNothingTwice) {
     for (auto& m : after.MailList) stored.push_back(m.Message->Subject);
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, (std::vector<std::string>{"m1", "m2", "m3"}));
-    EXPECT_EQ(ServerSubjects(again), leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"})
-                                                   : std::vector<std::string>{});
-    EXPECT_EQ(after.KnownIds, leaveOnServer ? (TUniqueIds{"<m1@x.test>", "<m2@x.test>", "<m3@x.test>"})
-                                            : TUniqueIds{});
+    EXPECT_EQ(ServerSubjects(again),
+              leaveOnServer ? (std::vector<std::string>{"m1", "m2", "m3"}) : std::vector<std::string>{});
+    EXPECT_EQ(after.KnownIds, leaveOnServer ? (TUniqueIds{"<m1@x.test>", "<m2@x.test>", "<m3@x.test>"}) : TUniqueIds{});
   }
 }
 

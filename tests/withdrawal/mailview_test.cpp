@@ -50,7 +50,10 @@ TEST(MessageViewerText, ChoosesThePartToShow) {
       {"an empty text part is passed over", "", {{true, ""}, {true, "second"}}, "second"},
       {"only blanks is text", "", {{true, " \t "}, {true, "second"}}, " \t "},
       {"attachments only: nothing", "body", {{false, ""}, {false, ""}}, ""},
-      {"the last html part is converted", "", {{true, "<body><b>one</b>"}, {false, ""}, {true, "<body><i>two</i>"}}, "two\r\n"},
+      {"the last html part is converted",
+       "",
+       {{true, "<body><b>one</b>"}, {false, ""}, {true, "<body><i>two</i>"}},
+       "two\r\n"},
       {"markup without text: the raw part", "", {{true, "<html><br><hr></html>"}}, "<html><br><hr></html>"},
       {"script text is only text", "", {{true, "<html><script>alert(1)</script>"}}, "alert(1)\r\n"},
   };

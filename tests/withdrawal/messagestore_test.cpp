@@ -219,15 +219,13 @@ TEST_F(MessageStoreTest, RecordLayoutIsItemByItem) {
   WriteMessage(c, m);
   DiskClose(disk);
   const std::string B0("\0", 1), B1("\1", 1);
-  std::string expected = S("") + L({"b"}) + S("") + S("cs") + S("") + S("") + D(2.25) + L({}) + S("f@x") + L({}) + B1 +
-                         LE32(2) +
-                         // attachment: name, disposition, tail
-                         LE32(0) + S("a.txt") + S("attachment") + S("") + B0 + B1 + S("") + S("") + L({}) + B0 +
-                         S("/p/a.txt") +
-                         // text part: body, tail
-                         LE32(1) + L({"t"}) + S("") + B1 + B0 + S("") + S("text/plain") + L({}) + B0 + S("") +
-                         S("<id>") + L({}) + B0 + S("") + std::string(1, char(mpLow)) + S("") + S("") + S("") + S("") +
-                         S("") + S("s");
+  std::string expected =
+      S("") + L({"b"}) + S("") + S("cs") + S("") + S("") + D(2.25) + L({}) + S("f@x") + L({}) + B1 + LE32(2) +
+      // attachment: name, disposition, tail
+      LE32(0) + S("a.txt") + S("attachment") + S("") + B0 + B1 + S("") + S("") + L({}) + B0 + S("/p/a.txt") +
+      // text part: body, tail
+      LE32(1) + L({"t"}) + S("") + B1 + B0 + S("") + S("text/plain") + L({}) + B0 + S("") + S("<id>") + L({}) + B0 +
+      S("") + std::string(1, char(mpLow)) + S("") + S("") + S("") + S("") + S("") + S("s");
   std::string record = Record(":", "M", "dat");
   ASSERT_GE(record.size(), expected.size());
   EXPECT_EQ(record.substr(0, expected.size()), expected);
@@ -329,12 +327,7 @@ TEST_F(MessageStoreTest, SortMessagesByDateTable) {
     std::vector<int> order;  // input indices in output order
   };
   const Case cases[] = {
-      {{}, {}},
-      {{5}, {0}},
-      {{1, 2}, {1, 0}},
-      {{2, 1}, {0, 1}},
-      {{3, 3, 3}, {2, 1, 0}},
-      {{1, 3, 2, 3}, {3, 1, 2, 0}},
+      {{}, {}}, {{5}, {0}}, {{1, 2}, {1, 0}}, {{2, 1}, {0, 1}}, {{3, 3, 3}, {2, 1, 0}}, {{1, 3, 2, 3}, {3, 1, 2, 0}},
   };
   for (const Case& k : cases) {
     TPop3MailList list;
@@ -460,10 +453,9 @@ TEST_F(MessageStoreTest, DeletingAMessageRemovesOnlyTheFilesReceivedForIt) {
   namespace fs = std::filesystem;
   const fs::path attachments = temp.Path() / "Attachments";
   auto received = [&](const std::string& tag, int files) {
-    std::string raw =
-        "From: a@example.org\r\nSubject: " + tag +
-        "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
-        "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+    std::string raw = "From: a@example.org\r\nSubject: " + tag +
+                      "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+                      "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
     for (int i = 0; i < files; ++i)
       raw += "--b\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" + tag +
              std::to_string(i) + ".bin\"\r\n\r\ncontent " + tag + "\r\n";

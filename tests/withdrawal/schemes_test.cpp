@@ -31,7 +31,9 @@ public:
 
 class SchemesTest : public ::testing::Test {
 protected:
-  SchemesTest() : data(temp.Path()) { data.DefaultCharset = [] { return DefaultSchemeCharsetRow; }; }
+  SchemesTest() : data(temp.Path()) {
+    data.DefaultCharset = [] { return DefaultSchemeCharsetRow; };
+  }
   std::string File() const { return temp.File("Schemes.dat"); }
 
   TTempFolder temp;
@@ -212,10 +214,14 @@ TEST_F(SchemesTest, DamagedFileIsReportedAndKeptBeforeTheFirstSave) {
   const std::string name = File();
   const Case cases[] = {
       {"a negative marker count is an empty list", negativeMarkers, {"ONE", "TWO", "SIX"}, ""},
-      {"cut inside the second scheme", good.substr(0, second + 30), {"ONE"},
+      {"cut inside the second scheme",
+       good.substr(0, second + 30),
+       {"ONE"},
        "The schemes file " + name + " is damaged: 1 of 3 schemes could be read (ONE). The file is kept as " + name +
            ".damaged when the schemes are next saved."},
-      {"cut inside the count", good.substr(0, 6), {},
+      {"cut inside the count",
+       good.substr(0, 6),
+       {},
        "The schemes file " + name + " is damaged: 0 of 0 schemes could be read. The file is kept as " + name +
            ".damaged when the schemes are next saved."},
   };

@@ -50,7 +50,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // Types a name into the name dialog and accepts it.
 void AnswerName(const QString& name) {
   WhenModal([name](QWidget* m) {
@@ -160,9 +159,7 @@ private:
     p_ = nullptr;
   }
 
-  TSchemes StoredSchemes() const {
-    return DecodeSchemes(ReadFileBytes(Home() + SchemesFileName));
-  }
+  TSchemes StoredSchemes() const { return DecodeSchemes(ReadFileBytes(Home() + SchemesFileName)); }
 
   // A dBase table with the fields a scheme fills, and a memo for the content.
   std::string MakeTable(const std::string& name) {
@@ -353,9 +350,7 @@ private slots:
 
     // Extract with no table open: the "Open Table" dialog gives the table.
     const std::string table = MakeTable("Orders");
-    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
-      return table;
-    };
+    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) { return table; };
     const TDateTime before = Now();
     w_->Action("SpeedItem46")->trigger();
     QVERIFY(w_->Tables().TableOpen());
@@ -444,8 +439,9 @@ private slots:
       f->OkBtn->click();
     });
     ui_->SpeedItem45Click();
-    TResponseOptions expected{false, true, "reply@example.com", "Re: order", "boss@example.com",
-                              "Fwd: order", "Thank you\r\nfor the order", 14};
+    TResponseOptions expected{
+        false, true, "reply@example.com", "Re: order", "boss@example.com", "Fwd: order", "Thank you\r\nfor the order",
+        14};
     QCOMPARE(StoredSchemes()[0].Response, expected);
     // Cancel changes nothing.
     WhenModal([](QWidget* m) {
@@ -536,9 +532,7 @@ private slots:
     QVERIFY2(shown.contains("Thanks"), qPrintable(shown));
 
     const std::string table = MakeTable("Replies");
-    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) {
-      return table;
-    };
+    w_->Tables().GetOpenFileName = [&](const std::string&, const std::string&, const std::string&) { return table; };
     auto* counter = w_->findChild<QLabel*>("StatusBar2Panel0");
     QVERIFY(counter);
     TDataSet& q = w_->State().Table.ADOQuery1;
@@ -576,8 +570,7 @@ private slots:
       binding.Run().ReplyTimeoutMs = 5000;
       w_->Action("SpeedItem39")->trigger();
       QCOMPARE(boxes.shown.size(), size_t(1));
-      QVERIFY2(QString::fromStdString(boxes.shown[0].text).contains("Not a POP3 server"),
-               boxes.shown[0].text.c_str());
+      QVERIFY2(QString::fromStdString(boxes.shown[0].text).contains("Not a POP3 server"), boxes.shown[0].text.c_str());
       QCOMPARE(p_->StatusPanel3a->text(), QString(" Not connected"));
       QVERIFY(spy.Texts.contains(" Connecting...."));
       QVERIFY(On("SpeedItem39"));
@@ -649,8 +642,7 @@ private slots:
     w_->Action("DeleteMail1")->trigger();
     QCOMPARE(boxes.shown.size(), size_t(0));
 
-    for (int i = 0; i < 3; ++i)
-      Store("m" + std::to_string(i), 46001 + i, [](TIdMessage& m) { m.SetBodyText("text"); });
+    for (int i = 0; i < 3; ++i) Store("m" + std::to_string(i), 46001 + i, [](TIdMessage& m) { m.SetBodyText("text"); });
     w_->Action("Body1")->trigger();
     QCOMPARE(Subjects(), QStringList({"m2", "m1", "m0"}));
     ClickRow(2);
@@ -996,8 +988,8 @@ private slots:
     w_->Action("AddScheme1")->trigger();
     p_->Button3->click();
     QVERIFY(!w_->Tables().TableOpen());
-    for (QComboBox* box : {p_->ComboBox10, p_->ComboBox13, p_->ComboBox14, p_->ComboBox15, p_->ComboBox16,
-                           p_->ComboBox11})
+    for (QComboBox* box :
+         {p_->ComboBox10, p_->ComboBox13, p_->ComboBox14, p_->ComboBox15, p_->ComboBox16, p_->ComboBox11})
       TypeInto(box, "STORED_" + box->objectName().toUpper());
     const TScheme s = StoredSchemes()[0];
     QCOMPARE(s.ContentField, std::string("STORED_COMBOBOX10"));
@@ -1009,8 +1001,8 @@ private slots:
 
     ui_->ClearParserLists();
     ui_->RefreshParserPage();
-    for (QComboBox* box : {p_->ComboBox10, p_->ComboBox13, p_->ComboBox14, p_->ComboBox15, p_->ComboBox16,
-                           p_->ComboBox11}) {
+    for (QComboBox* box :
+         {p_->ComboBox10, p_->ComboBox13, p_->ComboBox14, p_->ComboBox15, p_->ComboBox16, p_->ComboBox11}) {
       QCOMPARE(box->count(), 0);
       QCOMPARE(box->currentText(), "STORED_" + box->objectName().toUpper());
     }

@@ -36,8 +36,8 @@ TProfile Sample(const std::string& name, const std::string& password) {
 // One record's bytes as the file holds them, with two or three flag bytes.
 std::string RecordBytes(const TProfile& p, const std::string& storedPassword, bool threeFlags) {
   std::string b = Str(p.AccountName) + Str(p.Name) + Str(p.Email) + Str(p.ReplyTo) + Str(p.UserId) +
-                  Str(storedPassword) + Str(p.SmtpServer) + Str(p.SmtpPort) + Str(p.DnsServer) +
-                  Str(p.Pop3Server) + Str(p.Pop3Port);
+                  Str(storedPassword) + Str(p.SmtpServer) + Str(p.SmtpPort) + Str(p.DnsServer) + Str(p.Pop3Server) +
+                  Str(p.Pop3Port);
   b += static_cast<char>(p.DirectDelivery);
   b += static_cast<char>(p.RequiredAuthentication);
   if (threeFlags) b += static_cast<char>(p.LeaveCopyOnServer);
@@ -141,9 +141,9 @@ TEST_F(AccountsTest, MissingOrEmptyFileGivesAnEmptyList) {
 }
 
 TEST_F(AccountsTest, DamagedFilesFailCleanly) {
-  const std::string good =
-      Le32(3003) + Le32(2) + RecordBytes(Sample("A", "abcdnfg"), ScramblePassword("abcdnfg"), true) +
-      RecordBytes(Sample("B", "x"), ScramblePassword("x"), true);
+  const std::string good = Le32(3003) + Le32(2) +
+                           RecordBytes(Sample("A", "abcdnfg"), ScramblePassword("abcdnfg"), true) +
+                           RecordBytes(Sample("B", "x"), ScramblePassword("x"), true);
   struct Case {
     const char* what;
     std::string bytes;
@@ -217,11 +217,16 @@ TEST_F(AccountsTest, EditsWriteTheSelectedAccountAndMarkTheListChanged) {
   book.Add("A");
   book.Changed = false;
   const std::pair<TAccountField, std::string TProfile::*> fields[] = {
-      {TAccountField::Name, &TProfile::Name},           {TAccountField::Email, &TProfile::Email},
-      {TAccountField::ReplyTo, &TProfile::ReplyTo},     {TAccountField::UserId, &TProfile::UserId},
-      {TAccountField::Password, &TProfile::Password},   {TAccountField::SmtpServer, &TProfile::SmtpServer},
-      {TAccountField::SmtpPort, &TProfile::SmtpPort},   {TAccountField::DnsServer, &TProfile::DnsServer},
-      {TAccountField::Pop3Server, &TProfile::Pop3Server}, {TAccountField::Pop3Port, &TProfile::Pop3Port},
+      {TAccountField::Name, &TProfile::Name},
+      {TAccountField::Email, &TProfile::Email},
+      {TAccountField::ReplyTo, &TProfile::ReplyTo},
+      {TAccountField::UserId, &TProfile::UserId},
+      {TAccountField::Password, &TProfile::Password},
+      {TAccountField::SmtpServer, &TProfile::SmtpServer},
+      {TAccountField::SmtpPort, &TProfile::SmtpPort},
+      {TAccountField::DnsServer, &TProfile::DnsServer},
+      {TAccountField::Pop3Server, &TProfile::Pop3Server},
+      {TAccountField::Pop3Port, &TProfile::Pop3Port},
   };
   for (const auto& [field, member] : fields) {
     book.Changed = false;
@@ -300,8 +305,8 @@ TEST_F(AccountsTest, DeletingTheOnlyAccountEmptiesEveryList) {
   EXPECT_EQ(after.OptionsIndex, -1);
   EXPECT_EQ(after.WithdrawalIndex, -1);
   TAccountView v = ShowSelectedAccount(book.Profiles, selected);
-  for (const std::string* s : {&v.Name, &v.Email, &v.ReplyTo, &v.UserId, &v.Password, &v.SmtpServer,
-                               &v.SmtpPort, &v.DnsServer, &v.Pop3Server, &v.Pop3Port})
+  for (const std::string* s : {&v.Name, &v.Email, &v.ReplyTo, &v.UserId, &v.Password, &v.SmtpServer, &v.SmtpPort,
+                               &v.DnsServer, &v.Pop3Server, &v.Pop3Port})
     EXPECT_EQ(*s, "");
   EXPECT_TRUE(v.DirectDelivery);
   EXPECT_FALSE(v.RequiredAuthentication);
@@ -321,9 +326,7 @@ TEST_F(AccountsTest, RefreshFillsTheThreeListsAndKeepsTheChoices) {
     int options, withdrawal;
   };
   const Case cases[] = {
-      {"WORK", std::string("SHOP"), 1, 2},
-      {"GONE", std::string("HOME"), -1, 0},
-      {"", std::nullopt, -1, -1},
+      {"WORK", std::string("SHOP"), 1, 2},   {"GONE", std::string("HOME"), -1, 0}, {"", std::nullopt, -1, -1},
       {"work", std::string("GONE"), -1, -1},  // the text must be equal, case included
       {"SHOP", std::string(""), 2, -1},
   };
@@ -361,8 +364,8 @@ TEST_F(AccountsTest, EnablingFollowsTheDeliveryChoice) {
   };
   for (const Case c : {Case{true, false}, Case{false, true}}) {
     TAccountEnabling e = UpdateAccountControls(true, c.smtp, c.direct);
-    for (bool on : {e.DeleteButton, e.Name, e.Email, e.ReplyTo, e.UserId, e.Password, e.Pop3Server,
-                    e.Pop3Port, e.SmtpRadio, e.DirectRadio, e.LeaveCopyOnServer})
+    for (bool on : {e.DeleteButton, e.Name, e.Email, e.ReplyTo, e.UserId, e.Password, e.Pop3Server, e.Pop3Port,
+                    e.SmtpRadio, e.DirectRadio, e.LeaveCopyOnServer})
       EXPECT_TRUE(on);
     EXPECT_EQ(e.SmtpServer, c.smtp);
     EXPECT_EQ(e.SmtpPort, c.smtp);

@@ -23,8 +23,8 @@ namespace {
 std::unique_ptr<TDataSet> People() {
   TTableData d;
   d.Fields = {{"NAME", ftString, 10, 0}, {"AGE", ftInteger, 0, 0}};
-  for (const auto& [name, age] : std::vector<std::pair<std::string, int64_t>>{
-           {"Ann", 42}, {"Bob", 17}, {"Cid", 65}, {"Dee", 30}, {"Eve", 12}})
+  for (const auto& [name, age] :
+       std::vector<std::pair<std::string, int64_t>>{{"Ann", 42}, {"Bob", 17}, {"Cid", 65}, {"Dee", 30}, {"Eve", 12}})
     d.Rows.push_back(PackRow({name, age}));
   auto ds = std::make_unique<TDataSet>();
   ds->OpenData(std::move(d));

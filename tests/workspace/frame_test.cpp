@@ -95,13 +95,18 @@ TEST(Snapshot, ModifiedTest) {
   TProjectSnapshot p;
   p.Take("src", "plain");
   int htmlAsked = 0;
-  auto html = [&] { ++htmlAsked; return std::string("<html>"); };
+  auto html = [&] {
+    ++htmlAsked;
+    return std::string("<html>");
+  };
   EXPECT_FALSE(p.IsModified(true, html, "src", "plain"));
   EXPECT_EQ(htmlAsked, 0);  // no HTML snapshot yet: the editor is not asked
   p.HtmlSnapshot = "<html>";
   EXPECT_FALSE(p.IsModified(true, html, "src", "plain"));
-  EXPECT_FALSE(p.IsModified(false, [] { return std::string("x"); }, "src", "plain"));
-  EXPECT_TRUE(p.IsModified(true, [] { return std::string("x"); }, "src", "plain"));
+  EXPECT_FALSE(p.IsModified(
+      false, [] { return std::string("x"); }, "src", "plain"));
+  EXPECT_TRUE(p.IsModified(
+      true, [] { return std::string("x"); }, "src", "plain"));
   EXPECT_TRUE(p.Modified);
   p.Take("src", "plain");
   EXPECT_TRUE(p.HtmlSnapshot.empty());
@@ -160,11 +165,9 @@ TEST(CloseQuery, Answers) {
     int saves;
     size_t boxes;
   } cases[] = {
-      {false, TSaveChoice::Save, true, true, 0, 0},
-      {true, TSaveChoice::Save, true, true, 1, 1},
+      {false, TSaveChoice::Save, true, true, 0, 0},   {true, TSaveChoice::Save, true, true, 1, 1},
       {true, TSaveChoice::Save, false, false, 1, 1},  // save cancelled or failed
-      {true, TSaveChoice::Discard, true, true, 0, 1},
-      {true, TSaveChoice::Cancel, true, false, 0, 1},
+      {true, TSaveChoice::Discard, true, true, 0, 1}, {true, TSaveChoice::Cancel, true, false, 0, 1},
   };
   for (const auto& c : cases) {
     FakeHost h;
@@ -268,8 +271,8 @@ std::string ReadAll(const fs::path& p) {
 struct TempDir {
   fs::path path;
   TempDir() {
-    path = fs::temp_directory_path() / ("lp_frame_" + std::to_string(::getpid()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
+    path = fs::temp_directory_path() /
+           ("lp_frame_" + std::to_string(::getpid()) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
     fs::create_directories(path);
   }
   ~TempDir() {
@@ -308,8 +311,12 @@ TEST(FirstRun, ExampleProjectEntries) {
       return s;
     };
     switch (code) {
-      case 1: case 13: case 14: case 17: pos += 4; break;
-      case 5: case 9: pos += 1; break;
+      case 1:
+      case 13:
+      case 14:
+      case 17: pos += 4; break;
+      case 5:
+      case 9: pos += 1; break;
       case 16:
         for (int i = 0; i < 16; ++i) {
           EXPECT_EQ(b[pos], 0);
@@ -327,10 +334,20 @@ TEST(FirstRun, ExampleProjectEntries) {
     }
   }
   EXPECT_EQ(pos, b.size());
-  std::vector<std::pair<std::string, int>> expected = {
-      {"CF~Expr~SALUTATION", 2}, {"CF~Type~SALUTATION", 1}, {"CInd", 17}, {"Charset", 14},
-      {"Doc", 6}, {"FCol", 16}, {"FText", 4}, {"Plain", 12}, {"Report", 12}, {"SubMail", 9},
-      {"Subject", 10}, {"ToAddr", 11}, {"UseCF", 5}, {"UseF", 5}};
+  std::vector<std::pair<std::string, int>> expected = {{"CF~Expr~SALUTATION", 2},
+                                                       {"CF~Type~SALUTATION", 1},
+                                                       {"CInd", 17},
+                                                       {"Charset", 14},
+                                                       {"Doc", 6},
+                                                       {"FCol", 16},
+                                                       {"FText", 4},
+                                                       {"Plain", 12},
+                                                       {"Report", 12},
+                                                       {"SubMail", 9},
+                                                       {"Subject", 10},
+                                                       {"ToAddr", 11},
+                                                       {"UseCF", 5},
+                                                       {"UseF", 5}};
   EXPECT_EQ(keys, expected);
   EXPECT_EQ(subject, "Test message for %F_Name %L_Name");
   EXPECT_EQ(toAddr, "E_MAIL");
@@ -361,10 +378,18 @@ TEST(FirstRun, ExampleProjectMatchesDictionaryFile) {
       "</BODY>\r\n</HTML>";
   // Set in the order a window would, not in key order.
   const std::vector<std::tuple<std::string, int, std::string>> entries = {
-      {"FText", 4, str("")}, {"UseF", 5, std::string(1, '\0')}, {"UseCF", 5, std::string(1, '\0')},
-      {"CInd", 17, i32(8)}, {"FCol", 16, fcol}, {"Doc", 6, str(doc)}, {"SubMail", 9, std::string(1, '\1')},
-      {"Subject", 10, str("Test message for %F_Name %L_Name")}, {"ToAddr", 11, str("E_MAIL")},
-      {"Plain", 12, str("")}, {"Charset", 14, i32(18)}, {"Report", 12, str("")},
+      {"FText", 4, str("")},
+      {"UseF", 5, std::string(1, '\0')},
+      {"UseCF", 5, std::string(1, '\0')},
+      {"CInd", 17, i32(8)},
+      {"FCol", 16, fcol},
+      {"Doc", 6, str(doc)},
+      {"SubMail", 9, std::string(1, '\1')},
+      {"Subject", 10, str("Test message for %F_Name %L_Name")},
+      {"ToAddr", 11, str("E_MAIL")},
+      {"Plain", 12, str("")},
+      {"Charset", 14, i32(18)},
+      {"Report", 12, str("")},
       {"CF~Type~SALUTATION", 1, i32(3)},
       {"CF~Expr~SALUTATION", 2, str("'Dear ' + F_Name + ' ' + L_Name + '!'")}};
   TDList list;
@@ -448,7 +473,8 @@ TEST(FirstRun, FoldersFilesAndSettings) {
     std::ofstream(path, std::ios::binary) << ExampleProjectBytes();
     return true;
   };
-  CreateFirstRunFiles(app, db, mail, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
+  CreateFirstRunFiles(
+      app, db, mail, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
   EXPECT_EQ(projectWrites, 1);
   EXPECT_TRUE(fs::is_directory(app + "Database"));
   EXPECT_TRUE(fs::is_directory(app + "Projects"));
@@ -460,11 +486,10 @@ TEST(FirstRun, FoldersFilesAndSettings) {
   EXPECT_EQ(ReadAll(app + "Database/example.dbf").size(), ExampleTableBytes().size());
 
   // A second run keeps existing files and folder settings that were changed.
-  {
-    std::ofstream(app + "Projects/example.lkp", std::ios::trunc) << "mine";
-  }
+  { std::ofstream(app + "Projects/example.lkp", std::ios::trunc) << "mine"; }
   std::string db2 = "/elsewhere/", mail2 = app;
-  CreateFirstRunFiles(app, db2, mail2, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
+  CreateFirstRunFiles(
+      app, db2, mail2, [&] { ++dbSaves; }, [&] { ++mailSaves; }, writeProject);
   EXPECT_EQ(projectWrites, 1);
   EXPECT_EQ(db2, "/elsewhere/");
   EXPECT_EQ(dbSaves, 1);
@@ -501,7 +526,7 @@ TEST(SysInfo, OsRelease) {
 }
 
 TEST(EditorFonts, FoundryDroppedAndEachFamilyOnce) {
-  const std::vector<std::string> families = {"C059 [UKWN]", "C059 [urw]", "DejaVu Sans", "Z003 [urw]",
+  const std::vector<std::string> families = {"C059 [UKWN]",     "C059 [urw]",  "DejaVu Sans", "Z003 [urw]",
                                              "Odd [name] Sans", "Z003 [UKWN]", "DejaVu Sans"};
   const std::vector<std::string> expected = {"C059", "DejaVu Sans", "Z003", "Odd [name] Sans"};
   EXPECT_EQ(EditorFontNames(families), expected);

@@ -141,9 +141,7 @@ private slots:
     qputenv("LARKPOST_REGISTRY", QByteArray::fromStdString(home_ + "/registry.reg"));
   }
 
-  void init() {
-    PrepareSettings(true);
-  }
+  void init() { PrepareSettings(true); }
 
   void pagesAndControls() {
     TWorkspaceState state{SettingsRegistry()};
@@ -161,15 +159,17 @@ private slots:
     QCOMPARE(wd->count(), 5);
     QCOMPARE(wd->tabText(wd->currentIndex()), QString("Custom Text"));
     QCOMPARE(pages->currentWidget()->objectName(), QString("TabSheet1"));
-    for (const char* n : {"RxDBGrid1", "SpeedButton5", "StatusBar2", "Memo1", "CheckBox1", "ColorComboBox1",
-                          "CheckBox5", "Memo5", "CheckBox3", "ListBox1", "ComboBox1", "Memo2", "Button8",
-                          "Button14", "ComboBox2", "Edit2", "SpeedButton6", "RxRichEdit1", "RxRichEdit2",
-                          "EmbeddedWB1", "WebBrowser1", "DBNavigator1", "ListBox3", "Button19", "Button24",
-                          "ComboBox3", "ListView1", "StatusBar3", "Memo3", "CheckBox4", "Button7", "Memo6",
-                          "ComboBox12", "Button9", "TextListBox1", "Button1", "Button2", "Button5", "ListBox4",
-                          "ComboBox6", "ComboBox7", "ComboBox11", "Button3", "Button4", "ComboBox13",
-                          "ComboBox14", "ComboBox15", "ComboBox16", "ComboBox10", "ComboBox4", "SpeedButton1",
-                          "SpeedButton2", "SpeedButton3", "SpeedButton4", "Label13", "Memo4"})
+    for (const char* n :
+         {"RxDBGrid1",   "SpeedButton5", "StatusBar2",   "Memo1",        "CheckBox1",    "ColorComboBox1",
+          "CheckBox5",   "Memo5",        "CheckBox3",    "ListBox1",     "ComboBox1",    "Memo2",
+          "Button8",     "Button14",     "ComboBox2",    "Edit2",        "SpeedButton6", "RxRichEdit1",
+          "RxRichEdit2", "EmbeddedWB1",  "WebBrowser1",  "DBNavigator1", "ListBox3",     "Button19",
+          "Button24",    "ComboBox3",    "ListView1",    "StatusBar3",   "Memo3",        "CheckBox4",
+          "Button7",     "Memo6",        "ComboBox12",   "Button9",      "TextListBox1", "Button1",
+          "Button2",     "Button5",      "ListBox4",     "ComboBox6",    "ComboBox7",    "ComboBox11",
+          "Button3",     "Button4",      "ComboBox13",   "ComboBox14",   "ComboBox15",   "ComboBox16",
+          "ComboBox10",  "ComboBox4",    "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4",
+          "Label13",     "Memo4"})
       QVERIFY2(w.findChild<QWidget*>(n), n);
     QVERIFY(w.findChild<QAction*>("SpeedItem23"));
     QVERIFY(w.findChild<QAction*>("SpeedItem45")->isVisible());  // Response is reachable
@@ -190,24 +190,24 @@ private slots:
         if (!a->isSeparator()) out << a->text();
       return out;
     };
-    QCOMPARE(items(0), QStringList({"Create DBF...", "Open Table...", "Execute SQL...",
-                                    "Restructure/Save As DBF...", "Add Table...", "New Project",
-                                    "Open Project...", "Save Project", "Save Project As...", "Accounts...",
-                                    "Mailing...", "Send Current Mail", "Close Table", "Exit"}));
-    QCOMPARE(items(1), QStringList({"Add Record...", "Edit Record...", "Delete Record", "Find...",
-                                    "Find Duplicates", "Select Duplicates", "Reopen", "Descended", "Unsort"}));
-    QCOMPARE(items(2), QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Select All",
-                                    "Report Configuration...", "Options..."}));
-    QCOMPARE(items(6), QStringList({"Add Scheme...", "Delete Scheme...", "Get Mail List", "Delete Mail",
-                                    "Extract", "Response..."}));
+    QCOMPARE(items(0),
+             QStringList({"Create DBF...", "Open Table...", "Execute SQL...", "Restructure/Save As DBF...",
+                          "Add Table...", "New Project", "Open Project...", "Save Project", "Save Project As...",
+                          "Accounts...", "Mailing...", "Send Current Mail", "Close Table", "Exit"}));
+    QCOMPARE(items(1), QStringList({"Add Record...", "Edit Record...", "Delete Record", "Find...", "Find Duplicates",
+                                    "Select Duplicates", "Reopen", "Descended", "Unsort"}));
+    QCOMPARE(items(2), QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Select All", "Report Configuration...",
+                                    "Options..."}));
+    QCOMPARE(items(6), QStringList({"Add Scheme...", "Delete Scheme...", "Get Mail List", "Delete Mail", "Extract",
+                                    "Response..."}));
     QCOMPARE(items(7), QStringList({"Help", "About..."}));
     struct {
       const char* name;
       const char* key;
-    } keys[] = {{"NewMail0", "Ctrl+N"}, {"OpenMail0", "Ctrl+O"}, {"SaveMail0", "Ctrl+S"},
-                {"CloseTable1", "Ctrl+F4"}, {"Find0", "Ctrl+F"}, {"Unique0", "Ctrl+D"},
-                {"Undo1", "Ctrl+U"}, {"Cut1", "Ctrl+X"}, {"Copy1", "Ctrl+C"}, {"Paste1", "Ctrl+V"},
-                {"SelectAll1", "Ctrl+A"}, {"Hyperlink1", "Ctrl+K"}, {"Help1", "F1"}};
+    } keys[] = {{"NewMail0", "Ctrl+N"}, {"OpenMail0", "Ctrl+O"}, {"SaveMail0", "Ctrl+S"},  {"CloseTable1", "Ctrl+F4"},
+                {"Find0", "Ctrl+F"},    {"Unique0", "Ctrl+D"},   {"Undo1", "Ctrl+U"},      {"Cut1", "Ctrl+X"},
+                {"Copy1", "Ctrl+C"},    {"Paste1", "Ctrl+V"},    {"SelectAll1", "Ctrl+A"}, {"Hyperlink1", "Ctrl+K"},
+                {"Help1", "F1"}};
     for (auto& k : keys) QCOMPARE(w.Action(k.name)->shortcut(), QKeySequence(k.key));
   }
 
@@ -246,10 +246,10 @@ private slots:
     table.sortOn = true;
     table.sortText = "CITY ASC";
     w.UpdateControls();
-    for (const char* n : {"Restructure0", "AddDBF1", "AddRec0", "AddRec5", "CloseTable1", "Reopen0",
-                          "SpeedItem22", "SpeedItem24", "EditRec0", "EditRec5", "DeleteRec0", "DeleteRec5",
-                          "Find0", "FindRec5", "Unique0", "SelectDublicates1", "Unsort0", "SpeedItem48",
-                          "Descend0", "SpeedItem47", "Accounts1", "SendCurrent1"})
+    for (const char* n : {"Restructure0", "AddDBF1",     "AddRec0",   "AddRec5",           "CloseTable1", "Reopen0",
+                          "SpeedItem22",  "SpeedItem24", "EditRec0",  "EditRec5",          "DeleteRec0",  "DeleteRec5",
+                          "Find0",        "FindRec5",    "Unique0",   "SelectDublicates1", "Unsort0",     "SpeedItem48",
+                          "Descend0",     "SpeedItem47", "Accounts1", "SendCurrent1"})
       QVERIFY2(w.Action(n)->isEnabled(), n);
     QVERIFY(sendCurrent->isEnabled());
     // The menu item and the page's button both reach the mailing window, only while it is idle.

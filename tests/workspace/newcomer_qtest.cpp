@@ -38,7 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 QString Cell(QTableView* g, int row, int col) { return g->model()->data(g->model()->index(row, col)).toString(); }
 
 int Column(QTableView* g, const QString& name) {
@@ -230,8 +229,7 @@ private slots:
     if (!data) QSKIP("no test data");
     const std::string table = dir_ + "dbase_83.dbf";
     fs::copy_file(std::string(data) + "/dbf/dbase_83.dbf", table, fs::copy_options::overwrite_existing);
-    fs::copy_file(std::string(data) + "/dbf/dbase_83.dbt", dir_ + "dbase_83.dbt",
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(std::string(data) + "/dbf/dbase_83.dbt", dir_ + "dbase_83.dbt", fs::copy_options::overwrite_existing);
     TScopedScriptedMessages boxes;
     Open(table);
     const int rows = grid_->model()->rowCount();

@@ -135,12 +135,15 @@ private slots:
     { Key().WriteInteger("SortColor", 3); }
     TOptForm form(*settings);
     bool repainted = false;
-    const bool ok = RunOptions(form, [&form] {
-      auto* edit = form.findChild<QLineEdit*>("Edit1");
-      edit->selectAll();
-      QTest::keyClicks(edit, "30");
-      QTest::mouseClick(form.findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
-    }, &repainted);
+    const bool ok = RunOptions(
+        form,
+        [&form] {
+          auto* edit = form.findChild<QLineEdit*>("Edit1");
+          edit->selectAll();
+          QTest::keyClicks(edit, "30");
+          QTest::mouseClick(form.findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        },
+        &repainted);
     QVERIFY(ok);
     QCOMPARE(StoredNames(), (std::vector<std::string>{"SortColor", "Threads"}));
     TRegistry r(file);
@@ -155,22 +158,25 @@ private slots:
     TOptForm form(*settings);
     form.SetAccountNames({"Home", "Office"});
     bool repainted = false;
-    QVERIFY(RunOptions(form, [&form] {
-      form.CheckBox2->click();
-      form.UpDown1->setValue(7);
-      auto pick = [](QComboBox* box, int i) {
-        box->setCurrentIndex(i);
-        emit box->activated(i);
-      };
-      pick(form.ComboBox1, 18);
-      pick(form.ComboBox2, 1);
-      pick(form.ColorComboBox1, 0);
-      pick(form.FontComboBox1, 0);
-      pick(form.ComboBox3, 3);
-      for (int m = stConfirmDel; m <= stTagSign; ++m)
-        QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
-      form.OKBtn->click();
-    }, &repainted));
+    QVERIFY(RunOptions(
+        form,
+        [&form] {
+          form.CheckBox2->click();
+          form.UpDown1->setValue(7);
+          auto pick = [](QComboBox* box, int i) {
+            box->setCurrentIndex(i);
+            emit box->activated(i);
+          };
+          pick(form.ComboBox1, 18);
+          pick(form.ComboBox2, 1);
+          pick(form.ColorComboBox1, 0);
+          pick(form.FontComboBox1, 0);
+          pick(form.ComboBox3, 3);
+          for (int m = stConfirmDel; m <= stTagSign; ++m)
+            QVERIFY2(form.Marks()[static_cast<size_t>(m)], QByteArray::number(m));
+          form.OKBtn->click();
+        },
+        &repainted));
     QVERIFY(repainted);
     TRegistry r(file);
     QVERIFY(r.OpenKey("\\" + RegKeyPath, false));

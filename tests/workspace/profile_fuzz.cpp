@@ -19,10 +19,10 @@ namespace {
 
 bool Same(const TProfile& a, const TProfile& b) {
   return a.AccountName == b.AccountName && a.Name == b.Name && a.Email == b.Email && a.ReplyTo == b.ReplyTo &&
-         a.UserId == b.UserId && a.Password == b.Password && a.SmtpServer == b.SmtpServer &&
-         a.SmtpPort == b.SmtpPort && a.DnsServer == b.DnsServer && a.Pop3Server == b.Pop3Server &&
-         a.Pop3Port == b.Pop3Port && a.DirectDelivery == b.DirectDelivery &&
-         a.RequiredAuthentication == b.RequiredAuthentication && a.LeaveCopyOnServer == b.LeaveCopyOnServer;
+         a.UserId == b.UserId && a.Password == b.Password && a.SmtpServer == b.SmtpServer && a.SmtpPort == b.SmtpPort &&
+         a.DnsServer == b.DnsServer && a.Pop3Server == b.Pop3Server && a.Pop3Port == b.Pop3Port &&
+         a.DirectDelivery == b.DirectDelivery && a.RequiredAuthentication == b.RequiredAuthentication &&
+         a.LeaveCopyOnServer == b.LeaveCopyOnServer;
 }
 
 }  // namespace

@@ -195,8 +195,10 @@ private slots:
         const std::string name = i == 2 ? c.name3 : Names[i];
         const std::string city = i == 2 ? c.city3 : "City" + std::to_string(i);
         QVERIFY2(rows[static_cast<size_t>(i)] == std::make_pair(name, city),
-                 qPrintable(QString("%1: row %2 reads %3").arg(c.what).arg(i).arg(
-                     QString::fromStdString(rows[static_cast<size_t>(i)].first))));
+                 qPrintable(QString("%1: row %2 reads %3")
+                                .arg(c.what)
+                                .arg(i)
+                                .arg(QString::fromStdString(rows[static_cast<size_t>(i)].first))));
       }
       QVERIFY2(rows[10] == std::make_pair(std::string("Newbie"), std::string()), c.what);
     }

@@ -652,10 +652,10 @@ private slots:
     if (!data || !fs::exists(std::string(data) + "/mdb/testV1997.mdb")) QSKIP("no Access test data");
     const std::string mdb = dir_ + "shop.mdb";
     fs::copy_file(std::string(data) + "/mdb/testV1997.mdb", mdb, fs::copy_options::overwrite_existing);
-    WriteTestDbf(dir_ + "orders.dbf",
-                 {{"A", 'C', 20}, {"NOTE", 'C', 20}, {"AMOUNT", 'N', 12, 3}, {"WHEN", 'D', 8}, {"I", 'L', 1},
-                  {"SPARE", 'C', 5}},
-                 {{"first", "", "1", "", "", ""}});
+    WriteTestDbf(
+        dir_ + "orders.dbf",
+        {{"A", 'C', 20}, {"NOTE", 'C', 20}, {"AMOUNT", 'N', 12, 3}, {"WHEN", 'D', 8}, {"I", 'L', 1}, {"SPARE", 'C', 5}},
+        {{"first", "", "1", "", "", ""}});
     TScopedScriptedMessages boxes;
     Open(dir_ + "orders.dbf");
     AddTableSource(mdb, "Table1");
@@ -770,8 +770,8 @@ private slots:
       }
     } watch(&painted);
     addDbf_->Panel1->installEventFilter(&watch);
-    const auto link = connect(addDbf_->ProgressBar1, &QProgressBar::valueChanged, this,
-                              [&](int v) { positions.push_back(v); });
+    const auto link =
+        connect(addDbf_->ProgressBar1, &QProgressBar::valueChanged, this, [&](int v) { positions.push_back(v); });
     When(addDbf_, [&] {
       QVERIFY(QTest::qWaitForWindowExposed(addDbf_));
       positions.clear();

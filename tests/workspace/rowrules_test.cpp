@@ -13,9 +13,7 @@ class TCalcFields : public ICalcFieldSource {
 public:
   std::map<std::string, TCalcFieldDef> fields;
   mutable int asked = 0;
-  void Add(const std::string& name, TCalcFieldType type, const std::string& expr) {
-    fields[name] = {expr, true, type};
-  }
+  void Add(const std::string& name, TCalcFieldType type, const std::string& expr) { fields[name] = {expr, true, type}; }
   bool FindCalcField(const std::string& name, TCalcFieldDef& def) const override {
     ++asked;
     auto it = fields.find(name);
@@ -40,7 +38,7 @@ public:
 std::unique_ptr<TDataSet> MakeTable() {
   TTableData d;
   d.Fields = {{"F_NAME", ftString, 20, 0}, {"L_NAME", ftString, 20, 0}, {"Age", ftInteger, 0, 0},
-              {"Score", ftFloat, 0, 0},    {"Paid", ftBoolean, 0, 0},    {"Born", ftDate, 0, 0},
+              {"Score", ftFloat, 0, 0},    {"Paid", ftBoolean, 0, 0},   {"Born", ftDate, 0, 0},
               {"Fee", ftCurrency, 0, 0}};
   const std::vector<std::vector<TValue>> rows = {
       {std::string("John"), std::string("Smith"), int64_t(42), 2.5, true, 36526.0, 12.25},
@@ -81,8 +79,8 @@ protected:
 
 TEST_F(RowRules, FiveTypedLookUps) {
   calc.Add("SALUTATION", cftString, "'Dear ' + F_Name + ' ' + L_Name + '!'");
-  calc.Add("AGE", cftString, "'hidden'");         // hidden by the table field Age
-  calc.Add("F_NAME", cftInteger, "5");            // hidden, though F_Name is text
+  calc.Add("AGE", cftString, "'hidden'");  // hidden by the table field Age
+  calc.Add("F_NAME", cftInteger, "5");     // hidden, though F_Name is text
   calc.Add("FLAG", cftBoolean, "Age > 40");
   calc.Add("TWICE", cftInteger, "Age * 2");
   calc.Add("HALF", cftFloat, "Score / 2");
@@ -97,22 +95,15 @@ TEST_F(RowRules, FiveTypedLookUps) {
     std::string value;  // as text
   };
   const std::vector<TCase> cases = {
-      {"Age", cftInteger, true, "42"},
-      {"AGE + 1", cftInteger, true, "43"},
-      {"Score", cftFloat, true, "2.5"},
-      {"Fee", cftFloat, true, "12.25"},
-      {"Paid", cftBoolean, true, "1"},
-      {"F_Name", cftString, true, "John"},
-      {"Born", cftDateTime, true, "36526"},
-      {"Salutation", cftString, true, "Dear John Smith!"},
-      {"Age", cftString, false, ""},      // the table field hides the String calculated field
+      {"Age", cftInteger, true, "42"},       {"AGE + 1", cftInteger, true, "43"},
+      {"Score", cftFloat, true, "2.5"},      {"Fee", cftFloat, true, "12.25"},
+      {"Paid", cftBoolean, true, "1"},       {"F_Name", cftString, true, "John"},
+      {"Born", cftDateTime, true, "36526"},  {"Salutation", cftString, true, "Dear John Smith!"},
+      {"Age", cftString, false, ""},          // the table field hides the String calculated field
       {"F_NAME + 1", cftInteger, false, ""},  // ...and a text field the Integer one
-      {"FLAG", cftBoolean, true, "1"},
-      {"FLAG", cftInteger, false, ""},    // the type must match exactly
-      {"TWICE + 1", cftInteger, true, "85"},
-      {"HALF", cftFloat, true, "1.25"},
-      {"LATER", cftDateTime, true, "36527"},
-      {"NOTYPE", cftString, false, ""},   // no type entry: not found
+      {"FLAG", cftBoolean, true, "1"},       {"FLAG", cftInteger, false, ""},  // the type must match exactly
+      {"TWICE + 1", cftInteger, true, "85"}, {"HALF", cftFloat, true, "1.25"},
+      {"LATER", cftDateTime, true, "36527"}, {"NOTYPE", cftString, false, ""},  // no type entry: not found
       {"Nothing", cftString, false, ""},
   };
   for (const auto& c : cases) {
@@ -230,8 +221,8 @@ TEST_F(RowRules, ErrorTextsPerHandle) {
       {CopyFilterHandle, "Error in Filter Expression With Description:" + d},
       {RowFilterHandle, "Error in Filter Expression with Description:" + d},
   };
-  const char* names[] = {"Black", "Maroon", "Green", "Olive", "Navy", "Purple", "Teal", "Gray",
-                         "Silver", "Red", "Lime", "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
+  const char* names[] = {"Black",  "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "Gray",
+                         "Silver", "Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
   for (int i = 0; i < 16; ++i)
     cases.push_back({10 + i, "Error in Expression of " + std::string(names[i]) + " color with Description:" + d});
   for (const auto& c : cases) {
@@ -269,8 +260,9 @@ TEST_F(RowRules, ErrorTextsPerHandle) {
 }
 
 TEST_F(RowRules, CalculatedFieldErrorDependsOnTheRunningEvaluation) {
-  const std::string text = "Error in expression of Calculated Field \"NAME\" with description:\n\"Line 1, Col 7, "
-                           "Logical type value expected\"";
+  const std::string text =
+      "Error in expression of Calculated Field \"NAME\" with description:\n\"Line 1, Col 7, "
+      "Logical type value expected\"";
   rules.CalcFieldStack = {"OUTER", "NAME"};
   // In the filter of the filtered table query: the filter goes off.
   rules.InFilterEval = true;
@@ -400,10 +392,10 @@ TEST_F(RowRules, CalculatedFieldsInTheFilterAreCompiledOncePerName) {
 TEST(HighlightSlots, FixedColoursAndNames) {
   const THighlightSlots slots = NewHighlightSlots();
   const std::vector<std::tuple<std::string, int, int, int>> expected = {
-      {"Black", 0, 0, 0},      {"Maroon", 128, 0, 0},   {"Green", 0, 128, 0},     {"Olive", 128, 128, 0},
-      {"Navy", 0, 0, 128},     {"Purple", 128, 0, 128}, {"Teal", 0, 128, 128},    {"Gray", 128, 128, 128},
-      {"Silver", 192, 192, 192}, {"Red", 255, 0, 0},    {"Lime", 0, 255, 0},      {"Yellow", 255, 255, 0},
-      {"Blue", 0, 0, 255},     {"Fuchsia", 255, 0, 255}, {"Aqua", 0, 255, 255},   {"White", 255, 255, 255}};
+      {"Black", 0, 0, 0},        {"Maroon", 128, 0, 0},    {"Green", 0, 128, 0},  {"Olive", 128, 128, 0},
+      {"Navy", 0, 0, 128},       {"Purple", 128, 0, 128},  {"Teal", 0, 128, 128}, {"Gray", 128, 128, 128},
+      {"Silver", 192, 192, 192}, {"Red", 255, 0, 0},       {"Lime", 0, 255, 0},   {"Yellow", 255, 255, 0},
+      {"Blue", 0, 0, 255},       {"Fuchsia", 255, 0, 255}, {"Aqua", 0, 255, 255}, {"White", 255, 255, 255}};
   for (int i = 0; i < 16; ++i) {
     const auto& [name, r, g, b] = expected[i];
     EXPECT_EQ(HighlightColorNames()[i], name);

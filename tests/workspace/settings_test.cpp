@@ -83,10 +83,8 @@ TEST_F(SettingsTest, FolderValuesAreReadAndWrittenOneAtATime) {
     const char* name;
   };
   const TWriter writers[] = {
-      {stDataBaseDir, &Now().DataBaseDir, "DataBaseDir"},
-      {stMailDir, &Now().MailDir, "MailDir"},
-      {stSQLFileDir, &Now().SQLFileDir, "SQLFileDir"},
-      {stSQLDataBase, &Now().SQLDataBase, "SQLDataBase"},
+      {stDataBaseDir, &Now().DataBaseDir, "DataBaseDir"}, {stMailDir, &Now().MailDir, "MailDir"},
+      {stSQLFileDir, &Now().SQLFileDir, "SQLFileDir"},    {stSQLDataBase, &Now().SQLDataBase, "SQLDataBase"},
       {stReportDir, &Now().ReportDir, "ReportDir"},
   };
   for (const auto& w : writers) {
@@ -228,7 +226,10 @@ TEST_F(SettingsTest, OnlyMarkedOptionsAreWrittenWithTheirTypes) {
 class TFakeView : public IOptionsView {
 public:
   TSettingValues Values() const override { return shown; }
-  void ShowValues(const TSettingValues& v) override { shown = v; ++showCount; }
+  void ShowValues(const TSettingValues& v) override {
+    shown = v;
+    ++showCount;
+  }
   bool ShowModal() override {
     marks = {};
     if (edit) edit(*this);

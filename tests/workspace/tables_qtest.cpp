@@ -197,7 +197,7 @@ private slots:
     QCOMPARE(asked, 2);
     QCOMPARE(w.ADOQuery1.RecordCount(), 2);
     QVERIFY(!settings_->Values().ConfirmDel);  // ticked and Yes: no more asking
-    ui_->DeleteRec0Click();            // no dialog now
+    ui_->DeleteRec0Click();                    // no dialog now
     QCOMPARE(w.ADOQuery1.RecordCount(), 1);
     QVERIFY(boxes.shown.empty());
   }

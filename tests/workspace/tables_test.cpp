@@ -283,8 +283,8 @@ TEST_F(TablesTest, ConfigOfOtherLayoutsKeepsWhatItMust) {
       }
     }
     EXPECT_GE(widths, fieldsBefore) << cut;
-    const size_t whole = static_cast<size_t>(std::count_if(fieldEnds.begin(), fieldEnds.end(),
-                                                           [cut](size_t end) { return end <= cut; }));
+    const size_t whole = static_cast<size_t>(
+        std::count_if(fieldEnds.begin(), fieldEnds.end(), [cut](size_t end) { return end <= cut; }));
     EXPECT_TRUE(widths == whole || widths == whole + 1) << cut << ": " << widths << " of " << whole;
     fieldsBefore = widths;
     if (cut == bytes.size()) {
@@ -306,7 +306,7 @@ TEST_F(TablesTest, RecordEditorLayoutRule) {
   f[1].Width = 10;
   f[2].Width = 40;  // 330 px: no room on the first row
   f[2].Kind = fkMemo;
-  f[3].Width = 7;   // 66 px
+  f[3].Width = 7;  // 66 px
   const auto p = LayoutRecordEditors(f, 400);
   ASSERT_EQ(p.size(), 4u);
   EXPECT_EQ(p[0].EditorX, 10);
@@ -578,7 +578,7 @@ TEST_F(WorkspaceTest, FailedBatchUpdateRestoresTheView) {
   EXPECT_EQ(host.gridColSet, 3);
   EXPECT_TRUE(w.FormFields[0].Template);
   EXPECT_EQ(w.ADOQuery1.Fields(0).AsString(), "Name4");  // the file's value, not the lost edit
-  EXPECT_TRUE(host.told.empty());                       // silent
+  EXPECT_TRUE(host.told.empty());                        // silent
 
   // A lost new record is appended again once.
   w.AppendRecord();

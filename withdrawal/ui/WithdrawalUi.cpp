@@ -394,8 +394,7 @@ void TWithdrawalUi::ShowValueRule() {
 void TWithdrawalUi::SpeedItem43Click() {
   if (!nameDialog_) return;
   std::string name;
-  nameDialog_->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3),
-                         state_.Reader1);
+  nameDialog_->InputName(AddSchemeCaption, SchemeExistsFormat, name, true, ComboItems(page_.ComboBox3), state_.Reader1);
   if (name.empty()) return;
   const int index = Commands.AddScheme(name);
   FillSchemeCombo();
@@ -712,7 +711,8 @@ void TWithdrawalUi::SpeedItem41Click() {
   if (ConfirmBox("Delete Selected Mail(s)?", TMsgButtons::YesNo) != TMsgResult::Yes) return;
   std::vector<std::string> names;
   for (int row : rows)
-    if (row < static_cast<int>(Data.MailList.size())) names.push_back(Data.MailList[static_cast<size_t>(row)].EntryName);
+    if (row < static_cast<int>(Data.MailList.size()))
+      names.push_back(Data.MailList[static_cast<size_t>(row)].EntryName);
   Data.DeleteMessages(names);  // reads the list again
   listRead_ = true;
   RefreshMailControl();
@@ -732,14 +732,9 @@ void TWithdrawalUi::ListView1KeyUp(int key) {
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
     case Qt::Key_Home:
-    case Qt::Key_End:
-      ListView1Click();
-      break;
-    case Qt::Key_Delete:
-      SpeedItem41Click();
-      break;
-    default:
-      break;
+    case Qt::Key_End: ListView1Click(); break;
+    case Qt::Key_Delete: SpeedItem41Click(); break;
+    default: break;
   }
 }
 
@@ -766,8 +761,7 @@ void TWithdrawalUi::ShowInsertedRow(int at, QTreeWidgetItem* row) {
   ShowMessageCount();
   // The viewer is read again only when the selection now names another message.
   const int selected = SelectedRow();
-  if (selected < 0 || Data.MailList[static_cast<size_t>(selected)].EntryName != viewerEntry_)
-    RefreshMailMemo(selected);
+  if (selected < 0 || Data.MailList[static_cast<size_t>(selected)].EntryName != viewerEntry_) RefreshMailMemo(selected);
 }
 
 void TWithdrawalUi::SetGetListStatus(const std::string& text) {

@@ -151,5 +151,5 @@ private:
   std::string viewerEntry_;  // the store entry the viewer shows
   bool getListRunning_ = false;
   bool listRead_ = false;  // the mail list has been read from the store
-  int filling_ = 0;  // programmatic refills: their change signals edit nothing
+  int filling_ = 0;        // programmatic refills: their change signals edit nothing
 };

@@ -28,10 +28,10 @@ public:
   QScrollArea* ScrollBox1;  // holds the mapping rows
   QWidget* ScrollInner;
   QProgressBar* ProgressBar1;
-  QLabel* Panel1;        // status
-  QPushButton* Button3;  // "Add"
-  QPushButton* CloseBtn; // "Cancel"
-  QPushButton* Button1;  // "Help"
+  QLabel* Panel1;         // status
+  QPushButton* Button3;   // "Add"
+  QPushButton* CloseBtn;  // "Cancel"
+  QPushButton* Button1;   // "Help"
 
   // Set by the caller before showing: the open table's commands.
   TTableUi* Tables = nullptr;

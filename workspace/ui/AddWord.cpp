@@ -35,8 +35,8 @@ void TAddWordForm::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
 }
 
-void TAddWordForm::InputName(const std::string& Caption, const std::string& ExistsFmt, std::string& Name,
-                             bool Check, const std::vector<std::string>& Names, const TReader& Reader) {
+void TAddWordForm::InputName(const std::string& Caption, const std::string& ExistsFmt, std::string& Name, bool Check,
+                             const std::vector<std::string>& Names, const TReader& Reader) {
   Name.clear();
   setWindowTitle(ToQString(Caption));
   if (exec() != QDialog::Accepted || Edit1->text().isEmpty()) return;

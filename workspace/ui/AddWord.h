@@ -18,8 +18,8 @@ public:
   // Shows the dialog with Caption and returns the accepted name in Name, or
   // an empty Name when nothing was accepted. With Check on, the name must be
   // an identifier of Reader's alphabet and comes back upper-cased.
-  void InputName(const std::string& Caption, const std::string& ExistsFmt, std::string& Name,
-                 bool Check, const std::vector<std::string>& Names, const TReader& Reader);
+  void InputName(const std::string& Caption, const std::string& ExistsFmt, std::string& Name, bool Check,
+                 const std::vector<std::string>& Names, const TReader& Reader);
 
   QLabel* Label1;
   QLineEdit* Edit1;

@@ -146,4 +146,3 @@ void TFilterPage::ShowHighlightSlot(int slot, int place) {
   }
   PlaceCaret(Memo5, place);
 }
-

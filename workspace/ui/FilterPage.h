@@ -58,5 +58,5 @@ private:
   TRowRules* rules_ = nullptr;
   TMulticast<>::TSubscription filterChanged_;
   bool showingFilter_ = false;  // the controls follow the state: nothing to store
-  bool showing_ = false;  // the page shows a slot: no edit of the user
+  bool showing_ = false;        // the page shows a slot: no edit of the user
 };

@@ -16,8 +16,8 @@ public:
 
   static constexpr int HelpContext = 6;
 
-  QComboBox* ComboBox1;  // "Field": a fixed list
-  QLineEdit* Edit1;      // "Value"
+  QComboBox* ComboBox1;    // "Field": a fixed list
+  QLineEdit* Edit1;        // "Value"
   QGroupBox* RadioGroup1;  // "Mode"
   QRadioButton* ExactlyBtn;
   QRadioButton* IncludingBtn;

@@ -38,7 +38,6 @@
 #include "workspace/ui/TableWiring.h"
 #include "workspace/ui/WithdrawalPage.h"
 
-
 namespace {
 
 QString Q(const std::string& s) { return ToQString(s); }
@@ -82,8 +81,7 @@ QAction* TLPMain::Action(const std::string& name) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
-QAction* TLPMain::AddAction(QMenu* menu, const std::string& name, const QString& caption,
-                            const QKeySequence& key) {
+QAction* TLPMain::AddAction(QMenu* menu, const std::string& name, const QString& caption, const QKeySequence& key) {
   auto* a = new QAction(caption, this);
   a->setObjectName(Q(name));
   if (!key.isEmpty()) a->setShortcut(key);
@@ -150,7 +148,8 @@ void TLPMain::FormCreate() {
     state_.RowRules.InvalidateRowColors();
     databasePage_->RxDBGrid1->viewport()->update();
   });
-  for (QScrollBar* bar : {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
+  for (QScrollBar* bar :
+       {databasePage_->RxDBGrid1->horizontalScrollBar(), databasePage_->RxDBGrid1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] { RxDBGrid1TopLeftChanged(); });
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
@@ -197,8 +196,7 @@ void TLPMain::BuildPages() {
   // The edit commands follow these editors.
   for (QWidget* w : {static_cast<QWidget*>(filterPage_->Memo1), static_cast<QWidget*>(filterPage_->Memo5),
                      static_cast<QWidget*>(calcPage_->Memo2), static_cast<QWidget*>(mailingPage_->Edit2),
-                     static_cast<QWidget*>(mailingPage_->RxRichEdit1),
-                     static_cast<QWidget*>(mailingPage_->RxRichEdit2),
+                     static_cast<QWidget*>(mailingPage_->RxRichEdit1), static_cast<QWidget*>(mailingPage_->RxRichEdit2),
                      static_cast<QWidget*>(withdrawalPage_->Memo6)})
     WatchEditor(w);
 }
@@ -405,9 +403,7 @@ bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
       UpdateEditCommands();
       break;
     case QEvent::MouseButtonRelease:
-    case QEvent::KeyRelease:
-      UpdateEditCommands();
-      break;
+    case QEvent::KeyRelease: UpdateEditCommands(); break;
     case QEvent::FocusOut:
       // Opening a menu is no leaving: the Edit menu still works on this control.
       if (static_cast<QFocusEvent*>(e)->reason() == Qt::PopupFocusReason) break;
@@ -416,8 +412,7 @@ bool TLPMain::eventFilter(QObject* watched, QEvent* e) {
           watched == mailingPage_->Edit2)
         UpdateHtmlMenus();
       break;
-    default:
-      break;
+    default: break;
   }
   return QMainWindow::eventFilter(watched, e);
 }
@@ -552,10 +547,10 @@ void TLPMain::RxDBGrid1TopLeftChanged() {
 
 QWidget* TLPMain::FocusedEditControl() const {
   QWidget* f = QApplication::focusWidget();
-  for (QWidget* w : {static_cast<QWidget*>(mailingPage_->RxRichEdit1),
-                     static_cast<QWidget*>(mailingPage_->RxRichEdit2), static_cast<QWidget*>(mailingPage_->Edit2),
-                     static_cast<QWidget*>(filterPage_->Memo1), static_cast<QWidget*>(filterPage_->Memo5),
-                     static_cast<QWidget*>(calcPage_->Memo2), static_cast<QWidget*>(withdrawalPage_->Memo6)})
+  for (QWidget* w : {static_cast<QWidget*>(mailingPage_->RxRichEdit1), static_cast<QWidget*>(mailingPage_->RxRichEdit2),
+                     static_cast<QWidget*>(mailingPage_->Edit2), static_cast<QWidget*>(filterPage_->Memo1),
+                     static_cast<QWidget*>(filterPage_->Memo5), static_cast<QWidget*>(calcPage_->Memo2),
+                     static_cast<QWidget*>(withdrawalPage_->Memo6)})
     if (f == w) return w;
   return nullptr;
 }
@@ -608,8 +603,8 @@ void TLPMain::UpdateEditCommands() {
     cut = memo->textCursor().hasSelection();
     paste = all = true;
     undo = memo->document()->isUndoAvailable();
-    redo = (memo == mailingPage_->RxRichEdit1 || memo == mailingPage_->RxRichEdit2) &&
-           memo->document()->isRedoAvailable();
+    redo =
+        (memo == mailingPage_->RxRichEdit1 || memo == mailingPage_->RxRichEdit2) && memo->document()->isRedoAvailable();
   }
   if (!w) return;  // leaving a control: the editor menus take over
   Action("Cut1")->setEnabled(cut);
@@ -633,8 +628,8 @@ void TLPMain::UpdateHtmlMenus() {
   const bool htmlEdit = PageControl1->currentWidget() == mailingPage_ &&
                         mailingPage_->PageControl2->currentWidget() == mailingPage_->TabSheet3 &&
                         state_.MailMode == mmHtml;
-  for (const char* n : {"Image1", "HorizontalLine1", "Font1", "NumberedList1", "BulletedList1",
-                        "DecreaseIndent1", "IncreaseIndent1", "Table5"})
+  for (const char* n : {"Image1", "HorizontalLine1", "Font1", "NumberedList1", "BulletedList1", "DecreaseIndent1",
+                        "IncreaseIndent1", "Table5"})
     Action(n)->setEnabled(htmlEdit);
 }
 
@@ -661,9 +656,9 @@ void TLPMain::SnapshotProject() {
 
 bool TLPMain::IsProjectModified() {
   IHtmlEditor* editor = services_.Editor;
-  return project_.IsModified(editor && editor->DocumentReady(),
-                             [editor] { return editor ? editor->GetHtmlStr() : std::string(); }, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
-                             ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
+  return project_.IsModified(
+      editor && editor->DocumentReady(), [editor] { return editor ? editor->GetHtmlStr() : std::string(); },
+      ToStdString(mailingPage_->RxRichEdit1->toPlainText()), ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
 }
 
 bool TLPMain::FormCloseQuery() { return RunCloseQuery(*this); }
@@ -698,8 +693,7 @@ void TLPMain::FormClose() {
   if (services_.Preview)
     if (const std::string p = services_.Preview->PreviewFileName(); !p.empty()) std::filesystem::remove(p, ec);
   if (services_.Reports)
-    if (const std::string r = services_.Reports->ReportViewerFileName(); !r.empty())
-      std::filesystem::remove(r, ec);
+    if (const std::string r = services_.Reports->ReportViewerFileName(); !r.empty()) std::filesystem::remove(r, ec);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -746,11 +740,8 @@ void TLPMain::OnOpenFilesMessage(const std::string& text) {
         SaveProject();
         if (!Modified()) OpenCommandLineFiles();
         break;
-      case TSaveChoice::Discard:
-        OpenCommandLineFiles();
-        break;
-      case TSaveChoice::Cancel:
-        break;
+      case TSaveChoice::Discard: OpenCommandLineFiles(); break;
+      case TSaveChoice::Cancel: break;
     }
     return;
   }

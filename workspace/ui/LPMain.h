@@ -28,7 +28,6 @@ class TMailingPage;
 class TTableUi;
 class TWithdrawalPage;
 
-
 class TLPMain : public QMainWindow, public ICloseQueryHost, public IInstanceMessageHandler, public IRowRulesView {
   Q_OBJECT
   // First: the members below are bound to it.
@@ -174,4 +173,3 @@ private:
   bool shown_ = false;
   bool closed_ = false;
 };
-

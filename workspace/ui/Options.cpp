@@ -150,8 +150,8 @@ TSettingValues TOptForm::Values() const {
 }
 
 void TOptForm::ShowValues(const TSettingValues& v) {
-  const QSignalBlocker b1(CheckBox2), b2(UpDown1), b3(ComboBox1), b4(ComboBox2), b5(ColorComboBox1),
-      b6(FontComboBox1), b7(ComboBox3);
+  const QSignalBlocker b1(CheckBox2), b2(UpDown1), b3(ComboBox1), b4(ComboBox2), b5(ColorComboBox1), b6(FontComboBox1),
+      b7(ComboBox3);
   CheckBox2->setChecked(v.ConfirmDel);
   UpDown1->setValue(v.Threads);
   ComboBox1->setCurrentIndex(ValidCharsetIndex(v.DefaultCharset) ? v.DefaultCharset : -1);

@@ -43,13 +43,13 @@ public:
   // The options as the controls show them.
   bool ConfirmDel() const;
   int Threads() const;
-  int DefaultCharset() const;       // -1 when none
-  int ActiveProfileIndex() const;   // -1 when none
+  int DefaultCharset() const;      // -1 when none
+  int ActiveProfileIndex() const;  // -1 when none
   std::string ActiveProfile() const;
-  int SortColor() const;            // index, -1 when none
-  std::string DBFont() const;       // "" when none
+  int SortColor() const;       // index, -1 when none
+  std::string DBFont() const;  // "" when none
   int TagSignIndex() const;
-  std::string TagSign() const;      // "%" when none
+  std::string TagSign() const;  // "%" when none
 
   // IOptionsView
   TSettingValues Values() const override;

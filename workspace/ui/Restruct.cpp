@@ -224,8 +224,7 @@ void TRestructForm::Button3Click() {
     return;
   }
   if (!Tables) return;
-  const std::string chosen =
-      GetSaveFileName("Save Database As", "DBase files (*.dbf)", settings_.Values().DataBaseDir);
+  const std::string chosen = GetSaveFileName("Save Database As", "DBase files (*.dbf)", settings_.Values().DataBaseDir);
   if (chosen.empty()) return;
   TTableWorkspace& ws = Tables->Workspace();
   const bool restructure = Mode == rmRestructure && ws.IsOpen();
@@ -239,15 +238,15 @@ void TRestructForm::Button3Click() {
   TCopyFilterScope filterScope;
   rq.Copy.AskOptions = [&] {
     // Without the dialog, the choices it starts with.
-    const TCopyOptions o =
-        CopyDialog ? CopyDialog->Execute(ws.ADOQuery1.Filtered(), ws.Sort.SortOn) : TCopyOptions{};
+    const TCopyOptions o = CopyDialog ? CopyDialog->Execute(ws.ADOQuery1.Filtered(), ws.Sort.SortOn) : TCopyOptions{};
     if (o.CopyData && RowFilter) {
       RowFilter->CompileCopyFilter();
       filterScope.filter = RowFilter;
     }
     return o;
   };
-  if (ICopyRowFilter* filter = RowFilter) rq.Copy.Accept = [filter](TDataSet& row) { return filter->AcceptCopyRow(row); };
+  if (ICopyRowFilter* filter = RowFilter)
+    rq.Copy.Accept = [filter](TDataSet& row) { return filter->AcceptCopyRow(row); };
   rq.Copy.Busy = [this](bool on) { on ? Tables->BeginBusy() : Tables->EndBusy(); };
   const std::string oldTable = ws.TableName;
   std::string sortField;

@@ -173,8 +173,10 @@ void TSQLForm::SaveAsClick() {
   // One line per memo line, each ended by CR LF as the text files of the program are.
   std::string lines;
   for (char c : text) {
-    if (c == '\n') lines += "\r\n";
-    else lines += c;
+    if (c == '\n')
+      lines += "\r\n";
+    else
+      lines += c;
   }
   if (!text.empty()) lines += "\r\n";
   out << lines;

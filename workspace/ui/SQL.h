@@ -48,15 +48,15 @@ public:
   std::function<void()> OnSQLFileDirChanged;
 
   QWidget* Panel1;
-  QComboBox* ComboBox1;    // database type
-  QLineEdit* Edit1;        // path
-  QPushButton* Button5;    // "Browse"
-  QPlainTextEdit* Memo1;   // the statement
-  QPushButton* Button1;    // "Execute"
-  QPushButton* Button2;    // "Cancel"
-  QPushButton* Button3;    // "Load..."
-  QPushButton* Button4;    // "Save As.."
-  QPushButton* Button6;    // "Help"
+  QComboBox* ComboBox1;   // database type
+  QLineEdit* Edit1;       // path
+  QPushButton* Button5;   // "Browse"
+  QPlainTextEdit* Memo1;  // the statement
+  QPushButton* Button1;   // "Execute"
+  QPushButton* Button2;   // "Cancel"
+  QPushButton* Button3;   // "Load..."
+  QPushButton* Button4;   // "Save As.."
+  QPushButton* Button6;   // "Help"
 
 protected:
   void showEvent(QShowEvent* e) override;

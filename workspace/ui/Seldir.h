@@ -14,7 +14,7 @@ class TSeldirForm : public QDialog {
 public:
   explicit TSeldirForm(QWidget* parent = nullptr);
 
-  QComboBox* DriveComboBox1;   // the roots the tree can start from
+  QComboBox* DriveComboBox1;  // the roots the tree can start from
   QTreeView* DirectoryListBox1;
   QPushButton* OkBtn;
   QPushButton* CancelBtn;

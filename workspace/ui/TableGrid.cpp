@@ -18,8 +18,7 @@
 
 // --- the model --------------------------------------------------------------
 
-TTableModel::TTableModel(TTableWorkspace& ws, QObject* parent)
-    : QAbstractTableModel(parent), ws_(ws) {
+TTableModel::TTableModel(TTableWorkspace& ws, QObject* parent) : QAbstractTableModel(parent), ws_(ws) {
   DefaultColor = QApplication::palette().color(QPalette::Button);
 }
 
@@ -413,9 +412,7 @@ void TTableGrid::SetLeftCol(int col) {
                                          view_->horizontalScrollBar()->value());
 }
 
-int TTableGrid::ColumnWidth(int field) const {
-  return field < model_->columnCount() ? view_->columnWidth(field) : 0;
-}
+int TTableGrid::ColumnWidth(int field) const { return field < model_->columnCount() ? view_->columnWidth(field) : 0; }
 
 void TTableGrid::SetColumnWidth(int field, int width) {
   if (field < model_->columnCount()) view_->setColumnWidth(field, width);

@@ -40,8 +40,7 @@ TTableUi::TTableUi(TTableWorkspace& workspace, TAppSettings& settings, QWidget* 
   // The sorted column's colour; the main window's wiring adds the row rules' colours.
   connect(grid_->Model(), &TTableModel::CellColorWanted, this, [this](int field, int, QColor& background) {
     const TSortState& s = ws_.Sort;
-    if (s.SortOn && field < ws_.ADOQuery1.FieldCount() &&
-        ws_.ADOQuery1.Fields(field).FieldName() == s.SortField) {
+    if (s.SortOn && field < ws_.ADOQuery1.FieldCount() && ws_.ADOQuery1.Fields(field).FieldName() == s.SortField) {
       const TRgb c = SlotColor(SortColorSlot());
       background = QColor(c.R, c.G, c.B);
     }
@@ -90,9 +89,8 @@ void TTableUi::Report(const std::exception& e) { ErrorBox(e.what()); }
 // --- commands ---------------------------------------------------------------------
 
 void TTableUi::OpenDB0Click() {
-  const std::string file =
-      GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
-                      settings_.Values().DataBaseDir);
+  const std::string file = GetOpenFileName("Open Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                                           settings_.Values().DataBaseDir);
   if (file.empty()) return;
   const std::string ext = LowerCase(std::filesystem::path(file).extension().string());
   if (ext == ".mdb")
@@ -241,9 +239,8 @@ void TTableUi::Restructure0Click() {
 void TTableUi::AddDBF1Click() {
   TAddDbfForm* f = Dialogs.AddTable;
   if (!ws_.IsOpen() || !f) return;
-  const std::string file =
-      GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
-                      settings_.Values().DataBaseDir);
+  const std::string file = GetOpenFileName("Add Table", "Microsoft Access or DBase files (*.mdb *.dbf *.MDB *.DBF)",
+                                           settings_.Values().DataBaseDir);
   if (file.empty()) return;
   // The new rows follow the record being typed.
   if (!ws_.PostPending()) return;
@@ -275,9 +272,7 @@ void TTableUi::AddDBF1Click() {
 
 // --- host duties ---------------------------------------------------------------------
 
-void TTableUi::UpdateControls() {
-  emit CommandsChanged();
-}
+void TTableUi::UpdateControls() { emit CommandsChanged(); }
 
 void TTableUi::UpdateRecordActions() { edit_->UpdateRecordActions(); }
 
@@ -324,9 +319,7 @@ void TTableUi::SelectRows(const std::vector<int>& recNos) { grid_->SelectRecNos(
 void TTableUi::ProcessOneMessage() { QCoreApplication::processEvents(); }
 bool TTableUi::FinishCellEdit() { return grid_->FinishCellEdit(); }
 
-void TTableUi::ShowDatabasePage() {
-  emit DatabasePageWanted();
-}
+void TTableUi::ShowDatabasePage() { emit DatabasePageWanted(); }
 
 bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
   TDelForm* f = Dialogs.Delete;
@@ -340,17 +333,11 @@ bool TTableUi::ConfirmDelete(const std::string& question, bool& dontAsk) {
 
 bool TTableUi::ConfirmDeleteOption() const { return settings_.Values().ConfirmDel; }
 
-void TTableUi::SwitchOffDeleteConfirmation() {
-  settings_.SaveConfirmDel(false);
-}
+void TTableUi::SwitchOffDeleteConfirmation() { settings_.SaveConfirmDel(false); }
 
-void TTableUi::SaveDataBaseDir(const std::string& dir) {
-  settings_.SetAndSave(stDataBaseDir, dir);
-}
+void TTableUi::SaveDataBaseDir(const std::string& dir) { settings_.SetAndSave(stDataBaseDir, dir); }
 
-void TTableUi::SaveSQLDataBase(const std::string& path) {
-  settings_.SetAndSave(stSQLDataBase, path);
-}
+void TTableUi::SaveSQLDataBase(const std::string& path) { settings_.SetAndSave(stSQLDataBase, path); }
 
 void TTableUi::ShowError(const std::string& text) { ErrorBox(text); }
 

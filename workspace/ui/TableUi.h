@@ -81,9 +81,7 @@ public:
   bool TableOpen() const override { return ws_.IsOpen(); }
   bool TableEmpty() const override { return !ws_.IsOpen() || ws_.ADOQuery1.IsEmpty(); }
   bool SortOn() const override { return ws_.Sort.SortOn; }
-  std::string SortText() const override {
-    return ::SortText(ws_.Sort.SortOn, ws_.Sort.SortField, ws_.Sort.Descending);
-  }
+  std::string SortText() const override { return ::SortText(ws_.Sort.SortOn, ws_.Sort.SortField, ws_.Sort.Descending); }
   std::string TableName() const override { return ws_.TableName; }
   bool SQLQueryMode() const override { return ws_.SQLQueryMode; }
 

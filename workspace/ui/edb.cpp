@@ -339,7 +339,8 @@ void TEditDB::showEvent(QShowEvent* e) {
   RefreshEditors();
   FormResize();
   UpdateRecordActions();
-  if (ws_.IsOpen()) StatusPanel1->setText(ToQString(RecordCounterText(ws_.ADOQuery1.RecNo(), ws_.ADOQuery1.RecordCount())));
+  if (ws_.IsOpen())
+    StatusPanel1->setText(ToQString(RecordCounterText(ws_.ADOQuery1.RecNo(), ws_.ADOQuery1.RecordCount())));
   FocusLastEditor();
 }
 

@@ -70,8 +70,8 @@ public:
   QStatusBar* StatusBar1;
   QLabel* StatusPanel1;
   QMenu* PopupMenu1;
-  QAction* Store1;        // "Template"
-  QAction* Autocomplete1; // "Autocomplete"
+  QAction* Store1;         // "Template"
+  QAction* Autocomplete1;  // "Autocomplete"
 
   // What Delete runs (DeleteRecords of the main window).
   std::function<void()> OnDeleteRecords;

@@ -56,7 +56,8 @@ const std::vector<TLayerRule>& LayerRules() {
         {"mailing/ui", false, Join({"mailing", "net"}, workspaceUi), {}},
         {"withdrawal", true, Join({"net"}, workspaceCore), {}},
         {"withdrawal/ui", false, Join({"withdrawal", "net"}, workspaceUi), {}},
-        {"app", false,
+        {"app",
+         false,
          {"platform", "platform/ui", "toolkit", "db", "net", "workspace", "workspace/ui", "mailing", "mailing/ui",
           "withdrawal", "withdrawal/ui"},
          {}},
@@ -67,9 +68,14 @@ const std::vector<TLayerRule>& LayerRules() {
 
 const std::vector<TLibraryRule>& LibraryRules() {
   static const std::vector<TLibraryRule> rules = {
-      {"curl/", {"net"}},          {"gmime/", {"net"}},          {"ares", {"net"}},
-      {"sqlite3", {"db"}},         {"mdbtools", {"db"}},         {"mdbsql", {"db"}},
-      {"QWebEngine", {"mailing/ui"}}, {"QtWebEngine", {"mailing/ui"}},
+      {"curl/", {"net"}},
+      {"gmime/", {"net"}},
+      {"ares", {"net"}},
+      {"sqlite3", {"db"}},
+      {"mdbtools", {"db"}},
+      {"mdbsql", {"db"}},
+      {"QWebEngine", {"mailing/ui"}},
+      {"QtWebEngine", {"mailing/ui"}},
   };
   return rules;
 }
@@ -119,8 +125,7 @@ std::vector<std::string> LayeringViolations(const std::string& root) {
           out.push_back(where + "the core folder " + folder + "/ includes the Qt header <" + inc + ">");
         for (const TLibraryRule& lib : LibraryRules())
           if (inc.rfind(lib.Prefix, 0) == 0 && !Contains(lib.Folders, folder))
-            out.push_back(where + folder + "/ includes <" + inc + ">, which only " + lib.Folders[0] +
-                          "/ may include");
+            out.push_back(where + folder + "/ includes <" + inc + ">, which only " + lib.Folders[0] + "/ may include");
       }
     }
   }
