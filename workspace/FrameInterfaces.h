@@ -89,15 +89,20 @@ enum TEditCommand { ecCut = 0, ecCopy = 1, ecPaste = 2, ecUndo = 3, ecRedo = 4, 
 
 // The Mailing page's HTML editor: the Edit commands while its document has
 // the focus, the mail mode, and its document for the project's state.
-class IHtmlEditor {
+// The HTML editor's document, as the project's modified state compares it.
+class IHtmlDocument {
 public:
-  virtual ~IHtmlEditor() = default;
+  virtual ~IHtmlDocument() = default;
+  virtual bool DocumentReady() const = 0;
+  virtual std::string GetHtmlStr() = 0;
+};
+
+class IHtmlEditor : public IHtmlDocument {
+public:
   virtual bool HasFocus() const = 0;
   virtual void ExecEditCommand(TEditCommand Command) = 0;
   virtual void UpdateEditCommands() = 0;
   virtual void SetEditorMode(TMailMode Mode) = 0;
-  virtual bool DocumentReady() const = 0;
-  virtual std::string GetHtmlStr() = 0;
   // Pending edits of the document into the Source text (save, preview).
   virtual void SyncEditedHtml() = 0;
 };

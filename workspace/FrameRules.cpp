@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "workspace/FrameInterfaces.h"
+
 namespace {
 
 std::string WithoutExt(const std::string& name) {
@@ -59,10 +61,10 @@ void TProjectSnapshot::Take(const std::string& sourceText, const std::string& pl
   PlainSnapshot = plainText;
 }
 
-bool TProjectSnapshot::IsModified(bool documentReady, const std::function<std::string()>& currentHtml,
-                                  const std::string& sourceText, const std::string& plainText) {
+bool TProjectSnapshot::IsModified(IHtmlDocument* document, const std::string& sourceText,
+                                  const std::string& plainText) {
   if (Modified) return true;
-  if (documentReady && !HtmlSnapshot.empty() && currentHtml && currentHtml() != HtmlSnapshot) {
+  if (document && document->DocumentReady() && !HtmlSnapshot.empty() && document->GetHtmlStr() != HtmlSnapshot) {
     Modified = true;
     return true;
   }

@@ -3,11 +3,12 @@
 // commands are enabled, the resizing rule, the project-modified test and
 // the close query. TLPMain binds its controls to these.
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "workspace/SendState.h"
+
+class IHtmlDocument;
 
 // "Larkpost - " + project part + table part.
 std::string BuildCaption(const std::string& projectFileName, const std::string& tableName, bool sqlQueryMode);
@@ -63,10 +64,9 @@ public:
   std::string PlainSnapshot;
 
   void Take(const std::string& sourceText, const std::string& plainText);
-  // documentReady and currentHtml describe the HTML editor; currentHtml is
-  // asked only when needed. Sets Modified when a text differs.
-  bool IsModified(bool documentReady, const std::function<std::string()>& currentHtml, const std::string& sourceText,
-                  const std::string& plainText);
+  // The HTML editor's document (none: no editor) is asked for its HTML only
+  // when needed. Sets Modified when a text differs.
+  bool IsModified(IHtmlDocument* document, const std::string& sourceText, const std::string& plainText);
 };
 
 // The answer to "save before closing?".

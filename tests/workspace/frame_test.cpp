@@ -8,6 +8,7 @@
 #include "toolkit/DList.h"
 #include "toolkit/StrFile.h"
 #include "workspace/FirstRun.h"
+#include "workspace/FrameInterfaces.h"
 #include "workspace/FrameRules.h"
 #include "workspace/NameCheck.h"
 #include "workspace/SysInfoCtrls.h"
@@ -91,30 +92,42 @@ TEST(Resize, Minimums) {
   EXPECT_EQ(CloseButtonLeft(100), 250);
 }
 
+namespace {
+
+// A document that counts how often its HTML was asked for.
+struct TCountingDocument : IHtmlDocument {
+  TCountingDocument(bool ready, std::string html) : ready(ready), html(std::move(html)) {}
+  bool DocumentReady() const override { return ready; }
+  std::string GetHtmlStr() override {
+    ++asked;
+    return html;
+  }
+  bool ready;
+  std::string html;
+  int asked = 0;
+};
+
+}  // namespace
+
 TEST(Snapshot, ModifiedTest) {
   TProjectSnapshot p;
   p.Take("src", "plain");
-  int htmlAsked = 0;
-  auto html = [&] {
-    ++htmlAsked;
-    return std::string("<html>");
-  };
-  EXPECT_FALSE(p.IsModified(true, html, "src", "plain"));
-  EXPECT_EQ(htmlAsked, 0);  // no HTML snapshot yet: the editor is not asked
+  TCountingDocument html(true, "<html>");
+  EXPECT_FALSE(p.IsModified(&html, "src", "plain"));
+  EXPECT_EQ(html.asked, 0);  // no HTML snapshot yet: the editor is not asked
   p.HtmlSnapshot = "<html>";
-  EXPECT_FALSE(p.IsModified(true, html, "src", "plain"));
-  EXPECT_FALSE(p.IsModified(
-      false, [] { return std::string("x"); }, "src", "plain"));
-  EXPECT_TRUE(p.IsModified(
-      true, [] { return std::string("x"); }, "src", "plain"));
+  EXPECT_FALSE(p.IsModified(&html, "src", "plain"));
+  TCountingDocument notReady(false, "x"), changed(true, "x");
+  EXPECT_FALSE(p.IsModified(&notReady, "src", "plain"));
+  EXPECT_TRUE(p.IsModified(&changed, "src", "plain"));
   EXPECT_TRUE(p.Modified);
   p.Take("src", "plain");
   EXPECT_TRUE(p.HtmlSnapshot.empty());
-  EXPECT_TRUE(p.IsModified(false, nullptr, "src2", "plain"));
+  EXPECT_TRUE(p.IsModified(nullptr, "src2", "plain"));
   p.Take("src", "plain");
-  EXPECT_TRUE(p.IsModified(false, nullptr, "src", "plain2"));
+  EXPECT_TRUE(p.IsModified(nullptr, "src", "plain2"));
   // Once set, the flag stays until the next snapshot even if the text returns.
-  EXPECT_TRUE(p.IsModified(false, nullptr, "src", "plain"));
+  EXPECT_TRUE(p.IsModified(nullptr, "src", "plain"));
 }
 
 namespace {

@@ -655,10 +655,8 @@ void TLPMain::SnapshotProject() {
 }
 
 bool TLPMain::IsProjectModified() {
-  IHtmlEditor* editor = services_.Editor;
-  return project_.IsModified(
-      editor && editor->DocumentReady(), [editor] { return editor ? editor->GetHtmlStr() : std::string(); },
-      ToStdString(mailingPage_->RxRichEdit1->toPlainText()), ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
+  return project_.IsModified(services_.Editor, ToStdString(mailingPage_->RxRichEdit1->toPlainText()),
+                             ToStdString(mailingPage_->RxRichEdit2->toPlainText()));
 }
 
 bool TLPMain::FormCloseQuery() { return RunCloseQuery(*this); }
